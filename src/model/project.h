@@ -1,0 +1,43 @@
+// The one project of the program: style records, options and the site tree, plus the file
+// error that reader and writer raise.
+#pragma once
+
+#include "params.h"
+#include "site_tree.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quilso {
+
+struct Project {
+    TPrjParams params; // PrjParams
+    SiteTree tree;     // tvSite's data
+};
+
+// What the writer puts into the header and appends at the end.
+struct ProgramInfo {
+    std::string edition = "Standard";
+    std::string version = "1.0.3";
+    std::vector<std::string> functionsLines; // the script library, one entry per line
+};
+
+// A file that cannot be read or written; carries the file name and the system's reason.
+class FileError : public std::runtime_error {
+public:
+    FileError(std::string fileName, std::string reason)
+        : std::runtime_error(fileName + ": " + reason), fileName_(std::move(fileName)),
+          reason_(std::move(reason)) {}
+    const std::string& fileName() const { return fileName_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string fileName_;
+    std::string reason_;
+};
+
+// Reads a text file into lines (ends at CR LF, lone CR or lone LF); throws FileError.
+std::vector<std::string> ReadLines(const std::string& fileName);
+
+} // namespace quilso

@@ -1,0 +1,96 @@
+// The site tree: ordered entries with parent links, owned by the project. The writer walks it,
+// the reader rebuilds it and the GUI shows it through an item-model adapter.
+//
+// Nothing here recurses: a chain of 100,000 levels is built, walked and destroyed iteratively.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quilso {
+
+// The record every node carries: menu text and link target, both as typed (Windows-1252).
+struct SiteEntry {
+    std::string text;
+    std::string file;
+    bool operator==(const SiteEntry&) const = default;
+};
+
+class SiteNode {
+public:
+    SiteEntry entry;
+    bool expanded = false; // view state, kept with the node so that a move keeps it
+
+    // The tree's invisible root for top-level nodes; nullptr only for the root itself.
+    SiteNode* parent() const { return parent_; }
+    bool isRoot() const { return parent_ == nullptr; }
+    const std::vector<SiteNode*>& children() const { return children_; }
+    int childCount() const { return static_cast<int>(children_.size()); }
+    SiteNode* child(int row) const { return children_[static_cast<std::size_t>(row)]; }
+    // Position among its siblings; amortised O(1) through a cached hint.
+    int row() const;
+    SiteNode* previousSibling() const;
+    SiteNode* nextSibling() const;
+
+private:
+    friend class SiteTree;
+    SiteNode* parent_ = nullptr;
+    std::vector<SiteNode*> children_;
+    mutable int rowHint_ = 0;
+};
+
+class SiteTree {
+public:
+    SiteTree();
+    ~SiteTree();
+    SiteTree(const SiteTree&) = delete;
+    SiteTree& operator=(const SiteTree&) = delete;
+
+    SiteNode* root() { return &root_; }
+    const SiteNode* root() const { return &root_; }
+    bool empty() const { return root_.children_.empty(); }
+    // Number of entries at every depth.
+    std::size_t size() const { return size_; }
+
+    // Creates a node as child `row` of `parent` (row < 0 or past the end appends).
+    SiteNode* insert(SiteNode* parent, int row, SiteEntry entry);
+    // Removes `node` with its whole subtree and frees it.
+    void remove(SiteNode* node);
+    // Moves `node` (with its subtree) to child `row` of `newParent`, the row counted after the
+    // node was taken out. `newParent` must not lie inside the moved subtree.
+    void move(SiteNode* node, SiteNode* newParent, int row);
+    // Moves several siblings, in the given order, to `newParent` starting at `row` (counted
+    // after all of them were taken out). One pass over the siblings, whatever their number.
+    void moveMany(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row);
+    // Replaces the children of `parent` by a permutation of them.
+    void reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder);
+    void clear();
+    // Exchanges the contents of two trees (the reader builds a new tree aside, then swaps).
+    void swap(SiteTree& other) noexcept;
+
+    // Calls f(node, depth) for every entry in display order (depth first, parents first).
+    template <class F> void forEachPreorder(F&& f) const;
+
+private:
+    SiteNode root_;
+    std::size_t size_ = 0;
+};
+
+template <class F> void SiteTree::forEachPreorder(F&& f) const {
+    // Explicit stack of (node, next child index) keeps deep chains off the call stack.
+    std::vector<std::pair<const SiteNode*, std::size_t>> stack;
+    stack.emplace_back(&root_, 0);
+    while (!stack.empty()) {
+        auto& [node, next] = stack.back();
+        if (next == node->children_.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const SiteNode* child = node->children_[next++];
+        f(child, static_cast<int>(stack.size()) - 1);
+        stack.emplace_back(child, 0);
+    }
+}
+
+} // namespace quilso

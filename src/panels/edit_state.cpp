@@ -1,0 +1,44 @@
+#include "edit_state.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QLocale>
+
+void EditState::setProjectModified(bool modified) {
+    if (projectModified_ == modified) return;
+    projectModified_ = modified;
+    emit projectModifiedChanged(modified);
+}
+
+void EditState::EditEnter(QLineEdit* field) { enteredText = field->text(); }
+
+bool EditState::EditSingleExit(QLineEdit* field) {
+    QString t = field->text().trimmed();
+    if (!t.isEmpty()) {
+        if (t.front() == u',' || t.front() == u'.') t.prepend(u'0');
+        if (t.back() == u',' || t.back() == u'.') t.append(u'0');
+        QString probe = t;
+        QLocale locale;
+        locale.setNumberOptions(QLocale::RejectGroupSeparator);
+        const QString sep = locale.decimalPoint();
+        const QChar other = sep == QStringLiteral(",") ? u'.' : u',';
+        const qsizetype at = probe.indexOf(other);
+        if (at >= 0) probe.replace(at, 1, sep);
+        bool ok = false;
+        locale.toDouble(probe, &ok);
+        if (ok) {
+            field->setText(t);
+            // Set even when unchanged: leaving a focused number field counts as an edit.
+            setProjectModified(true);
+            return true;
+        }
+    }
+    beep();
+    field->setText(enteredText);
+    return false;
+}
+
+void EditState::beep() {
+    ++beepCount_;
+    QApplication::beep();
+}

@@ -1,0 +1,25 @@
+// Turns the project into the menu script file: headers, style function, menu array, library.
+#pragma once
+
+#include "project.h"
+
+#include <string>
+#include <vector>
+
+namespace quilso {
+
+// Appends every line of the file (without line ends) to `lines`; `lastSave` is the text after
+// "lastsave=".
+void BuildMenuScript(const Project& project, const ProgramInfo& program, const std::string& lastSave,
+                     std::vector<std::string>& lines);
+// Writes the whole file atomically (CR LF line ends); throws FileError and leaves an existing
+// file untouched on failure.
+void WriteMenuScript(const std::string& fileName, const Project& project, const ProgramInfo& program);
+// "dd.MM.yyyy HH:mm:ss" of SOURCE_DATE_EPOCH when set, else of the local time now; at exactly
+// midnight only the date.
+std::string LastSaveStamp();
+
+// JavaScript string-literal escaping of one text for the given quote character.
+std::string JsEscape(std::string_view text, char quote);
+
+} // namespace quilso

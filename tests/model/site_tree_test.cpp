@@ -1,0 +1,73 @@
+#include "site_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace quilso;
+
+namespace {
+std::string shape(const SiteTree& tree) {
+    std::string out;
+    tree.forEachPreorder([&](const SiteNode* n, int depth) {
+        out += std::string(static_cast<std::size_t>(depth), '.') + n->entry.text + ' ';
+    });
+    return out;
+}
+} // namespace
+
+TEST(SiteTree, InsertMoveRemoveKeepOrderAndParents) {
+    SiteTree tree;
+    SiteNode* a = tree.insert(tree.root(), -1, {"A", "a.htm"});
+    SiteNode* c = tree.insert(tree.root(), -1, {"C", "c.htm"});
+    SiteNode* b = tree.insert(tree.root(), 1, {"B", "b.htm"});
+    SiteNode* b1 = tree.insert(b, -1, {"B1", ""});
+    EXPECT_EQ(shape(tree), "A B .B1 C ");
+    EXPECT_EQ(tree.size(), 4u);
+    EXPECT_EQ(b->row(), 1);
+    EXPECT_EQ(c->previousSibling(), b);
+    EXPECT_EQ(a->previousSibling(), nullptr);
+    EXPECT_EQ(c->nextSibling(), nullptr);
+    EXPECT_EQ(b1->parent(), b);
+
+    tree.move(c, b, 0);
+    EXPECT_EQ(shape(tree), "A B .C .B1 ");
+    EXPECT_EQ(c->parent(), b);
+    EXPECT_EQ(b1->row(), 1);
+
+    tree.remove(b);
+    EXPECT_EQ(shape(tree), "A ");
+    EXPECT_EQ(tree.size(), 1u);
+}
+
+TEST(SiteTree, MoveManyAndReorderInOnePass) {
+    SiteTree tree;
+    SiteNode* n[5];
+    for (int i = 0; i < 5; ++i) n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    tree.moveMany({n[2], n[4]}, n[1], -1);
+    EXPECT_EQ(shape(tree), "A B .C .E D ");
+    EXPECT_EQ(n[4]->row(), 1);
+    EXPECT_EQ(n[3]->row(), 2);
+    tree.reorderChildren(tree.root(), {n[3], n[0], n[1]});
+    EXPECT_EQ(shape(tree), "D A B .C .E ");
+    EXPECT_EQ(n[0]->nextSibling(), n[1]);
+}
+
+TEST(SiteTree, DeepChainBuildsWalksAndDestroysWithoutRecursion) {
+    SiteTree tree;
+    SiteNode* parent = tree.root();
+    for (int i = 0; i < 100000; ++i) parent = tree.insert(parent, -1, {"x", "y"});
+    int deepest = 0;
+    std::size_t count = 0;
+    tree.forEachPreorder([&](const SiteNode*, int depth) {
+        deepest = std::max(deepest, depth);
+        ++count;
+    });
+    EXPECT_EQ(deepest, 99999);
+    EXPECT_EQ(count, 100000u);
+    SiteTree other;
+    other.swap(tree);
+    EXPECT_TRUE(tree.empty());
+    EXPECT_EQ(other.size(), 100000u);
+    EXPECT_EQ(other.root()->child(0)->parent(), other.root());
+}
