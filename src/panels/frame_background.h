@@ -1,0 +1,11 @@
+// Placeholder until the panel is built; keeps the main window compiling.
+#pragma once
+
+#include "style_panel.h"
+
+class TFrameBackground : public StylePanel {
+    Q_OBJECT
+public:
+    using StylePanel::StylePanel;
+    void declarationRead(quilso::BlockKind, std::string_view, bool) override {}
+};
