@@ -144,7 +144,8 @@ TEST(CssRules, LinkHeightFollowsTheItemHeightUnit) {
 TEST(CssRules, DecorationWords) {
     TCSS css = sample::exampleCss();
     auto decoration = [&] {
-        for (const std::string& line : menuBlocks(css, MenuMain)[Link])
+        const auto blocks = menuBlocks(css, MenuMain);
+        for (const std::string& line : blocks[Link])
             if (line.rfind("  text-decoration:", 0) == 0) return line.substr(18);
         return std::string("missing");
     };
