@@ -22,6 +22,8 @@ TWebAnzeigeForm::TWebAnzeigeForm(QWidget* mainWindow) : QMainWindow(nullptr), ma
     setObjectName(QStringLiteral("WebAnzeigeForm"));
     setWindowTitle(QStringLiteral("Hilfe - Inhalt"));
     resize(760, 570);
+    // An open preview must not keep the program running once the main window is closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     QMenu* datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -72,6 +73,7 @@ private slots:
     void showsHtmlPageWithScriptsAndCentresOnce();
     void hidingKeepsThePage();
     void showsPdfInTheSameWindow();
+    void closingTheMainWindowEndsTheProgram();
     void sandboxOffOnlyForRoot();
 
 private:
@@ -170,6 +172,24 @@ void PreviewWindowTest::showsPdfInTheSameWindow() {
     QCOMPARE(form.windowTitle(), QStringLiteral("Handbuch (PDF-Format)"));
     // The viewer renders asynchronously after the load; a view without the plugin stays blank.
     QTRY_VERIFY_WITH_TIMEOUT(distinctColours(browser) > 4, 10000);
+}
+
+void PreviewWindowTest::closingTheMainWindowEndsTheProgram() {
+    // Runs the real event loop, which only ends by itself when the last window that counts is
+    // closed; the safety timer ends it otherwise. Runs last, as the quit releases all browsers.
+    QWidget main;
+    main.show();
+    TWebAnzeigeForm form(&main);
+    form.showPage(dir_.filePath("a.htm"), QStringLiteral("Vorschau: a"));
+    bool timedOut = false;
+    QTimer::singleShot(0, &main, [&] { main.close(); });
+    QTimer::singleShot(5000, qApp, [&] {
+        timedOut = true;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    QVERIFY(!timedOut);
+    QVERIFY(form.webBrowser() == nullptr);
 }
 
 void PreviewWindowTest::sandboxOffOnlyForRoot() {
