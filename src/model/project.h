@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quilso {
@@ -39,5 +40,13 @@ private:
 
 // Reads a text file into lines (ends at CR LF, lone CR or lone LF); throws FileError.
 std::vector<std::string> ReadLines(const std::string& fileName);
+// The whole file as bytes; throws FileError.
+std::string ReadFileBytes(const std::string& fileName);
+// Splits bytes into lines the way ReadLines does; a final line break adds no empty line.
+std::vector<std::string> SplitLines(std::string_view bytes);
+// Replaces the file's content in one step: a temporary file beside it is written, flushed to
+// disk and renamed over the target. On failure the old file is untouched, the temporary file is
+// removed and FileError is thrown.
+void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
 
 } // namespace quilso

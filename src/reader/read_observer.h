@@ -14,16 +14,23 @@ enum class BlockKind { OuterBox, Container, Item, Link, SelectedLink, Hover };
 class ReadObserver {
 public:
     virtual ~ReadObserver() = default;
+    // A load begins (the file was read without error): the hover colours and hover backgrounds
+    // of all three menus have just been emptied, since a file without a hover block has none.
+    virtual void readStarted() {}
     // A declaration the block reader recognised by its property name (as written in the file,
     // e.g. "font-size", "border-left-width"); `stored` tells whether its value was accepted.
+    // Every field the declaration touches is already updated, including those set even when the
+    // value is rejected (offsetXSide for "left"/"right", offsetYSide for "top"/"bottom").
+    // Declarations a block does not read are not reported.
     virtual void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) {
         (void)kind, (void)block, (void)property, (void)stored;
     }
-    // The "istag=" line of the options block was read.
+    // The "istag" line of the options block was read; the model's isTag is already set.
     virtual void optionsRead(bool isTag) { (void)isTag; }
     // The block scan is over: the GUI refreshes the three border panels here.
     virtual void blockScanFinished() {}
-    // Bracket the replacement of the site tree by the rebuilt one.
+    // Bracket the replacement of the site tree by the rebuilt one (also when it is empty). The
+    // old nodes are still alive when treeRebuilt() runs and are freed right after it.
     virtual void treeAboutToBeRebuilt() {}
     virtual void treeRebuilt() {}
 };

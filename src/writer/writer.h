@@ -4,10 +4,13 @@
 #include "project.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quilso {
 
+// The whole file as bytes, every line ending in CR LF; `lastSave` is the text after "lastsave=".
+std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program, const std::string& lastSave);
 // Appends every line of the file (without line ends) to `lines`; `lastSave` is the text after
 // "lastsave=".
 void BuildMenuScript(const Project& project, const ProgramInfo& program, const std::string& lastSave,
@@ -19,7 +22,9 @@ void WriteMenuScript(const std::string& fileName, const Project& project, const 
 // midnight only the date.
 std::string LastSaveStamp();
 
-// JavaScript string-literal escaping of one text for the given quote character.
+// JavaScript string-literal escaping of one text for the given quote character: backslash and
+// the quote itself, control bytes as \xHH, bytes from 0x80 as \uHHHH of their Windows-1252
+// character, so the result is plain ASCII.
 std::string JsEscape(std::string_view text, char quote);
 
 } // namespace quilso

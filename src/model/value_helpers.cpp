@@ -1,0 +1,181 @@
+#include "value_helpers.h"
+
+#include "params.h"
+
+#include <climits>
+
+namespace quilso {
+
+namespace {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool contains(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
+
+void appendDecimal(std::string& out, unsigned value) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) out += digits[--n];
+}
+
+// Replaces every occurrence of `from` left to right; replaced text is not scanned again.
+std::string replaceAll(std::string_view text, std::string_view from, char to) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t hit = text.find(from); hit != std::string_view::npos; hit = text.find(from, start)) {
+        out.append(text, start, hit - start);
+        out += to;
+        start = hit + from.size();
+    }
+    out.append(text, start);
+    return out;
+}
+} // namespace
+
+std::string HtmlEncode(std::string_view text, bool isTag) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto code = static_cast<unsigned char>(c);
+        if (c == ' ') {
+            // A run of spaces keeps its width: the first stays a space so lines can still break.
+            if (i > 0 && text[i - 1] == ' ')
+                out += "&nbsp;";
+            else
+                out += ' ';
+        } else if (c == '"' || c == '\'' || ((c == '<' || c == '>') && !isTag) || code >= 160) {
+            out += "&#";
+            appendDecimal(out, code);
+            out += ';';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string HtmlDecode(std::string_view text) {
+    std::string work = replaceAll(text, "&#34;", '"');
+    work = replaceAll(work, "&#39;", '\'');
+    work = replaceAll(work, "&#60;", '<');
+    work = replaceAll(work, "&#62;", '>');
+    work = replaceAll(work, "&nbsp;", ' ');
+
+    std::string out;
+    out.reserve(work.size());
+    std::size_t p = 0;
+    while (p < work.size()) {
+        if (work[p] == '&' && p + 3 < work.size() && work[p + 1] == '#') {
+            const std::size_t semi = work.find(';', p + 3);
+            if (semi == p + 4 || semi == p + 5) {
+                bool digits = true;
+                unsigned value = 0;
+                for (std::size_t i = p + 2; i < semi; ++i) {
+                    digits = digits && isDigit(work[i]);
+                    value = value * 10 + static_cast<unsigned>(work[i] - '0');
+                }
+                if (digits) {
+                    out += static_cast<char>(value & 0xFF);
+                    p = semi + 1;
+                    continue;
+                }
+            }
+        }
+        out += work[p++];
+    }
+    return out;
+}
+
+int IndexOfText(const std::string_view* table, int last, std::string_view text) {
+    for (int i = 0; i <= last; ++i)
+        if (table[i] == text) return i;
+    return -1;
+}
+
+int CssUnitIndex(std::string_view text) { return IndexOfText(CssUnits.data(), CssUnitsLast, text); }
+
+bool SplitValueUnit(std::string_view text, std::string& number, std::string& unit) {
+    number.clear();
+    unit.clear();
+    std::size_t p = 0;
+    bool hasNumber = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) number += text[p++];
+    auto takeDigits = [&] {
+        while (p < text.size() && isDigit(text[p])) {
+            number += text[p++];
+            hasNumber = true;
+        }
+    };
+    takeDigits();
+    if (p < text.size() && (text[p] == ',' || text[p] == '.')) {
+        number += text[p++];
+        takeDigits();
+    }
+    unit.assign(text.substr(p));
+    return hasNumber && !unit.empty();
+}
+
+void SplitColor(std::uint32_t colour, int& red, int& green, int& blue) {
+    red = static_cast<int>(colour % 256);
+    green = static_cast<int>(colour / 256 % 256);
+    // Only the RGB bytes count; a flag byte above them must not leak into blue.
+    blue = static_cast<int>(colour / 65536 % 256);
+}
+
+char KeyEnterToNext(char key) { return key == '\r' ? '\0' : key; }
+
+char KeyDecimalComma(std::string_view text, char key) {
+    if (key == '\b' || isDigit(key)) return key;
+    if (key == ',' || key == '.') return contains(text, ',') ? '\0' : ',';
+    return '\0';
+}
+
+char KeyDecimalPoint(std::string_view text, char key) {
+    if (key == '\b' || isDigit(key)) return key;
+    if (key == ',' || key == '.') return contains(text, '.') ? '\0' : '.';
+    return '\0';
+}
+
+char KeyDecimal(std::string_view text, char key) {
+    if (key == '\b' || isDigit(key)) return key;
+    if (key == ',' || key == '.') return contains(text, ',') || contains(text, '.') ? '\0' : key;
+    return '\0';
+}
+
+char KeySignedDecimal(std::string_view text, char key, int caret) {
+    // Nothing may be typed in front of an existing minus sign.
+    if (caret == 0 && contains(text, '-') && key != '\b') return '\0';
+    if (key == '\b' || key == '\n' || isDigit(key)) return key;
+    if (key == ',' || key == '.') return contains(text, ',') || contains(text, '.') ? '\0' : key;
+    if (key == '-') return caret == 0 ? key : '\0';
+    return '\0';
+}
+
+char KeyHexDigit(char key) {
+    if (key == '\b' || isDigit(key) || (key >= 'A' && key <= 'F')) return key;
+    if (key >= 'a' && key <= 'f') return static_cast<char>(key - 32);
+    return '\0';
+}
+
+int StrToIntDef(std::string_view text, int fallback) {
+    std::size_t p = 0;
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+    if (p == text.size()) return fallback;
+    // Accumulate the magnitude in 64 bits; more than ten significant digits is out of range anyway.
+    long long value = 0;
+    for (; p < text.size(); ++p) {
+        if (!isDigit(text[p])) return fallback;
+        value = value * 10 + (text[p] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) return fallback;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX || value < INT_MIN) return fallback;
+    return static_cast<int>(value);
+}
+
+} // namespace quilso

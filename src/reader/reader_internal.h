@@ -1,0 +1,196 @@
+// Building blocks of the reader shared by its source files and its tests. Everything here works
+// on views into the file's bytes, so a large file is held once and scanned without copies.
+#pragma once
+
+#include "project.h"
+#include "read_observer.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilso::reader {
+
+// A set of byte values, tested in O(1).
+class CharSet {
+public:
+    constexpr explicit CharSet(std::string_view chars) {
+        for (char c : chars) bits_[static_cast<unsigned char>(c)] = true;
+    }
+    constexpr bool operator[](char c) const { return bits_[static_cast<unsigned char>(c)]; }
+
+private:
+    std::array<bool, 256> bits_{};
+};
+
+// Codes 0 to 32 count as blank wherever the reader trims.
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+std::string_view Trim(std::string_view text);
+inline bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// The piece splitter behind SplitPieces: hands each piece to `f` as a view into `text` and stops
+// early when `f` returns false. Returns the number of pieces handed over.
+template <class F>
+int ForEachPiece(std::string_view text, const CharSet& separators, const CharSet& skipped, F&& f);
+
+// Splits into at most N views; `count` tells how many pieces there were, capped at N + 1 so that
+// "exactly N" is still decidable.
+template <std::size_t N> struct Pieces {
+    std::array<std::string_view, N> piece{};
+    int count = 0;
+};
+template <std::size_t N>
+Pieces<N> SplitAtMost(std::string_view text, const CharSet& separators, const CharSet& skipped);
+
+// The CSS text of a script line written into `out`; false (and `out` empty) for other lines.
+bool CssTextOf(std::string_view line, std::string& out);
+// The text of a single-quoted piece with the JavaScript escapes undone; empty when the piece does
+// not start with a single quote.
+std::string QuotedText(std::string_view piece);
+// Undoes \\, \xHH and \uHHHH (a code point without a Windows-1252 byte stays as written).
+void AppendJsUnescaped(std::string_view text, std::string& out);
+
+// Walks the lines of a file: lines end at CR LF, a lone CR or a lone LF; a final line end does not
+// start another (empty) line.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+    bool next(std::string_view& line);
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t nextLf_ = 0; // position of the next LF at or after pos_, cached across lone CRs
+    bool lfKnown_ = false;
+};
+
+// What a block reader needs besides the lines.
+struct ReadContext {
+    Project& project;
+    ReadObserver& observer;
+    std::string css;   // scratch buffer for the CSS text of the current line
+    TCSS& style(MenuKind kind) { return project.params.css[kind]; }
+};
+
+// The block readers: each reads declaration lines up to and including the line that closes its
+// block. `id` is the menu's id and not otherwise used.
+void ReadOuterBoxBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+void ReadContainerBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+void ReadItemBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+void ReadLinkBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+void ReadSelectedLinkBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+void ReadHoverBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCursor& lines);
+
+// Scans every line for rule blocks and the options block.
+void ReadBlocks(ReadContext& ctx, std::string_view text);
+// Reads the options block after its "/* options" line, up to and including its "*/" line.
+void ReadOptions(ReadContext& ctx, LineCursor& lines);
+
+// Decoded texts of the menu entries, packed into large blocks instead of one allocation each.
+class TextArena {
+public:
+    // Reserves `size` bytes that stay at a fixed address for the arena's lifetime.
+    char* allocate(std::size_t size);
+
+private:
+    static constexpr std::size_t BlockSize = std::size_t(1) << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+// The accepted menu lines, in file order: what the tree rebuild and the node creation need.
+struct MenuTable {
+    struct Texts {
+        const char* data; // text immediately followed by file
+        std::uint32_t textSize;
+        std::uint32_t fileSize;
+        std::string_view text() const { return {data, textSize}; }
+        std::string_view file() const { return {data + textSize, fileSize}; }
+    };
+    std::vector<Texts> texts;
+    // Link numbers as read; -1 stands for "cs". Numbers naming no entry are turned into -1 by
+    // finish(), once the number of entries is known.
+    std::vector<std::int32_t> nextSibling, parent, firstChild;
+    TextArena arena;
+
+    std::size_t size() const { return texts.size(); }
+    void finish();
+};
+
+// Reads every "ca[...] = new cr(...)" line of the file into `table`.
+void CollectMenuEntries(std::string_view text, MenuTable& table);
+// Tries one line; true when it was accepted as the next entry.
+bool ReadMenuLine(std::string_view line, MenuTable& table);
+
+// The shape of the rebuilt tree over entry numbers; -1 means none. Top-level entries have parent
+// -1 and are chained from `rootFirst`.
+struct TreeShape {
+    std::vector<std::int32_t> parent, previous, next, firstChild;
+    std::int32_t rootFirst = -1;
+    std::int32_t rootLast = -1;
+};
+// Places the entries by their sibling and child links, cycling over them in entry order from the
+// first top-level entry; an entry that the links cannot reach is appended at the top level.
+// `nextSibling` and `firstChild` hold entry numbers or -1; `first` is the first top-level entry
+// (-1: the tree stays empty).
+TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
+                           const std::vector<std::int32_t>& firstChild, std::int32_t first);
+// Creates the nodes of `shape` in `tree` (which must be empty), in display order.
+void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree);
+// Rebuilds the project's tree from the table and swaps it in, telling the observer.
+void ReadMenuArray(ReadContext& ctx, MenuTable& table);
+
+// ---- template definitions ----
+
+template <class F>
+int ForEachPiece(std::string_view text, const CharSet& separators, const CharSet& skipped, F&& f) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    int count = 0;
+    while (p < end) {
+        while (p < end && (skipped[*p] || *p == '\r' || *p == '\n')) ++p;
+        const char* const start = p;
+        while (p < end) {
+            const char c = *p;
+            if (c == '\'' || c == '"') {
+                // Inside a quoted run only the matching quote ends it.
+                const void* close = std::memchr(p + 1, c, static_cast<std::size_t>(end - p - 1));
+                if (!close) {
+                    p = end;
+                    break;
+                }
+                p = static_cast<const char*>(close) + 1;
+                continue;
+            }
+            if (separators[c] || c == '\r' || c == '\n') break;
+            ++p;
+        }
+        if (p > start) {
+            ++count;
+            if (!f(std::string_view(start, static_cast<std::size_t>(p - start)))) return count;
+        }
+        if (p < end) ++p; // the character that ended the piece
+    }
+    return count;
+}
+
+template <std::size_t N>
+Pieces<N> SplitAtMost(std::string_view text, const CharSet& separators, const CharSet& skipped) {
+    Pieces<N> out;
+    ForEachPiece(text, separators, skipped, [&](std::string_view piece) {
+        if (out.count < static_cast<int>(N)) out.piece[static_cast<std::size_t>(out.count)] = piece;
+        ++out.count;
+        return out.count <= static_cast<int>(N);
+    });
+    return out;
+}
+
+} // namespace quilso::reader

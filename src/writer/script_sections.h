@@ -1,0 +1,43 @@
+// The sections of the menu script file, each appending its lines to one growing buffer. The
+// driver (BuildMenuScriptText) calls them in file order; tests call single ones.
+#pragma once
+
+#include "project.h"
+
+#include <string>
+#include <string_view>
+
+namespace quilso {
+
+// The file being built: one string, every line already ending in CR LF.
+struct ScriptBuffer {
+    std::string text;
+
+    void addLine(std::string_view line) {
+        text += line;
+        text += "\r\n";
+    }
+};
+
+void WriteApplicationHeader(ScriptBuffer& out, const ProgramInfo& program);
+void WriteProjectHeader(ScriptBuffer& out, const std::string& lastSave);
+void WriteOptionsHeader(ScriptBuffer& out, const TPrjOptions& options);
+// The style function with the rule blocks of all three menus.
+void WriteCssInit(ScriptBuffer& out, const TPrjParams& params);
+// The rule blocks of one menu, in file order (the sub menu has no outer box).
+void WriteMenuCss(ScriptBuffer& out, const TCSS& css, MenuKind kind);
+void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag);
+void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program);
+
+// Line shapes inside the style function.
+void AddCssLine(ScriptBuffer& out, std::string_view css);
+void AddLiteralWrite(ScriptBuffer& out, std::string_view css);
+void AddBufferWrite(ScriptBuffer& out);
+void AddResetLine(ScriptBuffer& out);
+
+// Appends JsEscape(text, quote) without a temporary.
+void AppendJsEscaped(std::string& out, std::string_view text, char quote);
+// Appends JsEscape(HtmlEncode(text, isTag), '"') in one pass.
+void AppendMenuText(std::string& out, std::string_view text, bool isTag);
+
+} // namespace quilso

@@ -1,0 +1,325 @@
+#include "writer.h"
+
+#include "cp1252.h"
+#include "script_sections.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+
+namespace quilso {
+
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+// The longest form one input byte can take: "&nbsp;", "&#228;" or "\u20AC".
+constexpr std::size_t MaxBytesPerByte = 6;
+constexpr std::size_t MaxNumberBytes = 20;
+
+// Raw output position inside a buffer the caller has sized for the worst case. Entry lines are
+// built this way because a million of them through std::string::append cost more than the
+// file write itself.
+struct Cursor {
+    char* p;
+
+    void put(char c) { *p++ = c; }
+    void put(std::string_view text) {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    }
+    template <std::size_t N> void literal(const char (&text)[N]) {
+        std::memcpy(p, text, N - 1);
+        p += N - 1;
+    }
+    void number(std::size_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
+    void hex(unsigned value, int digits) {
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *p++ = HexDigits[(value >> shift) & 0xF];
+    }
+};
+
+void appendNumber(std::string& out, std::size_t value) {
+    char digits[MaxNumberBytes];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+// The escape of one byte that cannot stand for itself inside a string literal.
+void putEscapedByte(Cursor& out, unsigned char byte) {
+    if (byte == '\\') {
+        out.literal("\\\\");
+    } else if (byte < 0x80) {
+        out.literal("\\x");
+        out.hex(byte, 2);
+    } else {
+        out.literal("\\u");
+        out.hex(static_cast<unsigned>(Cp1252ToUnicode(byte)), 4);
+    }
+}
+
+bool needsEscape(unsigned char byte, char quote) {
+    return byte < 0x20 || byte >= 0x80 || byte == '\\' || byte == static_cast<unsigned char>(quote);
+}
+
+// What the menu array needs before its first line: the display number of each entry's next
+// sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
+// node's previous sibling is the latest entry seen at the same depth since their parent.
+struct TreeFacts {
+    std::vector<std::size_t> next;
+    std::size_t textBytes = 0;
+};
+
+TreeFacts scanTree(const SiteTree& tree) {
+    const std::size_t count = tree.size();
+    TreeFacts facts;
+    facts.next.assign(count, count);
+    std::vector<std::size_t> latestAtDepth;
+    std::size_t number = 0;
+    tree.forEachPreorder([&](const SiteNode* node, int depth) {
+        const auto d = static_cast<std::size_t>(depth);
+        if (latestAtDepth.size() > d) {
+            facts.next[latestAtDepth[d]] = number;
+            latestAtDepth.resize(d);
+        }
+        latestAtDepth.push_back(number);
+        facts.textBytes += node->entry.text.size() + node->entry.file.size();
+        ++number;
+    });
+    return facts;
+}
+
+void putLink(Cursor& out, std::size_t number, std::size_t count) {
+    if (number >= count)
+        out.literal("cs");
+    else
+        out.number(number);
+}
+
+std::optional<std::time_t> sourceDateEpoch() {
+    const char* value = std::getenv("SOURCE_DATE_EPOCH");
+    if (!value || !*value) return std::nullopt;
+    long long seconds = 0;
+    const char* end = value + std::char_traits<char>::length(value);
+    const auto result = std::from_chars(value, end, seconds);
+    if (result.ec != std::errc() || result.ptr != end || seconds < 0) return std::nullopt;
+    return static_cast<std::time_t>(seconds);
+}
+
+void putJsEscaped(Cursor& out, std::string_view text, char quote) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!needsEscape(byte, quote)) continue;
+        out.put(text.substr(start, i - start));
+        putEscapedByte(out, byte);
+        start = i + 1;
+    }
+    out.put(text.substr(start));
+}
+
+void putMenuText(Cursor& out, std::string_view text, bool isTag) {
+    // Character references first, then the literal's escapes; a reference never holds a byte
+    // that needs escaping, so each input byte is handled once.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = byte >= 0x20 && byte < 0x80 && c != '"' && c != '\'' && c != '\\' &&
+                           ((c != '<' && c != '>') || isTag) && !(c == ' ' && i > 0 && text[i - 1] == ' ');
+        if (plain) continue;
+        out.put(text.substr(start, i - start));
+        start = i + 1;
+        if (c == ' ') {
+            out.literal("&nbsp;");
+        } else if (c == '"' || c == '\'' || c == '<' || c == '>' || byte >= 160) {
+            out.literal("&#");
+            out.number(byte);
+            out.put(';');
+        } else {
+            putEscapedByte(out, byte);
+        }
+    }
+    out.put(text.substr(start));
+}
+
+// Runs `fill` on a cursor over `room` bytes appended to `out`, then trims to what it wrote.
+template <class F> void appendWith(std::string& out, std::size_t room, F&& fill) {
+    const std::size_t old = out.size();
+    out.resize(old + room);
+    Cursor cursor{out.data() + old};
+    fill(cursor);
+    out.resize(static_cast<std::size_t>(cursor.p - out.data()));
+}
+
+} // namespace
+
+void AppendJsEscaped(std::string& out, std::string_view text, char quote) {
+    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putJsEscaped(c, text, quote); });
+}
+
+std::string JsEscape(std::string_view text, char quote) {
+    std::string out;
+    AppendJsEscaped(out, text, quote);
+    return out;
+}
+
+void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
+    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putMenuText(c, text, isTag); });
+}
+
+void AddCssLine(ScriptBuffer& out, std::string_view css) {
+    out.text += "  c = c + '";
+    AppendJsEscaped(out.text, css, '\'');
+    out.text += "';\r\n";
+}
+
+void AddLiteralWrite(ScriptBuffer& out, std::string_view css) {
+    out.text += "  document.write('";
+    AppendJsEscaped(out.text, css, '\'');
+    out.text += "');\r\n";
+}
+
+void AddBufferWrite(ScriptBuffer& out) { out.addLine("  document.write(c);"); }
+
+void AddResetLine(ScriptBuffer& out) { out.addLine("  c = \"\";"); }
+
+void WriteApplicationHeader(ScriptBuffer& out, const ProgramInfo& program) {
+    out.addLine("/* application");
+    out.addLine("program=quilso");
+    out.text += "edition=";
+    out.addLine(program.edition);
+    out.text += "version=";
+    out.addLine(program.version);
+    out.addLine("*/");
+    out.addLine("");
+}
+
+void WriteProjectHeader(ScriptBuffer& out, const std::string& lastSave) {
+    out.addLine("/* project");
+    out.text += "lastsave=";
+    out.addLine(lastSave);
+    out.addLine("*/");
+    out.addLine("");
+}
+
+void WriteOptionsHeader(ScriptBuffer& out, const TPrjOptions& options) {
+    out.addLine("/* options");
+    out.addLine(options.isTag ? "istag=true" : "istag=false");
+    out.addLine("*/");
+    out.addLine("");
+}
+
+void WriteCssInit(ScriptBuffer& out, const TPrjParams& params) {
+    out.addLine("/* CSS-Init */");
+    out.addLine("function quilso_css() {");
+    out.addLine("  var c;");
+    AddLiteralWrite(out, "<style type=\"text/css\">");
+    for (int k = 0; k < MenuKindCount; ++k) WriteMenuCss(out, params.css[k], static_cast<MenuKind>(k));
+    AddLiteralWrite(out, "</style>");
+    out.addLine("}");
+    out.addLine("");
+}
+
+void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
+    const std::size_t count = tree.size();
+    out.addLine("/* menu */");
+    out.text += "var cs = ";
+    appendNumber(out.text, count);
+    out.addLine(";");
+    out.addLine("var ca = new Array(cs);");
+    out.addLine("");
+    out.addLine("function menuinit()\t{");
+
+    const TreeFacts facts = scanTree(tree);
+    const std::vector<std::size_t>& next = facts.next;
+    // The buffer grows in large steps, each covering at least the worst case of the next line;
+    // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
+    std::string& text = out.text;
+    std::size_t used = text.size();
+    text.resize(std::max(text.capacity(), used + facts.textBytes + count * 56 + 64));
+    // Display numbers of the current ancestors, innermost last.
+    std::vector<std::size_t> ancestors;
+    std::size_t number = 0;
+    tree.forEachPreorder([&](const SiteNode* node, int depth) {
+        const SiteEntry& entry = node->entry;
+        const std::size_t worst = (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+        if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
+        Cursor line{text.data() + used};
+        ancestors.resize(static_cast<std::size_t>(depth));
+        line.literal("ca[");
+        line.number(number);
+        line.literal("] = new cr(\"");
+        putMenuText(line, entry.text, isTag);
+        line.literal("\", \"");
+        putJsEscaped(line, entry.file, '"');
+        line.literal("\", ");
+        putLink(line, next[number], count);
+        line.literal(", ");
+        putLink(line, ancestors.empty() ? count : ancestors.back(), count);
+        line.literal(", ");
+        // In display order a first child directly follows its parent.
+        putLink(line, node->childCount() > 0 ? number + 1 : count, count);
+        line.literal(");\r\n");
+        used = static_cast<std::size_t>(line.p - text.data());
+        ancestors.push_back(number);
+        ++number;
+    });
+    text.resize(used);
+    out.addLine("}");
+    out.addLine("");
+}
+
+void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program) {
+    for (const std::string& line : program.functionsLines) out.addLine(line);
+}
+
+std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program, const std::string& lastSave) {
+    ScriptBuffer out;
+    // The menu array reserves room for itself; the headers, styles and library lines must not
+    // make the buffer grow (and copy the whole array) afterwards.
+    std::size_t libraryBytes = 0;
+    for (const std::string& line : program.functionsLines) libraryBytes += line.size() + 2;
+    out.text.reserve(32768 + libraryBytes);
+
+    WriteApplicationHeader(out, program);
+    WriteProjectHeader(out, lastSave);
+    WriteOptionsHeader(out, project.params.options);
+    WriteCssInit(out, project.params);
+    WriteMenuArray(out, project.tree, project.params.options.isTag);
+    AppendLibrary(out, program);
+    return std::move(out.text);
+}
+
+void BuildMenuScript(const Project& project, const ProgramInfo& program, const std::string& lastSave,
+                     std::vector<std::string>& lines) {
+    const std::string text = BuildMenuScriptText(project, program, lastSave);
+    // Every generated line is free of CR and LF (they are escaped), so CR LF marks line ends.
+    std::size_t start = 0;
+    for (std::size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
+        lines.emplace_back(text, start, end - start);
+        start = end + 2;
+    }
+}
+
+void WriteMenuScript(const std::string& fileName, const Project& project, const ProgramInfo& program) {
+    WriteFileAtomically(fileName, BuildMenuScriptText(project, program, LastSaveStamp()));
+}
+
+std::string LastSaveStamp() {
+    std::tm parts{};
+    if (const auto epoch = sourceDateEpoch()) {
+        // Reproducible output must not depend on the time zone of the machine that builds it.
+        gmtime_r(&*epoch, &parts);
+    } else {
+        const std::time_t now = std::time(nullptr);
+        localtime_r(&now, &parts);
+    }
+    char stamp[64];
+    const bool midnight = parts.tm_hour == 0 && parts.tm_min == 0 && parts.tm_sec == 0;
+    std::strftime(stamp, sizeof stamp, midnight ? "%d.%m.%Y" : "%d.%m.%Y %H:%M:%S", &parts);
+    return stamp;
+}
+
+} // namespace quilso
