@@ -43,12 +43,6 @@ export function plainTree(nodes) {
   return nodes.map((n) => ({ text: n.text, file: n.file, children: plainTree(n.children || []) }));
 }
 
-// Builds a menu script file from a model with the real writer.
-// A tree as the writer's JSON form has it (tests keep extra fields on nodes).
-export function plainTree(nodes) {
-  return nodes.map((n) => ({ text: n.text, file: n.file, children: plainTree(n.children || []) }));
-}
-
 // Builds a menu script file from a model with the real writer and, unless
 // told otherwise, the library of this source tree.
 export function build(model, outFile, { library = LIBRARY } = {}) {

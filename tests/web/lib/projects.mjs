@@ -54,7 +54,8 @@ export function tagsProject() {
   m.tree = [
     node('<b>fett</b> und <i>kursiv</i>', 'index.htm', [
       node('a < b', 'klein.htm'),
-      node('<span class="neu">Neu</span> – jetzt', 'neu.htm'),
+      // The writer encodes every double quote, so markup attributes go unquoted.
+      node('<span class=neu>Neu</span> – jetzt', 'neu.htm'),
     ], 'fett und kursiv'),
     node('Zwei  Leerzeichen', 'zwei.htm', [], 'Zwei \u00A0Leerzeichen'),
   ];
