@@ -5,7 +5,7 @@ import path from 'node:path';
 import vm from 'node:vm';
 import { after, before, describe, test } from 'node:test';
 import { AXE, ROOT, browsers, build, page, readMenus, serve, tempDir, watchedPage } from './lib/env.mjs';
-import { deepProject, expectedMenus, flatten, stylesProject, tagsProject, textsProject } from './lib/projects.mjs';
+import { HOSTILE_FILE, deepProject, expectedMenus, flatten, stylesProject, tagsProject, textsProject } from './lib/projects.mjs';
 
 const site = tempDir('quilso-site-');
 const projects = { deep: deepProject(), texts: textsProject(), tags: tagsProject(), styles: stylesProject() };
@@ -122,7 +122,7 @@ for (const browser of browsers()) {
       assert.equal(await p.locator('.quilso_m b, .quilso_um b, .quilso_bc b').count(), 0);
       assert.equal(await p.locator('#um_selected').textContent(), '<b>fett</b> a \u00A0b');
       // Markup-like text must not break the list apart.
-      assert.equal(await p.locator('ul.quilso_m > li').count(), 4);
+      assert.equal(await p.locator('ul.quilso_m > li').count(), 5);
       await p.close();
     });
 
@@ -133,6 +133,14 @@ for (const browser of browsers()) {
       assert.equal(await a.textContent(), '"Zitat" und \'Apostroph\'');
       assert.equal(await p.locator('a[href="say\\"hi.htm"]').count(), 2);
       await p.close();
+      // Links whose text is plain and links whose text is markup.
+      for (const rel of ['texts/pfad.htm', 'tags/index.htm']) {
+        const q = await open(rel);
+        const hrefs = await q.locator('.quilso_m a').evaluateAll((as) => as.map((x) => x.getAttribute('href')));
+        assert.equal(hrefs.at(-1), HOSTILE_FILE, rel);
+        assert.equal(await q.locator('#injected').count(), 0, rel);
+        await q.close();
+      }
     });
 
     test('computed styles follow the project, hover and focus alike', async () => {

@@ -118,6 +118,7 @@ export function serve(root) {
 }
 
 // Every browser the tests drive; Firefox only where its binary exists.
+// QUILSO_BROWSERS=chromium (a comma list) narrows the choice.
 export function browsers() {
   const list = [{
     name: 'chromium',
@@ -134,7 +135,8 @@ export function browsers() {
       }),
     });
   }
-  return list;
+  const only = process.env.QUILSO_BROWSERS;
+  return only ? list.filter((b) => only.split(',').includes(b.name)) : list;
 }
 
 // A page whose console errors and uncaught exceptions are collected.
