@@ -1,5 +1,4 @@
 #include "main_form.h"
-#include "ui_seams.h"
 #include "web_anzeige_form.h"
 
 #include <QApplication>
