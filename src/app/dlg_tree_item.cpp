@@ -64,6 +64,10 @@ void SiteGrid::setCell(int col, int row, const QString& text) { item(row - 1, co
 
 void SiteGrid::moveCursorTo(int col, int row) { setCurrentCell(row - 1, col); }
 
+void SiteGrid::ensureEditor() {
+    if (state() != EditingState && currentIndex().isValid()) edit(currentIndex());
+}
+
 bool SiteGrid::mayMoveTo(const QModelIndex& target) {
     if (!target.isValid() || target == currentIndex() || !selectCell) return true;
     return selectCell(target.column(), target.row() + 1);
@@ -232,7 +236,7 @@ void TDlgTreeItem::rbSomeClick() {
                        static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
         w->setEnabled(true);
     SGValues->setFocus();
-    if (SGValues->state() != QAbstractItemView::EditingState) SGValues->edit(SGValues->currentIndex());
+    SGValues->ensureEditor();
     CheckOKButton();
 }
 

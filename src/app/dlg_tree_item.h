@@ -27,6 +27,8 @@ public:
     int currentGridCol() const { return currentColumn() < 0 ? 0 : currentColumn(); }
     // Moves the cursor without asking.
     void moveCursorTo(int col, int row);
+    // Opens the editor on the current cell unless one is open.
+    void ensureEditor();
 
     // Asked with the target cell before the cursor moves; false keeps it where it is.
     std::function<bool(int col, int row)> selectCell;

@@ -1,5 +1,5 @@
 #include "main_form.h"
-#include "ui_seams.h"
+#include "web_anzeige_form.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 int main(int argc, char* argv[]) {
+    PrepareWebEngineEnvironment();
     // The preview's web view shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

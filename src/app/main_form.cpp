@@ -502,6 +502,7 @@ void TMainForm::cbIsTagClick() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (!tvSite || !PageControl1) return QMainWindow::eventFilter(watched, event); // still building
     if (watched == PageControl1->tabBar()) {
         // A tab change has to pass the commit step first; a refused one never shows the tab.
         if (type == QEvent::MouseButtonPress) {
