@@ -242,7 +242,6 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     areaLayout->addWidget(cbRing_, 0, 0);
     areaLayout->addWidget(cbSide_, 0, 1);
     areaLayout->addWidget(picture_, 1, 0, 1, 2, Qt::AlignCenter);
-    areaLayout->setRowStretch(2, 1);
 
     gbBorderBreite_ = new QGroupBox(QStringLiteral("Breite"), this);
     gbBorderBreite_->setObjectName(QStringLiteral("gbBorderBreite"));
@@ -284,8 +283,11 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     right->addWidget(gbBorderStyle_);
     right->addWidget(gbBorderColor_);
     right->addStretch(1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(gbBorderArea_);
+    left->addStretch(1);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(gbBorderArea_, 1);
+    layout->addLayout(left, 1);
     layout->addLayout(right, 1);
 
     connect(eBorderBreite_, &QLineEdit::textEdited, this, &TFrameBorder::eBorderBreiteChange);
@@ -309,6 +311,8 @@ TFrameBorder::~TFrameBorder() = default;
 void TFrameBorder::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
     frameBorderColorChoice_->setEditState(editState);
+    // The set-up follows the menu at once, so the picture is drawn before anything is read.
+    InitPanel();
 }
 
 void TFrameBorder::setWidthFieldFiltered(bool filtered) {
