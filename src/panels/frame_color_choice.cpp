@@ -39,7 +39,9 @@ QIcon swatch(QRgb rgb) {
     return QIcon(pixmap);
 }
 
-QString twoHex(int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
+QString twoHex(int value) {
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 bool isHexText(const QString& text) {
     for (QChar ch : text)
@@ -59,15 +61,29 @@ int hexPair(std::string_view text, std::size_t at) {
 
 const std::array<std::pair<const char*, QRgb>, 16>& TFrameColorChoice::namedColors() {
     static const std::array<std::pair<const char*, QRgb>, 16> colors = {{
-        {"Schwarz", 0x000000}, {"Braun", 0x800000}, {"Grün", 0x008000}, {"Olivgrün", 0x808000},
-        {"Dunkelblau", 0x000080}, {"Purpur", 0x800080}, {"Grünblau", 0x008080}, {"Grau", 0x808080},
-        {"Silber", 0xC0C0C0}, {"Rot", 0xFF0000}, {"Limone", 0x00FF00}, {"Gelb", 0xFFFF00},
-        {"Blau", 0x0000FF}, {"Fuchsie", 0xFF00FF}, {"Aquamarin", 0x00FFFF}, {"Weiß", 0xFFFFFF},
+        {"Schwarz", 0x000000},
+        {"Braun", 0x800000},
+        {"Grün", 0x008000},
+        {"Olivgrün", 0x808000},
+        {"Dunkelblau", 0x000080},
+        {"Purpur", 0x800080},
+        {"Grünblau", 0x008080},
+        {"Grau", 0x808080},
+        {"Silber", 0xC0C0C0},
+        {"Rot", 0xFF0000},
+        {"Limone", 0x00FF00},
+        {"Gelb", 0xFFFF00},
+        {"Blau", 0x0000FF},
+        {"Fuchsie", 0xFF00FF},
+        {"Aquamarin", 0x00FFFF},
+        {"Weiß", 0xFFFFFF},
     }};
     return colors;
 }
 
-void TFrameColorChoice::setColorDialog(ColorDialogFn dialog) { colorDialog() = std::move(dialog); }
+void TFrameColorChoice::setColorDialog(ColorDialogFn dialog) {
+    colorDialog() = std::move(dialog);
+}
 
 TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     auto makeEdit = [this](const char* name, const QString& text, int maxLength, int chars) {
@@ -92,16 +108,20 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     connect(hexFilter, &KeyFilter::refused, this, &TFrameColorChoice::beep);
     for (QLineEdit* edit : {eRedColor_, eGreenColor_, eBlueColor_}) {
         KeyFilter* filter = KeyFilter::attach(
-            edit, [](std::string_view text, char key, int) { return quilso::KeyDecimalComma(text, key); }, true);
+            edit, [](std::string_view text, char key, int) { return quilso::KeyDecimalComma(text, key); },
+            true);
         connect(filter, &KeyFilter::refused, this, &TFrameColorChoice::beep);
     }
 
     cobColorSelect_ = new QComboBox(this);
     cobColorSelect_->setObjectName(QStringLiteral("cobColorSelect"));
-    cobColorSelect_->addItem(swatch(0x000000), QStringLiteral("Individuell..."), QVariant::fromValue<uint>(0));
+    cobColorSelect_->addItem(swatch(0x000000), QStringLiteral("Individuell..."),
+                             QVariant::fromValue<uint>(0));
     for (const auto& [name, rgb] : namedColors())
         cobColorSelect_->addItem(swatch(rgb), QString::fromUtf8(name), QVariant::fromValue<uint>(rgb));
     cobColorSelect_->setCurrentIndex(-1);
+    cobColorSelect_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cobColorSelect_->setMinimumContentsLength(11); // "Individuell..." in full
     connect(cobColorSelect_, &QComboBox::activated, this, &TFrameColorChoice::colorSelectActivated);
 
     auto* grid = new QGridLayout(this);
@@ -200,7 +220,8 @@ void TFrameColorChoice::hexColorExit() {
         if (text.size() == 3) {
             // The CSS short form: every digit stands for a pair.
             QString doubled;
-            for (QChar ch : text) doubled += QString(2, ch);
+            for (QChar ch : text)
+                doubled += QString(2, ch);
             text = doubled;
             eHexColor_->setText(text);
         }

@@ -48,12 +48,16 @@ const KeywordItems& weightItems() {
 }
 
 const KeywordItems& sizeKeywords() {
-    static const KeywordItems items = {
-        {QStringLiteral("extrem klein"), "xx-small"}, {QStringLiteral("sehr klein"), "x-small"},
-        {QStringLiteral("klein"), "small"},           {QStringLiteral("mittel"), "medium"},
-        {QStringLiteral("groß"), "large"},            {QStringLiteral("sehr groß"), "x-large"},
-        {QStringLiteral("extrem groß"), "xx-large"},  {QStringLiteral("kleiner"), "smaller"},
-        {QStringLiteral("größer"), "larger"},         {QStringLiteral("vererbt"), "inherit"}};
+    static const KeywordItems items = {{QStringLiteral("extrem klein"), "xx-small"},
+                                       {QStringLiteral("sehr klein"), "x-small"},
+                                       {QStringLiteral("klein"), "small"},
+                                       {QStringLiteral("mittel"), "medium"},
+                                       {QStringLiteral("groß"), "large"},
+                                       {QStringLiteral("sehr groß"), "x-large"},
+                                       {QStringLiteral("extrem groß"), "xx-large"},
+                                       {QStringLiteral("kleiner"), "smaller"},
+                                       {QStringLiteral("größer"), "larger"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
     return items;
 }
 
@@ -129,20 +133,23 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     });
 
     KeywordItems sizeList = sizeKeywords();
-    fontSize_ = new NumberUnitField(QStringLiteral("eFontSize"), QStringLiteral("cbFontSize"), UnitItems(sizeList, 9),
-                                    NumberKeys::Decimal, 3, this);
+    fontSize_ = new NumberUnitField(QStringLiteral("eFontSize"), QStringLiteral("cbFontSize"),
+                                    UnitItems(sizeList, 9), NumberKeys::Decimal, 3, this);
 
-    cbFontStyle_ = keywordList(this, "cbFontStyle", styleItems(), [this](const std::string& k) { css().fontStyle = k; },
-                               modified);
-    cbFontVariant_ = keywordList(this, "cbFontVariant", variantItems(),
-                                 [this](const std::string& k) { css().fontVariant = k; }, modified);
-    cbFontWeight_ = keywordList(this, "cbFontWeight", weightItems(),
-                                [this](const std::string& k) { css().fontWeight = k; }, modified);
+    cbFontStyle_ = keywordList(
+        this, "cbFontStyle", styleItems(), [this](const std::string& k) { css().fontStyle = k; }, modified);
+    cbFontVariant_ = keywordList(
+        this, "cbFontVariant", variantItems(), [this](const std::string& k) { css().fontVariant = k; },
+        modified);
+    cbFontWeight_ = keywordList(
+        this, "cbFontWeight", weightItems(), [this](const std::string& k) { css().fontWeight = k; },
+        modified);
 
     auto colorPanel = [this](const char* name, std::string TCSS::*field) {
         auto* panel = new TFrameColorChoice(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &TFrameColorChoice::exited, this, [this, panel, field] { colorChoiceExit(panel, field); });
+        connect(panel, &TFrameColorChoice::exited, this,
+                [this, panel, field] { colorChoiceExit(panel, field); });
         return panel;
     };
     frameFontColorChoice_ = colorPanel("frameFontColorChoice", &TCSS::color);
@@ -157,11 +164,13 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &TFrameFont::cbFontColorHoverActiveClick);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(makeGroup("gbFontFamily", QStringLiteral("Schrift / Schriftfamilie"), {cbFontFamily_}, this));
+    left->addWidget(
+        makeGroup("gbFontFamily", QStringLiteral("Schrift / Schriftfamilie"), {cbFontFamily_}, this));
     left->addWidget(makeGroup("gbFontSize", QStringLiteral("Schriftgröße"), {fontSize_}, this));
     left->addStretch(1);
     auto* middle = new QVBoxLayout;
-    middle->addWidget(makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"), {frameFontColorChoice_}, this));
+    middle->addWidget(
+        makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"), {frameFontColorChoice_}, this));
     middle->addWidget(makeGroup("gbFontColorSelected", QStringLiteral("Schriftfarbe aktueller Menüpunkt"),
                                 {frameFontColorChoiceSelected_}, this));
     middle->addWidget(makeGroup("gbFontColorHover", QStringLiteral("Schriftfarbe bei Maus-Berührung"),
@@ -184,7 +193,8 @@ void TFrameFont::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditSt
     StylePanel::setup(kind, params, editState);
     fontSize_->setEditState(editState);
     fontSize_->bind(&css().fontSizeValue, &css().fontSizeUnit);
-    for (TFrameColorChoice* panel : {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
+    for (TFrameColorChoice* panel :
+         {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
         panel->setEditState(editState);
 }
 
@@ -239,7 +249,8 @@ void TFrameFont::declarationRead(BlockKind block, std::string_view property, boo
     if (block == BlockKind::Item) {
         if (property == "font-family") {
             QStringList names;
-            for (const std::string& name : record.fontFamilies) names << fromModel(name);
+            for (const std::string& name : record.fontFamilies)
+                names << fromModel(name);
             cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
             familyTyped_ = false;
         } else if (property == "font-size") {

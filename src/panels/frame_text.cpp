@@ -51,22 +51,25 @@ const KeywordItems& whiteSpaceItems() {
 }
 
 const KeywordItems& verticalAlignKeywords() {
-    static const KeywordItems items = {
-        {QStringLiteral("Grundlinie"), "baseline"},          {QStringLiteral("Fußlinie"), "bottom"},
-        {QStringLiteral("zentriert"), "middle"},             {QStringLiteral("tiefgestellter Text"), "sub"},
-        {QStringLiteral("hochgestellter Text"), "super"},    {QStringLiteral("Oberkante Schrift"), "text-top"},
-        {QStringLiteral("Unterkante Schrift"), "text-bottom"}, {QStringLiteral("Oben"), "top"}};
+    static const KeywordItems items = {{QStringLiteral("Grundlinie"), "baseline"},
+                                       {QStringLiteral("Fußlinie"), "bottom"},
+                                       {QStringLiteral("zentriert"), "middle"},
+                                       {QStringLiteral("tiefgestellter Text"), "sub"},
+                                       {QStringLiteral("hochgestellter Text"), "super"},
+                                       {QStringLiteral("Oberkante Schrift"), "text-top"},
+                                       {QStringLiteral("Unterkante Schrift"), "text-bottom"},
+                                       {QStringLiteral("Oben"), "top"}};
     return items;
 }
 
-const KeywordItems spacingKeywords = {{QStringLiteral("normal"), "normal"}, {QStringLiteral("vererbt"), "inherit"}};
+const KeywordItems spacingKeywords = {{QStringLiteral("normal"), "normal"},
+                                      {QStringLiteral("vererbt"), "inherit"}};
 
 std::vector<UnitItem> lineHeightItems() {
-    std::vector<UnitItem> items = UnitItems(
-        {{QStringLiteral("normal"), "normal"},
-         {QStringLiteral("vererbt"), "inherit"},
-         {QStringLiteral("Faktor (Höhe=Wert*Standard)"), ""}},
-        9);
+    std::vector<UnitItem> items = UnitItems({{QStringLiteral("normal"), "normal"},
+                                             {QStringLiteral("vererbt"), "inherit"},
+                                             {QStringLiteral("Faktor (Höhe=Wert*Standard)"), ""}},
+                                            9);
     items[2].needsNumber = true; // a bare factor: the number alone, no unit
     return items;
 }
@@ -74,17 +77,20 @@ std::vector<UnitItem> lineHeightItems() {
 } // namespace
 
 TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
-    letterSpacing_ = new NumberUnitField(QStringLiteral("eTextLetterSpacing"), QStringLiteral("cbTextLetterSpacing"),
-                                         UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, -1, this);
-    wordSpacing_ = new NumberUnitField(QStringLiteral("eTextWordSpacing"), QStringLiteral("cbTextWordSpacing"),
-                                       UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, 0, this);
+    letterSpacing_ =
+        new NumberUnitField(QStringLiteral("eTextLetterSpacing"), QStringLiteral("cbTextLetterSpacing"),
+                            UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, -1, this);
+    wordSpacing_ =
+        new NumberUnitField(QStringLiteral("eTextWordSpacing"), QStringLiteral("cbTextWordSpacing"),
+                            UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, 0, this);
     lineHeight_ = new NumberUnitField(QStringLiteral("eTextLineHeight"), QStringLiteral("cbTextLineHeight"),
                                       lineHeightItems(), NumberKeys::Decimal, -1, this);
     indent_ = new NumberUnitField(QStringLiteral("eTextIndent"), QStringLiteral("cbTextIndent"),
-                                  UnitItems({{QStringLiteral("vererbt"), "inherit"}}, 9), NumberKeys::SignedDecimal, 0,
-                                  this);
-    verticalAlign_ = new NumberUnitField(QStringLiteral("eTextVerticalAlign"), QStringLiteral("cbTextVerticalAlign"),
-                                         UnitItems(verticalAlignKeywords(), 9), NumberKeys::SignedDecimal, -1, this);
+                                  UnitItems({{QStringLiteral("vererbt"), "inherit"}}, 9),
+                                  NumberKeys::SignedDecimal, 0, this);
+    verticalAlign_ =
+        new NumberUnitField(QStringLiteral("eTextVerticalAlign"), QStringLiteral("cbTextVerticalAlign"),
+                            UnitItems(verticalAlignKeywords(), 9), NumberKeys::SignedDecimal, -1, this);
 
     auto keywordList = [this](const char* name, const KeywordItems& items, int initial,
                               std::string TCSS::*field) {
@@ -109,12 +115,12 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
         });
         return box;
     };
-    cbTextDecorationUnderline_ =
-        decorationBox("cbTextDecorationUnderline", QStringLiteral("unterstreichen"), &TCSS::textDecorationUnderline);
-    cbTextDecorationOverline_ =
-        decorationBox("cbTextDecorationOverline", QStringLiteral("Linie über Text"), &TCSS::textDecorationOverline);
-    cbTextDecorationLineThrough_ = decorationBox("cbTextDecorationLineThrough", QStringLiteral("durchstreichen"),
-                                                 &TCSS::textDecorationLineThrough);
+    cbTextDecorationUnderline_ = decorationBox("cbTextDecorationUnderline", QStringLiteral("unterstreichen"),
+                                               &TCSS::textDecorationUnderline);
+    cbTextDecorationOverline_ = decorationBox("cbTextDecorationOverline", QStringLiteral("Linie über Text"),
+                                              &TCSS::textDecorationOverline);
+    cbTextDecorationLineThrough_ = decorationBox(
+        "cbTextDecorationLineThrough", QStringLiteral("durchstreichen"), &TCSS::textDecorationLineThrough);
     cbTextDecorationBlink_ =
         decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &TCSS::textDecorationBlink);
     cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);
@@ -125,27 +131,34 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
     decoration->setObjectName(QStringLiteral("gbTextDecoration"));
     auto* boxes = new QHBoxLayout(decoration);
     boxes->setContentsMargins(6, 4, 6, 6);
-    for (QCheckBox* box : {cbTextDecorationUnderline_, cbTextDecorationOverline_, cbTextDecorationLineThrough_,
-                           cbTextDecorationBlink_, cbTextDecorationInherit_})
+    for (QCheckBox* box : {cbTextDecorationUnderline_, cbTextDecorationOverline_,
+                           cbTextDecorationLineThrough_, cbTextDecorationBlink_, cbTextDecorationInherit_})
         boxes->addWidget(box);
     boxes->addStretch(1);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(makeGroup("gbTextLetterSpacing", QStringLiteral("Buchstaben-Abstand"), {letterSpacing_}, this), 0, 0);
-    grid->addWidget(makeGroup("gbTextVerticalAlign", QStringLiteral("Vertikale Ausrichtung"), {verticalAlign_}, this), 1,
-                    0);
+    grid->addWidget(
+        makeGroup("gbTextLetterSpacing", QStringLiteral("Buchstaben-Abstand"), {letterSpacing_}, this), 0, 0);
+    grid->addWidget(
+        makeGroup("gbTextVerticalAlign", QStringLiteral("Vertikale Ausrichtung"), {verticalAlign_}, this), 1,
+        0);
     grid->addWidget(makeGroup("gbTextLineHeight", QStringLiteral("Zeilenhöhe"), {lineHeight_}, this), 2, 0);
-    grid->addWidget(makeGroup("gbTextWordSpacing", QStringLiteral("Wortabstand"), {wordSpacing_}, this), 0, 1);
+    grid->addWidget(makeGroup("gbTextWordSpacing", QStringLiteral("Wortabstand"), {wordSpacing_}, this), 0,
+                    1);
     grid->addWidget(makeGroup("gbTextIndent", QStringLiteral("Text einrücken"), {indent_}, this), 1, 1);
     grid->addWidget(makeGroup("gbTextAlign", QStringLiteral("Ausrichtung"), {cbTextAlign_}, this), 0, 2);
-    grid->addWidget(makeGroup("gbTextTransform", QStringLiteral("Groß-/Kleinbuchstaben"), {cbTextTransform_}, this), 1,
-                    2);
-    grid->addWidget(makeGroup("gbTextWhiteSpace", QStringLiteral("Trennzeichen-Behandlung"), {cbTextWhiteSpace_}, this),
-                    2, 1, 1, 2);
+    grid->addWidget(
+        makeGroup("gbTextTransform", QStringLiteral("Groß-/Kleinbuchstaben"), {cbTextTransform_}, this), 1,
+        2);
+    grid->addWidget(
+        makeGroup("gbTextWhiteSpace", QStringLiteral("Trennzeichen-Behandlung"), {cbTextWhiteSpace_}, this),
+        2, 1, 1, 2);
     grid->addWidget(decoration, 3, 0, 1, 2);
-    grid->addWidget(makeGroup("gbTextDirection", QStringLiteral("Schreibrichtung"), {cbTextDirection_}, this), 3, 2);
+    grid->addWidget(makeGroup("gbTextDirection", QStringLiteral("Schreibrichtung"), {cbTextDirection_}, this),
+                    3, 2);
     grid->setRowStretch(4, 1);
-    for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
+    for (int column = 0; column < 3; ++column)
+        grid->setColumnStretch(column, 1);
 }
 
 void TFrameText::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
@@ -203,7 +216,9 @@ void TFrameText::declarationRead(BlockKind block, std::string_view property, boo
             const int unit = quilso::CssUnitIndex(record.lineHeightUnit);
             lineHeight_->setNumberText(record.lineHeightValue);
             if (unit < 0) {
-                const int index = record.lineHeightUnit == "inherit" ? 1 : record.lineHeightUnit.empty() ? 2 : 0;
+                const int index = record.lineHeightUnit == "inherit" ? 1
+                                  : record.lineHeightUnit.empty()    ? 2
+                                                                     : 0;
                 lineHeight_->showItem(index, index == 2);
             } else {
                 lineHeight_->showItem(unit + 3, true);
@@ -227,8 +242,8 @@ void TFrameText::declarationRead(BlockKind block, std::string_view property, boo
             const int unit = quilso::CssUnitIndex(record.verticalAlignUnit);
             verticalAlign_->setNumberText(record.verticalAlignValue);
             if (unit < 0)
-                verticalAlign_->showItem(std::max(0, keywordIndex(verticalAlignKeywords(), record.verticalAlignUnit)),
-                                         false);
+                verticalAlign_->showItem(
+                    std::max(0, keywordIndex(verticalAlignKeywords(), record.verticalAlignUnit)), false);
             else
                 verticalAlign_->showItem(unit + int(verticalAlignKeywords().size()), true);
         }

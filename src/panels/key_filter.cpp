@@ -7,7 +7,9 @@
 namespace {
 
 // Characters outside ASCII are never digits or separators: every filter drops them.
-char toFilterChar(QChar ch) { return ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '\x01'; }
+char toFilterChar(QChar ch) {
+    return ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '\x01';
+}
 
 } // namespace
 
@@ -16,7 +18,8 @@ KeyFilter* KeyFilter::attach(QLineEdit* edit, CharFilter filter, bool enterToNex
 }
 
 KeyFilter::KeyFilter(QLineEdit* edit, CharFilter filter, bool enterToNext)
-    : QObject(edit), edit_(edit), filter_(std::move(filter)), enterToNext_(enterToNext), lastText_(edit->text()) {
+    : QObject(edit), edit_(edit), filter_(std::move(filter)), enterToNext_(enterToNext),
+      lastText_(edit->text()) {
     edit->installEventFilter(this);
     connect(edit, &QLineEdit::textChanged, this, [this] {
         // The argument can be stale when a handler corrected the text meanwhile; the field is not.
@@ -31,7 +34,8 @@ bool KeyFilter::typeThrough(const CharFilter& filter, const QString& text, QStri
     for (QChar ch : text) {
         const char key = toFilterChar(ch);
         // A control character in pasted text is never a keystroke the filters mean to pass.
-        const char out = static_cast<unsigned char>(key) < 0x20 ? '\0' : filter(typed, key, int(typed.size()));
+        const char out =
+            static_cast<unsigned char>(key) < 0x20 ? '\0' : filter(typed, key, int(typed.size()));
         if (out == '\0') return false;
         typed.push_back(out);
     }

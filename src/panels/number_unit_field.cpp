@@ -27,9 +27,11 @@ const std::vector<QString>& UnitItemTexts() {
 
 std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords, int unitCount) {
     std::vector<UnitItem> items;
-    for (const auto& [text, stored] : keywords) items.push_back({text, stored, false});
+    for (const auto& [text, stored] : keywords)
+        items.push_back({text, stored, false});
     for (int u = 0; u < unitCount && u < int(quilso::CssUnits.size()); ++u)
-        items.push_back({UnitItemTexts()[std::size_t(u)], std::string(quilso::CssUnits[std::size_t(u)]), true});
+        items.push_back(
+            {UnitItemTexts()[std::size_t(u)], std::string(quilso::CssUnits[std::size_t(u)]), true});
     return items;
 }
 
@@ -42,13 +44,16 @@ CharFilter NumberKeyFilter(NumberKeys keys) {
     case NumberKeys::DecimalPoint:
         return [](std::string_view text, char key, int) { return quilso::KeyDecimalPoint(text, key); };
     case NumberKeys::SignedDecimal:
-        return [](std::string_view text, char key, int caret) { return quilso::KeySignedDecimal(text, key, caret); };
+        return [](std::string_view text, char key, int caret) {
+            return quilso::KeySignedDecimal(text, key, caret);
+        };
     }
     return {};
 }
 
-NumberUnitField::NumberUnitField(const QString& numberName, const QString& listName, std::vector<UnitItem> items,
-                                 NumberKeys keys, int initialItem, QWidget* parent)
+NumberUnitField::NumberUnitField(const QString& numberName, const QString& listName,
+                                 std::vector<UnitItem> items, NumberKeys keys, int initialItem,
+                                 QWidget* parent)
     : QWidget(parent), items_(std::move(items)) {
     number_ = new QLineEdit(QStringLiteral("0"), this);
     number_->setObjectName(numberName);
@@ -71,7 +76,8 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
 
     list_ = new QComboBox(this);
     list_->setObjectName(listName);
-    for (const UnitItem& item : items_) list_->addItem(item.text);
+    for (const UnitItem& item : items_)
+        list_->addItem(item.text);
     list_->setCurrentIndex(initialItem);
     list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list_->setMinimumContentsLength(12);
@@ -95,7 +101,9 @@ void NumberUnitField::bind(std::string* value, std::string* unit) {
                      [unit](const std::string& text) { *unit = text; });
 }
 
-void NumberUnitField::setKeys(NumberKeys keys) { keyFilter_->setFilter(NumberKeyFilter(keys)); }
+void NumberUnitField::setKeys(NumberKeys keys) {
+    keyFilter_->setFilter(NumberKeyFilter(keys));
+}
 
 int NumberUnitField::indexOfStored(std::string_view stored) const {
     for (std::size_t i = 0; i < items_.size(); ++i)
@@ -113,7 +121,9 @@ void NumberUnitField::showItem(int index, bool numberVisible) {
     number_->setVisible(numberVisible);
 }
 
-void NumberUnitField::setNumberText(std::string_view text) { number_->setText(QString::fromLatin1(text)); }
+void NumberUnitField::setNumberText(std::string_view text) {
+    number_->setText(QString::fromLatin1(text));
+}
 
 void NumberUnitField::listActivated(int index) {
     if (index < 0 || index >= itemCount()) return;

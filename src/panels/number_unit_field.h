@@ -36,7 +36,8 @@ struct UnitItem {
 const std::vector<QString>& UnitItemTexts();
 // A list of keyword items (text -> stored keyword, no number) followed by the first
 // `unitCount` unit items (0..9; 8 leaves out the percent item).
-std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords, int unitCount = 9);
+std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords,
+                                int unitCount = 9);
 
 // The number key filters of the value helpers, by name.
 enum class NumberKeys { None, Decimal, DecimalPoint, SignedDecimal };
@@ -47,8 +48,8 @@ class NumberUnitField : public QWidget {
 public:
     // `numberName`/`listName` become the objectNames of the number field and the list.
     // `initialItem` -1 leaves the list without a choice.
-    NumberUnitField(const QString& numberName, const QString& listName, std::vector<UnitItem> items, NumberKeys keys,
-                    int initialItem, QWidget* parent = nullptr);
+    NumberUnitField(const QString& numberName, const QString& listName, std::vector<UnitItem> items,
+                    NumberKeys keys, int initialItem, QWidget* parent = nullptr);
 
     void setEditState(EditState* editState) { editState_ = editState; }
     // Where an accepted number and a chosen keyword or unit go. The usual case is a value/unit

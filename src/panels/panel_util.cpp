@@ -9,7 +9,8 @@
 QComboBox* makeKeywordList(const char* name, const KeywordItems& items, int initial, QWidget* parent) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QLatin1String(name));
-    for (const auto& item : items) list->addItem(item.first);
+    for (const auto& item : items)
+        list->addItem(item.first);
     list->setCurrentIndex(initial);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(10);
@@ -29,14 +30,18 @@ QGroupBox* makeGroup(const char* name, const QString& title, std::initializer_li
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(6, 4, 6, 6);
     layout->setSpacing(4);
-    for (QWidget* widget : content) layout->addWidget(widget);
+    for (QWidget* widget : content)
+        layout->addWidget(widget);
     return group;
 }
 
-QString fromModel(std::string_view cp1252) { return QString::fromStdString(quilso::Utf8FromCp1252(cp1252)); }
+QString fromModel(std::string_view cp1252) {
+    return QString::fromStdString(quilso::Utf8FromCp1252(cp1252));
+}
 
 std::string toModel(const QString& text) {
     std::string bytes;
-    for (char32_t ch : text.toUcs4()) bytes.push_back(quilso::UnicodeToCp1252(ch).value_or('?'));
+    for (char32_t ch : text.toUcs4())
+        bytes.push_back(quilso::UnicodeToCp1252(ch).value_or('?'));
     return bytes;
 }

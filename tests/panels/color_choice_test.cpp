@@ -135,7 +135,7 @@ private slots:
         QLineEdit* hex = field("eHexColor");
         focusTo(hex);
         hex->selectAll();
-        hex->insert("fe"); // text arriving without keystrokes, as from the clipboard
+        hex->insert("fe");                    // text arriving without keystrokes, as from the clipboard
         QCOMPARE(hex->text(), QString("FE")); // lower case taken as typing would
         hex->selectAll();
         hex->insert("zz12");

@@ -129,8 +129,8 @@ private slots:
         QVERIFY(params_.css[0].textDecorationBlink);
         box(0, "cbTextDecorationInherit")->click();
         QVERIFY(params_.css[0].textDecorationInherit);
-        for (const char* name : {"cbTextDecorationUnderline", "cbTextDecorationOverline", "cbTextDecorationLineThrough",
-                                 "cbTextDecorationBlink"}) {
+        for (const char* name : {"cbTextDecorationUnderline", "cbTextDecorationOverline",
+                                 "cbTextDecorationLineThrough", "cbTextDecorationBlink"}) {
             QVERIFY(!box(0, name)->isChecked());
             QVERIFY(!box(0, name)->isEnabled());
         }

@@ -19,8 +19,8 @@ class NumberUnitFieldTest : public QObject {
         unit_ = "medium";
         window_ = new QWidget;
         state_ = new EditState(window_);
-        field_ = new NumberUnitField("eSize", "cbSize", UnitItems({{"klein", "small"}, {"mittel", "medium"}}), keys, 1,
-                                     window_);
+        field_ = new NumberUnitField("eSize", "cbSize", UnitItems({{"klein", "small"}, {"mittel", "medium"}}),
+                                     keys, 1, window_);
         field_->setEditState(state_);
         field_->bind(&value_, &unit_);
         outside_ = new QLineEdit(window_);

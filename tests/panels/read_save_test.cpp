@@ -17,18 +17,22 @@ using namespace quilso;
 namespace {
 
 // Line lists, so a failure names the first line that differs.
-QList<QByteArray> lines(const std::string& bytes) { return QByteArray::fromStdString(bytes).split('\n'); }
+QList<QByteArray> lines(const std::string& bytes) {
+    return QByteArray::fromStdString(bytes).split('\n');
+}
 
 // Sends what the reader read to the font and text panel of the declaration's menu.
 class PanelObserver : public ReadObserver {
 public:
     std::vector<StylePanel*> panels[MenuKindCount];
     void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) override {
-        for (StylePanel* panel : panels[kind]) panel->declarationRead(block, property, stored);
+        for (StylePanel* panel : panels[kind])
+            panel->declarationRead(block, property, stored);
     }
     void blockScanFinished() override {
         for (auto& list : panels)
-            for (StylePanel* panel : list) panel->blockScanFinished();
+            for (StylePanel* panel : list)
+                panel->blockScanFinished();
     }
 };
 
@@ -73,7 +77,8 @@ private slots:
         ProgramInfo program;
         program.functionsLines = {"// library"};
         Project original;
-        for (int kind = 0; kind < MenuKindCount; ++kind) fillFontAndText(original.params.css[kind], kind);
+        for (int kind = 0; kind < MenuKindCount; ++kind)
+            fillFontAndText(original.params.css[kind], kind);
         original.tree.insert(original.tree.root(), -1, SiteEntry{"Start", "index.htm"});
         // The reader's canonical form of that project: the file as the program itself saves it.
         Project canonical;
@@ -118,7 +123,8 @@ private slots:
         // Now store every control back as a user would: choose each list's shown item again,
         // retype the family text, pass through every visible field and colour panel, and
         // store every check box's state.
-        for (QWidget* panel : std::initializer_list<QWidget*>{fonts[0], fonts[1], fonts[2], texts[0], texts[1], texts[2]}) {
+        for (QWidget* panel :
+             std::initializer_list<QWidget*>{fonts[0], fonts[1], fonts[2], texts[0], texts[1], texts[2]}) {
             for (QComboBox* list : panel->findChildren<QComboBox*>()) {
                 if (list->objectName() == "cobColorSelect") continue; // colours pass through their fields
                 if (list->isEditable()) {
