@@ -3,7 +3,9 @@
 #include "cp1252.h"
 #include "script_sections.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -13,27 +15,47 @@ namespace quilso {
 namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
+// The longest form one input byte can take: "&nbsp;", "&#228;" or "\u20AC".
+constexpr std::size_t MaxBytesPerByte = 6;
+constexpr std::size_t MaxNumberBytes = 20;
 
-void appendHex(std::string& out, unsigned value, int digits) {
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += HexDigits[(value >> shift) & 0xF];
-}
+// Raw output position inside a buffer the caller has sized for the worst case. Entry lines are
+// built this way because a million of them through std::string::append cost more than the
+// file write itself.
+struct Cursor {
+    char* p;
+
+    void put(char c) { *p++ = c; }
+    void put(std::string_view text) {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    }
+    template <std::size_t N> void literal(const char (&text)[N]) {
+        std::memcpy(p, text, N - 1);
+        p += N - 1;
+    }
+    void number(std::size_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
+    void hex(unsigned value, int digits) {
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *p++ = HexDigits[(value >> shift) & 0xF];
+    }
+};
 
 void appendNumber(std::string& out, std::size_t value) {
-    char digits[24];
+    char digits[MaxNumberBytes];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, result.ptr);
 }
 
 // The escape of one byte that cannot stand for itself inside a string literal.
-void appendEscapedByte(std::string& out, unsigned char byte) {
+void putEscapedByte(Cursor& out, unsigned char byte) {
     if (byte == '\\') {
-        out += "\\\\";
+        out.literal("\\\\");
     } else if (byte < 0x80) {
-        out += "\\x";
-        appendHex(out, byte, 2);
+        out.literal("\\x");
+        out.hex(byte, 2);
     } else {
-        out += "\\u";
-        appendHex(out, static_cast<unsigned>(Cp1252ToUnicode(byte)), 4);
+        out.literal("\\u");
+        out.hex(static_cast<unsigned>(Cp1252ToUnicode(byte)), 4);
     }
 }
 
@@ -41,31 +63,38 @@ bool needsEscape(unsigned char byte, char quote) {
     return byte < 0x20 || byte >= 0x80 || byte == '\\' || byte == static_cast<unsigned char>(quote);
 }
 
-// Number of the entry's next sibling for every entry in display order, or `count` for a last
-// child. One pass: a node's previous sibling is the latest entry seen at the same depth since
-// their parent was visited.
-std::vector<std::size_t> nextSiblingNumbers(const SiteTree& tree) {
+// What the menu array needs before its first line: the display number of each entry's next
+// sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
+// node's previous sibling is the latest entry seen at the same depth since their parent.
+struct TreeFacts {
+    std::vector<std::size_t> next;
+    std::size_t textBytes = 0;
+};
+
+TreeFacts scanTree(const SiteTree& tree) {
     const std::size_t count = tree.size();
-    std::vector<std::size_t> next(count, count);
+    TreeFacts facts;
+    facts.next.assign(count, count);
     std::vector<std::size_t> latestAtDepth;
     std::size_t number = 0;
-    tree.forEachPreorder([&](const SiteNode*, int depth) {
+    tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const auto d = static_cast<std::size_t>(depth);
         if (latestAtDepth.size() > d) {
-            next[latestAtDepth[d]] = number;
+            facts.next[latestAtDepth[d]] = number;
             latestAtDepth.resize(d);
         }
         latestAtDepth.push_back(number);
+        facts.textBytes += node->entry.text.size() + node->entry.file.size();
         ++number;
     });
-    return next;
+    return facts;
 }
 
-void appendLink(std::string& out, std::size_t number, std::size_t count) {
+void putLink(Cursor& out, std::size_t number, std::size_t count) {
     if (number >= count)
-        out += "cs";
+        out.literal("cs");
     else
-        appendNumber(out, number);
+        out.number(number);
 }
 
 std::optional<std::time_t> sourceDateEpoch() {
@@ -78,28 +107,19 @@ std::optional<std::time_t> sourceDateEpoch() {
     return static_cast<std::time_t>(seconds);
 }
 
-} // namespace
-
-void AppendJsEscaped(std::string& out, std::string_view text, char quote) {
+void putJsEscaped(Cursor& out, std::string_view text, char quote) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (!needsEscape(byte, quote)) continue;
-        out.append(text, start, i - start);
-        appendEscapedByte(out, byte);
+        out.put(text.substr(start, i - start));
+        putEscapedByte(out, byte);
         start = i + 1;
     }
-    out.append(text, start);
+    out.put(text.substr(start));
 }
 
-std::string JsEscape(std::string_view text, char quote) {
-    std::string out;
-    out.reserve(text.size());
-    AppendJsEscaped(out, text, quote);
-    return out;
-}
-
-void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
+void putMenuText(Cursor& out, std::string_view text, bool isTag) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     std::size_t start = 0;
@@ -109,19 +129,44 @@ void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
         const bool plain = byte >= 0x20 && byte < 0x80 && c != '"' && c != '\'' && c != '\\' &&
                            ((c != '<' && c != '>') || isTag) && !(c == ' ' && i > 0 && text[i - 1] == ' ');
         if (plain) continue;
-        out.append(text, start, i - start);
+        out.put(text.substr(start, i - start));
         start = i + 1;
         if (c == ' ') {
-            out += "&nbsp;";
+            out.literal("&nbsp;");
         } else if (c == '"' || c == '\'' || c == '<' || c == '>' || byte >= 160) {
-            out += "&#";
-            appendNumber(out, byte);
-            out += ';';
+            out.literal("&#");
+            out.number(byte);
+            out.put(';');
         } else {
-            appendEscapedByte(out, byte);
+            putEscapedByte(out, byte);
         }
     }
-    out.append(text, start);
+    out.put(text.substr(start));
+}
+
+// Runs `fill` on a cursor over `room` bytes appended to `out`, then trims to what it wrote.
+template <class F> void appendWith(std::string& out, std::size_t room, F&& fill) {
+    const std::size_t old = out.size();
+    out.resize(old + room);
+    Cursor cursor{out.data() + old};
+    fill(cursor);
+    out.resize(static_cast<std::size_t>(cursor.p - out.data()));
+}
+
+} // namespace
+
+void AppendJsEscaped(std::string& out, std::string_view text, char quote) {
+    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putJsEscaped(c, text, quote); });
+}
+
+std::string JsEscape(std::string_view text, char quote) {
+    std::string out;
+    AppendJsEscaped(out, text, quote);
+    return out;
+}
+
+void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
+    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putMenuText(c, text, isTag); });
 }
 
 void AddCssLine(ScriptBuffer& out, std::string_view css) {
@@ -187,30 +232,41 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     out.addLine("");
     out.addLine("function menuinit()\t{");
 
-    const std::vector<std::size_t> next = nextSiblingNumbers(tree);
+    const TreeFacts facts = scanTree(tree);
+    const std::vector<std::size_t>& next = facts.next;
+    // The buffer grows in large steps, each covering at least the worst case of the next line;
+    // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
+    std::string& text = out.text;
+    std::size_t used = text.size();
+    text.resize(std::max(text.capacity(), used + facts.textBytes + count * 56 + 64));
     // Display numbers of the current ancestors, innermost last.
     std::vector<std::size_t> ancestors;
     std::size_t number = 0;
-    std::string& text = out.text;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
+        const SiteEntry& entry = node->entry;
+        const std::size_t worst = (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+        if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
+        Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
-        text += "ca[";
-        appendNumber(text, number);
-        text += "] = new cr(\"";
-        AppendMenuText(text, node->entry.text, isTag);
-        text += "\", \"";
-        AppendJsEscaped(text, node->entry.file, '"');
-        text += "\", ";
-        appendLink(text, next[number], count);
-        text += ", ";
-        appendLink(text, ancestors.empty() ? count : ancestors.back(), count);
-        text += ", ";
+        line.literal("ca[");
+        line.number(number);
+        line.literal("] = new cr(\"");
+        putMenuText(line, entry.text, isTag);
+        line.literal("\", \"");
+        putJsEscaped(line, entry.file, '"');
+        line.literal("\", ");
+        putLink(line, next[number], count);
+        line.literal(", ");
+        putLink(line, ancestors.empty() ? count : ancestors.back(), count);
+        line.literal(", ");
         // In display order a first child directly follows its parent.
-        appendLink(text, node->childCount() > 0 ? number + 1 : count, count);
-        text += ");\r\n";
+        putLink(line, node->childCount() > 0 ? number + 1 : count, count);
+        line.literal(");\r\n");
+        used = static_cast<std::size_t>(line.p - text.data());
         ancestors.push_back(number);
         ++number;
     });
+    text.resize(used);
     out.addLine("}");
     out.addLine("");
 }
@@ -221,11 +277,11 @@ void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program) {
 
 std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program, const std::string& lastSave) {
     ScriptBuffer out;
-    // Headers and styles take some 20 kB; an entry line rarely exceeds 100 bytes. One
-    // allocation up front keeps large trees from copying the buffer as it grows.
-    std::size_t estimate = 32768 + project.tree.size() * 48;
-    for (const std::string& line : program.functionsLines) estimate += line.size() + 2;
-    out.text.reserve(estimate);
+    // The menu array reserves room for itself; the headers, styles and library lines must not
+    // make the buffer grow (and copy the whole array) afterwards.
+    std::size_t libraryBytes = 0;
+    for (const std::string& line : program.functionsLines) libraryBytes += line.size() + 2;
+    out.text.reserve(32768 + libraryBytes);
 
     WriteApplicationHeader(out, program);
     WriteProjectHeader(out, lastSave);
