@@ -1,0 +1,28 @@
+// Reads arbitrary bytes as a menu script file, twice over the same project (the second load
+// overlays the first and replaces its tree), and checks what must hold for any input.
+#include "reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    quilso::Project project;
+    quilso::ReadObserver none;
+    quilso::ReadProjectText(bytes, project, none);
+    const std::size_t first = project.tree.size();
+    quilso::ReadProjectText(bytes, project, none);
+    // The same bytes give the same tree, and no tree has more entries than the input has lines.
+    std::size_t lines = 1;
+    for (char c : bytes) lines += c == '\n' || c == '\r';
+    if (project.tree.size() != first || first > lines) std::abort();
+
+    std::vector<std::string> pieces;
+    quilso::SplitPieces(bytes, ",'\"", " \t", pieces);
+    (void)quilso::ExtractCssText(bytes);
+    return 0;
+}
