@@ -171,45 +171,60 @@ bool SplitMenuLine(std::string_view line, MenuPieces& out) {
     return true;
 }
 
+namespace {
+// Reads `expected` at p; literal sizes are known here, so the comparison compiles to a few loads.
+template <std::size_t N> bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
+    constexpr std::size_t size = N - 1;
+    if (static_cast<std::size_t>(end - p) < size || std::memcmp(p, expected, size) != 0) return false;
+    p += size;
+    return true;
+}
+
+// Up to nine digits (longer numbers take the general way), or "cs" where a link may be none.
+bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool noneAllowed) {
+    if (noneAllowed && end - p >= 2 && p[0] == 'c' && p[1] == 's') {
+        p += 2;
+        value = -1;
+        return true;
+    }
+    const char* const start = p;
+    std::int32_t n = 0;
+    while (p < end && *p >= '0' && *p <= '9' && p - start < 9) n = n * 10 + (*p++ - '0');
+    value = n;
+    return p > start && !(p < end && *p >= '0' && *p <= '9');
+}
+
+bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
+    if (p == end || *p != '"') return false;
+    const auto* close = static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
+    if (!close) return false;
+    piece = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
+    p = close + 1;
+    return true;
+}
+
+bool HoldsBlockWord(std::string_view text) {
+    return Contains(text, "}") || Contains(text, "*/") || Contains(text, "options") || Contains(text, "istag");
+}
+} // namespace
+
 bool SplitWriterMenuLine(std::string_view line, MenuPieces& out) {
     const char* p = line.data();
     const char* const end = p + line.size();
-    const auto literal = [&](std::string_view expected) {
-        if (static_cast<std::size_t>(end - p) < expected.size() || std::memcmp(p, expected.data(), expected.size()) != 0)
-            return false;
-        p += expected.size();
-        return true;
-    };
-    // Up to nine digits (longer numbers take the general way), or "cs" where a link may be none.
-    const auto number = [&](std::int32_t& value, bool noneAllowed) {
-        if (noneAllowed && end - p >= 2 && p[0] == 'c' && p[1] == 's') {
-            p += 2;
-            value = -1;
-            return true;
-        }
-        const char* const start = p;
-        std::int32_t n = 0;
-        while (p < end && *p >= '0' && *p <= '9' && p - start < 9) n = n * 10 + (*p++ - '0');
-        value = n;
-        return p > start && !(p < end && *p >= '0' && *p <= '9');
-    };
-    const auto quoted = [&](std::string_view& piece) {
-        if (p == end || *p != '"') return false;
-        const auto* close = static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
-        if (!close) return false;
-        piece = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
-        p = close + 1;
-        return true;
-    };
     std::int32_t bracket;
-    return literal("ca[") && number(bracket, false) && literal("] = new cr(") && quoted(out.text) && literal(", ") &&
-           quoted(out.file) && literal(", ") && number(out.nextSibling, true) && literal(", ") &&
-           number(out.parent, true) && literal(", ") && number(out.firstChild, true) && literal(");") && p == end;
+    return Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
+           WriterQuoted(p, end, out.text) && Literal(p, end, ", ") && WriterQuoted(p, end, out.file) &&
+           Literal(p, end, ", ") && WriterNumber(p, end, out.nextSibling, true) && Literal(p, end, ", ") &&
+           WriterNumber(p, end, out.parent, true) && Literal(p, end, ", ") &&
+           WriterNumber(p, end, out.firstChild, true) && Literal(p, end, ");") && p == end;
 }
 
 bool ReadMenuLine(std::string_view line, MenuTable& table) {
     MenuPieces pieces;
-    if (!SplitWriterMenuLine(line, pieces) && !SplitMenuLine(line, pieces)) return false;
+    return (SplitWriterMenuLine(line, pieces) || SplitMenuLine(line, pieces)) && AddMenuEntry(pieces, table);
+}
+
+bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     if (table.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
     // Most texts hold neither escapes nor references and are copied as they stand.
@@ -254,16 +269,24 @@ void MenuTable::reserveFor(std::size_t fileSize) {
 }
 
 bool MattersToBlockScan(std::string_view line, std::string& scratch) {
-    return CssTextOf(line, scratch) || Contains(line, "}") || Contains(line, "*/") || Contains(line, "options") ||
-           Contains(line, "istag");
+    return CssTextOf(line, scratch) || HoldsBlockWord(line);
 }
 
 void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) {
     std::string scratch;
     std::string_view line;
+    MenuPieces pieces;
     while (lines.next(line)) {
-        ReadMenuLine(line, table);
-        if (MattersToBlockScan(line, scratch)) {
+        bool matters;
+        if (SplitWriterMenuLine(line, pieces)) {
+            AddMenuEntry(pieces, table);
+            // Such a line has no CSS text, and only its two texts can hold a word of the scan.
+            matters = HoldsBlockWord(pieces.text) || HoldsBlockWord(pieces.file);
+        } else {
+            if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
+            matters = MattersToBlockScan(line, scratch);
+        }
+        if (matters) {
             blockLines.append(line);
             blockLines += '\n';
         }

@@ -164,6 +164,8 @@ bool SplitWriterMenuLine(std::string_view line, MenuPieces& out);
 void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines);
 // Tries one line; true when it was accepted as the next entry.
 bool ReadMenuLine(std::string_view line, MenuTable& table);
+// Decodes the texts of an accepted line and appends the entry.
+bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table);
 
 // The shape of the rebuilt tree over entry numbers; -1 means none. Top-level entries have parent
 // -1 and are chained from `rootFirst`.
@@ -175,9 +177,11 @@ struct TreeShape {
 // Places the entries by their sibling and child links, cycling over them in entry order from the
 // first top-level entry; an entry that the links cannot reach is appended at the top level.
 // `nextSibling` and `firstChild` hold entry numbers or -1; `first` is the first top-level entry
-// (-1: the tree stays empty).
+// (-1: the tree stays empty). `plainSteps` is how many steps the cycle runs as defined before the
+// indexed simulation takes over (negative: twice the number of entries); the result is the same.
 TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
-                           const std::vector<std::int32_t>& firstChild, std::int32_t first);
+                           const std::vector<std::int32_t>& firstChild, std::int32_t first,
+                           std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
 void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table and swaps it in, telling the observer.
