@@ -20,19 +20,6 @@ void appendDecimal(std::string& out, unsigned value) {
     while (n > 0) out += digits[--n];
 }
 
-// Replaces every occurrence of `from` left to right; replaced text is not scanned again.
-std::string replaceAll(std::string_view text, std::string_view from, char to) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t start = 0;
-    for (std::size_t hit = text.find(from); hit != std::string_view::npos; hit = text.find(from, start)) {
-        out.append(text, start, hit - start);
-        out += to;
-        start = hit + from.size();
-    }
-    out.append(text, start);
-    return out;
-}
 } // namespace
 
 std::string HtmlEncode(std::string_view text, bool isTag) {
@@ -59,14 +46,31 @@ std::string HtmlEncode(std::string_view text, bool isTag) {
 }
 
 std::string HtmlDecode(std::string_view text) {
-    std::string work = replaceAll(text, "&#34;", '"');
-    work = replaceAll(work, "&#39;", '\'');
-    work = replaceAll(work, "&#60;", '<');
-    work = replaceAll(work, "&#62;", '>');
-    work = replaceAll(work, "&nbsp;", ' ');
+    // Stage one: the five fixed references. They cannot overlap, and the character that replaces
+    // one cannot be part of another, so one pass does what five successive replacements do.
+    struct Fixed {
+        std::string_view from;
+        char to;
+    };
+    static constexpr Fixed fixed[] = {{"&#34;", '"'}, {"&#39;", '\''}, {"&#60;", '<'}, {"&#62;", '>'}, {"&nbsp;", ' '}};
+    std::string work;
+    work.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '&') {
+            const Fixed* hit = nullptr;
+            for (const Fixed& f : fixed)
+                if (text.substr(i, f.from.size()) == f.from) hit = &f;
+            if (hit) {
+                work += hit->to;
+                i += hit->from.size();
+                continue;
+            }
+        }
+        work += text[i++];
+    }
 
-    std::string out;
-    out.reserve(work.size());
+    // Stage two, in place over the working text: the output never runs ahead of the input.
+    std::size_t out = 0;
     std::size_t p = 0;
     while (p < work.size()) {
         if (work[p] == '&' && p + 3 < work.size() && work[p + 1] == '#') {
@@ -79,15 +83,16 @@ std::string HtmlDecode(std::string_view text) {
                     value = value * 10 + static_cast<unsigned>(work[i] - '0');
                 }
                 if (digits) {
-                    out += static_cast<char>(value & 0xFF);
+                    work[out++] = static_cast<char>(value & 0xFF);
                     p = semi + 1;
                     continue;
                 }
             }
         }
-        out += work[p++];
+        work[out++] = work[p++];
     }
-    return out;
+    work.resize(out);
+    return work;
 }
 
 int IndexOfText(const std::string_view* table, int last, std::string_view text) {

@@ -9,11 +9,9 @@
 namespace quilso::reader {
 
 namespace {
-constexpr CharSet DeclarationSeparators(":;");
-constexpr CharSet Space(" ");
-constexpr CharSet Comma(",");
-constexpr CharSet Dash("-");
-constexpr CharSet Nothing("");
+constexpr Splitter DeclarationSplit(":;", " ");
+constexpr Splitter FamilySplit(",", " ");
+constexpr Splitter NameSplit("-", "");
 
 using Keywords = std::initializer_list<std::string_view>;
 
@@ -76,7 +74,7 @@ bool ReadLineHeight(std::string_view value, TCSS& css) {
 
 void ReadFamilies(std::string_view value, TCSS& css) {
     css.fontFamilies.clear();
-    ForEachPiece(value, Comma, Space, [&](std::string_view family) {
+    FamilySplit.forEach(value, [&](std::string_view family) {
         if (family.front() == '"' && family.back() == '"')
             family = family.size() >= 2 ? family.substr(1, family.size() - 2) : std::string_view();
         css.fontFamilies.emplace_back(family);
@@ -117,7 +115,7 @@ constexpr unsigned TopBottom = (1u << SideTop) | (1u << SideBottom);
 // block reads (an unknown side word or attribute included).
 std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view value, BoxSides sides,
                                        TCSS& css) {
-    const auto parts = SplitAtMost<3>(name, Dash, Nothing);
+    const auto parts = SplitAtMost<3>(name, NameSplit);
     if (parts.count == 2 && (parts.piece[0] == "margin" || parts.piece[0] == "padding")) {
         const bool margin = parts.piece[0] == "margin";
         const int side = SideIndex(parts.piece[1]);
@@ -155,7 +153,7 @@ void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor
     while (lines.next(line)) {
         if (Contains(line, "}")) return;
         if (!CssTextOf(line, ctx.css)) continue;
-        const auto declaration = SplitAtMost<2>(ctx.css, DeclarationSeparators, Space);
+        const auto declaration = SplitAtMost<2>(ctx.css, DeclarationSplit);
         if (declaration.count != 2) continue;
         const std::string_view name = declaration.piece[0];
         if (const auto stored = read(kind, name, declaration.piece[1], ctx.style(kind)))

@@ -3,14 +3,21 @@
 #include "reader.h"
 #include "reader_internal.h"
 
+#include <bit>
+#include <cerrno>
+#include <system_error>
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quilso {
 
 namespace reader {
 
 namespace {
-constexpr CharSet Equals("=");
-constexpr CharSet Plus("+");
-constexpr CharSet Space(" ");
+constexpr Splitter Assignment("=", " ");
+constexpr Splitter Sum("+", " ");
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -129,7 +136,7 @@ bool CssTextOf(std::string_view line, std::string& out) {
     // before scanning the rest of the line.
     std::string_view rhs;
     bool firstIsC = false;
-    const int pieces = ForEachPiece(trimmed, Equals, Space, [&](std::string_view piece) {
+    const int pieces = Assignment.forEach(trimmed, [&](std::string_view piece) {
         if (!firstIsC) {
             if (Trim(piece) != "c") return false;
             firstIsC = true;
@@ -140,39 +147,91 @@ bool CssTextOf(std::string_view line, std::string& out) {
     });
     if (!firstIsC || pieces != 2) return false;
     if (!Contains(trimmed, "=") || trimmed.find_first_of(":.") == std::string_view::npos) return false;
-    const auto sum = SplitAtMost<2>(rhs, Plus, Space);
+    const auto sum = SplitAtMost<2>(rhs, Sum);
     if (sum.count != 2 || Trim(sum.piece[0]) != "c") return false;
     AppendQuotedText(sum.piece[1], out);
     return !out.empty();
 }
 
-bool LineCursor::next(std::string_view& line) {
-    const std::size_t size = text_.size();
-    if (pos_ >= size) return false;
-    const char* const data = text_.data();
-    if (!lfKnown_ || nextLf_ < pos_) {
-        const void* lf = std::memchr(data + pos_, '\n', size - pos_);
-        nextLf_ = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : size;
-        lfKnown_ = true;
+namespace {
+// Position of the first CR or LF at or after `pos`, or `size`.
+std::size_t FindLineEnd(const char* data, std::size_t pos, std::size_t size) {
+#if defined(__SSE2__)
+    // Sixteen bytes per step: most lines of a large file are a few dozen bytes long.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (pos + 16 <= size) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+        if (hits != 0) return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+        pos += 16;
     }
-    if (const void* cr = std::memchr(data + pos_, '\r', nextLf_ - pos_)) {
-        const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - data);
-        line = text_.substr(pos_, at - pos_);
-        pos_ = at + 1 == nextLf_ ? nextLf_ + 1 : at + 1;
+#endif
+    while (pos < size && data[pos] != '\r' && data[pos] != '\n') ++pos;
+    return pos;
+}
+} // namespace
+
+LineCursor::LineCursor(int fd, std::string fileName)
+    : fd_(fd), fileName_(std::move(fileName)), block_(std::make_unique_for_overwrite<char[]>(1 << 20)),
+      capacity_(1 << 20) {
+    text_ = std::string_view(block_.get(), 0);
+}
+
+void LineCursor::readMore() {
+    // Keep the unfinished line at the front of the block and fill the rest from the file.
+    const std::size_t rest = text_.size() - pos_;
+    if (rest == capacity_) {
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        std::memcpy(bigger.get(), text_.data() + pos_, rest);
+        block_ = std::move(bigger);
+        capacity_ *= 2;
+    } else if (rest > 0 && pos_ > 0) {
+        std::memmove(block_.get(), text_.data() + pos_, rest);
+    }
+    ssize_t got;
+    do {
+        got = ::read(fd_, block_.get() + rest, capacity_ - rest);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throw FileError(fileName_, std::generic_category().message(errno));
+    if (got == 0) endOfInput_ = true;
+    text_ = std::string_view(block_.get(), rest + static_cast<std::size_t>(got));
+    pos_ = 0;
+}
+
+bool LineCursor::next(std::string_view& line) {
+    for (;;) {
+        const std::size_t size = text_.size();
+        if (pos_ >= size) {
+            if (endOfInput_) return false;
+            readMore();
+            continue;
+        }
+        const char* const data = text_.data();
+        const std::size_t end = FindLineEnd(data, pos_, size);
+        // Without the rest of the file it is open where this line ends, or whether an LF follows
+        // a CR at the end of the block.
+        if (!endOfInput_ && (end == size || (end + 1 == size && data[end] == '\r'))) {
+            readMore();
+            continue;
+        }
+        line = text_.substr(pos_, end - pos_);
+        if (end == size)
+            pos_ = size;
+        else if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
+            pos_ = end + 2;
+        else
+            pos_ = end + 1;
         return true;
     }
-    line = text_.substr(pos_, nextLf_ - pos_);
-    pos_ = nextLf_ + 1;
-    return true;
 }
 
 } // namespace reader
 
 int SplitPieces(std::string_view text, std::string_view separators, std::string_view skipped,
                 std::vector<std::string>& pieces) {
-    const reader::CharSet separatorSet(separators);
-    const reader::CharSet skippedSet(skipped);
-    return reader::ForEachPiece(text, separatorSet, skippedSet, [&](std::string_view piece) {
+    const reader::Splitter splitter(separators, skipped);
+    return splitter.forEach(text, [&](std::string_view piece) {
         pieces.emplace_back(piece);
         return true;
     });

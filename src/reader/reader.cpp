@@ -17,12 +17,10 @@ namespace quilso {
 namespace reader {
 
 namespace {
-constexpr CharSet Space(" ");
-constexpr CharSet SelectorSkipped(",{");
-constexpr CharSet Equals("=");
-constexpr CharSet Nothing("");
-constexpr CharSet MenuSeparators("()[],");
-constexpr CharSet MenuSkipped(" ;");
+constexpr Splitter SelectorSplit(" ", ",{");
+constexpr Splitter WordSplit(" ", "");
+constexpr Splitter OptionSplit("=", " ");
+constexpr Splitter MenuLineSplit("()[],", " ;");
 
 std::optional<MenuKind> KindFromSelectorWord(std::string_view word) {
     if (word.size() >= 2 && word[0] == 'b' && word[1] == 'c') return MenuBreadcrumb;
@@ -39,7 +37,7 @@ struct BlockStart {
 
 std::optional<BlockStart> RecogniseSelector(std::string_view css) {
     if (!css.starts_with(".quilso_")) return std::nullopt;
-    const auto selector = SplitAtMost<3>(css, Space, SelectorSkipped);
+    const auto selector = SplitAtMost<3>(css, SelectorSplit);
     const std::string_view word = selector.piece[0].substr(8);
     switch (selector.count) {
     case 1:
@@ -80,6 +78,13 @@ void ReadBlock(ReadContext& ctx, BlockStart start, LineCursor& lines) {
     }
 }
 
+bool HasByte(std::string_view text, char c) {
+    for (char t : text)
+        if (t == c) return true;
+    return false;
+}
+bool HasEscape(std::string_view text) { return HasByte(text, '\\'); }
+
 // Removes the surrounding double quotes; a lone quote counts as both.
 std::string_view Unquote(std::string_view piece) {
     if (piece.empty() || piece.front() != '"' || piece.back() != '"') return piece;
@@ -105,44 +110,6 @@ void ClearHoverColours(ReadContext& ctx) {
     ctx.observer.readStarted();
 }
 
-// The whole file in one buffer.
-struct FileBytes {
-    std::unique_ptr<char[]> data;
-    std::size_t size = 0;
-    std::string_view view() const { return {data.get(), size}; }
-};
-
-FileBytes LoadFile(const std::string& fileName) {
-    const auto fail = [&](int error) { return FileError(fileName, std::generic_category().message(error)); };
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw fail(errno);
-    FileBytes bytes;
-    // One byte beyond the expected size tells a file that grew while being read.
-    std::size_t capacity = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-    bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
-    for (;;) {
-        if (bytes.size == capacity) {
-            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-            std::memcpy(bigger.get(), bytes.data.get(), bytes.size);
-            bytes.data = std::move(bigger);
-            capacity *= 2;
-        }
-        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw fail(errno);
-        }
-        if (got == 0) break;
-        bytes.size += static_cast<std::size_t>(got);
-    }
-    return bytes;
-}
 } // namespace
 
 void ReadBlocks(ReadContext& ctx, std::string_view text) {
@@ -152,7 +119,7 @@ void ReadBlocks(ReadContext& ctx, std::string_view text) {
         if (CssTextOf(line, ctx.css)) {
             if (const auto start = RecogniseSelector(Trim(ctx.css))) ReadBlock(ctx, *start, lines);
         } else if (Contains(line, "options")) {
-            const auto words = SplitAtMost<2>(line, Space, Nothing);
+            const auto words = SplitAtMost<2>(line, WordSplit);
             if (words.count == 2 && words.piece[0] == "/*" && words.piece[1] == "options") ReadOptions(ctx, lines);
         }
     }
@@ -163,7 +130,7 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines) {
     std::string_view line;
     while (lines.next(line)) {
         if (Contains(line, "*/")) return;
-        const auto option = SplitAtMost<2>(line, Equals, Space);
+        const auto option = SplitAtMost<2>(line, OptionSplit);
         if (option.count != 2 || option.piece[0] != "istag") continue;
         ctx.project.params.options.isTag = option.piece[1] == "true";
         ctx.observer.optionsRead(ctx.project.params.options.isTag);
@@ -190,27 +157,91 @@ void MenuTable::finish() {
             if (link < 0 || link >= n) link = -1;
 }
 
-bool ReadMenuLine(std::string_view line, MenuTable& table) {
+bool SplitMenuLine(std::string_view line, MenuPieces& out) {
     if (!Trim(line).starts_with("ca[")) return false;
-    const auto p = SplitAtMost<8>(line, MenuSeparators, MenuSkipped);
+    const auto p = SplitAtMost<8>(line, MenuLineSplit);
     if (p.count != 8 || p.piece[0] != "ca" || StrToIntDef(p.piece[1]) == -1) return false;
     const std::string_view constructor = p.piece[2];
     if (!Contains(constructor, "=") || !Contains(constructor, "new") || !Contains(constructor, "cr")) return false;
-    std::int32_t next, parent, child;
-    if (!ReadLink(p.piece[5], next) || !ReadLink(p.piece[6], parent) || !ReadLink(p.piece[7], child)) return false;
+    if (!ReadLink(p.piece[5], out.nextSibling) || !ReadLink(p.piece[6], out.parent) ||
+        !ReadLink(p.piece[7], out.firstChild))
+        return false;
+    out.text = Unquote(p.piece[3]);
+    out.file = Unquote(p.piece[4]);
+    return true;
+}
+
+namespace {
+// Reads `expected` at p; literal sizes are known here, so the comparison compiles to a few loads.
+template <std::size_t N> bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
+    constexpr std::size_t size = N - 1;
+    if (static_cast<std::size_t>(end - p) < size || std::memcmp(p, expected, size) != 0) return false;
+    p += size;
+    return true;
+}
+
+// Up to nine digits (longer numbers take the general way), or "cs" where a link may be none.
+bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool noneAllowed) {
+    if (noneAllowed && end - p >= 2 && p[0] == 'c' && p[1] == 's') {
+        p += 2;
+        value = -1;
+        return true;
+    }
+    const char* const start = p;
+    std::int32_t n = 0;
+    while (p < end && *p >= '0' && *p <= '9' && p - start < 9) n = n * 10 + (*p++ - '0');
+    value = n;
+    return p > start && !(p < end && *p >= '0' && *p <= '9');
+}
+
+bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
+    if (p == end || *p != '"') return false;
+    const auto* close = static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
+    if (!close) return false;
+    piece = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
+    p = close + 1;
+    return true;
+}
+
+bool HoldsBlockWord(std::string_view text) {
+    return Contains(text, "}") || Contains(text, "*/") || Contains(text, "options") || Contains(text, "istag");
+}
+} // namespace
+
+bool SplitWriterMenuLine(std::string_view line, MenuPieces& out) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    std::int32_t bracket;
+    return Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
+           WriterQuoted(p, end, out.text) && Literal(p, end, ", ") && WriterQuoted(p, end, out.file) &&
+           Literal(p, end, ", ") && WriterNumber(p, end, out.nextSibling, true) && Literal(p, end, ", ") &&
+           WriterNumber(p, end, out.parent, true) && Literal(p, end, ", ") &&
+           WriterNumber(p, end, out.firstChild, true) && Literal(p, end, ");") && p == end;
+}
+
+bool ReadMenuLine(std::string_view line, MenuTable& table) {
+    MenuPieces pieces;
+    return (SplitWriterMenuLine(line, pieces) || SplitMenuLine(line, pieces)) && AddMenuEntry(pieces, table);
+}
+
+bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     if (table.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
     // Most texts hold neither escapes nor references and are copied as they stand.
     std::string decodedText, decodedFile;
-    std::string_view text = Unquote(p.piece[3]);
-    if (text.find_first_of("\\&") != std::string_view::npos) {
-        std::string unescaped;
-        AppendJsUnescaped(text, unescaped);
-        decodedText = HtmlDecode(unescaped);
+    std::string_view text = pieces.text;
+    const bool escaped = HasEscape(text);
+    if (escaped || HasByte(text, '&')) {
+        if (escaped) {
+            table.scratch.clear();
+            AppendJsUnescaped(text, table.scratch);
+            text = table.scratch;
+        }
+        decodedText = HtmlDecode(text);
         text = decodedText;
     }
-    std::string_view file = Unquote(p.piece[4]);
-    if (Contains(file, "\\")) {
+    std::string_view file = pieces.file;
+    if (HasEscape(file)) {
         AppendJsUnescaped(file, decodedFile);
         file = decodedFile;
     }
@@ -220,16 +251,46 @@ bool ReadMenuLine(std::string_view line, MenuTable& table) {
     if (!text.empty()) std::memcpy(data, text.data(), text.size());
     if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
     table.texts.push_back({data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
-    table.nextSibling.push_back(next);
-    table.parent.push_back(parent);
-    table.firstChild.push_back(child);
+    table.nextSibling.push_back(pieces.nextSibling);
+    table.parent.push_back(pieces.parent);
+    table.firstChild.push_back(pieces.firstChild);
     return true;
 }
 
-void CollectMenuEntries(std::string_view text, MenuTable& table) {
-    LineCursor lines(text);
+void MenuTable::reserveFor(std::size_t fileSize) {
+    // No menu line is shorter than this with its line end; the reservation is address space
+    // only until entries are written, so an overestimate costs nothing.
+    constexpr std::size_t ShortestLine = 21;
+    const std::size_t most = fileSize / ShortestLine + 1;
+    texts.reserve(most);
+    nextSibling.reserve(most);
+    parent.reserve(most);
+    firstChild.reserve(most);
+}
+
+bool MattersToBlockScan(std::string_view line, std::string& scratch) {
+    return CssTextOf(line, scratch) || HoldsBlockWord(line);
+}
+
+void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) {
+    std::string scratch;
     std::string_view line;
-    while (lines.next(line)) ReadMenuLine(line, table);
+    MenuPieces pieces;
+    while (lines.next(line)) {
+        bool matters;
+        if (SplitWriterMenuLine(line, pieces)) {
+            AddMenuEntry(pieces, table);
+            // Such a line has no CSS text, and only its two texts can hold a word of the scan.
+            matters = HoldsBlockWord(pieces.text) || HoldsBlockWord(pieces.file);
+        } else {
+            if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
+            matters = MattersToBlockScan(line, scratch);
+        }
+        if (matters) {
+            blockLines.append(line);
+            blockLines += '\n';
+        }
+    }
 }
 
 void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
@@ -253,28 +314,44 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     ctx.observer.treeRebuilt();
 }
 
+namespace {
+// Everything of a load that changes the project, once all its lines were read.
+void ApplyLoad(Project& project, ReadObserver& observer, MenuTable& table, std::string_view blockLines) {
+    ReadContext ctx{project, observer, {}};
+    ClearHoverColours(ctx);
+    ReadBlocks(ctx, blockLines);
+    ReadMenuArray(ctx, table);
+}
+} // namespace
+
 } // namespace reader
 
 void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer) {
-    reader::ReadContext ctx{project, observer, {}};
-    reader::ClearHoverColours(ctx);
-    reader::ReadBlocks(ctx, bytes);
     reader::MenuTable table;
-    reader::CollectMenuEntries(bytes, table);
-    reader::ReadMenuArray(ctx, table);
+    table.reserveFor(bytes.size());
+    std::string blockLines;
+    reader::LineCursor lines(bytes);
+    reader::CollectLines(lines, table, blockLines);
+    reader::ApplyLoad(project, observer, table, blockLines);
 }
 
 void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer) {
-    reader::FileBytes file = reader::LoadFile(fileName);
-    reader::ReadContext ctx{project, observer, {}};
-    reader::ClearHoverColours(ctx);
-    reader::ReadBlocks(ctx, file.view());
+    const auto fail = [&](int error) { return FileError(fileName, std::generic_category().message(error)); };
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw fail(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) throw fail(errno);
+    // The whole file is read before the project changes, so a read error leaves it as it was.
     reader::MenuTable table;
-    reader::CollectMenuEntries(file.view(), table);
-    // The file's bytes are no longer needed; freeing them before the nodes are made keeps the
-    // peak memory of a large load down.
-    file = {};
-    reader::ReadMenuArray(ctx, table);
+    if (S_ISREG(info.st_mode)) table.reserveFor(static_cast<std::size_t>(info.st_size));
+    std::string blockLines;
+    reader::LineCursor lines(fd, fileName);
+    reader::CollectLines(lines, table, blockLines);
+    reader::ApplyLoad(project, observer, table, blockLines);
 }
 
 } // namespace quilso

@@ -16,16 +16,29 @@
 
 namespace quilso::reader {
 
-// A set of byte values, tested in O(1).
-class CharSet {
+// The character classes of one kind of split, looked up once per character: which characters end
+// a piece (the separators, CR and LF), which open a quoted run, and which are passed over at the
+// start of a piece (the skipped ones, CR and LF).
+class Splitter {
 public:
-    constexpr explicit CharSet(std::string_view chars) {
-        for (char c : chars) bits_[static_cast<unsigned char>(c)] = true;
+    constexpr Splitter(std::string_view separators, std::string_view skipped) {
+        for (char c : separators) stop_[Index(c)] = Separator;
+        stop_[Index('\r')] = stop_[Index('\n')] = Separator;
+        // A quote opens a run even where it is also a separator.
+        stop_[Index('\'')] = stop_[Index('"')] = Quote;
+        for (char c : skipped) skip_[Index(c)] = true;
+        skip_[Index('\r')] = skip_[Index('\n')] = true;
     }
-    constexpr bool operator[](char c) const { return bits_[static_cast<unsigned char>(c)]; }
+
+    // The splitter behind SplitPieces: hands each piece to `f` as a view into `text` and stops
+    // early when `f` returns false. Returns the number of pieces handed over.
+    template <class F> int forEach(std::string_view text, F&& f) const;
 
 private:
-    std::array<bool, 256> bits_{};
+    enum : unsigned char { Ordinary, Separator, Quote };
+    static constexpr std::size_t Index(char c) { return static_cast<unsigned char>(c); }
+    std::array<unsigned char, 256> stop_{};
+    std::array<bool, 256> skip_{};
 };
 
 // Codes 0 to 32 count as blank wherever the reader trims.
@@ -35,19 +48,13 @@ inline bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-// The piece splitter behind SplitPieces: hands each piece to `f` as a view into `text` and stops
-// early when `f` returns false. Returns the number of pieces handed over.
-template <class F>
-int ForEachPiece(std::string_view text, const CharSet& separators, const CharSet& skipped, F&& f);
-
 // Splits into at most N views; `count` tells how many pieces there were, capped at N + 1 so that
 // "exactly N" is still decidable.
 template <std::size_t N> struct Pieces {
     std::array<std::string_view, N> piece{};
     int count = 0;
 };
-template <std::size_t N>
-Pieces<N> SplitAtMost(std::string_view text, const CharSet& separators, const CharSet& skipped);
+template <std::size_t N> Pieces<N> SplitAtMost(std::string_view text, const Splitter& splitter);
 
 // The CSS text of a script line written into `out`; false (and `out` empty) for other lines.
 bool CssTextOf(std::string_view line, std::string& out);
@@ -57,18 +64,26 @@ std::string QuotedText(std::string_view piece);
 // Undoes \\, \xHH and \uHHHH (a code point without a Windows-1252 byte stays as written).
 void AppendJsUnescaped(std::string_view text, std::string& out);
 
-// Walks the lines of a file: lines end at CR LF, a lone CR or a lone LF; a final line end does not
-// start another (empty) line.
+// Walks the lines of bytes in memory or of an open file: lines end at CR LF, a lone CR or a lone
+// LF; a final line end does not start another (empty) line. A file is read in blocks, so a large
+// one is never held whole; a line is valid until the next call.
 class LineCursor {
 public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
+    explicit LineCursor(std::string_view text) : text_(text), endOfInput_(true) {}
+    // Reads from `fd` (not owned); a read error throws FileError naming `fileName`.
+    LineCursor(int fd, std::string fileName);
     bool next(std::string_view& line);
 
 private:
+    void readMore();
+
     std::string_view text_;
     std::size_t pos_ = 0;
-    std::size_t nextLf_ = 0; // position of the next LF at or after pos_, cached across lone CRs
-    bool lfKnown_ = false;
+    bool endOfInput_ = false;
+    int fd_ = -1;
+    std::string fileName_;
+    std::unique_ptr<char[]> block_;
+    std::size_t capacity_ = 0;
 };
 
 // What a block reader needs besides the lines.
@@ -90,6 +105,10 @@ void ReadHoverBlock(ReadContext& ctx, MenuKind kind, std::string_view id, LineCu
 
 // Scans every line for rule blocks and the options block.
 void ReadBlocks(ReadContext& ctx, std::string_view text);
+// Whether the block scan can be affected by the line: lines with CSS text, and lines holding one
+// of the words that open or close a block or name an option. The scan over only these lines does
+// exactly what the scan over all lines does.
+bool MattersToBlockScan(std::string_view line, std::string& scratch);
 // Reads the options block after its "/* options" line, up to and including its "*/" line.
 void ReadOptions(ReadContext& ctx, LineCursor& lines);
 
@@ -120,15 +139,33 @@ struct MenuTable {
     // finish(), once the number of entries is known.
     std::vector<std::int32_t> nextSibling, parent, firstChild;
     TextArena arena;
+    std::string scratch; // reused while decoding, so most lines allocate nothing
 
     std::size_t size() const { return texts.size(); }
+    // Reserves room for as many entries as a file of that size can hold.
+    void reserveFor(std::size_t fileSize);
     void finish();
 };
 
-// Reads every "ca[...] = new cr(...)" line of the file into `table`.
-void CollectMenuEntries(std::string_view text, MenuTable& table);
+// The pieces of an accepted menu line that the table keeps: texts with their surrounding double
+// quotes removed but not yet decoded, and the three links (-1 for "cs").
+struct MenuPieces {
+    std::string_view text, file;
+    std::int32_t nextSibling = -1, parent = -1, firstChild = -1;
+};
+// The general split and tests of a menu line; false when the line is not accepted.
+bool SplitMenuLine(std::string_view line, MenuPieces& out);
+// The same for a line in exactly the writer's shape, without the general split; false for any
+// other line, which then goes through SplitMenuLine.
+bool SplitWriterMenuLine(std::string_view line, MenuPieces& out);
+
+// One pass over the lines: every accepted menu line goes into `table`, every line that matters to
+// the block scan is appended to `blockLines` (each followed by LF).
+void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines);
 // Tries one line; true when it was accepted as the next entry.
 bool ReadMenuLine(std::string_view line, MenuTable& table);
+// Decodes the texts of an accepted line and appends the entry.
+bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table);
 
 // The shape of the rebuilt tree over entry numbers; -1 means none. Top-level entries have parent
 // -1 and are chained from `rootFirst`.
@@ -140,9 +177,11 @@ struct TreeShape {
 // Places the entries by their sibling and child links, cycling over them in entry order from the
 // first top-level entry; an entry that the links cannot reach is appended at the top level.
 // `nextSibling` and `firstChild` hold entry numbers or -1; `first` is the first top-level entry
-// (-1: the tree stays empty).
+// (-1: the tree stays empty). `plainSteps` is how many steps the cycle runs as defined before the
+// indexed simulation takes over (negative: twice the number of entries); the result is the same.
 TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
-                           const std::vector<std::int32_t>& firstChild, std::int32_t first);
+                           const std::vector<std::int32_t>& firstChild, std::int32_t first,
+                           std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
 void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table and swaps it in, telling the observer.
@@ -150,28 +189,25 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table);
 
 // ---- template definitions ----
 
-template <class F>
-int ForEachPiece(std::string_view text, const CharSet& separators, const CharSet& skipped, F&& f) {
+template <class F> int Splitter::forEach(std::string_view text, F&& f) const {
     const char* p = text.data();
     const char* const end = p + text.size();
     int count = 0;
     while (p < end) {
-        while (p < end && (skipped[*p] || *p == '\r' || *p == '\n')) ++p;
+        while (p < end && skip_[Index(*p)]) ++p;
         const char* const start = p;
         while (p < end) {
-            const char c = *p;
-            if (c == '\'' || c == '"') {
-                // Inside a quoted run only the matching quote ends it.
-                const void* close = std::memchr(p + 1, c, static_cast<std::size_t>(end - p - 1));
-                if (!close) {
-                    p = end;
-                    break;
-                }
-                p = static_cast<const char*>(close) + 1;
-                continue;
+            const unsigned char kind = stop_[Index(*p)];
+            if (kind == Ordinary) {
+                ++p;
+            } else if (kind == Quote) {
+                // Inside a quoted run only the matching quote ends it; unclosed, it takes the rest.
+                const char quote = *p++;
+                while (p < end && *p != quote) ++p;
+                if (p < end) ++p;
+            } else {
+                break;
             }
-            if (separators[c] || c == '\r' || c == '\n') break;
-            ++p;
         }
         if (p > start) {
             ++count;
@@ -182,10 +218,9 @@ int ForEachPiece(std::string_view text, const CharSet& separators, const CharSet
     return count;
 }
 
-template <std::size_t N>
-Pieces<N> SplitAtMost(std::string_view text, const CharSet& separators, const CharSet& skipped) {
+template <std::size_t N> Pieces<N> SplitAtMost(std::string_view text, const Splitter& splitter) {
     Pieces<N> out;
-    ForEachPiece(text, separators, skipped, [&](std::string_view piece) {
+    splitter.forEach(text, [&](std::string_view piece) {
         if (out.count < static_cast<int>(N)) out.piece[static_cast<std::size_t>(out.count)] = piece;
         ++out.count;
         return out.count <= static_cast<int>(N);

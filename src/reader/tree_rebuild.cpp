@@ -9,9 +9,13 @@
 // first child is placed. The active entries sit in a set ordered by entry number, so the next
 // productive visit is the first active entry at or after the cycle's position, wrapping around.
 // The visits in between place nothing and change nothing, so skipping them gives the same tree.
+// A file in the writer's order is placed in the cycle's first round, so the cycle runs as defined
+// for a while first and the indexed simulation takes over only when that takes longer; the switch
+// is made right after a visit that placed something, where the two agree on the state.
 #include "reader_internal.h"
 
 #include <bit>
+#include <optional>
 
 namespace quilso::reader {
 
@@ -103,21 +107,38 @@ public:
     Rebuild(const std::vector<std::int32_t>& nextSibling, const std::vector<std::int32_t>& firstChild,
             TreeShape& shape)
         : next_(nextSibling), child_(firstChild), shape_(shape), n_(static_cast<std::int32_t>(nextSibling.size())),
-          placed_(nextSibling.size(), 0), active_(nextSibling.size()), nextFrom_(nextSibling),
-          childFrom_(firstChild) {}
+          placed_(nextSibling.size(), 0) {}
 
-    void run(std::int32_t first) {
+    void run(std::int32_t first, std::int64_t plainSteps) {
         appendTopLevel(first);
         std::int32_t b = first;
-        std::int32_t firstUnplaced = 0;
+        std::int32_t since = 0;
         while (placedCount_ < n_) {
-            std::int64_t a = active_.findFrom(static_cast<std::size_t>(b));
-            if (a < 0) a = active_.findFrom(0);
+            if (plainSteps <= 0 && since == 0) return runIndexed(b);
+            --plainSteps;
+            since = visit(b) ? 0 : since + 1;
+            b = b + 1 == n_ ? 0 : b + 1;
+            if (since == n_) {
+                appendFirstUnplaced();
+                since = 0;
+            }
+        }
+    }
+
+private:
+    void runIndexed(std::int32_t b) {
+        nextFrom_.emplace(next_);
+        childFrom_.emplace(child_);
+        active_.emplace(static_cast<std::size_t>(n_));
+        for (std::int32_t e = 0; e < n_; ++e)
+            if (isActive(e)) active_->insert(static_cast<std::size_t>(e));
+        while (placedCount_ < n_) {
+            std::int64_t a = active_->findFrom(static_cast<std::size_t>(b));
+            if (a < 0) a = active_->findFrom(0);
             if (a < 0) {
                 // A whole round places nothing: the cycle comes back to b and the first unplaced
                 // entry goes to the end of the top level.
-                while (placed_[static_cast<std::size_t>(firstUnplaced)]) ++firstUnplaced;
-                appendTopLevel(firstUnplaced);
+                appendFirstUnplaced();
                 continue;
             }
             visit(static_cast<std::int32_t>(a));
@@ -125,7 +146,11 @@ public:
         }
     }
 
-private:
+    void appendFirstUnplaced() {
+        while (placed_[static_cast<std::size_t>(firstUnplaced_)]) ++firstUnplaced_;
+        appendTopLevel(firstUnplaced_);
+    }
+
     bool isPlaced(std::int32_t e) const { return placed_[static_cast<std::size_t>(e)] != 0; }
     std::int32_t nextOf(std::int32_t e) const { return next_[static_cast<std::size_t>(e)]; }
     std::int32_t childOf(std::int32_t e) const { return child_[static_cast<std::size_t>(e)]; }
@@ -140,35 +165,42 @@ private:
 
     void refresh(std::int32_t e) {
         if (isActive(e))
-            active_.insert(static_cast<std::size_t>(e));
+            active_->insert(static_cast<std::size_t>(e));
         else
-            active_.erase(static_cast<std::size_t>(e));
+            active_->erase(static_cast<std::size_t>(e));
     }
 
     void markPlaced(std::int32_t x) {
         placed_[static_cast<std::size_t>(x)] = 1;
         ++placedCount_;
+        if (!active_) return;
         refresh(x);
-        nextFrom_.forEach(x, [&](std::int32_t e) { refresh(e); });
-        childFrom_.forEach(x, [&](std::int32_t e) { refresh(e); });
+        nextFrom_->forEach(x, [&](std::int32_t e) { refresh(e); });
+        childFrom_->forEach(x, [&](std::int32_t e) { refresh(e); });
     }
 
-    void visit(std::int32_t b) {
+    // One step of the cycle at b; true when it placed an entry.
+    bool visit(std::int32_t b) {
+        bool placedOne = false;
         const std::int32_t s = nextOf(b);
         if (s >= 0) {
             if (isPlaced(b) && !isPlaced(s)) {
                 insertAfter(b, s);
                 markPlaced(s);
+                placedOne = true;
             } else if (!isPlaced(b) && isPlaced(s)) {
                 insertBefore(s, b);
                 markPlaced(b);
+                placedOne = true;
             }
         }
         const std::int32_t c = childOf(b);
         if (c >= 0 && isPlaced(b) && !isPlaced(c)) {
             insertFirstChild(b, c);
             markPlaced(c);
+            placedOne = true;
         }
+        return placedOne;
     }
 
     std::int32_t& at(std::vector<std::int32_t>& v, std::int32_t i) { return v[static_cast<std::size_t>(i)]; }
@@ -227,16 +259,18 @@ private:
     TreeShape& shape_;
     const std::int32_t n_;
     std::int32_t placedCount_ = 0;
+    std::int32_t firstUnplaced_ = 0;
     std::vector<char> placed_;
-    IndexSet active_;
-    ReverseLinks nextFrom_;
-    ReverseLinks childFrom_;
+    // Only for the indexed simulation.
+    std::optional<ReverseLinks> nextFrom_;
+    std::optional<ReverseLinks> childFrom_;
+    std::optional<IndexSet> active_;
 };
 
 } // namespace
 
 TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling, const std::vector<std::int32_t>& firstChild,
-                           std::int32_t first) {
+                           std::int32_t first, std::int64_t plainSteps) {
     TreeShape shape;
     const std::size_t n = nextSibling.size();
     if (n == 0 || first < 0) return shape;
@@ -244,7 +278,8 @@ TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling, const s
     shape.previous.assign(n, -1);
     shape.next.assign(n, -1);
     shape.firstChild.assign(n, -1);
-    Rebuild(nextSibling, firstChild, shape).run(first);
+    if (plainSteps < 0) plainSteps = 2 * static_cast<std::int64_t>(n);
+    Rebuild(nextSibling, firstChild, shape).run(first, plainSteps);
     return shape;
 }
 

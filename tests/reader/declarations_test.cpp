@@ -78,6 +78,20 @@ TEST(BlockScan, AnyBraceInTheRawLineClosesTheBlock) {
     EXPECT_EQ(p.params.css[MenuMain].fontVariant, "");
 }
 
+TEST(BlockScan, MenuAndOtherLinesTakePartInTheFraming) {
+    Project p;
+    // A menu line whose text holds a brace closes the block it stands in; one whose text holds
+    // "*/" closes the options block.
+    Load(CssLine(".quilso_m li {") + "\r\n" + CssLine("  font-style:italic;") +
+             "\r\nca[0] = new cr(\"a}\", \"a\", cs, cs, cs);\r\n" + CssLine("  font-variant:inherit;") +
+             "\r\n/* options\r\nca[1] = new cr(\"*/\", \"b\", cs, cs, cs);\r\nistag=true\r\n",
+         p);
+    EXPECT_EQ(p.params.css[MenuMain].fontStyle, "italic");
+    EXPECT_EQ(p.params.css[MenuMain].fontVariant, "");
+    EXPECT_FALSE(p.params.options.isTag);
+    EXPECT_EQ(Shape(p.tree), "a}(a) */(b)");
+}
+
 TEST(Declarations, KeywordsAndColoursAreExactAndCaseSensitive) {
     const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  overflow:Hidden;", "  font-style:normal ;", "  direction:rtl;"}) +
                            Block(".quilso_m li a {", {"  color:#abcDEF;"}) +

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace quilso;
@@ -98,4 +103,42 @@ TEST(LineCursor, EndsLinesAtCrLfLoneCrAndLoneLf) {
     EXPECT_EQ(Lines("\r\n\r\n"), (Strings{"", ""}));
     EXPECT_EQ(Lines("a\n\rb\r\r\nc"), (Strings{"a", "", "b", "", "c"}));
     EXPECT_EQ(Lines("a\rb\rc\r\nd\n"), (Strings{"a", "b", "c", "d"}));
+}
+
+TEST(LineCursor, FileReadInBlocksGivesTheSameLines) {
+    // Lines that straddle the 1 MB blocks, a CR LF split between two blocks, and a line longer
+    // than a block.
+    constexpr std::size_t Block = 1 << 20;
+    std::string text(Block - 1, 'a');
+    text += "\r\nb\rc\n";
+    std::mt19937 rng(3);
+    const char* ends[] = {"\r\n", "\r", "\n"};
+    while (text.size() < 2 * Block + 100) text += std::string(rng() % 200, 'x') + ends[rng() % 3];
+    text += std::string(3 * Block, 'y') + "\r";
+    text += "last";
+    const auto path = std::filesystem::temp_directory_path() / "quilso-line-cursor-test.txt";
+    std::ofstream(path, std::ios::binary) << text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    reader::LineCursor cursor(fd, path.string());
+    Strings fromFile;
+    std::string_view line;
+    while (cursor.next(line)) fromFile.emplace_back(line);
+    ::close(fd);
+    std::filesystem::remove(path);
+    const Strings expected = Lines(text);
+    ASSERT_EQ(fromFile.size(), expected.size());
+    EXPECT_TRUE(fromFile == expected);
+    EXPECT_EQ(fromFile[0].size(), Block - 1);
+    EXPECT_EQ(fromFile[1], "b");
+    EXPECT_EQ(fromFile.back(), "last");
+}
+
+TEST(BlockScanFilter, KeepsEveryLineTheScanCanReactTo) {
+    std::string scratch;
+    for (const char* kept : {"  c = c + '.x';", "  c = c + '}';", "x } y", "*/", "/* options", "istag=1", "ca[0] = new cr(\"}\", ...);"})
+        EXPECT_TRUE(reader::MattersToBlockScan(kept, scratch)) << kept;
+    for (const char* dropped : {"", "  c = \"\";", "  c = c + '';", "ca[0] = new cr(\"a\", \"b\", cs, cs, cs);",
+                                "/* project", "lastsave=1", "function menuinit()\t{"})
+        EXPECT_FALSE(reader::MattersToBlockScan(dropped, scratch)) << dropped;
 }

@@ -148,6 +148,15 @@ void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std
     }
 }
 
+// The indexed simulation from the start, after a random number of plain steps, and by default.
+void ExpectSameAtEverySwitch(const Links& next, const Links& child, std::int32_t first, std::mt19937& rng) {
+    const TreeShape expected = ReferenceRebuild(next, child, first);
+    const auto n = static_cast<std::int64_t>(next.size());
+    for (const std::int64_t plainSteps : {std::int64_t(0), static_cast<std::int64_t>(rng() % (3 * n + 1)), std::int64_t(-1)})
+        ExpectSameShape(RebuildTreeShape(next, child, first, plainSteps), expected,
+                        Describe(next, child, first) + " plain steps " + std::to_string(plainSteps));
+}
+
 } // namespace
 
 TEST(TreeRebuild, MatchesTheEntryCycleOnRandomLinks) {
@@ -164,8 +173,7 @@ TEST(TreeRebuild, MatchesTheEntryCycleOnRandomLinks) {
                 rng() % 4 < density ? static_cast<std::int32_t>(rng() % static_cast<unsigned>(n)) : -1;
         }
         const std::int32_t first = rng() % 10 == 0 ? -1 : static_cast<std::int32_t>(rng() % static_cast<unsigned>(n));
-        ExpectSameShape(RebuildTreeShape(next, child, first), ReferenceRebuild(next, child, first),
-                        Describe(next, child, first));
+        ExpectSameAtEverySwitch(next, child, first, rng);
         if (HasFailure()) return;
     }
 }
@@ -177,8 +185,7 @@ TEST(TreeRebuild, MatchesTheEntryCycleOnShuffledTrees) {
         Links next, child;
         std::int32_t first = -1;
         TreeLinks(rng, n, next, child, first);
-        ExpectSameShape(RebuildTreeShape(next, child, first), ReferenceRebuild(next, child, first),
-                        Describe(next, child, first));
+        ExpectSameAtEverySwitch(next, child, first, rng);
         if (HasFailure()) return;
     }
 }

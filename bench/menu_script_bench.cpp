@@ -1,0 +1,302 @@
+// Reading and writing generated menu script files of 1,000 to 1,000,000 entries, with the
+// lines in writer order, reversed and shuffled, and a 100,000-level chain listed backwards.
+// After the runs the ratios that matter are printed side by side:
+//   - reading the 1,000,000-entry file against `wc -l` on it (throughput, target >= 1/10),
+//   - writing it against `cat` copying it (target >= 1/5),
+//   - time growth for 10x the entries (target <= 12x) in every order,
+//   - peak memory while reading (target < 3x the file size + 30 MB), measured in a fresh child
+//     process of this program as its VmHWM from /proc/self/status after the read.
+#include "reader.h"
+#include "value_helpers.h"
+#include "writer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unordered_map>
+#include <numeric>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace quilso;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Stamp = "06.12.2026 14:51:03";
+const long Sizes[] = {1000, 100000, 1000000};
+const char* const Orders[] = {"writer", "reversed", "shuffled"};
+constexpr long ChainDepth = 100000;
+
+fs::path WorkDir() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("quilso-bench-" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+ProgramInfo Program() {
+    ProgramInfo program;
+    // A library of realistic length; its lines are scanned by the reader like every other line.
+    for (int i = 0; i < 400; ++i)
+        program.functionsLines.push_back("  if (ca[i].parent == cs && depth < " + std::to_string(i) +
+                                         ") { html = html + '<li>' + ca[i].text + '</li>'; }");
+    return program;
+}
+
+// A ten-way tree (ten top-level entries, every entry with up to ten children), or a chain.
+void MakeProject(long entries, bool chain, Project& project) {
+    std::vector<SiteNode*> nodes;
+    nodes.reserve(static_cast<std::size_t>(entries));
+    for (long k = 0; k < entries; ++k) {
+        SiteNode* parent = chain ? (k == 0 ? project.tree.root() : nodes.back())
+                                 : (k < 10 ? project.tree.root() : nodes[static_cast<std::size_t>(k / 10 - 1)]);
+        // Every fourth text needs its character reference decoded on reading.
+        std::string text = (k % 4 == 0 ? "Men\xFC" "eintrag " : "Eintrag ") + std::to_string(k);
+        nodes.push_back(project.tree.insert(parent, -1, {std::move(text), "seite" + std::to_string(k) + ".htm"}));
+    }
+}
+
+// The file of `project` with its menu lines listed in the given order of entry numbers.
+std::string FileText(const Project& project, const std::string& order) {
+    const std::string written = BuildMenuScriptText(project, Program(), Stamp);
+    if (order == "writer") return written;
+    const std::string head = "function menuinit()\t{\r\n";
+    const std::size_t bodyStart = written.find(head) + head.size();
+    const std::size_t bodyEnd = written.find("\r\n}\r\n", bodyStart) + 2;
+
+    // Display numbers and links, as the writer numbers them.
+    std::vector<const SiteNode*> nodes;
+    project.tree.forEachPreorder([&](const SiteNode* n, int) { nodes.push_back(n); });
+    std::unordered_map<const SiteNode*, long> number;
+    number.reserve(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) number[nodes[i]] = static_cast<long>(i);
+    const long n = static_cast<long>(nodes.size());
+    std::vector<long> line(static_cast<std::size_t>(n)); // line[position] = entry number
+    std::iota(line.begin(), line.end(), 0);
+    if (order == "reversed") std::reverse(line.begin(), line.end());
+    if (order == "shuffled") std::shuffle(line.begin(), line.end(), std::mt19937(1234));
+    std::vector<long> position(static_cast<std::size_t>(n));
+    for (long p = 0; p < n; ++p) position[static_cast<std::size_t>(line[static_cast<std::size_t>(p)])] = p;
+    auto link = [&](const SiteNode* node) {
+        return node && !node->isRoot() ? std::to_string(position[static_cast<std::size_t>(number[node])]) : std::string("cs");
+    };
+    std::string body;
+    body.reserve(bodyEnd - bodyStart);
+    for (long p = 0; p < n; ++p) {
+        const SiteNode* node = nodes[static_cast<std::size_t>(line[static_cast<std::size_t>(p)])];
+        body += "ca[" + std::to_string(p) + "] = new cr(\"" + JsEscape(HtmlEncode(node->entry.text, false), '"') +
+                "\", \"" + JsEscape(node->entry.file, '"') + "\", " + link(node->nextSibling()) + ", " +
+                link(node->parent()) + ", " + link(node->childCount() ? node->child(0) : nullptr) + ");\r\n";
+    }
+    return written.substr(0, bodyStart) + body + written.substr(bodyEnd);
+}
+
+// Generated once per run and kept on disk (in the page cache) for all benchmarks.
+fs::path File(const std::string& key, long entries, bool chain, const std::string& order) {
+    static std::map<std::string, fs::path> files;
+    if (auto it = files.find(key); it != files.end()) return it->second;
+    Project project;
+    MakeProject(entries, chain, project);
+    const fs::path path = WorkDir() / (key + ".js");
+    std::ofstream(path, std::ios::binary) << FileText(project, order);
+    return files[key] = path;
+}
+
+std::string Key(const std::string& order, long entries) { return order + "-" + std::to_string(entries); }
+
+void Read(benchmark::State& state, fs::path path) {
+    ReadObserver none;
+    for (auto _ : state) {
+        auto project = std::make_unique<Project>();
+        ReadProjectFile(path.string(), *project, none);
+        benchmark::DoNotOptimize(project->tree.size());
+        state.PauseTiming();
+        project.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(fs::file_size(path)));
+}
+
+// Writing as the program saves: atomically, flushed to disk.
+void WriteSaved(benchmark::State& state, long entries, bool chain) {
+    Project project;
+    MakeProject(entries, chain, project);
+    const ProgramInfo program = Program();
+    const fs::path out = WorkDir() / "written.js";
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    for (auto _ : state) WriteMenuScript(out.string(), project, program);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(fs::file_size(out)));
+}
+
+// Building the file's bytes and writing them, without the flush to disk.
+void WriteUnflushed(benchmark::State& state, long entries, bool chain) {
+    Project project;
+    MakeProject(entries, chain, project);
+    const ProgramInfo program = Program();
+    const fs::path out = WorkDir() / "written.js";
+    for (auto _ : state) {
+        const std::string text = BuildMenuScriptText(project, program, Stamp);
+        std::FILE* f = std::fopen(out.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+}
+
+int RunShell(const std::string& command) {
+    pid_t pid;
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+void Shell(benchmark::State& state, std::string command) {
+    for (auto _ : state)
+        if (RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
+}
+
+// Keeps the real time per iteration of every run, for the ratios printed at the end.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.iterations > 0)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+// Reads the file in this process and prints the peak resident size (VmHWM) in kB.
+int PeakRead(const char* path) {
+    Project project;
+    ReadObserver none;
+    ReadProjectFile(path, project, none);
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) std::printf("%ld\n", std::strtol(line.c_str() + 6, nullptr, 10));
+    return 0;
+}
+
+long MeasurePeakKb(const std::string& self, const fs::path& file) {
+    const fs::path out = WorkDir() / "peak.txt";
+    RunShell("'" + self + "' --peak-read '" + file.string() + "' > '" + out.string() + "'");
+    long kb = -1;
+    std::ifstream(out) >> kb;
+    return kb;
+}
+
+void Ratio(const char* what, double value, const char* target, bool met) {
+    std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    benchmark::Initialize(&argc, argv);
+
+    for (const char* order : Orders)
+        for (long n : Sizes)
+            benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read, File(Key(order, n), n, false, order))
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+    benchmark::RegisterBenchmark("Read/chain-backwards-100000", Read,
+                                 File("chain-backwards-100000", ChainDepth, true, "reversed"))
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    for (long n : Sizes) {
+        benchmark::RegisterBenchmark(("WriteSaved/" + std::to_string(n)).c_str(), WriteSaved, n, false)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n, false)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::RegisterBenchmark("WriteSaved/chain-100000", WriteSaved, ChainDepth, true)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    const fs::path big = File(Key("writer", 1000000), 1000000, false, "writer");
+    const std::string copy = (WorkDir() / "copy.js").string();
+    benchmark::RegisterBenchmark("Tool/wc-l-1000000", Shell, "wc -l '" + big.string() + "' > /dev/null")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell, "cat '" + big.string() + "' > '" + copy + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("Tool/cat-copy-sync-1000000", Shell,
+                                 "cat '" + big.string() + "' > '" + copy + "' && sync '" + copy + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    const auto& t = collector.seconds;
+    auto time = [&](const std::string& name) {
+        const auto it = t.find(name);
+        return it == t.end() ? -1.0 : it->second;
+    };
+
+    std::printf("\nRatios (real time per run, all measured above in this run):\n");
+    const double wc = time("Tool/wc-l-1000000");
+    const double read = time("Read/writer-1000000");
+    if (wc > 0 && read > 0)
+        Ratio("reading 1,000,000 entries: throughput / wc -l throughput", wc / read, ">= 0.10", wc / read >= 0.10);
+    const double cat = time("Tool/cat-copy-1000000");
+    const double catSync = time("Tool/cat-copy-sync-1000000");
+    const double unflushed = time("WriteUnflushed/1000000");
+    const double saved = time("WriteSaved/1000000");
+    if (cat > 0 && unflushed > 0)
+        Ratio("writing 1,000,000 entries (no flush): throughput / cat", cat / unflushed, ">= 0.20", cat / unflushed >= 0.2);
+    if (catSync > 0 && saved > 0)
+        Ratio("saving 1,000,000 entries (flushed): throughput / cat + sync", catSync / saved, ">= 0.20",
+              catSync / saved >= 0.2);
+    for (const char* order : Orders) {
+        const double t1k = time("Read/" + Key(order, 1000));
+        const double t100k = time("Read/" + Key(order, 100000));
+        const double t1m = time("Read/" + Key(order, 1000000));
+        const std::string o = order;
+        if (t100k > 0 && t1m > 0)
+            Ratio(("reading, " + o + " order: time(1,000,000) / time(100,000)").c_str(), t1m / t100k, "<= 12",
+                  t1m / t100k <= 12);
+        if (t1k > 0 && t100k > 0)
+            Ratio(("reading, " + o + " order: time(100,000) / time(1,000)").c_str(), t100k / t1k, "<= 144",
+                  t100k / t1k <= 144);
+    }
+    const double w100k = time("WriteSaved/100000"), w1m = time("WriteSaved/1000000"), w1k = time("WriteSaved/1000");
+    if (w100k > 0 && w1m > 0) Ratio("saving: time(1,000,000) / time(100,000)", w1m / w100k, "<= 12", w1m / w100k <= 12);
+    if (w1k > 0 && w100k > 0) Ratio("saving: time(100,000) / time(1,000)", w100k / w1k, "<= 144", w100k / w1k <= 144);
+    const double u100k = time("WriteUnflushed/100000"), u1m = time("WriteUnflushed/1000000");
+    if (u100k > 0 && u1m > 0)
+        Ratio("writing (no flush): time(1,000,000) / time(100,000)", u1m / u100k, "<= 12", u1m / u100k <= 12);
+
+    std::printf("\nPeak memory while reading (VmHWM of a fresh process that only reads the file):\n");
+    for (const std::string& key : {Key("writer", 1000000), Key("shuffled", 1000000), std::string("chain-backwards-100000")}) {
+        const fs::path file = WorkDir() / (key + ".js");
+        if (!fs::exists(file)) continue;
+        const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
+        const double peakMb = static_cast<double>(MeasurePeakKb(self, file)) / 1024.0;
+        const double limit = 3 * fileMb + 30;
+        std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 3x+30 = %7.1f MB, peak/file %.2f%s\n", key.c_str(),
+                    fileMb, peakMb, limit, peakMb / fileMb, peakMb < limit ? "" : "   NOT MET");
+    }
+    fs::remove_all(WorkDir());
+    benchmark::Shutdown();
+    return 0;
+}
