@@ -432,8 +432,11 @@ var quilso_write, quilso_render;
   function filePath(file) {
     var f = String(file).replace(/\\/g, '/').replace(/[?#].*$/, '');
     if (/^[a-z][a-z0-9+.-]*:/i.test(f)) {
+      // A full address names a page of this site only on this host.
       try {
-        f = new URL(f).pathname;
+        var url = new URL(f);
+        if (url.host !== location.host) return '';
+        f = url.pathname;
       } catch (e) {
         return '';
       }

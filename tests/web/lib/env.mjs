@@ -66,7 +66,7 @@ export function page({ script = 'menu.js', mode = 'classic', kinds = ['bc', 'm']
     : `<script src="${script}" ${mode}></script>`;
   const place = (k) => mode === 'classic' ? `<script>quilso_write("${k}");</script>` : `<div data-quilso="${k}"></div>`;
   return `<!DOCTYPE html>
-<html lang="de"><head><meta charset="utf-8"><title>${title}</title>
+<html lang="de"><head><meta charset="utf-8"><title>${title}</title><link rel="icon" href="data:,">
 ${before}${head}
 </head><body>
 <header>${kinds.includes('bc') ? place('bc') : ''}</header>

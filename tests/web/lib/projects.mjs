@@ -38,6 +38,8 @@ export function textsProject() {
   const m = defaultModel();
   m.isTag = false;
   m.tree = [
+    // Another site's page of the same name is never the current page.
+    node('Extern', 'http://example.org/pfad.htm'),
     node('Über uns & Kontakt', 'über-uns.htm', [
       node('"Zitat" und \'Apostroph\'', 'say"hi.htm'),
       node('<b>fett</b> a  b', 'tags.htm', [], '<b>fett</b> a \u00A0b'),
@@ -82,6 +84,9 @@ export function stylesProject() {
   Object.assign(trail, { color: '0000AA', backgroundColor: 'FFDDDD', fontWeight: 'bold' });
   return m;
 }
+
+// Whether the entry has a page of the test site (not a full address).
+export const local = (e) => !e.file.includes('://');
 
 // Entries in the writer's numbering (depth first), with parent and children.
 export function flatten(tree) {
