@@ -5,7 +5,7 @@ version=1.0.3
 */
 
 /* project
-lastsave=06.12.2026 14:51:03
+lastsave=01.01.2026
 */
 
 /* options
@@ -402,12 +402,13 @@ var quilso_write, quilso_render;
   }
 
   // Entry numbers of the children of entry i (the top level for i < 0).
-  // Hand-edited files may link in circles: no list is longer than cs.
+  // Hand-edited files may link in circles: a list ends where it repeats.
   function childrenOf(i) {
     var out = [];
-    var n = count();
+    var seen = {};
     var k = i < 0 ? 0 : valid(i) ? ca[i].child : -1;
-    while (valid(k) && out.length < n) {
+    while (valid(k) && !seen[k]) {
+      seen[k] = true;
       out.push(k);
       k = ca[k].next;
     }
@@ -484,10 +485,13 @@ var quilso_write, quilso_render;
     loaded = true;
     if (typeof menuinit === 'function') menuinit();
     currentEntry = findCurrent();
+    var seen = {};
     branch = [];
-    for (var i = currentEntry; valid(i) && branch.length < count(); i = ca[i].parent) {
-      branch.unshift(i);
+    for (var i = currentEntry; valid(i) && !seen[i]; i = ca[i].parent) {
+      seen[i] = true;
+      branch.push(i);
     }
+    branch.reverse();
   }
 
   var REF = /&(?:#(\d{1,7})|nbsp);/g;

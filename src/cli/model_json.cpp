@@ -246,19 +246,24 @@ void readTree(const Json& value, SiteTree& tree) {
         }
         const Json& node = (*frame.list)[frame.next];
         rows.push_back(frame.next++);
-        const std::string where = nodePath(rows);
-        if (!node.is_object()) fail(where, "expected an object");
         SiteEntry entry;
         const Json* children = nullptr;
-        for (const auto& [key, field] : node.items()) {
-            if (key == "text")
-                entry.text = text(field, where + ".text");
-            else if (key == "file")
-                entry.file = text(field, where + ".file");
-            else if (key == "children")
-                children = &array(field, where + ".children");
-            else
-                fail(where + "." + key, "unknown key");
+        // Messages name the node by its path, built only when something is wrong: building it
+        // for every node would cost the depth each time.
+        try {
+            if (!node.is_object()) fail("", "expected an object");
+            for (const auto& [key, field] : node.items()) {
+                if (key == "text")
+                    entry.text = text(field, ".text");
+                else if (key == "file")
+                    entry.file = text(field, ".file");
+                else if (key == "children")
+                    children = &array(field, ".children");
+                else
+                    fail("." + key, "unknown key");
+            }
+        } catch (const ModelError& e) {
+            throw ModelError(nodePath(rows) + e.what());
         }
         SiteNode* created = tree.insert(frame.parent, -1, std::move(entry));
         if (children && !children->empty())

@@ -25,11 +25,13 @@ TFrameBackground::TFrameBackground(QWidget* parent) : StylePanel(parent) {
     cbBackgroundColorHoverActive_->setObjectName(QStringLiteral("cbBackgroundColorHoverActive"));
     hover_ = makeState(gbBackgroundHover_, QStringLiteral("cbBackgroundColorHover"),
                        QStringLiteral("frameBackgroundColorHoverChoice"), &TCSS::backgroundColorHover);
-    selected_ = makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
-                          QStringLiteral("frameBackgroundColorSelectedChoice"), &TCSS::backgroundColorSelected);
+    selected_ =
+        makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
+                  QStringLiteral("frameBackgroundColorSelectedChoice"), &TCSS::backgroundColorSelected);
 
-    for (auto [group, state] : {std::pair{gbBackgroundColor_, &normal_}, std::pair{gbBackgroundHover_, &hover_},
-                                std::pair{gbBackgroundSelected_, &selected_}}) {
+    for (auto [group, state] :
+         {std::pair{gbBackgroundColor_, &normal_}, std::pair{gbBackgroundHover_, &hover_},
+          std::pair{gbBackgroundSelected_, &selected_}}) {
         auto* box = new QVBoxLayout(group);
         auto* row = new QHBoxLayout;
         if (state == &hover_) row->addWidget(cbBackgroundColorHoverActive_);
@@ -54,7 +56,8 @@ TFrameBackground::State TFrameBackground::makeState(QGroupBox* group, const QStr
                                                     const QString& colourName, std::string TCSS::*field) {
     State state{new QComboBox(group), new TFrameColorChoice(group), field};
     state.list->setObjectName(listName);
-    state.list->addItems({QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
+    state.list->addItems(
+        {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
     state.list->setCurrentIndex(0);
     state.colour->setObjectName(colourName);
     connect(state.list, &QComboBox::activated, this, [this, state](int index) { listChange(state, index); });
@@ -64,16 +67,24 @@ TFrameBackground::State TFrameBackground::makeState(QGroupBox* group, const QStr
 
 void TFrameBackground::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
-    for (const State* state : {&normal_, &hover_, &selected_}) state->colour->setEditState(editState);
+    for (const State* state : {&normal_, &hover_, &selected_})
+        state->colour->setEditState(editState);
 }
 
 void TFrameBackground::listChange(const State& state, int index) {
     std::string& field = css().*state.field;
     switch (index) {
-    case 0: field = "transparent"; break;
-    case 1: field = "inherit"; break;
-    case 2: field = state.colour->hexColor(); break;
-    default: break;
+    case 0:
+        field = "transparent";
+        break;
+    case 1:
+        field = "inherit";
+        break;
+    case 2:
+        field = state.colour->hexColor();
+        break;
+    default:
+        break;
     }
     if (index >= 0) state.colour->setVisible(index == 2);
     markModified();
@@ -100,8 +111,10 @@ void TFrameBackground::cbBackgroundColorHoverActiveClick(bool ticked) {
 void TFrameBackground::showField(const State& state) {
     const std::string& field = css().*state.field;
     int index = 2;
-    if (field == "transparent") index = 0;
-    else if (field == "inherit") index = 1;
+    if (field == "transparent")
+        index = 0;
+    else if (field == "inherit")
+        index = 1;
     state.list->setCurrentIndex(index);
     // An empty hover field (no hover background) has no colour to show.
     if (index == 2 && !field.empty()) state.colour->SetColor(field);
@@ -112,10 +125,17 @@ void TFrameBackground::declarationRead(BlockKind block, std::string_view propert
     if (property != "background-color") return;
     switch (block) {
     case BlockKind::Item:
-    case BlockKind::Link: showField(normal_); break;
-    case BlockKind::SelectedLink: showField(selected_); break;
-    case BlockKind::Hover: showField(hover_); break;
-    default: break;
+    case BlockKind::Link:
+        showField(normal_);
+        break;
+    case BlockKind::SelectedLink:
+        showField(selected_);
+        break;
+    case BlockKind::Hover:
+        showField(hover_);
+        break;
+    default:
+        break;
     }
 }
 

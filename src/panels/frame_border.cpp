@@ -4,9 +4,9 @@
 #include "number_unit_field.h"
 #include "value_helpers.h"
 
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,8 +51,7 @@ void line(QImage& image, int x0, int y0, int x1, int y1) {
     }
 }
 
-template <typename Inside>
-void floodFill(QImage& image, int x, int y, QRgb fill, Inside inside) {
+template <typename Inside> void floodFill(QImage& image, int x, int y, QRgb fill, Inside inside) {
     if (!image.valid(x, y)) return;
     std::vector<QPoint> stack{QPoint(x, y)};
     while (!stack.empty()) {
@@ -114,10 +113,14 @@ QPoint SeedPoint(int part, int side, int width, int height, int ring) {
     const int e = ring * part + ring / 2;
     const int f = ring * part + ring;
     switch (side) {
-    case quilso::SideLeft: return {e, f};
-    case quilso::SideRight: return {width - e - 1, height - f - 1};
-    case quilso::SideTop: return {f, e};
-    default: return {width - f - 1, height - e - 1};
+    case quilso::SideLeft:
+        return {e, f};
+    case quilso::SideRight:
+        return {width - e - 1, height - f - 1};
+    case quilso::SideTop:
+        return {f, e};
+    default:
+        return {width - f - 1, height - e - 1};
     }
 }
 
@@ -171,7 +174,8 @@ using namespace quilso;
 const QStringList& unitTexts() {
     static const QStringList texts = [] {
         QStringList list;
-        for (std::string_view u : CssUnits) list << QString::fromLatin1(u.data(), qsizetype(u.size()));
+        for (std::string_view u : CssUnits)
+            list << QString::fromLatin1(u.data(), qsizetype(u.size()));
         return list;
     }();
     return texts;
@@ -189,15 +193,9 @@ struct StyleItem {
     const char* stored;
 };
 constexpr StyleItem StyleItems[] = {
-    {"kein Rahmen", "none"},
-    {"gepunktete Linie", "dotted"},
-    {"gestrichelte Linie", "dashed"},
-    {"durchgezogene Linie", "solid"},
-    {"2 parallele Linien", "double"},
-    {"3D-Effekt (groove)", "groove"},
-    {"3D-Effekt (ridge)", "ridge"},
-    {"3D-Effekt (inset)", "inset"},
-    {"3D-Effekt (outset)", "outset"},
+    {"kein Rahmen", "none"},          {"gepunktete Linie", "dotted"},   {"gestrichelte Linie", "dashed"},
+    {"durchgezogene Linie", "solid"}, {"2 parallele Linien", "double"}, {"3D-Effekt (groove)", "groove"},
+    {"3D-Effekt (ridge)", "ridge"},   {"3D-Effekt (inset)", "inset"},   {"3D-Effekt (outset)", "outset"},
     {"vererbt", "inherit"},
 };
 
@@ -209,8 +207,12 @@ int styleIndex(const std::string& stored) {
     return -1;
 }
 
-QString fromModel(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::string toModel(const QString& s) { return s.toLatin1().toStdString(); }
+QString fromModel(const std::string& s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+std::string toModel(const QString& s) {
+    return s.toLatin1().toStdString();
+}
 
 } // namespace
 
@@ -219,12 +221,13 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     gbBorderArea_->setObjectName(QStringLiteral("gbBorderArea"));
     cbRing_ = new QComboBox(gbBorderArea_);
     cbRing_->setObjectName(QStringLiteral("cbRing"));
-    cbRing_->addItems({QStringLiteral("Außenabstand"), QStringLiteral("Rahmen"), QStringLiteral("Innenabstand")});
+    cbRing_->addItems(
+        {QStringLiteral("Außenabstand"), QStringLiteral("Rahmen"), QStringLiteral("Innenabstand")});
     cbSide_ = new QComboBox(gbBorderArea_);
     cbSide_->setObjectName(QStringLiteral("cbSide"));
     cbSide_->addItems({QStringLiteral("links"), QStringLiteral("rechts"), QStringLiteral("oben"),
-                       QStringLiteral("unten"), QStringLiteral("links + rechts"), QStringLiteral("oben + unten"),
-                       QStringLiteral("alle Seiten")});
+                       QStringLiteral("unten"), QStringLiteral("links + rechts"),
+                       QStringLiteral("oben + unten"), QStringLiteral("alle Seiten")});
     picture_ = new BoxPictureView(gbBorderArea_);
     picture_->setObjectName(QStringLiteral("iBorderSelect"));
     label1_ = new QLabel(QStringLiteral("MENÜTEXT"), picture_);
@@ -242,7 +245,6 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     areaLayout->addWidget(cbRing_, 0, 0);
     areaLayout->addWidget(cbSide_, 0, 1);
     areaLayout->addWidget(picture_, 1, 0, 1, 2, Qt::AlignCenter);
-    areaLayout->setRowStretch(2, 1);
 
     gbBorderBreite_ = new QGroupBox(QStringLiteral("Breite"), this);
     gbBorderBreite_->setObjectName(QStringLiteral("gbBorderBreite"));
@@ -251,7 +253,8 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     QFont fixed(QStringLiteral("Courier New"), 8);
     fixed.setStyleHint(QFont::TypeWriter);
     eBorderBreite_->setFont(fixed);
-    eBorderBreite_->setFixedWidth(eBorderBreite_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 14);
+    eBorderBreite_->setFixedWidth(eBorderBreite_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) +
+                                  14);
     QSizePolicy keepPlace = eBorderBreite_->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     eBorderBreite_->setSizePolicy(keepPlace);
@@ -275,7 +278,8 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     gbBorderStyle_->setObjectName(QStringLiteral("gbBorderStyle"));
     cbBorderStyle_ = new DropDownComboBox(gbBorderStyle_);
     cbBorderStyle_->setObjectName(QStringLiteral("cbBorderStyle"));
-    for (const StyleItem& item : StyleItems) cbBorderStyle_->addItem(QString::fromUtf8(item.text));
+    for (const StyleItem& item : StyleItems)
+        cbBorderStyle_->addItem(QString::fromUtf8(item.text));
     auto* styleLayout = new QVBoxLayout(gbBorderStyle_);
     styleLayout->addWidget(cbBorderStyle_);
 
@@ -284,8 +288,11 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     right->addWidget(gbBorderStyle_);
     right->addWidget(gbBorderColor_);
     right->addStretch(1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(gbBorderArea_);
+    left->addStretch(1);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(gbBorderArea_, 1);
+    layout->addLayout(left, 1);
     layout->addLayout(right, 1);
 
     connect(eBorderBreite_, &QLineEdit::textEdited, this, &TFrameBorder::eBorderBreiteChange);
@@ -301,7 +308,8 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     connect(cbBorderBreite_, &QComboBox::activated, this, &TFrameBorder::cbBorderBreiteSelect);
     connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &TFrameBorder::cbBorderStyleDropDown);
     connect(cbBorderStyle_, &QComboBox::activated, this, &TFrameBorder::cbBorderStyleSelect);
-    connect(frameBorderColorChoice_, &TFrameColorChoice::exited, this, &TFrameBorder::frameBorderColorChoiceExit);
+    connect(frameBorderColorChoice_, &TFrameColorChoice::exited, this,
+            &TFrameBorder::frameBorderColorChoiceExit);
 }
 
 TFrameBorder::~TFrameBorder() = default;
@@ -309,6 +317,8 @@ TFrameBorder::~TFrameBorder() = default;
 void TFrameBorder::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
     frameBorderColorChoice_->setEditState(editState);
+    // The set-up follows the menu at once, so the picture is drawn before anything is read.
+    InitPanel();
 }
 
 void TFrameBorder::setWidthFieldFiltered(bool filtered) {
@@ -338,8 +348,8 @@ void TFrameBorder::InitPanel() {
     ringWidth_ = 18;
     const QStringList& units = unitTexts();
     widthItems_[BoxMargin] = QStringList{QStringLiteral("automatisch"), QStringLiteral("vererbt")} + units;
-    widthItems_[BoxBorder] = QStringList{QStringLiteral("dünn"), QStringLiteral("mittel"), QStringLiteral("dick"),
-                                         QStringLiteral("vererbt")} +
+    widthItems_[BoxBorder] = QStringList{QStringLiteral("dünn"), QStringLiteral("mittel"),
+                                         QStringLiteral("dick"), QStringLiteral("vererbt")} +
                              units.mid(0, CssUnitsLast);
     widthItems_[BoxPadding] = QStringList{QStringLiteral("vererbt")} + units;
     // Until a project is read the width list offers the margin's items, with none chosen.
@@ -452,7 +462,8 @@ void TFrameBorder::UnifySides() {
 
 void TFrameBorder::RefreshBorderPanel() {
     InitPanel();
-    for (int part = 0; part < BoxPartCount; ++part) UnmarkSides(part);
+    for (int part = 0; part < BoxPartCount; ++part)
+        UnmarkSides(part);
     selectedPart_ = BoxBorder;
     const TCSS& record = css();
     bool equal = true;
@@ -468,9 +479,13 @@ void TFrameBorder::RefreshBorderPanel() {
     gbBorderStyle_->setVisible(true);
 }
 
-void TFrameBorder::iBorderSelectClick() { inDoubleClick_ = false; }
+void TFrameBorder::iBorderSelectClick() {
+    inDoubleClick_ = false;
+}
 
-void TFrameBorder::iBorderSelectDblClick() { inDoubleClick_ = true; }
+void TFrameBorder::iBorderSelectDblClick() {
+    inDoubleClick_ = true;
+}
 
 void TFrameBorder::iBorderSelectMouseUp(QPoint pos) {
     if (inDoubleClick_) return;
@@ -480,7 +495,8 @@ void TFrameBorder::iBorderSelectMouseUp(QPoint pos) {
     // Only a trapezoid under the pointer counts: a release over a black line or the centre
     // would change the selection without changing the picture.
     if (colour != boxpicture::Silver && colour != boxpicture::SkyBlue) return;
-    const boxpicture::Hit hit = boxpicture::HitTest(pos.x(), pos.y(), image.width(), image.height(), ringWidth_);
+    const boxpicture::Hit hit =
+        boxpicture::HitTest(pos.x(), pos.y(), image.width(), image.height(), ringWidth_);
     if (hit.ring >= BoxPartCount) return;
     const auto bit = std::uint8_t(1u << hit.side);
     if (colour == boxpicture::Silver) {
@@ -526,7 +542,9 @@ std::string TFrameBorder::widthStoredText(int index) const {
     return std::string(CssUnits[index - keywords.size()]);
 }
 
-bool TFrameBorder::widthNeedsNumber(int index) const { return index >= int(widthKeywords(selectedPart_).size()); }
+bool TFrameBorder::widthNeedsNumber(int index) const {
+    return index >= int(widthKeywords(selectedPart_).size());
+}
 
 void TFrameBorder::cbBorderBreiteSelect(int index) {
     if (index < 0) return;
@@ -550,7 +568,9 @@ void TFrameBorder::cbBorderBreiteDropDown() {
     }
 }
 
-void TFrameBorder::cbBorderStyleDropDown() { cbBorderBreiteDropDown(); }
+void TFrameBorder::cbBorderStyleDropDown() {
+    cbBorderBreiteDropDown();
+}
 
 void TFrameBorder::cbBorderStyleSelect(int index) {
     if (index < 0) return;
@@ -569,7 +589,9 @@ void TFrameBorder::frameBorderColorChoiceExit() {
     markModified();
 }
 
-void TFrameBorder::eBorderBreiteEnter() { editState()->EditEnter(eBorderBreite_); }
+void TFrameBorder::eBorderBreiteEnter() {
+    editState()->EditEnter(eBorderBreite_);
+}
 
 void TFrameBorder::eBorderBreiteChange() {
     if (widthFieldFiltered_) editState()->editPending = true;

@@ -4,8 +4,8 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -27,7 +27,9 @@ int indexOf(const std::vector<std::string>& list, std::string_view text) {
     return -1;
 }
 
-std::string toModel(const QString& s) { return s.toLatin1().toStdString(); }
+std::string toModel(const QString& s) {
+    return s.toLatin1().toStdString();
+}
 
 } // namespace
 
@@ -43,24 +45,27 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
     connect(buttons_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
 }
 
-int TRadioGroup::itemIndex() const { return buttons_->checkedId(); }
+int TRadioGroup::itemIndex() const {
+    return buttons_->checkedId();
+}
 
 void TRadioGroup::setItemIndex(int index) {
     if (QAbstractButton* button = buttons_->button(index)) button->setChecked(true);
 }
 
 TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
-    rgPosClear_ = new TRadioGroup(QStringLiteral("Textfluß abbrechen + Fortsetzung unterhalb"),
-                                  {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts"),
-                                   QStringLiteral("beide")},
-                                  4, this);
+    rgPosClear_ = new TRadioGroup(
+        QStringLiteral("Textfluß abbrechen + Fortsetzung unterhalb"),
+        {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts"), QStringLiteral("beide")},
+        4, this);
     rgPosClear_->setObjectName(QStringLiteral("rgPosClear"));
-    rgPosFloat_ = new TRadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
-                                  {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
+    rgPosFloat_ =
+        new TRadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
+                        {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
     rgPosFloat_->setObjectName(QStringLiteral("rgPosFloat"));
     rgPosArt_ = new TRadioGroup(QStringLiteral("Positionsart"),
-                                {QStringLiteral("statisch"), QStringLiteral("relativ"), QStringLiteral("absolut"),
-                                 QStringLiteral("fixiert")},
+                                {QStringLiteral("statisch"), QStringLiteral("relativ"),
+                                 QStringLiteral("absolut"), QStringLiteral("fixiert")},
                                 4, this);
     rgPosArt_->setObjectName(QStringLiteral("rgPosArt"));
     rgPosDirectionX_ = new TRadioGroup(QStringLiteral("Ausrichtung horizontal"),
@@ -76,15 +81,17 @@ TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
     rgPosOverflow_->setObjectName(QStringLiteral("rgPosOverflow"));
 
     offsetH_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandH"), QStringLiteral("Abstand horizontal"),
-                                  QStringLiteral("ePosOffsetH"), QStringLiteral("0"), QStringLiteral("cbPosOffsetH"),
-                                  NumberKeys::SignedDecimal);
+                                  QStringLiteral("ePosOffsetH"), QStringLiteral("0"),
+                                  QStringLiteral("cbPosOffsetH"), NumberKeys::SignedDecimal);
     offsetV_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandV"), QStringLiteral("Abstand vertikal"),
-                                  QStringLiteral("ePosOffsetV"), QStringLiteral("0"), QStringLiteral("cbPosOffsetV"),
-                                  NumberKeys::SignedDecimal);
-    breite_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"), QStringLiteral("ePosBreite"),
-                                 QStringLiteral("100"), QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
-    hoehe_ = makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
-                                QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
+                                  QStringLiteral("ePosOffsetV"), QStringLiteral("0"),
+                                  QStringLiteral("cbPosOffsetV"), NumberKeys::SignedDecimal);
+    breite_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
+                                 QStringLiteral("ePosBreite"), QStringLiteral("100"),
+                                 QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
+    hoehe_ =
+        makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
+                           QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
 
     auto* layout = new QGridLayout(this);
     auto* top = new QHBoxLayout;
@@ -100,7 +107,8 @@ TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
     layout->addWidget(hoehe_->parentWidget(), 3, 2);
     layout->addWidget(rgPosOverflow_, 4, 0, 1, 3);
     layout->setRowStretch(5, 1);
-    for (int c = 0; c < 3; ++c) layout->setColumnStretch(c, 1);
+    for (int c = 0; c < 3; ++c)
+        layout->setColumnStretch(c, 1);
 
     connect(rgPosArt_, &TRadioGroup::clicked, this, &TFramePosition::rgPosArtClick);
     connect(rgPosDirectionX_, &TRadioGroup::clicked, this,
@@ -109,7 +117,8 @@ TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
             [this](int i) { storeRadio(&TCSS::offsetYSide, DirectionYStored, i); });
     connect(rgPosOverflow_, &TRadioGroup::clicked, this,
             [this](int i) { storeRadio(&TCSS::overflow, OverflowStored, i); });
-    connect(rgPosClear_, &TRadioGroup::clicked, this, [this](int i) { storeRadio(&TCSS::clear, ClearStored, i); });
+    connect(rgPosClear_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::clear, ClearStored, i); });
     connect(rgPosFloat_, &TRadioGroup::clicked, this,
             [this](int i) { storeRadio(&TCSS::cssFloat, FloatStored, i); });
 
@@ -122,8 +131,8 @@ NumberUnitField* TFramePosition::makeNumberWithUnit(const QString& groupName, co
                                                     const QString& unitsName, NumberKeys keys) {
     auto* group = new QGroupBox(caption, this);
     group->setObjectName(groupName);
-    auto* field = new NumberUnitField(fieldName, unitsName, UnitItems({{QStringLiteral("automatisch"), "auto"}}), keys,
-                                      0, group);
+    auto* field = new NumberUnitField(fieldName, unitsName,
+                                      UnitItems({{QStringLiteral("automatisch"), "auto"}}), keys, 0, group);
     field->setNumberText(toModel(initial));
     field->numberEdit()->setVisible(false);
     auto* layout = new QHBoxLayout(group);
@@ -138,7 +147,8 @@ void TFramePosition::setup(MenuKind kind, TPrjParams* params, EditState* editSta
     offsetV_->bind(&record.offsetYValue, &record.offsetYUnit);
     breite_->bind(&record.widthValue, &record.widthUnit);
     hoehe_->bind(&record.heightValue, &record.heightUnit);
-    for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_}) field->setEditState(editState);
+    for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_})
+        field->setEditState(editState);
 }
 
 void TFramePosition::SetPosArtOtherValues() {
@@ -158,8 +168,9 @@ void TFramePosition::SetPosArtOtherValues() {
 }
 
 void TFramePosition::enableOffsets(bool movable) {
-    for (QWidget* w : {static_cast<QWidget*>(rgPosDirectionX_), static_cast<QWidget*>(rgPosDirectionY_),
-                       static_cast<QWidget*>(offsetH_->unitList()), static_cast<QWidget*>(offsetV_->unitList())})
+    for (QWidget* w :
+         {static_cast<QWidget*>(rgPosDirectionX_), static_cast<QWidget*>(rgPosDirectionY_),
+          static_cast<QWidget*>(offsetH_->unitList()), static_cast<QWidget*>(offsetV_->unitList())})
         w->setEnabled(movable);
     for (NumberUnitField* field : {offsetH_, offsetV_})
         field->numberEdit()->setVisible(field->unitList()->currentIndex() != 0);
@@ -191,8 +202,10 @@ void TFramePosition::declarationRead(BlockKind block, std::string_view property,
     const TCSS& record = css();
     if (block == BlockKind::OuterBox) {
         if (!stored) return;
-        if (property == "clear") rgPosClear_->setItemIndex(indexOf(ClearStored, record.clear));
-        else if (property == "float") rgPosFloat_->setItemIndex(indexOf(FloatStored, record.cssFloat));
+        if (property == "clear")
+            rgPosClear_->setItemIndex(indexOf(ClearStored, record.clear));
+        else if (property == "float")
+            rgPosFloat_->setItemIndex(indexOf(FloatStored, record.cssFloat));
     } else if (block == BlockKind::Container) {
         if (property == "position") {
             SetPosArtByName(record.position);
@@ -205,8 +218,10 @@ void TFramePosition::declarationRead(BlockKind block, std::string_view property,
             showLength(offsetV_, record.offsetYValue, record.offsetYUnit);
         }
     } else if (block == BlockKind::Item) {
-        if (property == "width") showLength(breite_, record.widthValue, record.widthUnit);
-        else if (property == "height") showLength(hoehe_, record.heightValue, record.heightUnit);
+        if (property == "width")
+            showLength(breite_, record.widthValue, record.widthUnit);
+        else if (property == "height")
+            showLength(hoehe_, record.heightValue, record.heightUnit);
         else if (property == "overflow" && stored)
             rgPosOverflow_->setItemIndex(indexOf(OverflowStored, record.overflow));
     }

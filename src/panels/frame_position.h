@@ -54,8 +54,9 @@ private:
     void storeRadio(std::string quilso::TCSS::*field, const std::vector<std::string>& stored, int index);
     // Sets a unit list and its number field from the record, as the reader shows a length.
     void showLength(NumberUnitField* field, const std::string& value, const std::string& unit);
-    NumberUnitField* makeNumberWithUnit(const QString& groupName, const QString& caption, const QString& fieldName,
-                                        const QString& initial, const QString& unitsName, NumberKeys keys);
+    NumberUnitField* makeNumberWithUnit(const QString& groupName, const QString& caption,
+                                        const QString& fieldName, const QString& initial,
+                                        const QString& unitsName, NumberKeys keys);
 
     TRadioGroup* rgPosClear_;
     TRadioGroup* rgPosFloat_;

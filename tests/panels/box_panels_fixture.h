@@ -12,8 +12,7 @@ struct PanelHost {
     quilso::TPrjParams params;
     EditState editState;
 
-    template <typename Panel>
-    std::unique_ptr<Panel> make(quilso::MenuKind kind = quilso::MenuMain) {
+    template <typename Panel> std::unique_ptr<Panel> make(quilso::MenuKind kind = quilso::MenuMain) {
         auto panel = std::make_unique<Panel>();
         panel->setup(kind, &params, &editState);
         panel->resize(700, 340);

@@ -14,7 +14,9 @@ namespace {
 
 constexpr int W = 200, H = 130, R = 18;
 
-QPoint seed(int part, int side) { return bp::SeedPoint(part, side, W, H, R); }
+QPoint seed(int part, int side) {
+    return bp::SeedPoint(part, side, W, H, R);
+}
 
 // Gives every side of every part the same width, and the border one colour and style.
 void fillBox(TCSS& css, const std::string& unit, const std::string& value) {
@@ -118,18 +120,33 @@ private slots:
         struct Case {
             int x, y, side, ring;
         } cases[] = {
-            {0, 60, SideLeft, 0},    {17, 60, SideLeft, 0},    {18, 60, SideLeft, 1},   {35, 60, SideLeft, 1},
-            {36, 60, SideLeft, 2},   {53, 60, SideLeft, 2},    {199, 60, SideRight, 0}, {182, 60, SideRight, 0},
-            {181, 60, SideRight, 1}, {100, 0, SideTop, 0},     {100, 18, SideTop, 1},   {100, 129, SideBottom, 0},
+            {0, 60, SideLeft, 0},
+            {17, 60, SideLeft, 0},
+            {18, 60, SideLeft, 1},
+            {35, 60, SideLeft, 1},
+            {36, 60, SideLeft, 2},
+            {53, 60, SideLeft, 2},
+            {199, 60, SideRight, 0},
+            {182, 60, SideRight, 0},
+            {181, 60, SideRight, 1},
+            {100, 0, SideTop, 0},
+            {100, 18, SideTop, 1},
+            {100, 129, SideBottom, 0},
             {100, 111, SideBottom, 1},
             // Equal distance to both edges counts as left or right.
-            {10, 10, SideLeft, 0},   {11, 10, SideTop, 0},     {189, 10, SideRight, 0}, {188, 10, SideTop, 0},
-            {10, 119, SideLeft, 0},  {189, 119, SideRight, 0}, {100, 65, SideBottom, 3},
+            {10, 10, SideLeft, 0},
+            {11, 10, SideTop, 0},
+            {189, 10, SideRight, 0},
+            {188, 10, SideTop, 0},
+            {10, 119, SideLeft, 0},
+            {189, 119, SideRight, 0},
+            {100, 65, SideBottom, 3},
         };
         for (const Case& c : cases) {
             const bp::Hit hit = bp::HitTest(c.x, c.y, W, H, R);
-            QVERIFY2(hit.side == c.side && hit.ring == c.ring,
-                     qPrintable(QStringLiteral("%1,%2 -> %3/%4").arg(c.x).arg(c.y).arg(hit.side).arg(hit.ring)));
+            QVERIFY2(
+                hit.side == c.side && hit.ring == c.ring,
+                qPrintable(QStringLiteral("%1,%2 -> %3/%4").arg(c.x).arg(c.y).arg(hit.side).arg(hit.ring)));
         }
     }
 
@@ -251,7 +268,7 @@ private slots:
     void keywordWidthStoresZeroForEverySide() {
         host.editState.setProjectModified(false);
         panel->RefreshBorderPanel();
-        choose(cbSide, 4); // links + rechts
+        choose(cbSide, 4);         // links + rechts
         choose(cbBorderBreite, 1); // mittel
         for (int s : {SideLeft, SideRight}) {
             QCOMPARE(css().boxUnit[BoxBorder][s], std::string("medium"));
@@ -329,7 +346,8 @@ private slots:
     }
 
     void percentBorderWidthShowsNoItem() {
-        for (int s = 0; s < BoxSideCount; ++s) css().boxUnit[BoxBorder][s] = "%";
+        for (int s = 0; s < BoxSideCount; ++s)
+            css().boxUnit[BoxBorder][s] = "%";
         panel->RefreshBorderPanel();
         QCOMPARE(int(panel->selectedSides()), 15);
         QCOMPARE(cbBorderBreite->currentIndex(), -1);
@@ -345,7 +363,8 @@ private slots:
         choose(cbSide, 6);
         typeAndLeave(eBorderBreite, QStringLiteral("3,5"), cbSide);
         // The filter turns the comma into a point.
-        for (int s = 0; s < BoxSideCount; ++s) QCOMPARE(css().boxValue[BoxBorder][s], std::string("3.5"));
+        for (int s = 0; s < BoxSideCount; ++s)
+            QCOMPARE(css().boxValue[BoxBorder][s], std::string("3.5"));
         QVERIFY(host.editState.editValid);
         QVERIFY(!host.editState.editPending);
 
@@ -362,6 +381,21 @@ private slots:
         QCOMPARE(host.editState.beepCount(), beeps + 1);
         QCOMPARE(eBorderBreite->text(), QStringLiteral("3.5"));
         QCOMPARE(css().boxValue[BoxBorder][SideLeft], std::string("3.5"));
+    }
+
+    // A click on the picture moves the focus before it changes the selection, so a width being
+    // typed goes to the sides it was typed for.
+    void pendingWidthGoesToTheOldSelection() {
+        panel->RefreshBorderPanel();
+        choose(cbSide, 0); // links
+        focusTo(eBorderBreite);
+        eBorderBreite->clear();
+        QTest::keyClicks(eBorderBreite, QStringLiteral("8"));
+        click(seed(BoxMargin, SideTop));
+        QCOMPARE(css().boxValue[BoxBorder][SideLeft], std::string("8"));
+        QCOMPARE(css().boxValue[BoxMargin][SideTop], std::string("2"));
+        QCOMPARE(panel->selectedPart(), int(BoxMargin));
+        QCOMPARE(eBorderBreite->text(), QStringLiteral("2"));
     }
 
     void unfilteredWidthFieldRaisesNoPendingEdit() {

@@ -77,8 +77,10 @@ private slots:
         QCOMPARE(combo("cbPosOffsetV")->currentIndex(), 0);
         QVERIFY(!edit("ePosOffsetH")->isVisible());
         QVERIFY(!edit("ePosOffsetV")->isVisible());
-        for (const char* name : {"rgPosDirectionX", "rgPosDirectionY"}) QVERIFY(!group(name)->isEnabled());
-        for (const char* name : {"cbPosOffsetH", "cbPosOffsetV"}) QVERIFY(!combo(name)->isEnabled());
+        for (const char* name : {"rgPosDirectionX", "rgPosDirectionY"})
+            QVERIFY(!group(name)->isEnabled());
+        for (const char* name : {"cbPosOffsetH", "cbPosOffsetV"})
+            QVERIFY(!combo(name)->isEnabled());
         QVERIFY(host.editState.projectModified());
     }
 

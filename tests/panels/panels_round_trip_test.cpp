@@ -26,23 +26,27 @@ public:
         for (int k = 0; k < MenuKindCount; ++k) {
             panels[k] = {std::make_unique<TFramePosition>(), std::make_unique<TFrameBorder>(),
                          std::make_unique<TFrameBackground>()};
-            for (auto& panel : panels[k]) panel->setup(MenuKind(k), &params, &editState);
+            for (auto& panel : panels[k])
+                panel->setup(MenuKind(k), &params, &editState);
             static_cast<TFrameBorder*>(panels[k][1].get())->InitPanel();
         }
     }
     void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) override {
-        for (auto& panel : panels[kind]) panel->declarationRead(block, property, stored);
+        for (auto& panel : panels[kind])
+            panel->declarationRead(block, property, stored);
     }
     void blockScanFinished() override {
         for (auto& menu : panels)
-            for (auto& panel : menu) panel->blockScanFinished();
+            for (auto& panel : menu)
+                panel->blockScanFinished();
     }
     std::array<std::unique_ptr<StylePanel>, 3> panels[MenuKindCount];
 };
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string bytes;
-    for (const std::string& line : lines) bytes += line + "\r\n";
+    for (const std::string& line : lines)
+        bytes += line + "\r\n";
     return bytes;
 }
 

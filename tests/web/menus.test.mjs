@@ -5,7 +5,7 @@ import path from 'node:path';
 import vm from 'node:vm';
 import { after, before, describe, test } from 'node:test';
 import { AXE, ROOT, browsers, build, page, readMenus, serve, tempDir, watchedPage } from './lib/env.mjs';
-import { deepProject, expectedMenus, flatten, stylesProject, tagsProject, textsProject } from './lib/projects.mjs';
+import { HOSTILE_FILE, deepProject, expectedMenus, flatten, stylesProject, tagsProject, textsProject } from './lib/projects.mjs';
 
 const site = tempDir('quilso-site-');
 const projects = { deep: deepProject(), texts: textsProject(), tags: tagsProject(), styles: stylesProject() };
@@ -61,6 +61,7 @@ for (const browser of browsers()) {
     let context;
     before(async () => {
       context = await browser.launch();
+      context.setDefaultTimeout(5000);
     });
     after(() => context?.close());
 
@@ -121,7 +122,7 @@ for (const browser of browsers()) {
       assert.equal(await p.locator('.quilso_m b, .quilso_um b, .quilso_bc b').count(), 0);
       assert.equal(await p.locator('#um_selected').textContent(), '<b>fett</b> a \u00A0b');
       // Markup-like text must not break the list apart.
-      assert.equal(await p.locator('ul.quilso_m > li').count(), 4);
+      assert.equal(await p.locator('ul.quilso_m > li').count(), 5);
       await p.close();
     });
 
@@ -132,6 +133,14 @@ for (const browser of browsers()) {
       assert.equal(await a.textContent(), '"Zitat" und \'Apostroph\'');
       assert.equal(await p.locator('a[href="say\\"hi.htm"]').count(), 2);
       await p.close();
+      // Links whose text is plain and links whose text is markup.
+      for (const rel of ['texts/pfad.htm', 'tags/index.htm']) {
+        const q = await open(rel);
+        const hrefs = await q.locator('.quilso_m a').evaluateAll((as) => as.map((x) => x.getAttribute('href')));
+        assert.equal(hrefs.at(-1), HOSTILE_FILE, rel);
+        assert.equal(await q.locator('#injected').count(), 0, rel);
+        await q.close();
+      }
     });
 
     test('computed styles follow the project, hover and focus alike', async () => {
@@ -146,7 +155,7 @@ for (const browser of browsers()) {
       assert.equal(await style('.quilso_m li', 'fontWeight'), '700');
       assert.equal(await style('.quilso_um li', 'fontSize'), '18px');
       assert.equal(await style('.quilso_um li', 'backgroundColor'), 'rgb(221, 238, 255)');
-      assert.equal(await style('.quilso_um li a', 'color'), 'rgb(51, 0, 51)');
+      assert.equal(await style('.quilso_um li a[href="a2.htm"]', 'color'), 'rgb(51, 0, 51)');
       assert.equal(await style('#um_selected', 'color'), 'rgb(255, 255, 255)');
       assert.equal(await style('.quilso_bc li a', 'backgroundColor'), 'rgb(255, 221, 221)');
       assert.equal(await style('.quilso_bc li', 'color'), 'rgb(0, 0, 170)');
@@ -214,7 +223,7 @@ for (const browser of browsers()) {
       const dir = path.join(site, 'deep');
       for (const mode of ['classic', 'defer']) {
         fs.writeFileSync(path.join(dir, `eigen-${mode}.htm`), page({ mode, kinds: ['bc', 'm', 'um'],
-          before: '<script>var quilso_page = "a1x-tief.htm";</script>' }));
+          before: '<script>var quilso_page = "kapitel/tief/a1x-tief.htm";</script>' }));
         const p = await open(`deep/eigen-${mode}.htm`);
         const got = await readMenus(p);
         assert.equal(await p.locator('ul.quilso_m ul').count(), 0, mode);

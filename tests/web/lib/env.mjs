@@ -43,12 +43,6 @@ export function plainTree(nodes) {
   return nodes.map((n) => ({ text: n.text, file: n.file, children: plainTree(n.children || []) }));
 }
 
-// Builds a menu script file from a model with the real writer.
-// A tree as the writer's JSON form has it (tests keep extra fields on nodes).
-export function plainTree(nodes) {
-  return nodes.map((n) => ({ text: n.text, file: n.file, children: plainTree(n.children || []) }));
-}
-
 // Builds a menu script file from a model with the real writer and, unless
 // told otherwise, the library of this source tree.
 export function build(model, outFile, { library = LIBRARY } = {}) {
@@ -124,6 +118,7 @@ export function serve(root) {
 }
 
 // Every browser the tests drive; Firefox only where its binary exists.
+// QUILSO_BROWSERS=chromium (a comma list) narrows the choice.
 export function browsers() {
   const list = [{
     name: 'chromium',
@@ -140,7 +135,8 @@ export function browsers() {
       }),
     });
   }
-  return list;
+  const only = process.env.QUILSO_BROWSERS;
+  return only ? list.filter((b) => only.split(',').includes(b.name)) : list;
 }
 
 // A page whose console errors and uncaught exceptions are collected.

@@ -6,6 +6,9 @@ function node(text, file, children = [], shown = text) {
   return { text, file, children, shown };
 }
 
+// A file name that turns into an element if anything pastes it into markup.
+export const HOSTILE_FILE = 'a"><b id=injected>b<"x.htm';
+
 // Six levels below the top, siblings on every level, files in sub folders.
 export function deepProject() {
   const m = defaultModel();
@@ -43,6 +46,7 @@ export function textsProject() {
     node('€ 5, Grüße „so“', 'euro.htm'),
     node('AT&T C:\\Pfad', 'pfad.htm'),
     node('</a></li><li>x', 'bruch.htm'),
+    node('Falle', HOSTILE_FILE),
   ];
   return m;
 }
@@ -54,9 +58,11 @@ export function tagsProject() {
   m.tree = [
     node('<b>fett</b> und <i>kursiv</i>', 'index.htm', [
       node('a < b', 'klein.htm'),
-      node('<span class="neu">Neu</span> – jetzt', 'neu.htm'),
+      // The writer encodes every double quote, so markup attributes go unquoted.
+      node('<span class=neu>Neu</span> – jetzt', 'neu.htm'),
     ], 'fett und kursiv'),
     node('Zwei  Leerzeichen', 'zwei.htm', [], 'Zwei \u00A0Leerzeichen'),
+    node('<i>Falle</i>', HOSTILE_FILE, [], 'Falle'),
   ];
   m.tree[0].children[1].shown = 'Neu – jetzt';
   return m;
