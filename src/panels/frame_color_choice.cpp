@@ -223,11 +223,15 @@ void TFrameColorChoice::componentExit(QLineEdit* field, int pairIndex) {
     if (value >= 0 && value < 256) {
         if (editState_) editState_->editValid = true;
         undoText_[field] = field->text();
-        (pairIndex == 0 ? red_ : pairIndex == 1 ? green_ : blue_) = value;
+        int& component = pairIndex == 0 ? red_ : pairIndex == 1 ? green_ : blue_;
+        // Passing through a field without changing its value must not rewrite a stored
+        // lower-case pair in upper case (and so mark the project modified).
+        const bool changed = component != value || hexColor_.size() != 6;
+        component = value;
         if (hexColor_.size() != 6)
             hexColor_ = (twoHex(std::max(0, red_)) + twoHex(std::max(0, green_)) + twoHex(std::max(0, blue_)))
                             .toStdString();
-        hexColor_.replace(std::size_t(pairIndex) * 2, 2, twoHex(value).toStdString());
+        if (changed) hexColor_.replace(std::size_t(pairIndex) * 2, 2, twoHex(value).toStdString());
         eHexColor_->setText(QString::fromStdString(hexColor_));
         undoText_[eHexColor_] = eHexColor_->text();
         selectListColor();

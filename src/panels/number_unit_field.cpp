@@ -55,7 +55,7 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     QFont font(QStringLiteral("Courier New"), 8);
     font.setStyleHint(QFont::TypeWriter);
     number_->setFont(font);
-    number_->setFixedWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 14);
+    number_->setFixedWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     // A hidden number field keeps its place, so the list does not jump sideways.
     QSizePolicy policy = number_->sizePolicy();
     policy.setRetainSizeWhenHidden(true);

@@ -123,8 +123,10 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
         const int side = SideIndex(parts.piece[1]);
         if (side < 0 || !((margin ? sides.margin : sides.padding) >> side & 1u)) return std::nullopt;
         const int part = margin ? BoxMargin : BoxPadding;
-        const Keywords keywords = margin ? Keywords{"auto", "inherit"} : Keywords{"inherit"};
-        return ReadLength(value, keywords, "0", css.boxValue[part][side], css.boxUnit[part][side]);
+        // The keyword lists must be arguments: a list stored in a variable from a conditional
+        // outlives its backing array.
+        if (margin) return ReadLength(value, {"auto", "inherit"}, "0", css.boxValue[part][side], css.boxUnit[part][side]);
+        return ReadLength(value, {"inherit"}, "0", css.boxValue[part][side], css.boxUnit[part][side]);
     }
     if (parts.count == 3 && parts.piece[0] == "border") {
         const int side = SideIndex(parts.piece[1]);

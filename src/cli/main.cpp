@@ -1,0 +1,13 @@
+#include "cli.h"
+
+#include <filesystem>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // The running binary's own location, so the shipped library is found from any directory.
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) self = std::filesystem::absolute(argv[0], error);
+    return quilso::RunCli(args, std::cout, std::cerr, self.parent_path().string());
+}

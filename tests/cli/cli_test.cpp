@@ -1,0 +1,180 @@
+#include "cli.h"
+#include "example_project.h"
+#include "writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace quilso;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quilso_cli_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        programDir = dir / "bin";
+        fs::create_directories(programDir);
+        ::setenv("SOURCE_DATE_EPOCH", "1796568663", 1); // 06.12.2026 14:51:03
+    }
+    void TearDown() override {
+        ::unsetenv("SOURCE_DATE_EPOCH");
+        fs::remove_all(dir);
+    }
+
+    int run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return RunCli(args, out, err, programDir.string());
+    }
+    std::string path(const char* name) const { return (dir / name).string(); }
+
+    fs::path dir, programDir;
+    std::ostringstream out, err;
+};
+
+const char* const GoldenLibrary = "function cr(text, file, next, parent, child) {\n  this.text = text;\n}\n";
+
+} // namespace
+
+TEST_F(Cli, DumpThenBuildGivesTheSameBytes) {
+    const std::string golden = (fs::path(QUILSO_WRITER_GOLDEN) / "example.js").string();
+    ASSERT_EQ(run({"dump", golden}), ExitOk) << err.str();
+    EXPECT_EQ(err.str(), "");
+    writeFile(path("model.json"), out.str());
+    writeFile(path("lib.js"), GoldenLibrary);
+    ASSERT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("lib.js")}), ExitOk) << err.str();
+    EXPECT_EQ(readFile(path("out.js")), readFile(golden));
+
+    ASSERT_EQ(run({"resave", golden, path("again.js"), "--library=" + path("lib.js")}), ExitOk) << err.str();
+    EXPECT_EQ(readFile(path("again.js")), readFile(golden));
+}
+
+TEST_F(Cli, HostileProjectRoundTripsThroughFileAndJson) {
+    Project project;
+    sample::makeExampleProject(project);
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    project.params.css[1].fontFamilies = {"O'Brien \"Sans\"", "a\\b"};
+    // Quotes in a plain value would open a quoted run that swallows the closing ";" on reading.
+    project.params.css[2].borderStyle[SideLeft] = "s\\ol\x80" "d";
+    SiteNode* top = project.tree.insert(project.tree.root(), 0, {all, all});
+    SiteNode* node = top;
+    for (int i = 0; i < 50; ++i) node = project.tree.insert(node, -1, {"  x  \"<b>\"", "a\"b\\c.htm"});
+    project.tree.insert(top, -1, {"&#228;&amp;", "\xE4.htm"});
+    WriteMenuScript(path("hostile.js"), project, ProgramInfo{});
+
+    ASSERT_EQ(run({"dump", path("hostile.js")}), ExitOk) << err.str();
+    writeFile(path("model.json"), out.str());
+    writeFile(path("empty.js"), "");
+    ASSERT_EQ(run({"build", path("model.json"), path("rebuilt.js"), "--library", path("empty.js")}), ExitOk)
+        << err.str();
+    EXPECT_EQ(readFile(path("rebuilt.js")), readFile(path("hostile.js")));
+}
+
+TEST_F(Cli, DumpReadsTheBaseFirst) {
+    Project base;
+    sample::makeExampleProject(base);
+    WriteMenuScript(path("base.js"), base, ProgramInfo{});
+    // A file naming only the options and one entry keeps the base's styles.
+    writeFile(path("small.js"), "/* options\r\nistag=true\r\n*/\r\nvar cs = 1;\r\n"
+                                "ca[0] = new cr(\"Only\", \"only.htm\", cs, cs, cs);\r\n");
+    ASSERT_EQ(run({"dump", path("small.js"), "--base", path("base.js")}), ExitOk) << err.str();
+    const std::string json = out.str();
+    EXPECT_NE(json.find("\"isTag\": true"), std::string::npos);
+    EXPECT_NE(json.find("\"fontFamilies\": [\"Times New Roman\", \"Times\", \"serif\"]"), std::string::npos);
+    EXPECT_NE(json.find("{\"text\": \"Only\", \"file\": \"only.htm\", \"children\": []}"), std::string::npos);
+    EXPECT_EQ(json.find("Produkte"), std::string::npos);
+
+    ASSERT_EQ(run({"dump", path("small.js")}), ExitOk);
+    EXPECT_NE(out.str().find("\"fontFamilies\": []"), std::string::npos);
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(run({"--help"}), ExitOk);
+    EXPECT_NE(out.str().find("quilso-cli build MODEL.json OUT"), std::string::npos);
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"print", "a.js"},
+        {"dump"},
+        {"dump", "a.js", "b.js"},
+        {"dump", "a.js", "--library", "lib.js"},
+        {"dump", "a.js", "--base"},
+        {"build", "m.json"},
+        {"build", "m.json", "out.js", "--base", "b.js"},
+        {"resave", "a.js", "b.js", "--base", "x", "--base", "y"},
+        {"--help", "dump"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_EQ(run(args), ExitUsage) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(err.str().find("Usage:"), std::string::npos);
+        EXPECT_EQ(out.str(), "");
+    }
+}
+
+TEST_F(Cli, BadModelsExitWithTwoAndWriteNothing) {
+    for (const char* model : {"{\"tree\": [", "{\"tree\": [{\"text\": \"\\u0152 ok \\u2192 not\"}]}", "{\"isTag\": 1}"}) {
+        writeFile(path("model.json"), model);
+        EXPECT_EQ(run({"build", path("model.json"), path("out.js")}), ExitUsage) << model;
+        EXPECT_NE(err.str().find("quilso-cli: "), std::string::npos);
+        EXPECT_FALSE(fs::exists(path("out.js")));
+    }
+}
+
+TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
+    EXPECT_EQ(run({"dump", path("missing.js")}), ExitFileError);
+    EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
+    EXPECT_NE(err.str().find(std::strerror(ENOENT)), std::string::npos);
+    EXPECT_EQ(out.str(), "");
+
+    EXPECT_EQ(run({"build", path("missing.json"), path("out.js")}), ExitFileError);
+    writeFile(path("model.json"), "{}");
+    EXPECT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("nolib.js")}), ExitFileError);
+    EXPECT_NE(err.str().find("nolib.js"), std::string::npos);
+    EXPECT_EQ(run({"build", path("model.json"), path("no/such/dir/out.js")}), ExitFileError);
+    EXPECT_EQ(run({"resave", path("missing.js"), path("out.js")}), ExitFileError);
+    EXPECT_FALSE(fs::exists(path("out.js")));
+    // The old file survives a failed resave over it.
+    writeFile(path("out.js"), "old");
+    EXPECT_EQ(run({"resave", path("missing.js"), path("out.js")}), ExitFileError);
+    EXPECT_EQ(readFile(path("out.js")), "old");
+}
+
+TEST_F(Cli, ShippedLibraryBesideTheProgramOrInShare) {
+    writeFile(path("model.json"), "{}");
+    auto tail = [&](const char* out) {
+        const std::string text = readFile(path(out));
+        return text.substr(text.rfind("}\r\n\r\n") + 5);
+    };
+    ASSERT_EQ(run({"build", path("model.json"), path("none.js")}), ExitOk) << err.str();
+    EXPECT_EQ(tail("none.js"), "");
+
+    fs::create_directories(dir / "share" / "quilso");
+    writeFile(dir / "share" / "quilso" / "quilso_functions.js", "// installed\n");
+    ASSERT_EQ(run({"build", path("model.json"), path("shared.js")}), ExitOk) << err.str();
+    EXPECT_EQ(tail("shared.js"), "// installed\r\n");
+
+    writeFile(programDir / "quilso_functions.js", "// beside\r\nfunction cr() {}");
+    ASSERT_EQ(run({"build", path("model.json"), path("beside.js")}), ExitOk) << err.str();
+    EXPECT_EQ(tail("beside.js"), "// beside\r\nfunction cr() {}\r\n");
+
+    writeFile(path("own.js"), "// own");
+    ASSERT_EQ(run({"build", path("model.json"), path("own_out.js"), "--library", path("own.js")}), ExitOk);
+    EXPECT_EQ(tail("own_out.js"), "// own\r\n");
+}

@@ -1,0 +1,101 @@
+#include "reader.h"
+#include "reader_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace quilso;
+using Strings = std::vector<std::string>;
+
+namespace {
+Strings Split(std::string_view text, std::string_view separators, std::string_view skipped) {
+    Strings pieces;
+    const int count = SplitPieces(text, separators, skipped, pieces);
+    EXPECT_EQ(count, static_cast<int>(pieces.size()));
+    return pieces;
+}
+
+Strings Lines(std::string_view text) {
+    reader::LineCursor cursor(text);
+    Strings out;
+    std::string_view line;
+    while (cursor.next(line)) out.emplace_back(line);
+    return out;
+}
+} // namespace
+
+TEST(SplitPieces, SkipsSeparatorRunsAndLeadingSkippedCharacters) {
+    EXPECT_TRUE(Split("", ",", " ").empty());
+    EXPECT_EQ(Split(",,a,,b,", ",", ""), (Strings{"a", "b"}));
+    // Skipped characters go only at a piece's start; trailing ones stay.
+    EXPECT_EQ(Split("  a b ,  c", ",", " "), (Strings{"a b ", "c"}));
+    // CR and LF end a piece and are passed over at a piece's start.
+    EXPECT_EQ(Split("a\r\n\nb\rc", ",", ""), (Strings{"a", "b", "c"}));
+    // NUL is an ordinary character.
+    EXPECT_EQ(Split(std::string_view("a\0b,c", 5), ",", ""), (Strings{std::string("a\0b", 3), "c"}));
+}
+
+TEST(SplitPieces, QuotesGroupUpToTheMatchingQuote) {
+    EXPECT_EQ(Split("\"a,b\",'c,d'", ",", ""), (Strings{"\"a,b\"", "'c,d'"}));
+    // The other kind of quote inside a run is ordinary; CR and LF do not end a quoted run.
+    EXPECT_EQ(Split("\"it's, ok\",x", ",", ""), (Strings{"\"it's, ok\"", "x"}));
+    EXPECT_EQ(Split("'a\r\nb',c", ",", ""), (Strings{"'a\r\nb'", "c"}));
+    // A quote in the middle of a piece opens a run too; an unclosed run takes the rest.
+    EXPECT_EQ(Split("x\"a,b\"y,z", ",", ""), (Strings{"x\"a,b\"y", "z"}));
+    EXPECT_EQ(Split("a,'b,c", ",", ""), (Strings{"a", "'b,c"}));
+}
+
+TEST(ExtractCssText, TakesTheQuotedTextOfWriterLines) {
+    EXPECT_EQ(ExtractCssText("  c = c + '  width:150px;';"), "  width:150px;");
+    EXPECT_EQ(ExtractCssText("  c = c + '.quilso_m li {';"), ".quilso_m li {");
+    EXPECT_EQ(ExtractCssText("\t c=c+'.x';  \r"), ".x");
+    // Separators inside the quoted text do not split it.
+    EXPECT_EQ(ExtractCssText("c = c + 'a=b+c:d';"), "a=b+c:d");
+}
+
+TEST(ExtractCssText, RejectsOtherLineShapes) {
+    EXPECT_EQ(ExtractCssText(""), "");
+    EXPECT_EQ(ExtractCssText("  c = \"\";"), "");                     // reset line
+    EXPECT_EQ(ExtractCssText("  c = c + '}';"), "");                  // neither ':' nor '.'
+    EXPECT_EQ(ExtractCssText("  document.write(c);"), "");            // does not begin with c
+    EXPECT_EQ(ExtractCssText("  C = c + '.x';"), "");                 // case-sensitive
+    EXPECT_EQ(ExtractCssText("  c = d + '.x';"), "");                 // second split must start with c
+    EXPECT_EQ(ExtractCssText("  cc = c + '.x';"), "");                // first piece must be c alone
+    EXPECT_EQ(ExtractCssText("  c = c + '.x' = 1;"), "");             // three pieces
+    EXPECT_EQ(ExtractCssText("  c = c + '.x' + 'y';"), "");           // three pieces
+    EXPECT_EQ(ExtractCssText("  c = c + \".x\";"), "");               // not single-quoted
+    EXPECT_EQ(ExtractCssText("ca[0] = new cr(\"a.b\", \"x\", cs, cs, cs);"), "");
+}
+
+TEST(ExtractCssText, UndoesJavaScriptEscapes) {
+    EXPECT_EQ(ExtractCssText(R"(c = c + 'a\\b.';)"), "a\\b.");
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\x27\x41\x0a';)"), ".'A\n");
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\u00E4\u20AC\u0081';)"), ".\xE4\x80\x81");
+    // A code point without a Windows-1252 byte keeps its six characters; so does a broken escape.
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\u4E2D';)"), ".\\u4E2D");
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\x4g\u12';)"), ".\\x4g\\u12");
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\n';)"), ".\\n");
+    // Escapes left to right: "\\x41" is a backslash followed by "x41".
+    EXPECT_EQ(ExtractCssText(R"(c = c + '.\\x41';)"), ".\\x41");
+}
+
+TEST(ExtractCssText, QuotesInsideTheText) {
+    // Doubled quotes of older files are one quote; a single quote ends the text.
+    EXPECT_EQ(ExtractCssText("c = c + 'font-family:Ann''s;';"), "font-family:Ann's;");
+    EXPECT_EQ(ExtractCssText("c = c + '.a'b';"), ".a");
+    // Without a closing quote the last character is taken for it.
+    EXPECT_EQ(ExtractCssText("c = c + '.abc"), ".ab");
+    EXPECT_EQ(ExtractCssText("c = c + '.\\x41"), ".");
+    EXPECT_EQ(ExtractCssText("c = c + '.\\x41x"), ".A");
+}
+
+TEST(LineCursor, EndsLinesAtCrLfLoneCrAndLoneLf) {
+    EXPECT_TRUE(Lines("").empty());
+    EXPECT_EQ(Lines("a\r\nb\rc\nd"), (Strings{"a", "b", "c", "d"}));
+    EXPECT_EQ(Lines("a\r\n"), (Strings{"a"}));
+    EXPECT_EQ(Lines("\r\n\r\n"), (Strings{"", ""}));
+    EXPECT_EQ(Lines("a\n\rb\r\r\nc"), (Strings{"a", "", "b", "", "c"}));
+    EXPECT_EQ(Lines("a\rb\rc\r\nd\n"), (Strings{"a", "b", "c", "d"}));
+}

@@ -1,0 +1,93 @@
+// Menu lines: which are accepted, how their texts are decoded, and the tree rebuilt from them.
+#include "reader_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace quilso;
+using namespace quilso::test;
+
+namespace {
+std::string Entry(std::string_view number, std::string_view text, std::string_view file, std::string_view next,
+                  std::string_view parent, std::string_view child) {
+    return "ca[" + std::string(number) + "] = new cr(\"" + std::string(text) + "\", \"" + std::string(file) + "\", " +
+           std::string(next) + ", " + std::string(parent) + ", " + std::string(child) + ");\r\n";
+}
+
+std::string LoadShape(const std::string& text) {
+    Project p;
+    Load(text, p);
+    return Shape(p.tree);
+}
+} // namespace
+
+TEST(MenuLines, WriterOrderRebuildsTheTree) {
+    EXPECT_EQ(LoadShape("var cs = 4;\r\nvar ca = new Array(cs);\r\n\r\nfunction menuinit()\t{\r\n" +
+                        Entry("0", "Home", "index.htm", "1", "cs", "cs") +
+                        Entry("1", "Produkte", "p.htm", "3", "cs", "2") + Entry("2", "Filialen", "f.htm", "cs", "1", "cs") +
+                        Entry("3", "Kontakt", "k.htm", "cs", "cs", "cs") + "}\r\n"),
+              "Home(index.htm) Produkte(p.htm) [Filialen(f.htm)] Kontakt(k.htm)");
+}
+
+TEST(MenuLines, OnlyWellFormedLinesBecomeEntriesAndNumberingFollowsThem) {
+    // Entry numbers are positions among accepted lines: a skipped line shifts the later ones.
+    const std::string text = Entry("0", "A", "a", "1", "cs", "cs") +
+                             "ca[1] = new cr(\"bad\", \"seven\", cs, cs);\r\n" +
+                             "ca[1] = new cr(\"bad\", \"nine\", cs, cs, cs, cs);\r\n" +
+                             Entry("x", "bad", "", "cs", "cs", "cs") + Entry("-1", "bad", "", "cs", "cs", "cs") +
+                             "ca[1] = old cr(\"bad\", \"\", cs, cs, cs);\r\n" + Entry("1", "bad", "", "1 ", "cs", "cs") +
+                             Entry("1", "bad", "", "0x1", "cs", "cs") + Entry("1", "bad", "", "2147483648", "cs", "cs") +
+                             Entry("1", "bad", "", "-1", "cs", "cs") + "  xca[1] = new cr(\"bad\", \"\", cs, cs, cs);\r\n" +
+                             Entry("+7", "B", "b", "cs", "cs", "+02") + Entry("7", "C", "c", "cs", "0", "cs") +
+                             " ca[ 9] = new cr(\"D\",\"d\",cs,cs,cs) ;;\r\n" +
+                             "\tca[9] = new cr(\"bad\", \"\", cs, cs, cs);\r\n";
+    EXPECT_EQ(LoadShape(text), "A(a) B(b) [C(c)] D(d)");
+}
+
+TEST(MenuLines, DuplicateBracketNumbersAreSeparateEntries) {
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "1", "cs", "cs") + Entry("0", "B", "b", "cs", "cs", "cs")), "A(a) B(b)");
+}
+
+TEST(MenuLines, TextsAreUnescapedThenHtmlDecodedFilesOnlyUnescaped) {
+    Project p;
+    Load(Entry("0", "&#34;Hi&#34;&nbsp; &amp; &#228;\\x22\\u00E4\\\\", "a&#34;b\\x22\\u20AC.htm", "1", "cs", "cs") +
+             "ca[1] = new cr(\"x, (y)\", \"f(1),2.htm\", 2, cs, cs);\r\n" +
+             "ca[2] = new cr(plain&#228;, plain\\x41, cs, cs, cs);\r\n",
+         p);
+    ASSERT_EQ(p.tree.size(), 3u);
+    EXPECT_EQ(p.tree.root()->child(0)->entry.text, "\"Hi\"  &amp; \xE4\"\xE4\\");
+    EXPECT_EQ(p.tree.root()->child(0)->entry.file, "a&#34;b\"\x80.htm");
+    EXPECT_EQ(p.tree.root()->child(1)->entry.text, "x, (y)");
+    EXPECT_EQ(p.tree.root()->child(1)->entry.file, "f(1),2.htm");
+    // Pieces without quotes are decoded all the same.
+    EXPECT_EQ(p.tree.root()->child(2)->entry.text, "plain\xE4");
+    EXPECT_EQ(p.tree.root()->child(2)->entry.file, "plainA");
+}
+
+TEST(MenuLines, NoTopLevelEntryGivesAnEmptyTree) {
+    Project p;
+    Load(Entry("0", "Old", "", "cs", "cs", "cs"), p);
+    ASSERT_EQ(p.tree.size(), 1u);
+    Load(Entry("0", "A", "a", "1", "1", "cs") + Entry("1", "B", "b", "cs", "0", "cs"), p);
+    EXPECT_TRUE(p.tree.empty());
+    EXPECT_EQ(p.tree.size(), 0u);
+}
+
+TEST(MenuLines, LinksNamingNoEntryCountAsNone) {
+    // A parent out of range makes the first top-level entry; so does a negative one.
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "5", "1") + Entry("1", "B", "b", "99", "0", "-7")), "A(a) [B(b)]");
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "0", "cs") + Entry("1", "B", "b", "cs", "-3", "0")),
+              "B(b) [A(a)]");
+}
+
+TEST(MenuLines, UnreachableEntriesAreAppendedAtTheTopLevel) {
+    // C and D link to each other only, E links to nothing: none is reachable from A.
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "cs", "cs") + Entry("1", "C", "c", "2", "1", "cs") +
+                        Entry("2", "D", "d", "1", "1", "cs") + Entry("3", "E", "e", "cs", "1", "3")),
+              "A(a) C(c) D(d) E(e)");
+}
+
+TEST(MenuLines, LinesInReverseOrderGiveTheSameTree) {
+    EXPECT_EQ(LoadShape(Entry("3", "Kontakt", "k", "cs", "cs", "cs") + Entry("2", "Filialen", "f", "cs", "1", "cs") +
+                        Entry("1", "Produkte", "p", "0", "cs", "1") + Entry("0", "Home", "h", "2", "cs", "cs")),
+              "Home(h) Produkte(p) [Filialen(f)] Kontakt(k)");
+}

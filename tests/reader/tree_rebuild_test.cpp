@@ -1,0 +1,207 @@
+// The tree rebuild against a literal run of the entry cycle over many random link tables.
+#include "reader_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+using namespace quilso::reader;
+using Links = std::vector<std::int32_t>;
+
+namespace {
+
+// The cycle exactly as defined: one entry per step, n fruitless steps in a row append the first
+// unplaced entry at the top level. Children are kept in plain vectors.
+TreeShape ReferenceRebuild(const Links& next, const Links& child, std::int32_t first) {
+    TreeShape shape;
+    const auto n = static_cast<std::int32_t>(next.size());
+    if (n == 0 || first < 0) return shape;
+    const std::int32_t root = n;
+    std::vector<std::vector<std::int32_t>> kids(static_cast<std::size_t>(n) + 1);
+    std::vector<std::int32_t> parentOf(static_cast<std::size_t>(n), -2); // -2: not placed
+    std::int32_t placed = 0;
+    auto isPlaced = [&](std::int32_t e) { return parentOf[static_cast<std::size_t>(e)] != -2; };
+    auto put = [&](std::int32_t parent, std::size_t row, std::int32_t e) {
+        auto& list = kids[static_cast<std::size_t>(parent)];
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(row), e);
+        parentOf[static_cast<std::size_t>(e)] = parent;
+        ++placed;
+    };
+    auto rowOf = [&](std::int32_t e) {
+        const auto& list = kids[static_cast<std::size_t>(parentOf[static_cast<std::size_t>(e)])];
+        return static_cast<std::size_t>(std::find(list.begin(), list.end(), e) - list.begin());
+    };
+    auto step = [&](std::int32_t b) {
+        bool progressed = false;
+        const std::int32_t s = next[static_cast<std::size_t>(b)];
+        if (s >= 0) {
+            if (isPlaced(b) && !isPlaced(s)) {
+                put(parentOf[static_cast<std::size_t>(b)], rowOf(b) + 1, s);
+                progressed = true;
+            } else if (!isPlaced(b) && isPlaced(s)) {
+                put(parentOf[static_cast<std::size_t>(s)], rowOf(s), b);
+                progressed = true;
+            }
+        }
+        const std::int32_t c = child[static_cast<std::size_t>(b)];
+        if (c >= 0 && isPlaced(b) && !isPlaced(c)) {
+            put(b, 0, c);
+            progressed = true;
+        }
+        return progressed;
+    };
+
+    put(root, 0, first);
+    std::int32_t b = first;
+    std::int32_t since = 0;
+    while (placed < n) {
+        since = step(b) ? 0 : since + 1;
+        b = (b + 1) % n;
+        if (since == n) {
+            std::int32_t u = 0;
+            while (isPlaced(u)) ++u;
+            put(root, kids[static_cast<std::size_t>(root)].size(), u);
+            since = 0;
+        }
+    }
+
+    const auto size = static_cast<std::size_t>(n);
+    shape.parent.assign(size, -1);
+    shape.previous.assign(size, -1);
+    shape.next.assign(size, -1);
+    shape.firstChild.assign(size, -1);
+    for (std::int32_t p = 0; p <= n; ++p) {
+        const auto& list = kids[static_cast<std::size_t>(p)];
+        for (std::size_t k = 0; k < list.size(); ++k) {
+            const auto e = static_cast<std::size_t>(list[k]);
+            shape.parent[e] = p == root ? -1 : p;
+            shape.previous[e] = k > 0 ? list[k - 1] : -1;
+            shape.next[e] = k + 1 < list.size() ? list[k + 1] : -1;
+        }
+        if (list.empty()) continue;
+        if (p == root) {
+            shape.rootFirst = list.front();
+            shape.rootLast = list.back();
+        } else {
+            shape.firstChild[static_cast<std::size_t>(p)] = list.front();
+        }
+    }
+    return shape;
+}
+
+void ExpectSameShape(const TreeShape& a, const TreeShape& b, const std::string& context) {
+    EXPECT_EQ(a.parent, b.parent) << context;
+    EXPECT_EQ(a.previous, b.previous) << context;
+    EXPECT_EQ(a.next, b.next) << context;
+    EXPECT_EQ(a.firstChild, b.firstChild) << context;
+    EXPECT_EQ(a.rootFirst, b.rootFirst) << context;
+    EXPECT_EQ(a.rootLast, b.rootLast) << context;
+}
+
+std::string Describe(const Links& next, const Links& child, std::int32_t first) {
+    std::string out = "first=" + std::to_string(first) + " next/child:";
+    for (std::size_t i = 0; i < next.size(); ++i)
+        out += " " + std::to_string(next[i]) + "/" + std::to_string(child[i]);
+    return out;
+}
+
+// Links of a real tree (pre-order numbering), listed in a shuffled order, then damaged a little.
+void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std::int32_t& first) {
+    std::vector<std::int32_t> parent(static_cast<std::size_t>(n), -1);
+    Links treeNext(static_cast<std::size_t>(n), -1), treeChild(static_cast<std::size_t>(n), -1);
+    std::vector<std::int32_t> lastChild(static_cast<std::size_t>(n) + 1, -1);
+    for (std::int32_t e = 0; e < n; ++e) {
+        // Parent: a random ancestor-or-self of the previous entry keeps the numbering pre-order.
+        std::int32_t p = e == 0 ? -1 : e - 1;
+        while (p >= 0 && rng() % 2) p = parent[static_cast<std::size_t>(p)];
+        parent[static_cast<std::size_t>(e)] = p;
+        const auto slot = static_cast<std::size_t>(p < 0 ? n : p);
+        if (lastChild[slot] >= 0)
+            treeNext[static_cast<std::size_t>(lastChild[slot])] = e;
+        else if (p >= 0)
+            treeChild[static_cast<std::size_t>(p)] = e;
+        lastChild[slot] = e;
+    }
+    std::vector<std::int32_t> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    if (rng() % 4) std::shuffle(order.begin(), order.end(), rng);
+    std::vector<std::int32_t> position(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) position[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+    auto remap = [&](std::int32_t e) { return e < 0 ? -1 : position[static_cast<std::size_t>(e)]; };
+    next.assign(static_cast<std::size_t>(n), -1);
+    child.assign(static_cast<std::size_t>(n), -1);
+    first = -1;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto e = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
+        next[static_cast<std::size_t>(i)] = remap(treeNext[e]);
+        child[static_cast<std::size_t>(i)] = remap(treeChild[e]);
+        if (first < 0 && parent[e] < 0) first = i;
+    }
+    // Broken links, duplicates and cycles.
+    const int damage = static_cast<int>(rng() % 3);
+    for (int k = 0; k < damage; ++k) {
+        const auto e = static_cast<std::size_t>(rng() % static_cast<unsigned>(n));
+        const std::int32_t target = static_cast<std::int32_t>(rng() % static_cast<unsigned>(n + 1)) - 1;
+        (rng() % 2 ? next : child)[e] = target;
+    }
+}
+
+} // namespace
+
+TEST(TreeRebuild, MatchesTheEntryCycleOnRandomLinks) {
+    std::mt19937 rng(20240611);
+    for (int round = 0; round < 30000; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 9);
+        Links next(static_cast<std::size_t>(n)), child(static_cast<std::size_t>(n));
+        // Sparse links give unreachable entries, dense ones give cycles and shared targets.
+        const unsigned density = 1 + rng() % 4;
+        for (std::int32_t i = 0; i < n; ++i) {
+            next[static_cast<std::size_t>(i)] =
+                rng() % 4 < density ? static_cast<std::int32_t>(rng() % static_cast<unsigned>(n)) : -1;
+            child[static_cast<std::size_t>(i)] =
+                rng() % 4 < density ? static_cast<std::int32_t>(rng() % static_cast<unsigned>(n)) : -1;
+        }
+        const std::int32_t first = rng() % 10 == 0 ? -1 : static_cast<std::int32_t>(rng() % static_cast<unsigned>(n));
+        ExpectSameShape(RebuildTreeShape(next, child, first), ReferenceRebuild(next, child, first),
+                        Describe(next, child, first));
+        if (HasFailure()) return;
+    }
+}
+
+TEST(TreeRebuild, MatchesTheEntryCycleOnShuffledTrees) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 20000; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 14);
+        Links next, child;
+        std::int32_t first = -1;
+        TreeLinks(rng, n, next, child, first);
+        ExpectSameShape(RebuildTreeShape(next, child, first), ReferenceRebuild(next, child, first),
+                        Describe(next, child, first));
+        if (HasFailure()) return;
+    }
+}
+
+TEST(TreeRebuild, PlacesEveryEntryOnce) {
+    // Undamaged trees in any order come back whole, and every entry has exactly one place.
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 300);
+        Links next, child;
+        std::int32_t first = -1;
+        TreeLinks(rng, n, next, child, first);
+        const TreeShape shape = RebuildTreeShape(next, child, first);
+        std::vector<int> seen(static_cast<std::size_t>(n), 0);
+        std::vector<std::int32_t> stack{shape.rootFirst};
+        while (!stack.empty()) {
+            std::int32_t e = stack.back();
+            stack.pop_back();
+            for (; e >= 0; e = shape.next[static_cast<std::size_t>(e)]) {
+                ++seen[static_cast<std::size_t>(e)];
+                stack.push_back(shape.firstChild[static_cast<std::size_t>(e)]);
+            }
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), n);
+    }
+}
