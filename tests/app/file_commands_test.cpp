@@ -1,4 +1,5 @@
 #include "app_test_support.h"
+#include "style_panel.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
 #include "web_anzeige_form.h"
@@ -303,4 +304,32 @@ TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     form->quilsohilfe1Click();
     EXPECT_EQ(web->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     EXPECT_EQ(web->currentPath(), data.path(QStringLiteral("hilfe.htm")));
+}
+
+TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
+    AppFixture data;
+    auto form = data.makeForm();
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Site-Struktur"), QStringLiteral("Schrift"), QStringLiteral("Text"),
+                                 QStringLiteral("Position"), QStringLiteral("Rahmen"), QStringLiteral("Hintergrund"),
+                                 QStringLiteral("Optionen")}));
+    for (const char* frame : {"frameFont", "frameText", "framePos", "frameBorder", "frameBackground"}) {
+        for (const char* menu : {"M", "UM", "BC"}) {
+            const QString name = QString::fromLatin1(frame) + QString::fromLatin1(menu);
+            EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name.toStdString();
+        }
+    }
+    auto hidden = [&](const char* panel, const char* child) {
+        QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QWidget*>(QString::fromLatin1(child));
+        EXPECT_NE(w, nullptr) << panel << '/' << child;
+        return w && w->isHidden();
+    };
+    EXPECT_TRUE(hidden("framePosUM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosUM", "rgPosFloat"));
+    EXPECT_FALSE(hidden("framePosM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosBC", "gbPosBreite"));
+    EXPECT_FALSE(hidden("framePosUM", "gbPosBreite"));
+    EXPECT_EQ(form->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
 }
