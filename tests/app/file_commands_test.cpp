@@ -333,3 +333,28 @@ TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
     EXPECT_FALSE(hidden("framePosUM", "gbPosBreite"));
     EXPECT_EQ(form->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
 }
+
+TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsFont")));
+    auto* size = form->findChild<QWidget*>(QStringLiteral("frameFontM"))->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
+    ASSERT_NE(size, nullptr);
+    size->setFocus();
+    ASSERT_TRUE(size->hasFocus());
+    const QString before = size->text();
+    size->selectAll();
+    QTest::keyClick(size, Qt::Key_Delete);
+    ASSERT_TRUE(form->editState()->editPending);
+    QTabBar* bar = pages->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("tsFont"));
+    EXPECT_EQ(size->text(), before);
+    EXPECT_FALSE(form->editState()->editPending);
+    EXPECT_TRUE(form->editState()->editValid);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentIndex(), 0);
+}
