@@ -2,6 +2,7 @@
 
 #include "ui_seams.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,13 +16,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
 // Writes every keystroke through to the cell, so the row checks see what is being typed.
 class LiveDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit LiveDelegate(SiteGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        grid_->editor_ = editor;
         if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             edit->setObjectName(QStringLiteral("SGValuesEditor"));
             connect(edit, &QLineEdit::textEdited, this, [this, edit] {
@@ -30,7 +31,12 @@ public:
         }
         return editor;
     }
+
+private:
+    SiteGrid* grid_;
 };
+
+namespace {
 
 QString pickerFilter() {
     return QStringLiteral("HTML (*.htm *.html);;PHP (*.php *.php3 *.php4);;SHTML (*.shtm *.shtml);;"
@@ -52,6 +58,10 @@ SiteGrid::SiteGrid(QWidget* parent) : QTableWidget(LastRow, 2, parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::AllEditTriggers);
     setTabKeyNavigation(true);
+    // All ten rows in view: the grid is small and fixed, scrolling would only hide rows.
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
+    setMinimumHeight(horizontalHeader()->sizeHint().height() + LastRow * verticalHeader()->defaultSectionSize() + 4);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setItemDelegate(new LiveDelegate(this));
     for (int r = 0; r < LastRow; ++r)
         for (int c = 0; c < 2; ++c) setItem(r, c, new QTableWidgetItem);
@@ -65,7 +75,12 @@ void SiteGrid::setCell(int col, int row, const QString& text) { item(row - 1, co
 void SiteGrid::moveCursorTo(int col, int row) { setCurrentCell(row - 1, col); }
 
 void SiteGrid::ensureEditor() {
-    if (state() != EditingState && currentIndex().isValid()) edit(currentIndex());
+    // An editor opened while the grid was disabled is still open but lacks the focus.
+    if (state() == EditingState && editor_) {
+        editor_->setFocus();
+    } else if (currentIndex().isValid()) {
+        edit(currentIndex());
+    }
 }
 
 bool SiteGrid::mayMoveTo(const QModelIndex& target) {
@@ -235,9 +250,13 @@ void TDlgTreeItem::rbSomeClick() {
                        static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
                        static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
         w->setEnabled(true);
+    focusGrid();
+    CheckOKButton();
+}
+
+void TDlgTreeItem::focusGrid() {
     SGValues->setFocus();
     SGValues->ensureEditor();
-    CheckOKButton();
 }
 
 void TDlgTreeItem::CheckOKButton() {
@@ -307,7 +326,7 @@ void TDlgTreeItem::bRowUpClick() {
         swapRows(row, row - 1);
         SGValues->moveCursorTo(SGValues->currentGridCol(), row - 1);
     }
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::bRowDownClick() {
@@ -316,7 +335,7 @@ void TDlgTreeItem::bRowDownClick() {
         swapRows(row, row + 1);
         SGValues->moveCursorTo(SGValues->currentGridCol(), row + 1);
     }
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::bAddRowClick() {
@@ -326,7 +345,7 @@ void TDlgTreeItem::bAddRowClick() {
         SGValues->setCell(0, row, QStringLiteral("neue Zeile"));
         SGValues->moveCursorTo(0, row);
     }
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::bDeleteRowClick() {
@@ -334,7 +353,7 @@ void TDlgTreeItem::bDeleteRowClick() {
     for (int r = row; r < SiteGrid::LastRow; ++r) copyRow(r + 1, r);
     SGValues->setCell(0, SiteGrid::LastRow, {});
     SGValues->setCell(1, SiteGrid::LastRow, {});
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::bDeleteAllClick() {
@@ -343,7 +362,7 @@ void TDlgTreeItem::bDeleteAllClick() {
         SGValues->setCell(1, r, {});
     }
     SGValues->moveCursorTo(0, 1);
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::sbAddFilesClick() {
@@ -356,7 +375,7 @@ void TDlgTreeItem::sbAddFilesClick() {
     SGValues->setCell(1, row, name);
     SGValues->setCell(0, row, MenuTextFromFileName(name));
     SGValues->moveCursorTo(0, row < SiteGrid::LastRow ? row + 1 : row);
-    SGValues->setFocus();
+    focusGrid();
 }
 
 void TDlgTreeItem::sbAddFileClick() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTableWidget>
 
 #include <functional>
@@ -39,7 +40,9 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    friend class LiveDelegate;
     bool mayMoveTo(const QModelIndex& target);
+    QPointer<QWidget> editor_; // the open cell editor
 };
 
 class TDlgTreeItem : public QDialog {
@@ -80,6 +83,7 @@ private:
     void swapRows(int a, int b);
     void shiftDownFrom(int row); // rows row..9 move down one; row becomes empty
     void FormShow();
+    void focusGrid();
 
     QRadioButton* rbOne;
     QRadioButton* rbSome;

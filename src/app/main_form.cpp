@@ -335,6 +335,7 @@ void TMainForm::buildSitePage(QWidget* page) {
         button->setArrowType(type);
         button->setAutoRaise(true);
         button->setFixedSize(30, 30);
+        button->setIconSize(QSize(22, 22));
         button->hide();
         connect(button, &QToolButton::clicked, this, handler);
         return button;
@@ -979,7 +980,8 @@ void TMainForm::FormActivate() {
 }
 
 bool TMainForm::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && firstActivation)
+    // Without a window manager a window is never activated; its first showing counts then.
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && firstActivation)
         QMetaObject::invokeMethod(this, &TMainForm::FormActivate, Qt::QueuedConnection);
     return QMainWindow::event(event);
 }

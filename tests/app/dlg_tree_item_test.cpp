@@ -1,6 +1,7 @@
 #include "dlg_tree_item.h"
 #include "ui_seams.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -160,4 +161,34 @@ TEST_F(GridRules, ThePickerInsertsAboveTheCurrentRowAndMovesOn) {
     FileDialogs::queueFileName(QString()); // cancelled
     QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("sbAddFiles")), Qt::LeftButton);
     EXPECT_EQ(rows(), QStringLiteral("Produkte|produkte.htm A|a.htm"));
+}
+
+TEST(DlgTreeItem, TypingThroughTheGridWithTabFillsRowsInOrder) {
+    TDlgTreeItem dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* rbSome = dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"));
+    QTest::mouseClick(rbSome, Qt::LeftButton, {}, QPoint(8, rbSome->height() / 2));
+    ASSERT_TRUE(rbSome->isChecked());
+    auto typeIntoFocus = [](const char* text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClicks(focus, text);
+    };
+    auto tab = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); };
+    typeIntoFocus("Kontakt");
+    tab();
+    typeIntoFocus("kontakt.htm");
+    tab();
+    typeIntoFocus("Impressum");
+    SiteGrid* grid = dialog.grid();
+    EXPECT_EQ(grid->cell(0, 1), QStringLiteral("Kontakt"));
+    EXPECT_EQ(grid->cell(1, 1), QStringLiteral("kontakt.htm"));
+    EXPECT_EQ(grid->cell(0, 2), QStringLiteral("Impressum"));
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isEnabled());
+    tab(); // a half-filled row keeps the cursor
+    typeIntoFocus("impressum.htm");
+    EXPECT_EQ(grid->cell(1, 2), QStringLiteral("impressum.htm"));
+    EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isEnabled());
 }

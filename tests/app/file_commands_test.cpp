@@ -1,4 +1,5 @@
 #include "app_test_support.h"
+#include "style_panel.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
 #include "web_anzeige_form.h"
@@ -303,4 +304,57 @@ TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     form->quilsohilfe1Click();
     EXPECT_EQ(web->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     EXPECT_EQ(web->currentPath(), data.path(QStringLiteral("hilfe.htm")));
+}
+
+TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
+    AppFixture data;
+    auto form = data.makeForm();
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Site-Struktur"), QStringLiteral("Schrift"), QStringLiteral("Text"),
+                                 QStringLiteral("Position"), QStringLiteral("Rahmen"), QStringLiteral("Hintergrund"),
+                                 QStringLiteral("Optionen")}));
+    for (const char* frame : {"frameFont", "frameText", "framePos", "frameBorder", "frameBackground"}) {
+        for (const char* menu : {"M", "UM", "BC"}) {
+            const QString name = QString::fromLatin1(frame) + QString::fromLatin1(menu);
+            EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name.toStdString();
+        }
+    }
+    auto hidden = [&](const char* panel, const char* child) {
+        QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QWidget*>(QString::fromLatin1(child));
+        EXPECT_NE(w, nullptr) << panel << '/' << child;
+        return w && w->isHidden();
+    };
+    EXPECT_TRUE(hidden("framePosUM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosUM", "rgPosFloat"));
+    EXPECT_FALSE(hidden("framePosM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosBC", "gbPosBreite"));
+    EXPECT_FALSE(hidden("framePosUM", "gbPosBreite"));
+    EXPECT_EQ(form->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
+}
+
+TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsFont")));
+    auto* size = form->findChild<QWidget*>(QStringLiteral("frameFontM"))->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
+    ASSERT_NE(size, nullptr);
+    size->setFocus();
+    ASSERT_TRUE(size->hasFocus());
+    const QString before = size->text();
+    size->selectAll();
+    QTest::keyClick(size, Qt::Key_Delete);
+    ASSERT_TRUE(form->editState()->editPending);
+    QTabBar* bar = pages->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("tsFont"));
+    EXPECT_EQ(size->text(), before);
+    EXPECT_FALSE(form->editState()->editPending);
+    EXPECT_TRUE(form->editState()->editValid);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentIndex(), 0);
 }
