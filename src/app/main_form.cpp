@@ -97,6 +97,19 @@ QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int s
                              .arg(size / 2));
     return label;
 }
+// The site tree's view. A selection of thousands of separate entries would make the stock view
+// build a region of thousands of rectangles on every selection change; repainting the visible
+// area is cheaper then.
+class SiteTreeView : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        if (selection.size() > 32) return QRegion(viewport()->rect());
+        return QTreeView::visualRegionForSelection(selection);
+    }
+};
 } // namespace
 
 QString FindDataDirectory(const QString& programDir) {
@@ -269,7 +282,7 @@ void TMainForm::buildActions() {
 }
 
 void TMainForm::buildSitePage(QWidget* page) {
-    tvSite = new QTreeView(page);
+    tvSite = new SiteTreeView(page);
     tvSite->setObjectName(QStringLiteral("tvSite"));
     tvSite->setModel(treeModel_);
     tvSite->setHeaderHidden(true);
@@ -667,7 +680,10 @@ void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus
         }
         const QModelIndex focusIndex = treeModel_->indexOf(focus ? focus : nodes.front());
         model->setCurrentIndex(focusIndex, QItemSelectionModel::NoUpdate);
-        model->select(selection, QItemSelectionModel::ClearAndSelect);
+        // Cleared first: replacing one many-range selection by another makes the selection
+        // model compare every old range with every new one.
+        model->clearSelection();
+        model->select(selection, QItemSelectionModel::Select);
         tvSite->scrollTo(focusIndex);
     }
     adjustingSelection_ = false;
