@@ -657,6 +657,14 @@ void TMainForm::leFileChange() {
     if (!updatingFields_) markTreeEdited();
 }
 
+void TMainForm::releaseSelection() {
+    // A move re-selects the moved entries anyway; a selection of thousands of separate entries
+    // carried through the model's relayout would cost more than the move.
+    adjustingSelection_ = true;
+    tvSite->selectionModel()->clearSelection();
+    adjustingSelection_ = false;
+}
+
 void TMainForm::markTreeEdited() { editState_->setProjectModified(true); }
 
 void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
@@ -791,6 +799,7 @@ void TMainForm::aNodeUpExecute() {
     if (selectionList.empty() || !selectionList.front()->previousSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     SiteNode* parent = moving.front()->parent();
     std::vector<SiteNode*> order = parent->children();
     // Each entry, first to last, swaps with the one before it: a run moves up as a block.
@@ -808,6 +817,7 @@ void TMainForm::aNodeDownExecute() {
     if (selectionList.empty() || !selectionList.back()->nextSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     SiteNode* parent = moving.front()->parent();
     std::vector<SiteNode*> order = parent->children();
     for (auto it = moving.rbegin(); it != moving.rend(); ++it) {
@@ -826,6 +836,7 @@ void TMainForm::aNodeRightExecute() {
     if (!target) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     treeModel_->moveSiblings(moving, target, -1);
     tvSite->expand(treeModel_->indexOf(target));
     markTreeEdited();
@@ -839,6 +850,7 @@ void TMainForm::aNodeLeftExecute() {
     if (parent->isRoot()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     treeModel_->moveSiblings(moving, parent->parent(), parent->row() + 1);
     markTreeEdited();
     selectNodes(moving, focus);
