@@ -97,6 +97,19 @@ QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int s
                              .arg(size / 2));
     return label;
 }
+// The site tree's view. A selection of thousands of separate entries would make the stock view
+// build a region of thousands of rectangles on every selection change; repainting the visible
+// area is cheaper then.
+class SiteTreeView : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        if (selection.size() > 32) return QRegion(viewport()->rect());
+        return QTreeView::visualRegionForSelection(selection);
+    }
+};
 } // namespace
 
 QString FindDataDirectory(const QString& programDir) {
@@ -269,7 +282,7 @@ void TMainForm::buildActions() {
 }
 
 void TMainForm::buildSitePage(QWidget* page) {
-    tvSite = new QTreeView(page);
+    tvSite = new SiteTreeView(page);
     tvSite->setObjectName(QStringLiteral("tvSite"));
     tvSite->setModel(treeModel_);
     tvSite->setHeaderHidden(true);
@@ -644,6 +657,14 @@ void TMainForm::leFileChange() {
     if (!updatingFields_) markTreeEdited();
 }
 
+void TMainForm::releaseSelection() {
+    // A move re-selects the moved entries anyway; a selection of thousands of separate entries
+    // carried through the model's relayout would cost more than the move.
+    adjustingSelection_ = true;
+    tvSite->selectionModel()->clearSelection();
+    adjustingSelection_ = false;
+}
+
 void TMainForm::markTreeEdited() { editState_->setProjectModified(true); }
 
 void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
@@ -667,7 +688,10 @@ void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus
         }
         const QModelIndex focusIndex = treeModel_->indexOf(focus ? focus : nodes.front());
         model->setCurrentIndex(focusIndex, QItemSelectionModel::NoUpdate);
-        model->select(selection, QItemSelectionModel::ClearAndSelect);
+        // Cleared first: replacing one many-range selection by another makes the selection
+        // model compare every old range with every new one.
+        model->clearSelection();
+        model->select(selection, QItemSelectionModel::Select);
         tvSite->scrollTo(focusIndex);
     }
     adjustingSelection_ = false;
@@ -775,6 +799,7 @@ void TMainForm::aNodeUpExecute() {
     if (selectionList.empty() || !selectionList.front()->previousSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     SiteNode* parent = moving.front()->parent();
     std::vector<SiteNode*> order = parent->children();
     // Each entry, first to last, swaps with the one before it: a run moves up as a block.
@@ -792,6 +817,7 @@ void TMainForm::aNodeDownExecute() {
     if (selectionList.empty() || !selectionList.back()->nextSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     SiteNode* parent = moving.front()->parent();
     std::vector<SiteNode*> order = parent->children();
     for (auto it = moving.rbegin(); it != moving.rend(); ++it) {
@@ -810,6 +836,7 @@ void TMainForm::aNodeRightExecute() {
     if (!target) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     treeModel_->moveSiblings(moving, target, -1);
     tvSite->expand(treeModel_->indexOf(target));
     markTreeEdited();
@@ -823,6 +850,7 @@ void TMainForm::aNodeLeftExecute() {
     if (parent->isRoot()) return;
     const std::vector<SiteNode*> moving = selectionList;
     SiteNode* focus = focusedNode();
+    releaseSelection();
     treeModel_->moveSiblings(moving, parent->parent(), parent->row() + 1);
     markTreeEdited();
     selectNodes(moving, focus);

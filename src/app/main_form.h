@@ -134,6 +134,7 @@ private:
     void enforceSiblingSelection();
     void setFieldState(QLineEdit* field, QLabel* hint, bool filled);
     void markTreeEdited();
+    void releaseSelection();
 
     quilso::Project project_;
     quilso::ProgramInfo program_;
