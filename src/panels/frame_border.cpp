@@ -2,6 +2,7 @@
 
 #include "frame_color_choice.h"
 #include "number_unit_field.h"
+#include "panel_util.h"
 #include "value_helpers.h"
 
 #include <QFocusEvent>
@@ -207,12 +208,6 @@ int styleIndex(const std::string& stored) {
     return -1;
 }
 
-QString fromModel(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-std::string toModel(const QString& s) {
-    return s.toLatin1().toStdString();
-}
 
 } // namespace
 

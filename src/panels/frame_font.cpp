@@ -5,6 +5,8 @@
 #include "panel_util.h"
 #include "value_helpers.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -127,7 +129,16 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     cbFontFamily_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbFontFamily_->setMinimumContentsLength(16);
     connect(cbFontFamily_, &QComboBox::activated, this, &TFrameFont::cbFontFamilySelect);
-    connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this] {
+    connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
+        // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.
+        QString text = typed;
+        if (dropNonCp1252(text)) {
+            QLineEdit* edit = cbFontFamily_->lineEdit();
+            const int caret = edit->cursorPosition() - int(typed.size() - text.size());
+            edit->setText(text);
+            edit->setCursorPosition(std::max(0, caret));
+            if (editState()) editState()->beep();
+        }
         familyTyped_ = true;
         if (editState()) editState()->editPending = true;
     });

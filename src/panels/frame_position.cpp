@@ -1,5 +1,7 @@
 #include "frame_position.h"
 
+#include "panel_util.h"
+
 #include "value_helpers.h"
 
 #include <QButtonGroup>
@@ -25,10 +27,6 @@ int indexOf(const std::vector<std::string>& list, std::string_view text) {
     for (int i = 0; i < int(list.size()); ++i)
         if (list[i] == text) return i;
     return -1;
-}
-
-std::string toModel(const QString& s) {
-    return s.toLatin1().toStdString();
 }
 
 } // namespace

@@ -45,3 +45,15 @@ std::string toModel(const QString& text) {
         bytes.push_back(quilso::UnicodeToCp1252(ch).value_or('?'));
     return bytes;
 }
+
+bool dropNonCp1252(QString& text) {
+    QString kept;
+    kept.reserve(text.size());
+    bool dropped = false;
+    for (char32_t ch : text.toUcs4()) {
+        if (quilso::UnicodeToCp1252(ch)) kept.append(QString::fromUcs4(&ch, 1));
+        else dropped = true;
+    }
+    if (dropped) text = kept;
+    return dropped;
+}

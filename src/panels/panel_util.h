@@ -25,5 +25,8 @@ QGroupBox* makeGroup(const char* name, const QString& title, std::initializer_li
                      QWidget* parent);
 
 QString fromModel(std::string_view cp1252);
-// Characters that Windows-1252 cannot hold become '?', so the file never carries a broken byte.
+// Callers keep characters that Windows-1252 cannot hold out of their fields (see
+// dropNonCp1252); should one slip through it becomes '?', so the file never carries a broken byte.
 std::string toModel(const QString& text);
+// Removes the characters Windows-1252 cannot hold; true when there were any.
+bool dropNonCp1252(QString& text);

@@ -78,6 +78,23 @@ private slots:
         QVERIFY(params_.css[1].fontFamilies.empty());
     }
 
+    void familyRefusesWhatTheFileCannotHold() {
+        auto* family = in<QComboBox>(0, "cbFontFamily");
+        focusTo(family);
+        family->lineEdit()->selectAll();
+        QTest::keyClicks(family->lineEdit(), "Ari");
+        const int beeps = state_->beepCount();
+        for (const QString& ch : {QStringLiteral("\u2192"), QStringLiteral("\u20AC")}) {
+            QTest::sendKeyEvent(QTest::Press, family->lineEdit(), Qt::Key_unknown, ch, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, family->lineEdit(), Qt::Key_unknown, ch, Qt::NoModifier);
+        }
+        QTest::keyClicks(family->lineEdit(), "l");
+        QCOMPARE(family->currentText(), QStringLiteral("Ari\u20ACl"));
+        QCOMPARE(state_->beepCount(), beeps + 1);
+        leave();
+        QCOMPARE(params_.css[0].fontFamilies, (Names{"Ari\x80l"}));
+    }
+
     void familyChosenFromTheList() {
         auto* family = in<QComboBox>(1, "cbFontFamily");
         choose(family, 4);
