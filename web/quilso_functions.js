@@ -238,16 +238,19 @@ var quilso_write, quilso_render;
 
   // The sub menu: the children of the current top-level entry, with the
   // children of every deeper entry of the current branch nested in its item.
+  // Built in a loop: a branch may be deeper than the script stack.
   function subMenu() {
     if (!hasChildren(branch[0])) return null;
-    var level = 1;
-    function nest(i) {
-      if (i !== branch[level] || !hasChildren(i)) return null;
-      level++;
-      return list(childrenOf(i), 'um', nest);
-    }
     var n = nav('um', '');
-    n.appendChild(list(childrenOf(branch[0]), 'um', nest));
+    var holder = n;
+    for (var level = 1; ; level++) {
+      var ids = childrenOf(branch[level - 1]);
+      var ul = list(ids, 'um');
+      holder.appendChild(ul);
+      var k = ids.indexOf(branch[level]);
+      if (k < 0 || !hasChildren(branch[level])) break;
+      holder = ul.children[k];
+    }
     return n;
   }
 

@@ -4,7 +4,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import vm from 'node:vm';
 import { after, before, describe, test } from 'node:test';
-import { AXE, ROOT, browsers, build, page, readMenus, serve, tempDir, watchedPage } from './lib/env.mjs';
+import { AXE, ROOT, browsers, build, buildText, page, readMenus, serve, tempDir, watchedPage } from './lib/env.mjs';
 import { HOSTILE_FILE, deepProject, expectedMenus, flatten, local, stylesProject, tagsProject, textsProject } from './lib/projects.mjs';
 
 const site = tempDir('quilso-site-');
@@ -68,10 +68,10 @@ for (const browser of browsers()) {
     after(() => context?.close());
 
     // One tab for all pages: opening a tab costs more than loading a page.
-    async function open(rel, check = true) {
+    async function open(rel, check = true, timeout = 5000) {
       const p = shared;
       p.problems.length = 0;
-      await p.goto(url(rel), { waitUntil: 'load' });
+      await p.goto(url(rel), { waitUntil: 'load', timeout });
       if (check) assert.deepEqual(p.problems, [], `errors on ${rel}`);
       return p;
     }
@@ -240,6 +240,22 @@ for (const browser of browsers()) {
       const p = await open('deep/loop.htm');
       assert.ok(await p.locator('ul.quilso_m > li').count() > 0);
       assert.ok(await p.locator('ul.quilso_bc > li').count() > 0);
+    });
+
+    test('a branch deeper than the script stack renders', async () => {
+      const depth = 5000;
+      const model = deepProject();
+      const levels = Array.from({ length: depth }, (_, i) => `{"text":"Ebene ${i}","file":"e${i}.htm","children":[`);
+      const chain = levels.join('') + ']}'.repeat(depth);
+      const dir = path.join(site, 'chain');
+      if (!fs.existsSync(path.join(dir, 'menu.js'))) {
+        buildText(JSON.stringify({ ...model, tree: [] }).replace('"tree":[]', `"tree":[${chain}]`), path.join(dir, 'menu.js'));
+      }
+      // Hidden: this checks the script, not how browsers lay out 15,000 nested boxes.
+      fs.writeFileSync(path.join(dir, `e${depth - 1}.htm`), page({ before: '<style>body { display: none; }</style>' }));
+      const p = await open(`chain/e${depth - 1}.htm`, true, 30000);
+      assert.equal(await p.locator('ul.quilso_bc > li').count(), depth);
+      assert.equal(await p.locator('#um_selected').textContent(), `Ebene ${depth - 1}`);
     });
 
     test('demo site: menus on every page, no error, no serious accessibility violation', async () => {

@@ -45,10 +45,15 @@ export function plainTree(nodes) {
 
 // Builds a menu script file from a model with the real writer and, unless
 // told otherwise, the library of this source tree.
-export function build(model, outFile, { library = LIBRARY } = {}) {
+export function build(model, outFile, options) {
+  return buildText(JSON.stringify({ ...model, tree: plainTree(model.tree) }, null, 1), outFile, options);
+}
+
+// The same from the model's JSON text (for trees too deep for JSON.stringify).
+export function buildText(text, outFile, { library = LIBRARY } = {}) {
   const json = outFile.replace(/\.js$/, '') + '.json';
   fs.mkdirSync(path.dirname(outFile), { recursive: true });
-  fs.writeFileSync(json, JSON.stringify({ ...model, tree: plainTree(model.tree) }, null, 1));
+  fs.writeFileSync(json, text);
   execFileSync(CLI, ['build', json, outFile, '--library', library], { env: { ...process.env, ...REPRODUCIBLE },
     stdio: ['ignore', 'pipe', 'pipe'] });
   return outFile;
