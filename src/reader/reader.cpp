@@ -203,8 +203,25 @@ bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
     return true;
 }
 
+// Whether the text holds "}", "*/", "options" or "istag": one pass that looks closer only at the
+// first letters of those words.
 bool HoldsBlockWord(std::string_view text) {
-    return Contains(text, "}") || Contains(text, "*/") || Contains(text, "options") || Contains(text, "istag");
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        switch (text[i]) {
+        case '}': return true;
+        case '*':
+            if (text.substr(i + 1, 1) == "/") return true;
+            break;
+        case 'o':
+            if (text.substr(i, 7) == "options") return true;
+            break;
+        case 'i':
+            if (text.substr(i, 5) == "istag") return true;
+            break;
+        default: break;
+        }
+    }
+    return false;
 }
 } // namespace
 
