@@ -72,7 +72,8 @@ Command parse(const std::vector<std::string>& args) {
             }
             if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
                 throw UsageError{"option " + name + " is not known to " + command.name};
-            if (!command.options.emplace(name, value).second) throw UsageError{"option " + name + " given twice"};
+            if (!command.options.emplace(name, value).second)
+                throw UsageError{"option " + name + " given twice"};
         } else {
             command.positional.push_back(arg);
         }
@@ -125,7 +126,8 @@ int run(const Command& command, std::ostream& out, const std::string& programDir
 std::string FindShippedLibrary(const std::string& programDir) {
     namespace fs = std::filesystem;
     const fs::path dir = programDir.empty() ? fs::path(".") : fs::path(programDir);
-    for (const fs::path& candidate : {dir / "quilso_functions.js", dir / ".." / "share" / "quilso" / "quilso_functions.js"}) {
+    for (const fs::path& candidate :
+         {dir / "quilso_functions.js", dir / ".." / "share" / "quilso" / "quilso_functions.js"}) {
         std::error_code ignored;
         if (fs::is_regular_file(candidate, ignored)) return candidate.lexically_normal().string();
     }

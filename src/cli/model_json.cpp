@@ -65,7 +65,8 @@ constexpr std::pair<const char*, bool TCSS::*> BoolFields[] = {
 };
 
 template <class F> void forEachStringField(F&& f) {
-    for (const auto& [name, member] : StringFields) f(name, member);
+    for (const auto& [name, member] : StringFields)
+        f(name, member);
 }
 
 // ---- dump ----
@@ -116,7 +117,8 @@ void putCss(std::string& out, const TCSS& css) {
     }
     out += "      \"fontFamilies\": ";
     putStringArray(out, css.fontFamilies);
-    for (const auto& [name, boxes] : {std::pair{"boxValue", &css.boxValue}, std::pair{"boxUnit", &css.boxUnit}}) {
+    for (const auto& [name, boxes] :
+         {std::pair{"boxValue", &css.boxValue}, std::pair{"boxUnit", &css.boxUnit}}) {
         out += ",\n      \"";
         out += name;
         out += "\": [";
@@ -138,7 +140,8 @@ void putTree(std::string& out, const SiteTree& tree) {
     // One node per line; `open` counts the nodes whose children list is still open.
     int open = 0;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
-        for (; open > depth; --open) out += "]}";
+        for (; open > depth; --open)
+            out += "]}";
         out += node->parent()->child(0) == node ? "\n" : ",\n";
         out += "{\"text\": ";
         putString(out, node->entry.text);
@@ -151,13 +154,16 @@ void putTree(std::string& out, const SiteTree& tree) {
             out += ", \"children\": []}";
         }
     });
-    for (; open > 0; --open) out += "]}";
+    for (; open > 0; --open)
+        out += "]}";
     out += tree.empty() ? "]\n" : "\n  ]\n";
 }
 
 // ---- build ----
 
-[[noreturn]] void fail(const std::string& where, const std::string& what) { throw ModelError(where + ": " + what); }
+[[noreturn]] void fail(const std::string& where, const std::string& what) {
+    throw ModelError(where + ": " + what);
+}
 
 std::string text(const Json& value, const std::string& where) {
     if (!value.is_string()) fail(where, "expected a string");
@@ -177,9 +183,11 @@ const Json& array(const Json& value, const std::string& where, std::size_t size 
     return value;
 }
 
-template <std::size_t N> void readStrings(const Json& value, const std::string& where, std::string (&target)[N]) {
+template <std::size_t N>
+void readStrings(const Json& value, const std::string& where, std::string (&target)[N]) {
     array(value, where, N);
-    for (std::size_t i = 0; i < N; ++i) target[i] = text(value[i], where + "[" + std::to_string(i) + "]");
+    for (std::size_t i = 0; i < N; ++i)
+        target[i] = text(value[i], where + "[" + std::to_string(i) + "]");
 }
 
 void readCss(const Json& value, const std::string& where, TCSS& css) {
@@ -206,7 +214,8 @@ void readCss(const Json& value, const std::string& where, TCSS& css) {
         } else if (key == "boxValue" || key == "boxUnit") {
             auto& boxes = key == "boxValue" ? css.boxValue : css.boxUnit;
             array(field, at, BoxPartCount);
-            for (int p = 0; p < BoxPartCount; ++p) readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p]);
+            for (int p = 0; p < BoxPartCount; ++p)
+                readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p]);
         } else if (key == "borderColor") {
             readStrings(field, at, css.borderColor);
         } else if (key == "borderStyle") {

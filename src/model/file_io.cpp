@@ -10,7 +10,9 @@ namespace quilso {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& fileName, int error) { throw FileError(fileName, std::strerror(error)); }
+[[noreturn]] void fail(const std::string& fileName, int error) {
+    throw FileError(fileName, std::strerror(error));
+}
 
 // Closes on every path out, so an exception cannot leak the descriptor.
 struct Fd {
@@ -90,7 +92,9 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
     return lines;
 }
 
-std::vector<std::string> ReadLines(const std::string& fileName) { return SplitLines(ReadFileBytes(fileName)); }
+std::vector<std::string> ReadLines(const std::string& fileName) {
+    return SplitLines(ReadFileBytes(fileName));
+}
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
     // The temporary file must live in the target's directory: rename is only atomic within

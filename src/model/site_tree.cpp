@@ -68,6 +68,23 @@ void SiteTree::remove(SiteNode* node) {
     }
 }
 
+void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
+    if (nodes.empty()) return;
+    const std::unordered_set<const SiteNode*> doomed(nodes.begin(), nodes.end());
+    auto& siblings = nodes.front()->parent_->children_;
+    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                  [&](SiteNode* n) { return doomed.count(n) != 0; }),
+                   siblings.end());
+    std::vector<SiteNode*> pending(nodes.begin(), nodes.end());
+    while (!pending.empty()) {
+        SiteNode* n = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
+        delete n;
+        --size_;
+    }
+}
+
 void SiteTree::move(SiteNode* node, SiteNode* newParent, int row) {
     assert(node && !node->isRoot() && newParent);
     detach(node, node->parent_->children_, node->row());

@@ -7,8 +7,12 @@
 namespace quilso {
 
 namespace {
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool contains(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool contains(std::string_view text, char c) {
+    return text.find(c) != std::string_view::npos;
+}
 
 void appendDecimal(std::string& out, unsigned value) {
     char digits[10];
@@ -17,7 +21,8 @@ void appendDecimal(std::string& out, unsigned value) {
         digits[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (n > 0) out += digits[--n];
+    while (n > 0)
+        out += digits[--n];
 }
 
 } // namespace
@@ -101,7 +106,9 @@ int IndexOfText(const std::string_view* table, int last, std::string_view text) 
     return -1;
 }
 
-int CssUnitIndex(std::string_view text) { return IndexOfText(CssUnits.data(), CssUnitsLast, text); }
+int CssUnitIndex(std::string_view text) {
+    return IndexOfText(CssUnits.data(), CssUnitsLast, text);
+}
 
 bool SplitValueUnit(std::string_view text, std::string& number, std::string& unit) {
     number.clear();
@@ -131,7 +138,9 @@ void SplitColor(std::uint32_t colour, int& red, int& green, int& blue) {
     blue = static_cast<int>(colour / 65536 % 256);
 }
 
-char KeyEnterToNext(char key) { return key == '\r' ? '\0' : key; }
+char KeyEnterToNext(char key) {
+    return key == '\r' ? '\0' : key;
+}
 
 char KeyDecimalComma(std::string_view text, char key) {
     if (key == '\b' || isDigit(key)) return key;

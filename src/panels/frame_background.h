@@ -1,11 +1,48 @@
-// Placeholder until the panel is built; keeps the main window compiling.
+// The background panel: the background of one menu's entries in the normal state, under the
+// mouse (which can be switched off) and for the entry of the current page.
 #pragma once
 
 #include "style_panel.h"
 
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class TFrameColorChoice;
+
 class TFrameBackground : public StylePanel {
     Q_OBJECT
 public:
-    using StylePanel::StylePanel;
-    void declarationRead(quilso::BlockKind, std::string_view, bool) override {}
+    explicit TFrameBackground(QWidget* parent = nullptr);
+
+    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
+    // Ticks "aktivieren" exactly when the menu has a hover background, and shows the hover list
+    // and colour panel to match.
+    void blockScanFinished() override;
+
+private:
+    // One state's list, colour panel and record field.
+    struct State {
+        QComboBox* list;
+        TFrameColorChoice* colour;
+        std::string quilso::TCSS::*field;
+    };
+
+    void listChange(const State& state, int index);
+    void colourExit(const State& state);
+    void cbBackgroundColorHoverActiveClick(bool ticked);
+    // Sets the list and colour panel from the record field, as the reader shows a value.
+    void showField(const State& state);
+    State makeState(QGroupBox* group, const QString& listName, const QString& colourName,
+                    std::string quilso::TCSS::*field);
+
+    QGroupBox* gbBackgroundColor_;
+    QGroupBox* gbBackgroundHover_;
+    QGroupBox* gbBackgroundSelected_;
+    QCheckBox* cbBackgroundColorHoverActive_;
+    State normal_;
+    State hover_;
+    State selected_;
 };

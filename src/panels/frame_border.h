@@ -1,17 +1,170 @@
-// Placeholder until the panel is built; keeps the main window compiling.
+// The border panel: margin, border and padding of one menu's box, per side. The user picks the
+// part and the sides on a picture of the box or with two lists; the width, style and colour
+// controls show the common value of the chosen sides and write every change to all of them.
 #pragma once
 
 #include "style_panel.h"
 
+#include <QComboBox>
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class KeyFilter;
+class TFrameColorChoice;
+
+namespace boxpicture {
+
+inline constexpr QRgb Silver = 0xFFC0C0C0;
+inline constexpr QRgb SkyBlue = 0xFFA6CAF0;
+inline constexpr QRgb Cream = 0xFFFFFBF0;
+inline constexpr QRgb Black = 0xFF000000;
+
+// Draws the unmarked picture (rings of `ring` pixels) into `image`, whatever its size.
+void DrawBoxPicture(QImage& image, int ring);
+
+// Replaces the 4-connected area of pixels that have the colour of (x, y) by `fill`.
+void FloodFillSurface(QImage& image, int x, int y, QRgb fill);
+// Fills the 4-connected area around (x, y) up to pixels of colour `border`.
+void FloodFillBorder(QImage& image, int x, int y, QRgb border, QRgb fill);
+
+// A point inside the trapezoid of `side` (0 left, 1 right, 2 top, 3 bottom) of ring `part`.
+QPoint SeedPoint(int part, int side, int width, int height, int ring);
+
+// Which side and ring a point of a width x height picture lies in; the ring is 3 or more inside
+// the centre. A point as near to a vertical edge as to a horizontal one counts as left or right.
+struct Hit {
+    int side = 0;
+    int ring = 0;
+};
+Hit HitTest(int x, int y, int width, int height, int ring);
+
+} // namespace boxpicture
+
+// iBorderSelect: shows the picture and reports clicks, double clicks and button releases.
+class BoxPictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit BoxPictureView(QWidget* parent = nullptr);
+
+    QImage& image() { return image_; }
+    const QImage& image() const { return image_; }
+
+signals:
+    // A single click: press and release of the left button over the picture.
+    void clicked();
+    // The second press of a double click.
+    void doubleClicked();
+    // The left button was released at `pos` (after `clicked` when that fires as well).
+    void mouseReleased(QPoint pos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QImage image_;
+    bool pressWasDouble_ = false;
+};
+
+// A drop-down list that says when its list is about to open, before it opens.
+class DropDownComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+signals:
+    void aboutToDropDown();
+};
+
 class TFrameBorder : public StylePanel {
     Q_OBJECT
 public:
-    using StylePanel::StylePanel;
-    void declarationRead(quilso::BlockKind, std::string_view, bool) override {}
-    // Brings the panel in line with the loaded border values (ring "Rahmen", sides, marks).
-    void RefreshBorderPanel() {}
-    // frameBorderM and frameBorderUM: the width field has no key filter and does not raise
-    // editPending. Called by the main window after setup.
-    void setWidthFieldFiltered(bool filtered) { (void)filtered; }
+    explicit TFrameBorder(QWidget* parent = nullptr);
+    ~TFrameBorder() override;
+
+    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     void blockScanFinished() override { RefreshBorderPanel(); }
+
+    // One-time set-up: builds the width item lists and draws the picture with nothing marked.
+    // Later calls do nothing.
+    void InitPanel();
+    // Brings the panel in line with the loaded border values: border ring, all sides when the
+    // four border sides agree and the left side otherwise, marks, lists and controls.
+    void RefreshBorderPanel();
+    // false for the main and sub menu: the width field then has no key filter and does not raise
+    // editPending; its entry and exit handlers stay.
+    void setWidthFieldFiltered(bool filtered);
+
+    // Marks the selected sides of the selected part on the picture.
+    void MarkSides();
+    // Takes the marks of the selected sides off ring `part`.
+    void UnmarkSides(int part);
+    // The two lists show the selection; then ShowSideValues.
+    void SyncSelectors();
+    // Fills the width, style and colour controls from the selected sides' common values.
+    void ShowSideValues();
+    // Copies the first selected side's values to the other selected sides.
+    void UnifySides();
+
+    int selectedPart() const { return selectedPart_; }
+    // Bit 0 left, bit 1 right, bit 2 top, bit 3 bottom.
+    std::uint8_t selectedSides() const { return selectedSides_; }
+    const QImage& picture() const { return picture_->image(); }
+    // Item texts of the width list for each part.
+    const QStringList& widthItems(int part) const { return widthItems_[part]; }
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void iBorderSelectClick();
+    void iBorderSelectDblClick();
+    void iBorderSelectMouseUp(QPoint pos);
+    void cbRingSelect(int index);
+    void cbSideSelect(int index);
+    void cbBorderBreiteSelect(int index);
+    void cbBorderBreiteDropDown();
+    void cbBorderStyleDropDown();
+    void cbBorderStyleSelect(int index);
+    void frameBorderColorChoiceExit();
+    void eBorderBreiteEnter();
+    void eBorderBreiteChange();
+    void eBorderBreiteExit();
+
+    // Fills the trapezoid of `side` in ring `part` (which must show `from`) with `to`.
+    void paintSide(int part, int side, QRgb to);
+    bool sideSelected(int side) const { return (selectedSides_ >> side) & 1u; }
+    // The width list's stored text for `index` in the current part, and whether it needs a number.
+    std::string widthStoredText(int index) const;
+    bool widthNeedsNumber(int index) const;
+
+    QGroupBox* gbBorderArea_;
+    QComboBox* cbRing_;
+    QComboBox* cbSide_;
+    BoxPictureView* picture_;
+    QLabel* label1_;
+    QGroupBox* gbBorderBreite_;
+    QLineEdit* eBorderBreite_;
+    KeyFilter* eBorderBreiteKeyPress_;
+    DropDownComboBox* cbBorderBreite_;
+    QGroupBox* gbBorderColor_;
+    TFrameColorChoice* frameBorderColorChoice_;
+    QGroupBox* gbBorderStyle_;
+    DropDownComboBox* cbBorderStyle_;
+
+    int selectedPart_ = 0;
+    std::uint8_t selectedSides_ = 0;
+    int ringWidth_ = 18;
+    std::array<QStringList, 3> widthItems_;
+    bool inDoubleClick_ = false;
+    bool initialised_ = false;
+    bool widthFieldFiltered_ = true;
 };

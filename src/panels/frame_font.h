@@ -1,11 +1,50 @@
-// Placeholder until the panel is built; keeps the main window compiling.
+// The font settings of one menu: family list, size, style, variant, weight and the text colour
+// of entries in their normal, selected and hover states. The main window holds one per menu on
+// the tab "Schrift".
 #pragma once
 
 #include "style_panel.h"
 
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NumberUnitField;
+class QCheckBox;
+class QComboBox;
+class TFrameColorChoice;
+
+// Splits a typed family list into names: ',' and line breaks separate, blanks at the start of a
+// name are skipped (blanks before a comma stay), a comma inside single or double quotes does not
+// split and the quotes stay, empty names are dropped.
+std::vector<std::string> SplitFontFamilies(std::string_view text);
+
 class TFrameFont : public StylePanel {
     Q_OBJECT
 public:
-    using StylePanel::StylePanel;
-    void declarationRead(quilso::BlockKind, std::string_view, bool) override {}
+    explicit TFrameFont(QWidget* parent = nullptr);
+
+    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
+    // Ticks "aktivieren" exactly when a hover colour is stored and shows its colour panel to match.
+    void blockScanFinished() override;
+
+private:
+    void cbFontFamilySelect();
+    void cbFontFamilyExit();
+    void storeFamilies();
+    void colorChoiceExit(TFrameColorChoice* panel, std::string quilso::TCSS::*field);
+    void cbFontColorHoverActiveClick();
+    void focusChanged(QWidget* old, QWidget* now);
+
+    QComboBox* cbFontFamily_;
+    bool familyTyped_ = false; // the family text was typed rather than chosen from the list
+    NumberUnitField* fontSize_;
+    QComboBox* cbFontStyle_;
+    QComboBox* cbFontVariant_;
+    QComboBox* cbFontWeight_;
+    TFrameColorChoice* frameFontColorChoice_;
+    TFrameColorChoice* frameFontColorChoiceSelected_;
+    TFrameColorChoice* frameFontColorChoiceHover_;
+    QCheckBox* cbFontColorHoverActive_;
 };

@@ -1,11 +1,71 @@
-// Placeholder until the panel is built; keeps the main window compiling.
+// The position panel: where one menu's box sits and how big it is (position type, offsets,
+// width, height, overflow, float and clear).
 #pragma once
 
+#include "number_unit_field.h"
 #include "style_panel.h"
+
+#include <QGroupBox>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+class QButtonGroup;
+
+// A group box of radio buttons laid out in columns, with one choice, like a list with an index.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent = nullptr);
+
+    int itemIndex() const;
+    // Checks item `index` without emitting `clicked`.
+    void setItemIndex(int index);
+
+signals:
+    // The user chose an item.
+    void clicked(int index);
+
+private:
+    QButtonGroup* buttons_;
+};
 
 class TFramePosition : public StylePanel {
     Q_OBJECT
 public:
-    using StylePanel::StylePanel;
-    void declarationRead(quilso::BlockKind, std::string_view, bool) override {}
+    explicit TFramePosition(QWidget* parent = nullptr);
+
+    void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
+
+    // Brings the offset controls in line with the chosen position type: a static box gets its
+    // offsets reset (sides left/top, units "auto") and the offset controls disabled.
+    void SetPosArtOtherValues();
+    // Chooses the position type stored as `name` ("static", "relative", "absolute", "fixed"; any
+    // other text keeps the choice), then runs SetPosArtOtherValues.
+    void SetPosArtByName(std::string_view name);
+
+    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+
+private:
+    void rgPosArtClick(int index);
+    // Enables the four offset controls and shows an offset field only for a unit.
+    void enableOffsets(bool movable);
+    void storeRadio(std::string quilso::TCSS::*field, const std::vector<std::string>& stored, int index);
+    // Sets a unit list and its number field from the record, as the reader shows a length.
+    void showLength(NumberUnitField* field, const std::string& value, const std::string& unit);
+    NumberUnitField* makeNumberWithUnit(const QString& groupName, const QString& caption,
+                                        const QString& fieldName, const QString& initial,
+                                        const QString& unitsName, NumberKeys keys);
+
+    TRadioGroup* rgPosClear_;
+    TRadioGroup* rgPosFloat_;
+    TRadioGroup* rgPosArt_;
+    TRadioGroup* rgPosDirectionX_;
+    TRadioGroup* rgPosDirectionY_;
+    TRadioGroup* rgPosOverflow_;
+    NumberUnitField* offsetH_;
+    NumberUnitField* offsetV_;
+    NumberUnitField* breite_;
+    NumberUnitField* hoehe_;
 };

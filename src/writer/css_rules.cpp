@@ -57,7 +57,9 @@ std::string decoration(const TCSS& css) {
 }
 
 // The selector prefix of every block of one menu: ".quilso_m" and so on.
-std::string prefix(MenuKind kind) { return ".quilso_" + std::string(MenuIds[kind]); }
+std::string prefix(MenuKind kind) {
+    return ".quilso_" + std::string(MenuIds[kind]);
+}
 
 void line(ScriptBuffer& out, std::string_view a, std::string_view b = {}, std::string_view c = {}) {
     std::string css;
@@ -81,12 +83,14 @@ void sideLine(ScriptBuffer& out, const TCSS& css, BoxPart part, BoxSide side) {
 
 // Border widths, then colours, then styles, then the paddings, each in side order.
 void bordersAndPaddings(ScriptBuffer& out, const TCSS& css) {
-    for (int s = 0; s < BoxSideCount; ++s) sideLine(out, css, BoxBorder, static_cast<BoxSide>(s));
+    for (int s = 0; s < BoxSideCount; ++s)
+        sideLine(out, css, BoxBorder, static_cast<BoxSide>(s));
     for (int s = 0; s < BoxSideCount; ++s)
         line(out, "  border-" + std::string(BoxSideTexts[s]) + "-color:#", css.borderColor[s], ";");
     for (int s = 0; s < BoxSideCount; ++s)
         line(out, "  border-" + std::string(BoxSideTexts[s]) + "-style:", css.borderStyle[s], ";");
-    for (int s = 0; s < BoxSideCount; ++s) sideLine(out, css, BoxPadding, static_cast<BoxSide>(s));
+    for (int s = 0; s < BoxSideCount; ++s)
+        sideLine(out, css, BoxPadding, static_cast<BoxSide>(s));
 }
 
 void writeOuterBox(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
@@ -142,7 +146,8 @@ void writeItem(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
         sideLine(out, css, BoxMargin, SideTop);
         sideLine(out, css, BoxMargin, SideBottom);
     } else {
-        for (int s = 0; s < BoxSideCount; ++s) sideLine(out, css, BoxMargin, static_cast<BoxSide>(s));
+        for (int s = 0; s < BoxSideCount; ++s)
+            sideLine(out, css, BoxMargin, static_cast<BoxSide>(s));
         bordersAndPaddings(out, css);
         line(out, "  /* background */");
         line(out, "  background-color:", background(css.backgroundColor), ";");

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -36,7 +36,8 @@ struct Cursor {
     }
     void number(std::size_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
     void hex(unsigned value, int digits) {
-        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *p++ = HexDigits[(value >> shift) & 0xF];
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+            *p++ = HexDigits[(value >> shift) & 0xF];
     }
 };
 
@@ -181,9 +182,13 @@ void AddLiteralWrite(ScriptBuffer& out, std::string_view css) {
     out.text += "');\r\n";
 }
 
-void AddBufferWrite(ScriptBuffer& out) { out.addLine("  document.write(c);"); }
+void AddBufferWrite(ScriptBuffer& out) {
+    out.addLine("  document.write(c);");
+}
 
-void AddResetLine(ScriptBuffer& out) { out.addLine("  c = \"\";"); }
+void AddResetLine(ScriptBuffer& out) {
+    out.addLine("  c = \"\";");
+}
 
 void WriteApplicationHeader(ScriptBuffer& out, const ProgramInfo& program) {
     out.addLine("/* application");
@@ -216,7 +221,8 @@ void WriteCssInit(ScriptBuffer& out, const TPrjParams& params) {
     out.addLine("function quilso_css() {");
     out.addLine("  var c;");
     AddLiteralWrite(out, "<style type=\"text/css\">");
-    for (int k = 0; k < MenuKindCount; ++k) WriteMenuCss(out, params.css[k], static_cast<MenuKind>(k));
+    for (int k = 0; k < MenuKindCount; ++k)
+        WriteMenuCss(out, params.css[k], static_cast<MenuKind>(k));
     AddLiteralWrite(out, "</style>");
     out.addLine("}");
     out.addLine("");
@@ -244,7 +250,8 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     std::size_t number = 0;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const SiteEntry& entry = node->entry;
-        const std::size_t worst = (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+        const std::size_t worst =
+            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
         if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
         Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
@@ -272,15 +279,18 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
 }
 
 void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program) {
-    for (const std::string& line : program.functionsLines) out.addLine(line);
+    for (const std::string& line : program.functionsLines)
+        out.addLine(line);
 }
 
-std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program, const std::string& lastSave) {
+std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program,
+                                const std::string& lastSave) {
     ScriptBuffer out;
     // The menu array reserves room for itself; the headers, styles and library lines must not
     // make the buffer grow (and copy the whole array) afterwards.
     std::size_t libraryBytes = 0;
-    for (const std::string& line : program.functionsLines) libraryBytes += line.size() + 2;
+    for (const std::string& line : program.functionsLines)
+        libraryBytes += line.size() + 2;
     out.text.reserve(32768 + libraryBytes);
 
     WriteApplicationHeader(out, program);

@@ -10,7 +10,8 @@
 namespace quilso {
 
 // The whole file as bytes, every line ending in CR LF; `lastSave` is the text after "lastsave=".
-std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program, const std::string& lastSave);
+std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program,
+                                const std::string& lastSave);
 // Appends every line of the file (without line ends) to `lines`; `lastSave` is the text after
 // "lastsave=".
 void BuildMenuScript(const Project& project, const ProgramInfo& program, const std::string& lastSave,

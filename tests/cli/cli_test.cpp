@@ -21,7 +21,9 @@ std::string readFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void writeFile(const fs::path& path, std::string_view bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void writeFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 class Cli : public ::testing::Test {
 protected:
@@ -59,7 +61,8 @@ TEST_F(Cli, DumpThenBuildGivesTheSameBytes) {
     EXPECT_EQ(err.str(), "");
     writeFile(path("model.json"), out.str());
     writeFile(path("lib.js"), GoldenLibrary);
-    ASSERT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("lib.js")}), ExitOk) << err.str();
+    ASSERT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("lib.js")}), ExitOk)
+        << err.str();
     EXPECT_EQ(readFile(path("out.js")), readFile(golden));
 
     ASSERT_EQ(run({"resave", golden, path("again.js"), "--library=" + path("lib.js")}), ExitOk) << err.str();
@@ -70,13 +73,16 @@ TEST_F(Cli, HostileProjectRoundTripsThroughFileAndJson) {
     Project project;
     sample::makeExampleProject(project);
     std::string all;
-    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
     project.params.css[1].fontFamilies = {"O'Brien \"Sans\"", "a\\b"};
     // Quotes in a plain value would open a quoted run that swallows the closing ";" on reading.
-    project.params.css[2].borderStyle[SideLeft] = "s\\ol\x80" "d";
+    project.params.css[2].borderStyle[SideLeft] = "s\\ol\x80"
+                                                  "d";
     SiteNode* top = project.tree.insert(project.tree.root(), 0, {all, all});
     SiteNode* node = top;
-    for (int i = 0; i < 50; ++i) node = project.tree.insert(node, -1, {"  x  \"<b>\"", "a\"b\\c.htm"});
+    for (int i = 0; i < 50; ++i)
+        node = project.tree.insert(node, -1, {"  x  \"<b>\"", "a\"b\\c.htm"});
     project.tree.insert(top, -1, {"&#228;&amp;", "\xE4.htm"});
     WriteMenuScript(path("hostile.js"), project, ProgramInfo{});
 
@@ -129,7 +135,8 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(Cli, BadModelsExitWithTwoAndWriteNothing) {
-    for (const char* model : {"{\"tree\": [", "{\"tree\": [{\"text\": \"\\u0152 ok \\u2192 not\"}]}", "{\"isTag\": 1}"}) {
+    for (const char* model :
+         {"{\"tree\": [", "{\"tree\": [{\"text\": \"\\u0152 ok \\u2192 not\"}]}", "{\"isTag\": 1}"}) {
         writeFile(path("model.json"), model);
         EXPECT_EQ(run({"build", path("model.json"), path("out.js")}), ExitUsage) << model;
         EXPECT_NE(err.str().find("quilso-cli: "), std::string::npos);
@@ -145,7 +152,8 @@ TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
 
     EXPECT_EQ(run({"build", path("missing.json"), path("out.js")}), ExitFileError);
     writeFile(path("model.json"), "{}");
-    EXPECT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("nolib.js")}), ExitFileError);
+    EXPECT_EQ(run({"build", path("model.json"), path("out.js"), "--library", path("nolib.js")}),
+              ExitFileError);
     EXPECT_NE(err.str().find("nolib.js"), std::string::npos);
     EXPECT_EQ(run({"build", path("model.json"), path("no/such/dir/out.js")}), ExitFileError);
     EXPECT_EQ(run({"resave", path("missing.js"), path("out.js")}), ExitFileError);

@@ -9,7 +9,8 @@ namespace {
 
 std::string allBytes(int shift) {
     std::string s;
-    for (int b = 0; b < 256; ++b) s += static_cast<char>((b + shift) & 0xFF);
+    for (int b = 0; b < 256; ++b)
+        s += static_cast<char>((b + shift) & 0xFF);
     return s;
 }
 
@@ -18,16 +19,45 @@ TCSS distinctCss(int seed) {
     TCSS css;
     int n = seed;
     auto next = [&] { return "v" + std::to_string(n++); };
-    for (std::string* s : {&css.clear, &css.cssFloat, &css.position, &css.offsetXSide, &css.offsetXValue,
-                           &css.offsetXUnit, &css.offsetYSide, &css.offsetYValue, &css.offsetYUnit, &css.widthValue,
-                           &css.widthUnit, &css.heightValue, &css.heightUnit, &css.overflow,
-                           &css.letterSpacingValue, &css.letterSpacingUnit, &css.lineHeightValue,
-                           &css.lineHeightUnit, &css.direction, &css.textAlign, &css.textIndentValue,
-                           &css.textIndentUnit, &css.textTransform, &css.wordSpacingValue, &css.wordSpacingUnit,
-                           &css.verticalAlignValue, &css.verticalAlignUnit, &css.whiteSpace, &css.fontSizeValue,
-                           &css.fontSizeUnit, &css.fontStyle, &css.fontVariant, &css.fontWeight, &css.color,
-                           &css.colorSelected, &css.backgroundColorSelected, &css.colorHover,
-                           &css.backgroundColorHover, &css.backgroundColor})
+    for (std::string* s : {&css.clear,
+                           &css.cssFloat,
+                           &css.position,
+                           &css.offsetXSide,
+                           &css.offsetXValue,
+                           &css.offsetXUnit,
+                           &css.offsetYSide,
+                           &css.offsetYValue,
+                           &css.offsetYUnit,
+                           &css.widthValue,
+                           &css.widthUnit,
+                           &css.heightValue,
+                           &css.heightUnit,
+                           &css.overflow,
+                           &css.letterSpacingValue,
+                           &css.letterSpacingUnit,
+                           &css.lineHeightValue,
+                           &css.lineHeightUnit,
+                           &css.direction,
+                           &css.textAlign,
+                           &css.textIndentValue,
+                           &css.textIndentUnit,
+                           &css.textTransform,
+                           &css.wordSpacingValue,
+                           &css.wordSpacingUnit,
+                           &css.verticalAlignValue,
+                           &css.verticalAlignUnit,
+                           &css.whiteSpace,
+                           &css.fontSizeValue,
+                           &css.fontSizeUnit,
+                           &css.fontStyle,
+                           &css.fontVariant,
+                           &css.fontWeight,
+                           &css.color,
+                           &css.colorSelected,
+                           &css.backgroundColorSelected,
+                           &css.colorHover,
+                           &css.backgroundColorHover,
+                           &css.backgroundColor})
         *s = next();
     for (int p = 0; p < BoxPartCount; ++p)
         for (int s = 0; s < BoxSideCount; ++s) {
@@ -60,7 +90,8 @@ std::vector<SiteEntry> entries(const SiteTree& tree) {
 TEST(ModelJson, EveryFieldAndByteSurvivesDumpAndBuild) {
     Project project;
     project.params.options.isTag = true;
-    for (int k = 0; k < MenuKindCount; ++k) project.params.css[k] = distinctCss(k * 7 + 3);
+    for (int k = 0; k < MenuKindCount; ++k)
+        project.params.css[k] = distinctCss(k * 7 + 3);
     SiteNode* a = project.tree.insert(project.tree.root(), -1, {allBytes(0), allBytes(128)});
     SiteNode* b = project.tree.insert(a, -1, {"", ""});
     project.tree.insert(b, -1, {"\"quoted\" \\ back", "x"});
@@ -95,7 +126,8 @@ TEST(ModelJson, ShapeErrorsNameThePlaceAndChangeNothing) {
         {R"({"colour": 1})", "colour: unknown key"},
         {R"({"css": [{}, {}]})", "css: expected 3"},
         {R"({"css": [{}, {"fontSize": "1"}, {}]})", "css[1].fontSize: unknown key"},
-        {R"({"css": [{}, {}, {"boxUnit": [["a","b","c","d"], ["a"], ["a","b","c","d"]]}]})", "css[2].boxUnit[1]"},
+        {R"({"css": [{}, {}, {"boxUnit": [["a","b","c","d"], ["a"], ["a","b","c","d"]]}]})",
+         "css[2].boxUnit[1]"},
         {R"({"css": [{"borderColor": ["a","b","c",4]}, {}, {}]})", "css[0].borderColor[3]"},
         {R"({"tree": [{"text": "a", "children": [{}, {"file": "\u2192"}]}]})", "tree[0].children[1].file"},
         {R"({"tree": [{"text": "a", "children": [{"kids": []}]}]})", "tree[0].children[0].kids"},
@@ -124,9 +156,11 @@ TEST(ModelJson, CharactersOutsideTheCodePageAreRefusedButC1ControlsPass) {
 TEST(ModelJson, DeepChainWithoutRecursion) {
     constexpr int depth = 100000;
     std::string json = R"({"tree": )";
-    for (int i = 0; i < depth; ++i) json += R"([{"text": "n", "children": )";
+    for (int i = 0; i < depth; ++i)
+        json += R"([{"text": "n", "children": )";
     json += "[]";
-    for (int i = 0; i < depth; ++i) json += "}]";
+    for (int i = 0; i < depth; ++i)
+        json += "}]";
     json += "}";
     Project project;
     ProjectFromJson(json, project);

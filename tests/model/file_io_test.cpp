@@ -35,7 +35,8 @@ protected:
     }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -50,7 +51,8 @@ using Lines = std::vector<std::string>;
 TEST_F(FileIo, LinesEndAtEveryKindOfBreak) {
     static const char bytes[] = "one\r\ntwo\rthree\nfour\n\rsix\r\n\r\n\0x";
     put(path("a.js"), std::string(bytes, sizeof bytes - 1));
-    EXPECT_EQ(ReadLines(path("a.js")), (Lines{"one", "two", "three", "four", "", "six", "", std::string("\0x", 2)}));
+    EXPECT_EQ(ReadLines(path("a.js")),
+              (Lines{"one", "two", "three", "four", "", "six", "", std::string("\0x", 2)}));
     put(path("b.js"), "");
     EXPECT_TRUE(ReadLines(path("b.js")).empty());
     put(path("c.js"), "\r\n");

@@ -71,3 +71,16 @@ TEST(SiteTree, DeepChainBuildsWalksAndDestroysWithoutRecursion) {
     EXPECT_EQ(other.size(), 100000u);
     EXPECT_EQ(other.root()->child(0)->parent(), other.root());
 }
+
+TEST(SiteTree, RemoveManyDropsNonAdjacentSiblingsWithSubtrees) {
+    SiteTree tree;
+    SiteNode* n[5];
+    for (int i = 0; i < 5; ++i) n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    tree.insert(n[1], -1, {"B1", ""});
+    tree.insert(tree.insert(n[3], -1, {"D1", ""}), -1, {"D11", ""});
+    tree.removeMany({n[1], n[3]});
+    EXPECT_EQ(shape(tree), "A C E ");
+    EXPECT_EQ(tree.size(), 3u);
+    EXPECT_EQ(n[4]->row(), 2);
+    EXPECT_EQ(n[2]->previousSibling(), n[0]);
+}

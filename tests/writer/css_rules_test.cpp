@@ -47,7 +47,8 @@ enum { Outer, Container, Item, Link, Selected, Hover };
 
 TEST(CssRules, SeventeenBlocksAndNoOuterBoxForTheSubMenu) {
     TPrjParams params;
-    for (auto& css : params.css) css = sample::exampleCss();
+    for (auto& css : params.css)
+        css = sample::exampleCss();
     ScriptBuffer out;
     WriteCssInit(out, params);
     const auto blocks = blocksOf(out.text);
@@ -57,7 +58,8 @@ TEST(CssRules, SeventeenBlocksAndNoOuterBoxForTheSubMenu) {
     EXPECT_EQ(blocks[11].front(), ".quilso_bc_div {");
     EXPECT_EQ(blocks[10].front(), ".quilso_um li a:hover,");
     EXPECT_EQ(blocks[15].front(), ".quilso_bc li a#bc_selected {");
-    EXPECT_EQ(out.text.find("  document.write('<style type=\"text/css\">');\r\n"), out.text.find("  document.write('"));
+    EXPECT_EQ(out.text.find("  document.write('<style type=\"text/css\">');\r\n"),
+              out.text.find("  document.write('"));
     EXPECT_NE(out.text.find("  document.write('</style>');\r\n}\r\n\r\n"), std::string::npos);
 }
 
@@ -69,13 +71,14 @@ TEST(CssRules, HoverBlockVariants) {
 
     css.backgroundColorHover = "inherit";
     EXPECT_EQ(menuBlocks(css, MenuMain)[Hover],
-              (Css{".quilso_m li a:hover,", ".quilso_m li a:focus,", ".quilso_m li a:active {", "  /* background */",
-                   "  background-color:inherit;", "}"}));
+              (Css{".quilso_m li a:hover,", ".quilso_m li a:focus,", ".quilso_m li a:active {",
+                   "  /* background */", "  background-color:inherit;", "}"}));
     css.colorHover = "00FF00";
     css.backgroundColorHover = "123456";
-    EXPECT_EQ(menuBlocks(css, MenuBreadcrumb)[Hover],
-              (Css{".quilso_bc li a:hover,", ".quilso_bc li a:focus,", ".quilso_bc li a:active {", "  /* font */",
-                   "  color:#00FF00;", "  /* background */", "  background-color:#123456;", "}"}));
+    EXPECT_EQ(
+        menuBlocks(css, MenuBreadcrumb)[Hover],
+        (Css{".quilso_bc li a:hover,", ".quilso_bc li a:focus,", ".quilso_bc li a:active {", "  /* font */",
+             "  color:#00FF00;", "  /* background */", "  background-color:#123456;", "}"}));
     css.backgroundColorHover.clear();
     EXPECT_EQ(menuBlocks(css, MenuSub)[Hover - 1].size(), 6u);
 }
@@ -103,9 +106,10 @@ TEST(CssRules, UnitPairsDropNumbersInFrontOfKeywords) {
     css.boxValue[BoxPadding][SideTop] = "-1.5";
     css.boxUnit[BoxPadding][SideTop] = "%";
     const Css item = menuBlocks(css, MenuMain)[Item];
-    for (const char* line : {"  width:auto;", "  height:px;", "  letter-spacing:inherit;", "  line-height:1,5em;",
-                             "  text-indent:4normal;", "  word-spacing:normal;", "  vertical-align:middle;",
-                             "  font-size:medium;", "  border-left-width:thin;", "  padding-top:-1.5%;"})
+    for (const char* line :
+         {"  width:auto;", "  height:px;", "  letter-spacing:inherit;", "  line-height:1,5em;",
+          "  text-indent:4normal;", "  word-spacing:normal;", "  vertical-align:middle;",
+          "  font-size:medium;", "  border-left-width:thin;", "  padding-top:-1.5%;"})
         EXPECT_TRUE(has(item, line)) << line;
 
     css.fontSizeValue = "90";
@@ -170,8 +174,9 @@ TEST(CssRules, FamiliesAndColoursAsWritten) {
     ScriptBuffer out;
     WriteMenuCss(out, css, MenuMain);
     // The apostrophe must not end the single-quoted literal.
-    EXPECT_NE(out.text.find("  c = c + '  font-family:\"O\\x27Brien Sans\", Verdana, \"Comic Sans MS\";';\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        out.text.find("  c = c + '  font-family:\"O\\x27Brien Sans\", Verdana, \"Comic Sans MS\";';\r\n"),
+        std::string::npos);
     const auto blocks = blocksOf(out.text);
     EXPECT_TRUE(has(blocks[Item], "  background-color:#;"));
     EXPECT_TRUE(has(blocks[Link], "  color:#;"));

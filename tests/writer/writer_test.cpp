@@ -111,9 +111,10 @@ TEST(MenuArray, HostileTextsStayInsideTheirLiterals) {
     SiteTree& t = project.tree;
     t.insert(t.root(), -1, {"<b>\"Fish\" & 'Chips'</b>  \\\x80\xE4\r\n", "a\"b\\c'd\xE4\x81.htm"});
     project.params.options.isTag = false;
-    EXPECT_EQ(entryLines(project).at(0),
-              "ca[0] = new cr(\"&#60;b&#62;&#34;Fish&#34; & &#39;Chips&#39;&#60;/b&#62; &nbsp;\\\\\\u20AC&#228;"
-              "\\x0D\\x0A\", \"a\\x22b\\\\c'd\\u00E4\\u0081.htm\", cs, cs, cs);");
+    EXPECT_EQ(
+        entryLines(project).at(0),
+        "ca[0] = new cr(\"&#60;b&#62;&#34;Fish&#34; & &#39;Chips&#39;&#60;/b&#62; &nbsp;\\\\\\u20AC&#228;"
+        "\\x0D\\x0A\", \"a\\x22b\\\\c'd\\u00E4\\u0081.htm\", cs, cs, cs);");
     project.params.options.isTag = true;
     EXPECT_EQ(entryLines(project).at(0).substr(0, 30), "ca[0] = new cr(\"<b>&#34;Fish&#");
 }
@@ -127,8 +128,10 @@ TEST(JsEscape, OnlyWhatWouldBreakTheLiteral) {
     EXPECT_EQ(JsEscape("", '\''), "");
     // Every byte produces plain ASCII.
     std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    for (unsigned char c : JsEscape(all, '\'')) EXPECT_LT(c, 0x80);
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    for (unsigned char c : JsEscape(all, '\''))
+        EXPECT_LT(c, 0x80);
 }
 
 TEST(JsEscape, FusedMenuTextMatchesEncodeThenEscape) {
@@ -137,7 +140,8 @@ TEST(JsEscape, FusedMenuTextMatchesEncodeThenEscape) {
     for (int round = 0; round < 2000; ++round) {
         std::string text;
         const int length = static_cast<int>(random() % 12);
-        for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random() % alphabet.size()];
         for (bool isTag : {false, true}) {
             std::string fused;
             AppendMenuText(fused, text, isTag);
@@ -160,7 +164,8 @@ TEST(MenuScript, LibraryWithoutFinalBreakStillEndsInCrLf) {
 TEST(MenuArray, DeepChainAndMillionEntriesWithoutRecursion) {
     Project chain;
     SiteNode* node = chain.tree.root();
-    for (int i = 0; i < 100000; ++i) node = chain.tree.insert(node, -1, {"x", "y"});
+    for (int i = 0; i < 100000; ++i)
+        node = chain.tree.insert(node, -1, {"x", "y"});
     std::string text = BuildMenuScriptText(chain, ProgramInfo{}, "x");
     EXPECT_NE(text.find("var cs = 100000;\r\n"), std::string::npos);
     EXPECT_NE(text.find("ca[0] = new cr(\"x\", \"y\", cs, cs, 1);\r\n"), std::string::npos);
@@ -170,7 +175,8 @@ TEST(MenuArray, DeepChainAndMillionEntriesWithoutRecursion) {
     Project wide;
     for (int i = 0; i < 1000; ++i) {
         SiteNode* top = wide.tree.insert(wide.tree.root(), -1, {"t", "f"});
-        for (int j = 0; j < 999; ++j) wide.tree.insert(top, -1, {"c", "f"});
+        for (int j = 0; j < 999; ++j)
+            wide.tree.insert(top, -1, {"c", "f"});
     }
     text = BuildMenuScriptText(wide, ProgramInfo{}, "x");
     EXPECT_NE(text.find("var cs = 1000000;\r\n"), std::string::npos);

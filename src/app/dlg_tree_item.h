@@ -1,0 +1,102 @@
+// "Neueintrag": the modal dialog in which the user enters one new site-tree entry or up to ten
+// at once in a two-column grid that is kept gap-free from the top.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QTableWidget>
+
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+// The grid of the dialog. It asks its owner before the cursor moves to another cell, whether by
+// mouse, arrow keys or Tab, and keeps an editor open on the current cell.
+class SiteGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    static constexpr int LastRow = 10;
+    explicit SiteGrid(QWidget* parent = nullptr);
+
+    // Rows count from 1 (row 0 is the header row).
+    QString cell(int col, int row) const;
+    void setCell(int col, int row, const QString& text);
+    int currentGridRow() const { return currentRow() + 1; }
+    int currentGridCol() const { return currentColumn() < 0 ? 0 : currentColumn(); }
+    // Moves the cursor without asking.
+    void moveCursorTo(int col, int row);
+    // Opens the editor on the current cell unless one is open.
+    void ensureEditor();
+
+    // Asked with the target cell before the cursor moves; false keeps it where it is.
+    std::function<bool(int col, int row)> selectCell;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    friend class LiveDelegate;
+    bool mayMoveTo(const QModelIndex& target);
+    QPointer<QWidget> editor_; // the open cell editor
+};
+
+class TDlgTreeItem : public QDialog {
+    Q_OBJECT
+public:
+    explicit TDlgTreeItem(QWidget* parent = nullptr);
+
+    bool isSingleMode() const;
+    QString menuText() const;
+    QString fileName() const;
+    SiteGrid* grid() const { return SGValues; }
+
+    // The menu text a file name suggests: no extension, first letter a-z upper-cased.
+    static QString MenuTextFromFileName(const QString& fileName);
+
+    // Handlers, public so the commands can be driven directly.
+    void rbOneClick();
+    void rbSomeClick();
+    void CheckOKButton();
+    bool SGValuesSelectCell(int col, int row);
+    void bRowUpClick();
+    void bRowDownClick();
+    void bAddRowClick();
+    void bDeleteRowClick();
+    void bDeleteAllClick();
+    void sbAddFilesClick();
+    void sbAddFileClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool blank(int row) const;
+    bool complete(int row) const;
+    bool holdsAnything(int row) const;
+    void copyRow(int from, int to);
+    void swapRows(int a, int b);
+    void shiftDownFrom(int row); // rows row..9 move down one; row becomes empty
+    void FormShow();
+    void focusGrid();
+
+    QRadioButton* rbOne;
+    QRadioButton* rbSome;
+    QLineEdit* leText;
+    QLineEdit* leFile;
+    QToolButton* sbAddFile;
+    SiteGrid* SGValues;
+    QPushButton* bRowUp;
+    QPushButton* bRowDown;
+    QPushButton* bAddRow;
+    QPushButton* bDeleteRow;
+    QPushButton* bDeleteAll;
+    QToolButton* sbAddFiles;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+};

@@ -1,0 +1,167 @@
+#include "site_tree_model.h"
+
+#include "text_convert.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+using quilso::SiteEntry;
+using quilso::SiteNode;
+
+namespace {
+// True when `rows` (ascending) form one run of consecutive numbers.
+bool contiguous(const std::vector<int>& rows) { return rows.empty() || rows.back() - rows.front() + 1 == int(rows.size()); }
+
+std::vector<int> rowsOf(const std::vector<SiteNode*>& siblings) {
+    std::vector<int> rows;
+    rows.reserve(siblings.size());
+    for (const SiteNode* n : siblings) rows.push_back(n->row());
+    return rows;
+}
+} // namespace
+
+SiteTreeModel::SiteTreeModel(quilso::SiteTree* tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree) {}
+
+SiteNode* SiteTreeModel::nodeOf(const QModelIndex& index) const {
+    if (!index.isValid()) return tree_->root();
+    return static_cast<SiteNode*>(index.internalPointer());
+}
+
+QModelIndex SiteTreeModel::indexOf(const SiteNode* node) const {
+    if (!node || node->isRoot()) return {};
+    return createIndex(node->row(), 0, const_cast<SiteNode*>(node));
+}
+
+QModelIndex SiteTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0 || (parent.isValid() && parent.column() != 0)) return {};
+    const SiteNode* p = nodeOf(parent);
+    if (row >= p->childCount()) return {};
+    return createIndex(row, 0, p->child(row));
+}
+
+QModelIndex SiteTreeModel::parent(const QModelIndex& child) const {
+    if (!child.isValid()) return {};
+    return indexOf(nodeOf(child)->parent());
+}
+
+int SiteTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() && parent.column() != 0) return 0;
+    return nodeOf(parent)->childCount();
+}
+
+int SiteTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+bool SiteTreeModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+
+QVariant SiteTreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const SiteNode* node = nodeOf(index);
+    if (role == Qt::DisplayRole) return MenuTextToUi(node->entry.text);
+    if (role == Qt::ToolTipRole) return FileNameToUi(node->entry.file);
+    return {};
+}
+
+Qt::ItemFlags SiteTreeModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+SiteNode* SiteTreeModel::insertEntry(SiteNode* parent, int row, SiteEntry entry) {
+    if (row < 0 || row > parent->childCount()) row = parent->childCount();
+    beginInsertRows(indexOf(parent), row, row);
+    SiteNode* node = tree_->insert(parent, row, std::move(entry));
+    endInsertRows();
+    return node;
+}
+
+void SiteTreeModel::entryChanged(SiteNode* node) {
+    const QModelIndex idx = indexOf(node);
+    emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+template <class Mutate> void SiteTreeModel::bulkChange(const std::vector<SiteNode*>& doomed, Mutate&& mutate) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+    const QModelIndexList before = persistentIndexList();
+    // Decide before the change which persistent indexes die with a removed subtree: afterwards
+    // their nodes are gone and cannot be asked for their ancestors.
+    std::vector<bool> dies(static_cast<std::size_t>(before.size()), false);
+    if (!doomed.empty()) {
+        const std::unordered_set<const SiteNode*> gone(doomed.begin(), doomed.end());
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            for (const SiteNode* n = nodeOf(before[i]); n && !n->isRoot(); n = n->parent()) {
+                if (gone.count(n)) {
+                    dies[static_cast<std::size_t>(i)] = true;
+                    break;
+                }
+            }
+        }
+    }
+    mutate();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        after.append(dies[static_cast<std::size_t>(i)] ? QModelIndex() : indexOf(nodeOf(before[i])));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::NoLayoutChangeHint);
+}
+
+void SiteTreeModel::removeSiblings(const std::vector<SiteNode*>& siblings) {
+    if (siblings.empty()) return;
+    const std::vector<int> rows = rowsOf(siblings);
+    if (contiguous(rows)) {
+        beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());
+        tree_->removeMany(siblings);
+        endRemoveRows();
+        return;
+    }
+    bulkChange(siblings, [&] { tree_->removeMany(siblings); });
+}
+
+void SiteTreeModel::reorder(SiteNode* parent, const std::vector<SiteNode*>& newOrder) {
+    // A permutation that is one block changing place is a single row move for the views.
+    const auto& old = parent->children();
+    const int n = static_cast<int>(old.size());
+    int first = 0;
+    while (first < n && old[std::size_t(first)] == newOrder[std::size_t(first)]) ++first;
+    if (first == n) return;
+    int last = n - 1;
+    while (old[std::size_t(last)] == newOrder[std::size_t(last)]) --last;
+    // Within [first, last] the new order is old rotated: either the old first element went to
+    // the end (a block moved up) or the old last element came to the front (a block moved down).
+    auto same = [&](int from, int to, int shift) {
+        for (int i = from; i <= to; ++i)
+            if (newOrder[std::size_t(i)] != old[std::size_t(i + shift)]) return false;
+        return true;
+    };
+    const QModelIndex p = indexOf(parent);
+    if (newOrder[std::size_t(last)] == old[std::size_t(first)] && same(first, last - 1, 1)) {
+        beginMoveRows(p, first, first, p, last + 1);
+        tree_->move(old[std::size_t(first)], parent, last);
+        endMoveRows();
+    } else if (newOrder[std::size_t(first)] == old[std::size_t(last)] && same(first + 1, last, -1)) {
+        beginMoveRows(p, last, last, p, first);
+        tree_->move(old[std::size_t(last)], parent, first);
+        endMoveRows();
+    } else {
+        bulkChange({}, [&] { tree_->reorderChildren(parent, newOrder); });
+    }
+}
+
+void SiteTreeModel::moveSiblings(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+    if (siblings.empty()) return;
+    SiteNode* oldParent = siblings.front()->parent();
+    const std::vector<int> rows = rowsOf(siblings);
+    if (contiguous(rows)) {
+        // beginMoveRows counts the destination before the rows are taken out.
+        int dest = row < 0 ? newParent->childCount() : row;
+        if (newParent == oldParent && dest > rows.front()) dest += int(rows.size());
+        if (newParent == oldParent && dest >= rows.front() && dest <= rows.back() + 1) return;
+        if (beginMoveRows(indexOf(oldParent), rows.front(), rows.back(), indexOf(newParent), dest)) {
+            tree_->moveMany(siblings, newParent, row);
+            endMoveRows();
+            return;
+        }
+    }
+    bulkChange({}, [&] { tree_->moveMany(siblings, newParent, row); });
+}

@@ -1,0 +1,50 @@
+// The tree view's window onto the project's site tree. It holds no copy: every index points at
+// a SiteNode, and every change goes through here so the views get exact change signals.
+#pragma once
+
+#include "site_tree.h"
+
+#include <QAbstractItemModel>
+
+#include <vector>
+
+class SiteTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    explicit SiteTreeModel(quilso::SiteTree* tree, QObject* parent = nullptr);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    quilso::SiteTree* tree() const { return tree_; }
+    // The node behind an index; the invisible root for an invalid index.
+    quilso::SiteNode* nodeOf(const QModelIndex& index) const;
+    QModelIndex indexOf(const quilso::SiteNode* node) const;
+
+    // Bracket a wholesale replacement of the tree (the reader's rebuild).
+    void beginRebuild() { beginResetModel(); }
+    void endRebuild() { endResetModel(); }
+
+    quilso::SiteNode* insertEntry(quilso::SiteNode* parent, int row, quilso::SiteEntry entry);
+    // Removes siblings (in sibling order) with their subtrees.
+    void removeSiblings(const std::vector<quilso::SiteNode*>& siblings);
+    // Reorders the children of `parent` to `newOrder` (a permutation).
+    void reorder(quilso::SiteNode* parent, const std::vector<quilso::SiteNode*>& newOrder);
+    // Moves siblings (in sibling order) to `newParent` at `row` (counted without them), keeping
+    // their order.
+    void moveSiblings(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
+    // Tells the views that the texts of a node changed.
+    void entryChanged(quilso::SiteNode* node);
+
+private:
+    // One relayout for changes that touch many separate rows: a signal per row would make each
+    // view and every persistent index pay once per row.
+    template <class Mutate> void bulkChange(const std::vector<quilso::SiteNode*>& doomed, Mutate&& mutate);
+
+    quilso::SiteTree* tree_;
+};

@@ -1,0 +1,149 @@
+#include "frame_background.h"
+
+#include "frame_color_choice.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+using namespace quilso;
+
+TFrameBackground::TFrameBackground(QWidget* parent) : StylePanel(parent) {
+    gbBackgroundColor_ = new QGroupBox(QStringLiteral("Hintergrundfarbe"), this);
+    gbBackgroundColor_->setObjectName(QStringLiteral("gbBackgroundColor"));
+    gbBackgroundHover_ = new QGroupBox(QStringLiteral("Hintergrundfarbe bei Maus-Berührung"), this);
+    gbBackgroundHover_->setObjectName(QStringLiteral("gbBackgroundHover"));
+    gbBackgroundSelected_ = new QGroupBox(QStringLiteral("Hintergrundfarbe aktueller Menüpunkt"), this);
+    gbBackgroundSelected_->setObjectName(QStringLiteral("gbBackgroundSelected"));
+
+    normal_ = makeState(gbBackgroundColor_, QStringLiteral("cbBackgroundColor"),
+                        QStringLiteral("frameBackgroundColorChoice"), &TCSS::backgroundColor);
+    cbBackgroundColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), gbBackgroundHover_);
+    cbBackgroundColorHoverActive_->setObjectName(QStringLiteral("cbBackgroundColorHoverActive"));
+    hover_ = makeState(gbBackgroundHover_, QStringLiteral("cbBackgroundColorHover"),
+                       QStringLiteral("frameBackgroundColorHoverChoice"), &TCSS::backgroundColorHover);
+    selected_ =
+        makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
+                  QStringLiteral("frameBackgroundColorSelectedChoice"), &TCSS::backgroundColorSelected);
+
+    for (auto [group, state] :
+         {std::pair{gbBackgroundColor_, &normal_}, std::pair{gbBackgroundHover_, &hover_},
+          std::pair{gbBackgroundSelected_, &selected_}}) {
+        auto* box = new QVBoxLayout(group);
+        auto* row = new QHBoxLayout;
+        if (state == &hover_) row->addWidget(cbBackgroundColorHoverActive_);
+        row->addWidget(state->list, 1);
+        box->addLayout(row);
+        box->addWidget(state->colour);
+        box->addStretch(1);
+    }
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(gbBackgroundColor_, 0, 0);
+    layout->addWidget(gbBackgroundHover_, 0, 1);
+    layout->addWidget(gbBackgroundSelected_, 1, 0);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(2, 1);
+
+    connect(cbBackgroundColorHoverActive_, &QCheckBox::clicked, this,
+            &TFrameBackground::cbBackgroundColorHoverActiveClick);
+}
+
+TFrameBackground::State TFrameBackground::makeState(QGroupBox* group, const QString& listName,
+                                                    const QString& colourName, std::string TCSS::*field) {
+    State state{new QComboBox(group), new TFrameColorChoice(group), field};
+    state.list->setObjectName(listName);
+    state.list->addItems(
+        {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
+    state.list->setCurrentIndex(0);
+    state.colour->setObjectName(colourName);
+    connect(state.list, &QComboBox::activated, this, [this, state](int index) { listChange(state, index); });
+    connect(state.colour, &TFrameColorChoice::exited, this, [this, state] { colourExit(state); });
+    return state;
+}
+
+void TFrameBackground::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+    StylePanel::setup(kind, params, editState);
+    for (const State* state : {&normal_, &hover_, &selected_})
+        state->colour->setEditState(editState);
+}
+
+void TFrameBackground::listChange(const State& state, int index) {
+    std::string& field = css().*state.field;
+    switch (index) {
+    case 0:
+        field = "transparent";
+        break;
+    case 1:
+        field = "inherit";
+        break;
+    case 2:
+        field = state.colour->hexColor();
+        break;
+    default:
+        break;
+    }
+    if (index >= 0) state.colour->setVisible(index == 2);
+    markModified();
+}
+
+void TFrameBackground::colourExit(const State& state) {
+    std::string& field = css().*state.field;
+    if (field == state.colour->hexColor()) return;
+    field = state.colour->hexColor();
+    markModified();
+}
+
+void TFrameBackground::cbBackgroundColorHoverActiveClick(bool ticked) {
+    if (ticked) {
+        listChange(hover_, hover_.list->currentIndex());
+    } else {
+        css().backgroundColorHover.clear();
+        hover_.colour->setVisible(false);
+    }
+    hover_.list->setVisible(ticked);
+    markModified();
+}
+
+void TFrameBackground::showField(const State& state) {
+    const std::string& field = css().*state.field;
+    int index = 2;
+    if (field == "transparent")
+        index = 0;
+    else if (field == "inherit")
+        index = 1;
+    state.list->setCurrentIndex(index);
+    // An empty hover field (no hover background) has no colour to show.
+    if (index == 2 && !field.empty()) state.colour->SetColor(field);
+    state.colour->setVisible(index == 2);
+}
+
+void TFrameBackground::declarationRead(BlockKind block, std::string_view property, bool) {
+    if (property != "background-color") return;
+    switch (block) {
+    case BlockKind::Item:
+    case BlockKind::Link:
+        showField(normal_);
+        break;
+    case BlockKind::SelectedLink:
+        showField(selected_);
+        break;
+    case BlockKind::Hover:
+        showField(hover_);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFrameBackground::blockScanFinished() {
+    const bool active = !css().backgroundColorHover.empty();
+    cbBackgroundColorHoverActive_->setChecked(active);
+    // The file may name a hover background without this load's hover block having shown it.
+    if (active) showField(hover_);
+    hover_.list->setVisible(active);
+    hover_.colour->setVisible(active && hover_.list->currentIndex() == 2);
+}

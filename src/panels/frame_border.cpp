@@ -1,0 +1,610 @@
+#include "frame_border.h"
+
+#include "frame_color_choice.h"
+#include "number_unit_field.h"
+#include "value_helpers.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+#include <vector>
+
+namespace boxpicture {
+
+namespace {
+
+// A rectangle as the picture tools draw it: the outline takes the first and the last-but-one
+// row and column of (x1, y1)-(x2, y2); the inside gets the brush.
+void rectangle(QImage& image, int x1, int y1, int x2, int y2, QRgb brush) {
+    for (int y = y1; y < y2; ++y)
+        for (int x = x1; x < x2; ++x) {
+            if (!image.valid(x, y)) continue;
+            const bool edge = x == x1 || x == x2 - 1 || y == y1 || y == y2 - 1;
+            image.setPixel(x, y, edge ? Black : brush);
+        }
+}
+
+// A one-pixel black line from (x0, y0) up to, not including, (x1, y1).
+void line(QImage& image, int x0, int y0, int x1, int y1) {
+    const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+    const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    while (x0 != x1 || y0 != y1) {
+        if (image.valid(x0, y0)) image.setPixel(x0, y0, Black);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+template <typename Inside> void floodFill(QImage& image, int x, int y, QRgb fill, Inside inside) {
+    if (!image.valid(x, y)) return;
+    std::vector<QPoint> stack{QPoint(x, y)};
+    while (!stack.empty()) {
+        const QPoint p = stack.back();
+        stack.pop_back();
+        if (!image.valid(p) || !inside(image.pixel(p))) continue;
+        image.setPixel(p, fill);
+        stack.emplace_back(p.x() + 1, p.y());
+        stack.emplace_back(p.x() - 1, p.y());
+        stack.emplace_back(p.x(), p.y() + 1);
+        stack.emplace_back(p.x(), p.y() - 1);
+    }
+}
+
+} // namespace
+
+void DrawBoxPicture(QImage& image, int ring) {
+    const int w = image.width(), h = image.height();
+    rectangle(image, 0, 0, w, h, Silver);
+    FloodFillBorder(image, 4, 4, Black, Silver);
+    rectangle(image, ring, ring, w - ring, h - ring, Silver);
+    rectangle(image, 2 * ring, 2 * ring, w - 2 * ring, h - 2 * ring, Silver);
+    const int c = 3 * ring;
+    rectangle(image, c, c, w - c, h - c, Cream);
+    line(image, 0, 0, c, c);
+    line(image, w - 1, 0, w - 1 - c, c);
+    line(image, w - 1, h - 1, w - 1 - c, h - 1 - c);
+    line(image, 0, h - 1, c, h - 1 - c);
+}
+
+void FloodFillSurface(QImage& image, int x, int y, QRgb fill) {
+    if (!image.valid(x, y)) return;
+    const QRgb target = image.pixel(x, y);
+    if (target == fill) return;
+    floodFill(image, x, y, fill, [target](QRgb c) { return c == target; });
+}
+
+void FloodFillBorder(QImage& image, int x, int y, QRgb border, QRgb fill) {
+    // Visited pixels are told apart by a scratch mask, since the fill colour may already occur
+    // inside the area.
+    if (!image.valid(x, y)) return;
+    QImage seen(image.size(), QImage::Format_Mono);
+    seen.fill(0);
+    std::vector<QPoint> stack{QPoint(x, y)};
+    while (!stack.empty()) {
+        const QPoint p = stack.back();
+        stack.pop_back();
+        if (!image.valid(p) || seen.pixelIndex(p) || image.pixel(p) == border) continue;
+        seen.setPixel(p, 1);
+        image.setPixel(p, fill);
+        stack.emplace_back(p.x() + 1, p.y());
+        stack.emplace_back(p.x() - 1, p.y());
+        stack.emplace_back(p.x(), p.y() + 1);
+        stack.emplace_back(p.x(), p.y() - 1);
+    }
+}
+
+QPoint SeedPoint(int part, int side, int width, int height, int ring) {
+    const int e = ring * part + ring / 2;
+    const int f = ring * part + ring;
+    switch (side) {
+    case quilso::SideLeft:
+        return {e, f};
+    case quilso::SideRight:
+        return {width - e - 1, height - f - 1};
+    case quilso::SideTop:
+        return {f, e};
+    default:
+        return {width - f - 1, height - e - 1};
+    }
+}
+
+Hit HitTest(int x, int y, int width, int height, int ring) {
+    const int hw = width / 2, hh = height / 2;
+    // The last column and row belong to the right and bottom halves, hence the X div hw term.
+    const int dx = hw - std::abs(x - hw) - x / hw;
+    const int dy = hh - std::abs(y - hh) - y / hh;
+    if (dx <= dy) return {x < hw ? quilso::SideLeft : quilso::SideRight, dx / ring};
+    return {y < hh ? quilso::SideTop : quilso::SideBottom, dy / ring};
+}
+
+} // namespace boxpicture
+
+BoxPictureView::BoxPictureView(QWidget* parent) : QWidget(parent), image_(200, 130, QImage::Format_RGB32) {
+    image_.fill(Qt::white);
+    setFixedSize(image_.size());
+}
+
+void BoxPictureView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+void BoxPictureView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressWasDouble_ = false;
+}
+
+void BoxPictureView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    pressWasDouble_ = true;
+    emit doubleClicked();
+}
+
+void BoxPictureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const QPoint pos = event->position().toPoint();
+    if (!pressWasDouble_ && rect().contains(pos)) emit clicked();
+    emit mouseReleased(pos);
+}
+
+void DropDownComboBox::showPopup() {
+    emit aboutToDropDown();
+    QComboBox::showPopup();
+}
+
+namespace {
+
+using namespace quilso;
+
+const QStringList& unitTexts() {
+    static const QStringList texts = [] {
+        QStringList list;
+        for (std::string_view u : CssUnits)
+            list << QString::fromLatin1(u.data(), qsizetype(u.size()));
+        return list;
+    }();
+    return texts;
+}
+
+// Keyword items before the units in each part's width list, and their stored texts.
+const std::vector<std::string>& widthKeywords(int part) {
+    static const std::vector<std::string> keywords[3] = {
+        {"auto", "inherit"}, {"thin", "medium", "thick", "inherit"}, {"inherit"}};
+    return keywords[part];
+}
+
+struct StyleItem {
+    const char* text;
+    const char* stored;
+};
+constexpr StyleItem StyleItems[] = {
+    {"kein Rahmen", "none"},          {"gepunktete Linie", "dotted"},   {"gestrichelte Linie", "dashed"},
+    {"durchgezogene Linie", "solid"}, {"2 parallele Linien", "double"}, {"3D-Effekt (groove)", "groove"},
+    {"3D-Effekt (ridge)", "ridge"},   {"3D-Effekt (inset)", "inset"},   {"3D-Effekt (outset)", "outset"},
+    {"vererbt", "inherit"},
+};
+
+constexpr std::uint8_t SideSets[] = {1, 2, 4, 8, 3, 12, 15};
+
+int styleIndex(const std::string& stored) {
+    for (int i = 0; i < int(std::size(StyleItems)); ++i)
+        if (stored == StyleItems[i].stored) return i;
+    return -1;
+}
+
+QString fromModel(const std::string& s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+std::string toModel(const QString& s) {
+    return s.toLatin1().toStdString();
+}
+
+} // namespace
+
+TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
+    gbBorderArea_ = new QGroupBox(QStringLiteral("Rahmen / Bereich wählen"), this);
+    gbBorderArea_->setObjectName(QStringLiteral("gbBorderArea"));
+    cbRing_ = new QComboBox(gbBorderArea_);
+    cbRing_->setObjectName(QStringLiteral("cbRing"));
+    cbRing_->addItems(
+        {QStringLiteral("Außenabstand"), QStringLiteral("Rahmen"), QStringLiteral("Innenabstand")});
+    cbSide_ = new QComboBox(gbBorderArea_);
+    cbSide_->setObjectName(QStringLiteral("cbSide"));
+    cbSide_->addItems({QStringLiteral("links"), QStringLiteral("rechts"), QStringLiteral("oben"),
+                       QStringLiteral("unten"), QStringLiteral("links + rechts"),
+                       QStringLiteral("oben + unten"), QStringLiteral("alle Seiten")});
+    picture_ = new BoxPictureView(gbBorderArea_);
+    picture_->setObjectName(QStringLiteral("iBorderSelect"));
+    label1_ = new QLabel(QStringLiteral("MENÜTEXT"), picture_);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    QFont bold = label1_->font();
+    bold.setBold(true);
+    label1_->setFont(bold);
+    label1_->setAlignment(Qt::AlignCenter);
+    // The label only decorates the centre; releases over it belong to the picture.
+    label1_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label1_->setGeometry(3 * ringWidth_ + 1, 3 * ringWidth_ + 1, picture_->width() - 6 * ringWidth_ - 2,
+                         picture_->height() - 6 * ringWidth_ - 2);
+
+    auto* areaLayout = new QGridLayout(gbBorderArea_);
+    areaLayout->addWidget(cbRing_, 0, 0);
+    areaLayout->addWidget(cbSide_, 0, 1);
+    areaLayout->addWidget(picture_, 1, 0, 1, 2, Qt::AlignCenter);
+
+    gbBorderBreite_ = new QGroupBox(QStringLiteral("Breite"), this);
+    gbBorderBreite_->setObjectName(QStringLiteral("gbBorderBreite"));
+    eBorderBreite_ = new QLineEdit(QStringLiteral("100"), gbBorderBreite_);
+    eBorderBreite_->setObjectName(QStringLiteral("eBorderBreite"));
+    QFont fixed(QStringLiteral("Courier New"), 8);
+    fixed.setStyleHint(QFont::TypeWriter);
+    eBorderBreite_->setFont(fixed);
+    eBorderBreite_->setFixedWidth(eBorderBreite_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) +
+                                  14);
+    QSizePolicy keepPlace = eBorderBreite_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    eBorderBreite_->setSizePolicy(keepPlace);
+    eBorderBreiteKeyPress_ = KeyFilter::attach(eBorderBreite_, NumberKeyFilter(NumberKeys::DecimalPoint));
+    eBorderBreite_->installEventFilter(this);
+    cbBorderBreite_ = new DropDownComboBox(gbBorderBreite_);
+    cbBorderBreite_->setObjectName(QStringLiteral("cbBorderBreite"));
+    auto* widthLayout = new QHBoxLayout(gbBorderBreite_);
+    widthLayout->addWidget(eBorderBreite_);
+    widthLayout->addWidget(cbBorderBreite_, 1);
+
+    gbBorderColor_ = new QGroupBox(QStringLiteral("Rahmen-Farbe"), this);
+    gbBorderColor_->setObjectName(QStringLiteral("gbBorderColor"));
+    frameBorderColorChoice_ = new TFrameColorChoice(gbBorderColor_);
+    frameBorderColorChoice_->setObjectName(QStringLiteral("frameBorderColorChoice"));
+    auto* colorLayout = new QVBoxLayout(gbBorderColor_);
+    colorLayout->addWidget(frameBorderColorChoice_);
+    colorLayout->addStretch(1);
+
+    gbBorderStyle_ = new QGroupBox(QStringLiteral("Rahmen-Stil"), this);
+    gbBorderStyle_->setObjectName(QStringLiteral("gbBorderStyle"));
+    cbBorderStyle_ = new DropDownComboBox(gbBorderStyle_);
+    cbBorderStyle_->setObjectName(QStringLiteral("cbBorderStyle"));
+    for (const StyleItem& item : StyleItems)
+        cbBorderStyle_->addItem(QString::fromUtf8(item.text));
+    auto* styleLayout = new QVBoxLayout(gbBorderStyle_);
+    styleLayout->addWidget(cbBorderStyle_);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(gbBorderBreite_);
+    right->addWidget(gbBorderStyle_);
+    right->addWidget(gbBorderColor_);
+    right->addStretch(1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(gbBorderArea_);
+    left->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 1);
+
+    connect(eBorderBreite_, &QLineEdit::textEdited, this, &TFrameBorder::eBorderBreiteChange);
+    connect(eBorderBreiteKeyPress_, &KeyFilter::refused, this, [this] {
+        if (editState()) editState()->beep();
+    });
+    connect(cbRing_, &QComboBox::activated, this, &TFrameBorder::cbRingSelect);
+    connect(cbSide_, &QComboBox::activated, this, &TFrameBorder::cbSideSelect);
+    connect(picture_, &BoxPictureView::clicked, this, &TFrameBorder::iBorderSelectClick);
+    connect(picture_, &BoxPictureView::doubleClicked, this, &TFrameBorder::iBorderSelectDblClick);
+    connect(picture_, &BoxPictureView::mouseReleased, this, &TFrameBorder::iBorderSelectMouseUp);
+    connect(cbBorderBreite_, &DropDownComboBox::aboutToDropDown, this, &TFrameBorder::cbBorderBreiteDropDown);
+    connect(cbBorderBreite_, &QComboBox::activated, this, &TFrameBorder::cbBorderBreiteSelect);
+    connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &TFrameBorder::cbBorderStyleDropDown);
+    connect(cbBorderStyle_, &QComboBox::activated, this, &TFrameBorder::cbBorderStyleSelect);
+    connect(frameBorderColorChoice_, &TFrameColorChoice::exited, this,
+            &TFrameBorder::frameBorderColorChoiceExit);
+}
+
+TFrameBorder::~TFrameBorder() = default;
+
+void TFrameBorder::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+    StylePanel::setup(kind, params, editState);
+    frameBorderColorChoice_->setEditState(editState);
+    // The set-up follows the menu at once, so the picture is drawn before anything is read.
+    InitPanel();
+}
+
+void TFrameBorder::setWidthFieldFiltered(bool filtered) {
+    widthFieldFiltered_ = filtered;
+    eBorderBreiteKeyPress_->setFilter(filtered ? NumberKeyFilter(NumberKeys::DecimalPoint) : CharFilter{});
+}
+
+bool TFrameBorder::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != eBorderBreite_ || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut))
+        return StylePanel::eventFilter(watched, event);
+    // A dialog, another application or a context menu taking the focus is no entry or exit.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || !editState()) return false;
+    if (event->type() == QEvent::FocusIn)
+        eBorderBreiteEnter();
+    else
+        eBorderBreiteExit();
+    return false;
+}
+
+void TFrameBorder::declarationRead(BlockKind, std::string_view, bool) {
+    // Box declarations show nothing at once: the panel refreshes itself after the block scan.
+}
+
+void TFrameBorder::InitPanel() {
+    if (initialised_) return;
+    ringWidth_ = 18;
+    const QStringList& units = unitTexts();
+    widthItems_[BoxMargin] = QStringList{QStringLiteral("automatisch"), QStringLiteral("vererbt")} + units;
+    widthItems_[BoxBorder] = QStringList{QStringLiteral("dünn"), QStringLiteral("mittel"),
+                                         QStringLiteral("dick"), QStringLiteral("vererbt")} +
+                             units.mid(0, CssUnitsLast);
+    widthItems_[BoxPadding] = QStringList{QStringLiteral("vererbt")} + units;
+    // Until a project is read the width list offers the margin's items, with none chosen.
+    cbBorderBreite_->addItems(widthItems_[BoxMargin]);
+    cbBorderBreite_->setCurrentIndex(-1);
+    boxpicture::DrawBoxPicture(picture_->image(), ringWidth_);
+    picture_->update();
+    initialised_ = true;
+}
+
+void TFrameBorder::paintSide(int part, int side, QRgb to) {
+    const QImage& image = picture_->image();
+    const QPoint seed = boxpicture::SeedPoint(part, side, image.width(), image.height(), ringWidth_);
+    const QRgb from = to == boxpicture::SkyBlue ? boxpicture::Silver : boxpicture::SkyBlue;
+    if (!image.valid(seed) || image.pixel(seed) != from) return;
+    boxpicture::FloodFillSurface(picture_->image(), seed.x(), seed.y(), to);
+    picture_->update();
+}
+
+void TFrameBorder::MarkSides() {
+    for (int side = 0; side < BoxSideCount; ++side)
+        if (sideSelected(side)) paintSide(selectedPart_, side, boxpicture::SkyBlue);
+}
+
+void TFrameBorder::UnmarkSides(int part) {
+    for (int side = 0; side < BoxSideCount; ++side)
+        if (sideSelected(side)) paintSide(part, side, boxpicture::Silver);
+}
+
+void TFrameBorder::SyncSelectors() {
+    cbRing_->setCurrentIndex(selectedPart_);
+    int sideItem = -1;
+    for (int i = 0; i < int(std::size(SideSets)); ++i)
+        if (SideSets[i] == selectedSides_) sideItem = i;
+    cbSide_->setCurrentIndex(sideItem);
+    ShowSideValues();
+}
+
+void TFrameBorder::ShowSideValues() {
+    TCSS& record = css();
+    const int part = selectedPart_;
+    cbBorderBreite_->clear();
+    cbBorderBreite_->addItems(widthItems_[part]);
+    cbBorderBreite_->setCurrentIndex(-1);
+
+    int reference = -1;
+    bool mixed = false;
+    for (int side = 0; side < BoxSideCount && !mixed; ++side) {
+        if (!sideSelected(side)) continue;
+        if (reference < 0) {
+            reference = side;
+            continue;
+        }
+        mixed = record.boxUnit[part][side] != record.boxUnit[part][reference] ||
+                record.boxValue[part][side] != record.boxValue[part][reference];
+        if (part == BoxBorder)
+            mixed = mixed || record.borderColor[side] != record.borderColor[reference] ||
+                    record.borderStyle[side] != record.borderStyle[reference];
+    }
+    if (reference < 0) mixed = true;
+
+    if (mixed) {
+        eBorderBreite_->setText(QStringLiteral("0"));
+        eBorderBreite_->setVisible(false);
+        cbBorderStyle_->setCurrentIndex(-1);
+        frameBorderColorChoice_->setVisible(false);
+    } else {
+        const std::string& unit = record.boxUnit[part][reference];
+        const int u = CssUnitIndex(unit);
+        eBorderBreite_->setText(fromModel(record.boxValue[part][reference]));
+        eBorderBreite_->setVisible(u >= 0);
+        const auto& keywords = widthKeywords(part);
+        int item = -1;
+        if (u >= 0) {
+            item = u + int(keywords.size());
+        } else {
+            for (int k = 0; k < int(keywords.size()); ++k)
+                if (unit == keywords[k]) item = k;
+        }
+        // A border width in "%" has no item; the list then shows none.
+        if (item >= 0 && item < cbBorderBreite_->count()) cbBorderBreite_->setCurrentIndex(item);
+        if (part == BoxBorder) {
+            frameBorderColorChoice_->SetColor(record.borderColor[reference]);
+            const int style = styleIndex(record.borderStyle[reference]);
+            cbBorderStyle_->setCurrentIndex(style);
+            frameBorderColorChoice_->setVisible(style > 0);
+        }
+    }
+    gbBorderColor_->setVisible(part == BoxBorder);
+    gbBorderStyle_->setVisible(part == BoxBorder);
+}
+
+void TFrameBorder::UnifySides() {
+    TCSS& record = css();
+    int source = -1;
+    for (int side = 0; side < BoxSideCount; ++side) {
+        if (!sideSelected(side)) continue;
+        if (source < 0) {
+            source = side;
+            continue;
+        }
+        record.boxUnit[selectedPart_][side] = record.boxUnit[selectedPart_][source];
+        record.boxValue[selectedPart_][side] = record.boxValue[selectedPart_][source];
+        if (selectedPart_ == BoxBorder) {
+            record.borderColor[side] = record.borderColor[source];
+            record.borderStyle[side] = record.borderStyle[source];
+        }
+    }
+}
+
+void TFrameBorder::RefreshBorderPanel() {
+    InitPanel();
+    for (int part = 0; part < BoxPartCount; ++part)
+        UnmarkSides(part);
+    selectedPart_ = BoxBorder;
+    const TCSS& record = css();
+    bool equal = true;
+    for (int side = SideRight; side < BoxSideCount; ++side)
+        equal = equal && record.boxUnit[BoxBorder][side] == record.boxUnit[BoxBorder][SideLeft] &&
+                record.boxValue[BoxBorder][side] == record.boxValue[BoxBorder][SideLeft] &&
+                record.borderColor[side] == record.borderColor[SideLeft] &&
+                record.borderStyle[side] == record.borderStyle[SideLeft];
+    selectedSides_ = equal ? 15 : 1;
+    MarkSides();
+    SyncSelectors();
+    gbBorderColor_->setVisible(true);
+    gbBorderStyle_->setVisible(true);
+}
+
+void TFrameBorder::iBorderSelectClick() {
+    inDoubleClick_ = false;
+}
+
+void TFrameBorder::iBorderSelectDblClick() {
+    inDoubleClick_ = true;
+}
+
+void TFrameBorder::iBorderSelectMouseUp(QPoint pos) {
+    if (inDoubleClick_) return;
+    QImage& image = picture_->image();
+    if (!image.valid(pos)) return;
+    const QRgb colour = image.pixel(pos);
+    // Only a trapezoid under the pointer counts: a release over a black line or the centre
+    // would change the selection without changing the picture.
+    if (colour != boxpicture::Silver && colour != boxpicture::SkyBlue) return;
+    const boxpicture::Hit hit =
+        boxpicture::HitTest(pos.x(), pos.y(), image.width(), image.height(), ringWidth_);
+    if (hit.ring >= BoxPartCount) return;
+    const auto bit = std::uint8_t(1u << hit.side);
+    if (colour == boxpicture::Silver) {
+        boxpicture::FloodFillSurface(image, pos.x(), pos.y(), boxpicture::SkyBlue);
+        if (hit.ring == selectedPart_) {
+            cbSide_->setFocus();
+            selectedSides_ |= bit;
+        } else {
+            cbRing_->setFocus();
+            UnmarkSides(selectedPart_);
+            selectedPart_ = hit.ring;
+            selectedSides_ = bit;
+        }
+    } else {
+        if (selectedSides_ == bit) return; // the last side stays selected
+        cbSide_->setFocus();
+        boxpicture::FloodFillSurface(image, pos.x(), pos.y(), boxpicture::Silver);
+        selectedSides_ &= std::uint8_t(~bit);
+    }
+    picture_->update();
+    SyncSelectors();
+}
+
+void TFrameBorder::cbSideSelect(int index) {
+    if (index < 0 || index >= int(std::size(SideSets))) return;
+    UnmarkSides(selectedPart_);
+    selectedSides_ = SideSets[index];
+    MarkSides();
+    ShowSideValues();
+}
+
+void TFrameBorder::cbRingSelect(int index) {
+    if (index < 0 || index >= BoxPartCount) return;
+    UnmarkSides(selectedPart_);
+    selectedPart_ = index;
+    MarkSides();
+    ShowSideValues();
+}
+
+std::string TFrameBorder::widthStoredText(int index) const {
+    const auto& keywords = widthKeywords(selectedPart_);
+    if (index < int(keywords.size())) return keywords[index];
+    return std::string(CssUnits[index - keywords.size()]);
+}
+
+bool TFrameBorder::widthNeedsNumber(int index) const {
+    return index >= int(widthKeywords(selectedPart_).size());
+}
+
+void TFrameBorder::cbBorderBreiteSelect(int index) {
+    if (index < 0) return;
+    const bool isUnit = CssUnitIndex(toModel(cbBorderBreite_->itemText(index))) >= 0;
+    if (!isUnit) eBorderBreite_->setText(QStringLiteral("0"));
+    TCSS& record = css();
+    const std::string unit = widthStoredText(index);
+    for (int side = 0; side < BoxSideCount; ++side) {
+        if (!sideSelected(side)) continue;
+        record.boxValue[selectedPart_][side] = isUnit ? toModel(eBorderBreite_->text()) : "0";
+        record.boxUnit[selectedPart_][side] = unit;
+    }
+    eBorderBreite_->setVisible(widthNeedsNumber(index));
+    markModified();
+}
+
+void TFrameBorder::cbBorderBreiteDropDown() {
+    if (cbBorderBreite_->currentIndex() < 0 && cbBorderStyle_->currentIndex() < 0) {
+        UnifySides();
+        ShowSideValues();
+    }
+}
+
+void TFrameBorder::cbBorderStyleDropDown() {
+    cbBorderBreiteDropDown();
+}
+
+void TFrameBorder::cbBorderStyleSelect(int index) {
+    if (index < 0) return;
+    TCSS& record = css();
+    for (int side = 0; side < BoxSideCount; ++side)
+        if (sideSelected(side)) record.borderStyle[side] = StyleItems[index].stored;
+    frameBorderColorChoice_->setVisible(index != 0);
+    markModified();
+}
+
+void TFrameBorder::frameBorderColorChoiceExit() {
+    TCSS& record = css();
+    const std::string colour = frameBorderColorChoice_->hexColor();
+    for (int side = 0; side < BoxSideCount; ++side)
+        if (sideSelected(side) && record.borderColor[side] != colour) record.borderColor[side] = colour;
+    markModified();
+}
+
+void TFrameBorder::eBorderBreiteEnter() {
+    editState()->EditEnter(eBorderBreite_);
+}
+
+void TFrameBorder::eBorderBreiteChange() {
+    if (widthFieldFiltered_) editState()->editPending = true;
+}
+
+void TFrameBorder::eBorderBreiteExit() {
+    EditState* state = editState();
+    const bool ok = state->EditSingleExit(eBorderBreite_);
+    state->editValid = ok;
+    if (ok) {
+        TCSS& record = css();
+        for (int side = 0; side < BoxSideCount; ++side)
+            if (sideSelected(side)) record.boxValue[selectedPart_][side] = toModel(eBorderBreite_->text());
+    }
+    state->editPending = false;
+}

@@ -1,0 +1,286 @@
+#include "frame_font.h"
+
+#include "frame_color_choice.h"
+#include "number_unit_field.h"
+#include "panel_util.h"
+#include "value_helpers.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+using quilso::BlockKind;
+using quilso::TCSS;
+
+namespace {
+
+const KeywordItems& styleItems() {
+    static const KeywordItems items = {{QStringLiteral("normal"), "normal"},
+                                       {QStringLiteral("kursiv"), "italic"},
+                                       {QStringLiteral("schräggestellt"), "oblique"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& variantItems() {
+    static const KeywordItems items = {{QStringLiteral("normal"), "normal"},
+                                       {QStringLiteral("Kapitälchen"), "small-caps"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& weightItems() {
+    static const KeywordItems items = [] {
+        KeywordItems list = {{QStringLiteral("normal"), "normal"},
+                             {QStringLiteral("dicker"), "bolder"},
+                             {QStringLiteral("dünner"), "lighter"},
+                             {QStringLiteral("fett"), "bold"},
+                             {QStringLiteral("vererbt"), "inherit"}};
+        for (int weight = 100; weight <= 900; weight += 100)
+            list.push_back({QString::number(weight), std::to_string(weight)});
+        return list;
+    }();
+    return items;
+}
+
+const KeywordItems& sizeKeywords() {
+    static const KeywordItems items = {{QStringLiteral("extrem klein"), "xx-small"},
+                                       {QStringLiteral("sehr klein"), "x-small"},
+                                       {QStringLiteral("klein"), "small"},
+                                       {QStringLiteral("mittel"), "medium"},
+                                       {QStringLiteral("groß"), "large"},
+                                       {QStringLiteral("sehr groß"), "x-large"},
+                                       {QStringLiteral("extrem groß"), "xx-large"},
+                                       {QStringLiteral("kleiner"), "smaller"},
+                                       {QStringLiteral("größer"), "larger"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const QStringList& familyItems() {
+    static const QStringList items = {
+        QStringLiteral("Arial, Helvetica, sans-serif"),
+        QStringLiteral("Times New Roman, Times, serif"),
+        QStringLiteral("Courier New, Courier, mono"),
+        QStringLiteral("Georgia, Times New Roman, Times, serif"),
+        QStringLiteral("Verdana, Arial, Helvetica, sans-serif"),
+        QStringLiteral("Geneva, Arial, Helvetica, sans-serif"),
+    };
+    return items;
+}
+
+// A keyword list whose change handler stores the chosen keyword into `field`; with no item
+// chosen it only marks the project modified.
+QComboBox* keywordList(TFrameFont* panel, const char* name, const KeywordItems& items,
+                       std::function<void(const std::string&)> store, std::function<void()> modified) {
+    QComboBox* list = makeKeywordList(name, items, 0, panel);
+    QObject::connect(list, &QComboBox::activated, panel, [&items, store, modified](int index) {
+        if (index >= 0 && index < int(items.size())) store(items[std::size_t(index)].second);
+        modified();
+    });
+    return list;
+}
+
+} // namespace
+
+std::vector<std::string> SplitFontFamilies(std::string_view text) {
+    std::vector<std::string> names;
+    std::string name;
+    char quote = 0;
+    bool atStart = true;
+    auto finish = [&] {
+        if (!name.empty()) names.push_back(name);
+        name.clear();
+        atStart = true;
+    };
+    for (char ch : text) {
+        if (quote == 0 && (ch == ',' || ch == '\r' || ch == '\n')) {
+            finish();
+            continue;
+        }
+        if (atStart && ch == ' ') continue;
+        atStart = false;
+        if (quote == 0 && (ch == '"' || ch == '\''))
+            quote = ch;
+        else if (ch == quote)
+            quote = 0;
+        name.push_back(ch);
+    }
+    finish();
+    return names;
+}
+
+TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
+    auto modified = [this] { markModified(); };
+
+    cbFontFamily_ = new QComboBox(this);
+    cbFontFamily_->setObjectName(QStringLiteral("cbFontFamily"));
+    cbFontFamily_->setEditable(true);
+    cbFontFamily_->setInsertPolicy(QComboBox::NoInsert);
+    cbFontFamily_->setCompleter(nullptr);
+    cbFontFamily_->addItems(familyItems());
+    cbFontFamily_->setCurrentIndex(0);
+    cbFontFamily_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbFontFamily_->setMinimumContentsLength(16);
+    connect(cbFontFamily_, &QComboBox::activated, this, &TFrameFont::cbFontFamilySelect);
+    connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this] {
+        familyTyped_ = true;
+        if (editState()) editState()->editPending = true;
+    });
+
+    KeywordItems sizeList = sizeKeywords();
+    fontSize_ = new NumberUnitField(QStringLiteral("eFontSize"), QStringLiteral("cbFontSize"),
+                                    UnitItems(sizeList, 9), NumberKeys::Decimal, 3, this);
+
+    cbFontStyle_ = keywordList(
+        this, "cbFontStyle", styleItems(), [this](const std::string& k) { css().fontStyle = k; }, modified);
+    cbFontVariant_ = keywordList(
+        this, "cbFontVariant", variantItems(), [this](const std::string& k) { css().fontVariant = k; },
+        modified);
+    cbFontWeight_ = keywordList(
+        this, "cbFontWeight", weightItems(), [this](const std::string& k) { css().fontWeight = k; },
+        modified);
+
+    auto colorPanel = [this](const char* name, std::string TCSS::*field) {
+        auto* panel = new TFrameColorChoice(this);
+        panel->setObjectName(QLatin1String(name));
+        connect(panel, &TFrameColorChoice::exited, this,
+                [this, panel, field] { colorChoiceExit(panel, field); });
+        return panel;
+    };
+    frameFontColorChoice_ = colorPanel("frameFontColorChoice", &TCSS::color);
+    frameFontColorChoiceSelected_ = colorPanel("frameFontColorChoiceSelected", &TCSS::colorSelected);
+    frameFontColorChoiceHover_ = colorPanel("frameFontColorChoiceHover", &TCSS::colorHover);
+    // The hover group keeps its height while its colour panel is hidden.
+    QSizePolicy policy = frameFontColorChoiceHover_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    frameFontColorChoiceHover_->setSizePolicy(policy);
+    cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
+    cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
+    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &TFrameFont::cbFontColorHoverActiveClick);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(
+        makeGroup("gbFontFamily", QStringLiteral("Schrift / Schriftfamilie"), {cbFontFamily_}, this));
+    left->addWidget(makeGroup("gbFontSize", QStringLiteral("Schriftgröße"), {fontSize_}, this));
+    left->addStretch(1);
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(
+        makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"), {frameFontColorChoice_}, this));
+    middle->addWidget(makeGroup("gbFontColorSelected", QStringLiteral("Schriftfarbe aktueller Menüpunkt"),
+                                {frameFontColorChoiceSelected_}, this));
+    middle->addWidget(makeGroup("gbFontColorHover", QStringLiteral("Schriftfarbe bei Maus-Berührung"),
+                                {cbFontColorHoverActive_, frameFontColorChoiceHover_}, this));
+    middle->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(makeGroup("gbFontStyle", QStringLiteral("Schriftstil"), {cbFontStyle_}, this));
+    right->addWidget(makeGroup("gbFontWeight", QStringLiteral("Schriftgewicht"), {cbFontWeight_}, this));
+    right->addWidget(makeGroup("gbFontVariant", QStringLiteral("Schriftvariante"), {cbFontVariant_}, this));
+    right->addStretch(1);
+    auto* columns = new QHBoxLayout(this);
+    columns->addLayout(left, 3);
+    columns->addLayout(middle, 2);
+    columns->addLayout(right, 2);
+
+    connect(qApp, &QApplication::focusChanged, this, &TFrameFont::focusChanged);
+}
+
+void TFrameFont::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
+    StylePanel::setup(kind, params, editState);
+    fontSize_->setEditState(editState);
+    fontSize_->bind(&css().fontSizeValue, &css().fontSizeUnit);
+    for (TFrameColorChoice* panel :
+         {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
+        panel->setEditState(editState);
+}
+
+void TFrameFont::focusChanged(QWidget* old, QWidget* now) {
+    // Leaving the family box for another control of this window (not for its own list).
+    if (!old || !now || now->window() != window()) return;
+    const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
+    const bool isInside = now == cbFontFamily_ || cbFontFamily_->isAncestorOf(now);
+    if (wasInside && !isInside) cbFontFamilyExit();
+}
+
+void TFrameFont::cbFontFamilySelect() {
+    familyTyped_ = false;
+    storeFamilies();
+    markModified();
+}
+
+void TFrameFont::cbFontFamilyExit() {
+    // A chosen item was stored when it was chosen; typed text is stored now and never refused.
+    if (!familyTyped_) return;
+    storeFamilies();
+    markModified();
+    editState()->editValid = true;
+    editState()->editPending = false;
+}
+
+void TFrameFont::storeFamilies() {
+    css().fontFamilies = SplitFontFamilies(toModel(cbFontFamily_->currentText().trimmed()));
+}
+
+void TFrameFont::colorChoiceExit(TFrameColorChoice* panel, std::string TCSS::*field) {
+    if (css().*field == panel->hexColor()) return;
+    css().*field = panel->hexColor();
+    markModified();
+}
+
+void TFrameFont::cbFontColorHoverActiveClick() {
+    const bool active = cbFontColorHoverActive_->isChecked();
+    if (active) {
+        // A panel that was never entered shows black; store that rather than "no colour".
+        frameFontColorChoiceHover_->Init();
+        css().colorHover = frameFontColorChoiceHover_->hexColor();
+    } else {
+        css().colorHover.clear();
+    }
+    frameFontColorChoiceHover_->setVisible(active);
+    markModified();
+}
+
+void TFrameFont::declarationRead(BlockKind block, std::string_view property, bool stored) {
+    const TCSS& record = css();
+    if (block == BlockKind::Item) {
+        if (property == "font-family") {
+            QStringList names;
+            for (const std::string& name : record.fontFamilies)
+                names << fromModel(name);
+            cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
+            familyTyped_ = false;
+        } else if (property == "font-size") {
+            if (const int keyword = keywordIndex(sizeKeywords(), record.fontSizeUnit); keyword >= 0) {
+                fontSize_->showItem(keyword);
+            } else if (const int unit = quilso::CssUnitIndex(record.fontSizeUnit); unit >= 0) {
+                fontSize_->showItem(unit + int(sizeKeywords().size()));
+                fontSize_->setNumberText(record.fontSizeValue);
+            }
+        } else if (property == "font-style" && stored) {
+            cbFontStyle_->setCurrentIndex(keywordIndex(styleItems(), record.fontStyle));
+        } else if (property == "font-variant" && stored) {
+            cbFontVariant_->setCurrentIndex(keywordIndex(variantItems(), record.fontVariant));
+        } else if (property == "font-weight") {
+            // Any weight is stored; the list follows only the weights it offers.
+            if (const int index = keywordIndex(weightItems(), record.fontWeight); index >= 0)
+                cbFontWeight_->setCurrentIndex(index);
+        }
+    } else if (property == "color" && stored) {
+        if (block == BlockKind::Link)
+            frameFontColorChoice_->SetColor(record.color);
+        else if (block == BlockKind::SelectedLink)
+            frameFontColorChoiceSelected_->SetColor(record.colorSelected);
+        else if (block == BlockKind::Hover)
+            frameFontColorChoiceHover_->SetColor(record.colorHover);
+    }
+}
+
+void TFrameFont::blockScanFinished() {
+    const bool active = !css().colorHover.empty();
+    cbFontColorHoverActive_->setChecked(active);
+    frameFontColorChoiceHover_->setVisible(active);
+}

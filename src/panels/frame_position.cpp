@@ -1,0 +1,228 @@
+#include "frame_position.h"
+
+#include "value_helpers.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QRadioButton>
+
+using namespace quilso;
+
+namespace {
+
+const std::vector<std::string> ClearStored = {"none", "left", "right", "both"};
+const std::vector<std::string> FloatStored = {"none", "left", "right"};
+const std::vector<std::string> PositionStored = {"static", "relative", "absolute", "fixed"};
+const std::vector<std::string> DirectionXStored = {"left", "right"};
+const std::vector<std::string> DirectionYStored = {"top", "bottom"};
+const std::vector<std::string> OverflowStored = {"auto", "hidden", "visible", "scroll"};
+
+int indexOf(const std::vector<std::string>& list, std::string_view text) {
+    for (int i = 0; i < int(list.size()); ++i)
+        if (list[i] == text) return i;
+    return -1;
+}
+
+std::string toModel(const QString& s) {
+    return s.toLatin1().toStdString();
+}
+
+} // namespace
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent)
+    : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
+    auto* layout = new QGridLayout(this);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], this);
+        buttons_->addButton(button, i);
+        layout->addWidget(button, i / columns, i % columns);
+    }
+    if (!items.isEmpty()) buttons_->button(0)->setChecked(true);
+    connect(buttons_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
+}
+
+int TRadioGroup::itemIndex() const {
+    return buttons_->checkedId();
+}
+
+void TRadioGroup::setItemIndex(int index) {
+    if (QAbstractButton* button = buttons_->button(index)) button->setChecked(true);
+}
+
+TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
+    rgPosClear_ = new TRadioGroup(
+        QStringLiteral("Textfluß abbrechen + Fortsetzung unterhalb"),
+        {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts"), QStringLiteral("beide")},
+        4, this);
+    rgPosClear_->setObjectName(QStringLiteral("rgPosClear"));
+    rgPosFloat_ =
+        new TRadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
+                        {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
+    rgPosFloat_->setObjectName(QStringLiteral("rgPosFloat"));
+    rgPosArt_ = new TRadioGroup(QStringLiteral("Positionsart"),
+                                {QStringLiteral("statisch"), QStringLiteral("relativ"),
+                                 QStringLiteral("absolut"), QStringLiteral("fixiert")},
+                                4, this);
+    rgPosArt_->setObjectName(QStringLiteral("rgPosArt"));
+    rgPosDirectionX_ = new TRadioGroup(QStringLiteral("Ausrichtung horizontal"),
+                                       {QStringLiteral("links"), QStringLiteral("rechts")}, 2, this);
+    rgPosDirectionX_->setObjectName(QStringLiteral("rgPosDirectionX"));
+    rgPosDirectionY_ = new TRadioGroup(QStringLiteral("Ausrichtung vertikal"),
+                                       {QStringLiteral("oben"), QStringLiteral("unten")}, 2, this);
+    rgPosDirectionY_->setObjectName(QStringLiteral("rgPosDirectionY"));
+    rgPosOverflow_ = new TRadioGroup(QStringLiteral("Überlauf"),
+                                     {QStringLiteral("browserabhängig"), QStringLiteral("versteckt"),
+                                      QStringLiteral("sichtbar"), QStringLiteral("Scrollbalken")},
+                                     4, this);
+    rgPosOverflow_->setObjectName(QStringLiteral("rgPosOverflow"));
+
+    offsetH_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandH"), QStringLiteral("Abstand horizontal"),
+                                  QStringLiteral("ePosOffsetH"), QStringLiteral("0"),
+                                  QStringLiteral("cbPosOffsetH"), NumberKeys::SignedDecimal);
+    offsetV_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandV"), QStringLiteral("Abstand vertikal"),
+                                  QStringLiteral("ePosOffsetV"), QStringLiteral("0"),
+                                  QStringLiteral("cbPosOffsetV"), NumberKeys::SignedDecimal);
+    breite_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
+                                 QStringLiteral("ePosBreite"), QStringLiteral("100"),
+                                 QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
+    hoehe_ =
+        makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
+                           QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
+
+    auto* layout = new QGridLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(rgPosClear_, 4);
+    top->addWidget(rgPosFloat_, 3);
+    layout->addLayout(top, 0, 0, 1, 3);
+    layout->addWidget(rgPosArt_, 1, 0, 1, 3);
+    layout->addWidget(rgPosDirectionX_, 2, 0);
+    layout->addWidget(offsetH_->parentWidget(), 2, 1);
+    layout->addWidget(breite_->parentWidget(), 2, 2);
+    layout->addWidget(rgPosDirectionY_, 3, 0);
+    layout->addWidget(offsetV_->parentWidget(), 3, 1);
+    layout->addWidget(hoehe_->parentWidget(), 3, 2);
+    layout->addWidget(rgPosOverflow_, 4, 0, 1, 3);
+    layout->setRowStretch(5, 1);
+    for (int c = 0; c < 3; ++c)
+        layout->setColumnStretch(c, 1);
+
+    connect(rgPosArt_, &TRadioGroup::clicked, this, &TFramePosition::rgPosArtClick);
+    connect(rgPosDirectionX_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::offsetXSide, DirectionXStored, i); });
+    connect(rgPosDirectionY_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::offsetYSide, DirectionYStored, i); });
+    connect(rgPosOverflow_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::overflow, OverflowStored, i); });
+    connect(rgPosClear_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::clear, ClearStored, i); });
+    connect(rgPosFloat_, &TRadioGroup::clicked, this,
+            [this](int i) { storeRadio(&TCSS::cssFloat, FloatStored, i); });
+
+    // Static at the start: the offset controls wait for another position type.
+    enableOffsets(false);
+}
+
+NumberUnitField* TFramePosition::makeNumberWithUnit(const QString& groupName, const QString& caption,
+                                                    const QString& fieldName, const QString& initial,
+                                                    const QString& unitsName, NumberKeys keys) {
+    auto* group = new QGroupBox(caption, this);
+    group->setObjectName(groupName);
+    auto* field = new NumberUnitField(fieldName, unitsName,
+                                      UnitItems({{QStringLiteral("automatisch"), "auto"}}), keys, 0, group);
+    field->setNumberText(toModel(initial));
+    field->numberEdit()->setVisible(false);
+    auto* layout = new QHBoxLayout(group);
+    layout->addWidget(field);
+    return field;
+}
+
+void TFramePosition::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+    StylePanel::setup(kind, params, editState);
+    TCSS& record = css();
+    offsetH_->bind(&record.offsetXValue, &record.offsetXUnit);
+    offsetV_->bind(&record.offsetYValue, &record.offsetYUnit);
+    breite_->bind(&record.widthValue, &record.widthUnit);
+    hoehe_->bind(&record.heightValue, &record.heightUnit);
+    for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_})
+        field->setEditState(editState);
+}
+
+void TFramePosition::SetPosArtOtherValues() {
+    const bool movable = rgPosArt_->itemIndex() != 0;
+    if (!movable) {
+        TCSS& record = css();
+        rgPosDirectionX_->setItemIndex(0);
+        record.offsetXSide = "left";
+        rgPosDirectionY_->setItemIndex(0);
+        record.offsetYSide = "top";
+        offsetH_->showItem(0);
+        record.offsetXUnit = "auto";
+        offsetV_->showItem(0);
+        record.offsetYUnit = "auto";
+    }
+    enableOffsets(movable);
+}
+
+void TFramePosition::enableOffsets(bool movable) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(rgPosDirectionX_), static_cast<QWidget*>(rgPosDirectionY_),
+          static_cast<QWidget*>(offsetH_->unitList()), static_cast<QWidget*>(offsetV_->unitList())})
+        w->setEnabled(movable);
+    for (NumberUnitField* field : {offsetH_, offsetV_})
+        field->numberEdit()->setVisible(field->unitList()->currentIndex() != 0);
+}
+
+void TFramePosition::SetPosArtByName(std::string_view name) {
+    const int index = indexOf(PositionStored, name);
+    if (index >= 0) rgPosArt_->setItemIndex(index);
+    SetPosArtOtherValues();
+}
+
+void TFramePosition::rgPosArtClick(int index) {
+    SetPosArtOtherValues();
+    css().position = PositionStored[index];
+    markModified();
+}
+
+void TFramePosition::storeRadio(std::string TCSS::*field, const std::vector<std::string>& stored, int index) {
+    css().*field = stored[index];
+    markModified();
+}
+
+void TFramePosition::showLength(NumberUnitField* field, const std::string& value, const std::string& unit) {
+    field->showItem(CssUnitIndex(unit) + 1);
+    field->setNumberText(value);
+}
+
+void TFramePosition::declarationRead(BlockKind block, std::string_view property, bool stored) {
+    const TCSS& record = css();
+    if (block == BlockKind::OuterBox) {
+        if (!stored) return;
+        if (property == "clear")
+            rgPosClear_->setItemIndex(indexOf(ClearStored, record.clear));
+        else if (property == "float")
+            rgPosFloat_->setItemIndex(indexOf(FloatStored, record.cssFloat));
+    } else if (block == BlockKind::Container) {
+        if (property == "position") {
+            SetPosArtByName(record.position);
+        } else if (property == "left" || property == "right") {
+            // The side is set even when the length itself was refused.
+            rgPosDirectionX_->setItemIndex(property == "left" ? 0 : 1);
+            showLength(offsetH_, record.offsetXValue, record.offsetXUnit);
+        } else if (property == "top" || property == "bottom") {
+            rgPosDirectionY_->setItemIndex(property == "top" ? 0 : 1);
+            showLength(offsetV_, record.offsetYValue, record.offsetYUnit);
+        }
+    } else if (block == BlockKind::Item) {
+        if (property == "width")
+            showLength(breite_, record.widthValue, record.widthUnit);
+        else if (property == "height")
+            showLength(hoehe_, record.heightValue, record.heightUnit);
+        else if (property == "overflow" && stored)
+            rgPosOverflow_->setItemIndex(indexOf(OverflowStored, record.overflow));
+    }
+}

@@ -1,0 +1,264 @@
+#include "frame_text.h"
+
+#include "number_unit_field.h"
+#include "panel_util.h"
+#include "value_helpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+using quilso::BlockKind;
+using quilso::TCSS;
+
+namespace {
+
+const KeywordItems& alignItems() {
+    static const KeywordItems items = {{QStringLiteral("links"), "left"},
+                                       {QStringLiteral("rechts"), "right"},
+                                       {QStringLiteral("zentriert"), "center"},
+                                       {QStringLiteral("Blocksatz"), "justify"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& directionItems() {
+    static const KeywordItems items = {{QStringLiteral("links nach rechts"), "ltr"},
+                                       {QStringLiteral("rechts nach links"), "rtl"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& transformItems() {
+    static const KeywordItems items = {{QStringLiteral("ohne Änderung"), "none"},
+                                       {QStringLiteral("Wortanfang groß"), "capitalize"},
+                                       {QStringLiteral("alle Zeichen klein"), "lowercase"},
+                                       {QStringLiteral("alle Zeichen groß"), "uppercase"},
+                                       {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& whiteSpaceItems() {
+    static const KeywordItems items = {
+        {QStringLiteral("zusammenfassen, automatischer Umbruch"), "normal"},
+        {QStringLiteral("unverändert, kein automatischer Umbruch"), "pre"},
+        {QStringLiteral("zusammenfassen, kein automatischer Umbruch"), "nowrap"},
+        {QStringLiteral("vererbt"), "inherit"}};
+    return items;
+}
+
+const KeywordItems& verticalAlignKeywords() {
+    static const KeywordItems items = {{QStringLiteral("Grundlinie"), "baseline"},
+                                       {QStringLiteral("Fußlinie"), "bottom"},
+                                       {QStringLiteral("zentriert"), "middle"},
+                                       {QStringLiteral("tiefgestellter Text"), "sub"},
+                                       {QStringLiteral("hochgestellter Text"), "super"},
+                                       {QStringLiteral("Oberkante Schrift"), "text-top"},
+                                       {QStringLiteral("Unterkante Schrift"), "text-bottom"},
+                                       {QStringLiteral("Oben"), "top"}};
+    return items;
+}
+
+const KeywordItems spacingKeywords = {{QStringLiteral("normal"), "normal"},
+                                      {QStringLiteral("vererbt"), "inherit"}};
+
+std::vector<UnitItem> lineHeightItems() {
+    std::vector<UnitItem> items = UnitItems({{QStringLiteral("normal"), "normal"},
+                                             {QStringLiteral("vererbt"), "inherit"},
+                                             {QStringLiteral("Faktor (Höhe=Wert*Standard)"), ""}},
+                                            9);
+    items[2].needsNumber = true; // a bare factor: the number alone, no unit
+    return items;
+}
+
+} // namespace
+
+TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
+    letterSpacing_ =
+        new NumberUnitField(QStringLiteral("eTextLetterSpacing"), QStringLiteral("cbTextLetterSpacing"),
+                            UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, -1, this);
+    wordSpacing_ =
+        new NumberUnitField(QStringLiteral("eTextWordSpacing"), QStringLiteral("cbTextWordSpacing"),
+                            UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, 0, this);
+    lineHeight_ = new NumberUnitField(QStringLiteral("eTextLineHeight"), QStringLiteral("cbTextLineHeight"),
+                                      lineHeightItems(), NumberKeys::Decimal, -1, this);
+    indent_ = new NumberUnitField(QStringLiteral("eTextIndent"), QStringLiteral("cbTextIndent"),
+                                  UnitItems({{QStringLiteral("vererbt"), "inherit"}}, 9),
+                                  NumberKeys::SignedDecimal, 0, this);
+    verticalAlign_ =
+        new NumberUnitField(QStringLiteral("eTextVerticalAlign"), QStringLiteral("cbTextVerticalAlign"),
+                            UnitItems(verticalAlignKeywords(), 9), NumberKeys::SignedDecimal, -1, this);
+
+    auto keywordList = [this](const char* name, const KeywordItems& items, int initial,
+                              std::string TCSS::*field) {
+        QComboBox* list = makeKeywordList(name, items, initial, this);
+        connect(list, &QComboBox::activated, this, [this, &items, field](int index) {
+            if (index >= 0 && index < int(items.size())) css().*field = items[std::size_t(index)].second;
+            markModified();
+        });
+        return list;
+    };
+    cbTextAlign_ = keywordList("cbTextAlign", alignItems(), 0, &TCSS::textAlign);
+    cbTextDirection_ = keywordList("cbTextDirection", directionItems(), 0, &TCSS::direction);
+    cbTextTransform_ = keywordList("cbTextTransform", transformItems(), 0, &TCSS::textTransform);
+    cbTextWhiteSpace_ = keywordList("cbTextWhiteSpace", whiteSpaceItems(), -1, &TCSS::whiteSpace);
+
+    auto decorationBox = [this](const char* name, const QString& caption, bool TCSS::*field) {
+        auto* box = new QCheckBox(caption, this);
+        box->setObjectName(QLatin1String(name));
+        connect(box, &QCheckBox::clicked, this, [this, box, field] {
+            css().*field = box->isChecked();
+            markModified();
+        });
+        return box;
+    };
+    cbTextDecorationUnderline_ = decorationBox("cbTextDecorationUnderline", QStringLiteral("unterstreichen"),
+                                               &TCSS::textDecorationUnderline);
+    cbTextDecorationOverline_ = decorationBox("cbTextDecorationOverline", QStringLiteral("Linie über Text"),
+                                              &TCSS::textDecorationOverline);
+    cbTextDecorationLineThrough_ = decorationBox(
+        "cbTextDecorationLineThrough", QStringLiteral("durchstreichen"), &TCSS::textDecorationLineThrough);
+    cbTextDecorationBlink_ =
+        decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &TCSS::textDecorationBlink);
+    cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);
+    cbTextDecorationInherit_->setObjectName(QStringLiteral("cbTextDecorationInherit"));
+    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TFrameText::cbTextDecorationInheritClick);
+
+    auto* decoration = new QGroupBox(QStringLiteral("Text-Markierung"), this);
+    decoration->setObjectName(QStringLiteral("gbTextDecoration"));
+    auto* boxes = new QHBoxLayout(decoration);
+    boxes->setContentsMargins(6, 4, 6, 6);
+    for (QCheckBox* box : {cbTextDecorationUnderline_, cbTextDecorationOverline_,
+                           cbTextDecorationLineThrough_, cbTextDecorationBlink_, cbTextDecorationInherit_})
+        boxes->addWidget(box);
+    boxes->addStretch(1);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(
+        makeGroup("gbTextLetterSpacing", QStringLiteral("Buchstaben-Abstand"), {letterSpacing_}, this), 0, 0);
+    grid->addWidget(
+        makeGroup("gbTextVerticalAlign", QStringLiteral("Vertikale Ausrichtung"), {verticalAlign_}, this), 1,
+        0);
+    grid->addWidget(makeGroup("gbTextLineHeight", QStringLiteral("Zeilenhöhe"), {lineHeight_}, this), 2, 0);
+    grid->addWidget(makeGroup("gbTextWordSpacing", QStringLiteral("Wortabstand"), {wordSpacing_}, this), 0,
+                    1);
+    grid->addWidget(makeGroup("gbTextIndent", QStringLiteral("Text einrücken"), {indent_}, this), 1, 1);
+    grid->addWidget(makeGroup("gbTextAlign", QStringLiteral("Ausrichtung"), {cbTextAlign_}, this), 0, 2);
+    grid->addWidget(
+        makeGroup("gbTextTransform", QStringLiteral("Groß-/Kleinbuchstaben"), {cbTextTransform_}, this), 1,
+        2);
+    grid->addWidget(
+        makeGroup("gbTextWhiteSpace", QStringLiteral("Trennzeichen-Behandlung"), {cbTextWhiteSpace_}, this),
+        2, 1, 1, 2);
+    grid->addWidget(decoration, 3, 0, 1, 2);
+    grid->addWidget(makeGroup("gbTextDirection", QStringLiteral("Schreibrichtung"), {cbTextDirection_}, this),
+                    3, 2);
+    grid->setRowStretch(4, 1);
+    for (int column = 0; column < 3; ++column)
+        grid->setColumnStretch(column, 1);
+}
+
+void TFrameText::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
+    StylePanel::setup(kind, params, editState);
+    TCSS& record = css();
+    const std::pair<NumberUnitField*, std::pair<std::string*, std::string*>> bindings[] = {
+        {letterSpacing_, {&record.letterSpacingValue, &record.letterSpacingUnit}},
+        {wordSpacing_, {&record.wordSpacingValue, &record.wordSpacingUnit}},
+        {lineHeight_, {&record.lineHeightValue, &record.lineHeightUnit}},
+        {indent_, {&record.textIndentValue, &record.textIndentUnit}},
+        {verticalAlign_, {&record.verticalAlignValue, &record.verticalAlignUnit}},
+    };
+    for (const auto& [field, target] : bindings) {
+        field->setEditState(editState);
+        field->bind(target.first, target.second);
+    }
+}
+
+void TFrameText::SetInheritTextDecoration() {
+    const bool inherit = cbTextDecorationInherit_->isChecked();
+    const std::pair<QCheckBox*, bool TCSS::*> boxes[] = {
+        {cbTextDecorationUnderline_, &TCSS::textDecorationUnderline},
+        {cbTextDecorationOverline_, &TCSS::textDecorationOverline},
+        {cbTextDecorationLineThrough_, &TCSS::textDecorationLineThrough},
+        {cbTextDecorationBlink_, &TCSS::textDecorationBlink},
+    };
+    for (const auto& [box, field] : boxes) {
+        if (inherit) {
+            box->setChecked(false);
+            css().*field = false;
+        }
+        box->setEnabled(!inherit);
+    }
+}
+
+void TFrameText::cbTextDecorationInheritClick() {
+    SetInheritTextDecoration();
+    css().textDecorationInherit = cbTextDecorationInherit_->isChecked();
+    markModified();
+}
+
+void TFrameText::declarationRead(BlockKind block, std::string_view property, bool stored) {
+    if (!stored) return; // what the reader skipped left the record, and so the controls, as they were
+    const TCSS& record = css();
+    if (block == BlockKind::Item) {
+        if (property == "letter-spacing") {
+            const int unit = quilso::CssUnitIndex(record.letterSpacingUnit);
+            letterSpacing_->setNumberText(record.letterSpacingValue);
+            // A percentage has no item here: the list shows none, the number stays visible.
+            if (unit < 0)
+                letterSpacing_->showItem(record.letterSpacingUnit == "inherit" ? 1 : 0, false);
+            else
+                letterSpacing_->showItem(unit + 2, true);
+        } else if (property == "line-height") {
+            const int unit = quilso::CssUnitIndex(record.lineHeightUnit);
+            lineHeight_->setNumberText(record.lineHeightValue);
+            if (unit < 0) {
+                const int index = record.lineHeightUnit == "inherit" ? 1
+                                  : record.lineHeightUnit.empty()    ? 2
+                                                                     : 0;
+                lineHeight_->showItem(index, index == 2);
+            } else {
+                lineHeight_->showItem(unit + 3, true);
+            }
+        } else if (property == "direction") {
+            cbTextDirection_->setCurrentIndex(keywordIndex(directionItems(), record.direction));
+        } else if (property == "text-indent") {
+            const int unit = quilso::CssUnitIndex(record.textIndentUnit);
+            indent_->setNumberText(record.textIndentValue);
+            indent_->showItem(unit < 0 ? 0 : unit + 1, unit >= 0);
+        } else if (property == "text-transform") {
+            cbTextTransform_->setCurrentIndex(keywordIndex(transformItems(), record.textTransform));
+        } else if (property == "word-spacing") {
+            const int unit = quilso::CssUnitIndex(record.wordSpacingUnit);
+            wordSpacing_->setNumberText(record.wordSpacingValue);
+            if (unit >= 0 && record.wordSpacingUnit != "%")
+                wordSpacing_->showItem(unit + 2, true);
+            else
+                wordSpacing_->showItem(record.wordSpacingUnit == "inherit" ? 1 : 0, false);
+        } else if (property == "vertical-align") {
+            const int unit = quilso::CssUnitIndex(record.verticalAlignUnit);
+            verticalAlign_->setNumberText(record.verticalAlignValue);
+            if (unit < 0)
+                verticalAlign_->showItem(
+                    std::max(0, keywordIndex(verticalAlignKeywords(), record.verticalAlignUnit)), false);
+            else
+                verticalAlign_->showItem(unit + int(verticalAlignKeywords().size()), true);
+        }
+    } else if (block == BlockKind::Link) {
+        if (property == "text-align") {
+            cbTextAlign_->setCurrentIndex(keywordIndex(alignItems(), record.textAlign));
+        } else if (property == "white-space") {
+            cbTextWhiteSpace_->setCurrentIndex(keywordIndex(whiteSpaceItems(), record.whiteSpace));
+        } else if (property == "text-decoration") {
+            cbTextDecorationUnderline_->setChecked(record.textDecorationUnderline);
+            cbTextDecorationOverline_->setChecked(record.textDecorationOverline);
+            cbTextDecorationLineThrough_->setChecked(record.textDecorationLineThrough);
+            cbTextDecorationBlink_->setChecked(record.textDecorationBlink);
+            cbTextDecorationInherit_->setChecked(record.textDecorationInherit);
+            SetInheritTextDecoration();
+        }
+    }
+}

@@ -1,0 +1,157 @@
+#include "number_unit_field.h"
+
+#include "edit_state.h"
+#include "params.h"
+#include "value_helpers.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+const std::vector<QString>& UnitItemTexts() {
+    static const std::vector<QString> texts = {
+        QStringLiteral("bezogen auf Schriftgröße (em)"),
+        QStringLiteral("bezogen auf Schrifthöhe (ex)"),
+        QStringLiteral("Pixel (px)"),
+        QStringLiteral("Inch (in)"),
+        QStringLiteral("Zentimeter (cm)"),
+        QStringLiteral("Millimeter (mm)"),
+        QStringLiteral("Punkt (pt)"),
+        QStringLiteral("Pica (pc)"),
+        QStringLiteral("Prozent (%)"),
+    };
+    return texts;
+}
+
+std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords, int unitCount) {
+    std::vector<UnitItem> items;
+    for (const auto& [text, stored] : keywords)
+        items.push_back({text, stored, false});
+    for (int u = 0; u < unitCount && u < int(quilso::CssUnits.size()); ++u)
+        items.push_back(
+            {UnitItemTexts()[std::size_t(u)], std::string(quilso::CssUnits[std::size_t(u)]), true});
+    return items;
+}
+
+CharFilter NumberKeyFilter(NumberKeys keys) {
+    switch (keys) {
+    case NumberKeys::None:
+        return {};
+    case NumberKeys::Decimal:
+        return [](std::string_view text, char key, int) { return quilso::KeyDecimal(text, key); };
+    case NumberKeys::DecimalPoint:
+        return [](std::string_view text, char key, int) { return quilso::KeyDecimalPoint(text, key); };
+    case NumberKeys::SignedDecimal:
+        return [](std::string_view text, char key, int caret) {
+            return quilso::KeySignedDecimal(text, key, caret);
+        };
+    }
+    return {};
+}
+
+NumberUnitField::NumberUnitField(const QString& numberName, const QString& listName,
+                                 std::vector<UnitItem> items, NumberKeys keys, int initialItem,
+                                 QWidget* parent)
+    : QWidget(parent), items_(std::move(items)) {
+    number_ = new QLineEdit(QStringLiteral("0"), this);
+    number_->setObjectName(numberName);
+    QFont font(QStringLiteral("Courier New"), 8);
+    font.setStyleHint(QFont::TypeWriter);
+    number_->setFont(font);
+    number_->setFixedWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+    // A hidden number field keeps its place, so the list does not jump sideways.
+    QSizePolicy policy = number_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    number_->setSizePolicy(policy);
+    number_->installEventFilter(this);
+    keyFilter_ = KeyFilter::attach(number_, NumberKeyFilter(keys));
+    connect(keyFilter_, &KeyFilter::refused, this, [this] {
+        if (editState_) editState_->beep();
+    });
+    connect(number_, &QLineEdit::textEdited, this, [this] {
+        if (raisesPending_ && editState_) editState_->editPending = true;
+    });
+
+    list_ = new QComboBox(this);
+    list_->setObjectName(listName);
+    for (const UnitItem& item : items_)
+        list_->addItem(item.text);
+    list_->setCurrentIndex(initialItem);
+    list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list_->setMinimumContentsLength(12);
+    connect(list_, &QComboBox::activated, this, &NumberUnitField::listActivated);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(number_);
+    row->addWidget(list_, 1);
+    setTabOrder(number_, list_);
+}
+
+void NumberUnitField::setStoreHandlers(std::function<void(const std::string&)> storeValue,
+                                       std::function<void(const std::string&)> storeUnit) {
+    storeValue_ = std::move(storeValue);
+    storeUnit_ = std::move(storeUnit);
+}
+
+void NumberUnitField::bind(std::string* value, std::string* unit) {
+    setStoreHandlers([value](const std::string& text) { *value = text; },
+                     [unit](const std::string& text) { *unit = text; });
+}
+
+void NumberUnitField::setKeys(NumberKeys keys) {
+    keyFilter_->setFilter(NumberKeyFilter(keys));
+}
+
+int NumberUnitField::indexOfStored(std::string_view stored) const {
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].stored == stored) return int(i);
+    return -1;
+}
+
+void NumberUnitField::showItem(int index) {
+    const bool valid = index >= 0 && index < itemCount();
+    showItem(index, valid && items_[std::size_t(index)].needsNumber);
+}
+
+void NumberUnitField::showItem(int index, bool numberVisible) {
+    list_->setCurrentIndex(index >= 0 && index < itemCount() ? index : -1);
+    number_->setVisible(numberVisible);
+}
+
+void NumberUnitField::setNumberText(std::string_view text) {
+    number_->setText(QString::fromLatin1(text));
+}
+
+void NumberUnitField::listActivated(int index) {
+    if (index < 0 || index >= itemCount()) return;
+    const UnitItem& item = items_[std::size_t(index)];
+    if (storeUnit_) storeUnit_(item.stored);
+    number_->setVisible(item.needsNumber);
+    if (editState_) editState_->setProjectModified(true);
+    emit itemChosen(index);
+}
+
+bool NumberUnitField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != number_ || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut))
+        return false;
+    // A dialog, another application or a context menu taking the focus is no entry or exit.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || !editState_) return false;
+    if (event->type() == QEvent::FocusIn)
+        editState_->EditEnter(number_);
+    else
+        numberExit();
+    return false;
+}
+
+void NumberUnitField::numberExit() {
+    const bool accepted = editState_->EditSingleExit(number_);
+    editState_->editValid = accepted;
+    // The separator stays as typed: a comma reaches the CSS as a comma.
+    if (accepted && storeValue_) storeValue_(number_->text().toStdString());
+    editState_->editPending = false;
+    emit numberExited(accepted);
+}

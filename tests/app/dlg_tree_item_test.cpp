@@ -1,0 +1,194 @@
+#include "dlg_tree_item.h"
+#include "ui_seams.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+class GridRules : public ::testing::Test {
+protected:
+    TDlgTreeItem dialog;
+    SiteGrid* grid = dialog.grid();
+    QPushButton* ok = dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"));
+
+    void SetUp() override {
+        FileDialogs::setTestMode(true);
+        dialog.show();
+        dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
+    }
+    // Rows as "text|file" from row 1 down to the last filled one.
+    QString rows() {
+        QStringList out;
+        for (int r = 1; r <= SiteGrid::LastRow; ++r) out << grid->cell(0, r) + u'|' + grid->cell(1, r);
+        while (!out.isEmpty() && out.back() == QStringLiteral("|")) out.removeLast();
+        return out.join(u' ');
+    }
+    void fill(int row, const QString& text, const QString& file) {
+        grid->setCell(0, row, text);
+        grid->setCell(1, row, file);
+    }
+    void clickCell(int col, int row) {
+        const QModelIndex index = grid->model()->index(row - 1, col);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+    }
+    void press(const char* button) {
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    }
+};
+} // namespace
+
+TEST(DlgTreeItem, OpensInSingleModeAndNeedsBothFields) {
+    TDlgTreeItem dialog;
+    dialog.show();
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"));
+    auto* leText = dialog.findChild<QLineEdit*>(QStringLiteral("leText"));
+    auto* leFile = dialog.findChild<QLineEdit*>(QStringLiteral("leFile"));
+    EXPECT_TRUE(dialog.isSingleMode());
+    EXPECT_FALSE(dialog.grid()->isEnabled());
+    EXPECT_FALSE(ok->isEnabled());
+    leText->setText(QStringLiteral("Start"));
+    leFile->setText(QStringLiteral("   "));
+    EXPECT_FALSE(ok->isEnabled());
+    leFile->setText(QStringLiteral("a.htm"));
+    EXPECT_TRUE(ok->isEnabled());
+    // Picking a file replaces both fields with the file's name and the derived menu text.
+    FileDialogs::setTestMode(true);
+    FileDialogs::queueFileName(QStringLiteral("/site/index.htm"));
+    QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("sbAddFile")), Qt::LeftButton);
+    EXPECT_EQ(leFile->text(), QStringLiteral("index.htm"));
+    EXPECT_EQ(leText->text(), QStringLiteral("Index"));
+    EXPECT_EQ(FileDialogs::takeRequests().at(0).title, QStringLiteral("Datei auswählen"));
+    // Later shows keep mode and contents.
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
+    dialog.hide();
+    dialog.show();
+    EXPECT_FALSE(dialog.isSingleMode());
+    EXPECT_EQ(leText->text(), QStringLiteral("Index"));
+}
+
+TEST(DlgTreeItem, MenuTextFromFileName) {
+    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("produkte.htm")), QStringLiteral("Produkte"));
+    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")), QStringLiteral("Archiv.tar"));
+    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
+    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral(".htm")), QString());
+    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
+}
+
+TEST_F(GridRules, CursorOnlyReachesRowsBelowCompleteOnes) {
+    fill(1, QStringLiteral("A"), QStringLiteral("a.htm"));
+    fill(2, QStringLiteral("B"), QStringLiteral("b.htm"));
+    grid->moveCursorTo(0, 3);
+    clickCell(0, 5);
+    EXPECT_EQ(grid->currentGridRow(), 3);
+    clickCell(1, 1);
+    EXPECT_EQ(grid->currentGridRow(), 1);
+    EXPECT_TRUE(ok->isEnabled());
+}
+
+TEST_F(GridRules, AHalfFilledRowCannotBeLeft) {
+    fill(1, QStringLiteral("A"), QStringLiteral("a.htm"));
+    grid->moveCursorTo(0, 2);
+    grid->setCell(0, 2, QStringLiteral("B"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 0)).center());
+    EXPECT_FALSE(ok->isEnabled());
+    clickCell(0, 1);
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    // The keyboard is held back the same way (Tab from the last cell, arrow up).
+    grid->moveCursorTo(1, 2);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    grid->setCell(1, 2, QStringLiteral("b.htm"));
+    clickCell(0, 1);
+    EXPECT_EQ(grid->currentGridRow(), 1);
+}
+
+TEST_F(GridRules, LeavingABlankRowClosesTheGap) {
+    fill(1, QStringLiteral("A"), QStringLiteral("a.htm"));
+    fill(3, QStringLiteral("C"), QStringLiteral("c.htm"));
+    fill(4, QStringLiteral("D"), QStringLiteral("d.htm"));
+    grid->moveCursorTo(0, 2);
+    clickCell(0, 1);
+    EXPECT_EQ(rows(), QStringLiteral("A|a.htm C|c.htm D|d.htm"));
+    EXPECT_EQ(grid->currentGridRow(), 2); // stays, now on C
+}
+
+TEST_F(GridRules, RowButtonsInsertDeleteAndSwap) {
+    for (int r = 1; r <= 4; ++r) fill(r, QString(QChar(u'A' + r - 1)), QStringLiteral("f%1").arg(r));
+    grid->moveCursorTo(1, 3);
+    press("bAddRow");
+    EXPECT_EQ(rows(), QStringLiteral("A|f1 B|f2 neue Zeile| C|f3 D|f4"));
+    EXPECT_EQ(grid->currentGridRow(), 3);
+    EXPECT_EQ(grid->currentGridCol(), 0);
+    press("bDeleteRow");
+    EXPECT_EQ(rows(), QStringLiteral("A|f1 B|f2 C|f3 D|f4"));
+    press("bRowUp");
+    EXPECT_EQ(rows(), QStringLiteral("A|f1 C|f3 B|f2 D|f4"));
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    press("bRowDown");
+    EXPECT_EQ(rows(), QStringLiteral("A|f1 B|f2 C|f3 D|f4"));
+    EXPECT_EQ(grid->currentGridRow(), 3);
+    grid->moveCursorTo(0, 4);
+    press("bRowDown"); // row 5 is not complete
+    EXPECT_EQ(grid->currentGridRow(), 4);
+    for (int r = 5; r <= 10; ++r) fill(r, QStringLiteral("x"), QStringLiteral("y"));
+    press("bAddRow"); // no blank last row: nothing
+    EXPECT_EQ(grid->cell(0, 4), QStringLiteral("D"));
+    // The picker does nothing either when all rows are filled.
+    FileDialogs::queueFileName(QStringLiteral("/x/neu.htm"));
+    QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("sbAddFiles")), Qt::LeftButton);
+    EXPECT_EQ(FileDialogs::takeRequests().size(), 0);
+    press("bDeleteRow"); // row 4 goes, row 10 empties
+    EXPECT_EQ(grid->cell(0, 4), QStringLiteral("x"));
+    EXPECT_EQ(grid->cell(0, 10), QString());
+    press("bDeleteAll");
+    EXPECT_EQ(rows(), QString());
+    EXPECT_EQ(grid->currentGridRow(), 1);
+}
+
+TEST_F(GridRules, ThePickerInsertsAboveTheCurrentRowAndMovesOn) {
+    fill(1, QStringLiteral("A"), QStringLiteral("a.htm"));
+    grid->moveCursorTo(1, 1);
+    FileDialogs::queueFileName(QStringLiteral("/site/produkte.htm"));
+    QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("sbAddFiles")), Qt::LeftButton);
+    EXPECT_EQ(rows(), QStringLiteral("Produkte|produkte.htm A|a.htm"));
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    FileDialogs::queueFileName(QString()); // cancelled
+    QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("sbAddFiles")), Qt::LeftButton);
+    EXPECT_EQ(rows(), QStringLiteral("Produkte|produkte.htm A|a.htm"));
+}
+
+TEST(DlgTreeItem, TypingThroughTheGridWithTabFillsRowsInOrder) {
+    TDlgTreeItem dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* rbSome = dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"));
+    QTest::mouseClick(rbSome, Qt::LeftButton, {}, QPoint(8, rbSome->height() / 2));
+    ASSERT_TRUE(rbSome->isChecked());
+    auto typeIntoFocus = [](const char* text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClicks(focus, text);
+    };
+    auto tab = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); };
+    typeIntoFocus("Kontakt");
+    tab();
+    typeIntoFocus("kontakt.htm");
+    tab();
+    typeIntoFocus("Impressum");
+    SiteGrid* grid = dialog.grid();
+    EXPECT_EQ(grid->cell(0, 1), QStringLiteral("Kontakt"));
+    EXPECT_EQ(grid->cell(1, 1), QStringLiteral("kontakt.htm"));
+    EXPECT_EQ(grid->cell(0, 2), QStringLiteral("Impressum"));
+    EXPECT_EQ(grid->currentGridRow(), 2);
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isEnabled());
+    tab(); // a half-filled row keeps the cursor
+    typeIntoFocus("impressum.htm");
+    EXPECT_EQ(grid->cell(1, 2), QStringLiteral("impressum.htm"));
+    EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isEnabled());
+}

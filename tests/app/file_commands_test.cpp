@@ -1,0 +1,360 @@
+#include "app_test_support.h"
+#include "style_panel.h"
+#include "site_tree_model.h"
+#include "ui_seams.h"
+#include "web_anzeige_form.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Adds an entry through the model, as the tree commands do, and marks the edit.
+void editTree(TMainForm& form) {
+    form.treeModel()->insertEntry(form.project().tree.root(), -1, {"Neu", "neu.htm"});
+    form.editState()->setProjectModified(true);
+}
+
+// A number field that follows the panels' commit protocol, for driving the main window's side.
+class ProtocolField : public QLineEdit {
+public:
+    ProtocolField(QWidget* parent, EditState* state) : QLineEdit(parent), state_(state) {
+        connect(this, &QLineEdit::textEdited, this, [this] { state_->editPending = true; });
+    }
+
+protected:
+    void focusInEvent(QFocusEvent* e) override {
+        QLineEdit::focusInEvent(e);
+        state_->EditEnter(this);
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        QLineEdit::focusOutEvent(e);
+        state_->editValid = state_->EditSingleExit(this);
+        state_->editPending = false;
+    }
+
+private:
+    EditState* state_;
+};
+} // namespace
+
+TEST(FileCommands, StartWithoutArgumentOpensTheTemplateAsANewProject) {
+    AppFixture data("XY");
+    auto form = data.makeForm({}, false);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(!form->firstActivation, 2000);
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("quilso: [neues Projekt][*]"));
+    EXPECT_EQ(TreeShape(form->project().tree), "X Y");
+    EXPECT_EQ(form->siteView()->model()->rowCount(), 2);
+    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_TRUE(form->currentFileName.isEmpty());
+    EXPECT_EQ(form->programInfo().functionsLines.at(0), "function quilso_library() {}");
+    // "Speichern" on a new project asks for a name.
+    form->FileSave();
+    const auto requests = FileDialogs::takeRequests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].filter, QStringLiteral("javascript (*.js)"));
+    EXPECT_EQ(requests[0].defaultSuffix, QStringLiteral("js"));
+    EXPECT_TRUE(requests[0].selectedFile.isEmpty());
+}
+
+TEST(FileCommands, StartWithAnArgumentLoadsThatFileUnderItsName) {
+    AppFixture data;
+    quilso::Project project;
+    FillTopLevel(project.tree, "PQR");
+    project.params.options.isTag = true;
+    const QString path = data.path(QStringLiteral("seite.js"));
+    WriteProjectFile(path, project);
+    auto form = data.makeForm({path}, false);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(!form->firstActivation, 2000);
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
+    EXPECT_EQ(TreeShape(form->project().tree), "P Q R");
+    EXPECT_TRUE(form->findChild<QCheckBox*>(QStringLiteral("cbIsTag"))->isChecked());
+    EXPECT_FALSE(form->editState()->projectModified()); // the reader's check box does not count
+    EXPECT_EQ(form->saveDialogFileName(), path);
+}
+
+TEST(FileCommands, SaveAsThenSaveWritesTheSameFileWithoutAskingAgain) {
+    AppFixture data;
+    auto form = data.makeForm();
+    editTree(*form);
+    const QString path = data.path(QStringLiteral("neu.js"));
+    FileDialogs::queueFileName(path);
+    EXPECT_TRUE(form->FileSaveAs());
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
+    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->isWindowModified());
+    QByteArray written = fileBytes(path);
+    EXPECT_TRUE(written.contains("function quilso_library() {}"));
+    EXPECT_TRUE(written.contains("Neu"));
+
+    form->findChild<QCheckBox*>(QStringLiteral("cbIsTag"))->click();
+    EXPECT_TRUE(form->editState()->projectModified()); // the option is a change too
+    EXPECT_TRUE(form->isWindowModified());
+    EXPECT_TRUE(form->FileSave());
+    EXPECT_EQ(FileDialogs::takeRequests().size(), 1); // only the one of "Speichern unter"
+    EXPECT_NE(fileBytes(path), written);
+    EXPECT_FALSE(form->editState()->projectModified());
+}
+
+TEST(FileCommands, TreeEditsAloneAreGuardedByTheSaveFirstQuestion) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    form->siteView()->show();
+    form->FileNew();
+    EXPECT_TRUE(MessageBoxes::takeShown().isEmpty()); // unchanged: no question
+    editTree(*form);
+    MessageBoxes::queueAnswer(MessageBoxes::Cancel);
+    form->FileNew();
+    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("question:Projekt vorher speichern?")});
+    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    MessageBoxes::queueAnswer(MessageBoxes::No);
+    form->FileNew();
+    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    EXPECT_FALSE(form->editState()->projectModified());
+}
+
+TEST(FileCommands, YesFollowedByACancelledOrFailedSaveKeepsTheProject) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    editTree(*form);
+    // "Neu": yes, then the save dialog is cancelled.
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    form->FileNew();
+    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_EQ(FileDialogs::takeRequests().size(), 1);
+    // "Öffnen": yes, then the save fails; the open dialog never shows.
+    MessageBoxes::takeShown();
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    FileDialogs::queueFileName(data.path(QStringLiteral("fehlt/neu.js")));
+    form->FileOpen();
+    EXPECT_EQ(FileDialogs::takeRequests().size(), 1);
+    const QStringList shown = MessageBoxes::takeShown();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[1].startsWith(QStringLiteral("error:Die Datei „") + data.path(QStringLiteral("fehlt/neu.js"))));
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("existiert nicht")));
+    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    // "Neu": yes and a good save: the command goes on.
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    FileDialogs::queueFileName(data.path(QStringLiteral("gut.js")));
+    form->FileNew();
+    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    EXPECT_TRUE(QFile::exists(data.path(QStringLiteral("gut.js"))));
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
+}
+
+TEST(FileCommands, ClosingAsksAndAFailedYesKeepsTheWindowOpen) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    EXPECT_TRUE(form->close()); // unchanged: closes without asking
+    form->show();
+    editTree(*form);
+    MessageBoxes::queueAnswer(MessageBoxes::Yes); // then the save dialog is cancelled
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    MessageBoxes::queueAnswer(MessageBoxes::Cancel);
+    EXPECT_FALSE(form->close());
+    MessageBoxes::queueAnswer(MessageBoxes::No);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(MessageBoxes::takeShown().size(), 3);
+}
+
+TEST(FileCommands, AReadErrorNamesFileAndReasonAndLeavesTheProjectAsItWas) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    const QString missing = data.path(QStringLiteral("gibtsnicht.js"));
+    FileDialogs::queueFileName(missing);
+    form->FileOpen();
+    const QStringList shown = MessageBoxes::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0], QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\nDie Datei existiert nicht.").arg(missing));
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
+    EXPECT_TRUE(form->currentFileName.isEmpty());
+    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+}
+
+TEST(FileCommands, AWriteErrorKeepsNameCaptionAndModifiedFlag) {
+    AppFixture data;
+    auto form = data.makeForm();
+    QDir(data.path({})).mkdir(QStringLiteral("sub"));
+    const QString path = data.path(QStringLiteral("sub/p.js"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    const QByteArray before = fileBytes(path);
+    editTree(*form);
+    // The target turns into a directory: the save fails and says so.
+    QFile::remove(path);
+    QDir(data.path(QStringLiteral("sub"))).mkdir(QStringLiteral("p.js"));
+    EXPECT_FALSE(form->FileSave());
+    const QStringList shown = MessageBoxes::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:").arg(path)));
+    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
+    EXPECT_EQ(form->currentFileName, path);
+    EXPECT_FALSE(before.isEmpty());
+}
+
+TEST(FileCommands, AnInvalidNumberBlocksOneTabChangeAndOneCommand) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QWidget* options = form->findChild<QWidget*>(QStringLiteral("tsProperties"));
+    pages->setCurrentWidget(options);
+    auto* field = new ProtocolField(options, form->editState());
+    field->setText(QStringLiteral("12"));
+    field->show();
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+    field->selectAll();
+    QTest::keyClicks(field, "1x");
+    QTabBar* bar = pages->tabBar();
+    const int optionsTab = pages->currentIndex();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    EXPECT_EQ(pages->currentIndex(), optionsTab); // refused once
+    EXPECT_EQ(field->text(), QStringLiteral("12"));
+    EXPECT_EQ(form->editState()->beepCount(), 1);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    EXPECT_EQ(pages->currentIndex(), 1); // the second click goes through
+
+    // The same for a file command; a valid field left by a command marks the project modified.
+    pages->setCurrentWidget(options);
+    field->setFocus();
+    QTest::keyClicks(field, "a");
+    FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
+    EXPECT_FALSE(form->FileSaveAs());
+    EXPECT_EQ(FileDialogs::takeRequests().size(), 0);
+    field->setFocus();
+    field->setText(QStringLiteral(" ,5 "));
+    EXPECT_FALSE(form->editState()->projectModified());
+    FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
+    EXPECT_TRUE(form->FileSaveAs());
+    EXPECT_EQ(field->text(), QStringLiteral("0,5"));
+    EXPECT_FALSE(form->editState()->projectModified()); // saved after the field was stored
+}
+
+TEST(FileCommands, HintsShowTheirLongPartInTheStatusLine) {
+    AppFixture data;
+    auto form = data.makeForm();
+    auto* status = form->findChild<QStatusBar*>(QStringLiteral("StatusLine"));
+    auto* newButton = form->findChild<QToolButton*>(QStringLiteral("SpeedButton1"));
+    EXPECT_EQ(newButton->toolTip(), QStringLiteral("Neu"));
+    form->ShowHint(QStringLiteral("Neue Datei"));
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("Neue Datei"));
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(newButton, &enter);
+    EXPECT_EQ(status->currentMessage(), QString());
+    auto* preview = form->findChild<QToolButton*>(QStringLiteral("WebAnsichtButton"));
+    QCoreApplication::sendEvent(preview, &enter);
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("Vorschau"));
+    EXPECT_EQ(preview->toolTip(), QStringLiteral("Vorschau"));
+    form->findChild<QAction*>(QStringLiteral("miOpen"))->hover();
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("Bestehende Datei öffnen"));
+    EXPECT_EQ(form->findChild<QAction*>(QStringLiteral("miSaveAs"))->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    EXPECT_EQ(form->findChild<QAction*>(QStringLiteral("Vorschau1"))->shortcut(), QKeySequence(Qt::Key_F5));
+}
+
+TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    form->Vorschau1Click();
+    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
+    QDir(data.path({})).mkdir(QStringLiteral("site"));
+    const QString project = data.path(QStringLiteral("site/p.js"));
+    FileDialogs::queueFileName(project);
+    ASSERT_TRUE(form->FileSaveAs());
+    const QString page = QFileInfo(project).absolutePath() + QStringLiteral("/A.htm");
+    form->Vorschau1Click();
+    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
+    QFile html(page);
+    ASSERT_TRUE(html.open(QIODevice::WriteOnly));
+    html.write("<html><body>A</body></html>");
+    html.close();
+    form->Vorschau1Click();
+    EXPECT_TRUE(MessageBoxes::takeShown().isEmpty());
+    TWebAnzeigeForm* web = form->webAnzeigeForm();
+    EXPECT_TRUE(web->isVisible());
+    EXPECT_EQ(web->windowTitle(), QStringLiteral("Vorschau: ") + page);
+    EXPECT_EQ(web->currentPath(), page);
+    form->quilsohilfe1Click();
+    EXPECT_EQ(web->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
+    EXPECT_EQ(web->currentPath(), data.path(QStringLiteral("hilfe.htm")));
+}
+
+TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
+    AppFixture data;
+    auto form = data.makeForm();
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Site-Struktur"), QStringLiteral("Schrift"), QStringLiteral("Text"),
+                                 QStringLiteral("Position"), QStringLiteral("Rahmen"), QStringLiteral("Hintergrund"),
+                                 QStringLiteral("Optionen")}));
+    for (const char* frame : {"frameFont", "frameText", "framePos", "frameBorder", "frameBackground"}) {
+        for (const char* menu : {"M", "UM", "BC"}) {
+            const QString name = QString::fromLatin1(frame) + QString::fromLatin1(menu);
+            EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name.toStdString();
+        }
+    }
+    auto hidden = [&](const char* panel, const char* child) {
+        QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QWidget*>(QString::fromLatin1(child));
+        EXPECT_NE(w, nullptr) << panel << '/' << child;
+        return w && w->isHidden();
+    };
+    EXPECT_TRUE(hidden("framePosUM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosUM", "rgPosFloat"));
+    EXPECT_FALSE(hidden("framePosM", "rgPosClear"));
+    EXPECT_TRUE(hidden("framePosBC", "gbPosBreite"));
+    EXPECT_FALSE(hidden("framePosUM", "gbPosBreite"));
+    EXPECT_EQ(form->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
+}
+
+TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsFont")));
+    auto* size = form->findChild<QWidget*>(QStringLiteral("frameFontM"))->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
+    ASSERT_NE(size, nullptr);
+    size->setFocus();
+    ASSERT_TRUE(size->hasFocus());
+    const QString before = size->text();
+    size->selectAll();
+    QTest::keyClick(size, Qt::Key_Delete);
+    ASSERT_TRUE(form->editState()->editPending);
+    QTabBar* bar = pages->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("tsFont"));
+    EXPECT_EQ(size->text(), before);
+    EXPECT_FALSE(form->editState()->editPending);
+    EXPECT_TRUE(form->editState()->editValid);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(pages->currentIndex(), 0);
+}

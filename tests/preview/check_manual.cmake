@@ -1,0 +1,42 @@
+# Checks the printed manual: a PDF that poppler reads, one page per <section> of its source (a
+# section that overflows adds a page), every screenshot really embedded (a missing file prints
+# as a tiny broken-image icon), and the German text present.
+#   cmake -DPDF=... -DSOURCE=handbuch.htm -P check_manual.cmake
+file(READ ${SOURCE} html)
+string(REGEX MATCHALL "<section>" sections "${html}")
+string(REGEX MATCHALL "<img " images "${html}")
+list(LENGTH sections expected_pages)
+list(LENGTH images expected_images)
+if(expected_pages LESS 5)
+  message(FATAL_ERROR "The manual's source has only ${expected_pages} sections")
+endif()
+
+execute_process(COMMAND pdfinfo ${PDF} RESULT_VARIABLE rc OUTPUT_VARIABLE info ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "pdfinfo cannot read ${PDF}: ${err}")
+endif()
+string(REGEX MATCH "Pages: *([0-9]+)" _ "${info}")
+if(NOT CMAKE_MATCH_1 EQUAL expected_pages)
+  message(FATAL_ERROR "${PDF} has ${CMAKE_MATCH_1} pages, expected ${expected_pages}")
+endif()
+
+execute_process(COMMAND pdfimages -list ${PDF} RESULT_VARIABLE rc OUTPUT_VARIABLE list)
+string(REPLACE "\n" ";" rows "${list}")
+set(screenshots 0)
+foreach(row IN LISTS rows)
+  if(row MATCHES "^ *[0-9]+ +[0-9]+ +image +([0-9]+) +([0-9]+)" AND CMAKE_MATCH_1 GREATER 300)
+    math(EXPR screenshots "${screenshots} + 1")
+  endif()
+endforeach()
+if(NOT screenshots EQUAL expected_images)
+  message(FATAL_ERROR "${PDF} embeds ${screenshots} screenshots, its source shows ${expected_images}")
+endif()
+
+execute_process(COMMAND pdftotext -enc UTF-8 ${PDF} - OUTPUT_VARIABLE text)
+foreach(phrase "quilso 1.0" "Site-Struktur" "Tastenkürzel" "Vorgänger-Menü")
+  string(FIND "${text}" "${phrase}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${PDF} does not contain \"${phrase}\"")
+  endif()
+endforeach()
+message(STATUS "${PDF}: ${expected_pages} pages, ${screenshots} screenshots")
