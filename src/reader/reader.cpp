@@ -4,6 +4,7 @@
 #include "reader_internal.h"
 #include "value_helpers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -278,7 +279,8 @@ void MenuTable::reserveFor(std::size_t fileSize) {
     // No menu line is shorter than this with its line end; the reservation is address space
     // only until entries are written, so an overestimate costs nothing.
     constexpr std::size_t ShortestLine = 21;
-    const std::size_t most = fileSize / ShortestLine + 1;
+    constexpr std::size_t Cap = std::size_t(1) << 24; // beyond that the tables grow as needed
+    const std::size_t most = std::min(fileSize / ShortestLine + 1, Cap);
     texts.reserve(most);
     nextSibling.reserve(most);
     parent.reserve(most);
