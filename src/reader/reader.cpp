@@ -327,7 +327,7 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     std::vector<std::int32_t>().swap(table.firstChild);
 
     SiteTree rebuilt;
-    CreateNodes(shape, table, rebuilt);
+    CreateNodes(std::move(shape), table, rebuilt);
     ctx.observer.treeAboutToBeRebuilt();
     ctx.project.tree.swap(rebuilt);
     ctx.observer.treeRebuilt();

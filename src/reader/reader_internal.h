@@ -187,7 +187,7 @@ TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
                            const std::vector<std::int32_t>& firstChild, std::int32_t first,
                            std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
-void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree);
+void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table and swaps it in, telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);
 

@@ -317,7 +317,7 @@ TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling, const s
     return shape;
 }
 
-void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree) {
+void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
     // First the display order with each entry's depth; the walk follows only "first child" and
     // "next", packed side by side, with a stack of where to resume after a subtree, so each
     // step touches eight bytes. Then the nodes in that order, fetching the texts ahead.
@@ -342,7 +342,9 @@ void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree)
             resume.pop_back();
         }
     }
+    // The shape is no longer needed; freeing it first keeps the peak of a large load down.
     std::vector<std::pair<std::int32_t, std::int32_t>>().swap(down);
+    shape = TreeShape{};
 
     constexpr std::size_t Ahead = 8;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
