@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as a menu script file, twice over the same project (the second load
 // overlays the first and replaces its tree), and checks what must hold for any input.
 #include "reader.h"
+#include "reader_internal.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t lines = 1;
     for (char c : bytes) lines += c == '\n' || c == '\r';
     if (project.tree.size() != first || first > lines) std::abort();
+
+    // The shortcut for writer-shaped menu lines takes nothing the general split reads differently.
+    quilso::reader::LineCursor lines(bytes);
+    std::string_view line;
+    while (lines.next(line)) {
+        quilso::reader::MenuPieces fast, general;
+        if (!quilso::reader::SplitWriterMenuLine(line, fast)) continue;
+        if (!quilso::reader::SplitMenuLine(line, general) || fast.text != general.text || fast.file != general.file ||
+            fast.nextSibling != general.nextSibling || fast.parent != general.parent ||
+            fast.firstChild != general.firstChild)
+            std::abort();
+    }
 
     std::vector<std::string> pieces;
     quilso::SplitPieces(bytes, ",'\"", " \t", pieces);

@@ -4,6 +4,7 @@
 #include "reader_internal.h"
 #include "value_helpers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -203,8 +204,25 @@ bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
     return true;
 }
 
+// Whether the text holds "}", "*/", "options" or "istag": one pass that looks closer only at the
+// first letters of those words.
 bool HoldsBlockWord(std::string_view text) {
-    return Contains(text, "}") || Contains(text, "*/") || Contains(text, "options") || Contains(text, "istag");
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        switch (text[i]) {
+        case '}': return true;
+        case '*':
+            if (text.substr(i + 1, 1) == "/") return true;
+            break;
+        case 'o':
+            if (text.substr(i, 7) == "options") return true;
+            break;
+        case 'i':
+            if (text.substr(i, 5) == "istag") return true;
+            break;
+        default: break;
+        }
+    }
+    return false;
 }
 } // namespace
 
@@ -261,7 +279,8 @@ void MenuTable::reserveFor(std::size_t fileSize) {
     // No menu line is shorter than this with its line end; the reservation is address space
     // only until entries are written, so an overestimate costs nothing.
     constexpr std::size_t ShortestLine = 21;
-    const std::size_t most = fileSize / ShortestLine + 1;
+    constexpr std::size_t Cap = std::size_t(1) << 24; // beyond that the tables grow as needed
+    const std::size_t most = std::min(fileSize / ShortestLine + 1, Cap);
     texts.reserve(most);
     nextSibling.reserve(most);
     parent.reserve(most);
@@ -308,7 +327,7 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     std::vector<std::int32_t>().swap(table.firstChild);
 
     SiteTree rebuilt;
-    CreateNodes(shape, table, rebuilt);
+    CreateNodes(std::move(shape), table, rebuilt);
     ctx.observer.treeAboutToBeRebuilt();
     ctx.project.tree.swap(rebuilt);
     ctx.observer.treeRebuilt();

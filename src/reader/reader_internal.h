@@ -170,7 +170,11 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table);
 // The shape of the rebuilt tree over entry numbers; -1 means none. Top-level entries have parent
 // -1 and are chained from `rootFirst`.
 struct TreeShape {
-    std::vector<std::int32_t> parent, previous, next, firstChild;
+    struct Place {
+        std::int32_t parent = -1, previous = -1, next = -1, firstChild = -1;
+        bool operator==(const Place&) const = default;
+    };
+    std::vector<Place> place; // by entry number
     std::int32_t rootFirst = -1;
     std::int32_t rootLast = -1;
 };
@@ -183,7 +187,7 @@ TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
                            const std::vector<std::int32_t>& firstChild, std::int32_t first,
                            std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
-void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree);
+void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table and swaps it in, telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);
 

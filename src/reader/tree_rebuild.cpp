@@ -12,8 +12,12 @@
 // A file in the writer's order is placed in the cycle's first round, so the cycle runs as defined
 // for a while first and the indexed simulation takes over only when that takes longer; the switch
 // is made right after a visit that placed something, where the two agree on the state.
+//
+// Lines in a shuffled order make every step a jump to a random entry; each entry's links and
+// its place are therefore kept in one small record each, so that a step costs few cache misses.
 #include "reader_internal.h"
 
+#include <algorithm>
 #include <bit>
 #include <optional>
 
@@ -80,34 +84,23 @@ private:
     std::vector<std::vector<std::uint64_t>> levels_;
 };
 
-// For every entry x, the entries whose link names x (compressed rows).
-struct ReverseLinks {
-    std::vector<std::int32_t> start; // size n + 1
-    std::vector<std::int32_t> from;
-
-    explicit ReverseLinks(const std::vector<std::int32_t>& links) : start(links.size() + 1, 0) {
-        for (std::int32_t target : links)
-            if (target >= 0) ++start[static_cast<std::size_t>(target) + 1];
-        for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-        from.resize(static_cast<std::size_t>(start.back()));
-        std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t e = 0; e < links.size(); ++e)
-            if (links[e] >= 0) from[static_cast<std::size_t>(fill[static_cast<std::size_t>(links[e])]++)] =
-                                   static_cast<std::int32_t>(e);
-    }
-
-    template <class F> void forEach(std::int32_t x, F&& f) const {
-        const auto i = static_cast<std::size_t>(x);
-        for (std::int32_t k = start[i]; k < start[i + 1]; ++k) f(from[static_cast<std::size_t>(k)]);
-    }
+// An entry's links and the first entry whose next-sibling link, and whose first-child link,
+// names it. In a sound file no entry is named twice; further namers go to a side list.
+struct LinkRecord {
+    std::int32_t next;
+    std::int32_t child;
+    std::int32_t namedByNext = -1;
+    std::int32_t namedByChild = -1;
 };
 
 class Rebuild {
 public:
     Rebuild(const std::vector<std::int32_t>& nextSibling, const std::vector<std::int32_t>& firstChild,
             TreeShape& shape)
-        : next_(nextSibling), child_(firstChild), shape_(shape), n_(static_cast<std::int32_t>(nextSibling.size())),
-          placed_(nextSibling.size(), 0) {}
+        : shape_(shape), n_(static_cast<std::int32_t>(nextSibling.size())), placed_(nextSibling.size(), 0) {
+        links_.reserve(nextSibling.size());
+        for (std::size_t e = 0; e < nextSibling.size(); ++e) links_.push_back({nextSibling[e], firstChild[e]});
+    }
 
     void run(std::int32_t first, std::int64_t plainSteps) {
         appendTopLevel(first);
@@ -127,8 +120,7 @@ public:
 
 private:
     void runIndexed(std::int32_t b) {
-        nextFrom_.emplace(next_);
-        childFrom_.emplace(child_);
+        indexNamers();
         active_.emplace(static_cast<std::size_t>(n_));
         for (std::int32_t e = 0; e < n_; ++e)
             if (isActive(e)) active_->insert(static_cast<std::size_t>(e));
@@ -141,9 +133,55 @@ private:
                 appendFirstUnplaced();
                 continue;
             }
+            prefetchAhead(a);
             visit(static_cast<std::int32_t>(a));
             b = static_cast<std::int32_t>(a + 1 == n_ ? 0 : a + 1);
         }
+    }
+
+    // The active entries after a are most likely the next ones visited: fetch the record of the
+    // second one, and for the first one (fetched a step ago) the records its visit will touch.
+    void prefetchAhead(std::int64_t a) {
+        const std::int64_t second = active_->findFrom(static_cast<std::size_t>(a) + 1);
+        if (second < 0) return;
+        const std::int64_t third = active_->findFrom(static_cast<std::size_t>(second) + 1);
+        if (third >= 0) __builtin_prefetch(&links_[static_cast<std::size_t>(third)]);
+        const LinkRecord& r = links_[static_cast<std::size_t>(second)];
+        __builtin_prefetch(&shape_.place[static_cast<std::size_t>(second)]);
+        for (const std::int32_t target : {r.next, r.child}) {
+            if (target < 0) continue;
+            __builtin_prefetch(&links_[static_cast<std::size_t>(target)]);
+            __builtin_prefetch(&shape_.place[static_cast<std::size_t>(target)]);
+        }
+    }
+
+    void indexNamers() {
+        for (std::int32_t e = 0; e < n_; ++e) {
+            const LinkRecord& r = link(e);
+            if (r.next >= 0) name(link(r.next).namedByNext, r.next, e, extraNext_);
+            if (r.child >= 0) name(link(r.child).namedByChild, r.child, e, extraChild_);
+        }
+        std::sort(extraNext_.begin(), extraNext_.end());
+        std::sort(extraChild_.begin(), extraChild_.end());
+    }
+
+    static void name(std::int32_t& slot, std::int32_t target, std::int32_t namer,
+                     std::vector<std::pair<std::int32_t, std::int32_t>>& extra) {
+        if (slot < 0)
+            slot = namer;
+        else
+            extra.emplace_back(target, namer);
+    }
+
+    template <class F>
+    static void forEachNamer(std::int32_t slot, std::int32_t target,
+                             const std::vector<std::pair<std::int32_t, std::int32_t>>& extra, F&& f) {
+        if (slot < 0) return;
+        f(slot);
+        if (extra.empty()) return;
+        for (auto it = std::lower_bound(extra.begin(), extra.end(), std::pair<std::int32_t, std::int32_t>(target, -1));
+             it != extra.end() && it->first == target; ++it)
+            f(it->second);
     }
 
     void appendFirstUnplaced() {
@@ -151,16 +189,15 @@ private:
         appendTopLevel(firstUnplaced_);
     }
 
+    LinkRecord& link(std::int32_t e) { return links_[static_cast<std::size_t>(e)]; }
+    TreeShape::Place& place(std::int32_t e) { return shape_.place[static_cast<std::size_t>(e)]; }
     bool isPlaced(std::int32_t e) const { return placed_[static_cast<std::size_t>(e)] != 0; }
-    std::int32_t nextOf(std::int32_t e) const { return next_[static_cast<std::size_t>(e)]; }
-    std::int32_t childOf(std::int32_t e) const { return child_[static_cast<std::size_t>(e)]; }
 
     // Whether visiting e now would place an entry.
-    bool isActive(std::int32_t e) const {
-        const std::int32_t s = nextOf(e);
-        if (!isPlaced(e)) return s >= 0 && isPlaced(s);
-        const std::int32_t c = childOf(e);
-        return (s >= 0 && !isPlaced(s)) || (c >= 0 && !isPlaced(c));
+    bool isActive(std::int32_t e) {
+        const LinkRecord& r = link(e);
+        if (!isPlaced(e)) return r.next >= 0 && isPlaced(r.next);
+        return (r.next >= 0 && !isPlaced(r.next)) || (r.child >= 0 && !isPlaced(r.child));
     }
 
     void refresh(std::int32_t e) {
@@ -175,42 +212,45 @@ private:
         ++placedCount_;
         if (!active_) return;
         refresh(x);
-        nextFrom_->forEach(x, [&](std::int32_t e) { refresh(e); });
-        childFrom_->forEach(x, [&](std::int32_t e) { refresh(e); });
+        const LinkRecord& r = link(x);
+        forEachNamer(r.namedByNext, x, extraNext_, [&](std::int32_t e) { refresh(e); });
+        forEachNamer(r.namedByChild, x, extraChild_, [&](std::int32_t e) { refresh(e); });
     }
 
     // One step of the cycle at b; true when it placed an entry.
     bool visit(std::int32_t b) {
         bool placedOne = false;
-        const std::int32_t s = nextOf(b);
-        if (s >= 0) {
-            if (isPlaced(b) && !isPlaced(s)) {
-                insertAfter(b, s);
-                markPlaced(s);
+        const LinkRecord r = link(b);
+        // Whatever this step places touches these records; fetch them side by side.
+        __builtin_prefetch(&place(b));
+        if (r.next >= 0) {
+            __builtin_prefetch(&place(r.next));
+            __builtin_prefetch(&link(r.next));
+        }
+        if (r.child >= 0) {
+            __builtin_prefetch(&place(r.child));
+            __builtin_prefetch(&link(r.child));
+        }
+        if (r.next >= 0) {
+            if (isPlaced(b) && !isPlaced(r.next)) {
+                insertAfter(b, r.next);
                 placedOne = true;
-            } else if (!isPlaced(b) && isPlaced(s)) {
-                insertBefore(s, b);
-                markPlaced(b);
+            } else if (!isPlaced(b) && isPlaced(r.next)) {
+                insertBefore(r.next, b);
                 placedOne = true;
             }
         }
-        const std::int32_t c = childOf(b);
-        if (c >= 0 && isPlaced(b) && !isPlaced(c)) {
-            insertFirstChild(b, c);
-            markPlaced(c);
+        if (r.child >= 0 && isPlaced(b) && !isPlaced(r.child)) {
+            insertFirstChild(b, r.child);
             placedOne = true;
         }
         return placedOne;
     }
 
-    std::int32_t& at(std::vector<std::int32_t>& v, std::int32_t i) { return v[static_cast<std::size_t>(i)]; }
-
     void appendTopLevel(std::int32_t x) {
-        at(shape_.parent, x) = -1;
-        at(shape_.previous, x) = shape_.rootLast;
-        at(shape_.next, x) = -1;
+        place(x) = {-1, shape_.rootLast, -1, -1};
         if (shape_.rootLast >= 0)
-            at(shape_.next, shape_.rootLast) = x;
+            place(shape_.rootLast).next = x;
         else
             shape_.rootFirst = x;
         shape_.rootLast = x;
@@ -218,52 +258,49 @@ private:
     }
 
     void insertAfter(std::int32_t b, std::int32_t x) {
-        const std::int32_t parent = at(shape_.parent, b);
-        const std::int32_t after = at(shape_.next, b);
-        at(shape_.parent, x) = parent;
-        at(shape_.previous, x) = b;
-        at(shape_.next, x) = after;
-        at(shape_.next, b) = x;
+        TreeShape::Place& pb = place(b);
+        const std::int32_t after = pb.next;
+        place(x) = {pb.parent, b, after, -1};
+        pb.next = x;
         if (after >= 0)
-            at(shape_.previous, after) = x;
-        else if (parent < 0)
+            place(after).previous = x;
+        else if (pb.parent < 0)
             shape_.rootLast = x;
+        markPlaced(x);
     }
 
     void insertBefore(std::int32_t s, std::int32_t x) {
-        const std::int32_t parent = at(shape_.parent, s);
-        const std::int32_t before = at(shape_.previous, s);
-        at(shape_.parent, x) = parent;
-        at(shape_.previous, x) = before;
-        at(shape_.next, x) = s;
-        at(shape_.previous, s) = x;
+        TreeShape::Place& ps = place(s);
+        const std::int32_t parent = ps.parent;
+        const std::int32_t before = ps.previous;
+        place(x) = {parent, before, s, -1};
+        ps.previous = x;
         if (before >= 0)
-            at(shape_.next, before) = x;
+            place(before).next = x;
         else if (parent < 0)
             shape_.rootFirst = x;
         else
-            at(shape_.firstChild, parent) = x;
+            place(parent).firstChild = x;
+        markPlaced(x);
     }
 
     void insertFirstChild(std::int32_t b, std::int32_t x) {
-        const std::int32_t old = at(shape_.firstChild, b);
-        at(shape_.parent, x) = b;
-        at(shape_.previous, x) = -1;
-        at(shape_.next, x) = old;
-        at(shape_.firstChild, b) = x;
-        if (old >= 0) at(shape_.previous, old) = x;
+        TreeShape::Place& pb = place(b);
+        const std::int32_t old = pb.firstChild;
+        place(x) = {b, -1, old, -1};
+        pb.firstChild = x;
+        if (old >= 0) place(old).previous = x;
+        markPlaced(x);
     }
 
-    const std::vector<std::int32_t>& next_;
-    const std::vector<std::int32_t>& child_;
     TreeShape& shape_;
     const std::int32_t n_;
     std::int32_t placedCount_ = 0;
     std::int32_t firstUnplaced_ = 0;
-    std::vector<char> placed_;
+    std::vector<char> placed_; // apart from the records: small enough to stay in the cache
+    std::vector<LinkRecord> links_;
     // Only for the indexed simulation.
-    std::optional<ReverseLinks> nextFrom_;
-    std::optional<ReverseLinks> childFrom_;
+    std::vector<std::pair<std::int32_t, std::int32_t>> extraNext_, extraChild_; // (named, namer)
     std::optional<IndexSet> active_;
 };
 
@@ -274,38 +311,52 @@ TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling, const s
     TreeShape shape;
     const std::size_t n = nextSibling.size();
     if (n == 0 || first < 0) return shape;
-    shape.parent.assign(n, -1);
-    shape.previous.assign(n, -1);
-    shape.next.assign(n, -1);
-    shape.firstChild.assign(n, -1);
-    if (plainSteps < 0) plainSteps = 2 * static_cast<std::int64_t>(n);
+    shape.place.assign(n, TreeShape::Place{});
+    if (plainSteps < 0) plainSteps = static_cast<std::int64_t>(n);
     Rebuild(nextSibling, firstChild, shape).run(first, plainSteps);
     return shape;
 }
 
-void CreateNodes(const TreeShape& shape, const MenuTable& table, SiteTree& tree) {
-    // Depth first with an explicit stack of the ancestors' nodes: a chain of any depth is fine.
-    std::vector<SiteNode*> ancestors;
-    SiteNode* parentNode = tree.root();
-    std::int32_t x = shape.rootFirst;
-    const auto at = [](const std::vector<std::int32_t>& v, std::int32_t i) { return v[static_cast<std::size_t>(i)]; };
-    while (x >= 0) {
-        const auto& texts = table.texts[static_cast<std::size_t>(x)];
-        SiteNode* node = tree.insert(parentNode, -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
-        if (at(shape.firstChild, x) >= 0) {
-            ancestors.push_back(parentNode);
-            parentNode = node;
-            x = at(shape.firstChild, x);
+void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
+    // First the display order with each entry's depth; the walk follows only "first child" and
+    // "next", packed side by side, with a stack of where to resume after a subtree, so each
+    // step touches eight bytes. Then the nodes in that order, fetching the texts ahead.
+    const std::size_t n = shape.place.size();
+    std::vector<std::pair<std::int32_t, std::int32_t>> down(n); // (first child, next sibling)
+    for (std::size_t e = 0; e < n; ++e) down[e] = {shape.place[e].firstChild, shape.place[e].next};
+    std::vector<std::int32_t> order, depth, resume;
+    order.reserve(n);
+    depth.reserve(n);
+    for (std::int32_t x = shape.rootFirst; x >= 0;) {
+        order.push_back(x);
+        depth.push_back(static_cast<std::int32_t>(resume.size()));
+        const auto [child, next] = down[static_cast<std::size_t>(x)];
+        if (child >= 0) {
+            resume.push_back(next);
+            x = child;
             continue;
         }
-        while (x >= 0 && at(shape.next, x) < 0) {
-            x = at(shape.parent, x);
-            if (x >= 0) {
-                parentNode = ancestors.back();
-                ancestors.pop_back();
-            }
+        x = next;
+        while (x < 0 && !resume.empty()) {
+            x = resume.back();
+            resume.pop_back();
         }
-        if (x >= 0) x = at(shape.next, x);
+    }
+    // The shape is no longer needed; freeing it first keeps the peak of a large load down.
+    std::vector<std::pair<std::int32_t, std::int32_t>>().swap(down);
+    shape = TreeShape{};
+
+    constexpr std::size_t Ahead = 8;
+    std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i + Ahead < order.size()) {
+            __builtin_prefetch(&table.texts[static_cast<std::size_t>(order[i + Ahead])]);
+            __builtin_prefetch(table.texts[static_cast<std::size_t>(order[i + Ahead / 2])].data);
+        }
+        const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
+        const auto d = static_cast<std::size_t>(depth[i]);
+        path.resize(d + 1);
+        path.push_back(tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())}));
     }
 }
 

@@ -1,7 +1,10 @@
 // Menu lines: which are accepted, how their texts are decoded, and the tree rebuilt from them.
+#include "reader_internal.h"
 #include "reader_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace quilso;
 using namespace quilso::test;
@@ -90,4 +93,35 @@ TEST(MenuLines, LinesInReverseOrderGiveTheSameTree) {
     EXPECT_EQ(LoadShape(Entry("3", "Kontakt", "k", "cs", "cs", "cs") + Entry("2", "Filialen", "f", "cs", "1", "cs") +
                         Entry("1", "Produkte", "p", "0", "cs", "1") + Entry("0", "Home", "h", "2", "cs", "cs")),
               "Home(h) Produkte(p) [Filialen(f)] Kontakt(k)");
+}
+
+TEST(MenuLines, WriterShapeShortcutAgreesWithTheGeneralSplit) {
+    // Lines near the writer's shape, damaged at random: wherever the shortcut takes a line, the
+    // general split must take it too, with the same pieces.
+    std::mt19937 rng(8);
+    const std::string alphabet = "ca[]0123456789 =newcr(),\";'\\&#sx";
+    int taken = 0;
+    for (int round = 0; round < 40000; ++round) {
+        std::string line = "ca[" + std::to_string(rng() % 1000) + "] = new cr(\"T" + std::to_string(rng() % 50) +
+                           "\", \"f.htm\", " + (rng() % 2 ? "cs" : std::to_string(rng() % 2000000000u)) + ", cs, " +
+                           std::to_string(rng() % 100) + ");";
+        for (unsigned k = rng() % 3; k > 0; --k) {
+            const std::size_t at = rng() % (line.size() + 1);
+            switch (rng() % 3) {
+            case 0: line.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+            case 1: if (at < line.size()) line.erase(at, 1); break;
+            default: if (at < line.size()) line[at] = alphabet[rng() % alphabet.size()]; break;
+            }
+        }
+        reader::MenuPieces fast, general;
+        if (!reader::SplitWriterMenuLine(line, fast)) continue;
+        ++taken;
+        ASSERT_TRUE(reader::SplitMenuLine(line, general)) << line;
+        EXPECT_EQ(fast.text, general.text) << line;
+        EXPECT_EQ(fast.file, general.file) << line;
+        EXPECT_EQ(fast.nextSibling, general.nextSibling) << line;
+        EXPECT_EQ(fast.parent, general.parent) << line;
+        EXPECT_EQ(fast.firstChild, general.firstChild) << line;
+    }
+    EXPECT_GT(taken, 10000);
 }

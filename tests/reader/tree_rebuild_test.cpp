@@ -67,35 +67,28 @@ TreeShape ReferenceRebuild(const Links& next, const Links& child, std::int32_t f
         }
     }
 
-    const auto size = static_cast<std::size_t>(n);
-    shape.parent.assign(size, -1);
-    shape.previous.assign(size, -1);
-    shape.next.assign(size, -1);
-    shape.firstChild.assign(size, -1);
+    shape.place.assign(static_cast<std::size_t>(n), TreeShape::Place{});
     for (std::int32_t p = 0; p <= n; ++p) {
         const auto& list = kids[static_cast<std::size_t>(p)];
         for (std::size_t k = 0; k < list.size(); ++k) {
-            const auto e = static_cast<std::size_t>(list[k]);
-            shape.parent[e] = p == root ? -1 : p;
-            shape.previous[e] = k > 0 ? list[k - 1] : -1;
-            shape.next[e] = k + 1 < list.size() ? list[k + 1] : -1;
+            auto& place = shape.place[static_cast<std::size_t>(list[k])];
+            place.parent = p == root ? -1 : p;
+            place.previous = k > 0 ? list[k - 1] : -1;
+            place.next = k + 1 < list.size() ? list[k + 1] : -1;
         }
         if (list.empty()) continue;
         if (p == root) {
             shape.rootFirst = list.front();
             shape.rootLast = list.back();
         } else {
-            shape.firstChild[static_cast<std::size_t>(p)] = list.front();
+            shape.place[static_cast<std::size_t>(p)].firstChild = list.front();
         }
     }
     return shape;
 }
 
 void ExpectSameShape(const TreeShape& a, const TreeShape& b, const std::string& context) {
-    EXPECT_EQ(a.parent, b.parent) << context;
-    EXPECT_EQ(a.previous, b.previous) << context;
-    EXPECT_EQ(a.next, b.next) << context;
-    EXPECT_EQ(a.firstChild, b.firstChild) << context;
+    EXPECT_TRUE(a.place == b.place) << context;
     EXPECT_EQ(a.rootFirst, b.rootFirst) << context;
     EXPECT_EQ(a.rootLast, b.rootLast) << context;
 }
@@ -204,9 +197,9 @@ TEST(TreeRebuild, PlacesEveryEntryOnce) {
         while (!stack.empty()) {
             std::int32_t e = stack.back();
             stack.pop_back();
-            for (; e >= 0; e = shape.next[static_cast<std::size_t>(e)]) {
+            for (; e >= 0; e = shape.place[static_cast<std::size_t>(e)].next) {
                 ++seen[static_cast<std::size_t>(e)];
-                stack.push_back(shape.firstChild[static_cast<std::size_t>(e)]);
+                stack.push_back(shape.place[static_cast<std::size_t>(e)].firstChild);
             }
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), n);
