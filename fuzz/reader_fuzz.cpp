@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (project.tree.size() != first || first > lines) std::abort();
 
     // The shortcut for writer-shaped menu lines takes nothing the general split reads differently.
-    quilso::reader::LineCursor lines(bytes);
+    quilso::reader::LineCursor cursor(bytes);
     std::string_view line;
-    while (lines.next(line)) {
+    while (cursor.next(line)) {
         quilso::reader::MenuPieces fast, general;
         if (!quilso::reader::SplitWriterMenuLine(line, fast)) continue;
         if (!quilso::reader::SplitMenuLine(line, general) || fast.text != general.text || fast.file != general.file ||
