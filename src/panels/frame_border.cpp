@@ -350,7 +350,18 @@ void TFrameBorder::InitPanel() {
     // Until a project is read the width list offers the margin's items, with none chosen.
     cbBorderBreite_->addItems(widthItems_[BoxMargin]);
     cbBorderBreite_->setCurrentIndex(-1);
-    boxpicture::DrawBoxPicture(picture_->image(), ringWidth_);
+    // The unmarked picture is the same for all three menus; drawing it pixel by pixel is a
+    // noticeable share of start-up, so it is drawn once and shared (copies detach on marking).
+    static QImage unmarked;
+    static int unmarkedRing = 0;
+    QImage& image = picture_->image();
+    if (unmarked.size() != image.size() || unmarked.format() != image.format() || unmarkedRing != ringWidth_) {
+        boxpicture::DrawBoxPicture(image, ringWidth_);
+        unmarked = image;
+        unmarkedRing = ringWidth_;
+    } else {
+        image = unmarked;
+    }
     picture_->update();
     initialised_ = true;
 }
