@@ -147,6 +147,22 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
 using DeclarationReader = std::optional<bool> (*)(MenuKind kind, std::string_view name, std::string_view value,
                                                   TCSS& css);
 
+// A lone apostrophe in a value (a family such as Ann's) opens a quoted run that swallows the
+// declaration's closing ";". Taking that ";" as part of the value would make the value grow by one
+// ";" on every save and reopen, so a value that ends inside an unclosed run loses it.
+std::string_view DropSwallowedTerminator(std::string_view value) {
+    char open = 0;
+    for (const char c : value) {
+        if (open) {
+            if (c == open) open = 0;
+        } else if (c == '\'' || c == '"') {
+            open = c;
+        }
+    }
+    if (open && !value.empty() && value.back() == ';') value.remove_suffix(1);
+    return value;
+}
+
 // Walks the block's lines up to its closing line, handing each declaration to `read`.
 void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor& lines, DeclarationReader read) {
     std::string_view line;
@@ -156,7 +172,7 @@ void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor
         const auto declaration = SplitAtMost<2>(ctx.css, DeclarationSplit);
         if (declaration.count != 2) continue;
         const std::string_view name = declaration.piece[0];
-        if (const auto stored = read(kind, name, declaration.piece[1], ctx.style(kind)))
+        if (const auto stored = read(kind, name, DropSwallowedTerminator(declaration.piece[1]), ctx.style(kind)))
             ctx.observer.declarationRead(kind, block, name, *stored);
     }
 }

@@ -1,5 +1,6 @@
 // The block scan and the declaration readers, checked through whole (small) files.
 #include "reader_test_support.h"
+#include "writer.h"
 
 #include <gtest/gtest.h>
 
@@ -146,8 +147,24 @@ TEST(Declarations, FontFamiliesLoseTheirQuotes) {
     const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  font-family:Arial, \"Times New Roman\", serif;"}) +
                            Block(".quilso_um li {", {"  font-family:\"A, B\",C ,\"D;"}));
     EXPECT_EQ(p.css[MenuMain].fontFamilies, (std::vector<std::string>{"Arial", "Times New Roman", "serif"}));
-    // The declaration split ends the value at the ";" outside quotes only.
-    EXPECT_EQ(p.css[MenuSub].fontFamilies, (std::vector<std::string>{"A, B", "C ", "\"D;"}));
+    // An unclosed quote swallows the closing ";" in the split; it is not taken into the value.
+    EXPECT_EQ(p.css[MenuSub].fontFamilies, (std::vector<std::string>{"A, B", "C ", "\"D"}));
+}
+
+TEST(Declarations, AnApostropheInAFamilySurvivesSaveAndReopen) {
+    Project project;
+    project.params.css[MenuMain].fontFamilies = {"Ann's"};
+    project.params.css[MenuSub].borderStyle[SideLeft] = "x'y";
+    std::vector<std::string> first, second;
+    BuildMenuScript(project, ProgramInfo{}, "01.01.2027", first);
+    std::string text;
+    for (const auto& line : first) text += line + "\r\n";
+    Project reread;
+    Load(text, reread);
+    EXPECT_EQ(reread.params.css[MenuMain].fontFamilies, (std::vector<std::string>{"Ann's"}));
+    EXPECT_EQ(reread.params.css[MenuSub].borderStyle[SideLeft], "x'y");
+    BuildMenuScript(reread, ProgramInfo{}, "01.01.2027", second);
+    EXPECT_EQ(first, second);
 }
 
 TEST(Declarations, TextDecorationClearsEveryFlagFirst) {
