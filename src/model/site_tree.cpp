@@ -1,10 +1,23 @@
 #include "site_tree.h"
 
+#include "large_memory.h"
+
 #include <algorithm>
 #include <cassert>
+#include <new>
 #include <unordered_set>
 
 namespace quilso {
+
+namespace {
+// Chunks start small, so a small tree holds little memory, and double up to a few megabytes.
+constexpr std::size_t FirstChunkSlots = 16;
+constexpr std::size_t LargeChunkBytes = std::size_t(2) << 20;
+constexpr std::size_t MostChunkBytes = std::size_t(8) << 20;
+static_assert(sizeof(SiteNode) >= sizeof(void*) && alignof(SiteNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+
+bool IsLarge(std::size_t slots) { return slots * sizeof(SiteNode) >= LargeChunkBytes; }
+} // namespace
 
 int SiteNode::row() const {
     if (!parent_) return 0;
@@ -37,13 +50,75 @@ SiteTree::SiteTree() = default;
 
 SiteTree::~SiteTree() { clear(); }
 
+SiteNode* SiteTree::newNode() {
+    void* slot;
+    if (free_) {
+        slot = free_;
+        free_ = free_->next;
+    } else {
+        if (chunks_.empty() || used_ == chunks_.back().slots) {
+            std::size_t slots = chunks_.empty() ? FirstChunkSlots
+                                                : std::min(chunks_.back().slots * 2, MostChunkBytes / sizeof(SiteNode));
+            if (IsLarge(slots)) slots = LargeBlockSize(slots * sizeof(SiteNode)) / sizeof(SiteNode);
+            void* memory = IsLarge(slots) ? AllocateLarge(slots * sizeof(SiteNode))
+                                          : ::operator new(slots * sizeof(SiteNode));
+            try {
+                chunks_.push_back({memory, slots});
+            } catch (...) {
+                if (IsLarge(slots))
+                    FreeLarge(memory, slots * sizeof(SiteNode));
+                else
+                    ::operator delete(memory);
+                throw;
+            }
+            used_ = 0;
+        }
+        slot = static_cast<char*>(chunks_.back().memory) + used_++ * sizeof(SiteNode);
+    }
+    return new (slot) SiteNode;
+}
+
+void SiteTree::destroyNode(SiteNode* node) noexcept {
+    node->~SiteNode();
+    free_ = new (static_cast<void*>(node)) FreeSlot{free_};
+}
+
+void SiteTree::destroySubtrees(std::vector<SiteNode*> pending) {
+    while (!pending.empty()) {
+        SiteNode* n = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
+        destroyNode(n);
+        --size_;
+    }
+    if (size_ == 0) releaseChunks();
+}
+
+void SiteTree::releaseChunks() noexcept {
+    for (const Chunk& chunk : chunks_) {
+        if (IsLarge(chunk.slots))
+            FreeLarge(chunk.memory, chunk.slots * sizeof(SiteNode));
+        else
+            ::operator delete(chunk.memory);
+    }
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    used_ = 0;
+    free_ = nullptr;
+}
+
 SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
-    auto* node = new SiteNode;
+    SiteNode* node = newNode();
     node->entry = std::move(entry);
     node->parent_ = parent;
     auto& siblings = parent->children_;
     if (row < 0 || static_cast<std::size_t>(row) > siblings.size()) row = static_cast<int>(siblings.size());
-    siblings.insert(siblings.begin() + row, node);
+    try {
+        siblings.insert(siblings.begin() + row, node);
+    } catch (...) {
+        destroyNode(node);
+        throw;
+    }
     node->rowHint_ = row;
     ++size_;
     return node;
@@ -58,14 +133,7 @@ static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
 void SiteTree::remove(SiteNode* node) {
     assert(node && !node->isRoot());
     detach(node, node->parent_->children_, node->row());
-    std::vector<SiteNode*> pending{node};
-    while (!pending.empty()) {
-        SiteNode* n = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
-        delete n;
-        --size_;
-    }
+    destroySubtrees({node});
 }
 
 void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
@@ -75,14 +143,7 @@ void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
     siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
                                   [&](SiteNode* n) { return doomed.count(n) != 0; }),
                    siblings.end());
-    std::vector<SiteNode*> pending(nodes.begin(), nodes.end());
-    while (!pending.empty()) {
-        SiteNode* n = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
-        delete n;
-        --size_;
-    }
+    destroySubtrees(std::vector<SiteNode*>(nodes.begin(), nodes.end()));
 }
 
 void SiteTree::move(SiteNode* node, SiteNode* newParent, int row) {
@@ -116,18 +177,17 @@ void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder
 void SiteTree::clear() {
     std::vector<SiteNode*> pending = std::move(root_.children_);
     root_.children_.clear();
-    while (!pending.empty()) {
-        SiteNode* n = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
-        delete n;
-    }
+    destroySubtrees(std::move(pending));
     size_ = 0;
+    releaseChunks();
 }
 
 void SiteTree::swap(SiteTree& other) noexcept {
     std::swap(root_.children_, other.root_.children_);
     std::swap(size_, other.size_);
+    std::swap(chunks_, other.chunks_);
+    std::swap(used_, other.used_);
+    std::swap(free_, other.free_);
     for (SiteNode* n : root_.children_) n->parent_ = &root_;
     for (SiteNode* n : other.root_.children_) n->parent_ = &other.root_;
 }

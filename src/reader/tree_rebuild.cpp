@@ -346,6 +346,22 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
     std::vector<std::pair<std::int32_t, std::int32_t>>().swap(down);
     shape = TreeShape{};
 
+    // How many children each entry gets, by display position, so that every list of children
+    // is allocated once at its final size.
+    std::vector<std::int32_t> childCount(order.size(), 0);
+    std::size_t topLevelCount = 0;
+    std::vector<std::size_t> at; // at[d]: position of the latest entry at depth d
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const auto d = static_cast<std::size_t>(depth[i]);
+        at.resize(d);
+        if (d == 0)
+            ++topLevelCount;
+        else
+            ++childCount[at[d - 1]];
+        at.push_back(i);
+    }
+    tree.reserveChildren(tree.root(), topLevelCount);
+
     constexpr std::size_t Ahead = 8;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -356,7 +372,9 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        path.push_back(tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())}));
+        SiteNode* node = tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
+        if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
+        path.push_back(node);
     }
 }
 
