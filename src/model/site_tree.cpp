@@ -138,12 +138,14 @@ void SiteTree::remove(SiteNode* node) {
 
 void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
     if (nodes.empty()) return;
+    // Copied first: `nodes` may be the parent's own list of children, which the erase empties.
+    std::vector<SiteNode*> pending(nodes.begin(), nodes.end());
     const std::unordered_set<const SiteNode*> doomed(nodes.begin(), nodes.end());
-    auto& siblings = nodes.front()->parent_->children_;
+    auto& siblings = pending.front()->parent_->children_;
     siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
                                   [&](SiteNode* n) { return doomed.count(n) != 0; }),
                    siblings.end());
-    destroySubtrees(std::vector<SiteNode*>(nodes.begin(), nodes.end()));
+    destroySubtrees(std::move(pending));
 }
 
 void SiteTree::move(SiteNode* node, SiteNode* newParent, int row) {

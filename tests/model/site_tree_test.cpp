@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 using namespace quilso;
 
@@ -83,4 +85,37 @@ TEST(SiteTree, RemoveManyDropsNonAdjacentSiblingsWithSubtrees) {
     EXPECT_EQ(tree.size(), 3u);
     EXPECT_EQ(n[4]->row(), 2);
     EXPECT_EQ(n[2]->previousSibling(), n[0]);
+}
+
+TEST(SiteTree, NodesOutliveSwapsAndFreedSlotsAreReused) {
+    // Enough nodes that the tree holds several large blocks of them.
+    constexpr int Count = 60000;
+    auto tree = std::make_unique<SiteTree>();
+    std::vector<SiteNode*> top;
+    for (int i = 0; i < Count; ++i)
+        top.push_back(tree->insert(tree->root(), -1, {"Eintrag mit langem Text " + std::to_string(i), ""}));
+    SiteTree kept;
+    kept.insert(kept.root(), -1, {"alt", ""});
+    kept.swap(*tree);
+    tree.reset(); // takes the one-node tree with it; the swapped-in nodes must stay intact
+    ASSERT_EQ(kept.size(), static_cast<std::size_t>(Count));
+    EXPECT_EQ(kept.root()->child(Count - 1)->entry.text, "Eintrag mit langem Text " + std::to_string(Count - 1));
+    EXPECT_EQ(kept.root()->child(Count - 1)->parent(), kept.root());
+
+    // A removed node's place is given to the next inserted one instead of new memory.
+    SiteNode* doomed = top[100];
+    kept.remove(doomed);
+    SiteNode* again = kept.insert(kept.root(), 0, {"neu", "neu.htm"});
+    EXPECT_EQ(again, doomed);
+    EXPECT_EQ(again->entry.text, "neu");
+    EXPECT_EQ(again->childCount(), 0);
+    EXPECT_EQ(kept.root()->child(101)->entry.text, "Eintrag mit langem Text 101");
+
+    // Emptied by removals, the tree starts afresh and stays usable.
+    kept.removeMany(kept.root()->children());
+    EXPECT_TRUE(kept.empty());
+    EXPECT_EQ(kept.size(), 0u);
+    SiteNode* first = kept.insert(kept.root(), -1, {"A", ""});
+    kept.insert(first, -1, {"A1", ""});
+    EXPECT_EQ(shape(kept), "A .A1 ");
 }
