@@ -97,6 +97,10 @@ std::vector<std::string> ReadLines(const std::string& fileName) {
 }
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+    WriteFileAtomicallyInPieces(fileName, [&](const PieceSink& write) { write(bytes); });
+}
+
+void WriteFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const PieceSink&)>& produce) {
     // The temporary file must live in the target's directory: rename is only atomic within
     // one file system.
     std::string tempName = directoryOf(fileName) + "/." + baseNameOf(fileName) + ".XXXXXX";
@@ -122,7 +126,20 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
     }
     if (::fchmod(temp.fd, mode) != 0) abandon(errno);
 
-    if (!writeAll(temp.fd, bytes)) abandon(errno);
+    struct WriteFailed {
+        int error;
+    };
+    try {
+        produce([&](std::string_view piece) {
+            if (!writeAll(temp.fd, piece)) throw WriteFailed{errno};
+        });
+    } catch (const WriteFailed& failed) {
+        abandon(failed.error);
+    } catch (...) {
+        temp.release();
+        ::unlink(tempName.c_str());
+        throw;
+    }
     if (::fsync(temp.fd) != 0) abandon(errno);
     if (temp.release() != 0) abandon(errno);
     if (::rename(tempName.c_str(), fileName.c_str()) != 0) abandon(errno);

@@ -5,6 +5,7 @@
 #include "params.h"
 #include "site_tree.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,5 +49,11 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // disk and renamed over the target. On failure the old file is untouched, the temporary file is
 // removed and FileError is thrown.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+// Hands each piece of the file's content to the file being written.
+using PieceSink = std::function<void(std::string_view)>;
+// The same for content made piece by piece, so it never has to be held whole: `produce` gets a
+// sink and passes it every piece in order. An exception from `produce` is passed on after the
+// temporary file was removed.
+void WriteFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const PieceSink&)>& produce);
 
 } // namespace quilso

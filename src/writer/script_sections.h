@@ -9,13 +9,25 @@
 
 namespace quilso {
 
-// The file being built: one string, every line already ending in CR LF.
+// The file being built: one string, every line already ending in CR LF. With a sink, the text
+// is passed on whenever it has grown past SpillSize and the buffer is reused, so a large file
+// is written through a small buffer instead of being held whole.
 struct ScriptBuffer {
+    static constexpr std::size_t SpillSize = std::size_t(1) << 20;
     std::string text;
+    PieceSink sink;
 
     void addLine(std::string_view line) {
         text += line;
         text += "\r\n";
+    }
+    void spillIfFull() {
+        if (sink && text.size() >= SpillSize) spill();
+    }
+    void spill() {
+        if (!sink) return;
+        sink(text);
+        text.clear();
     }
 };
 

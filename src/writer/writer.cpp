@@ -242,9 +242,11 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     const std::vector<std::size_t>& next = facts.next;
     // The buffer grows in large steps, each covering at least the worst case of the next line;
     // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
+    // With a sink the buffer only needs room for a spill's worth of lines.
     std::string& text = out.text;
     std::size_t used = text.size();
-    text.resize(std::max(text.capacity(), used + facts.textBytes + count * 56 + 64));
+    const std::size_t estimate = facts.textBytes + count * 56 + 64;
+    text.resize(std::max(text.capacity(), used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
     // Display numbers of the current ancestors, innermost last.
     std::vector<std::size_t> ancestors;
     std::size_t number = 0;
@@ -252,6 +254,10 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         const SiteEntry& entry = node->entry;
         const std::size_t worst =
             (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+        if (text.size() - used < worst && out.sink && used > 0) {
+            out.sink(std::string_view(text.data(), used));
+            used = 0;
+        }
         if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
         Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
@@ -279,9 +285,22 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
 }
 
 void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program) {
-    for (const std::string& line : program.functionsLines)
+    for (const std::string& line : program.functionsLines) {
         out.addLine(line);
+        out.spillIfFull();
+    }
 }
+
+namespace {
+void WriteSections(ScriptBuffer& out, const Project& project, const ProgramInfo& program, const std::string& lastSave) {
+    WriteApplicationHeader(out, program);
+    WriteProjectHeader(out, lastSave);
+    WriteOptionsHeader(out, project.params.options);
+    WriteCssInit(out, project.params);
+    WriteMenuArray(out, project.tree, project.params.options.isTag);
+    AppendLibrary(out, program);
+}
+} // namespace
 
 std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program,
                                 const std::string& lastSave) {
@@ -292,13 +311,7 @@ std::string BuildMenuScriptText(const Project& project, const ProgramInfo& progr
     for (const std::string& line : program.functionsLines)
         libraryBytes += line.size() + 2;
     out.text.reserve(32768 + libraryBytes);
-
-    WriteApplicationHeader(out, program);
-    WriteProjectHeader(out, lastSave);
-    WriteOptionsHeader(out, project.params.options);
-    WriteCssInit(out, project.params);
-    WriteMenuArray(out, project.tree, project.params.options.isTag);
-    AppendLibrary(out, program);
+    WriteSections(out, project, program, lastSave);
     return std::move(out.text);
 }
 
@@ -314,7 +327,14 @@ void BuildMenuScript(const Project& project, const ProgramInfo& program, const s
 }
 
 void WriteMenuScript(const std::string& fileName, const Project& project, const ProgramInfo& program) {
-    WriteFileAtomically(fileName, BuildMenuScriptText(project, program, LastSaveStamp()));
+    const std::string lastSave = LastSaveStamp();
+    WriteFileAtomicallyInPieces(fileName, [&](const PieceSink& write) {
+        ScriptBuffer out;
+        out.sink = write;
+        out.text.reserve(2 * ScriptBuffer::SpillSize);
+        WriteSections(out, project, program, lastSave);
+        out.spill();
+    });
 }
 
 std::string LastSaveStamp() {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -133,4 +134,29 @@ TEST_F(FileIo, WriteFailingMidwayKeepsTheOldFile) {
     EXPECT_EQ(reason, std::strerror(EFBIG));
     EXPECT_EQ(get(target), "old content");
     EXPECT_EQ(entries(), (Lines{"menu.js"}));
+}
+
+TEST(WriteFileAtomically, PiecesArriveInOrderAndAFailingProducerChangesNothing) {
+    const fs::path dir = fs::temp_directory_path() / "quilso_pieces_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string target = (dir / "menu.js").string();
+    WriteFileAtomicallyInPieces(target, [](const PieceSink& write) {
+        write("erst");
+        write("");
+        write(std::string(300000, 'x'));
+        write("ende");
+    });
+    EXPECT_EQ(ReadFileBytes(target), "erst" + std::string(300000, 'x') + "ende");
+
+    WriteFileAtomically(target, "alt");
+    EXPECT_THROW(WriteFileAtomicallyInPieces(target,
+                                             [](const PieceSink& write) {
+                                                 write("halb");
+                                                 throw std::runtime_error("abgebrochen");
+                                             }),
+                 std::runtime_error);
+    EXPECT_EQ(ReadFileBytes(target), "alt");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1); // no temporary left
+    fs::remove_all(dir);
 }
