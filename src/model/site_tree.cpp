@@ -56,9 +56,9 @@ SiteNode* SiteTree::newNode() {
         slot = free_;
         free_ = free_->next;
     } else {
-        if (chunks_.empty() || used_ == chunks_.back().slots) {
+        if (chunks_.empty() || used_ == chunks_.back().capacity) {
             std::size_t slots = chunks_.empty() ? FirstChunkSlots
-                                                : std::min(chunks_.back().slots * 2, MostChunkBytes / sizeof(SiteNode));
+                                                : std::min(chunks_.back().capacity * 2, MostChunkBytes / sizeof(SiteNode));
             if (IsLarge(slots)) slots = LargeBlockSize(slots * sizeof(SiteNode)) / sizeof(SiteNode);
             void* memory = IsLarge(slots) ? AllocateLarge(slots * sizeof(SiteNode))
                                           : ::operator new(slots * sizeof(SiteNode));
@@ -96,8 +96,8 @@ void SiteTree::destroySubtrees(std::vector<SiteNode*> pending) {
 
 void SiteTree::releaseChunks() noexcept {
     for (const Chunk& chunk : chunks_) {
-        if (IsLarge(chunk.slots))
-            FreeLarge(chunk.memory, chunk.slots * sizeof(SiteNode));
+        if (IsLarge(chunk.capacity))
+            FreeLarge(chunk.memory, chunk.capacity * sizeof(SiteNode));
         else
             ::operator delete(chunk.memory);
     }

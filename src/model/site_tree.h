@@ -82,7 +82,7 @@ private:
     // and all chunks are freed when the tree becomes empty.
     struct Chunk {
         void* memory;
-        std::size_t slots;
+        std::size_t capacity; // nodes it holds
     };
     struct FreeSlot {
         FreeSlot* next;
