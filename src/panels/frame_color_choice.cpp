@@ -2,6 +2,7 @@
 
 #include "edit_state.h"
 #include "key_filter.h"
+#include "panel_util.h"
 #include "value_helpers.h"
 
 #include <QApplication>
@@ -113,15 +114,13 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
         connect(filter, &KeyFilter::refused, this, &TFrameColorChoice::beep);
     }
 
-    cobColorSelect_ = new QComboBox(this);
+    cobColorSelect_ = new MinimumLengthList(11, this); // "Individuell..." in full
     cobColorSelect_->setObjectName(QStringLiteral("cobColorSelect"));
     cobColorSelect_->addItem(swatch(0x000000), QStringLiteral("Individuell..."),
                              QVariant::fromValue<uint>(0));
     for (const auto& [name, rgb] : namedColors())
         cobColorSelect_->addItem(swatch(rgb), QString::fromUtf8(name), QVariant::fromValue<uint>(rgb));
     cobColorSelect_->setCurrentIndex(-1);
-    cobColorSelect_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cobColorSelect_->setMinimumContentsLength(11); // "Individuell..." in full
     connect(cobColorSelect_, &QComboBox::activated, this, &TFrameColorChoice::colorSelectActivated);
 
     auto* grid = new QGridLayout(this);

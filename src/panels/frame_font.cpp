@@ -119,15 +119,13 @@ std::vector<std::string> SplitFontFamilies(std::string_view text) {
 TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     auto modified = [this] { markModified(); };
 
-    cbFontFamily_ = new QComboBox(this);
+    cbFontFamily_ = new MinimumLengthList(16, this);
     cbFontFamily_->setObjectName(QStringLiteral("cbFontFamily"));
     cbFontFamily_->setEditable(true);
     cbFontFamily_->setInsertPolicy(QComboBox::NoInsert);
     cbFontFamily_->setCompleter(nullptr);
     cbFontFamily_->addItems(familyItems());
     cbFontFamily_->setCurrentIndex(0);
-    cbFontFamily_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cbFontFamily_->setMinimumContentsLength(16);
     connect(cbFontFamily_, &QComboBox::activated, this, &TFrameFont::cbFontFamilySelect);
     connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
         // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.

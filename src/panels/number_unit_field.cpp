@@ -1,6 +1,7 @@
 #include "number_unit_field.h"
 
 #include "edit_state.h"
+#include "panel_util.h"
 #include "params.h"
 #include "value_helpers.h"
 
@@ -74,13 +75,11 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
         if (raisesPending_ && editState_) editState_->editPending = true;
     });
 
-    list_ = new QComboBox(this);
+    list_ = new MinimumLengthList(12, this);
     list_->setObjectName(listName);
     for (const UnitItem& item : items_)
         list_->addItem(item.text);
     list_->setCurrentIndex(initialItem);
-    list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list_->setMinimumContentsLength(12);
     connect(list_, &QComboBox::activated, this, &NumberUnitField::listActivated);
 
     auto* row = new QHBoxLayout(this);

@@ -2,18 +2,42 @@
 
 #include "cp1252.h"
 
-#include <QComboBox>
 #include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
+#include <cmath>
+
+MinimumLengthList::MinimumLengthList(int characters, QWidget* parent) : QComboBox(parent) {
+    setMinimumContentsLength(characters);
+}
+
+QSize MinimumLengthList::sizeHint() const {
+    // The policy's rule: the characters' width plus room for an icon, whether or not an item has
+    // one, and a line of text or an icon high, whichever is taller; the style adds its frame.
+    const QFontMetrics metrics = fontMetrics();
+    const QSize icon = iconSize();
+    QSize contents(minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X')) + icon.width() + 4,
+                   std::max(int(std::ceil(QFontMetricsF(metrics).height())), 14) + 2);
+    contents.setHeight(std::max(contents.height(), icon.height() + 2));
+    if (!placeholderText().isEmpty())
+        contents.setWidth(std::max(contents.width(), metrics.boundingRect(placeholderText()).width()));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, this);
+}
+
+QSize MinimumLengthList::minimumSizeHint() const {
+    return sizeHint();
+}
+
 QComboBox* makeKeywordList(const char* name, const KeywordItems& items, int initial, QWidget* parent) {
-    auto* list = new QComboBox(parent);
+    auto* list = new MinimumLengthList(10, parent);
     list->setObjectName(QLatin1String(name));
     for (const auto& item : items)
         list->addItem(item.first);
     list->setCurrentIndex(initial);
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(10);
     return list;
 }
 

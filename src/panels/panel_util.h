@@ -2,6 +2,7 @@
 // Windows-1252 bytes and what the controls show.
 #pragma once
 
+#include <QComboBox>
 #include <QString>
 
 #include <string>
@@ -9,9 +10,20 @@
 #include <utility>
 #include <vector>
 
-class QComboBox;
 class QGroupBox;
 class QWidget;
+
+// A drop-down list sized for a number of characters plus an icon, whatever its items, as
+// QComboBox::AdjustToMinimumContentsLengthWithIcon sizes it. Qt builds a list's popup the moment
+// that policy is set, a few hundred thousand instructions each, and the window has dozens of these
+// lists; this one computes the same size and leaves the popup to be built when it first opens.
+class MinimumLengthList : public QComboBox {
+public:
+    MinimumLengthList(int characters, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+};
 
 // Items of a keyword list: German text shown -> keyword stored.
 using KeywordItems = std::vector<std::pair<QString, std::string>>;
