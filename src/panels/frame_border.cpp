@@ -117,8 +117,8 @@ template <typename Inside> void floodFill(Pixels& image, int x, int y, QRgb fill
 void DrawBoxPicture(QImage& image, int ring) {
     Pixels pixels(image);
     const int w = image.width(), h = image.height();
+    // The outer rectangle leaves its inside silver already: no fill up to the outline is needed.
     rectangle(pixels, 0, 0, w, h, Silver);
-    floodFill(pixels, 4, 4, Silver, [](QRgb c) { return c != Black; });
     rectangle(pixels, ring, ring, w - ring, h - ring, Silver);
     rectangle(pixels, 2 * ring, 2 * ring, w - 2 * ring, h - 2 * ring, Silver);
     const int c = 3 * ring;
