@@ -5,6 +5,8 @@
 #include "panel_util.h"
 #include "value_helpers.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -31,13 +33,26 @@ QFont fixedPitchFont() {
     return font;
 }
 
-QIcon swatch(QRgb rgb) {
+QIcon drawSwatch(QRgb rgb) {
     QPixmap pixmap(14, 14);
     pixmap.fill(QColor(rgb));
     QPainter painter(&pixmap);
     painter.setPen(Qt::black);
     painter.drawRect(0, 0, 13, 13);
     return QIcon(pixmap);
+}
+
+// The swatches of the named colours are the same on all 21 panels; they are drawn once.
+QIcon swatch(QRgb rgb) {
+    static auto* drawn = new QHash<QRgb, QIcon>; // kept to the end, past the application object
+    auto found = drawn->constFind(rgb);
+    if (found != drawn->constEnd()) return *found;
+    // Custom colours are not kept: the dialog can hand out any of 16 million.
+    QIcon icon = drawSwatch(rgb);
+    const auto& named = TFrameColorChoice::namedColors();
+    if (std::any_of(named.begin(), named.end(), [rgb](const auto& colour) { return colour.second == rgb; }))
+        drawn->insert(rgb, icon);
+    return icon;
 }
 
 QString twoHex(int value) {
