@@ -276,11 +276,12 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
 
     gbBorderBreite_ = new QGroupBox(QStringLiteral("Breite"), this);
     gbBorderBreite_->setObjectName(QStringLiteral("gbBorderBreite"));
-    eBorderBreite_ = new QLineEdit(QStringLiteral("100"), gbBorderBreite_);
+    eBorderBreite_ = new QLineEdit(gbBorderBreite_);
     eBorderBreite_->setObjectName(QStringLiteral("eBorderBreite"));
     QFont fixed(QStringLiteral("Courier New"), 8);
     fixed.setStyleHint(QFont::TypeWriter);
-    eBorderBreite_->setFont(fixed);
+    eBorderBreite_->setFont(fixed); // before the text, which would otherwise be laid out twice
+    eBorderBreite_->setText(QStringLiteral("100"));
     eBorderBreite_->setFixedWidth(eBorderBreite_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) +
                                   14);
     QSizePolicy keepPlace = eBorderBreite_->sizePolicy();

@@ -103,10 +103,12 @@ void TFrameColorChoice::setColorDialog(ColorDialogFn dialog) {
 
 TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     auto makeEdit = [this](const char* name, const QString& text, int maxLength, int chars) {
-        auto* edit = new QLineEdit(text, this);
+        // Text last: every change of length limit or font lays out the text again.
+        auto* edit = new QLineEdit(this);
         edit->setObjectName(QLatin1String(name));
         edit->setMaxLength(maxLength);
         edit->setFont(fixedPitchFont());
+        edit->setText(text);
         const int width = edit->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
         edit->setFixedWidth(width + 14);
         edit->installEventFilter(this);

@@ -56,11 +56,13 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
                                  std::vector<UnitItem> items, NumberKeys keys, int initialItem,
                                  QWidget* parent)
     : QWidget(parent), items_(std::move(items)) {
-    number_ = new QLineEdit(QStringLiteral("0"), this);
+    // Text after the font: a font change lays out the text again.
+    number_ = new QLineEdit(this);
     number_->setObjectName(numberName);
     QFont font(QStringLiteral("Courier New"), 8);
     font.setStyleHint(QFont::TypeWriter);
     number_->setFont(font);
+    number_->setText(QStringLiteral("0"));
     number_->setFixedWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     // A hidden number field keeps its place, so the list does not jump sideways.
     QSizePolicy policy = number_->sizePolicy();
