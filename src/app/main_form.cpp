@@ -205,7 +205,6 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
         QTimer::singleShot(0, this, [this, text] { MessageBoxes::error(this, text); });
     }
 
-    dlgTreeItem_ = new TDlgTreeItem(this);
     runTreeItemDialog = [](TDlgTreeItem& dialog) { return dialog.exec() == QDialog::Accepted; };
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -214,6 +213,11 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
         move(frame.topLeft());
     }
     UpdateTreeControls();
+}
+
+TDlgTreeItem* TMainForm::dlgTreeItem() const {
+    if (!dlgTreeItem_) dlgTreeItem_ = new TDlgTreeItem(const_cast<TMainForm*>(this));
+    return dlgTreeItem_;
 }
 
 TMainForm::~TMainForm() {
@@ -717,8 +721,8 @@ void TMainForm::tvSiteClick() {
 }
 
 void TMainForm::aNodeNewExecute() {
-    if (!runTreeItemDialog(*dlgTreeItem_)) return;
-    const TDlgTreeItem& dialog = *dlgTreeItem_;
+    if (!runTreeItemDialog(*dlgTreeItem())) return;
+    const TDlgTreeItem& dialog = *dlgTreeItem();
     SiteNode* focused = focusedNode();
     SiteNode* parent = focused ? focused->parent() : project_.tree.root();
     int row = focused ? focused->row() + 1 : -1;
@@ -744,8 +748,8 @@ void TMainForm::aNodeNewExecute() {
 }
 
 void TMainForm::aNodeNewChildExecute() {
-    if (!runTreeItemDialog(*dlgTreeItem_)) return;
-    const TDlgTreeItem& dialog = *dlgTreeItem_;
+    if (!runTreeItemDialog(*dlgTreeItem())) return;
+    const TDlgTreeItem& dialog = *dlgTreeItem();
     SiteNode* parent = focusedNode();
     if (!parent) parent = project_.tree.root();
     SiteNode* last = nullptr;

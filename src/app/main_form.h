@@ -107,7 +107,8 @@ public:
     void quilsohilfe1Click();
     void Handbuch1Click();
     TWebAnzeigeForm* webAnzeigeForm(); // created on first use
-    TDlgTreeItem* dlgTreeItem() const { return dlgTreeItem_; }
+    // Built when first asked for: nobody sees it before a new entry is made.
+    TDlgTreeItem* dlgTreeItem() const;
     // Shows the new-entry dialog modally; tests replace it to fill the dialog themselves.
     std::function<bool(TDlgTreeItem&)> runTreeItemDialog;
 
@@ -151,7 +152,7 @@ private:
     bool rebuilding_ = false;
     StylePanel* panels_[quilso::MenuKindCount][5] = {};
     TFrameBorder* borderPanels_[quilso::MenuKindCount] = {};
-    TDlgTreeItem* dlgTreeItem_ = nullptr;
+    mutable TDlgTreeItem* dlgTreeItem_ = nullptr;
     QPointer<TWebAnzeigeForm> webAnzeigeForm_;
 
     // Controls, named as the window description names them.
