@@ -35,20 +35,19 @@ public:
         if (direct_) {
             bits_ = reinterpret_cast<QRgb*>(image.bits()); // detaches once, here
             stride_ = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+            // RGB32 pixels read and write as opaque whatever their top byte holds.
+            if (image.format() == QImage::Format_RGB32) opaque_ = 0xFF000000u;
         }
     }
     int width() const { return width_; }
     int height() const { return height_; }
     bool valid(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
     QRgb get(int x, int y) const {
-        if (!direct_) return image_.pixel(x, y);
-        const QRgb raw = bits_[y * stride_ + x];
-        // pixel() reports an RGB32 pixel as opaque whatever its top byte holds.
-        return image_.format() == QImage::Format_RGB32 ? (raw | 0xFF000000u) : raw;
+        return direct_ ? bits_[y * stride_ + x] | opaque_ : image_.pixel(x, y);
     }
     void set(int x, int y, QRgb rgb) {
         if (direct_)
-            bits_[y * stride_ + x] = image_.format() == QImage::Format_RGB32 ? (rgb | 0xFF000000u) : rgb;
+            bits_[y * stride_ + x] = rgb | opaque_;
         else
             image_.setPixel(x, y, rgb);
     }
@@ -59,6 +58,7 @@ private:
     bool direct_;
     QRgb* bits_ = nullptr;
     qsizetype stride_ = 0;
+    QRgb opaque_ = 0;
 };
 
 // A rectangle as the picture tools draw it: the outline takes the first and the last-but-one
