@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 
 namespace {
 
@@ -54,6 +55,26 @@ QIcon swatch(QRgb rgb) {
         drawn->insert(rgb, icon);
     return icon;
 }
+
+// A caption of the panel. The four captions are the same on all 21 colour panels, and measuring
+// a text means laying it out; each is measured once per font and style and the sizes shared.
+class Caption : public QLabel {
+public:
+    Caption(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+    QSize sizeHint() const override { return measured().first; }
+    QSize minimumSizeHint() const override { return measured().second; }
+
+private:
+    std::pair<QSize, QSize> measured() const {
+        ensurePolished(); // the style may set the font
+        static auto* sizes = new QHash<QString, std::pair<QSize, QSize>>; // kept to the very end
+        const QString key = text() + QChar(0) + font().key() + QChar(0) + style()->name();
+        auto found = sizes->constFind(key);
+        if (found == sizes->constEnd())
+            found = sizes->insert(key, {QLabel::sizeHint(), QLabel::minimumSizeHint()});
+        return *found;
+    }
+};
 
 QString twoHex(int value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -144,14 +165,14 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(3);
-    grid->addWidget(new QLabel(QStringLiteral("Hex:"), this), 0, 0);
+    grid->addWidget(new Caption(QStringLiteral("Hex:"), this), 0, 0);
     grid->addWidget(eHexColor_, 0, 1, 1, 2);
     grid->addWidget(cobColorSelect_, 0, 3, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("rot:"), this), 1, 0);
+    grid->addWidget(new Caption(QStringLiteral("rot:"), this), 1, 0);
     grid->addWidget(eRedColor_, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("grün:"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(new Caption(QStringLiteral("grün:"), this), 1, 2, Qt::AlignRight);
     grid->addWidget(eGreenColor_, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("blau:"), this), 1, 4, Qt::AlignRight);
+    grid->addWidget(new Caption(QStringLiteral("blau:"), this), 1, 4, Qt::AlignRight);
     grid->addWidget(eBlueColor_, 1, 5);
     grid->setColumnStretch(6, 1);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -3,6 +3,7 @@
 #include "panel_test_support.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QVBoxLayout>
 
 // The panel inside a window with one control outside it, so the focus can leave the panel.
@@ -216,6 +217,43 @@ private slots:
         panel_->show();
         choose(list(), list()->findText("Gelb"));
         QCOMPARE(panel_->hexColor(), std::string("FFFF00"));
+    }
+
+    // The captions share their measurements between panels; they must still take exactly the
+    // room a plain label with their text takes, also after a font change.
+    void captionsMeasureAsPlainLabels() {
+        const auto captions = panel_->findChildren<QLabel*>();
+        QCOMPARE(captions.size(), 4);
+        for (int pointSize : {0, 15}) {
+            if (pointSize) {
+                QFont font = panel_->font();
+                font.setPointSize(pointSize);
+                panel_->setFont(font);
+            }
+            for (QLabel* caption : captions) {
+                QLabel plain(caption->text());
+                plain.setFont(caption->font());
+                QCOMPARE(caption->sizeHint(), plain.sizeHint());
+                QCOMPARE(caption->minimumSizeHint(), plain.minimumSizeHint());
+            }
+        }
+    }
+
+    // Swatches are shared between panels, but a custom colour stays with the panel it was chosen on.
+    void customSwatchStaysWithItsPanel() {
+        auto swatchColour = [](QComboBox* list, int index) {
+            return list->itemIcon(index).pixmap(14, 14).toImage().pixel(7, 7) & 0xFFFFFF;
+        };
+        TFrameColorChoice other(window_);
+        QComboBox* otherList = control<QComboBox>(&other, "cobColorSelect");
+        TFrameColorChoice::setColorDialog(
+            [](const QColor&, QWidget*) { return std::optional<QColor>(QColor(0x12, 0x34, 0x56)); });
+        choose(list(), 0);
+        QCOMPARE(swatchColour(list(), 0), 0x123456u);
+        QCOMPARE(swatchColour(otherList, 0), 0x000000u);
+        const int teal = otherList->findText(QStringLiteral("Grünblau"));
+        QCOMPARE(swatchColour(otherList, teal), 0x008080u);
+        QCOMPARE(swatchColour(list(), teal), 0x008080u);
     }
 };
 
