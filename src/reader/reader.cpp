@@ -245,7 +245,7 @@ bool HoldsBlockWord(std::string_view text) {
     const __m128i brace = _mm_set1_epi8('}'), star = _mm_set1_epi8('*'), slash = _mm_set1_epi8('/');
     const __m128i o = _mm_set1_epi8('o'), p = _mm_set1_epi8('p'), letterI = _mm_set1_epi8('i'),
                   s = _mm_set1_epi8('s');
-    for (; i + 17 <= size; i += 16) {
+    while (i + 17 <= size) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
         const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
         const __m128i pairs = _mm_or_si128(
@@ -255,6 +255,13 @@ bool HoldsBlockWord(std::string_view text) {
                          _mm_cmpeq_epi8(first, brace)));
         for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(pairs)); hits != 0; hits &= hits - 1)
             if (BlockWordAt(text, i + static_cast<std::size_t>(std::countr_zero(hits)))) return true;
+        // The last group ends at the last place but one, overlapping the one before it; only the
+        // last place is left for the plain loop.
+        if (i + 17 == size) {
+            i = size - 1;
+            break;
+        }
+        i = i + 33 <= size ? i + 16 : size - 17;
     }
 #endif
     for (; i < size; ++i)
