@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
+#include <vector>
 
 namespace quilso {
 
@@ -15,4 +17,29 @@ void* AllocateLarge(std::size_t bytes);
 // Frees a block from AllocateLarge; `bytes` as passed there.
 void FreeLarge(void* block, std::size_t bytes) noexcept;
 
+// An allocator for the large temporary arrays of a big load: from a size of a megabyte on,
+// the memory comes from AllocateLarge; smaller arrays come from the heap as usual.
+template <class T> struct LargeAllocator {
+    using value_type = T;
+    static constexpr std::size_t LargeFrom = std::size_t(1) << 20;
+    LargeAllocator() = default;
+    template <class U> LargeAllocator(const LargeAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        const std::size_t bytes = n * sizeof(T);
+        return static_cast<T*>(bytes >= LargeFrom ? AllocateLarge(bytes) : ::operator new(bytes));
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes >= LargeFrom)
+            FreeLarge(p, bytes);
+        else
+            ::operator delete(p);
+    }
+    template <class U> bool operator==(const LargeAllocator<U>&) const noexcept { return true; }
+};
+
+template <class T> using LargeVector = std::vector<T, LargeAllocator<T>>;
+
 } // namespace quilso
+

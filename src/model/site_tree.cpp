@@ -16,7 +16,7 @@ constexpr std::size_t LargeChunkBytes = std::size_t(2) << 20;
 constexpr std::size_t MostChunkBytes = std::size_t(8) << 20;
 static_assert(sizeof(SiteNode) >= sizeof(void*) && alignof(SiteNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
 
-bool IsLarge(std::size_t slots) { return slots * sizeof(SiteNode) >= LargeChunkBytes; }
+bool IsLarge(std::size_t slotCount) { return slotCount * sizeof(SiteNode) >= LargeChunkBytes; }
 } // namespace
 
 int SiteNode::row() const {
@@ -56,17 +56,17 @@ SiteNode* SiteTree::newNode() {
         slot = free_;
         free_ = free_->next;
     } else {
-        if (chunks_.empty() || used_ == chunks_.back().capacity) {
-            std::size_t slots = chunks_.empty() ? FirstChunkSlots
-                                                : std::min(chunks_.back().capacity * 2, MostChunkBytes / sizeof(SiteNode));
-            if (IsLarge(slots)) slots = LargeBlockSize(slots * sizeof(SiteNode)) / sizeof(SiteNode);
-            void* memory = IsLarge(slots) ? AllocateLarge(slots * sizeof(SiteNode))
-                                          : ::operator new(slots * sizeof(SiteNode));
+        if (chunks_.empty() || used_ == chunks_.back().slotCount) {
+            std::size_t slotCount = chunks_.empty() ? FirstChunkSlots
+                                                : std::min(chunks_.back().slotCount * 2, MostChunkBytes / sizeof(SiteNode));
+            if (IsLarge(slotCount)) slotCount = LargeBlockSize(slotCount * sizeof(SiteNode)) / sizeof(SiteNode);
+            void* memory = IsLarge(slotCount) ? AllocateLarge(slotCount * sizeof(SiteNode))
+                                          : ::operator new(slotCount * sizeof(SiteNode));
             try {
-                chunks_.push_back({memory, slots});
+                chunks_.push_back({memory, slotCount});
             } catch (...) {
-                if (IsLarge(slots))
-                    FreeLarge(memory, slots * sizeof(SiteNode));
+                if (IsLarge(slotCount))
+                    FreeLarge(memory, slotCount * sizeof(SiteNode));
                 else
                     ::operator delete(memory);
                 throw;
@@ -96,8 +96,8 @@ void SiteTree::destroySubtrees(std::vector<SiteNode*> pending) {
 
 void SiteTree::releaseChunks() noexcept {
     for (const Chunk& chunk : chunks_) {
-        if (IsLarge(chunk.capacity))
-            FreeLarge(chunk.memory, chunk.capacity * sizeof(SiteNode));
+        if (IsLarge(chunk.slotCount))
+            FreeLarge(chunk.memory, chunk.slotCount * sizeof(SiteNode));
         else
             ::operator delete(chunk.memory);
     }

@@ -78,11 +78,11 @@ public:
 
 private:
     // Nodes live in chunks owned by the tree, not in an allocation each: a large tree is built
-    // and freed in a fraction of the time. Removed nodes' slots go to a free list for reuse,
+    // and freed in a fraction of the time. Removed nodes' slotCount go to a free list for reuse,
     // and all chunks are freed when the tree becomes empty.
     struct Chunk {
         void* memory;
-        std::size_t capacity; // nodes it holds
+        std::size_t slotCount;
     };
     struct FreeSlot {
         FreeSlot* next;
@@ -95,7 +95,7 @@ private:
     SiteNode root_;
     std::size_t size_ = 0;
     std::vector<Chunk> chunks_;
-    std::size_t used_ = 0; // slots handed out from the newest chunk
+    std::size_t used_ = 0; // slotCount handed out from the newest chunk
     FreeSlot* free_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "value_helpers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -12,6 +13,9 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quilso {
 
@@ -138,12 +142,27 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines) {
     }
 }
 
+TextArena::~TextArena() {
+    for (const Block& block : blocks_) {
+        if (block.size >= LargeBlock)
+            FreeLarge(block.memory, block.size);
+        else
+            ::operator delete(block.memory);
+    }
+}
+
 char* TextArena::allocate(std::size_t size) {
     if (size > left_) {
-        // Large texts get a block of their own, so the current block's rest is not wasted.
-        if (size >= BlockSize / 4) return blocks_.emplace_back(std::make_unique_for_overwrite<char[]>(size)).get();
-        free_ = blocks_.emplace_back(std::make_unique_for_overwrite<char[]>(BlockSize)).get();
-        left_ = BlockSize;
+        const std::size_t blockSize = blocks_.empty() && size <= FirstBlockSize ? FirstBlockSize
+                                                                                : std::max(size, LargeBlock);
+        blocks_.reserve(blocks_.size() + 1);
+        auto* memory = static_cast<char*>(blockSize >= LargeBlock ? AllocateLarge(blockSize)
+                                                                  : ::operator new(blockSize));
+        blocks_.push_back({memory, blockSize});
+        // A text larger than a block gets one of its own; the current block's rest stays in use.
+        if (size > LargeBlock) return memory;
+        free_ = memory;
+        left_ = blockSize;
     }
     char* out = free_;
     free_ += size;
@@ -204,24 +223,49 @@ bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
     return true;
 }
 
-// Whether the text holds "}", "*/", "options" or "istag": one pass that looks closer only at the
-// first letters of those words.
-bool HoldsBlockWord(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        switch (text[i]) {
-        case '}': return true;
-        case '*':
-            if (text.substr(i + 1, 1) == "/") return true;
-            break;
-        case 'o':
-            if (text.substr(i, 7) == "options") return true;
-            break;
-        case 'i':
-            if (text.substr(i, 5) == "istag") return true;
-            break;
-        default: break;
-        }
+// Whether a block word starts at text[i], given that text[i] is one of its first letters.
+bool BlockWordAt(std::string_view text, std::size_t i) {
+    switch (text[i]) {
+    case '}': return true;
+    case '*': return text.substr(i + 1, 1) == "/";
+    case 'o': return text.substr(i, 7) == "options";
+    case 'i': return text.substr(i, 5) == "istag";
+    default: return false;
     }
+}
+
+// Whether the text holds "}", "*/", "options" or "istag". Sixteen places at a time are tested for
+// the first two letters of each word ("}" alone), which menu texts seldom hold; only those places
+// are looked at closer.
+bool HoldsBlockWord(std::string_view text) {
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i brace = _mm_set1_epi8('}'), star = _mm_set1_epi8('*'), slash = _mm_set1_epi8('/');
+    const __m128i o = _mm_set1_epi8('o'), p = _mm_set1_epi8('p'), letterI = _mm_set1_epi8('i'),
+                  s = _mm_set1_epi8('s');
+    while (i + 17 <= size) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
+        const __m128i pairs = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, star), _mm_cmpeq_epi8(second, slash)),
+                         _mm_and_si128(_mm_cmpeq_epi8(first, o), _mm_cmpeq_epi8(second, p))),
+            _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, letterI), _mm_cmpeq_epi8(second, s)),
+                         _mm_cmpeq_epi8(first, brace)));
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(pairs)); hits != 0; hits &= hits - 1)
+            if (BlockWordAt(text, i + static_cast<std::size_t>(std::countr_zero(hits)))) return true;
+        // The last group ends at the last place but one, overlapping the one before it; only the
+        // last place is left for the plain loop.
+        if (i + 17 == size) {
+            i = size - 1;
+            break;
+        }
+        i = i + 33 <= size ? i + 16 : size - 17;
+    }
+#endif
+    for (; i < size; ++i)
+        if (BlockWordAt(text, i)) return true;
     return false;
 }
 } // namespace
@@ -299,8 +343,10 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
         bool matters;
         if (SplitWriterMenuLine(line, pieces)) {
             AddMenuEntry(pieces, table);
-            // Such a line has no CSS text, and only its two texts can hold a word of the scan.
-            matters = HoldsBlockWord(pieces.text) || HoldsBlockWord(pieces.file);
+            // Such a line has no CSS text, and only its two texts can hold a word of the scan:
+            // outside them it has none of the words' letters "}*oi", and a word cannot run across
+            // a quote. So the whole line is tested at once.
+            matters = HoldsBlockWord(line);
         } else {
             if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
             matters = MattersToBlockScan(line, scratch);
@@ -321,10 +367,10 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
             break;
         }
     }
-    std::vector<std::int32_t>().swap(table.parent);
+    LargeVector<std::int32_t>().swap(table.parent);
     TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
-    std::vector<std::int32_t>().swap(table.nextSibling);
-    std::vector<std::int32_t>().swap(table.firstChild);
+    LargeVector<std::int32_t>().swap(table.nextSibling);
+    LargeVector<std::int32_t>().swap(table.firstChild);
 
     SiteTree rebuilt;
     CreateNodes(std::move(shape), table, rebuilt);

@@ -2,6 +2,7 @@
 // on views into the file's bytes, so a large file is held once and scanned without copies.
 #pragma once
 
+#include "large_memory.h"
 #include "project.h"
 #include "read_observer.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,12 +117,22 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines);
 // Decoded texts of the menu entries, packed into large blocks instead of one allocation each.
 class TextArena {
 public:
+    TextArena() = default;
+    TextArena(const TextArena&) = delete;
+    TextArena& operator=(const TextArena&) = delete;
+    ~TextArena();
     // Reserves `size` bytes that stay at a fixed address for the arena's lifetime.
     char* allocate(std::size_t size);
 
 private:
-    static constexpr std::size_t BlockSize = std::size_t(1) << 20;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    // The first block is small, so a small file costs little; the later ones are large blocks.
+    static constexpr std::size_t FirstBlockSize = std::size_t(1) << 16;
+    static constexpr std::size_t LargeBlock = std::size_t(4) << 20;
+    struct Block {
+        char* memory;
+        std::size_t size;
+    };
+    std::vector<Block> blocks_;
     char* free_ = nullptr;
     std::size_t left_ = 0;
 };
@@ -134,10 +146,10 @@ struct MenuTable {
         std::string_view text() const { return {data, textSize}; }
         std::string_view file() const { return {data + textSize, fileSize}; }
     };
-    std::vector<Texts> texts;
+    LargeVector<Texts> texts;
     // Link numbers as read; -1 stands for "cs". Numbers naming no entry are turned into -1 by
     // finish(), once the number of entries is known.
-    std::vector<std::int32_t> nextSibling, parent, firstChild;
+    LargeVector<std::int32_t> nextSibling, parent, firstChild;
     TextArena arena;
     std::string scratch; // reused while decoding, so most lines allocate nothing
 
@@ -174,7 +186,7 @@ struct TreeShape {
         std::int32_t parent = -1, previous = -1, next = -1, firstChild = -1;
         bool operator==(const Place&) const = default;
     };
-    std::vector<Place> place; // by entry number
+    LargeVector<Place> place; // by entry number
     std::int32_t rootFirst = -1;
     std::int32_t rootLast = -1;
 };
@@ -183,8 +195,8 @@ struct TreeShape {
 // `nextSibling` and `firstChild` hold entry numbers or -1; `first` is the first top-level entry
 // (-1: the tree stays empty). `plainSteps` is how many steps the cycle runs as defined before the
 // indexed simulation takes over (negative: twice the number of entries); the result is the same.
-TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling,
-                           const std::vector<std::int32_t>& firstChild, std::int32_t first,
+TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild,
+                           std::int32_t first,
                            std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
 void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree);

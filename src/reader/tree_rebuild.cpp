@@ -95,8 +95,7 @@ struct LinkRecord {
 
 class Rebuild {
 public:
-    Rebuild(const std::vector<std::int32_t>& nextSibling, const std::vector<std::int32_t>& firstChild,
-            TreeShape& shape)
+    Rebuild(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild, TreeShape& shape)
         : shape_(shape), n_(static_cast<std::int32_t>(nextSibling.size())), placed_(nextSibling.size(), 0) {
         links_.reserve(nextSibling.size());
         for (std::size_t e = 0; e < nextSibling.size(); ++e) links_.push_back({nextSibling[e], firstChild[e]});
@@ -297,8 +296,8 @@ private:
     const std::int32_t n_;
     std::int32_t placedCount_ = 0;
     std::int32_t firstUnplaced_ = 0;
-    std::vector<char> placed_; // apart from the records: small enough to stay in the cache
-    std::vector<LinkRecord> links_;
+    LargeVector<char> placed_; // apart from the records: small enough to stay in the cache
+    LargeVector<LinkRecord> links_;
     // Only for the indexed simulation.
     std::vector<std::pair<std::int32_t, std::int32_t>> extraNext_, extraChild_; // (named, namer)
     std::optional<IndexSet> active_;
@@ -306,7 +305,7 @@ private:
 
 } // namespace
 
-TreeShape RebuildTreeShape(const std::vector<std::int32_t>& nextSibling, const std::vector<std::int32_t>& firstChild,
+TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild,
                            std::int32_t first, std::int64_t plainSteps) {
     TreeShape shape;
     const std::size_t n = nextSibling.size();
@@ -322,9 +321,10 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
     // "next", packed side by side, with a stack of where to resume after a subtree, so each
     // step touches eight bytes. Then the nodes in that order, fetching the texts ahead.
     const std::size_t n = shape.place.size();
-    std::vector<std::pair<std::int32_t, std::int32_t>> down(n); // (first child, next sibling)
+    LargeVector<std::pair<std::int32_t, std::int32_t>> down(n); // (first child, next sibling)
     for (std::size_t e = 0; e < n; ++e) down[e] = {shape.place[e].firstChild, shape.place[e].next};
-    std::vector<std::int32_t> order, depth, resume;
+    LargeVector<std::int32_t> order, depth;
+    std::vector<std::int32_t> resume;
     order.reserve(n);
     depth.reserve(n);
     for (std::int32_t x = shape.rootFirst; x >= 0;) {
@@ -343,12 +343,12 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
         }
     }
     // The shape is no longer needed; freeing it first keeps the peak of a large load down.
-    std::vector<std::pair<std::int32_t, std::int32_t>>().swap(down);
+    LargeVector<std::pair<std::int32_t, std::int32_t>>().swap(down);
     shape = TreeShape{};
 
     // How many children each entry gets, by display position, so that every list of children
     // is allocated once at its final size.
-    std::vector<std::int32_t> childCount(order.size(), 0);
+    LargeVector<std::int32_t> childCount(order.size(), 0);
     std::size_t topLevelCount = 0;
     std::vector<std::size_t> at; // at[d]: position of the latest entry at depth d
     for (std::size_t i = 0; i < order.size(); ++i) {

@@ -142,3 +142,19 @@ TEST(BlockScanFilter, KeepsEveryLineTheScanCanReactTo) {
                                 "/* project", "lastsave=1", "function menuinit()\t{"})
         EXPECT_FALSE(reader::MattersToBlockScan(dropped, scratch)) << dropped;
 }
+
+// The words are found in lines long enough to be tested many places at a time, wherever they
+// stand, also across those groups of places; near misses and lone first letters are not words.
+TEST(BlockScanFilter, FindsWordsAtEveryPlaceOfALongLine) {
+    std::string scratch;
+    for (const std::string word : {"}", "*/", "options", "istag"})
+        for (std::size_t at = 0; at <= 40; ++at) {
+            const std::string line = std::string(at, 'x') + word + std::string(40 - at, 'x');
+            EXPECT_TRUE(reader::MattersToBlockScan(line, scratch)) << line;
+        }
+    for (const std::string miss : {"*", "/*", "option", "optionS", "istaG", "ista", "is", "op", "oi*i*o"})
+        for (std::size_t at = 0; at <= 40; ++at) {
+            const std::string line = std::string(at, 'x') + miss + std::string(40 - at, 'y');
+            EXPECT_FALSE(reader::MattersToBlockScan(line, scratch)) << line;
+        }
+}
