@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QMainWindow main;
     main.resize(780, 580);
-    auto form = std::make_unique<TWebAnzeigeForm>(&main);
+    auto form = std::make_unique<PreviewWindow>(&main);
     if (eager) form->ensureWebBrowser();
     main.show();
     QTimer::singleShot(0, [&] {

@@ -56,12 +56,12 @@ void writeProject(const QString& path, int topLevel, int childrenEach) {
 }
 
 // The form's tree shown and painted.
-void paintTree(TMainForm& form) {
+void paintTree(MainWindow& form) {
     QCoreApplication::processEvents();
     form.siteView()->viewport()->repaint();
 }
 
-void selectRows(TMainForm& form, int first, int count, int step) {
+void selectRows(MainWindow& form, int first, int count, int step) {
     std::vector<quilso::SiteNode*> nodes;
     quilso::SiteNode* root = form.project().tree.root();
     for (int i = 0; i < count; ++i) nodes.push_back(root->child(first + i * step));
@@ -84,7 +84,7 @@ int startupChild(const char* mode, const QString& dataDir) {
         MessageBoxes::setTestMode(true);
         QElapsedTimer phase;
         phase.start();
-        auto form = std::make_unique<TMainForm>(StartupOptions{dataDir, {}});
+        auto form = std::make_unique<MainWindow>(StartupOptions{dataDir, {}});
         const qint64 built = phase.nsecsElapsed();
         form->show();
         form->FormActivate();
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
         const QString path = dir.filePath(QStringLiteral("big.js"));
         writeProject(path, s.top, s.children);
         std::vector<double> core, gui;
-        TMainForm form(StartupOptions{dataDir, {}});
+        MainWindow form(StartupOptions{dataDir, {}});
         form.show();
         (void)QTest::qWaitForWindowExposed(&form);
         form.FormActivate();
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     {
         const QString path = dir.filePath(QStringLiteral("flat.js"));
         writeProject(path, 100000, 0);
-        TMainForm form(StartupOptions{dataDir, {}});
+        MainWindow form(StartupOptions{dataDir, {}});
         form.show();
         (void)QTest::qWaitForWindowExposed(&form);
         form.FormActivate();

@@ -111,7 +111,7 @@ void SiteGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 
 // ---------------------------------------------------------------------------------------------
 
-TDlgTreeItem::TDlgTreeItem(QWidget* parent) : QDialog(parent) {
+NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DlgTreeItem"));
     setWindowTitle(QStringLiteral("Neueintrag"));
     setModal(true);
@@ -185,27 +185,27 @@ TDlgTreeItem::TDlgTreeItem(QWidget* parent) : QDialog(parent) {
 
     connect(rbOne, &QRadioButton::toggled, this, [this](bool on) { if (on) rbOneClick(); });
     connect(rbSome, &QRadioButton::toggled, this, [this](bool on) { if (on) rbSomeClick(); });
-    connect(leText, &QLineEdit::textChanged, this, &TDlgTreeItem::CheckOKButton);
-    connect(leFile, &QLineEdit::textChanged, this, &TDlgTreeItem::CheckOKButton);
-    connect(SGValues, &QTableWidget::itemChanged, this, &TDlgTreeItem::CheckOKButton);
+    connect(leText, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
+    connect(leFile, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
+    connect(SGValues, &QTableWidget::itemChanged, this, &NewEntryDialog::CheckOKButton);
     SGValues->installEventFilter(this);
     SGValues->viewport()->installEventFilter(this);
-    connect(bRowUp, &QPushButton::clicked, this, &TDlgTreeItem::bRowUpClick);
-    connect(bRowDown, &QPushButton::clicked, this, &TDlgTreeItem::bRowDownClick);
-    connect(bAddRow, &QPushButton::clicked, this, &TDlgTreeItem::bAddRowClick);
-    connect(bDeleteRow, &QPushButton::clicked, this, &TDlgTreeItem::bDeleteRowClick);
-    connect(bDeleteAll, &QPushButton::clicked, this, &TDlgTreeItem::bDeleteAllClick);
-    connect(sbAddFiles, &QToolButton::clicked, this, &TDlgTreeItem::sbAddFilesClick);
-    connect(sbAddFile, &QToolButton::clicked, this, &TDlgTreeItem::sbAddFileClick);
+    connect(bRowUp, &QPushButton::clicked, this, &NewEntryDialog::bRowUpClick);
+    connect(bRowDown, &QPushButton::clicked, this, &NewEntryDialog::bRowDownClick);
+    connect(bAddRow, &QPushButton::clicked, this, &NewEntryDialog::bAddRowClick);
+    connect(bDeleteRow, &QPushButton::clicked, this, &NewEntryDialog::bDeleteRowClick);
+    connect(bDeleteAll, &QPushButton::clicked, this, &NewEntryDialog::bDeleteAllClick);
+    connect(sbAddFiles, &QToolButton::clicked, this, &NewEntryDialog::sbAddFilesClick);
+    connect(sbAddFile, &QToolButton::clicked, this, &NewEntryDialog::sbAddFileClick);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool TDlgTreeItem::isSingleMode() const { return rbOne->isChecked(); }
-QString TDlgTreeItem::menuText() const { return leText->text(); }
-QString TDlgTreeItem::fileName() const { return leFile->text(); }
+bool NewEntryDialog::isSingleMode() const { return rbOne->isChecked(); }
+QString NewEntryDialog::menuText() const { return leText->text(); }
+QString NewEntryDialog::fileName() const { return leFile->text(); }
 
-QString TDlgTreeItem::MenuTextFromFileName(const QString& fileName) {
+QString NewEntryDialog::MenuTextFromFileName(const QString& fileName) {
     QString name = QFileInfo(fileName).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot >= 0) name.truncate(dot);
@@ -213,26 +213,26 @@ QString TDlgTreeItem::MenuTextFromFileName(const QString& fileName) {
     return name;
 }
 
-void TDlgTreeItem::showEvent(QShowEvent* event) {
+void NewEntryDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void TDlgTreeItem::FormShow() {
+void NewEntryDialog::FormShow() {
     if (rbOne->isChecked() == rbSome->isChecked()) {
         rbSome->setChecked(true);
         rbOne->setChecked(true);
     }
 }
 
-bool TDlgTreeItem::eventFilter(QObject* watched, QEvent* event) {
+bool NewEntryDialog::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == SGValues || watched == SGValues->viewport()) &&
         (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease))
         CheckOKButton();
     return QDialog::eventFilter(watched, event);
 }
 
-void TDlgTreeItem::rbOneClick() {
+void NewEntryDialog::rbOneClick() {
     for (QWidget* w : {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
         w->setEnabled(true);
     for (QWidget* w : {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
@@ -243,7 +243,7 @@ void TDlgTreeItem::rbOneClick() {
     CheckOKButton();
 }
 
-void TDlgTreeItem::rbSomeClick() {
+void NewEntryDialog::rbSomeClick() {
     for (QWidget* w : {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
         w->setEnabled(false);
     for (QWidget* w : {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
@@ -254,12 +254,12 @@ void TDlgTreeItem::rbSomeClick() {
     CheckOKButton();
 }
 
-void TDlgTreeItem::focusGrid() {
+void NewEntryDialog::focusGrid() {
     SGValues->setFocus();
     SGValues->ensureEditor();
 }
 
-void TDlgTreeItem::CheckOKButton() {
+void NewEntryDialog::CheckOKButton() {
     if (rbOne->isChecked()) {
         OKBtn->setEnabled(!leText->text().trimmed().isEmpty() && !leFile->text().trimmed().isEmpty());
     } else {
@@ -268,24 +268,24 @@ void TDlgTreeItem::CheckOKButton() {
     }
 }
 
-bool TDlgTreeItem::blank(int row) const {
+bool NewEntryDialog::blank(int row) const {
     return SGValues->cell(0, row).trimmed().isEmpty() && SGValues->cell(1, row).trimmed().isEmpty();
 }
 
-bool TDlgTreeItem::complete(int row) const {
+bool NewEntryDialog::complete(int row) const {
     return !SGValues->cell(0, row).trimmed().isEmpty() && !SGValues->cell(1, row).trimmed().isEmpty();
 }
 
-bool TDlgTreeItem::holdsAnything(int row) const {
+bool NewEntryDialog::holdsAnything(int row) const {
     return !SGValues->cell(0, row).isEmpty() || !SGValues->cell(1, row).isEmpty();
 }
 
-void TDlgTreeItem::copyRow(int from, int to) {
+void NewEntryDialog::copyRow(int from, int to) {
     SGValues->setCell(0, to, SGValues->cell(0, from));
     SGValues->setCell(1, to, SGValues->cell(1, from));
 }
 
-void TDlgTreeItem::swapRows(int a, int b) {
+void NewEntryDialog::swapRows(int a, int b) {
     for (int c = 0; c < 2; ++c) {
         const QString t = SGValues->cell(c, a);
         SGValues->setCell(c, a, SGValues->cell(c, b));
@@ -293,13 +293,13 @@ void TDlgTreeItem::swapRows(int a, int b) {
     }
 }
 
-void TDlgTreeItem::shiftDownFrom(int row) {
+void NewEntryDialog::shiftDownFrom(int row) {
     for (int r = SiteGrid::LastRow; r > row; --r) copyRow(r - 1, r);
     SGValues->setCell(0, row, {});
     SGValues->setCell(1, row, {});
 }
 
-bool TDlgTreeItem::SGValuesSelectCell(int /*col*/, int row) {
+bool NewEntryDialog::SGValuesSelectCell(int /*col*/, int row) {
     bool allowed = true;
     const int current = SGValues->currentGridRow();
     if (row != current) {
@@ -320,7 +320,7 @@ bool TDlgTreeItem::SGValuesSelectCell(int /*col*/, int row) {
     return allowed;
 }
 
-void TDlgTreeItem::bRowUpClick() {
+void NewEntryDialog::bRowUpClick() {
     const int row = SGValues->currentGridRow();
     if (row > 1 && !blank(row)) {
         swapRows(row, row - 1);
@@ -329,7 +329,7 @@ void TDlgTreeItem::bRowUpClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::bRowDownClick() {
+void NewEntryDialog::bRowDownClick() {
     const int row = SGValues->currentGridRow();
     if (row < SiteGrid::LastRow && complete(row + 1) && !blank(row)) {
         swapRows(row, row + 1);
@@ -338,7 +338,7 @@ void TDlgTreeItem::bRowDownClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::bAddRowClick() {
+void NewEntryDialog::bAddRowClick() {
     const int row = SGValues->currentGridRow();
     if (blank(SiteGrid::LastRow) && complete(row)) {
         shiftDownFrom(row);
@@ -348,7 +348,7 @@ void TDlgTreeItem::bAddRowClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::bDeleteRowClick() {
+void NewEntryDialog::bDeleteRowClick() {
     const int row = SGValues->currentGridRow();
     for (int r = row; r < SiteGrid::LastRow; ++r) copyRow(r + 1, r);
     SGValues->setCell(0, SiteGrid::LastRow, {});
@@ -356,7 +356,7 @@ void TDlgTreeItem::bDeleteRowClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::bDeleteAllClick() {
+void NewEntryDialog::bDeleteAllClick() {
     for (int r = 1; r <= SiteGrid::LastRow; ++r) {
         SGValues->setCell(0, r, {});
         SGValues->setCell(1, r, {});
@@ -365,7 +365,7 @@ void TDlgTreeItem::bDeleteAllClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::sbAddFilesClick() {
+void NewEntryDialog::sbAddFilesClick() {
     const int row = SGValues->currentGridRow();
     if (!blank(SiteGrid::LastRow) || !(blank(row) || complete(row))) return;
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
@@ -378,7 +378,7 @@ void TDlgTreeItem::sbAddFilesClick() {
     focusGrid();
 }
 
-void TDlgTreeItem::sbAddFileClick() {
+void NewEntryDialog::sbAddFileClick() {
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
     if (chosen.isEmpty()) return;
     const QString name = QFileInfo(chosen).fileName();

@@ -45,10 +45,10 @@ private:
     QPointer<QWidget> editor_; // the open cell editor
 };
 
-class TDlgTreeItem : public QDialog {
+class NewEntryDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TDlgTreeItem(QWidget* parent = nullptr);
+    explicit NewEntryDialog(QWidget* parent = nullptr);
 
     bool isSingleMode() const;
     QString menuText() const;

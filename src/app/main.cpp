@@ -47,8 +47,8 @@ int main(int argc, char* argv[]) {
 
     StartupOptions options;
     options.arguments = QApplication::arguments().mid(1);
-    TMainForm window(options);
-    QObject::connect(&window, &TMainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    MainWindow window(options);
+    QObject::connect(&window, &MainWindow::closed, &app, &QApplication::quit, Qt::QueuedConnection);
     window.show();
     return QApplication::exec();
 }

@@ -121,9 +121,9 @@ QString FindDataDirectory(const QString& programDir) {
 }
 
 // Sets the controls from what the reader read into the model.
-class TMainForm::Observer : public quilso::ReadObserver {
+class MainWindow::Observer : public quilso::ReadObserver {
 public:
-    explicit Observer(TMainForm& form) : form_(form) {}
+    explicit Observer(MainWindow& form) : form_(form) {}
     void declarationRead(MenuKind kind, quilso::BlockKind block, std::string_view property, bool stored) override {
         for (StylePanel* panel : form_.panels_[kind]) panel->declarationRead(block, property, stored);
     }
@@ -146,10 +146,10 @@ public:
     }
 
 private:
-    TMainForm& form_;
+    MainWindow& form_;
 };
 
-TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
+MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     : QMainWindow(parent), editState_(new EditState(this)), treeModel_(new SiteTreeModel(&project_.tree, this)),
       observer_(std::make_unique<Observer>(*this)), arguments_(options.arguments) {
     setObjectName(QStringLiteral("MainForm"));
@@ -165,12 +165,12 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
 
     buildActions();
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    pageTabs_ = new QTabWidget(this);
+    pageTabs_->setObjectName(QStringLiteral("PageControl1"));
     auto* tsExplorer = new QWidget;
     tsExplorer->setObjectName(QStringLiteral("tsExplorer"));
     buildSitePage(tsExplorer);
-    PageControl1->addTab(tsExplorer, QStringLiteral("Site-Struktur"));
+    pageTabs_->addTab(tsExplorer, QStringLiteral("Site-Struktur"));
     buildStylePages();
     auto* tsProperties = new QWidget;
     tsProperties->setObjectName(QStringLiteral("tsProperties"));
@@ -179,12 +179,12 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
     auto* options_layout = new QVBoxLayout(tsProperties);
     options_layout->addWidget(cbIsTag);
     options_layout->addStretch();
-    PageControl1->addTab(tsProperties, QStringLiteral("Optionen"));
-    setCentralWidget(PageControl1);
-    PageControl1->setCurrentIndex(0);
-    PageControl1->tabBar()->installEventFilter(this);
-    PageControl1->installEventFilter(this);
-    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+    pageTabs_->addTab(tsProperties, QStringLiteral("Optionen"));
+    setCentralWidget(pageTabs_);
+    pageTabs_->setCurrentIndex(0);
+    pageTabs_->tabBar()->installEventFilter(this);
+    pageTabs_->installEventFilter(this);
+    connect(pageTabs_, &QTabWidget::currentChanged, this, [this] { focusTabs(); });
     connect(cbIsTag, &QCheckBox::toggled, this, [this] { cbIsTagClick(); });
 
     StatusLine = new QStatusBar(this);
@@ -205,7 +205,7 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
         QTimer::singleShot(0, this, [this, text] { MessageBoxes::error(this, text); });
     }
 
-    runTreeItemDialog = [](TDlgTreeItem& dialog) { return dialog.exec() == QDialog::Accepted; };
+    runTreeItemDialog = [](NewEntryDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
@@ -215,12 +215,12 @@ TMainForm::TMainForm(const StartupOptions& options, QWidget* parent)
     UpdateTreeControls();
 }
 
-TDlgTreeItem* TMainForm::dlgTreeItem() const {
-    if (!dlgTreeItem_) dlgTreeItem_ = new TDlgTreeItem(const_cast<TMainForm*>(this));
+NewEntryDialog* MainWindow::dlgTreeItem() const {
+    if (!dlgTreeItem_) dlgTreeItem_ = new NewEntryDialog(const_cast<MainWindow*>(this));
     return dlgTreeItem_;
 }
 
-TMainForm::~TMainForm() {
+MainWindow::~MainWindow() {
     // The preview's web view must go before the application object does.
     delete webAnzeigeForm_.data();
 }
@@ -228,9 +228,9 @@ TMainForm::~TMainForm() {
 // ---------------------------------------------------------------------------------------------
 // Window set-up
 
-void TMainForm::buildActions() {
+void MainWindow::buildActions() {
     auto makeAction = [this](const char* name, const QString& text, const QString& hint, const QKeySequence& keys,
-                             void (TMainForm::*handler)()) {
+                             void (MainWindow::*handler)()) {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(kHintProperty.toLatin1().constData(), hint);
@@ -239,9 +239,9 @@ void TMainForm::buildActions() {
         if (handler) connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"), QKeySequence(Qt::CTRL | Qt::Key_N), &TMainForm::FileNew);
+    auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"), QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::FileNew);
     auto fileOpen = makeAction("miOpen", QStringLiteral("&Öffnen..."), QStringLiteral("Bestehende Datei öffnen"),
-                               QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::FileOpen);
+                               QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::FileOpen);
     auto fileSave = makeAction("miSave", QStringLiteral("&Speichern"), QStringLiteral("Datei speichern"),
                                QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
     connect(fileSave, &QAction::triggered, this, [this] { FileSave(); });
@@ -249,10 +249,10 @@ void TMainForm::buildActions() {
                                  QStringLiteral("Datei unter neuem Namen speichern"),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), nullptr);
     connect(fileSaveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
-    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"), QStringLiteral("Diese Anwendung beenden"), {}, &TMainForm::FileExit);
-    auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5), &TMainForm::Vorschau1Click);
-    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, {}, &TMainForm::quilsohilfe1Click);
-    auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, &TMainForm::Handbuch1Click);
+    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"), QStringLiteral("Diese Anwendung beenden"), {}, &MainWindow::FileExit);
+    auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5), &MainWindow::showPreview);
+    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, {}, &MainWindow::showHelp);
+    auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, &MainWindow::showManual);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
     file->addActions({fileNew, fileOpen, fileSave, fileSaveAs});
@@ -282,10 +282,10 @@ void TMainForm::buildActions() {
     toolButton("SaveButton", QStringLiteral("Speichern|"), QStyle::SP_DialogSaveButton, [this] { FileSave(); });
     auto* saveAs = toolButton("SaveAsButton", QStringLiteral("Speichern unter|"), QStyle::SP_DriveFDIcon, [this] { FileSaveAs(); });
     saveAs->setText(QStringLiteral("…"));
-    toolButton("WebAnsichtButton", QStringLiteral("Vorschau"), QStyle::SP_FileDialogContentsView, [this] { Vorschau1Click(); });
+    toolButton("WebAnsichtButton", QStringLiteral("Vorschau"), QStyle::SP_FileDialogContentsView, [this] { showPreview(); });
 }
 
-void TMainForm::buildSitePage(QWidget* page) {
+void MainWindow::buildSitePage(QWidget* page) {
     tvSite = new SiteTreeView(page);
     tvSite->setObjectName(QStringLiteral("tvSite"));
     tvSite->setModel(treeModel_);
@@ -302,20 +302,20 @@ void TMainForm::buildSitePage(QWidget* page) {
     tvSite->setPalette(keepHighlight);
     tvSite->viewport()->installEventFilter(this);
 
-    auto action = [this](const char* name, const QString& text, void (TMainForm::*handler)()) {
+    auto action = [this](const char* name, const QString& text, void (MainWindow::*handler)()) {
         auto* a = new QAction(text, this);
         a->setObjectName(QString::fromLatin1(name));
         a->setProperty("category", QStringLiteral("Tree"));
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
-    aNodeNew = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &TMainForm::aNodeNewExecute);
-    aNodeNewChild = action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &TMainForm::aNodeNewChildExecute);
-    aNodeDelete = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &TMainForm::aNodeDeleteExecute);
-    aNodeUp = action("aNodeUp", QStringLiteral("nach oben"), &TMainForm::aNodeUpExecute);
-    aNodeDown = action("aNodeDown", QStringLiteral("nach unten"), &TMainForm::aNodeDownExecute);
-    aNodeRight = action("aNodeRight", QStringLiteral("nach rechts"), &TMainForm::aNodeRightExecute);
-    aNodeLeft = action("aNodeLeft", QStringLiteral("nach links"), &TMainForm::aNodeLeftExecute);
+    aNodeNew = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &MainWindow::aNodeNewExecute);
+    aNodeNewChild = action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &MainWindow::aNodeNewChildExecute);
+    aNodeDelete = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &MainWindow::aNodeDeleteExecute);
+    aNodeUp = action("aNodeUp", QStringLiteral("nach oben"), &MainWindow::aNodeUpExecute);
+    aNodeDown = action("aNodeDown", QStringLiteral("nach unten"), &MainWindow::aNodeDownExecute);
+    aNodeRight = action("aNodeRight", QStringLiteral("nach rechts"), &MainWindow::aNodeRightExecute);
+    aNodeLeft = action("aNodeLeft", QStringLiteral("nach links"), &MainWindow::aNodeLeftExecute);
     pmTree = new QMenu(this);
     pmTree->setObjectName(QStringLiteral("pmTree"));
     pmTree->addActions({aNodeNew, aNodeNewChild, aNodeDelete});
@@ -346,7 +346,7 @@ void TMainForm::buildSitePage(QWidget* page) {
     pad->setObjectName(QStringLiteral("pNodePad"));
     pad->setFixedSize(112, 112);
     pad->setStyleSheet(QStringLiteral("QFrame#pNodePad { background: #dfe6ee; border: 1px solid #9aa8b8; border-radius: 56px; }"));
-    auto arrow = [this, pad](const char* name, Qt::ArrowType type, void (TMainForm::*handler)()) {
+    auto arrow = [this, pad](const char* name, Qt::ArrowType type, void (MainWindow::*handler)()) {
         auto* button = new QToolButton(pad);
         button->setObjectName(QString::fromLatin1(name));
         button->setArrowType(type);
@@ -357,10 +357,10 @@ void TMainForm::buildSitePage(QWidget* page) {
         connect(button, &QToolButton::clicked, this, handler);
         return button;
     };
-    iNodeUp = arrow("iNodeUp", Qt::UpArrow, &TMainForm::aNodeUpExecute);
-    iNodeDown = arrow("iNodeDown", Qt::DownArrow, &TMainForm::aNodeDownExecute);
-    iNodeLeft = arrow("iNodeLeft", Qt::LeftArrow, &TMainForm::aNodeLeftExecute);
-    iNodeRight = arrow("iNodeRight", Qt::RightArrow, &TMainForm::aNodeRightExecute);
+    iNodeUp = arrow("iNodeUp", Qt::UpArrow, &MainWindow::aNodeUpExecute);
+    iNodeDown = arrow("iNodeDown", Qt::DownArrow, &MainWindow::aNodeDownExecute);
+    iNodeLeft = arrow("iNodeLeft", Qt::LeftArrow, &MainWindow::aNodeLeftExecute);
+    iNodeRight = arrow("iNodeRight", Qt::RightArrow, &MainWindow::aNodeRightExecute);
     iNodeUp->move(41, 6);
     iNodeDown->move(41, 76);
     iNodeLeft->move(6, 41);
@@ -432,7 +432,7 @@ void TMainForm::buildSitePage(QWidget* page) {
     connect(tvSite, &QTreeView::collapsed, this, [this](const QModelIndex& i) { treeModel_->nodeOf(i)->expanded = false; });
 }
 
-void TMainForm::buildStylePages() {
+void MainWindow::buildStylePages() {
     struct TabInfo {
         const char* sheet;
         const char* control;
@@ -458,18 +458,18 @@ void TMainForm::buildStylePages() {
         for (int kind = 0; kind < quilso::MenuKindCount; ++kind) {
             StylePanel* panel = nullptr;
             switch (tab) {
-            case TabFont: panel = new TFrameFont; break;
-            case TabText: panel = new TFrameText; break;
-            case TabPosition: panel = new TFramePosition; break;
-            case TabBorder: panel = borderPanels_[kind] = new TFrameBorder; break;
-            default: panel = new TFrameBackground; break;
+            case TabFont: panel = new FontPanel; break;
+            case TabText: panel = new TextPanel; break;
+            case TabPosition: panel = new PositionPanel; break;
+            case TabBorder: panel = borderPanels_[kind] = new BorderPanel; break;
+            default: panel = new BackgroundPanel; break;
             }
             panel->setObjectName(QString::fromLatin1(tabs[tab].frame) + QString::fromLatin1(suffix[kind]));
             panels_[kind][tab] = panel;
             inner->addTab(panel, QString::fromUtf8(quilso::MenuLabelsUtf8[std::size_t(kind)].data(),
                                                    qsizetype(quilso::MenuLabelsUtf8[std::size_t(kind)].size())));
         }
-        PageControl1->addTab(sheet, QString::fromUtf8(tabs[tab].caption));
+        pageTabs_->addTab(sheet, QString::fromUtf8(tabs[tab].caption));
     }
     // Set-up order: position, text, font, border, background.
     for (int tab : {TabPosition, TabText, TabFont, TabBorder, TabBackground})
@@ -485,7 +485,7 @@ void TMainForm::buildStylePages() {
     borderPanels_[quilso::MenuSub]->setWidthFieldFiltered(false);
 }
 
-void TMainForm::setCaption(const QString& caption) {
+void MainWindow::setCaption(const QString& caption) {
     caption_ = caption;
     QString shown = caption;
     shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")); // a literal marker in a path
@@ -496,9 +496,9 @@ void TMainForm::setCaption(const QString& caption) {
 // ---------------------------------------------------------------------------------------------
 // Edit commit protocol, tabs, hints, options
 
-bool TMainForm::CommitPendingEdit() {
+bool MainWindow::CommitPendingEdit() {
     if (editState_->editPending) {
-        PageControl1->setFocus();
+        pageTabs_->setFocus();
         if (!editState_->editValid) {
             editState_->editValid = true;
             return false;
@@ -507,40 +507,40 @@ bool TMainForm::CommitPendingEdit() {
     return true;
 }
 
-bool TMainForm::PageControl1Changing() { return CommitPendingEdit(); }
+bool MainWindow::confirmTabSwitch() { return CommitPendingEdit(); }
 
-void TMainForm::PageControl1Change() { PageControl1->setFocus(); }
+void MainWindow::focusTabs() { pageTabs_->setFocus(); }
 
-void TMainForm::ShowHint(const QString& hint) { StatusLine->showMessage(longHint(hint)); }
+void MainWindow::ShowHint(const QString& hint) { StatusLine->showMessage(longHint(hint)); }
 
-void TMainForm::cbIsTagClick() {
+void MainWindow::cbIsTagClick() {
     project_.params.options.isTag = cbIsTag->isChecked();
     editState_->setProjectModified(true);
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (!tvSite || !PageControl1) return QMainWindow::eventFilter(watched, event); // still building
-    if (watched == PageControl1->tabBar()) {
+    if (!tvSite || !pageTabs_) return QMainWindow::eventFilter(watched, event); // still building
+    if (watched == pageTabs_->tabBar()) {
         // A tab change has to pass the commit step first; a refused one never shows the tab.
         if (type == QEvent::MouseButtonPress) {
             auto* mouse = static_cast<QMouseEvent*>(event);
-            const int target = PageControl1->tabBar()->tabAt(mouse->position().toPoint());
-            if (target >= 0 && target != PageControl1->currentIndex() && !PageControl1Changing()) return true;
+            const int target = pageTabs_->tabBar()->tabAt(mouse->position().toPoint());
+            if (target >= 0 && target != pageTabs_->currentIndex() && !confirmTabSwitch()) return true;
         } else if (type == QEvent::Wheel) {
-            if (!PageControl1Changing()) return true;
+            if (!confirmTabSwitch()) return true;
         } else if (type == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if ((key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home || key == Qt::Key_End) &&
-                !PageControl1Changing())
+                !confirmTabSwitch())
                 return true;
         }
-    } else if (watched == PageControl1 && type == QEvent::KeyPress) {
+    } else if (watched == pageTabs_ && type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool switches = (key->modifiers() & Qt::ControlModifier) &&
                               (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
                                key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown);
-        if (switches && !PageControl1Changing()) return true;
+        if (switches && !confirmTabSwitch()) return true;
     } else if (watched == tvSite->viewport() && type == QEvent::MouseButtonRelease) {
         tvSiteClick();
     } else if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -565,12 +565,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Site tree
 
-SiteNode* TMainForm::focusedNode() const {
+SiteNode* MainWindow::focusedNode() const {
     const QModelIndex current = tvSite->selectionModel()->currentIndex();
     return current.isValid() ? treeModel_->nodeOf(current) : nullptr;
 }
 
-void TMainForm::enforceSiblingSelection() {
+void MainWindow::enforceSiblingSelection() {
     if (adjustingSelection_ || rebuilding_) return;
     QItemSelectionModel* model = tvSite->selectionModel();
     const QModelIndex current = model->currentIndex();
@@ -585,7 +585,7 @@ void TMainForm::enforceSiblingSelection() {
     adjustingSelection_ = false;
 }
 
-void TMainForm::CollectSelection() {
+void MainWindow::CollectSelection() {
     selectionList.clear();
     QItemSelectionModel* model = tvSite->selectionModel();
     const QItemSelection selection = model->selection();
@@ -604,7 +604,7 @@ void TMainForm::CollectSelection() {
     for (int r : rows) selectionList.push_back(parentNode->child(r));
 }
 
-void TMainForm::UpdateTreeControls() {
+void MainWindow::UpdateTreeControls() {
     CollectSelection();
     const bool one = selectionList.size() == 1;
     leText->setEnabled(one);
@@ -630,14 +630,14 @@ void TMainForm::UpdateTreeControls() {
     enable(aNodeDelete, lNodeDelete, any);
 }
 
-void TMainForm::setFieldState(QLineEdit* field, QLabel* hint, bool filled) {
+void MainWindow::setFieldState(QLineEdit* field, QLabel* hint, bool filled) {
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, filled ? QApplication::palette().color(QPalette::Base) : kSilver);
     field->setPalette(palette);
     hint->setVisible(!filled);
 }
 
-void TMainForm::leTextChange() {
+void MainWindow::leTextChange() {
     const QString t = leText->text().trimmed();
     setFieldState(leText, lText, !t.isEmpty());
     if (t.isEmpty() || selectionList.size() != 1) return;
@@ -649,7 +649,7 @@ void TMainForm::leTextChange() {
     if (!updatingFields_) markTreeEdited();
 }
 
-void TMainForm::leFileChange() {
+void MainWindow::leFileChange() {
     const QString t = leFile->text().trimmed();
     setFieldState(leFile, lFile, !t.isEmpty());
     if (t.isEmpty() || selectionList.size() != 1) return;
@@ -661,7 +661,7 @@ void TMainForm::leFileChange() {
     if (!updatingFields_) markTreeEdited();
 }
 
-void TMainForm::releaseSelection() {
+void MainWindow::releaseSelection() {
     // A move re-selects the moved entries anyway; a selection of thousands of separate entries
     // carried through the model's relayout would cost more than the move.
     adjustingSelection_ = true;
@@ -669,9 +669,9 @@ void TMainForm::releaseSelection() {
     adjustingSelection_ = false;
 }
 
-void TMainForm::markTreeEdited() { editState_->setProjectModified(true); }
+void MainWindow::markTreeEdited() { editState_->setProjectModified(true); }
 
-void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
+void MainWindow::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
     QItemSelectionModel* model = tvSite->selectionModel();
     adjustingSelection_ = true;
     if (nodes.empty()) {
@@ -702,7 +702,7 @@ void TMainForm::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus
     UpdateTreeControls();
 }
 
-void TMainForm::tvSiteClick() {
+void MainWindow::tvSiteClick() {
     if (!project_.tree.empty()) return;
     SiteNode* root = project_.tree.root();
     auto add = [this](SiteNode* parent, const char* text, const char* file) {
@@ -720,9 +720,9 @@ void TMainForm::tvSiteClick() {
     markTreeEdited();
 }
 
-void TMainForm::aNodeNewExecute() {
+void MainWindow::aNodeNewExecute() {
     if (!runTreeItemDialog(*dlgTreeItem())) return;
-    const TDlgTreeItem& dialog = *dlgTreeItem();
+    const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* focused = focusedNode();
     SiteNode* parent = focused ? focused->parent() : project_.tree.root();
     int row = focused ? focused->row() + 1 : -1;
@@ -747,9 +747,9 @@ void TMainForm::aNodeNewExecute() {
     }
 }
 
-void TMainForm::aNodeNewChildExecute() {
+void MainWindow::aNodeNewChildExecute() {
     if (!runTreeItemDialog(*dlgTreeItem())) return;
-    const TDlgTreeItem& dialog = *dlgTreeItem();
+    const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* parent = focusedNode();
     if (!parent) parent = project_.tree.root();
     SiteNode* last = nullptr;
@@ -774,7 +774,7 @@ void TMainForm::aNodeNewChildExecute() {
     }
 }
 
-void TMainForm::aNodeDeleteExecute() {
+void MainWindow::aNodeDeleteExecute() {
     CollectSelection();
     if (selectionList.empty()) return;
     const std::vector<SiteNode*> doomed = std::exchange(selectionList, {});
@@ -798,7 +798,7 @@ void TMainForm::aNodeDeleteExecute() {
     }
 }
 
-void TMainForm::aNodeUpExecute() {
+void MainWindow::aNodeUpExecute() {
     CollectSelection();
     if (selectionList.empty() || !selectionList.front()->previousSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
@@ -816,7 +816,7 @@ void TMainForm::aNodeUpExecute() {
     selectNodes(moving, focus);
 }
 
-void TMainForm::aNodeDownExecute() {
+void MainWindow::aNodeDownExecute() {
     CollectSelection();
     if (selectionList.empty() || !selectionList.back()->nextSibling()) return;
     const std::vector<SiteNode*> moving = selectionList;
@@ -833,7 +833,7 @@ void TMainForm::aNodeDownExecute() {
     selectNodes(moving, focus);
 }
 
-void TMainForm::aNodeRightExecute() {
+void MainWindow::aNodeRightExecute() {
     CollectSelection();
     if (selectionList.empty()) return;
     SiteNode* target = selectionList.front()->previousSibling();
@@ -847,7 +847,7 @@ void TMainForm::aNodeRightExecute() {
     selectNodes(moving, focus);
 }
 
-void TMainForm::aNodeLeftExecute() {
+void MainWindow::aNodeLeftExecute() {
     CollectSelection();
     if (selectionList.empty()) return;
     SiteNode* parent = selectionList.front()->parent();
@@ -863,7 +863,7 @@ void TMainForm::aNodeLeftExecute() {
 // ---------------------------------------------------------------------------------------------
 // Project file commands
 
-bool TMainForm::readProject(const QString& fileName) {
+bool MainWindow::readProject(const QString& fileName) {
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, *observer_);
     } catch (const quilso::FileError& e) {
@@ -881,7 +881,7 @@ bool TMainForm::readProject(const QString& fileName) {
     return true;
 }
 
-bool TMainForm::writeProject(const QString& fileName) {
+bool MainWindow::writeProject(const QString& fileName) {
     if (!functionsLoaded_) {
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ wird nicht gespeichert: die Skriptbibliothek „%2“ "
                                                  "fehlt oder ist nicht lesbar.")
@@ -902,7 +902,7 @@ bool TMainForm::writeProject(const QString& fileName) {
     return true;
 }
 
-bool TMainForm::LoadProject(const QString& fileName) {
+bool MainWindow::LoadProject(const QString& fileName) {
     if (!readProject(fileName)) return false;
     currentFileName = fileName;
     saveDialogFileName_ = fileName;
@@ -911,7 +911,7 @@ bool TMainForm::LoadProject(const QString& fileName) {
     return true;
 }
 
-bool TMainForm::NewProject() {
+bool MainWindow::NewProject() {
     if (!readProject(defaultProjectPath)) return false;
     currentFileName.clear();
     saveDialogFileName_.clear();
@@ -920,7 +920,7 @@ bool TMainForm::NewProject() {
     return true;
 }
 
-bool TMainForm::saveFirst() {
+bool MainWindow::saveFirst() {
     if (!editState_->projectModified()) return true;
     switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"), QStringLiteral("Projekt vorher speichern?"))) {
     case MessageBoxes::Yes:
@@ -933,16 +933,16 @@ bool TMainForm::saveFirst() {
     return false;
 }
 
-void TMainForm::FileNew() {
+void MainWindow::FileNew() {
     if (!CommitPendingEdit()) return;
-    PageControl1->setFocus();
+    pageTabs_->setFocus();
     if (!saveFirst()) return;
     NewProject();
 }
 
-void TMainForm::FileOpen() {
+void MainWindow::FileOpen() {
     if (!CommitPendingEdit()) return;
-    PageControl1->setFocus();
+    pageTabs_->setFocus();
     if (!saveFirst()) return;
     const QString chosen = FileDialogs::getOpenFileName(
         this, {QStringLiteral("Projekt öffnen"), QStringLiteral("javascript (*.js)"), QStringLiteral("js"),
@@ -952,22 +952,22 @@ void TMainForm::FileOpen() {
     LoadProject(chosen);
 }
 
-bool TMainForm::FileSave() {
+bool MainWindow::FileSave() {
     if (currentFileName.isEmpty()) return FileSaveAs();
     if (!CommitPendingEdit()) return false;
-    PageControl1->setFocus();
+    pageTabs_->setFocus();
     if (!writeProject(currentFileName)) return false;
     editState_->setProjectModified(false);
     return true;
 }
 
-bool TMainForm::FileSaveAs() {
+bool MainWindow::FileSaveAs() {
     if (!CommitPendingEdit()) return false;
     const QString chosen = FileDialogs::getSaveFileName(
         this, {QStringLiteral("Projekt speichern unter"), QStringLiteral("javascript (*.js)"), QStringLiteral("js"),
                saveDialogFileName_});
     if (chosen.isEmpty()) return false;
-    PageControl1->setFocus();
+    pageTabs_->setFocus();
     if (!writeProject(chosen)) return false;
     currentFileName = chosen;
     saveDialogFileName_ = chosen;
@@ -977,10 +977,10 @@ bool TMainForm::FileSaveAs() {
     return true;
 }
 
-void TMainForm::FileExit() { close(); }
+void MainWindow::FileExit() { close(); }
 
-bool TMainForm::FormCloseQuery() {
-    PageControl1->setFocus();
+bool MainWindow::FormCloseQuery() {
+    pageTabs_->setFocus();
     if (!editState_->projectModified()) return true;
     switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"), QStringLiteral("Projekt vorher speichern?"))) {
     case MessageBoxes::Yes: FileSave(); return !editState_->projectModified();
@@ -990,7 +990,7 @@ bool TMainForm::FormCloseQuery() {
     return false;
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
         event->ignore();
         return;
@@ -1000,7 +1000,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void TMainForm::FormActivate() {
+void MainWindow::FormActivate() {
     if (!firstActivation) return;
     // Cleared first: a message box shown while loading activates the window again.
     firstActivation = false;
@@ -1011,22 +1011,22 @@ void TMainForm::FormActivate() {
     }
 }
 
-bool TMainForm::event(QEvent* event) {
+bool MainWindow::event(QEvent* event) {
     // Without a window manager a window is never activated; its first showing counts then.
     if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && firstActivation)
-        QMetaObject::invokeMethod(this, &TMainForm::FormActivate, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &MainWindow::FormActivate, Qt::QueuedConnection);
     return QMainWindow::event(event);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Preview, help, manual
 
-TWebAnzeigeForm* TMainForm::webAnzeigeForm() {
-    if (!webAnzeigeForm_) webAnzeigeForm_ = new TWebAnzeigeForm(this);
+PreviewWindow* MainWindow::webAnzeigeForm() {
+    if (!webAnzeigeForm_) webAnzeigeForm_ = new PreviewWindow(this);
     return webAnzeigeForm_;
 }
 
-void TMainForm::Vorschau1Click() {
+void MainWindow::showPreview() {
     if (currentFileName.isEmpty() || project_.tree.empty()) {
         MessageBoxes::information(this, QStringLiteral("Keine Seite zum Anzeigen vorhanden"));
         return;
@@ -1046,11 +1046,11 @@ void TMainForm::Vorschau1Click() {
     }
 }
 
-void TMainForm::quilsohilfe1Click() {
+void MainWindow::showHelp() {
     webAnzeigeForm()->showPage(dataDirectory + QStringLiteral("hilfe.htm"), QStringLiteral("Hilfe - Inhalt"));
 }
 
-void TMainForm::Handbuch1Click() {
+void MainWindow::showManual() {
     webAnzeigeForm()->showPage(dataDirectory + QStringLiteral("quilso_1_0_Handbuch.pdf"),
                                QStringLiteral("Handbuch (PDF-Format)"));
 }

@@ -24,9 +24,9 @@ class QToolButton;
 class QTreeView;
 class SiteTreeModel;
 class StylePanel;
-class TDlgTreeItem;
-class TWebAnzeigeForm;
-class TFrameBorder;
+class NewEntryDialog;
+class PreviewWindow;
+class BorderPanel;
 
 namespace quilso {
 class SiteNode;
@@ -43,11 +43,11 @@ struct StartupOptions {
 // Where the data files are for a program in `programDir` (both with a trailing separator).
 QString FindDataDirectory(const QString& programDir);
 
-class TMainForm : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainForm(const StartupOptions& options, QWidget* parent = nullptr);
-    ~TMainForm() override;
+    explicit MainWindow(const StartupOptions& options, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Program-wide state.
     EditState* editState() { return editState_; }
@@ -70,8 +70,8 @@ public:
     // Edit commit protocol and hints.
     bool CommitPendingEdit();
     void ShowHint(const QString& hint);
-    bool PageControl1Changing();
-    void PageControl1Change();
+    bool confirmTabSwitch();
+    void focusTabs();
     void cbIsTagClick();
 
     // Site tree.
@@ -103,14 +103,14 @@ public:
     bool FormCloseQuery();
 
     // Preview, help, manual.
-    void Vorschau1Click();
-    void quilsohilfe1Click();
-    void Handbuch1Click();
-    TWebAnzeigeForm* webAnzeigeForm(); // created on first use
+    void showPreview();
+    void showHelp();
+    void showManual();
+    PreviewWindow* webAnzeigeForm(); // created on first use
     // Built when first asked for: nobody sees it before a new entry is made.
-    TDlgTreeItem* dlgTreeItem() const;
+    NewEntryDialog* dlgTreeItem() const;
     // Shows the new-entry dialog modally; tests replace it to fill the dialog themselves.
-    std::function<bool(TDlgTreeItem&)> runTreeItemDialog;
+    std::function<bool(NewEntryDialog&)> runTreeItemDialog;
 
 signals:
     // The window closed for good (the program ends).
@@ -151,12 +151,12 @@ private:
     bool updatingFields_ = false;
     bool rebuilding_ = false;
     StylePanel* panels_[quilso::MenuKindCount][5] = {};
-    TFrameBorder* borderPanels_[quilso::MenuKindCount] = {};
-    mutable TDlgTreeItem* dlgTreeItem_ = nullptr;
-    QPointer<TWebAnzeigeForm> webAnzeigeForm_;
+    BorderPanel* borderPanels_[quilso::MenuKindCount] = {};
+    mutable NewEntryDialog* dlgTreeItem_ = nullptr;
+    QPointer<PreviewWindow> webAnzeigeForm_;
 
     // Controls, named as the window description names them.
-    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* pageTabs_ = nullptr;
     QStatusBar* StatusLine = nullptr;
     QCheckBox* cbIsTag = nullptr;
     QTreeView* tvSite = nullptr;

@@ -18,7 +18,7 @@ void PrepareWebEngineEnvironment() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
-TWebAnzeigeForm::TWebAnzeigeForm(QWidget* mainWindow) : QMainWindow(nullptr), mainWindow_(mainWindow) {
+PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("WebAnzeigeForm"));
     setWindowTitle(QStringLiteral("Hilfe - Inhalt"));
     resize(760, 570);
@@ -29,16 +29,16 @@ TWebAnzeigeForm::TWebAnzeigeForm(QWidget* mainWindow) : QMainWindow(nullptr), ma
     datei->setObjectName(QStringLiteral("Datei1"));
     Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
     Beenden1->setObjectName(QStringLiteral("Beenden1"));
-    connect(Beenden1, &QAction::triggered, this, &TWebAnzeigeForm::Beenden1Click);
+    connect(Beenden1, &QAction::triggered, this, &PreviewWindow::closePreview);
 
     // Web views must be gone before QApplication, or the engine warns about a profile still in
     // use; an owner that forgets to delete this window must not leave one behind.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &TWebAnzeigeForm::releaseWebBrowser);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &PreviewWindow::releaseWebBrowser);
 }
 
-TWebAnzeigeForm::~TWebAnzeigeForm() { releaseWebBrowser(); }
+PreviewWindow::~PreviewWindow() { releaseWebBrowser(); }
 
-QWebEngineView* TWebAnzeigeForm::ensureWebBrowser() {
+QWebEngineView* PreviewWindow::ensureWebBrowser() {
     if (WebBrowser1) return WebBrowser1;
     // Created on first use: the engine's page and profile cost noticeable start-up time that a
     // user who never opens the preview should not pay.
@@ -53,13 +53,13 @@ QWebEngineView* TWebAnzeigeForm::ensureWebBrowser() {
     return WebBrowser1;
 }
 
-void TWebAnzeigeForm::releaseWebBrowser() {
+void PreviewWindow::releaseWebBrowser() {
     if (!WebBrowser1) return;
     delete WebBrowser1; // takes the central widget slot with it
     WebBrowser1 = nullptr;
 }
 
-void TWebAnzeigeForm::showPage(const QString& path, const QString& caption) {
+void PreviewWindow::showPage(const QString& path, const QString& caption) {
     QWebEngineView* browser = ensureWebBrowser();
     currentPath_ = path;
     browser->load(QUrl::fromLocalFile(path));
@@ -74,17 +74,17 @@ void TWebAnzeigeForm::showPage(const QString& path, const QString& caption) {
     activateWindow();
 }
 
-QString TWebAnzeigeForm::currentPath() const { return currentPath_; }
+QString PreviewWindow::currentPath() const { return currentPath_; }
 
-void TWebAnzeigeForm::Beenden1Click() { hide(); }
+void PreviewWindow::closePreview() { hide(); }
 
-void TWebAnzeigeForm::closeEvent(QCloseEvent* event) {
+void PreviewWindow::closeEvent(QCloseEvent* event) {
     // The close box only hides: the window and its page live until the program ends.
     hide();
     event->accept();
 }
 
-void TWebAnzeigeForm::centreOnMainWindow() {
+void PreviewWindow::centreOnMainWindow() {
     QRect area;
     if (mainWindow_ && mainWindow_->isVisible())
         area = mainWindow_->frameGeometry();

@@ -15,11 +15,11 @@ void PrepareWebEngineEnvironment();
 // A normal top-level window without a Qt parent, so the window manager treats it like any other
 // window. Its owner (the main window) must delete it before QApplication ends; as a safety net
 // the browser itself goes away when the application is about to quit.
-class TWebAnzeigeForm : public QMainWindow {
+class PreviewWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TWebAnzeigeForm(QWidget* mainWindow);
-    ~TWebAnzeigeForm() override;
+    explicit PreviewWindow(QWidget* mainWindow);
+    ~PreviewWindow() override;
 
     // Navigates to a local file (HTML with its scripts, or PDF), sets the caption and shows the
     // window (centred on the main window the first time). The browser is created on first use.
@@ -34,7 +34,7 @@ public:
 
 public slots:
     // "&Datei" / "&Beenden": hides the window; the page stays for the next time.
-    void Beenden1Click();
+    void closePreview();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

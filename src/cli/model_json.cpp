@@ -12,56 +12,56 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Every field of TCSS by the name it has in the JSON form; dump and build share these tables
+// Every field of MenuStyle by the name it has in the JSON form; dump and build share these tables
 // so the two directions cannot drift apart.
-constexpr std::pair<const char*, std::string TCSS::*> StringFields[] = {
-    {"clear", &TCSS::clear},
-    {"cssFloat", &TCSS::cssFloat},
-    {"position", &TCSS::position},
-    {"offsetXSide", &TCSS::offsetXSide},
-    {"offsetXValue", &TCSS::offsetXValue},
-    {"offsetXUnit", &TCSS::offsetXUnit},
-    {"offsetYSide", &TCSS::offsetYSide},
-    {"offsetYValue", &TCSS::offsetYValue},
-    {"offsetYUnit", &TCSS::offsetYUnit},
-    {"widthValue", &TCSS::widthValue},
-    {"widthUnit", &TCSS::widthUnit},
-    {"heightValue", &TCSS::heightValue},
-    {"heightUnit", &TCSS::heightUnit},
-    {"overflow", &TCSS::overflow},
-    {"letterSpacingValue", &TCSS::letterSpacingValue},
-    {"letterSpacingUnit", &TCSS::letterSpacingUnit},
-    {"lineHeightValue", &TCSS::lineHeightValue},
-    {"lineHeightUnit", &TCSS::lineHeightUnit},
-    {"direction", &TCSS::direction},
-    {"textAlign", &TCSS::textAlign},
-    {"textIndentValue", &TCSS::textIndentValue},
-    {"textIndentUnit", &TCSS::textIndentUnit},
-    {"textTransform", &TCSS::textTransform},
-    {"wordSpacingValue", &TCSS::wordSpacingValue},
-    {"wordSpacingUnit", &TCSS::wordSpacingUnit},
-    {"verticalAlignValue", &TCSS::verticalAlignValue},
-    {"verticalAlignUnit", &TCSS::verticalAlignUnit},
-    {"whiteSpace", &TCSS::whiteSpace},
-    {"fontSizeValue", &TCSS::fontSizeValue},
-    {"fontSizeUnit", &TCSS::fontSizeUnit},
-    {"fontStyle", &TCSS::fontStyle},
-    {"fontVariant", &TCSS::fontVariant},
-    {"fontWeight", &TCSS::fontWeight},
-    {"color", &TCSS::color},
-    {"colorSelected", &TCSS::colorSelected},
-    {"backgroundColorSelected", &TCSS::backgroundColorSelected},
-    {"colorHover", &TCSS::colorHover},
-    {"backgroundColorHover", &TCSS::backgroundColorHover},
-    {"backgroundColor", &TCSS::backgroundColor},
+constexpr std::pair<const char*, std::string MenuStyle::*> StringFields[] = {
+    {"clear", &MenuStyle::clear},
+    {"cssFloat", &MenuStyle::cssFloat},
+    {"position", &MenuStyle::position},
+    {"offsetXSide", &MenuStyle::offsetXSide},
+    {"offsetXValue", &MenuStyle::offsetXValue},
+    {"offsetXUnit", &MenuStyle::offsetXUnit},
+    {"offsetYSide", &MenuStyle::offsetYSide},
+    {"offsetYValue", &MenuStyle::offsetYValue},
+    {"offsetYUnit", &MenuStyle::offsetYUnit},
+    {"widthValue", &MenuStyle::widthValue},
+    {"widthUnit", &MenuStyle::widthUnit},
+    {"heightValue", &MenuStyle::heightValue},
+    {"heightUnit", &MenuStyle::heightUnit},
+    {"overflow", &MenuStyle::overflow},
+    {"letterSpacingValue", &MenuStyle::letterSpacingValue},
+    {"letterSpacingUnit", &MenuStyle::letterSpacingUnit},
+    {"lineHeightValue", &MenuStyle::lineHeightValue},
+    {"lineHeightUnit", &MenuStyle::lineHeightUnit},
+    {"direction", &MenuStyle::direction},
+    {"textAlign", &MenuStyle::textAlign},
+    {"textIndentValue", &MenuStyle::textIndentValue},
+    {"textIndentUnit", &MenuStyle::textIndentUnit},
+    {"textTransform", &MenuStyle::textTransform},
+    {"wordSpacingValue", &MenuStyle::wordSpacingValue},
+    {"wordSpacingUnit", &MenuStyle::wordSpacingUnit},
+    {"verticalAlignValue", &MenuStyle::verticalAlignValue},
+    {"verticalAlignUnit", &MenuStyle::verticalAlignUnit},
+    {"whiteSpace", &MenuStyle::whiteSpace},
+    {"fontSizeValue", &MenuStyle::fontSizeValue},
+    {"fontSizeUnit", &MenuStyle::fontSizeUnit},
+    {"fontStyle", &MenuStyle::fontStyle},
+    {"fontVariant", &MenuStyle::fontVariant},
+    {"fontWeight", &MenuStyle::fontWeight},
+    {"color", &MenuStyle::color},
+    {"colorSelected", &MenuStyle::colorSelected},
+    {"backgroundColorSelected", &MenuStyle::backgroundColorSelected},
+    {"colorHover", &MenuStyle::colorHover},
+    {"backgroundColorHover", &MenuStyle::backgroundColorHover},
+    {"backgroundColor", &MenuStyle::backgroundColor},
 };
 
-constexpr std::pair<const char*, bool TCSS::*> BoolFields[] = {
-    {"textDecorationUnderline", &TCSS::textDecorationUnderline},
-    {"textDecorationOverline", &TCSS::textDecorationOverline},
-    {"textDecorationLineThrough", &TCSS::textDecorationLineThrough},
-    {"textDecorationBlink", &TCSS::textDecorationBlink},
-    {"textDecorationInherit", &TCSS::textDecorationInherit},
+constexpr std::pair<const char*, bool MenuStyle::*> BoolFields[] = {
+    {"textDecorationUnderline", &MenuStyle::textDecorationUnderline},
+    {"textDecorationOverline", &MenuStyle::textDecorationOverline},
+    {"textDecorationLineThrough", &MenuStyle::textDecorationLineThrough},
+    {"textDecorationBlink", &MenuStyle::textDecorationBlink},
+    {"textDecorationInherit", &MenuStyle::textDecorationInherit},
 };
 
 template <class F> void forEachStringField(F&& f) {
@@ -101,9 +101,9 @@ template <class Strings> void putStringArray(std::string& out, const Strings& st
     out += ']';
 }
 
-void putCss(std::string& out, const TCSS& css) {
+void putCss(std::string& out, const MenuStyle& css) {
     out += "    {\n";
-    forEachStringField([&](const char* name, std::string TCSS::*member) {
+    forEachStringField([&](const char* name, std::string MenuStyle::*member) {
         out += "      \"";
         out += name;
         out += "\": ";
@@ -190,12 +190,12 @@ void readStrings(const Json& value, const std::string& where, std::string (&targ
         target[i] = text(value[i], where + "[" + std::to_string(i) + "]");
 }
 
-void readCss(const Json& value, const std::string& where, TCSS& css) {
+void readCss(const Json& value, const std::string& where, MenuStyle& css) {
     if (!value.is_object()) fail(where, "expected an object");
     for (const auto& [key, field] : value.items()) {
         const std::string at = where + "." + key;
         bool known = false;
-        forEachStringField([&](const char* name, std::string TCSS::*member) {
+        forEachStringField([&](const char* name, std::string MenuStyle::*member) {
             if (key != name) return;
             css.*member = text(field, at);
             known = true;
@@ -309,7 +309,7 @@ void ProjectFromJson(std::string_view json, Project& project) {
     }
     if (!root.is_object()) fail("model", "expected an object");
 
-    TPrjParams params;
+    ProjectParams params;
     SiteTree tree;
     for (const auto& [key, field] : root.items()) {
         if (key == "isTag") {

@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 9> CssUnits = {"em", "ex", "px", "in", "c
 constexpr int CssUnitsLast = 8;
 
 // Style parameters of one menu, held as the CSS text that will be written.
-struct TCSS {
+struct MenuStyle {
     std::string clear;
     std::string cssFloat;
     std::string position;
@@ -83,18 +83,18 @@ struct TCSS {
     std::string borderStyle[BoxSideCount];
     std::string backgroundColor;
 
-    bool operator==(const TCSS&) const = default;
+    bool operator==(const MenuStyle&) const = default;
 };
 
-struct TPrjOptions {
+struct ProjectOptions {
     bool isTag = false; // '<' and '>' in menu texts are markup, written unencoded
-    bool operator==(const TPrjOptions&) const = default;
+    bool operator==(const ProjectOptions&) const = default;
 };
 
-struct TPrjParams {
-    TCSS css[MenuKindCount];
-    TPrjOptions options;
-    bool operator==(const TPrjParams&) const = default;
+struct ProjectParams {
+    MenuStyle css[MenuKindCount];
+    ProjectOptions options;
+    bool operator==(const ProjectParams&) const = default;
 };
 
 } // namespace quilso

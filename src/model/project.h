@@ -14,7 +14,7 @@
 namespace quilso {
 
 struct Project {
-    TPrjParams params; // PrjParams
+    ProjectParams params; // PrjParams
     SiteTree tree;     // tvSite's data
 };
 

@@ -11,7 +11,7 @@
 
 using namespace quilso;
 
-TFrameBackground::TFrameBackground(QWidget* parent) : StylePanel(parent) {
+BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
     gbBackgroundColor_ = new QGroupBox(QStringLiteral("Hintergrundfarbe"), this);
     gbBackgroundColor_->setObjectName(QStringLiteral("gbBackgroundColor"));
     gbBackgroundHover_ = new QGroupBox(QStringLiteral("Hintergrundfarbe bei Maus-Berührung"), this);
@@ -20,14 +20,14 @@ TFrameBackground::TFrameBackground(QWidget* parent) : StylePanel(parent) {
     gbBackgroundSelected_->setObjectName(QStringLiteral("gbBackgroundSelected"));
 
     normal_ = makeState(gbBackgroundColor_, QStringLiteral("cbBackgroundColor"),
-                        QStringLiteral("frameBackgroundColorChoice"), &TCSS::backgroundColor);
+                        QStringLiteral("frameBackgroundColorChoice"), &MenuStyle::backgroundColor);
     cbBackgroundColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), gbBackgroundHover_);
     cbBackgroundColorHoverActive_->setObjectName(QStringLiteral("cbBackgroundColorHoverActive"));
     hover_ = makeState(gbBackgroundHover_, QStringLiteral("cbBackgroundColorHover"),
-                       QStringLiteral("frameBackgroundColorHoverChoice"), &TCSS::backgroundColorHover);
+                       QStringLiteral("frameBackgroundColorHoverChoice"), &MenuStyle::backgroundColorHover);
     selected_ =
         makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
-                  QStringLiteral("frameBackgroundColorSelectedChoice"), &TCSS::backgroundColorSelected);
+                  QStringLiteral("frameBackgroundColorSelectedChoice"), &MenuStyle::backgroundColorSelected);
 
     for (auto [group, state] :
          {std::pair{gbBackgroundColor_, &normal_}, std::pair{gbBackgroundHover_, &hover_},
@@ -49,29 +49,29 @@ TFrameBackground::TFrameBackground(QWidget* parent) : StylePanel(parent) {
     layout->setRowStretch(2, 1);
 
     connect(cbBackgroundColorHoverActive_, &QCheckBox::clicked, this,
-            &TFrameBackground::cbBackgroundColorHoverActiveClick);
+            &BackgroundPanel::cbBackgroundColorHoverActiveClick);
 }
 
-TFrameBackground::State TFrameBackground::makeState(QGroupBox* group, const QString& listName,
-                                                    const QString& colourName, std::string TCSS::*field) {
-    State state{new QComboBox(group), new TFrameColorChoice(group), field};
+BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QString& listName,
+                                                    const QString& colourName, std::string MenuStyle::*field) {
+    State state{new QComboBox(group), new ColorChoicePanel(group), field};
     state.list->setObjectName(listName);
     state.list->addItems(
         {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
     state.list->setCurrentIndex(0);
     state.colour->setObjectName(colourName);
     connect(state.list, &QComboBox::activated, this, [this, state](int index) { listChange(state, index); });
-    connect(state.colour, &TFrameColorChoice::exited, this, [this, state] { colourExit(state); });
+    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { colourExit(state); });
     return state;
 }
 
-void TFrameBackground::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+void BackgroundPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
     for (const State* state : {&normal_, &hover_, &selected_})
         state->colour->setEditState(editState);
 }
 
-void TFrameBackground::listChange(const State& state, int index) {
+void BackgroundPanel::listChange(const State& state, int index) {
     std::string& field = css().*state.field;
     switch (index) {
     case 0:
@@ -90,14 +90,14 @@ void TFrameBackground::listChange(const State& state, int index) {
     markModified();
 }
 
-void TFrameBackground::colourExit(const State& state) {
+void BackgroundPanel::colourExit(const State& state) {
     std::string& field = css().*state.field;
     if (field == state.colour->hexColor()) return;
     field = state.colour->hexColor();
     markModified();
 }
 
-void TFrameBackground::cbBackgroundColorHoverActiveClick(bool ticked) {
+void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
     if (ticked) {
         listChange(hover_, hover_.list->currentIndex());
     } else {
@@ -108,7 +108,7 @@ void TFrameBackground::cbBackgroundColorHoverActiveClick(bool ticked) {
     markModified();
 }
 
-void TFrameBackground::showField(const State& state) {
+void BackgroundPanel::showField(const State& state) {
     const std::string& field = css().*state.field;
     int index = 2;
     if (field == "transparent")
@@ -121,7 +121,7 @@ void TFrameBackground::showField(const State& state) {
     state.colour->setVisible(index == 2);
 }
 
-void TFrameBackground::declarationRead(BlockKind block, std::string_view property, bool) {
+void BackgroundPanel::declarationRead(BlockKind block, std::string_view property, bool) {
     if (property != "background-color") return;
     switch (block) {
     case BlockKind::Item:
@@ -139,7 +139,7 @@ void TFrameBackground::declarationRead(BlockKind block, std::string_view propert
     }
 }
 
-void TFrameBackground::blockScanFinished() {
+void BackgroundPanel::blockScanFinished() {
     const bool active = !css().backgroundColorHover.empty();
     cbBackgroundColorHoverActive_->setChecked(active);
     // The file may name a hover background without this load's hover block having shown it.

@@ -9,14 +9,14 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class TFrameColorChoice;
+class ColorChoicePanel;
 
-class TFrameBackground : public StylePanel {
+class BackgroundPanel : public StylePanel {
     Q_OBJECT
 public:
-    explicit TFrameBackground(QWidget* parent = nullptr);
+    explicit BackgroundPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when the menu has a hover background, and shows the hover list
     // and colour panel to match.
@@ -26,8 +26,8 @@ private:
     // One state's list, colour panel and record field.
     struct State {
         QComboBox* list;
-        TFrameColorChoice* colour;
-        std::string quilso::TCSS::*field;
+        ColorChoicePanel* colour;
+        std::string quilso::MenuStyle::*field;
     };
 
     void listChange(const State& state, int index);
@@ -36,7 +36,7 @@ private:
     // Sets the list and colour panel from the record field, as the reader shows a value.
     void showField(const State& state);
     State makeState(QGroupBox* group, const QString& listName, const QString& colourName,
-                    std::string quilso::TCSS::*field);
+                    std::string quilso::MenuStyle::*field);
 
     QGroupBox* gbBackgroundColor_;
     QGroupBox* gbBackgroundHover_;

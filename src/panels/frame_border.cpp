@@ -261,7 +261,7 @@ int styleIndex(const std::string& stored) {
 
 } // namespace
 
-TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
+BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     gbBorderArea_ = new QGroupBox(QStringLiteral("Rahmen / Bereich wählen"), this);
     gbBorderArea_->setObjectName(QStringLiteral("gbBorderArea"));
     cbRing_ = new QComboBox(gbBorderArea_);
@@ -314,7 +314,7 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
 
     gbBorderColor_ = new QGroupBox(QStringLiteral("Rahmen-Farbe"), this);
     gbBorderColor_->setObjectName(QStringLiteral("gbBorderColor"));
-    frameBorderColorChoice_ = new TFrameColorChoice(gbBorderColor_);
+    frameBorderColorChoice_ = new ColorChoicePanel(gbBorderColor_);
     frameBorderColorChoice_->setObjectName(QStringLiteral("frameBorderColorChoice"));
     auto* colorLayout = new QVBoxLayout(gbBorderColor_);
     colorLayout->addWidget(frameBorderColorChoice_);
@@ -341,38 +341,38 @@ TFrameBorder::TFrameBorder(QWidget* parent) : StylePanel(parent) {
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
 
-    connect(eBorderBreite_, &QLineEdit::textEdited, this, &TFrameBorder::eBorderBreiteChange);
+    connect(eBorderBreite_, &QLineEdit::textEdited, this, &BorderPanel::eBorderBreiteChange);
     connect(eBorderBreiteKeyPress_, &KeyFilter::refused, this, [this] {
         if (editState()) editState()->beep();
     });
-    connect(cbRing_, &QComboBox::activated, this, &TFrameBorder::cbRingSelect);
-    connect(cbSide_, &QComboBox::activated, this, &TFrameBorder::cbSideSelect);
-    connect(picture_, &BoxPictureView::clicked, this, &TFrameBorder::iBorderSelectClick);
-    connect(picture_, &BoxPictureView::doubleClicked, this, &TFrameBorder::iBorderSelectDblClick);
-    connect(picture_, &BoxPictureView::mouseReleased, this, &TFrameBorder::iBorderSelectMouseUp);
-    connect(cbBorderBreite_, &DropDownComboBox::aboutToDropDown, this, &TFrameBorder::cbBorderBreiteDropDown);
-    connect(cbBorderBreite_, &QComboBox::activated, this, &TFrameBorder::cbBorderBreiteSelect);
-    connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &TFrameBorder::cbBorderStyleDropDown);
-    connect(cbBorderStyle_, &QComboBox::activated, this, &TFrameBorder::cbBorderStyleSelect);
-    connect(frameBorderColorChoice_, &TFrameColorChoice::exited, this,
-            &TFrameBorder::frameBorderColorChoiceExit);
+    connect(cbRing_, &QComboBox::activated, this, &BorderPanel::cbRingSelect);
+    connect(cbSide_, &QComboBox::activated, this, &BorderPanel::cbSideSelect);
+    connect(picture_, &BoxPictureView::clicked, this, &BorderPanel::iBorderSelectClick);
+    connect(picture_, &BoxPictureView::doubleClicked, this, &BorderPanel::iBorderSelectDblClick);
+    connect(picture_, &BoxPictureView::mouseReleased, this, &BorderPanel::iBorderSelectMouseUp);
+    connect(cbBorderBreite_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::cbBorderBreiteDropDown);
+    connect(cbBorderBreite_, &QComboBox::activated, this, &BorderPanel::cbBorderBreiteSelect);
+    connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::cbBorderStyleDropDown);
+    connect(cbBorderStyle_, &QComboBox::activated, this, &BorderPanel::cbBorderStyleSelect);
+    connect(frameBorderColorChoice_, &ColorChoicePanel::exited, this,
+            &BorderPanel::frameBorderColorChoiceExit);
 }
 
-TFrameBorder::~TFrameBorder() = default;
+BorderPanel::~BorderPanel() = default;
 
-void TFrameBorder::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+void BorderPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
     frameBorderColorChoice_->setEditState(editState);
     // The set-up follows the menu at once, so the picture is drawn before anything is read.
     InitPanel();
 }
 
-void TFrameBorder::setWidthFieldFiltered(bool filtered) {
+void BorderPanel::setWidthFieldFiltered(bool filtered) {
     widthFieldFiltered_ = filtered;
     eBorderBreiteKeyPress_->setFilter(filtered ? NumberKeyFilter(NumberKeys::DecimalPoint) : CharFilter{});
 }
 
-bool TFrameBorder::eventFilter(QObject* watched, QEvent* event) {
+bool BorderPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched != eBorderBreite_ || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut))
         return StylePanel::eventFilter(watched, event);
     // A dialog, another application or a context menu taking the focus is no entry or exit.
@@ -385,11 +385,11 @@ bool TFrameBorder::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void TFrameBorder::declarationRead(BlockKind, std::string_view, bool) {
+void BorderPanel::declarationRead(BlockKind, std::string_view, bool) {
     // Box declarations show nothing at once: the panel refreshes itself after the block scan.
 }
 
-void TFrameBorder::InitPanel() {
+void BorderPanel::InitPanel() {
     if (initialised_) return;
     ringWidth_ = 18;
     const QStringList& units = unitTexts();
@@ -417,7 +417,7 @@ void TFrameBorder::InitPanel() {
     initialised_ = true;
 }
 
-void TFrameBorder::paintSide(int part, int side, QRgb to) {
+void BorderPanel::paintSide(int part, int side, QRgb to) {
     const QImage& image = picture_->image();
     const QPoint seed = boxpicture::SeedPoint(part, side, image.width(), image.height(), ringWidth_);
     const QRgb from = to == boxpicture::SkyBlue ? boxpicture::Silver : boxpicture::SkyBlue;
@@ -426,17 +426,17 @@ void TFrameBorder::paintSide(int part, int side, QRgb to) {
     picture_->update();
 }
 
-void TFrameBorder::MarkSides() {
+void BorderPanel::MarkSides() {
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side)) paintSide(selectedPart_, side, boxpicture::SkyBlue);
 }
 
-void TFrameBorder::UnmarkSides(int part) {
+void BorderPanel::UnmarkSides(int part) {
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side)) paintSide(part, side, boxpicture::Silver);
 }
 
-void TFrameBorder::SyncSelectors() {
+void BorderPanel::SyncSelectors() {
     cbRing_->setCurrentIndex(selectedPart_);
     int sideItem = -1;
     for (int i = 0; i < int(std::size(SideSets)); ++i)
@@ -445,8 +445,8 @@ void TFrameBorder::SyncSelectors() {
     ShowSideValues();
 }
 
-void TFrameBorder::ShowSideValues() {
-    TCSS& record = css();
+void BorderPanel::ShowSideValues() {
+    MenuStyle& record = css();
     const int part = selectedPart_;
     cbBorderBreite_->clear();
     cbBorderBreite_->addItems(widthItems_[part]);
@@ -499,8 +499,8 @@ void TFrameBorder::ShowSideValues() {
     gbBorderStyle_->setVisible(part == BoxBorder);
 }
 
-void TFrameBorder::UnifySides() {
-    TCSS& record = css();
+void BorderPanel::UnifySides() {
+    MenuStyle& record = css();
     int source = -1;
     for (int side = 0; side < BoxSideCount; ++side) {
         if (!sideSelected(side)) continue;
@@ -517,12 +517,12 @@ void TFrameBorder::UnifySides() {
     }
 }
 
-void TFrameBorder::RefreshBorderPanel() {
+void BorderPanel::RefreshBorderPanel() {
     InitPanel();
     for (int part = 0; part < BoxPartCount; ++part)
         UnmarkSides(part);
     selectedPart_ = BoxBorder;
-    const TCSS& record = css();
+    const MenuStyle& record = css();
     bool equal = true;
     for (int side = SideRight; side < BoxSideCount; ++side)
         equal = equal && record.boxUnit[BoxBorder][side] == record.boxUnit[BoxBorder][SideLeft] &&
@@ -536,15 +536,15 @@ void TFrameBorder::RefreshBorderPanel() {
     gbBorderStyle_->setVisible(true);
 }
 
-void TFrameBorder::iBorderSelectClick() {
+void BorderPanel::iBorderSelectClick() {
     inDoubleClick_ = false;
 }
 
-void TFrameBorder::iBorderSelectDblClick() {
+void BorderPanel::iBorderSelectDblClick() {
     inDoubleClick_ = true;
 }
 
-void TFrameBorder::iBorderSelectMouseUp(QPoint pos) {
+void BorderPanel::iBorderSelectMouseUp(QPoint pos) {
     if (inDoubleClick_) return;
     QImage& image = picture_->image();
     if (!image.valid(pos)) return;
@@ -577,7 +577,7 @@ void TFrameBorder::iBorderSelectMouseUp(QPoint pos) {
     SyncSelectors();
 }
 
-void TFrameBorder::cbSideSelect(int index) {
+void BorderPanel::cbSideSelect(int index) {
     if (index < 0 || index >= int(std::size(SideSets))) return;
     UnmarkSides(selectedPart_);
     selectedSides_ = SideSets[index];
@@ -585,7 +585,7 @@ void TFrameBorder::cbSideSelect(int index) {
     ShowSideValues();
 }
 
-void TFrameBorder::cbRingSelect(int index) {
+void BorderPanel::cbRingSelect(int index) {
     if (index < 0 || index >= BoxPartCount) return;
     UnmarkSides(selectedPart_);
     selectedPart_ = index;
@@ -593,21 +593,21 @@ void TFrameBorder::cbRingSelect(int index) {
     ShowSideValues();
 }
 
-std::string TFrameBorder::widthStoredText(int index) const {
+std::string BorderPanel::widthStoredText(int index) const {
     const auto& keywords = widthKeywords(selectedPart_);
     if (index < int(keywords.size())) return keywords[index];
     return std::string(CssUnits[index - keywords.size()]);
 }
 
-bool TFrameBorder::widthNeedsNumber(int index) const {
+bool BorderPanel::widthNeedsNumber(int index) const {
     return index >= int(widthKeywords(selectedPart_).size());
 }
 
-void TFrameBorder::cbBorderBreiteSelect(int index) {
+void BorderPanel::cbBorderBreiteSelect(int index) {
     if (index < 0) return;
     const bool isUnit = CssUnitIndex(toModel(cbBorderBreite_->itemText(index))) >= 0;
     if (!isUnit) eBorderBreite_->setText(QStringLiteral("0"));
-    TCSS& record = css();
+    MenuStyle& record = css();
     const std::string unit = widthStoredText(index);
     for (int side = 0; side < BoxSideCount; ++side) {
         if (!sideSelected(side)) continue;
@@ -618,48 +618,48 @@ void TFrameBorder::cbBorderBreiteSelect(int index) {
     markModified();
 }
 
-void TFrameBorder::cbBorderBreiteDropDown() {
+void BorderPanel::cbBorderBreiteDropDown() {
     if (cbBorderBreite_->currentIndex() < 0 && cbBorderStyle_->currentIndex() < 0) {
         UnifySides();
         ShowSideValues();
     }
 }
 
-void TFrameBorder::cbBorderStyleDropDown() {
+void BorderPanel::cbBorderStyleDropDown() {
     cbBorderBreiteDropDown();
 }
 
-void TFrameBorder::cbBorderStyleSelect(int index) {
+void BorderPanel::cbBorderStyleSelect(int index) {
     if (index < 0) return;
-    TCSS& record = css();
+    MenuStyle& record = css();
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side)) record.borderStyle[side] = StyleItems[index].stored;
     frameBorderColorChoice_->setVisible(index != 0);
     markModified();
 }
 
-void TFrameBorder::frameBorderColorChoiceExit() {
-    TCSS& record = css();
+void BorderPanel::frameBorderColorChoiceExit() {
+    MenuStyle& record = css();
     const std::string colour = frameBorderColorChoice_->hexColor();
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side) && record.borderColor[side] != colour) record.borderColor[side] = colour;
     markModified();
 }
 
-void TFrameBorder::eBorderBreiteEnter() {
+void BorderPanel::eBorderBreiteEnter() {
     editState()->EditEnter(eBorderBreite_);
 }
 
-void TFrameBorder::eBorderBreiteChange() {
+void BorderPanel::eBorderBreiteChange() {
     if (widthFieldFiltered_) editState()->editPending = true;
 }
 
-void TFrameBorder::eBorderBreiteExit() {
+void BorderPanel::eBorderBreiteExit() {
     EditState* state = editState();
     const bool ok = state->EditSingleExit(eBorderBreite_);
     state->editValid = ok;
     if (ok) {
-        TCSS& record = css();
+        MenuStyle& record = css();
         for (int side = 0; side < BoxSideCount; ++side)
             if (sideSelected(side)) record.boxValue[selectedPart_][side] = toModel(eBorderBreite_->text());
     }

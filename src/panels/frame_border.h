@@ -17,7 +17,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class KeyFilter;
-class TFrameColorChoice;
+class ColorChoicePanel;
 
 namespace boxpicture {
 
@@ -85,13 +85,13 @@ signals:
     void aboutToDropDown();
 };
 
-class TFrameBorder : public StylePanel {
+class BorderPanel : public StylePanel {
     Q_OBJECT
 public:
-    explicit TFrameBorder(QWidget* parent = nullptr);
-    ~TFrameBorder() override;
+    explicit BorderPanel(QWidget* parent = nullptr);
+    ~BorderPanel() override;
 
-    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     void blockScanFinished() override { RefreshBorderPanel(); }
 
@@ -156,7 +156,7 @@ private:
     KeyFilter* eBorderBreiteKeyPress_;
     DropDownComboBox* cbBorderBreite_;
     QGroupBox* gbBorderColor_;
-    TFrameColorChoice* frameBorderColorChoice_;
+    ColorChoicePanel* frameBorderColorChoice_;
     QGroupBox* gbBorderStyle_;
     DropDownComboBox* cbBorderStyle_;
 

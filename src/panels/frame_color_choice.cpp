@@ -20,8 +20,8 @@
 
 namespace {
 
-TFrameColorChoice::ColorDialogFn& colorDialog() {
-    static TFrameColorChoice::ColorDialogFn dialog = [](const QColor& initial, QWidget* parent) {
+ColorChoicePanel::ColorDialogFn& colorDialog() {
+    static ColorChoicePanel::ColorDialogFn dialog = [](const QColor& initial, QWidget* parent) {
         const QColor chosen = QColorDialog::getColor(initial, parent);
         return chosen.isValid() ? std::optional<QColor>(chosen) : std::nullopt;
     };
@@ -50,7 +50,7 @@ QIcon swatch(QRgb rgb) {
     if (found != drawn->constEnd()) return *found;
     // Custom colours are not kept: the dialog can hand out any of 16 million.
     QIcon icon = drawSwatch(rgb);
-    const auto& named = TFrameColorChoice::namedColors();
+    const auto& named = ColorChoicePanel::namedColors();
     if (std::any_of(named.begin(), named.end(), [rgb](const auto& colour) { return colour.second == rgb; }))
         drawn->insert(rgb, icon);
     return icon;
@@ -96,7 +96,7 @@ int hexPair(std::string_view text, std::size_t at) {
 
 } // namespace
 
-const std::array<std::pair<const char*, QRgb>, 16>& TFrameColorChoice::namedColors() {
+const std::array<std::pair<const char*, QRgb>, 16>& ColorChoicePanel::namedColors() {
     static const std::array<std::pair<const char*, QRgb>, 16> colors = {{
         {"Schwarz", 0x000000},
         {"Braun", 0x800000},
@@ -118,11 +118,11 @@ const std::array<std::pair<const char*, QRgb>, 16>& TFrameColorChoice::namedColo
     return colors;
 }
 
-void TFrameColorChoice::setColorDialog(ColorDialogFn dialog) {
+void ColorChoicePanel::setColorDialog(ColorDialogFn dialog) {
     colorDialog() = std::move(dialog);
 }
 
-TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
+ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
     auto makeEdit = [this](const char* name, const QString& text, int maxLength, int chars) {
         // Text last: every change of length limit or font lays out the text again.
         auto* edit = new QLineEdit(this);
@@ -134,7 +134,7 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
         edit->setFixedWidth(width + 14);
         edit->installEventFilter(this);
         undoText_[edit] = text;
-        connect(edit, &QLineEdit::textEdited, this, &TFrameColorChoice::setPending);
+        connect(edit, &QLineEdit::textEdited, this, &ColorChoicePanel::setPending);
         return edit;
     };
     eHexColor_ = makeEdit("eHexColor", QStringLiteral("000000"), 6, 6);
@@ -144,12 +144,12 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
 
     KeyFilter* hexFilter = KeyFilter::attach(
         eHexColor_, [](std::string_view, char key, int) { return quilso::KeyHexDigit(key); }, true);
-    connect(hexFilter, &KeyFilter::refused, this, &TFrameColorChoice::beep);
+    connect(hexFilter, &KeyFilter::refused, this, &ColorChoicePanel::beep);
     for (QLineEdit* edit : {eRedColor_, eGreenColor_, eBlueColor_}) {
         KeyFilter* filter = KeyFilter::attach(
             edit, [](std::string_view text, char key, int) { return quilso::KeyDecimalComma(text, key); },
             true);
-        connect(filter, &KeyFilter::refused, this, &TFrameColorChoice::beep);
+        connect(filter, &KeyFilter::refused, this, &ColorChoicePanel::beep);
     }
 
     cobColorSelect_ = new MinimumLengthList(11, this); // "Individuell..." in full
@@ -159,7 +159,7 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     for (const auto& [name, rgb] : namedColors())
         cobColorSelect_->addItem(swatch(rgb), QString::fromUtf8(name), QVariant::fromValue<uint>(rgb));
     cobColorSelect_->setCurrentIndex(-1);
-    connect(cobColorSelect_, &QComboBox::activated, this, &TFrameColorChoice::colorSelectActivated);
+    connect(cobColorSelect_, &QComboBox::activated, this, &ColorChoicePanel::colorSelectActivated);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -182,19 +182,19 @@ TFrameColorChoice::TFrameColorChoice(QWidget* parent) : QWidget(parent) {
     setTabOrder(eRedColor_, eGreenColor_);
     setTabOrder(eGreenColor_, eBlueColor_);
 
-    connect(qApp, &QApplication::focusChanged, this, &TFrameColorChoice::focusChanged);
+    connect(qApp, &QApplication::focusChanged, this, &ColorChoicePanel::focusChanged);
 }
 
-TFrameColorChoice::~TFrameColorChoice() = default;
+ColorChoicePanel::~ColorChoicePanel() = default;
 
-void TFrameColorChoice::Init() {
+void ColorChoicePanel::Init() {
     if (initialised_) return;
     red_ = green_ = blue_ = 0;
     hexColor_ = "000000";
     initialised_ = true;
 }
 
-void TFrameColorChoice::SetColor(std::string_view text) {
+void ColorChoicePanel::SetColor(std::string_view text) {
     red_ = std::max(0, hexPair(text, 0));
     green_ = std::max(0, hexPair(text, 2));
     blue_ = std::max(0, hexPair(text, 4));
@@ -206,7 +206,7 @@ void TFrameColorChoice::SetColor(std::string_view text) {
     initialised_ = true;
 }
 
-void TFrameColorChoice::SetNoColor() {
+void ColorChoicePanel::SetNoColor() {
     red_ = green_ = blue_ = -1;
     hexColor_.clear();
     for (QLineEdit* edit : {eHexColor_, eRedColor_, eGreenColor_, eBlueColor_}) {
@@ -217,7 +217,7 @@ void TFrameColorChoice::SetNoColor() {
     hide();
 }
 
-void TFrameColorChoice::focusChanged(QWidget* old, QWidget* now) {
+void ColorChoicePanel::focusChanged(QWidget* old, QWidget* now) {
     // Only moves inside this window count: a dialog or another application taking the focus is
     // no exit, and the focus comes back to the same field.
     if (!now || now->window() != window()) return;
@@ -231,7 +231,7 @@ void TFrameColorChoice::focusChanged(QWidget* old, QWidget* now) {
     }
 }
 
-bool TFrameColorChoice::eventFilter(QObject* watched, QEvent* event) {
+bool ColorChoicePanel::eventFilter(QObject* watched, QEvent* event) {
     auto* edit = qobject_cast<QLineEdit*>(watched);
     if (!edit || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut)) return false;
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -250,7 +250,7 @@ bool TFrameColorChoice::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void TFrameColorChoice::hexColorExit() {
+void ColorChoicePanel::hexColorExit() {
     QString text = eHexColor_->text();
     if ((text.size() == 3 || text.size() == 6) && isHexText(text)) {
         if (editState_) editState_->editValid = true;
@@ -275,7 +275,7 @@ void TFrameColorChoice::hexColorExit() {
     if (editState_) editState_->editPending = false;
 }
 
-void TFrameColorChoice::componentExit(QLineEdit* field, int pairIndex) {
+void ColorChoicePanel::componentExit(QLineEdit* field, int pairIndex) {
     // Strict whole-number conversion: an empty field or one holding the comma fails like 256.
     const int value = quilso::StrToIntDef(field->text().toStdString(), -1);
     if (value >= 0 && value < 256) {
@@ -299,21 +299,21 @@ void TFrameColorChoice::componentExit(QLineEdit* field, int pairIndex) {
     if (editState_) editState_->editPending = false;
 }
 
-void TFrameColorChoice::refuse(QLineEdit* field) {
+void ColorChoicePanel::refuse(QLineEdit* field) {
     if (editState_) editState_->editValid = false;
     beep();
     field->setText(undoText_.value(field));
     field->setFocus(Qt::OtherFocusReason);
 }
 
-void TFrameColorChoice::showComponents() {
+void ColorChoicePanel::showComponents() {
     for (auto [edit, value] : {std::pair{eRedColor_, red_}, {eGreenColor_, green_}, {eBlueColor_, blue_}}) {
         edit->setText(QString::number(value));
         undoText_[edit] = edit->text();
     }
 }
 
-void TFrameColorChoice::selectListColor() {
+void ColorChoicePanel::selectListColor() {
     const QRgb rgb = qRgb(red_, green_, blue_) & 0xFFFFFF;
     for (int i = 1; i < cobColorSelect_->count(); ++i) {
         if (cobColorSelect_->itemData(i).toUInt() == rgb) {
@@ -326,7 +326,7 @@ void TFrameColorChoice::selectListColor() {
     cobColorSelect_->setCurrentIndex(0);
 }
 
-void TFrameColorChoice::colorSelectActivated(int index) {
+void ColorChoicePanel::colorSelectActivated(int index) {
     // Choosing from a panel that shows no colour starts from black.
     if (hexColor_.size() < 6) {
         setComponents(0, 0, 0);
@@ -350,7 +350,7 @@ void TFrameColorChoice::colorSelectActivated(int index) {
     colorSelectChange(cobColorSelect_->itemData(index).toUInt());
 }
 
-void TFrameColorChoice::colorSelectChange(QRgb rgb) {
+void ColorChoicePanel::colorSelectChange(QRgb rgb) {
     cobColorSelect_->setFocus(Qt::OtherFocusReason);
     // The platform colour value keeps red in the low byte.
     const std::uint32_t platform = qRed(rgb) | qGreen(rgb) << 8 | qBlue(rgb) << 16;
@@ -362,18 +362,18 @@ void TFrameColorChoice::colorSelectChange(QRgb rgb) {
     undoText_[eHexColor_] = eHexColor_->text();
 }
 
-void TFrameColorChoice::setComponents(int r, int g, int b) {
+void ColorChoicePanel::setComponents(int r, int g, int b) {
     red_ = r;
     green_ = g;
     blue_ = b;
     showComponents();
 }
 
-void TFrameColorChoice::setPending() {
+void ColorChoicePanel::setPending() {
     if (editState_) editState_->editPending = true;
 }
 
-void TFrameColorChoice::beep() {
+void ColorChoicePanel::beep() {
     if (editState_)
         editState_->beep();
     else

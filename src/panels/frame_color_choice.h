@@ -18,11 +18,11 @@ class EditState;
 class QComboBox;
 class QLineEdit;
 
-class TFrameColorChoice : public QWidget {
+class ColorChoicePanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TFrameColorChoice(QWidget* parent = nullptr);
-    ~TFrameColorChoice() override;
+    explicit ColorChoicePanel(QWidget* parent = nullptr);
+    ~ColorChoicePanel() override;
 
     // The shared edit state (editPending / editValid, beeps). Owners pass theirs in setup().
     void setEditState(EditState* editState) { editState_ = editState; }

@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 using quilso::BlockKind;
-using quilso::TCSS;
+using quilso::MenuStyle;
 
 namespace {
 
@@ -77,7 +77,7 @@ const QStringList& familyItems() {
 
 // A keyword list whose change handler stores the chosen keyword into `field`; with no item
 // chosen it only marks the project modified.
-QComboBox* keywordList(TFrameFont* panel, const char* name, const KeywordItems& items,
+QComboBox* keywordList(FontPanel* panel, const char* name, const KeywordItems& items,
                        std::function<void(const std::string&)> store, std::function<void()> modified) {
     QComboBox* list = makeKeywordList(name, items, 0, panel);
     QObject::connect(list, &QComboBox::activated, panel, [&items, store, modified](int index) {
@@ -116,7 +116,7 @@ std::vector<std::string> SplitFontFamilies(std::string_view text) {
     return names;
 }
 
-TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
+FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     auto modified = [this] { markModified(); };
 
     cbFontFamily_ = new MinimumLengthList(16, this);
@@ -126,7 +126,7 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     cbFontFamily_->setCompleter(nullptr);
     cbFontFamily_->addItems(familyItems());
     cbFontFamily_->setCurrentIndex(0);
-    connect(cbFontFamily_, &QComboBox::activated, this, &TFrameFont::cbFontFamilySelect);
+    connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::cbFontFamilySelect);
     connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
         // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.
         QString text = typed;
@@ -154,23 +154,23 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
         this, "cbFontWeight", weightItems(), [this](const std::string& k) { css().fontWeight = k; },
         modified);
 
-    auto colorPanel = [this](const char* name, std::string TCSS::*field) {
-        auto* panel = new TFrameColorChoice(this);
+    auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
+        auto* panel = new ColorChoicePanel(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &TFrameColorChoice::exited, this,
+        connect(panel, &ColorChoicePanel::exited, this,
                 [this, panel, field] { colorChoiceExit(panel, field); });
         return panel;
     };
-    frameFontColorChoice_ = colorPanel("frameFontColorChoice", &TCSS::color);
-    frameFontColorChoiceSelected_ = colorPanel("frameFontColorChoiceSelected", &TCSS::colorSelected);
-    frameFontColorChoiceHover_ = colorPanel("frameFontColorChoiceHover", &TCSS::colorHover);
+    frameFontColorChoice_ = colorPanel("frameFontColorChoice", &MenuStyle::color);
+    frameFontColorChoiceSelected_ = colorPanel("frameFontColorChoiceSelected", &MenuStyle::colorSelected);
+    frameFontColorChoiceHover_ = colorPanel("frameFontColorChoiceHover", &MenuStyle::colorHover);
     // The hover group keeps its height while its colour panel is hidden.
     QSizePolicy policy = frameFontColorChoiceHover_->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     frameFontColorChoiceHover_->setSizePolicy(policy);
     cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
     cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
-    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &TFrameFont::cbFontColorHoverActiveClick);
+    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::cbFontColorHoverActiveClick);
 
     auto* left = new QVBoxLayout;
     left->addWidget(
@@ -195,19 +195,19 @@ TFrameFont::TFrameFont(QWidget* parent) : StylePanel(parent) {
     columns->addLayout(middle, 2);
     columns->addLayout(right, 2);
 
-    connect(qApp, &QApplication::focusChanged, this, &TFrameFont::focusChanged);
+    connect(qApp, &QApplication::focusChanged, this, &FontPanel::focusChanged);
 }
 
-void TFrameFont::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
+void FontPanel::setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
     fontSize_->setEditState(editState);
     fontSize_->bind(&css().fontSizeValue, &css().fontSizeUnit);
-    for (TFrameColorChoice* panel :
+    for (ColorChoicePanel* panel :
          {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
         panel->setEditState(editState);
 }
 
-void TFrameFont::focusChanged(QWidget* old, QWidget* now) {
+void FontPanel::focusChanged(QWidget* old, QWidget* now) {
     // Leaving the family box for another control of this window (not for its own list).
     if (!old || !now || now->window() != window()) return;
     const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
@@ -215,13 +215,13 @@ void TFrameFont::focusChanged(QWidget* old, QWidget* now) {
     if (wasInside && !isInside) cbFontFamilyExit();
 }
 
-void TFrameFont::cbFontFamilySelect() {
+void FontPanel::cbFontFamilySelect() {
     familyTyped_ = false;
     storeFamilies();
     markModified();
 }
 
-void TFrameFont::cbFontFamilyExit() {
+void FontPanel::cbFontFamilyExit() {
     // A chosen item was stored when it was chosen; typed text is stored now and never refused.
     if (!familyTyped_) return;
     storeFamilies();
@@ -230,17 +230,17 @@ void TFrameFont::cbFontFamilyExit() {
     editState()->editPending = false;
 }
 
-void TFrameFont::storeFamilies() {
+void FontPanel::storeFamilies() {
     css().fontFamilies = SplitFontFamilies(toModel(cbFontFamily_->currentText().trimmed()));
 }
 
-void TFrameFont::colorChoiceExit(TFrameColorChoice* panel, std::string TCSS::*field) {
+void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::*field) {
     if (css().*field == panel->hexColor()) return;
     css().*field = panel->hexColor();
     markModified();
 }
 
-void TFrameFont::cbFontColorHoverActiveClick() {
+void FontPanel::cbFontColorHoverActiveClick() {
     const bool active = cbFontColorHoverActive_->isChecked();
     if (active) {
         // A panel that was never entered shows black; store that rather than "no colour".
@@ -253,8 +253,8 @@ void TFrameFont::cbFontColorHoverActiveClick() {
     markModified();
 }
 
-void TFrameFont::declarationRead(BlockKind block, std::string_view property, bool stored) {
-    const TCSS& record = css();
+void FontPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
+    const MenuStyle& record = css();
     if (block == BlockKind::Item) {
         if (property == "font-family") {
             QStringList names;
@@ -288,7 +288,7 @@ void TFrameFont::declarationRead(BlockKind block, std::string_view property, boo
     }
 }
 
-void TFrameFont::blockScanFinished() {
+void FontPanel::blockScanFinished() {
     const bool active = !css().colorHover.empty();
     cbFontColorHoverActive_->setChecked(active);
     frameFontColorChoiceHover_->setVisible(active);

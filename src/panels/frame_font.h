@@ -12,19 +12,19 @@
 class NumberUnitField;
 class QCheckBox;
 class QComboBox;
-class TFrameColorChoice;
+class ColorChoicePanel;
 
 // Splits a typed family list into names: ',' and line breaks separate, blanks at the start of a
 // name are skipped (blanks before a comma stay), a comma inside single or double quotes does not
 // split and the quotes stay, empty names are dropped.
 std::vector<std::string> SplitFontFamilies(std::string_view text);
 
-class TFrameFont : public StylePanel {
+class FontPanel : public StylePanel {
     Q_OBJECT
 public:
-    explicit TFrameFont(QWidget* parent = nullptr);
+    explicit FontPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when a hover colour is stored and shows its colour panel to match.
     void blockScanFinished() override;
@@ -33,7 +33,7 @@ private:
     void cbFontFamilySelect();
     void cbFontFamilyExit();
     void storeFamilies();
-    void colorChoiceExit(TFrameColorChoice* panel, std::string quilso::TCSS::*field);
+    void colorChoiceExit(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
     void cbFontColorHoverActiveClick();
     void focusChanged(QWidget* old, QWidget* now);
 
@@ -43,8 +43,8 @@ private:
     QComboBox* cbFontStyle_;
     QComboBox* cbFontVariant_;
     QComboBox* cbFontWeight_;
-    TFrameColorChoice* frameFontColorChoice_;
-    TFrameColorChoice* frameFontColorChoiceSelected_;
-    TFrameColorChoice* frameFontColorChoiceHover_;
+    ColorChoicePanel* frameFontColorChoice_;
+    ColorChoicePanel* frameFontColorChoiceSelected_;
+    ColorChoicePanel* frameFontColorChoiceHover_;
     QCheckBox* cbFontColorHoverActive_;
 };

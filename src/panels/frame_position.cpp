@@ -31,7 +31,7 @@ int indexOf(const std::vector<std::string>& list, std::string_view text) {
 
 } // namespace
 
-TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent)
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent)
     : QGroupBox(caption, parent), buttons_(new QButtonGroup(this)) {
     auto* layout = new QGridLayout(this);
     for (int i = 0; i < items.size(); ++i) {
@@ -40,39 +40,39 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
         layout->addWidget(button, i / columns, i % columns);
     }
     if (!items.isEmpty()) buttons_->button(0)->setChecked(true);
-    connect(buttons_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
+    connect(buttons_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
 }
 
-int TRadioGroup::itemIndex() const {
+int RadioGroup::itemIndex() const {
     return buttons_->checkedId();
 }
 
-void TRadioGroup::setItemIndex(int index) {
+void RadioGroup::setItemIndex(int index) {
     if (QAbstractButton* button = buttons_->button(index)) button->setChecked(true);
 }
 
-TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
-    rgPosClear_ = new TRadioGroup(
+PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
+    rgPosClear_ = new RadioGroup(
         QStringLiteral("Textfluß abbrechen + Fortsetzung unterhalb"),
         {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts"), QStringLiteral("beide")},
         4, this);
     rgPosClear_->setObjectName(QStringLiteral("rgPosClear"));
     rgPosFloat_ =
-        new TRadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
+        new RadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
                         {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
     rgPosFloat_->setObjectName(QStringLiteral("rgPosFloat"));
-    rgPosArt_ = new TRadioGroup(QStringLiteral("Positionsart"),
+    rgPosArt_ = new RadioGroup(QStringLiteral("Positionsart"),
                                 {QStringLiteral("statisch"), QStringLiteral("relativ"),
                                  QStringLiteral("absolut"), QStringLiteral("fixiert")},
                                 4, this);
     rgPosArt_->setObjectName(QStringLiteral("rgPosArt"));
-    rgPosDirectionX_ = new TRadioGroup(QStringLiteral("Ausrichtung horizontal"),
+    rgPosDirectionX_ = new RadioGroup(QStringLiteral("Ausrichtung horizontal"),
                                        {QStringLiteral("links"), QStringLiteral("rechts")}, 2, this);
     rgPosDirectionX_->setObjectName(QStringLiteral("rgPosDirectionX"));
-    rgPosDirectionY_ = new TRadioGroup(QStringLiteral("Ausrichtung vertikal"),
+    rgPosDirectionY_ = new RadioGroup(QStringLiteral("Ausrichtung vertikal"),
                                        {QStringLiteral("oben"), QStringLiteral("unten")}, 2, this);
     rgPosDirectionY_->setObjectName(QStringLiteral("rgPosDirectionY"));
-    rgPosOverflow_ = new TRadioGroup(QStringLiteral("Überlauf"),
+    rgPosOverflow_ = new RadioGroup(QStringLiteral("Überlauf"),
                                      {QStringLiteral("browserabhängig"), QStringLiteral("versteckt"),
                                       QStringLiteral("sichtbar"), QStringLiteral("Scrollbalken")},
                                      4, this);
@@ -108,23 +108,23 @@ TFramePosition::TFramePosition(QWidget* parent) : StylePanel(parent) {
     for (int c = 0; c < 3; ++c)
         layout->setColumnStretch(c, 1);
 
-    connect(rgPosArt_, &TRadioGroup::clicked, this, &TFramePosition::rgPosArtClick);
-    connect(rgPosDirectionX_, &TRadioGroup::clicked, this,
-            [this](int i) { storeRadio(&TCSS::offsetXSide, DirectionXStored, i); });
-    connect(rgPosDirectionY_, &TRadioGroup::clicked, this,
-            [this](int i) { storeRadio(&TCSS::offsetYSide, DirectionYStored, i); });
-    connect(rgPosOverflow_, &TRadioGroup::clicked, this,
-            [this](int i) { storeRadio(&TCSS::overflow, OverflowStored, i); });
-    connect(rgPosClear_, &TRadioGroup::clicked, this,
-            [this](int i) { storeRadio(&TCSS::clear, ClearStored, i); });
-    connect(rgPosFloat_, &TRadioGroup::clicked, this,
-            [this](int i) { storeRadio(&TCSS::cssFloat, FloatStored, i); });
+    connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::rgPosArtClick);
+    connect(rgPosDirectionX_, &RadioGroup::clicked, this,
+            [this](int i) { storeRadio(&MenuStyle::offsetXSide, DirectionXStored, i); });
+    connect(rgPosDirectionY_, &RadioGroup::clicked, this,
+            [this](int i) { storeRadio(&MenuStyle::offsetYSide, DirectionYStored, i); });
+    connect(rgPosOverflow_, &RadioGroup::clicked, this,
+            [this](int i) { storeRadio(&MenuStyle::overflow, OverflowStored, i); });
+    connect(rgPosClear_, &RadioGroup::clicked, this,
+            [this](int i) { storeRadio(&MenuStyle::clear, ClearStored, i); });
+    connect(rgPosFloat_, &RadioGroup::clicked, this,
+            [this](int i) { storeRadio(&MenuStyle::cssFloat, FloatStored, i); });
 
     // Static at the start: the offset controls wait for another position type.
     enableOffsets(false);
 }
 
-NumberUnitField* TFramePosition::makeNumberWithUnit(const QString& groupName, const QString& caption,
+NumberUnitField* PositionPanel::makeNumberWithUnit(const QString& groupName, const QString& caption,
                                                     const QString& fieldName, const QString& initial,
                                                     const QString& unitsName, NumberKeys keys) {
     auto* group = new QGroupBox(caption, this);
@@ -138,9 +138,9 @@ NumberUnitField* TFramePosition::makeNumberWithUnit(const QString& groupName, co
     return field;
 }
 
-void TFramePosition::setup(MenuKind kind, TPrjParams* params, EditState* editState) {
+void PositionPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
-    TCSS& record = css();
+    MenuStyle& record = css();
     offsetH_->bind(&record.offsetXValue, &record.offsetXUnit);
     offsetV_->bind(&record.offsetYValue, &record.offsetYUnit);
     breite_->bind(&record.widthValue, &record.widthUnit);
@@ -149,10 +149,10 @@ void TFramePosition::setup(MenuKind kind, TPrjParams* params, EditState* editSta
         field->setEditState(editState);
 }
 
-void TFramePosition::SetPosArtOtherValues() {
+void PositionPanel::SetPosArtOtherValues() {
     const bool movable = rgPosArt_->itemIndex() != 0;
     if (!movable) {
-        TCSS& record = css();
+        MenuStyle& record = css();
         rgPosDirectionX_->setItemIndex(0);
         record.offsetXSide = "left";
         rgPosDirectionY_->setItemIndex(0);
@@ -165,7 +165,7 @@ void TFramePosition::SetPosArtOtherValues() {
     enableOffsets(movable);
 }
 
-void TFramePosition::enableOffsets(bool movable) {
+void PositionPanel::enableOffsets(bool movable) {
     for (QWidget* w :
          {static_cast<QWidget*>(rgPosDirectionX_), static_cast<QWidget*>(rgPosDirectionY_),
           static_cast<QWidget*>(offsetH_->unitList()), static_cast<QWidget*>(offsetV_->unitList())})
@@ -174,30 +174,30 @@ void TFramePosition::enableOffsets(bool movable) {
         field->numberEdit()->setVisible(field->unitList()->currentIndex() != 0);
 }
 
-void TFramePosition::SetPosArtByName(std::string_view name) {
+void PositionPanel::SetPosArtByName(std::string_view name) {
     const int index = indexOf(PositionStored, name);
     if (index >= 0) rgPosArt_->setItemIndex(index);
     SetPosArtOtherValues();
 }
 
-void TFramePosition::rgPosArtClick(int index) {
+void PositionPanel::rgPosArtClick(int index) {
     SetPosArtOtherValues();
     css().position = PositionStored[index];
     markModified();
 }
 
-void TFramePosition::storeRadio(std::string TCSS::*field, const std::vector<std::string>& stored, int index) {
+void PositionPanel::storeRadio(std::string MenuStyle::*field, const std::vector<std::string>& stored, int index) {
     css().*field = stored[index];
     markModified();
 }
 
-void TFramePosition::showLength(NumberUnitField* field, const std::string& value, const std::string& unit) {
+void PositionPanel::showLength(NumberUnitField* field, const std::string& value, const std::string& unit) {
     field->showItem(CssUnitIndex(unit) + 1);
     field->setNumberText(value);
 }
 
-void TFramePosition::declarationRead(BlockKind block, std::string_view property, bool stored) {
-    const TCSS& record = css();
+void PositionPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
+    const MenuStyle& record = css();
     if (block == BlockKind::OuterBox) {
         if (!stored) return;
         if (property == "clear")

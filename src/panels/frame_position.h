@@ -14,10 +14,10 @@
 class QButtonGroup;
 
 // A group box of radio buttons laid out in columns, with one choice, like a list with an index.
-class TRadioGroup : public QGroupBox {
+class RadioGroup : public QGroupBox {
     Q_OBJECT
 public:
-    TRadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent = nullptr);
+    RadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent = nullptr);
 
     int itemIndex() const;
     // Checks item `index` without emitting `clicked`.
@@ -31,10 +31,10 @@ private:
     QButtonGroup* buttons_;
 };
 
-class TFramePosition : public StylePanel {
+class PositionPanel : public StylePanel {
     Q_OBJECT
 public:
-    explicit TFramePosition(QWidget* parent = nullptr);
+    explicit PositionPanel(QWidget* parent = nullptr);
 
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
 
@@ -45,25 +45,25 @@ public:
     // other text keeps the choice), then runs SetPosArtOtherValues.
     void SetPosArtByName(std::string_view name);
 
-    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
 
 private:
     void rgPosArtClick(int index);
     // Enables the four offset controls and shows an offset field only for a unit.
     void enableOffsets(bool movable);
-    void storeRadio(std::string quilso::TCSS::*field, const std::vector<std::string>& stored, int index);
+    void storeRadio(std::string quilso::MenuStyle::*field, const std::vector<std::string>& stored, int index);
     // Sets a unit list and its number field from the record, as the reader shows a length.
     void showLength(NumberUnitField* field, const std::string& value, const std::string& unit);
     NumberUnitField* makeNumberWithUnit(const QString& groupName, const QString& caption,
                                         const QString& fieldName, const QString& initial,
                                         const QString& unitsName, NumberKeys keys);
 
-    TRadioGroup* rgPosClear_;
-    TRadioGroup* rgPosFloat_;
-    TRadioGroup* rgPosArt_;
-    TRadioGroup* rgPosDirectionX_;
-    TRadioGroup* rgPosDirectionY_;
-    TRadioGroup* rgPosOverflow_;
+    RadioGroup* rgPosClear_;
+    RadioGroup* rgPosFloat_;
+    RadioGroup* rgPosArt_;
+    RadioGroup* rgPosDirectionX_;
+    RadioGroup* rgPosDirectionY_;
+    RadioGroup* rgPosOverflow_;
     NumberUnitField* offsetH_;
     NumberUnitField* offsetV_;
     NumberUnitField* breite_;

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 
 using quilso::BlockKind;
-using quilso::TCSS;
+using quilso::MenuStyle;
 
 namespace {
 
@@ -76,7 +76,7 @@ std::vector<UnitItem> lineHeightItems() {
 
 } // namespace
 
-TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
+TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
     letterSpacing_ =
         new NumberUnitField(QStringLiteral("eTextLetterSpacing"), QStringLiteral("cbTextLetterSpacing"),
                             UnitItems(spacingKeywords, 8), NumberKeys::SignedDecimal, -1, this);
@@ -93,7 +93,7 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
                             UnitItems(verticalAlignKeywords(), 9), NumberKeys::SignedDecimal, -1, this);
 
     auto keywordList = [this](const char* name, const KeywordItems& items, int initial,
-                              std::string TCSS::*field) {
+                              std::string MenuStyle::*field) {
         QComboBox* list = makeKeywordList(name, items, initial, this);
         connect(list, &QComboBox::activated, this, [this, &items, field](int index) {
             if (index >= 0 && index < int(items.size())) css().*field = items[std::size_t(index)].second;
@@ -101,12 +101,12 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
         });
         return list;
     };
-    cbTextAlign_ = keywordList("cbTextAlign", alignItems(), 0, &TCSS::textAlign);
-    cbTextDirection_ = keywordList("cbTextDirection", directionItems(), 0, &TCSS::direction);
-    cbTextTransform_ = keywordList("cbTextTransform", transformItems(), 0, &TCSS::textTransform);
-    cbTextWhiteSpace_ = keywordList("cbTextWhiteSpace", whiteSpaceItems(), -1, &TCSS::whiteSpace);
+    cbTextAlign_ = keywordList("cbTextAlign", alignItems(), 0, &MenuStyle::textAlign);
+    cbTextDirection_ = keywordList("cbTextDirection", directionItems(), 0, &MenuStyle::direction);
+    cbTextTransform_ = keywordList("cbTextTransform", transformItems(), 0, &MenuStyle::textTransform);
+    cbTextWhiteSpace_ = keywordList("cbTextWhiteSpace", whiteSpaceItems(), -1, &MenuStyle::whiteSpace);
 
-    auto decorationBox = [this](const char* name, const QString& caption, bool TCSS::*field) {
+    auto decorationBox = [this](const char* name, const QString& caption, bool MenuStyle::*field) {
         auto* box = new QCheckBox(caption, this);
         box->setObjectName(QLatin1String(name));
         connect(box, &QCheckBox::clicked, this, [this, box, field] {
@@ -116,16 +116,16 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
         return box;
     };
     cbTextDecorationUnderline_ = decorationBox("cbTextDecorationUnderline", QStringLiteral("unterstreichen"),
-                                               &TCSS::textDecorationUnderline);
+                                               &MenuStyle::textDecorationUnderline);
     cbTextDecorationOverline_ = decorationBox("cbTextDecorationOverline", QStringLiteral("Linie über Text"),
-                                              &TCSS::textDecorationOverline);
+                                              &MenuStyle::textDecorationOverline);
     cbTextDecorationLineThrough_ = decorationBox(
-        "cbTextDecorationLineThrough", QStringLiteral("durchstreichen"), &TCSS::textDecorationLineThrough);
+        "cbTextDecorationLineThrough", QStringLiteral("durchstreichen"), &MenuStyle::textDecorationLineThrough);
     cbTextDecorationBlink_ =
-        decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &TCSS::textDecorationBlink);
+        decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &MenuStyle::textDecorationBlink);
     cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);
     cbTextDecorationInherit_->setObjectName(QStringLiteral("cbTextDecorationInherit"));
-    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TFrameText::cbTextDecorationInheritClick);
+    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TextPanel::cbTextDecorationInheritClick);
 
     auto* decoration = new QGroupBox(QStringLiteral("Text-Markierung"), this);
     decoration->setObjectName(QStringLiteral("gbTextDecoration"));
@@ -161,9 +161,9 @@ TFrameText::TFrameText(QWidget* parent) : StylePanel(parent) {
         grid->setColumnStretch(column, 1);
 }
 
-void TFrameText::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
+void TextPanel::setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
-    TCSS& record = css();
+    MenuStyle& record = css();
     const std::pair<NumberUnitField*, std::pair<std::string*, std::string*>> bindings[] = {
         {letterSpacing_, {&record.letterSpacingValue, &record.letterSpacingUnit}},
         {wordSpacing_, {&record.wordSpacingValue, &record.wordSpacingUnit}},
@@ -177,13 +177,13 @@ void TFrameText::setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditSt
     }
 }
 
-void TFrameText::SetInheritTextDecoration() {
+void TextPanel::SetInheritTextDecoration() {
     const bool inherit = cbTextDecorationInherit_->isChecked();
-    const std::pair<QCheckBox*, bool TCSS::*> boxes[] = {
-        {cbTextDecorationUnderline_, &TCSS::textDecorationUnderline},
-        {cbTextDecorationOverline_, &TCSS::textDecorationOverline},
-        {cbTextDecorationLineThrough_, &TCSS::textDecorationLineThrough},
-        {cbTextDecorationBlink_, &TCSS::textDecorationBlink},
+    const std::pair<QCheckBox*, bool MenuStyle::*> boxes[] = {
+        {cbTextDecorationUnderline_, &MenuStyle::textDecorationUnderline},
+        {cbTextDecorationOverline_, &MenuStyle::textDecorationOverline},
+        {cbTextDecorationLineThrough_, &MenuStyle::textDecorationLineThrough},
+        {cbTextDecorationBlink_, &MenuStyle::textDecorationBlink},
     };
     for (const auto& [box, field] : boxes) {
         if (inherit) {
@@ -194,15 +194,15 @@ void TFrameText::SetInheritTextDecoration() {
     }
 }
 
-void TFrameText::cbTextDecorationInheritClick() {
+void TextPanel::cbTextDecorationInheritClick() {
     SetInheritTextDecoration();
     css().textDecorationInherit = cbTextDecorationInherit_->isChecked();
     markModified();
 }
 
-void TFrameText::declarationRead(BlockKind block, std::string_view property, bool stored) {
+void TextPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
     if (!stored) return; // what the reader skipped left the record, and so the controls, as they were
-    const TCSS& record = css();
+    const MenuStyle& record = css();
     if (block == BlockKind::Item) {
         if (property == "letter-spacing") {
             const int unit = quilso::CssUnitIndex(record.letterSpacingUnit);

@@ -9,12 +9,12 @@ class NumberUnitField;
 class QCheckBox;
 class QComboBox;
 
-class TFrameText : public StylePanel {
+class TextPanel : public StylePanel {
     Q_OBJECT
 public:
-    explicit TFrameText(QWidget* parent = nullptr);
+    explicit TextPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
 
     // Brings the four decoration boxes in line with "vererbt": while it is ticked they are

@@ -17,7 +17,7 @@ public:
 
     // Gives the panel its menu, the project record it writes and the shared edit state.
     // Called once by the main window, before the first project is read.
-    virtual void setup(quilso::MenuKind kind, quilso::TPrjParams* params, EditState* editState) {
+    virtual void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
         kind_ = kind;
         params_ = params;
         editState_ = editState;
@@ -31,12 +31,12 @@ public:
     virtual void blockScanFinished() {}
 
 protected:
-    quilso::TCSS& css() { return params_->css[kind_]; }
+    quilso::MenuStyle& css() { return params_->css[kind_]; }
     EditState* editState() const { return editState_; }
     void markModified() { editState_->setProjectModified(true); }
 
 private:
     quilso::MenuKind kind_ = quilso::MenuMain;
-    quilso::TPrjParams* params_ = nullptr;
+    quilso::ProjectParams* params_ = nullptr;
     EditState* editState_ = nullptr;
 };

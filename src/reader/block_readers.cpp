@@ -62,7 +62,7 @@ bool ReadBackground(std::string_view value, std::string& field) {
 }
 
 // The line height also takes a bare number, a factor of the normal height.
-bool ReadLineHeight(std::string_view value, TCSS& css) {
+bool ReadLineHeight(std::string_view value, MenuStyle& css) {
     if (ReadLength(value, {"normal", "inherit"}, "0", css.lineHeightValue, css.lineHeightUnit)) return true;
     std::string number, unit;
     SplitValueUnit(value, number, unit);
@@ -72,7 +72,7 @@ bool ReadLineHeight(std::string_view value, TCSS& css) {
     return true;
 }
 
-void ReadFamilies(std::string_view value, TCSS& css) {
+void ReadFamilies(std::string_view value, MenuStyle& css) {
     css.fontFamilies.clear();
     FamilySplit.forEach(value, [&](std::string_view family) {
         if (family.front() == '"' && family.back() == '"')
@@ -83,7 +83,7 @@ void ReadFamilies(std::string_view value, TCSS& css) {
 }
 
 // The word test: every flag is cleared first, so the flags read are exactly what the line names.
-void ReadTextDecoration(std::string_view value, TCSS& css) {
+void ReadTextDecoration(std::string_view value, MenuStyle& css) {
     css.textDecorationUnderline = css.textDecorationOverline = false;
     css.textDecorationLineThrough = css.textDecorationBlink = false;
     css.textDecorationInherit = false;
@@ -114,7 +114,7 @@ constexpr unsigned TopBottom = (1u << SideTop) | (1u << SideBottom);
 // A margin, padding or border declaration of the block, or nothing when the name is none the
 // block reads (an unknown side word or attribute included).
 std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view value, BoxSides sides,
-                                       TCSS& css) {
+                                       MenuStyle& css) {
     const auto parts = SplitAtMost<3>(name, NameSplit);
     if (parts.count == 2 && (parts.piece[0] == "margin" || parts.piece[0] == "padding")) {
         const bool margin = parts.piece[0] == "margin";
@@ -145,7 +145,7 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
 // One declaration of a block: nothing when the block does not read the property, else whether
 // the value was stored.
 using DeclarationReader = std::optional<bool> (*)(MenuKind kind, std::string_view name, std::string_view value,
-                                                  TCSS& css);
+                                                  MenuStyle& css);
 
 // A lone apostrophe in a value (a family such as Ann's) opens a quoted run that swallows the
 // declaration's closing ";". Taking that ";" as part of the value would make the value grow by one
@@ -177,13 +177,13 @@ void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor
     }
 }
 
-std::optional<bool> OuterBoxDeclaration(MenuKind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> OuterBoxDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "clear") return ReadKeyword(value, {"none", "left", "right", "both"}, css.clear);
     if (name == "float") return ReadKeyword(value, {"none", "left", "right"}, css.cssFloat);
     return std::nullopt;
 }
 
-std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "position") {
         css.position = value;
         return true;
@@ -200,7 +200,7 @@ std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::s
     return std::nullopt;
 }
 
-std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "width") return ReadLength(value, {"auto"}, "150", css.widthValue, css.widthUnit);
     if (name == "height") return ReadLength(value, {"auto"}, "30", css.heightValue, css.heightUnit);
     if (name == "overflow") return ReadKeyword(value, {"auto", "hidden", "visible", "scroll"}, css.overflow);
@@ -238,7 +238,7 @@ std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::s
     return std::nullopt;
 }
 
-std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "text-align")
         return ReadKeyword(value, {"left", "right", "center", "justify", "inherit"}, css.textAlign);
     if (name == "text-decoration") {
@@ -254,13 +254,13 @@ std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::s
     return std::nullopt;
 }
 
-std::optional<bool> SelectedLinkDeclaration(MenuKind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> SelectedLinkDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "color") return ReadColour(value, css.colorSelected);
     if (name == "background-color") return ReadBackground(value, css.backgroundColorSelected);
     return std::nullopt;
 }
 
-std::optional<bool> HoverDeclaration(MenuKind, std::string_view name, std::string_view value, TCSS& css) {
+std::optional<bool> HoverDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
     if (name == "color") return ReadColour(value, css.colorHover);
     if (name == "background-color") return ReadBackground(value, css.backgroundColorHover);
     return std::nullopt;

@@ -108,7 +108,7 @@ bool ReadLink(std::string_view piece, std::int32_t& link) {
 
 // Forgets the hover colours of the project loaded before: a file without a hover block has none.
 void ClearHoverColours(ReadContext& ctx) {
-    for (TCSS& css : ctx.project.params.css) {
+    for (MenuStyle& css : ctx.project.params.css) {
         css.colorHover.clear();
         css.backgroundColorHover.clear();
     }

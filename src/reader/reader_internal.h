@@ -93,7 +93,7 @@ struct ReadContext {
     Project& project;
     ReadObserver& observer;
     std::string css;   // scratch buffer for the CSS text of the current line
-    TCSS& style(MenuKind kind) { return project.params.css[kind]; }
+    MenuStyle& style(MenuKind kind) { return project.params.css[kind]; }
 };
 
 // The block readers: each reads declaration lines up to and including the line that closes its

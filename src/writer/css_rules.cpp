@@ -41,7 +41,7 @@ std::string familyList(const std::vector<std::string>& families) {
     return list;
 }
 
-std::string decoration(const TCSS& css) {
+std::string decoration(const MenuStyle& css) {
     if (css.textDecorationInherit) return "inherit";
     std::string words;
     const std::pair<bool, const char*> flags[] = {{css.textDecorationUnderline, "underline"},
@@ -74,7 +74,7 @@ void endBlock(ScriptBuffer& out) {
     AddBufferWrite(out);
 }
 
-void sideLine(ScriptBuffer& out, const TCSS& css, BoxPart part, BoxSide side) {
+void sideLine(ScriptBuffer& out, const MenuStyle& css, BoxPart part, BoxSide side) {
     std::string name = "  ";
     name.append(BoxPartTexts[part]).append("-").append(BoxSideTexts[side]);
     name += part == BoxBorder ? "-width:" : ":";
@@ -82,7 +82,7 @@ void sideLine(ScriptBuffer& out, const TCSS& css, BoxPart part, BoxSide side) {
 }
 
 // Border widths, then colours, then styles, then the paddings, each in side order.
-void bordersAndPaddings(ScriptBuffer& out, const TCSS& css) {
+void bordersAndPaddings(ScriptBuffer& out, const MenuStyle& css) {
     for (int s = 0; s < BoxSideCount; ++s)
         sideLine(out, css, BoxBorder, static_cast<BoxSide>(s));
     for (int s = 0; s < BoxSideCount; ++s)
@@ -93,7 +93,7 @@ void bordersAndPaddings(ScriptBuffer& out, const TCSS& css) {
         sideLine(out, css, BoxPadding, static_cast<BoxSide>(s));
 }
 
-void writeOuterBox(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeOuterBox(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     AddResetLine(out);
     line(out, prefix(kind), "_div {");
     line(out, "  /* position */");
@@ -102,7 +102,7 @@ void writeOuterBox(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
     endBlock(out);
 }
 
-void writeContainer(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeContainer(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     AddResetLine(out);
     line(out, prefix(kind), " {");
     line(out, "  /* position */");
@@ -114,7 +114,7 @@ void writeContainer(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
     endBlock(out);
 }
 
-void writeItem(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeItem(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     const bool trail = kind == MenuBreadcrumb;
     AddResetLine(out);
     line(out, prefix(kind), " li {");
@@ -155,7 +155,7 @@ void writeItem(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
     endBlock(out);
 }
 
-void writeLink(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeLink(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     const bool trail = kind == MenuBreadcrumb;
     AddResetLine(out);
     line(out, prefix(kind), " li a {");
@@ -180,7 +180,7 @@ void writeLink(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
     endBlock(out);
 }
 
-void writeSelected(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeSelected(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     AddResetLine(out);
     const std::string id(MenuIds[kind]);
     line(out, prefix(kind), " li a#" + id, "_selected {");
@@ -191,7 +191,7 @@ void writeSelected(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
     endBlock(out);
 }
 
-void writeHover(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void writeHover(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     AddResetLine(out);
     // Without a hover value the block stays empty but keeps its place, so every file has the
     // same number of blocks.
@@ -215,7 +215,7 @@ void writeHover(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
 
 } // namespace
 
-void WriteMenuCss(ScriptBuffer& out, const TCSS& css, MenuKind kind) {
+void WriteMenuCss(ScriptBuffer& out, const MenuStyle& css, MenuKind kind) {
     if (kind != MenuSub) writeOuterBox(out, css, kind);
     writeContainer(out, css, kind);
     writeItem(out, css, kind);

@@ -33,11 +33,11 @@ struct ScriptBuffer {
 
 void WriteApplicationHeader(ScriptBuffer& out, const ProgramInfo& program);
 void WriteProjectHeader(ScriptBuffer& out, const std::string& lastSave);
-void WriteOptionsHeader(ScriptBuffer& out, const TPrjOptions& options);
+void WriteOptionsHeader(ScriptBuffer& out, const ProjectOptions& options);
 // The style function with the rule blocks of all three menus.
-void WriteCssInit(ScriptBuffer& out, const TPrjParams& params);
+void WriteCssInit(ScriptBuffer& out, const ProjectParams& params);
 // The rule blocks of one menu, in file order (the sub menu has no outer box).
-void WriteMenuCss(ScriptBuffer& out, const TCSS& css, MenuKind kind);
+void WriteMenuCss(ScriptBuffer& out, const MenuStyle& css, MenuKind kind);
 void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag);
 void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program);
 

@@ -209,14 +209,14 @@ void WriteProjectHeader(ScriptBuffer& out, const std::string& lastSave) {
     out.addLine("");
 }
 
-void WriteOptionsHeader(ScriptBuffer& out, const TPrjOptions& options) {
+void WriteOptionsHeader(ScriptBuffer& out, const ProjectOptions& options) {
     out.addLine("/* options");
     out.addLine(options.isTag ? "istag=true" : "istag=false");
     out.addLine("*/");
     out.addLine("");
 }
 
-void WriteCssInit(ScriptBuffer& out, const TPrjParams& params) {
+void WriteCssInit(ScriptBuffer& out, const ProjectParams& params) {
     out.addLine("/* CSS-Init */");
     out.addLine("function quilso_css() {");
     out.addLine("  var c;");

@@ -24,7 +24,7 @@ public:
     explicit AppFixture(const char* topLevel = "ABCD");
     ~AppFixture();
     // A main window on the fixture's data directory, its start-up project loaded.
-    std::unique_ptr<TMainForm> makeForm(const QStringList& arguments = {}, bool load = true);
+    std::unique_ptr<MainWindow> makeForm(const QStringList& arguments = {}, bool load = true);
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private:

@@ -12,7 +12,7 @@
 namespace {
 class GridRules : public ::testing::Test {
 protected:
-    TDlgTreeItem dialog;
+    NewEntryDialog dialog;
     SiteGrid* grid = dialog.grid();
     QPushButton* ok = dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"));
 
@@ -43,7 +43,7 @@ protected:
 } // namespace
 
 TEST(DlgTreeItem, OpensInSingleModeAndNeedsBothFields) {
-    TDlgTreeItem dialog;
+    NewEntryDialog dialog;
     dialog.show();
     auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"));
     auto* leText = dialog.findChild<QLineEdit*>(QStringLiteral("leText"));
@@ -72,11 +72,11 @@ TEST(DlgTreeItem, OpensInSingleModeAndNeedsBothFields) {
 }
 
 TEST(DlgTreeItem, MenuTextFromFileName) {
-    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("produkte.htm")), QStringLiteral("Produkte"));
-    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")), QStringLiteral("Archiv.tar"));
-    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
-    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral(".htm")), QString());
-    EXPECT_EQ(TDlgTreeItem::MenuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("produkte.htm")), QStringLiteral("Produkte"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")), QStringLiteral("Archiv.tar"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral(".htm")), QString());
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
 }
 
 TEST_F(GridRules, CursorOnlyReachesRowsBelowCompleteOnes) {
@@ -164,7 +164,7 @@ TEST_F(GridRules, ThePickerInsertsAboveTheCurrentRowAndMovesOn) {
 }
 
 TEST(DlgTreeItem, TypingThroughTheGridWithTabFillsRowsInOrder) {
-    TDlgTreeItem dialog;
+    NewEntryDialog dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     auto* rbSome = dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"));

@@ -26,7 +26,7 @@ QByteArray fileBytes(const QString& path) {
 }
 
 // Adds an entry through the model, as the tree commands do, and marks the edit.
-void editTree(TMainForm& form) {
+void editTree(MainWindow& form) {
     form.treeModel()->insertEntry(form.project().tree.root(), -1, {"Neu", "neu.htm"});
     form.editState()->setProjectModified(true);
 }
@@ -282,26 +282,26 @@ TEST(FileCommands, HintsShowTheirLongPartInTheStatusLine) {
 TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     AppFixture data("AB");
     auto form = data.makeForm();
-    form->Vorschau1Click();
+    form->showPreview();
     EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
     QDir(data.path({})).mkdir(QStringLiteral("site"));
     const QString project = data.path(QStringLiteral("site/p.js"));
     FileDialogs::queueFileName(project);
     ASSERT_TRUE(form->FileSaveAs());
     const QString page = QFileInfo(project).absolutePath() + QStringLiteral("/A.htm");
-    form->Vorschau1Click();
+    form->showPreview();
     EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
     QFile html(page);
     ASSERT_TRUE(html.open(QIODevice::WriteOnly));
     html.write("<html><body>A</body></html>");
     html.close();
-    form->Vorschau1Click();
+    form->showPreview();
     EXPECT_TRUE(MessageBoxes::takeShown().isEmpty());
-    TWebAnzeigeForm* web = form->webAnzeigeForm();
+    PreviewWindow* web = form->webAnzeigeForm();
     EXPECT_TRUE(web->isVisible());
     EXPECT_EQ(web->windowTitle(), QStringLiteral("Vorschau: ") + page);
     EXPECT_EQ(web->currentPath(), page);
-    form->quilsohilfe1Click();
+    form->showHelp();
     EXPECT_EQ(web->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     EXPECT_EQ(web->currentPath(), data.path(QStringLiteral("hilfe.htm")));
 }

@@ -55,8 +55,8 @@ AppFixture::~AppFixture() {
     FileDialogs::setTestMode(true);
 }
 
-std::unique_ptr<TMainForm> AppFixture::makeForm(const QStringList& arguments, bool load) {
-    auto form = std::make_unique<TMainForm>(StartupOptions{dir_.path(), arguments});
+std::unique_ptr<MainWindow> AppFixture::makeForm(const QStringList& arguments, bool load) {
+    auto form = std::make_unique<MainWindow>(StartupOptions{dir_.path(), arguments});
     if (load) form->FormActivate();
     return form;
 }

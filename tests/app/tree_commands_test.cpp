@@ -18,7 +18,7 @@ namespace {
 class TreeCommands : public ::testing::Test {
 protected:
     AppFixture data{"ABCD"};
-    std::unique_ptr<TMainForm> form = data.makeForm();
+    std::unique_ptr<MainWindow> form = data.makeForm();
     QTreeView* view = form->siteView();
     SiteTreeModel* model = form->treeModel();
 
@@ -221,7 +221,7 @@ TEST_F(TreeCommands, AClickIntoTheEmptyTreeCreatesTheSampleTreeOnce) {
 TEST_F(TreeCommands, NewEntriesGoAfterTheFocusedOneAsTypedAndChildrenTrimmed) {
     int shown = 0;
     QString mode = QStringLiteral("single");
-    form->runTreeItemDialog = [&](TDlgTreeItem& dialog) {
+    form->runTreeItemDialog = [&](NewEntryDialog& dialog) {
         ++shown;
         dialog.show();
         if (mode == QStringLiteral("single")) {
@@ -263,7 +263,7 @@ TEST_F(TreeCommands, NewEntriesGoAfterTheFocusedOneAsTypedAndChildrenTrimmed) {
     EXPECT_TRUE(view->isExpanded(indexOf("D")));
 
     // Cancelled dialog: nothing happens.
-    form->runTreeItemDialog = [&](TDlgTreeItem&) { return false; };
+    form->runTreeItemDialog = [&](NewEntryDialog&) { return false; };
     action("aNodeNewChild")->trigger();
     EXPECT_EQ(form->project().tree.size(), 9u);
     EXPECT_EQ(shown, 3);

@@ -15,8 +15,8 @@ std::string allBytes(int shift) {
 }
 
 // Every field gets its own value, so a field missing from either direction shows up.
-TCSS distinctCss(int seed) {
-    TCSS css;
+MenuStyle distinctCss(int seed) {
+    MenuStyle css;
     int n = seed;
     auto next = [&] { return "v" + std::to_string(n++); };
     for (std::string* s : {&css.clear,

@@ -9,7 +9,7 @@
 #include <memory>
 
 struct PanelHost {
-    quilso::TPrjParams params;
+    quilso::ProjectParams params;
     EditState editState;
 
     template <typename Panel> std::unique_ptr<Panel> make(quilso::MenuKind kind = quilso::MenuMain) {

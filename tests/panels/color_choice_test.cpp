@@ -11,7 +11,7 @@ class ColorChoiceTest : public QObject {
     Q_OBJECT
 
     QWidget* window_ = nullptr;
-    TFrameColorChoice* panel_ = nullptr;
+    ColorChoicePanel* panel_ = nullptr;
     QLineEdit* outside_ = nullptr;
     EditState* state_ = nullptr;
     int exits_ = 0;
@@ -29,20 +29,20 @@ private slots:
         window_ = new QWidget;
         state_ = new EditState(window_);
         auto* layout = new QVBoxLayout(window_);
-        panel_ = new TFrameColorChoice(window_);
+        panel_ = new ColorChoicePanel(window_);
         panel_->setEditState(state_);
         outside_ = new QLineEdit(window_);
         layout->addWidget(panel_);
         layout->addWidget(outside_);
         exits_ = 0;
-        connect(panel_, &TFrameColorChoice::exited, this, [this] { ++exits_; });
+        connect(panel_, &ColorChoicePanel::exited, this, [this] { ++exits_; });
         window_->show();
         window_->activateWindow();
         focusTo(outside_);
     }
     void cleanup() {
         delete window_;
-        TFrameColorChoice::setColorDialog(nullptr);
+        ColorChoicePanel::setColorDialog(nullptr);
     }
 
     void startsUninitialisedAndEnteringStartsBlack() {
@@ -174,7 +174,7 @@ private slots:
 
     void customColourFromTheDialog() {
         QColor offered;
-        TFrameColorChoice::setColorDialog([&offered](const QColor& initial, QWidget*) {
+        ColorChoicePanel::setColorDialog([&offered](const QColor& initial, QWidget*) {
             offered = initial;
             return std::optional<QColor>(QColor(0x12, 0x34, 0x56));
         });
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(list()->currentIndex(), 0);
 
         // Cancelling keeps the colour and its list entry.
-        TFrameColorChoice::setColorDialog([](const QColor&, QWidget*) { return std::optional<QColor>(); });
+        ColorChoicePanel::setColorDialog([](const QColor&, QWidget*) { return std::optional<QColor>(); });
         panel_->SetColor("FFFFFF");
         choose(list(), 0);
         QCOMPARE(panel_->hexColor(), std::string("FFFFFF"));
@@ -244,9 +244,9 @@ private slots:
         auto swatchColour = [](QComboBox* list, int index) {
             return list->itemIcon(index).pixmap(14, 14).toImage().pixel(7, 7) & 0xFFFFFF;
         };
-        TFrameColorChoice other(window_);
+        ColorChoicePanel other(window_);
         QComboBox* otherList = control<QComboBox>(&other, "cobColorSelect");
-        TFrameColorChoice::setColorDialog(
+        ColorChoicePanel::setColorDialog(
             [](const QColor&, QWidget*) { return std::optional<QColor>(QColor(0x12, 0x34, 0x56)); });
         choose(list(), 0);
         QCOMPARE(swatchColour(list(), 0), 0x123456u);

@@ -11,17 +11,17 @@ class FrameBackgroundTest : public QObject {
     Q_OBJECT
 
     PanelHost host;
-    std::unique_ptr<TFrameBackground> panel;
+    std::unique_ptr<BackgroundPanel> panel;
 
-    TCSS& css(MenuKind kind = MenuMain) { return host.params.css[kind]; }
+    MenuStyle& css(MenuKind kind = MenuMain) { return host.params.css[kind]; }
     QComboBox* combo(const char* name) { return control<QComboBox>(panel.get(), name); }
-    TFrameColorChoice* colour(const char* name) { return control<TFrameColorChoice>(panel.get(), name); }
+    ColorChoicePanel* colour(const char* name) { return control<ColorChoicePanel>(panel.get(), name); }
     QCheckBox* active() { return control<QCheckBox>(panel.get(), "cbBackgroundColorHoverActive"); }
 
 private slots:
     void init() {
         host.params = {};
-        panel = host.make<TFrameBackground>();
+        panel = host.make<BackgroundPanel>();
     }
     void cleanup() { panel.reset(); }
 
@@ -117,7 +117,7 @@ private slots:
     }
 
     void instancesAreIndependent() {
-        auto sub = host.make<TFrameBackground>(MenuSub);
+        auto sub = host.make<BackgroundPanel>(MenuSub);
         choose(control<QComboBox>(sub.get(), "cbBackgroundColor"), 1);
         QCOMPARE(css(MenuSub).backgroundColor, std::string("inherit"));
         QCOMPARE(css(MenuMain).backgroundColor, std::string());

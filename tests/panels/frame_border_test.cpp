@@ -19,7 +19,7 @@ QPoint seed(int part, int side) {
 }
 
 // Gives every side of every part the same width, and the border one colour and style.
-void fillBox(TCSS& css, const std::string& unit, const std::string& value) {
+void fillBox(MenuStyle& css, const std::string& unit, const std::string& value) {
     for (int p = 0; p < BoxPartCount; ++p)
         for (int s = 0; s < BoxSideCount; ++s) {
             css.boxUnit[p][s] = unit;
@@ -37,12 +37,12 @@ class FrameBorderTest : public QObject {
     Q_OBJECT
 
     PanelHost host;
-    std::unique_ptr<TFrameBorder> panel;
+    std::unique_ptr<BorderPanel> panel;
     BoxPictureView* picture = nullptr;
     QComboBox *cbRing = nullptr, *cbSide = nullptr, *cbBorderBreite = nullptr, *cbBorderStyle = nullptr;
     QLineEdit* eBorderBreite = nullptr;
 
-    TCSS& css() { return host.params.css[MenuMain]; }
+    MenuStyle& css() { return host.params.css[MenuMain]; }
     QRgb at(QPoint p) const { return panel->picture().pixel(p); }
     void click(QPoint p) { QTest::mouseClick(picture, Qt::LeftButton, {}, p); }
     // The sides of `part` that the picture shows marked.
@@ -57,7 +57,7 @@ private slots:
     void init() {
         host.params = {};
         fillBox(css(), "px", "2");
-        panel = host.make<TFrameBorder>();
+        panel = host.make<BorderPanel>();
         panel->InitPanel();
         picture = control<BoxPictureView>(panel.get(), "iBorderSelect");
         cbRing = control<QComboBox>(panel.get(), "cbRing");
@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(eBorderBreite->text(), QStringLiteral("2"));
         QVERIFY(eBorderBreite->isVisible());
         QCOMPARE(cbBorderStyle->currentText(), QStringLiteral("durchgezogene Linie"));
-        auto* colour = control<TFrameColorChoice>(panel.get(), "frameBorderColorChoice");
+        auto* colour = control<ColorChoicePanel>(panel.get(), "frameBorderColorChoice");
         QCOMPARE(colour->hexColor(), std::string("FF0000"));
         QVERIFY(colour->isVisible());
 
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(css().borderStyle[SideTop], std::string("none"));
         QCOMPARE(css().borderStyle[SideBottom], std::string("none"));
         QCOMPARE(css().borderStyle[SideLeft], std::string("solid"));
-        auto* colour = control<TFrameColorChoice>(panel.get(), "frameBorderColorChoice");
+        auto* colour = control<ColorChoicePanel>(panel.get(), "frameBorderColorChoice");
         QVERIFY(!colour->isVisible());
         choose(cbBorderStyle, 4);
         QCOMPARE(css().borderStyle[SideTop], std::string("double"));

@@ -14,14 +14,14 @@ class FrameFontTest : public QObject {
     Q_OBJECT
 
     QWidget* window_ = nullptr;
-    quilso::TPrjParams params_;
+    quilso::ProjectParams params_;
     EditState* state_ = nullptr;
-    TFrameFont* panels_[3] = {};
+    FontPanel* panels_[3] = {};
     QLineEdit* outside_ = nullptr;
 
-    TFrameFont* panel(int kind = 0) { return panels_[kind]; }
+    FontPanel* panel(int kind = 0) { return panels_[kind]; }
     template <typename T> T* in(int kind, const char* name) { return control<T>(panels_[kind], name); }
-    TFrameColorChoice* colorPanel(int kind, const char* name) { return in<TFrameColorChoice>(kind, name); }
+    ColorChoicePanel* colorPanel(int kind, const char* name) { return in<ColorChoicePanel>(kind, name); }
     QLineEdit* colorField(int kind, const char* panelName, const char* field) {
         return control<QLineEdit>(colorPanel(kind, panelName), field);
     }
@@ -34,7 +34,7 @@ private slots:
         state_ = new EditState(window_);
         auto* layout = new QVBoxLayout(window_);
         for (int kind = 0; kind < 3; ++kind) {
-            panels_[kind] = new TFrameFont(window_);
+            panels_[kind] = new FontPanel(window_);
             panels_[kind]->setup(quilso::MenuKind(kind), &params_, state_);
             layout->addWidget(panels_[kind]);
         }
@@ -155,7 +155,7 @@ private slots:
 
     void hoverActivation() {
         auto* active = in<QCheckBox>(0, "cbFontColorHoverActive");
-        TFrameColorChoice* hover = colorPanel(0, "frameFontColorChoiceHover");
+        ColorChoicePanel* hover = colorPanel(0, "frameFontColorChoiceHover");
         QVERIFY(!active->isChecked());
         hover->SetColor("123ABC");
         params_.css[0].colorHover = "123ABC";
@@ -175,7 +175,7 @@ private slots:
     }
 
     void readerSetsTheControls() {
-        quilso::TCSS& css = params_.css[1];
+        quilso::MenuStyle& css = params_.css[1];
         css.fontFamilies = {"Arial", "Times New Roman", "serif"};
         panel(1)->declarationRead(BlockKind::Item, "font-family", true);
         QCOMPARE(in<QComboBox>(1, "cbFontFamily")->currentText(), QString("Arial, Times New Roman, serif"));

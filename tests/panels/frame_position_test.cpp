@@ -10,10 +10,10 @@ class FramePositionTest : public QObject {
     Q_OBJECT
 
     PanelHost host;
-    std::unique_ptr<TFramePosition> panel;
+    std::unique_ptr<PositionPanel> panel;
 
-    TCSS& css() { return host.params.css[MenuMain]; }
-    TRadioGroup* group(const char* name) { return control<TRadioGroup>(panel.get(), name); }
+    MenuStyle& css() { return host.params.css[MenuMain]; }
+    RadioGroup* group(const char* name) { return control<RadioGroup>(panel.get(), name); }
     QComboBox* combo(const char* name) { return control<QComboBox>(panel.get(), name); }
     QLineEdit* edit(const char* name) { return control<QLineEdit>(panel.get(), name); }
     // A user's click on item `index` of a radio group.
@@ -25,7 +25,7 @@ class FramePositionTest : public QObject {
 private slots:
     void init() {
         host.params = {};
-        panel = host.make<TFramePosition>();
+        panel = host.make<PositionPanel>();
     }
     void cleanup() { panel.reset(); }
 

@@ -11,9 +11,9 @@ class FrameTextTest : public QObject {
     Q_OBJECT
 
     QWidget* window_ = nullptr;
-    quilso::TPrjParams params_;
+    quilso::ProjectParams params_;
     EditState* state_ = nullptr;
-    TFrameText* panels_[3] = {};
+    TextPanel* panels_[3] = {};
     QLineEdit* outside_ = nullptr;
 
     template <typename T> T* in(int kind, const char* name) { return control<T>(panels_[kind], name); }
@@ -27,7 +27,7 @@ private slots:
         state_ = new EditState(window_);
         auto* layout = new QVBoxLayout(window_);
         for (int kind = 0; kind < 3; ++kind) {
-            panels_[kind] = new TFrameText(window_);
+            panels_[kind] = new TextPanel(window_);
             panels_[kind]->setup(quilso::MenuKind(kind), &params_, state_);
             layout->addWidget(panels_[kind]);
         }
@@ -145,8 +145,8 @@ private slots:
     }
 
     void readerSetsTheControls() {
-        quilso::TCSS& css = params_.css[2];
-        TFrameText* panel = panels_[2];
+        quilso::MenuStyle& css = params_.css[2];
+        TextPanel* panel = panels_[2];
         css.letterSpacingUnit = "px";
         css.letterSpacingValue = "-2";
         panel->declarationRead(BlockKind::Item, "letter-spacing", true);

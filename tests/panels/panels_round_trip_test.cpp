@@ -22,13 +22,13 @@ namespace {
 // What the main window does with the reader's reports, for these three panels.
 class PanelObserver : public ReadObserver {
 public:
-    PanelObserver(TPrjParams& params, EditState& editState) {
+    PanelObserver(ProjectParams& params, EditState& editState) {
         for (int k = 0; k < MenuKindCount; ++k) {
-            panels[k] = {std::make_unique<TFramePosition>(), std::make_unique<TFrameBorder>(),
-                         std::make_unique<TFrameBackground>()};
+            panels[k] = {std::make_unique<PositionPanel>(), std::make_unique<BorderPanel>(),
+                         std::make_unique<BackgroundPanel>()};
             for (auto& panel : panels[k])
                 panel->setup(MenuKind(k), &params, &editState);
-            static_cast<TFrameBorder*>(panels[k][1].get())->InitPanel();
+            static_cast<BorderPanel*>(panels[k][1].get())->InitPanel();
         }
     }
     void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) override {
@@ -68,7 +68,7 @@ class PanelsRoundTripTest : public QObject {
     // The default project with the cases the panels react to while reading.
     void loadVaried(Project& p) {
         loadDefaults(p);
-        TCSS& sub = p.params.css[MenuSub];
+        MenuStyle& sub = p.params.css[MenuSub];
         sub.position = "static";
         sub.offsetXSide = "right";
         sub.offsetXUnit = "px";
@@ -78,7 +78,7 @@ class PanelsRoundTripTest : public QObject {
         sub.boxValue[BoxMargin][SideLeft] = "0";
         sub.backgroundColorHover = "inherit";
         sub.backgroundColor = "ab12CD";
-        TCSS& bc = p.params.css[MenuBreadcrumb];
+        MenuStyle& bc = p.params.css[MenuBreadcrumb];
         bc.position = "absolute";
         bc.offsetYSide = "bottom";
         bc.offsetYUnit = "em";
@@ -126,7 +126,7 @@ private slots:
         ReadProjectText(first, loaded, observer);
         ReadProjectText(second, loaded, observer);
         // The sub menu's border sides differ in the first file and agree in the second.
-        auto* border = static_cast<TFrameBorder*>(observer.panels[MenuSub][1].get());
+        auto* border = static_cast<BorderPanel*>(observer.panels[MenuSub][1].get());
         QCOMPARE(int(border->selectedSides()), 15);
         QCOMPARE(loaded.params.css[MenuSub].position, std::string("absolute"));
         ReadProjectText(first, loaded, observer);

@@ -37,7 +37,7 @@ public:
 };
 
 // Font and text settings that differ from the panels' initial states in every menu.
-void fillFontAndText(TCSS& css, int kind) {
+void fillFontAndText(MenuStyle& css, int kind) {
     const char* families[] = {"Verdana", "Trebuchet MS", "sans-serif"};
     css.fontFamilies.assign(std::begin(families), std::begin(families) + 1 + kind);
     css.fontSizeValue = kind == 0 ? "0,8" : "10";
@@ -91,11 +91,11 @@ private slots:
         auto* layout = new QHBoxLayout(&window);
         Project loaded;
         PanelObserver observer;
-        TFrameFont* fonts[MenuKindCount];
-        TFrameText* texts[MenuKindCount];
+        FontPanel* fonts[MenuKindCount];
+        TextPanel* texts[MenuKindCount];
         for (int kind = 0; kind < MenuKindCount; ++kind) {
-            fonts[kind] = new TFrameFont(&window);
-            texts[kind] = new TFrameText(&window);
+            fonts[kind] = new FontPanel(&window);
+            texts[kind] = new TextPanel(&window);
             fonts[kind]->setup(MenuKind(kind), &loaded.params, &state);
             texts[kind]->setup(MenuKind(kind), &loaded.params, &state);
             observer.panels[kind] = {fonts[kind], texts[kind]};

@@ -82,7 +82,7 @@ int distinctColours(QWidget* w) {
 // Top-level preview windows alive; the commands must reuse one.
 int previewWindows() {
     int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<TWebAnzeigeForm*>(w) != nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<PreviewWindow*>(w) != nullptr;
     return n;
 }
 
@@ -102,15 +102,15 @@ private slots:
     void manualOpensInTheSameWindow();
 
 private:
-    std::unique_ptr<TMainForm> makeForm() {
+    std::unique_ptr<MainWindow> makeForm() {
         StartupOptions options;
         options.dataDir = kDataDir;
-        auto form = std::make_unique<TMainForm>(options);
+        auto form = std::make_unique<MainWindow>(options);
         form->firstActivation = false; // the tests load their projects themselves
         return form;
     }
     // Waits for the preview window's current load; true when it succeeded.
-    bool waitForLoad(TWebAnzeigeForm* preview) {
+    bool waitForLoad(PreviewWindow* preview) {
         QSignalSpy loaded(preview->webBrowser(), &QWebEngineView::loadFinished);
         if (!loaded.wait(20000)) return false;
         return loaded.first().at(0).toBool();
@@ -137,7 +137,7 @@ void PreviewCommandsTest::noPageForUnsavedProjectOrEmptyTree() {
         form->tvSiteClick();
         QVERIFY(!form->project().tree.empty());
         QVERIFY(form->currentFileName.isEmpty());
-        form->Vorschau1Click();
+        form->showPreview();
         QCOMPARE(MessageBoxes::takeShown(), noPage);
         QCOMPARE(previewWindows(), 0);
     }
@@ -149,7 +149,7 @@ void PreviewCommandsTest::noPageForUnsavedProjectOrEmptyTree() {
         auto form = makeForm();
         QVERIFY(form->LoadProject(project));
         QVERIFY(form->project().tree.empty());
-        form->Vorschau1Click();
+        form->showPreview();
         QCOMPARE(MessageBoxes::takeShown(), noPage);
         QCOMPARE(previewWindows(), 0);
     }
@@ -161,7 +161,7 @@ void PreviewCommandsTest::missingStartPageNamesTheFullPath() {
     auto form = makeForm();
     QVERIFY(form->LoadProject(project));
     MessageBoxes::takeShown();
-    form->Vorschau1Click();
+    form->showPreview();
     QCOMPARE(MessageBoxes::takeShown(),
              QStringList{QStringLiteral("info:Kann Datei ") + dir_->filePath("index.htm") + QStringLiteral(" nicht öffnen")});
     QCOMPARE(previewWindows(), 0);
@@ -177,13 +177,13 @@ void PreviewCommandsTest::firstEntryInSubDirectoryIsLookedForBelowTheProject() {
     MessageBoxes::takeShown();
 
     const QString page = dir_->filePath("seiten/start.htm");
-    form->Vorschau1Click();
+    form->showPreview();
     QCOMPARE(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
 
     QVERIFY(writeFile(page, "<html><body><p id=p>Unterseite</p></body></html>"));
-    form->Vorschau1Click();
+    form->showPreview();
     QVERIFY(MessageBoxes::takeShown().isEmpty());
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->webAnzeigeForm();
     QVERIFY(preview->isVisible());
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + page);
     QVERIFY(waitForLoad(preview));
@@ -197,10 +197,10 @@ void PreviewCommandsTest::previewShowsStartPageWithItsMenus() {
     auto form = makeForm();
     QVERIFY(form->LoadProject(site + QStringLiteral("/menu.js")));
     MessageBoxes::takeShown();
-    form->Vorschau1Click();
+    form->showPreview();
     QVERIFY(MessageBoxes::takeShown().isEmpty());
 
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->webAnzeigeForm();
     const QString start = site + QStringLiteral("/index.htm");
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + start);
     QCOMPARE(preview->currentPath(), start);
@@ -225,14 +225,14 @@ void PreviewCommandsTest::previewReplacesOpenHelpPage() {
     auto form = makeForm();
     QVERIFY(form->LoadProject(site + QStringLiteral("/menu.js")));
 
-    form->quilsohilfe1Click();
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    form->showHelp();
+    PreviewWindow* preview = form->webAnzeigeForm();
     QCOMPARE(preview->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     QVERIFY(waitForLoad(preview));
     QCOMPARE(preview->webBrowser()->url(), QUrl::fromLocalFile(kDataDir + QStringLiteral("/hilfe.htm")));
     QCOMPARE(preview->webBrowser()->title(), QStringLiteral("quilso Hilfe"));
 
-    form->Vorschau1Click();
+    form->showPreview();
     QCOMPARE(form->webAnzeigeForm(), preview);
     QCOMPARE(previewWindows(), 1);
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + site + QStringLiteral("/index.htm"));
@@ -244,8 +244,8 @@ void PreviewCommandsTest::previewReplacesOpenHelpPage() {
 void PreviewCommandsTest::helpExamplesRenderTheMenus() {
     // Each copyable page of the help, placed beside a menu script, must show the menus.
     auto form = makeForm();
-    form->quilsohilfe1Click();
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    form->showHelp();
+    PreviewWindow* preview = form->webAnzeigeForm();
     QVERIFY(waitForLoad(preview));
     const QStringList examples =
         jsStrings(preview->webBrowser(), "[...document.querySelectorAll('pre.beispiel')].map(p => p.textContent)");
@@ -274,11 +274,11 @@ void PreviewCommandsTest::manualOpensInTheSameWindow() {
     const QString manual = kDataDir + QStringLiteral("/quilso_1_0_Handbuch.pdf");
     if (!QFileInfo::exists(manual)) QSKIP("the manual is not built (no Chromium)");
     auto form = makeForm();
-    form->quilsohilfe1Click();
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    form->showHelp();
+    PreviewWindow* preview = form->webAnzeigeForm();
     QVERIFY(waitForLoad(preview));
 
-    form->Handbuch1Click();
+    form->showManual();
     QCOMPARE(form->webAnzeigeForm(), preview);
     QCOMPARE(preview->windowTitle(), QStringLiteral("Handbuch (PDF-Format)"));
     QVERIFY(waitForLoad(preview));

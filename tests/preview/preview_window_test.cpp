@@ -82,7 +82,7 @@ private:
 
 void PreviewWindowTest::startsHiddenWithoutBrowser() {
     QWidget main;
-    TWebAnzeigeForm form(&main);
+    PreviewWindow form(&main);
     QVERIFY(!form.isVisible());
     QCOMPARE(form.windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     QCOMPARE(form.size(), QSize(760, 570));
@@ -109,7 +109,7 @@ void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
     QWidget main;
     main.setGeometry(100, 80, 1000, 700);
     main.show();
-    TWebAnzeigeForm form(&main);
+    PreviewWindow form(&main);
     form.showPage(dir_.filePath("index.htm"), QStringLiteral("Vorschau: x"));
     QVERIFY(form.webBrowser() != nullptr);
     QSignalSpy loaded(form.webBrowser(), &QWebEngineView::loadFinished);
@@ -136,7 +136,7 @@ void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
 void PreviewWindowTest::hidingKeepsThePage() {
     writeFile(dir_.filePath("a.htm"), "<html><body><p id=p>A</p></body></html>\n");
     QWidget main;
-    TWebAnzeigeForm form(&main);
+    PreviewWindow form(&main);
     form.showPage(dir_.filePath("a.htm"), QStringLiteral("Vorschau: a"));
     QSignalSpy loaded(form.webBrowser(), &QWebEngineView::loadFinished);
     QVERIFY(waitForLoad(loaded));
@@ -159,7 +159,7 @@ void PreviewWindowTest::showsPdfInTheSameWindow() {
     const QString pdf = dir_.filePath("doc.pdf");
     writePdf(pdf);
     QWidget main;
-    TWebAnzeigeForm form(&main);
+    PreviewWindow form(&main);
     form.showPage(dir_.filePath("a.htm"), QStringLiteral("Vorschau: a"));
     QWebEngineView* browser = form.webBrowser();
     QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
@@ -179,7 +179,7 @@ void PreviewWindowTest::closingTheMainWindowEndsTheProgram() {
     // closed; the safety timer ends it otherwise. Runs last, as the quit releases all browsers.
     QWidget main;
     main.show();
-    TWebAnzeigeForm form(&main);
+    PreviewWindow form(&main);
     form.showPage(dir_.filePath("a.htm"), QStringLiteral("Vorschau: a"));
     bool timedOut = false;
     QTimer::singleShot(0, &main, [&] { main.close(); });

@@ -54,7 +54,7 @@ bool save(QWidget* w, const QString& path) {
     return ok;
 }
 
-bool waitForLoad(TWebAnzeigeForm* form, QSignalSpy& spy, int renderMs) {
+bool waitForLoad(PreviewWindow* form, QSignalSpy& spy, int renderMs) {
     if (spy.isEmpty() && !spy.wait(30000)) return false;
     const bool ok = spy.takeFirst().at(0).toBool();
     settle(renderMs);
@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
     StartupOptions options;
     options.dataDir = args[1];
     options.arguments = {site + QStringLiteral("/menu.js")};
-    auto form = std::make_unique<TMainForm>(options);
+    auto form = std::make_unique<MainWindow>(options);
     form->move(20, 20);
     form->show();
     form->activateWindow();
@@ -111,7 +111,7 @@ int main(int argc, char* argv[]) {
     pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsExplorer")));
 
     // The new-entry dialog in its several-entries mode with two rows typed in.
-    TDlgTreeItem* dialog = form->dlgTreeItem();
+    NewEntryDialog* dialog = form->dlgTreeItem();
     dialog->findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
     dialog->rbSomeClick();
     dialog->grid()->setCell(0, 1, QStringLiteral("Kontakt"));
@@ -124,8 +124,8 @@ int main(int argc, char* argv[]) {
     dialog->hide();
 
     // The preview of the start page, then a click on "Produkte" so the sub menu shows too.
-    form->Vorschau1Click();
-    TWebAnzeigeForm* preview = form->webAnzeigeForm();
+    form->showPreview();
+    PreviewWindow* preview = form->webAnzeigeForm();
     QSignalSpy loaded(preview->webBrowser(), &QWebEngineView::loadFinished);
     ok &= waitForLoad(preview, loaded, 800);
     preview->webBrowser()->page()->runJavaScript(
@@ -134,10 +134,10 @@ int main(int argc, char* argv[]) {
     ok &= save(preview, outDir + QStringLiteral("/vorschau.png"));
 
     if (!extraDir.isEmpty()) {
-        form->quilsohilfe1Click();
+        form->showHelp();
         ok &= waitForLoad(preview, loaded, 800);
         ok &= save(preview, extraDir + QStringLiteral("/hilfe.png"));
-        form->Handbuch1Click();
+        form->showManual();
         ok &= waitForLoad(preview, loaded, 2500);
         ok &= save(preview, extraDir + QStringLiteral("/handbuch.png"));
     }

@@ -9,7 +9,7 @@ using namespace quilso::test;
 
 namespace {
 // Loads the blocks over a fresh project and returns its style settings.
-TPrjParams LoadBlocks(const std::string& text) {
+ProjectParams LoadBlocks(const std::string& text) {
     Project project;
     Load(text, project);
     return project.params;
@@ -17,7 +17,7 @@ TPrjParams LoadBlocks(const std::string& text) {
 } // namespace
 
 TEST(BlockScan, SelectorsPickBlockAndMenu) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m_div {", {"  clear:both;"}) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m_div {", {"  clear:both;"}) +
                                  Block(".quilso_bc_div {", {"  float:right;"}) +
                                  Block(".quilso_um {", {"  position:fixed;"}) +
                                  Block(".quilso_bc li {", {"  overflow:scroll;"}) +
@@ -33,7 +33,7 @@ TEST(BlockScan, SelectorsPickBlockAndMenu) {
 }
 
 TEST(BlockScan, MenuComesFromTheClassNotFromTheSelectedId) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li a#um_selected {", {"  color:#010203;"}) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li a#um_selected {", {"  color:#010203;"}) +
                                  // The first letters decide: "mx" is the main menu, "bcz" the trail.
                                  Block(".quilso_mx li {", {"  direction:rtl;"}) +
                                  Block(".quilso_bcz li a {", {"  text-align:center;"}));
@@ -48,13 +48,13 @@ TEST(BlockScan, LinesThatStartNoBlock) {
                               "\r\n" + CssLine(".quilso_m li a:focus,") + "\r\n" + CssLine("  color:#222222;") + "\r\n" +
                               CssLine(".quilso_m li a:active {") + "\r\n" + CssLine("  color:#333333;") + "\r\n" +
                               CssLine("}") + "\r\n";
-    const TPrjParams p = LoadBlocks(Block(".quilso_um_div {", {"  clear:both;"}) + // the sub menu has no outer box
+    const ProjectParams p = LoadBlocks(Block(".quilso_um_div {", {"  clear:both;"}) + // the sub menu has no outer box
                                  Block(".quilso_x li {", {"  overflow:auto;"}) +
                                  Block(".quilso_m  li {", {"  overflow:auto;"}) + // still two pieces
                                  Block(".quilso_m li a b {", {"  text-align:right;"}) +
                                  Block("div.quilso_m {", {"  position:fixed;"}) + CssLine("  overflow:visible;") +
                                  "\r\n" + hover);
-    for (const TCSS& css : p.css) EXPECT_EQ(css.clear, "");
+    for (const MenuStyle& css : p.css) EXPECT_EQ(css.clear, "");
     EXPECT_EQ(p.css[MenuMain].overflow, "auto");
     EXPECT_EQ(p.css[MenuSub].overflow, "");
     EXPECT_EQ(p.css[MenuMain].textAlign, "");
@@ -94,12 +94,12 @@ TEST(BlockScan, MenuAndOtherLinesTakePartInTheFraming) {
 }
 
 TEST(Declarations, KeywordsAndColoursAreExactAndCaseSensitive) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  overflow:Hidden;", "  font-style:normal ;", "  direction:rtl;"}) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  overflow:Hidden;", "  font-style:normal ;", "  direction:rtl;"}) +
                            Block(".quilso_m li a {", {"  color:#abcDEF;"}) +
                            Block(".quilso_um li a {", {"  color:#ABCDE;"}) +
                            Block(".quilso_bc li a {", {"  color:ABCDEF0;"}) +
                            Block(".quilso_m li a#m_selected {", {"  color:#12345G;"}));
-    const TCSS& m = p.css[MenuMain];
+    const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.overflow, "");
     EXPECT_EQ(m.fontStyle, "");
     EXPECT_EQ(m.direction, "rtl");
@@ -110,10 +110,10 @@ TEST(Declarations, KeywordsAndColoursAreExactAndCaseSensitive) {
 }
 
 TEST(Declarations, LengthsTakeKeywordsWithTheirDefaultNumber) {
-    const TPrjParams p = LoadBlocks(Block(
+    const ProjectParams p = LoadBlocks(Block(
         ".quilso_m li {", {"  width:auto;", "  height:auto;", "  font-size:small;", "  vertical-align:text-top;",
                            "  letter-spacing:inherit;", "  word-spacing:3em;", "  text-indent:-1,5pt;"}));
-    const TCSS& m = p.css[MenuMain];
+    const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.widthValue + "|" + m.widthUnit, "150|auto");
     EXPECT_EQ(m.heightValue + "|" + m.heightUnit, "30|auto");
     EXPECT_EQ(m.fontSizeValue + "|" + m.fontSizeUnit, "10|small");
@@ -124,9 +124,9 @@ TEST(Declarations, LengthsTakeKeywordsWithTheirDefaultNumber) {
 }
 
 TEST(Declarations, LaterDeclarationWinsAndUnusableValuesKeepTheField) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  width:auto;", "  width:120px;", "  height:12;",
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  width:auto;", "  width:120px;", "  height:12;",
                                                   "  font-size:auto;", "  text-indent:normal;"}));
-    const TCSS& m = p.css[MenuMain];
+    const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.widthValue + "|" + m.widthUnit, "120|px");
     EXPECT_EQ(m.heightValue + "|" + m.heightUnit, "|");
     EXPECT_EQ(m.fontSizeValue + "|" + m.fontSizeUnit, "|"); // "auto" is no keyword of the font size
@@ -144,7 +144,7 @@ TEST(Declarations, LineHeightTakesABareFactor) {
 }
 
 TEST(Declarations, FontFamiliesLoseTheirQuotes) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  font-family:Arial, \"Times New Roman\", serif;"}) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  font-family:Arial, \"Times New Roman\", serif;"}) +
                            Block(".quilso_um li {", {"  font-family:\"A, B\",C ,\"D;"}));
     EXPECT_EQ(p.css[MenuMain].fontFamilies, (std::vector<std::string>{"Arial", "Times New Roman", "serif"}));
     // An unclosed quote swallows the closing ";" in the split; it is not taken into the value.
@@ -170,7 +170,7 @@ TEST(Declarations, AnApostropheInAFamilySurvivesSaveAndReopen) {
 TEST(Declarations, TextDecorationClearsEveryFlagFirst) {
     Project p;
     Load(Block(".quilso_m li a {", {"  text-decoration:underline blink;"}), p);
-    const TCSS& m = p.params.css[MenuMain];
+    const MenuStyle& m = p.params.css[MenuMain];
     EXPECT_TRUE(m.textDecorationUnderline && m.textDecorationBlink);
     EXPECT_FALSE(m.textDecorationOverline || m.textDecorationLineThrough || m.textDecorationInherit);
     Load(Block(".quilso_m li a {", {"  text-decoration:overline;"}), p);
@@ -189,7 +189,7 @@ TEST(Declarations, TextDecorationClearsEveryFlagFirst) {
 TEST(Declarations, ContainerTakesTheSideEvenWhenTheValueIsRejected) {
     Project p;
     Load(Block(".quilso_m {", {"  position:anything;", "  left:12px;", "  bottom:auto;"}), p);
-    TCSS& m = p.params.css[MenuMain];
+    MenuStyle& m = p.params.css[MenuMain];
     EXPECT_EQ(m.position, "anything");
     EXPECT_EQ(m.offsetXSide + m.offsetXValue + m.offsetXUnit, "left12px");
     EXPECT_EQ(m.offsetYSide + m.offsetYValue + m.offsetYUnit, "bottom0auto");
@@ -203,9 +203,9 @@ TEST(Declarations, BoxDeclarationsFollowTheWriterSplitPerMenu) {
         "  margin-left:1px;",      "  margin-top:2px;",          "  border-right-width:thin;",
         "  border-bottom-color:#A1B2C3;", "  border-top-style:dashed;", "  padding-left:4em;",
         "  background-color:transparent;"};
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li {", boxes) + Block(".quilso_um li a {", boxes) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", boxes) + Block(".quilso_um li a {", boxes) +
                                  Block(".quilso_bc li {", boxes) + Block(".quilso_bc li a {", boxes));
-    const TCSS& m = p.css[MenuMain];
+    const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.boxValue[BoxMargin][SideLeft] + m.boxUnit[BoxMargin][SideLeft], "1px");
     EXPECT_EQ(m.boxValue[BoxMargin][SideTop] + m.boxUnit[BoxMargin][SideTop], "2px");
     EXPECT_EQ(m.boxValue[BoxBorder][SideRight] + m.boxUnit[BoxBorder][SideRight], "0thin");
@@ -214,9 +214,9 @@ TEST(Declarations, BoxDeclarationsFollowTheWriterSplitPerMenu) {
     EXPECT_EQ(m.boxValue[BoxPadding][SideLeft] + m.boxUnit[BoxPadding][SideLeft], "4em");
     EXPECT_EQ(m.backgroundColor, "transparent");
     // The sub menu's link block reads no boxes and no background.
-    EXPECT_EQ(p.css[MenuSub], TCSS{});
+    EXPECT_EQ(p.css[MenuSub], MenuStyle{});
     // The trail: vertical margins from the item, the rest from the link.
-    const TCSS& bc = p.css[MenuBreadcrumb];
+    const MenuStyle& bc = p.css[MenuBreadcrumb];
     EXPECT_EQ(bc.boxUnit[BoxMargin][SideTop], "px");
     EXPECT_EQ(bc.boxValue[BoxMargin][SideLeft] + bc.boxUnit[BoxMargin][SideLeft], "1px");
     EXPECT_EQ(bc.boxUnit[BoxBorder][SideRight], "thin");
@@ -226,24 +226,24 @@ TEST(Declarations, BoxDeclarationsFollowTheWriterSplitPerMenu) {
     EXPECT_EQ(bc.backgroundColor, "transparent");
 
     // What each block of the trail must not read.
-    const TPrjParams only = LoadBlocks(Block(".quilso_bc li {", {"  margin-left:9px;", "  padding-top:9px;",
+    const ProjectParams only = LoadBlocks(Block(".quilso_bc li {", {"  margin-left:9px;", "  padding-top:9px;",
                                                               "  background-color:#999999;"}) +
                                     Block(".quilso_bc li a {", {"  margin-top:9px;"}));
-    EXPECT_EQ(only.css[MenuBreadcrumb], TCSS{});
+    EXPECT_EQ(only.css[MenuBreadcrumb], MenuStyle{});
 }
 
 TEST(Declarations, BoxNamesWithUnknownWordsAreSkipped) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li {", {"  margin-middle:1px;", "  border-left-colour:#FFFFFF;",
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  margin-middle:1px;", "  border-left-colour:#FFFFFF;",
                                                           "  border-left:1px;", "  padding-left-x:1px;",
                                                           "  margin--right:3px;", "  border-left-style:;"}));
-    TCSS expected;
+    MenuStyle expected;
     expected.boxValue[BoxMargin][SideRight] = "3";
     expected.boxUnit[BoxMargin][SideRight] = "px";
     EXPECT_EQ(p.css[MenuMain], expected);
 }
 
 TEST(Declarations, BackgroundColoursAndHoverFields) {
-    const TPrjParams p = LoadBlocks(Block(".quilso_m li a#m_selected {", {"  background-color:inherit;"}) +
+    const ProjectParams p = LoadBlocks(Block(".quilso_m li a#m_selected {", {"  background-color:inherit;"}) +
                                  Block(".quilso_um li a:active {", {"  color:#FEDCBA;", "  background-color:#0a0B0c;"}) +
                                  Block(".quilso_bc li a:active {", {"  background-color:Transparent;"}));
     EXPECT_EQ(p.css[MenuMain].backgroundColorSelected, "inherit");

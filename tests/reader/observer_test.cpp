@@ -19,7 +19,7 @@ public:
         calls.push_back("start hover=" + project_.params.css[MenuSub].colorHover);
     }
     void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) override {
-        const TCSS& css = project_.params.css[kind];
+        const MenuStyle& css = project_.params.css[kind];
         std::string call = std::to_string(kind) + "/" + std::to_string(static_cast<int>(block)) + " " +
                            std::string(property) + (stored ? " stored" : " rejected");
         // What a panel would read back at this moment.

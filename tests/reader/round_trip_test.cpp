@@ -64,7 +64,7 @@ void RandomProject(std::mt19937& rng, Project& project) {
     sample::makeExampleProject(project);
     project.tree.clear();
     project.params.options.isTag = rng() % 2;
-    for (TCSS& css : project.params.css) {
+    for (MenuStyle& css : project.params.css) {
         css.fontFamilies.clear();
         for (unsigned k = rng() % 4; k > 0; --k) css.fontFamilies.push_back(FamilyName(rng));
     }
@@ -90,7 +90,7 @@ TEST(RoundTrip, TheExampleFileReadsBackIntoItsProject) {
     Project expected;
     sample::makeExampleProject(expected);
     EXPECT_EQ(Shape(read.tree), Shape(expected.tree));
-    for (TCSS& css : expected.params.css) {
+    for (MenuStyle& css : expected.params.css) {
         css.heightValue = css.heightUnit == "auto" ? "30" : css.heightValue;
         css.letterSpacingValue = "0";
         css.wordSpacingValue = "0";

@@ -30,7 +30,7 @@ std::vector<Css> blocksOf(const std::string& text) {
     return blocks;
 }
 
-std::vector<Css> menuBlocks(const TCSS& css, MenuKind kind) {
+std::vector<Css> menuBlocks(const MenuStyle& css, MenuKind kind) {
     ScriptBuffer out;
     WriteMenuCss(out, css, kind);
     return blocksOf(out.text);
@@ -46,7 +46,7 @@ enum { Outer, Container, Item, Link, Selected, Hover };
 } // namespace
 
 TEST(CssRules, SeventeenBlocksAndNoOuterBoxForTheSubMenu) {
-    TPrjParams params;
+    ProjectParams params;
     for (auto& css : params.css)
         css = sample::exampleCss();
     ScriptBuffer out;
@@ -64,7 +64,7 @@ TEST(CssRules, SeventeenBlocksAndNoOuterBoxForTheSubMenu) {
 }
 
 TEST(CssRules, HoverBlockVariants) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.colorHover.clear();
     css.backgroundColorHover.clear();
     EXPECT_TRUE(menuBlocks(css, MenuMain)[Hover].empty());
@@ -84,7 +84,7 @@ TEST(CssRules, HoverBlockVariants) {
 }
 
 TEST(CssRules, UnitPairsDropNumbersInFrontOfKeywords) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.widthValue = "150";
     css.widthUnit = "auto";
     css.heightValue = "";
@@ -123,7 +123,7 @@ TEST(CssRules, UnitPairsDropNumbersInFrontOfKeywords) {
 }
 
 TEST(CssRules, OffsetsNameTheirSide) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.offsetXSide = "right";
     css.offsetXValue = "10";
     css.offsetXUnit = "px";
@@ -136,7 +136,7 @@ TEST(CssRules, OffsetsNameTheirSide) {
 }
 
 TEST(CssRules, LinkHeightFollowsTheItemHeightUnit) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.heightUnit = "auto";
     EXPECT_FALSE(has(menuBlocks(css, MenuMain)[Link], "  height:100%;"));
     css.heightUnit = "";
@@ -146,7 +146,7 @@ TEST(CssRules, LinkHeightFollowsTheItemHeightUnit) {
 }
 
 TEST(CssRules, DecorationWords) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     auto decoration = [&] {
         const auto blocks = menuBlocks(css, MenuMain);
         for (const std::string& line : blocks[Link])
@@ -166,7 +166,7 @@ TEST(CssRules, DecorationWords) {
 }
 
 TEST(CssRules, FamiliesAndColoursAsWritten) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.fontFamilies = {"O'Brien Sans", "Verdana", "Comic Sans MS"};
     css.backgroundColor = "";
     css.color = "";
@@ -187,7 +187,7 @@ TEST(CssRules, FamiliesAndColoursAsWritten) {
 }
 
 TEST(CssRules, TrailCarriesBoxesOnItsLinks) {
-    TCSS css = sample::exampleCss();
+    MenuStyle css = sample::exampleCss();
     css.boxValue[BoxMargin][SideTop] = "4";
     css.boxValue[BoxMargin][SideLeft] = "6";
     css.backgroundColor = "ABCDEF";

@@ -5,7 +5,7 @@
 
 namespace quilso::sample {
 
-inline void setBoxes(TCSS& css, const char* margin, const char* border, const char* padV, const char* padH) {
+inline void setBoxes(MenuStyle& css, const char* margin, const char* border, const char* padV, const char* padH) {
     for (int s = 0; s < BoxSideCount; ++s) {
         css.boxValue[BoxMargin][s] = margin;
         css.boxUnit[BoxMargin][s] = "px";
@@ -18,8 +18,8 @@ inline void setBoxes(TCSS& css, const char* margin, const char* border, const ch
     }
 }
 
-inline TCSS exampleCss() {
-    TCSS css;
+inline MenuStyle exampleCss() {
+    MenuStyle css;
     css.clear = "none";
     css.cssFloat = "left";
     css.position = "relative";
@@ -64,10 +64,10 @@ inline TCSS exampleCss() {
 }
 
 inline void makeExampleProject(Project& project) {
-    TCSS& m = project.params.css[MenuMain];
+    MenuStyle& m = project.params.css[MenuMain];
     m = exampleCss();
 
-    TCSS& um = project.params.css[MenuSub];
+    MenuStyle& um = project.params.css[MenuSub];
     um = exampleCss();
     um.position = "absolute";
     um.offsetXValue = "150";
@@ -83,7 +83,7 @@ inline void makeExampleProject(Project& project) {
     um.textDecorationBlink = true;
     um.colorHover.clear();
 
-    TCSS& bc = project.params.css[MenuBreadcrumb];
+    MenuStyle& bc = project.params.css[MenuBreadcrumb];
     bc = exampleCss();
     bc.widthUnit = "auto";
     bc.heightValue = "20";
