@@ -19,14 +19,14 @@
 #include <fstream>
 #include <malloc.h>
 #include <map>
-#include <unordered_map>
 #include <numeric>
 #include <random>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 extern char** environ;
@@ -64,11 +64,16 @@ void MakeProject(long entries, bool chain, Project& project) {
     std::vector<SiteNode*> nodes;
     nodes.reserve(static_cast<std::size_t>(entries));
     for (long k = 0; k < entries; ++k) {
-        SiteNode* parent = chain ? (k == 0 ? project.tree.root() : nodes.back())
-                                 : (k < 10 ? project.tree.root() : nodes[static_cast<std::size_t>(k / 10 - 1)]);
+        SiteNode* parent = chain
+                               ? (k == 0 ? project.tree.root() : nodes.back())
+                               : (k < 10 ? project.tree.root() : nodes[static_cast<std::size_t>(k / 10 - 1)]);
         // Every fourth text needs its character reference decoded on reading.
-        std::string text = (k % 4 == 0 ? "Men\xFC" "eintrag " : "Eintrag ") + std::to_string(k);
-        nodes.push_back(project.tree.insert(parent, -1, {std::move(text), "seite" + std::to_string(k) + ".htm"}));
+        std::string text = (k % 4 == 0 ? "Men\xFC"
+                                         "eintrag "
+                                       : "Eintrag ") +
+                           std::to_string(k);
+        nodes.push_back(
+            project.tree.insert(parent, -1, {std::move(text), "seite" + std::to_string(k) + ".htm"}));
     }
 }
 
@@ -85,23 +90,27 @@ std::string FileText(const Project& project, const std::string& order) {
     project.tree.forEachPreorder([&](const SiteNode* n, int) { nodes.push_back(n); });
     std::unordered_map<const SiteNode*, long> number;
     number.reserve(nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i) number[nodes[i]] = static_cast<long>(i);
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        number[nodes[i]] = static_cast<long>(i);
     const long n = static_cast<long>(nodes.size());
     std::vector<long> line(static_cast<std::size_t>(n)); // line[position] = entry number
     std::iota(line.begin(), line.end(), 0);
     if (order == "reversed") std::reverse(line.begin(), line.end());
     if (order == "shuffled") std::shuffle(line.begin(), line.end(), std::mt19937(1234));
     std::vector<long> position(static_cast<std::size_t>(n));
-    for (long p = 0; p < n; ++p) position[static_cast<std::size_t>(line[static_cast<std::size_t>(p)])] = p;
+    for (long p = 0; p < n; ++p)
+        position[static_cast<std::size_t>(line[static_cast<std::size_t>(p)])] = p;
     auto link = [&](const SiteNode* node) {
-        return node && !node->isRoot() ? std::to_string(position[static_cast<std::size_t>(number[node])]) : std::string("cs");
+        return node && !node->isRoot() ? std::to_string(position[static_cast<std::size_t>(number[node])])
+                                       : std::string("cs");
     };
     std::string body;
     body.reserve(bodyEnd - bodyStart);
     for (long p = 0; p < n; ++p) {
         const SiteNode* node = nodes[static_cast<std::size_t>(line[static_cast<std::size_t>(p)])];
-        body += "ca[" + std::to_string(p) + "] = new cr(\"" + JsEscape(HtmlEncode(node->entry.text, false), '"') +
-                "\", \"" + JsEscape(node->entry.file, '"') + "\", " + link(node->nextSibling()) + ", " +
+        body += "ca[" + std::to_string(p) + "] = new cr(\"" +
+                JsEscape(HtmlEncode(node->entry.text, false), '"') + "\", \"" +
+                JsEscape(node->entry.file, '"') + "\", " + link(node->nextSibling()) + ", " +
                 link(node->parent()) + ", " + link(node->childCount() ? node->child(0) : nullptr) + ");\r\n";
     }
     return written.substr(0, bodyStart) + body + written.substr(bodyEnd);
@@ -118,7 +127,9 @@ fs::path File(const std::string& key, long entries, bool chain, const std::strin
     return files[key] = path;
 }
 
-std::string Key(const std::string& order, long entries) { return order + "-" + std::to_string(entries); }
+std::string Key(const std::string& order, long entries) {
+    return order + "-" + std::to_string(entries);
+}
 
 void Read(benchmark::State& state, fs::path path) {
     ReadObserver none;
@@ -133,7 +144,8 @@ void Read(benchmark::State& state, fs::path path) {
         malloc_trim(0);
         state.ResumeTiming();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(fs::file_size(path)));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
 }
 
 // Writing as the program saves: atomically, flushed to disk.
@@ -143,8 +155,10 @@ void WriteSaved(benchmark::State& state, long entries, bool chain) {
     const ProgramInfo program = Program();
     const fs::path out = WorkDir() / "written.js";
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    for (auto _ : state) WriteMenuScript(out.string(), project, program);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(fs::file_size(out)));
+    for (auto _ : state)
+        WriteMenuScript(out.string(), project, program);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(out)));
 }
 
 // Building the file's bytes and writing them, without the flush to disk.
@@ -182,7 +196,8 @@ void Shell(benchmark::State& state, std::string command) {
     const double before = ChildrenCpuSeconds();
     for (auto _ : state)
         if (RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
-    state.counters["child_cpu_ms"] = (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
+    state.counters["child_cpu_ms"] =
+        (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
 }
 
 // Keeps the real and CPU time per iteration of every run, for the ratios printed at the end.
@@ -237,7 +252,8 @@ int main(int argc, char** argv) {
 
     for (const char* order : Orders)
         for (long n : Sizes)
-            benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read, File(Key(order, n), n, false, order))
+            benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read,
+                                         File(Key(order, n), n, false, order))
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
     benchmark::RegisterBenchmark("Read/chain-backwards-100000", Read,
@@ -248,7 +264,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("WriteSaved/" + std::to_string(n)).c_str(), WriteSaved, n, false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n, false)
+        benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n,
+                                     false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
@@ -260,7 +277,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Tool/wc-l-1000000", Shell, "wc -l '" + big.string() + "' > /dev/null")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell, "cat '" + big.string() + "' > '" + copy + "'")
+    benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell,
+                                 "cat '" + big.string() + "' > '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("Tool/cat-copy-sync-1000000", Shell,
@@ -276,8 +294,9 @@ int main(int argc, char** argv) {
         return it == t.end() ? -1.0 : it->second;
     };
 
-    std::printf("\nRatios, all from the runs above. Real time counts waiting for a busy machine too; CPU time is\n"
-                "what each side used itself (for wc and cat their own CPU time as a child process).\n");
+    std::printf(
+        "\nRatios, all from the runs above. Real time counts waiting for a busy machine too; CPU time is\n"
+        "what each side used itself (for wc and cat their own CPU time as a child process).\n");
     const auto cpu = [&](const std::string& name) {
         const auto it = collector.cpuSeconds.find(name);
         return it == collector.cpuSeconds.end() ? -1.0 : it->second;
@@ -287,7 +306,8 @@ int main(int argc, char** argv) {
         std::printf(useCpu ? " by CPU time:\n" : " by real time:\n");
         const double wc = m("Tool/wc-l-1000000"), read = m("Read/writer-1000000");
         if (wc > 0 && read > 0)
-            Ratio("reading 1,000,000 entries: throughput / wc -l throughput", wc / read, ">= 0.10", wc / read >= 0.10);
+            Ratio("reading 1,000,000 entries: throughput / wc -l throughput", wc / read, ">= 0.10",
+                  wc / read >= 0.10);
         const double cat = m("Tool/cat-copy-1000000"), unflushed = m("WriteUnflushed/1000000");
         if (cat > 0 && unflushed > 0)
             Ratio("writing 1,000,000 entries (no flush): throughput / cat", cat / unflushed, ">= 0.20",
@@ -302,31 +322,34 @@ int main(int argc, char** argv) {
             const double t1m = m("Read/" + Key(order, 1000000));
             const std::string o = order;
             if (t100k > 0 && t1m > 0)
-                Ratio(("reading, " + o + " order: time(1,000,000) / time(100,000)").c_str(), t1m / t100k, "<= 12",
-                      t1m / t100k <= 12);
+                Ratio(("reading, " + o + " order: time(1,000,000) / time(100,000)").c_str(), t1m / t100k,
+                      "<= 12", t1m / t100k <= 12);
             if (t1k > 0 && t100k > 0)
-                Ratio(("reading, " + o + " order: time(100,000) / time(1,000)").c_str(), t100k / t1k, "<= 144",
-                      t100k / t1k <= 144);
+                Ratio(("reading, " + o + " order: time(100,000) / time(1,000)").c_str(), t100k / t1k,
+                      "<= 144", t100k / t1k <= 144);
         }
-        const double w1k = m("WriteSaved/1000"), w100k = m("WriteSaved/100000"), w1m = m("WriteSaved/1000000");
+        const double w1k = m("WriteSaved/1000"), w100k = m("WriteSaved/100000"),
+                     w1m = m("WriteSaved/1000000");
         if (w100k > 0 && w1m > 0)
             Ratio("saving: time(1,000,000) / time(100,000)", w1m / w100k, "<= 12", w1m / w100k <= 12);
         if (w1k > 0 && w100k > 0)
             Ratio("saving: time(100,000) / time(1,000)", w100k / w1k, "<= 144", w100k / w1k <= 144);
         const double u100k = m("WriteUnflushed/100000"), u1m = m("WriteUnflushed/1000000");
         if (u100k > 0 && u1m > 0)
-            Ratio("writing (no flush): time(1,000,000) / time(100,000)", u1m / u100k, "<= 12", u1m / u100k <= 12);
+            Ratio("writing (no flush): time(1,000,000) / time(100,000)", u1m / u100k, "<= 12",
+                  u1m / u100k <= 12);
     }
 
     std::printf("\nPeak memory while reading (VmHWM of a fresh process that only reads the file):\n");
-    for (const std::string& key : {Key("writer", 1000000), Key("shuffled", 1000000), std::string("chain-backwards-100000")}) {
+    for (const std::string& key :
+         {Key("writer", 1000000), Key("shuffled", 1000000), std::string("chain-backwards-100000")}) {
         const fs::path file = WorkDir() / (key + ".js");
         if (!fs::exists(file)) continue;
         const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
         const double peakMb = static_cast<double>(MeasurePeakKb(self, file)) / 1024.0;
         const double limit = 3 * fileMb + 30;
-        std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 3x+30 = %7.1f MB, peak/file %.2f%s\n", key.c_str(),
-                    fileMb, peakMb, limit, peakMb / fileMb, peakMb < limit ? "" : "   NOT MET");
+        std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 3x+30 = %7.1f MB, peak/file %.2f%s\n",
+                    key.c_str(), fileMb, peakMb, limit, peakMb / fileMb, peakMb < limit ? "" : "   NOT MET");
     }
     fs::remove_all(WorkDir());
     benchmark::Shutdown();

@@ -26,8 +26,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -47,8 +47,10 @@ void writeProject(const QString& path, int topLevel, int childrenEach) {
     quilso::Project project;
     auto& tree = project.tree;
     for (int i = 0; i < topLevel; ++i) {
-        quilso::SiteNode* n = tree.insert(tree.root(), -1, {"Seite " + std::to_string(i), "s" + std::to_string(i) + ".htm"});
-        for (int c = 0; c < childrenEach; ++c) tree.insert(n, -1, {"Unterseite " + std::to_string(c), "u.htm"});
+        quilso::SiteNode* n =
+            tree.insert(tree.root(), -1, {"Seite " + std::to_string(i), "s" + std::to_string(i) + ".htm"});
+        for (int c = 0; c < childrenEach; ++c)
+            tree.insert(n, -1, {"Unterseite " + std::to_string(c), "u.htm"});
     }
     quilso::ProgramInfo program;
     program.functionsLines = {"function quilso_library() {}"};
@@ -64,7 +66,8 @@ void paintTree(MainWindow& form) {
 void selectRows(MainWindow& form, int first, int count, int step) {
     std::vector<quilso::SiteNode*> nodes;
     quilso::SiteNode* root = form.project().tree.root();
-    for (int i = 0; i < count; ++i) nodes.push_back(root->child(first + i * step));
+    for (int i = 0; i < count; ++i)
+        nodes.push_back(root->child(first + i * step));
     form.selectNodes(nodes, nodes.front());
 }
 } // namespace
@@ -75,7 +78,8 @@ int startupChild(const char* mode, const QString& dataDir) {
     if (std::strcmp(mode, "--child-bare") == 0) {
         window = std::make_unique<QMainWindow>();
         auto* tabs = new QTabWidget;
-        for (const char* t : {"Site-Struktur", "Schrift", "Text", "Position", "Rahmen", "Hintergrund", "Optionen"})
+        for (const char* t :
+             {"Site-Struktur", "Schrift", "Text", "Position", "Rahmen", "Hintergrund", "Optionen"})
             tabs->addTab(new QWidget, QString::fromUtf8(t));
         window->setCentralWidget(tabs);
         window->resize(780, 580);
@@ -89,9 +93,11 @@ int startupChild(const char* mode, const QString& dataDir) {
         form->show();
         form->FormActivate();
         if (qEnvironmentVariableIsSet("QUILSO_PHASES"))
-            std::fprintf(stderr, "built %.1f ms, loaded %.1f ms\n", built / 1e6, (phase.nsecsElapsed() - built) / 1e6);
+            std::fprintf(stderr, "built %.1f ms, loaded %.1f ms\n", built / 1e6,
+                         (phase.nsecsElapsed() - built) / 1e6);
         if (form->caption() != QStringLiteral("quilso: [neues Projekt]")) {
-            std::printf("start-up project not loaded: %s\n", qPrintable(MessageBoxes::takeShown().join(u' ')));
+            std::printf("start-up project not loaded: %s\n",
+                        qPrintable(MessageBoxes::takeShown().join(u' ')));
             std::fflush(stdout);
             std::_Exit(1);
         }
@@ -109,7 +115,8 @@ int main(int argc, char** argv) {
     PrepareWebEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    if (argc == 3 && std::strncmp(argv[1], "--child-", 8) == 0) return startupChild(argv[1], QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::strncmp(argv[1], "--child-", 8) == 0)
+        return startupChild(argv[1], QString::fromLocal8Bit(argv[2]));
     MessageBoxes::setTestMode(true);
     FileDialogs::setTestMode(true);
     QTemporaryDir dir;
@@ -135,10 +142,10 @@ int main(int argc, char** argv) {
         }
     }
     if (!profiling) {
-    const double bareMs = median(bare), fullMs = median(full);
-    std::printf("start-up (process start to window shown): bare window with tabs %.1f ms, "
-                "main window with start-up project %.1f ms, ratio %.2f\n",
-                bareMs, fullMs, fullMs / bareMs);
+        const double bareMs = median(bare), fullMs = median(full);
+        std::printf("start-up (process start to window shown): bare window with tabs %.1f ms, "
+                    "main window with start-up project %.1f ms, ratio %.2f\n",
+                    bareMs, fullMs, fullMs / bareMs);
     }
 
     // Opening large projects: the core's read against the window's open-and-paint.
@@ -168,8 +175,8 @@ int main(int argc, char** argv) {
                 paintTree(form);
             }));
         }
-        std::printf("open %s: core read %.1f ms, window shows the tree %.1f ms, ratio %.2f\n", s.name, median(core),
-                    median(gui), median(gui) / median(core));
+        std::printf("open %s: core read %.1f ms, window shows the tree %.1f ms, ratio %.2f\n", s.name,
+                    median(core), median(gui), median(gui) / median(core));
     }
 
     // Moves and deletes of big selections among 100,000 siblings.

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quilso::ReadProjectText(bytes, project, none);
     // The same bytes give the same tree, and no tree has more entries than the input has lines.
     std::size_t lines = 1;
-    for (char c : bytes) lines += c == '\n' || c == '\r';
+    for (char c : bytes)
+        lines += c == '\n' || c == '\r';
     if (project.tree.size() != first || first > lines) std::abort();
 
     // The shortcut for writer-shaped menu lines takes nothing the general split reads differently.
@@ -28,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (cursor.next(line)) {
         quilso::reader::MenuPieces fast, general;
         if (!quilso::reader::SplitWriterMenuLine(line, fast)) continue;
-        if (!quilso::reader::SplitMenuLine(line, general) || fast.text != general.text || fast.file != general.file ||
-            fast.nextSibling != general.nextSibling || fast.parent != general.parent ||
-            fast.firstChild != general.firstChild)
+        if (!quilso::reader::SplitMenuLine(line, general) || fast.text != general.text ||
+            fast.file != general.file || fast.nextSibling != general.nextSibling ||
+            fast.parent != general.parent || fast.firstChild != general.firstChild)
             std::abort();
     }
 

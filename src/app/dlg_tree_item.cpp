@@ -20,14 +20,14 @@
 class LiveDelegate : public QStyledItemDelegate {
 public:
     explicit LiveDelegate(SiteGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         grid_->editor_ = editor;
         if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             edit->setObjectName(QStringLiteral("SGValuesEditor"));
-            connect(edit, &QLineEdit::textEdited, this, [this, edit] {
-                emit const_cast<LiveDelegate*>(this)->commitData(edit);
-            });
+            connect(edit, &QLineEdit::textEdited, this,
+                    [this, edit] { emit const_cast<LiveDelegate*>(this)->commitData(edit); });
         }
         return editor;
     }
@@ -60,19 +60,27 @@ SiteGrid::SiteGrid(QWidget* parent) : QTableWidget(LastRow, 2, parent) {
     setTabKeyNavigation(true);
     // All ten rows in view: the grid is small and fixed, scrolling would only hide rows.
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
-    setMinimumHeight(horizontalHeader()->sizeHint().height() + LastRow * verticalHeader()->defaultSectionSize() + 4);
+    setMinimumHeight(horizontalHeader()->sizeHint().height() +
+                     LastRow * verticalHeader()->defaultSectionSize() + 4);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setItemDelegate(new LiveDelegate(this));
     for (int r = 0; r < LastRow; ++r)
-        for (int c = 0; c < 2; ++c) setItem(r, c, new QTableWidgetItem);
+        for (int c = 0; c < 2; ++c)
+            setItem(r, c, new QTableWidgetItem);
     setCurrentCell(0, 0);
 }
 
-QString SiteGrid::cell(int col, int row) const { return item(row - 1, col)->text(); }
+QString SiteGrid::cell(int col, int row) const {
+    return item(row - 1, col)->text();
+}
 
-void SiteGrid::setCell(int col, int row, const QString& text) { item(row - 1, col)->setText(text); }
+void SiteGrid::setCell(int col, int row, const QString& text) {
+    item(row - 1, col)->setText(text);
+}
 
-void SiteGrid::moveCursorTo(int col, int row) { setCurrentCell(row - 1, col); }
+void SiteGrid::moveCursorTo(int col, int row) {
+    setCurrentCell(row - 1, col);
+}
 
 void SiteGrid::ensureEditor() {
     // An editor opened while the grid was disabled is still open but lacks the focus.
@@ -105,7 +113,8 @@ void SiteGrid::mousePressEvent(QMouseEvent* event) {
 void SiteGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     QTableWidget::closeEditor(editor, hint);
     // The editor stays open on the current cell, also when a refused Tab left the cursor put.
-    if (isEnabled() && state() != EditingState && currentIndex().isValid() && hint != QAbstractItemDelegate::RevertModelCache)
+    if (isEnabled() && state() != EditingState && currentIndex().isValid() &&
+        hint != QAbstractItemDelegate::RevertModelCache)
         edit(currentIndex());
 }
 
@@ -161,8 +170,9 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     single->addWidget(sbAddFile, 1, 2);
 
     auto* rowButtons = new QVBoxLayout;
-    for (QWidget* w : {static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown), static_cast<QWidget*>(bAddRow),
-                       static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(sbAddFiles)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown), static_cast<QWidget*>(bAddRow),
+          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(sbAddFiles)})
         rowButtons->addWidget(w);
     rowButtons->addStretch();
     rowButtons->addWidget(bDeleteAll);
@@ -183,8 +193,12 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(bottom);
     resize(520, 440);
 
-    connect(rbOne, &QRadioButton::toggled, this, [this](bool on) { if (on) rbOneClick(); });
-    connect(rbSome, &QRadioButton::toggled, this, [this](bool on) { if (on) rbSomeClick(); });
+    connect(rbOne, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) rbOneClick();
+    });
+    connect(rbSome, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) rbSomeClick();
+    });
     connect(leText, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
     connect(leFile, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
     connect(SGValues, &QTableWidget::itemChanged, this, &NewEntryDialog::CheckOKButton);
@@ -201,9 +215,15 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool NewEntryDialog::isSingleMode() const { return rbOne->isChecked(); }
-QString NewEntryDialog::menuText() const { return leText->text(); }
-QString NewEntryDialog::fileName() const { return leFile->text(); }
+bool NewEntryDialog::isSingleMode() const {
+    return rbOne->isChecked();
+}
+QString NewEntryDialog::menuText() const {
+    return leText->text();
+}
+QString NewEntryDialog::fileName() const {
+    return leFile->text();
+}
 
 QString NewEntryDialog::MenuTextFromFileName(const QString& fileName) {
     QString name = QFileInfo(fileName).fileName();
@@ -233,22 +253,26 @@ bool NewEntryDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void NewEntryDialog::rbOneClick() {
-    for (QWidget* w : {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
         w->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
-                       static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
-                       static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
+          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
+          static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
         w->setEnabled(false);
     leText->setFocus();
     CheckOKButton();
 }
 
 void NewEntryDialog::rbSomeClick() {
-    for (QWidget* w : {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
         w->setEnabled(false);
-    for (QWidget* w : {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
-                       static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
-                       static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
+          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
+          static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
         w->setEnabled(true);
     focusGrid();
     CheckOKButton();
@@ -294,7 +318,8 @@ void NewEntryDialog::swapRows(int a, int b) {
 }
 
 void NewEntryDialog::shiftDownFrom(int row) {
-    for (int r = SiteGrid::LastRow; r > row; --r) copyRow(r - 1, r);
+    for (int r = SiteGrid::LastRow; r > row; --r)
+        copyRow(r - 1, r);
     SGValues->setCell(0, row, {});
     SGValues->setCell(1, row, {});
 }
@@ -350,7 +375,8 @@ void NewEntryDialog::bAddRowClick() {
 
 void NewEntryDialog::bDeleteRowClick() {
     const int row = SGValues->currentGridRow();
-    for (int r = row; r < SiteGrid::LastRow; ++r) copyRow(r + 1, r);
+    for (int r = row; r < SiteGrid::LastRow; ++r)
+        copyRow(r + 1, r);
     SGValues->setCell(0, SiteGrid::LastRow, {});
     SGValues->setCell(1, SiteGrid::LastRow, {});
     focusGrid();

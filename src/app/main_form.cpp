@@ -54,7 +54,9 @@ enum PanelTab { TabFont, TabText, TabPosition, TabBorder, TabBackground, PanelTa
 const QString kHintProperty = QStringLiteral("quilsoHint");
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 
-std::string toFsName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string toFsName(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 QString shortHint(const QString& hint) {
     const qsizetype bar = hint.indexOf(u'|');
@@ -78,9 +80,11 @@ QString readReason(const QString& path, const std::string& coreReason) {
 QString writeReason(const QString& path, const std::string& coreReason) {
     const QFileInfo info(path);
     const QFileInfo dir(info.absolutePath());
-    if (!dir.exists()) return QStringLiteral("Das Verzeichnis %1 existiert nicht.").arg(dir.absoluteFilePath());
+    if (!dir.exists())
+        return QStringLiteral("Das Verzeichnis %1 existiert nicht.").arg(dir.absoluteFilePath());
     if (info.isDir()) return QStringLiteral("Der Name bezeichnet ein Verzeichnis.");
-    if (!dir.isWritable()) return QStringLiteral("Keine Schreibberechtigung im Verzeichnis %1.").arg(dir.absoluteFilePath());
+    if (!dir.isWritable())
+        return QStringLiteral("Keine Schreibberechtigung im Verzeichnis %1.").arg(dir.absoluteFilePath());
     if (info.exists() && !info.isWritable()) return QStringLiteral("Die Datei ist schreibgeschützt.");
     return QString::fromLocal8Bit(coreReason);
 }
@@ -115,7 +119,8 @@ protected:
 QString FindDataDirectory(const QString& programDir) {
     const QString beside = QDir(programDir).absolutePath() + QLatin1Char('/');
     if (QFileInfo::exists(beside + QStringLiteral("default.js"))) return beside;
-    const QString installed = QDir(beside + QStringLiteral("../share/quilso")).absolutePath() + QLatin1Char('/');
+    const QString installed =
+        QDir(beside + QStringLiteral("../share/quilso")).absolutePath() + QLatin1Char('/');
     if (QFileInfo::exists(installed + QStringLiteral("default.js"))) return installed;
     return beside;
 }
@@ -124,8 +129,10 @@ QString FindDataDirectory(const QString& programDir) {
 class MainWindow::Observer : public quilso::ReadObserver {
 public:
     explicit Observer(MainWindow& form) : form_(form) {}
-    void declarationRead(MenuKind kind, quilso::BlockKind block, std::string_view property, bool stored) override {
-        for (StylePanel* panel : form_.panels_[kind]) panel->declarationRead(block, property, stored);
+    void declarationRead(MenuKind kind, quilso::BlockKind block, std::string_view property,
+                         bool stored) override {
+        for (StylePanel* panel : form_.panels_[kind])
+            panel->declarationRead(block, property, stored);
     }
     void optionsRead(bool isTag) override {
         const QSignalBlocker blocker(form_.cbIsTag);
@@ -133,7 +140,8 @@ public:
     }
     void blockScanFinished() override {
         for (int kind = 0; kind < quilso::MenuKindCount; ++kind)
-            for (StylePanel* panel : form_.panels_[kind]) panel->blockScanFinished();
+            for (StylePanel* panel : form_.panels_[kind])
+                panel->blockScanFinished();
     }
     void treeAboutToBeRebuilt() override {
         form_.rebuilding_ = true;
@@ -150,8 +158,9 @@ private:
 };
 
 MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
-    : QMainWindow(parent), editState_(new EditState(this)), treeModel_(new SiteTreeModel(&project_.tree, this)),
-      observer_(std::make_unique<Observer>(*this)), arguments_(options.arguments) {
+    : QMainWindow(parent), editState_(new EditState(this)),
+      treeModel_(new SiteTreeModel(&project_.tree, this)), observer_(std::make_unique<Observer>(*this)),
+      arguments_(options.arguments) {
     setObjectName(QStringLiteral("MainForm"));
     resize(780, 580);
 
@@ -229,19 +238,23 @@ MainWindow::~MainWindow() {
 // Window set-up
 
 void MainWindow::buildActions() {
-    auto makeAction = [this](const char* name, const QString& text, const QString& hint, const QKeySequence& keys,
-                             void (MainWindow::*handler)()) {
+    auto makeAction = [this](const char* name, const QString& text, const QString& hint,
+                             const QKeySequence& keys, void (MainWindow::*handler)()) {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(kHintProperty.toLatin1().constData(), hint);
         if (!keys.isEmpty()) action->setShortcut(keys);
-        connect(action, &QAction::hovered, this, [this, action] { ShowHint(action->property(kHintProperty.toLatin1().constData()).toString()); });
+        connect(action, &QAction::hovered, this, [this, action] {
+            ShowHint(action->property(kHintProperty.toLatin1().constData()).toString());
+        });
         if (handler) connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"), QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::FileNew);
-    auto fileOpen = makeAction("miOpen", QStringLiteral("&Öffnen..."), QStringLiteral("Bestehende Datei öffnen"),
-                               QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::FileOpen);
+    auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"),
+                              QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::FileNew);
+    auto fileOpen =
+        makeAction("miOpen", QStringLiteral("&Öffnen..."), QStringLiteral("Bestehende Datei öffnen"),
+                   QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::FileOpen);
     auto fileSave = makeAction("miSave", QStringLiteral("&Speichern"), QStringLiteral("Datei speichern"),
                                QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
     connect(fileSave, &QAction::triggered, this, [this] { FileSave(); });
@@ -249,8 +262,10 @@ void MainWindow::buildActions() {
                                  QStringLiteral("Datei unter neuem Namen speichern"),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), nullptr);
     connect(fileSaveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
-    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"), QStringLiteral("Diese Anwendung beenden"), {}, &MainWindow::FileExit);
-    auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5), &MainWindow::showPreview);
+    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
+                               QStringLiteral("Diese Anwendung beenden"), {}, &MainWindow::FileExit);
+    auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
+                              &MainWindow::showPreview);
     auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, {}, &MainWindow::showHelp);
     auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, &MainWindow::showManual);
 
@@ -278,11 +293,15 @@ void MainWindow::buildActions() {
         return button;
     };
     toolButton("SpeedButton1", QStringLiteral("Neu|"), QStyle::SP_FileIcon, [this] { FileNew(); });
-    toolButton("SpeedButton2", QStringLiteral("Öffnen|"), QStyle::SP_DialogOpenButton, [this] { FileOpen(); });
-    toolButton("SaveButton", QStringLiteral("Speichern|"), QStyle::SP_DialogSaveButton, [this] { FileSave(); });
-    auto* saveAs = toolButton("SaveAsButton", QStringLiteral("Speichern unter|"), QStyle::SP_DriveFDIcon, [this] { FileSaveAs(); });
+    toolButton("SpeedButton2", QStringLiteral("Öffnen|"), QStyle::SP_DialogOpenButton,
+               [this] { FileOpen(); });
+    toolButton("SaveButton", QStringLiteral("Speichern|"), QStyle::SP_DialogSaveButton,
+               [this] { FileSave(); });
+    auto* saveAs = toolButton("SaveAsButton", QStringLiteral("Speichern unter|"), QStyle::SP_DriveFDIcon,
+                              [this] { FileSaveAs(); });
     saveAs->setText(QStringLiteral("…"));
-    toolButton("WebAnsichtButton", QStringLiteral("Vorschau"), QStyle::SP_FileDialogContentsView, [this] { showPreview(); });
+    toolButton("WebAnsichtButton", QStringLiteral("Vorschau"), QStyle::SP_FileDialogContentsView,
+               [this] { showPreview(); });
 }
 
 void MainWindow::buildSitePage(QWidget* page) {
@@ -296,7 +315,8 @@ void MainWindow::buildSitePage(QWidget* page) {
     tvSite->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvSite->setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette keepHighlight = tvSite->palette();
-    keepHighlight.setColor(QPalette::Inactive, QPalette::Highlight, keepHighlight.color(QPalette::Active, QPalette::Highlight));
+    keepHighlight.setColor(QPalette::Inactive, QPalette::Highlight,
+                           keepHighlight.color(QPalette::Active, QPalette::Highlight));
     keepHighlight.setColor(QPalette::Inactive, QPalette::HighlightedText,
                            keepHighlight.color(QPalette::Active, QPalette::HighlightedText));
     tvSite->setPalette(keepHighlight);
@@ -310,7 +330,8 @@ void MainWindow::buildSitePage(QWidget* page) {
         return a;
     };
     aNodeNew = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &MainWindow::aNodeNewExecute);
-    aNodeNewChild = action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &MainWindow::aNodeNewChildExecute);
+    aNodeNewChild =
+        action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &MainWindow::aNodeNewChildExecute);
     aNodeDelete = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &MainWindow::aNodeDeleteExecute);
     aNodeUp = action("aNodeUp", QStringLiteral("nach oben"), &MainWindow::aNodeUpExecute);
     aNodeDown = action("aNodeDown", QStringLiteral("nach unten"), &MainWindow::aNodeDownExecute);
@@ -345,7 +366,8 @@ void MainWindow::buildSitePage(QWidget* page) {
     auto* pad = new QFrame(page);
     pad->setObjectName(QStringLiteral("pNodePad"));
     pad->setFixedSize(112, 112);
-    pad->setStyleSheet(QStringLiteral("QFrame#pNodePad { background: #dfe6ee; border: 1px solid #9aa8b8; border-radius: 56px; }"));
+    pad->setStyleSheet(QStringLiteral(
+        "QFrame#pNodePad { background: #dfe6ee; border: 1px solid #9aa8b8; border-radius: 56px; }"));
     auto arrow = [this, pad](const char* name, Qt::ArrowType type, void (MainWindow::*handler)()) {
         auto* button = new QToolButton(pad);
         button->setObjectName(QString::fromLatin1(name));
@@ -376,8 +398,9 @@ void MainWindow::buildSitePage(QWidget* page) {
     pNodeAddChild->setObjectName(QStringLiteral("pNodeAddChild"));
     pNodeAddChild->setFixedSize(64, 40);
     pNodeAddChild->setToolTip(QStringLiteral("Neuer Untereintrag"));
-    pNodeAddChild->setStyleSheet(QStringLiteral("QFrame#pNodeAddChild { background: #3c6d9d; border-radius: 20px; }"
-                                                " QLabel { color: white; font-weight: bold; font-size: 18px; }"));
+    pNodeAddChild->setStyleSheet(
+        QStringLiteral("QFrame#pNodeAddChild { background: #3c6d9d; border-radius: 20px; }"
+                       " QLabel { color: white; font-weight: bold; font-size: 18px; }"));
     lAddChild1 = new QLabel(QStringLiteral(" +"), pNodeAddChild);
     lAddChild1->setObjectName(QStringLiteral("lAddChild1"));
     lAddChild2 = new QLabel(QStringLiteral("»"), pNodeAddChild);
@@ -428,8 +451,10 @@ void MainWindow::buildSitePage(QWidget* page) {
         if (!adjustingSelection_ && !rebuilding_) UpdateTreeControls();
     });
     connect(treeModel_, &QAbstractItemModel::modelReset, this, [this] { UpdateTreeControls(); });
-    connect(tvSite, &QTreeView::expanded, this, [this](const QModelIndex& i) { treeModel_->nodeOf(i)->expanded = true; });
-    connect(tvSite, &QTreeView::collapsed, this, [this](const QModelIndex& i) { treeModel_->nodeOf(i)->expanded = false; });
+    connect(tvSite, &QTreeView::expanded, this,
+            [this](const QModelIndex& i) { treeModel_->nodeOf(i)->expanded = true; });
+    connect(tvSite, &QTreeView::collapsed, this,
+            [this](const QModelIndex& i) { treeModel_->nodeOf(i)->expanded = false; });
 }
 
 void MainWindow::buildStylePages() {
@@ -458,16 +483,27 @@ void MainWindow::buildStylePages() {
         for (int kind = 0; kind < quilso::MenuKindCount; ++kind) {
             StylePanel* panel = nullptr;
             switch (tab) {
-            case TabFont: panel = new FontPanel; break;
-            case TabText: panel = new TextPanel; break;
-            case TabPosition: panel = new PositionPanel; break;
-            case TabBorder: panel = borderPanels_[kind] = new BorderPanel; break;
-            default: panel = new BackgroundPanel; break;
+            case TabFont:
+                panel = new FontPanel;
+                break;
+            case TabText:
+                panel = new TextPanel;
+                break;
+            case TabPosition:
+                panel = new PositionPanel;
+                break;
+            case TabBorder:
+                panel = borderPanels_[kind] = new BorderPanel;
+                break;
+            default:
+                panel = new BackgroundPanel;
+                break;
             }
             panel->setObjectName(QString::fromLatin1(tabs[tab].frame) + QString::fromLatin1(suffix[kind]));
             panels_[kind][tab] = panel;
-            inner->addTab(panel, QString::fromUtf8(quilso::MenuLabelsUtf8[std::size_t(kind)].data(),
-                                                   qsizetype(quilso::MenuLabelsUtf8[std::size_t(kind)].size())));
+            inner->addTab(panel,
+                          QString::fromUtf8(quilso::MenuLabelsUtf8[std::size_t(kind)].data(),
+                                            qsizetype(quilso::MenuLabelsUtf8[std::size_t(kind)].size())));
         }
         pageTabs_->addTab(sheet, QString::fromUtf8(tabs[tab].caption));
     }
@@ -478,8 +514,10 @@ void MainWindow::buildStylePages() {
 
     // The sub menu cannot float or clear, the breadcrumb trail has no width setting.
     for (const char* name : {"rgPosClear", "rgPosFloat"})
-        if (auto* w = panels_[quilso::MenuSub][TabPosition]->findChild<QWidget*>(QString::fromLatin1(name))) w->hide();
-    if (auto* w = panels_[quilso::MenuBreadcrumb][TabPosition]->findChild<QWidget*>(QStringLiteral("gbPosBreite")))
+        if (auto* w = panels_[quilso::MenuSub][TabPosition]->findChild<QWidget*>(QString::fromLatin1(name)))
+            w->hide();
+    if (auto* w =
+            panels_[quilso::MenuBreadcrumb][TabPosition]->findChild<QWidget*>(QStringLiteral("gbPosBreite")))
         w->hide();
     borderPanels_[quilso::MenuMain]->setWidthFieldFiltered(false);
     borderPanels_[quilso::MenuSub]->setWidthFieldFiltered(false);
@@ -507,11 +545,17 @@ bool MainWindow::CommitPendingEdit() {
     return true;
 }
 
-bool MainWindow::confirmTabSwitch() { return CommitPendingEdit(); }
+bool MainWindow::confirmTabSwitch() {
+    return CommitPendingEdit();
+}
 
-void MainWindow::focusTabs() { pageTabs_->setFocus(); }
+void MainWindow::focusTabs() {
+    pageTabs_->setFocus();
+}
 
-void MainWindow::ShowHint(const QString& hint) { StatusLine->showMessage(longHint(hint)); }
+void MainWindow::ShowHint(const QString& hint) {
+    StatusLine->showMessage(longHint(hint));
+}
 
 void MainWindow::cbIsTagClick() {
     project_.params.options.isTag = cbIsTag->isChecked();
@@ -543,7 +587,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (switches && !confirmTabSwitch()) return true;
     } else if (watched == tvSite->viewport() && type == QEvent::MouseButtonRelease) {
         tvSiteClick();
-    } else if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    } else if (type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == lNodeAdd) {
             aNodeNewExecute();
             return true;
@@ -595,13 +640,15 @@ void MainWindow::CollectSelection() {
     std::vector<int> rows;
     for (const QItemSelectionRange& range : selection) {
         if (range.parent() != parent) continue;
-        for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r);
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     SiteNode* parentNode = treeModel_->nodeOf(parent);
     selectionList.reserve(rows.size());
-    for (int r : rows) selectionList.push_back(parentNode->child(r));
+    for (int r : rows)
+        selectionList.push_back(parentNode->child(r));
 }
 
 void MainWindow::UpdateTreeControls() {
@@ -669,7 +716,9 @@ void MainWindow::releaseSelection() {
     adjustingSelection_ = false;
 }
 
-void MainWindow::markTreeEdited() { editState_->setProjectModified(true); }
+void MainWindow::markTreeEdited() {
+    editState_->setProjectModified(true);
+}
 
 void MainWindow::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
     QItemSelectionModel* model = tvSite->selectionModel();
@@ -680,13 +729,15 @@ void MainWindow::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focu
     } else {
         std::vector<int> rows;
         rows.reserve(nodes.size());
-        for (const SiteNode* n : nodes) rows.push_back(n->row());
+        for (const SiteNode* n : nodes)
+            rows.push_back(n->row());
         std::sort(rows.begin(), rows.end());
         const QModelIndex parent = treeModel_->indexOf(nodes.front()->parent());
         QItemSelection selection;
         for (std::size_t i = 0; i < rows.size();) {
             std::size_t j = i;
-            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+                ++j;
             selection.select(treeModel_->index(rows[i], 0, parent), treeModel_->index(rows[j], 0, parent));
             i = j + 1;
         }
@@ -754,7 +805,8 @@ void MainWindow::aNodeNewChildExecute() {
     if (!parent) parent = project_.tree.root();
     SiteNode* last = nullptr;
     auto append = [&](const QString& text, const QString& file) {
-        last = treeModel_->insertEntry(parent, -1, SiteEntry{MenuTextFromUi(text.trimmed()), FileNameFromUi(file.trimmed())});
+        last = treeModel_->insertEntry(
+            parent, -1, SiteEntry{MenuTextFromUi(text.trimmed()), FileNameFromUi(file.trimmed())});
     };
     if (dialog.isSingleMode()) {
         append(dialog.menuText(), dialog.fileName());
@@ -883,9 +935,10 @@ bool MainWindow::readProject(const QString& fileName) {
 
 bool MainWindow::writeProject(const QString& fileName) {
     if (!functionsLoaded_) {
-        MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ wird nicht gespeichert: die Skriptbibliothek „%2“ "
-                                                 "fehlt oder ist nicht lesbar.")
-                                      .arg(fileName, functionsPath));
+        MessageBoxes::error(this,
+                            QStringLiteral("Die Datei „%1“ wird nicht gespeichert: die Skriptbibliothek „%2“ "
+                                           "fehlt oder ist nicht lesbar.")
+                                .arg(fileName, functionsPath));
         return false;
     }
     try {
@@ -922,13 +975,16 @@ bool MainWindow::NewProject() {
 
 bool MainWindow::saveFirst() {
     if (!editState_->projectModified()) return true;
-    switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"), QStringLiteral("Projekt vorher speichern?"))) {
+    switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"),
+                                   QStringLiteral("Projekt vorher speichern?"))) {
     case MessageBoxes::Yes:
         // A cancelled or failed save must not let the command drop the unsaved changes.
         FileSave();
         return !editState_->projectModified();
-    case MessageBoxes::No: return true;
-    case MessageBoxes::Cancel: break;
+    case MessageBoxes::No:
+        return true;
+    case MessageBoxes::Cancel:
+        break;
     }
     return false;
 }
@@ -944,9 +1000,9 @@ void MainWindow::FileOpen() {
     if (!CommitPendingEdit()) return;
     pageTabs_->setFocus();
     if (!saveFirst()) return;
-    const QString chosen = FileDialogs::getOpenFileName(
-        this, {QStringLiteral("Projekt öffnen"), QStringLiteral("javascript (*.js)"), QStringLiteral("js"),
-               openDialogFileName_});
+    const QString chosen = FileDialogs::getOpenFileName(this, {QStringLiteral("Projekt öffnen"),
+                                                               QStringLiteral("javascript (*.js)"),
+                                                               QStringLiteral("js"), openDialogFileName_});
     if (chosen.isEmpty()) return;
     openDialogFileName_ = chosen;
     LoadProject(chosen);
@@ -963,9 +1019,9 @@ bool MainWindow::FileSave() {
 
 bool MainWindow::FileSaveAs() {
     if (!CommitPendingEdit()) return false;
-    const QString chosen = FileDialogs::getSaveFileName(
-        this, {QStringLiteral("Projekt speichern unter"), QStringLiteral("javascript (*.js)"), QStringLiteral("js"),
-               saveDialogFileName_});
+    const QString chosen = FileDialogs::getSaveFileName(this, {QStringLiteral("Projekt speichern unter"),
+                                                               QStringLiteral("javascript (*.js)"),
+                                                               QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
     pageTabs_->setFocus();
     if (!writeProject(chosen)) return false;
@@ -977,15 +1033,22 @@ bool MainWindow::FileSaveAs() {
     return true;
 }
 
-void MainWindow::FileExit() { close(); }
+void MainWindow::FileExit() {
+    close();
+}
 
 bool MainWindow::FormCloseQuery() {
     pageTabs_->setFocus();
     if (!editState_->projectModified()) return true;
-    switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"), QStringLiteral("Projekt vorher speichern?"))) {
-    case MessageBoxes::Yes: FileSave(); return !editState_->projectModified();
-    case MessageBoxes::No: return true;
-    case MessageBoxes::Cancel: break;
+    switch (MessageBoxes::question(this, QStringLiteral("Bestätigung"),
+                                   QStringLiteral("Projekt vorher speichern?"))) {
+    case MessageBoxes::Yes:
+        FileSave();
+        return !editState_->projectModified();
+    case MessageBoxes::No:
+        return true;
+    case MessageBoxes::Cancel:
+        break;
     }
     return false;
 }
@@ -1042,7 +1105,8 @@ void MainWindow::showPreview() {
     if (QFileInfo::exists(path)) {
         webAnzeigeForm()->showPage(path, QStringLiteral("Vorschau: ") + path);
     } else {
-        MessageBoxes::information(this, QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen"));
+        MessageBoxes::information(this,
+                                  QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen"));
     }
 }
 

@@ -10,17 +10,21 @@ using quilso::SiteNode;
 
 namespace {
 // True when `rows` (ascending) form one run of consecutive numbers.
-bool contiguous(const std::vector<int>& rows) { return rows.empty() || rows.back() - rows.front() + 1 == int(rows.size()); }
+bool contiguous(const std::vector<int>& rows) {
+    return rows.empty() || rows.back() - rows.front() + 1 == int(rows.size());
+}
 
 std::vector<int> rowsOf(const std::vector<SiteNode*>& siblings) {
     std::vector<int> rows;
     rows.reserve(siblings.size());
-    for (const SiteNode* n : siblings) rows.push_back(n->row());
+    for (const SiteNode* n : siblings)
+        rows.push_back(n->row());
     return rows;
 }
 } // namespace
 
-SiteTreeModel::SiteTreeModel(quilso::SiteTree* tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree) {}
+SiteTreeModel::SiteTreeModel(quilso::SiteTree* tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree) {}
 
 SiteNode* SiteTreeModel::nodeOf(const QModelIndex& index) const {
     if (!index.isValid()) return tree_->root();
@@ -49,9 +53,13 @@ int SiteTreeModel::rowCount(const QModelIndex& parent) const {
     return nodeOf(parent)->childCount();
 }
 
-int SiteTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int SiteTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
-bool SiteTreeModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+bool SiteTreeModel::hasChildren(const QModelIndex& parent) const {
+    return rowCount(parent) > 0;
+}
 
 QVariant SiteTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -79,7 +87,8 @@ void SiteTreeModel::entryChanged(SiteNode* node) {
     emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
-template <class Mutate> void SiteTreeModel::bulkChange(const std::vector<SiteNode*>& doomed, Mutate&& mutate) {
+template <class Mutate>
+void SiteTreeModel::bulkChange(const std::vector<SiteNode*>& doomed, Mutate&& mutate) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::NoLayoutChangeHint);
     const QModelIndexList before = persistentIndexList();
     // Decide before the change which persistent indexes die with a removed subtree: afterwards
@@ -123,10 +132,12 @@ void SiteTreeModel::reorder(SiteNode* parent, const std::vector<SiteNode*>& newO
     const auto& old = parent->children();
     const int n = static_cast<int>(old.size());
     int first = 0;
-    while (first < n && old[std::size_t(first)] == newOrder[std::size_t(first)]) ++first;
+    while (first < n && old[std::size_t(first)] == newOrder[std::size_t(first)])
+        ++first;
     if (first == n) return;
     int last = n - 1;
-    while (old[std::size_t(last)] == newOrder[std::size_t(last)]) --last;
+    while (old[std::size_t(last)] == newOrder[std::size_t(last)])
+        --last;
     // Within [first, last] the new order is old rotated: either the old first element went to
     // the end (a block moved up) or the old last element came to the front (a block moved down).
     auto same = [&](int from, int to, int shift) {

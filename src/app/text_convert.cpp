@@ -28,7 +28,8 @@ bool storableAsReference(char32_t cp) {
 QString FromCp1252(std::string_view bytes) {
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
-    for (unsigned char b : bytes) out.append(QChar(static_cast<char16_t>(quilso::Cp1252ToUnicode(b))));
+    for (unsigned char b : bytes)
+        out.append(QChar(static_cast<char16_t>(quilso::Cp1252ToUnicode(b))));
     return out;
 }
 
@@ -54,7 +55,8 @@ QString MenuTextToUi(std::string_view bytes) {
     while (i < plain.size()) {
         // Only canonical references (no leading zero) of characters the code page lacks are
         // shown decoded: exactly the ones MenuTextFromUi writes, so the two are inverse.
-        if (plain.at(i) == u'&' && i + 2 < plain.size() && plain.at(i + 1) == u'#' && plain.at(i + 2) != u'0') {
+        if (plain.at(i) == u'&' && i + 2 < plain.size() && plain.at(i + 1) == u'#' &&
+            plain.at(i + 2) != u'0') {
             qsizetype j = i + 2;
             char32_t cp = 0;
             while (j < plain.size() && j - i < 10 && plain.at(j).isDigit() && plain.at(j).unicode() < 128) {
@@ -92,4 +94,6 @@ std::string FileNameFromUi(const QString& text) {
     return out;
 }
 
-QString FileNameToUi(std::string_view bytes) { return FromCp1252(bytes); }
+QString FileNameToUi(std::string_view bytes) {
+    return FromCp1252(bytes);
+}

@@ -48,7 +48,9 @@ QString runDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog
 }
 } // namespace
 
-QString applicationTitle() { return QStringLiteral("quilso 1.0.3"); }
+QString applicationTitle() {
+    return QStringLiteral("quilso 1.0.3");
+}
 
 void MessageBoxes::record(const QString& kind, const QString& text) {
     messageSeam().shown.append(kind + QLatin1Char(':') + text);
@@ -92,11 +94,17 @@ void MessageBoxes::setTestMode(bool on) {
     seam.shown.clear();
 }
 
-void MessageBoxes::queueAnswer(Answer answer) { messageSeam().answers.push_back(answer); }
+void MessageBoxes::queueAnswer(Answer answer) {
+    messageSeam().answers.push_back(answer);
+}
 
-QStringList MessageBoxes::takeShown() { return std::exchange(messageSeam().shown, {}); }
+QStringList MessageBoxes::takeShown() {
+    return std::exchange(messageSeam().shown, {});
+}
 
-int MessageBoxes::pendingAnswers() { return static_cast<int>(messageSeam().answers.size()); }
+int MessageBoxes::pendingAnswers() {
+    return static_cast<int>(messageSeam().answers.size());
+}
 
 QString FileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
     if (fileSeam().testMode) return takeQueuedName(request);
@@ -115,6 +123,10 @@ void FileDialogs::setTestMode(bool on) {
     seam.requests.clear();
 }
 
-void FileDialogs::queueFileName(const QString& fileName) { fileSeam().names.push_back(fileName); }
+void FileDialogs::queueFileName(const QString& fileName) {
+    fileSeam().names.push_back(fileName);
+}
 
-QList<FileDialogRequest> FileDialogs::takeRequests() { return std::exchange(fileSeam().requests, {}); }
+QList<FileDialogRequest> FileDialogs::takeRequests() {
+    return std::exchange(fileSeam().requests, {});
+}

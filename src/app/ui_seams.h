@@ -25,7 +25,7 @@ public:
     // empty) and every text shown is recorded.
     static void setTestMode(bool on);
     static void queueAnswer(Answer answer);
-    static QStringList takeShown();   // texts of all boxes since the last call
+    static QStringList takeShown(); // texts of all boxes since the last call
     static int pendingAnswers();
 
 private:

@@ -1,7 +1,7 @@
 #include "web_anzeige_form.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QUrl>
@@ -36,7 +36,9 @@ PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWi
     connect(qApp, &QCoreApplication::aboutToQuit, this, &PreviewWindow::releaseWebBrowser);
 }
 
-PreviewWindow::~PreviewWindow() { releaseWebBrowser(); }
+PreviewWindow::~PreviewWindow() {
+    releaseWebBrowser();
+}
 
 QWebEngineView* PreviewWindow::ensureWebBrowser() {
     if (WebBrowser1) return WebBrowser1;
@@ -74,9 +76,13 @@ void PreviewWindow::showPage(const QString& path, const QString& caption) {
     activateWindow();
 }
 
-QString PreviewWindow::currentPath() const { return currentPath_; }
+QString PreviewWindow::currentPath() const {
+    return currentPath_;
+}
 
-void PreviewWindow::closePreview() { hide(); }
+void PreviewWindow::closePreview() {
+    hide();
+}
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
     // The close box only hides: the window and its page live until the program ends.

@@ -40,7 +40,8 @@ std::optional<char> UnicodeToCp1252(char32_t cp) {
 std::string Utf8FromCp1252(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (unsigned char b : bytes) appendUtf8(out, Cp1252ToUnicode(b));
+    for (unsigned char b : bytes)
+        appendUtf8(out, Cp1252ToUnicode(b));
     return out;
 }
 
@@ -52,11 +53,20 @@ std::optional<std::string> Cp1252FromUtf8(std::string_view s) {
         const auto b0 = static_cast<unsigned char>(s[i]);
         char32_t cp;
         std::size_t len;
-        if (b0 < 0x80) { cp = b0; len = 1; }
-        else if ((b0 & 0xE0) == 0xC0) { cp = b0 & 0x1F; len = 2; }
-        else if ((b0 & 0xF0) == 0xE0) { cp = b0 & 0x0F; len = 3; }
-        else if ((b0 & 0xF8) == 0xF0) { cp = b0 & 0x07; len = 4; }
-        else return std::nullopt;
+        if (b0 < 0x80) {
+            cp = b0;
+            len = 1;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            cp = b0 & 0x1F;
+            len = 2;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            cp = b0 & 0x0F;
+            len = 3;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            cp = b0 & 0x07;
+            len = 4;
+        } else
+            return std::nullopt;
         if (i + len > s.size()) return std::nullopt;
         for (std::size_t k = 1; k < len; ++k) {
             const auto b = static_cast<unsigned char>(s[i + k]);

@@ -100,7 +100,8 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
     WriteFileAtomicallyInPieces(fileName, [&](const PieceSink& write) { write(bytes); });
 }
 
-void WriteFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const PieceSink&)>& produce) {
+void WriteFileAtomicallyInPieces(const std::string& fileName,
+                                 const std::function<void(const PieceSink&)>& produce) {
     // The temporary file must live in the target's directory: rename is only atomic within
     // one file system.
     std::string tempName = directoryOf(fileName) + "/." + baseNameOf(fileName) + ".XXXXXX";

@@ -10,13 +10,16 @@ namespace {
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 }
 
-std::size_t LargeBlockSize(std::size_t bytes) { return (bytes + HugePage - 1) / HugePage * HugePage; }
+std::size_t LargeBlockSize(std::size_t bytes) {
+    return (bytes + HugePage - 1) / HugePage * HugePage;
+}
 
 void* AllocateLarge(std::size_t bytes) {
     const std::size_t size = LargeBlockSize(bytes);
     // Over-allocate by one huge page and cut the mapping down to an aligned block of `size`,
     // since only aligned 2 MB ranges can be backed by huge pages.
-    void* mapped = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped =
+        ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;

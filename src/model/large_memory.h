@@ -42,4 +42,3 @@ template <class T> struct LargeAllocator {
 template <class T> using LargeVector = std::vector<T, LargeAllocator<T>>;
 
 } // namespace quilso
-

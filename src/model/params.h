@@ -16,8 +16,8 @@ constexpr int MenuKindCount = 3;
 // Short id used in class names (quilso_m) and in the id of the current page's link (m_selected).
 constexpr std::array<std::string_view, MenuKindCount> MenuIds = {"m", "um", "bc"};
 // German tab captions, in MenuKind order; UTF-8 because only the GUI shows them.
-constexpr std::array<std::string_view, MenuKindCount> MenuLabelsUtf8 = {"Haupt-Men\xC3\xBC", "Unter-Men\xC3\xBC",
-                                                                        "Vorg\xC3\xA4nger-Men\xC3\xBC"};
+constexpr std::array<std::string_view, MenuKindCount> MenuLabelsUtf8 = {
+    "Haupt-Men\xC3\xBC", "Unter-Men\xC3\xBC", "Vorg\xC3\xA4nger-Men\xC3\xBC"};
 
 enum BoxPart : int { BoxMargin = 0, BoxBorder = 1, BoxPadding = 2 };
 enum BoxSide : int { SideLeft = 0, SideRight = 1, SideTop = 2, SideBottom = 3 };

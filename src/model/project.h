@@ -15,7 +15,7 @@ namespace quilso {
 
 struct Project {
     ProjectParams params; // PrjParams
-    SiteTree tree;     // tvSite's data
+    SiteTree tree;        // tvSite's data
 };
 
 // What the writer puts into the header and appends at the end.
@@ -54,6 +54,7 @@ using PieceSink = std::function<void(std::string_view)>;
 // The same for content made piece by piece, so it never has to be held whole: `produce` gets a
 // sink and passes it every piece in order. An exception from `produce` is passed on after the
 // temporary file was removed.
-void WriteFileAtomicallyInPieces(const std::string& fileName, const std::function<void(const PieceSink&)>& produce);
+void WriteFileAtomicallyInPieces(const std::string& fileName,
+                                 const std::function<void(const PieceSink&)>& produce);
 
 } // namespace quilso

@@ -16,7 +16,9 @@ constexpr std::size_t LargeChunkBytes = std::size_t(2) << 20;
 constexpr std::size_t MostChunkBytes = std::size_t(8) << 20;
 static_assert(sizeof(SiteNode) >= sizeof(void*) && alignof(SiteNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
 
-bool IsLarge(std::size_t slotCount) { return slotCount * sizeof(SiteNode) >= LargeChunkBytes; }
+bool IsLarge(std::size_t slotCount) {
+    return slotCount * sizeof(SiteNode) >= LargeChunkBytes;
+}
 } // namespace
 
 int SiteNode::row() const {
@@ -48,7 +50,9 @@ SiteNode* SiteNode::nextSibling() const {
 
 SiteTree::SiteTree() = default;
 
-SiteTree::~SiteTree() { clear(); }
+SiteTree::~SiteTree() {
+    clear();
+}
 
 SiteNode* SiteTree::newNode() {
     void* slot;
@@ -57,11 +61,13 @@ SiteNode* SiteTree::newNode() {
         free_ = free_->next;
     } else {
         if (chunks_.empty() || used_ == chunks_.back().slotCount) {
-            std::size_t slotCount = chunks_.empty() ? FirstChunkSlots
-                                                : std::min(chunks_.back().slotCount * 2, MostChunkBytes / sizeof(SiteNode));
-            if (IsLarge(slotCount)) slotCount = LargeBlockSize(slotCount * sizeof(SiteNode)) / sizeof(SiteNode);
+            std::size_t slotCount =
+                chunks_.empty() ? FirstChunkSlots
+                                : std::min(chunks_.back().slotCount * 2, MostChunkBytes / sizeof(SiteNode));
+            if (IsLarge(slotCount))
+                slotCount = LargeBlockSize(slotCount * sizeof(SiteNode)) / sizeof(SiteNode);
             void* memory = IsLarge(slotCount) ? AllocateLarge(slotCount * sizeof(SiteNode))
-                                          : ::operator new(slotCount * sizeof(SiteNode));
+                                              : ::operator new(slotCount * sizeof(SiteNode));
             try {
                 chunks_.push_back({memory, slotCount});
             } catch (...) {
@@ -142,9 +148,9 @@ void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
     std::vector<SiteNode*> pending(nodes.begin(), nodes.end());
     const std::unordered_set<const SiteNode*> doomed(nodes.begin(), nodes.end());
     auto& siblings = pending.front()->parent_->children_;
-    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
-                                  [&](SiteNode* n) { return doomed.count(n) != 0; }),
-                   siblings.end());
+    siblings.erase(
+        std::remove_if(siblings.begin(), siblings.end(), [&](SiteNode* n) { return doomed.count(n) != 0; }),
+        siblings.end());
     destroySubtrees(std::move(pending));
 }
 
@@ -168,7 +174,8 @@ void SiteTree::moveMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent
     auto& siblings = newParent->children_;
     if (row < 0 || static_cast<std::size_t>(row) > siblings.size()) row = static_cast<int>(siblings.size());
     siblings.insert(siblings.begin() + row, nodes.begin(), nodes.end());
-    for (SiteNode* n : nodes) n->parent_ = newParent;
+    for (SiteNode* n : nodes)
+        n->parent_ = newParent;
 }
 
 void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder) {
@@ -190,8 +197,10 @@ void SiteTree::swap(SiteTree& other) noexcept {
     std::swap(chunks_, other.chunks_);
     std::swap(used_, other.used_);
     std::swap(free_, other.free_);
-    for (SiteNode* n : root_.children_) n->parent_ = &root_;
-    for (SiteNode* n : other.root_.children_) n->parent_ = &other.root_;
+    for (SiteNode* n : root_.children_)
+        n->parent_ = &root_;
+    for (SiteNode* n : other.root_.children_)
+        n->parent_ = &other.root_;
 }
 
 } // namespace quilso

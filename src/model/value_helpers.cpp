@@ -57,7 +57,8 @@ std::string HtmlDecode(std::string_view text) {
         std::string_view from;
         char to;
     };
-    static constexpr Fixed fixed[] = {{"&#34;", '"'}, {"&#39;", '\''}, {"&#60;", '<'}, {"&#62;", '>'}, {"&nbsp;", ' '}};
+    static constexpr Fixed fixed[] = {
+        {"&#34;", '"'}, {"&#39;", '\''}, {"&#60;", '<'}, {"&#62;", '>'}, {"&nbsp;", ' '}};
     std::string work;
     work.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {

@@ -10,7 +10,9 @@ void EditState::setProjectModified(bool modified) {
     emit projectModifiedChanged(modified);
 }
 
-void EditState::EditEnter(QLineEdit* field) { enteredText = field->text(); }
+void EditState::EditEnter(QLineEdit* field) {
+    enteredText = field->text();
+}
 
 bool EditState::EditSingleExit(QLineEdit* field) {
     QString t = field->text().trimmed();

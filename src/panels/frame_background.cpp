@@ -53,7 +53,7 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
 }
 
 BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QString& listName,
-                                                    const QString& colourName, std::string MenuStyle::*field) {
+                                                  const QString& colourName, std::string MenuStyle::*field) {
     State state{new QComboBox(group), new ColorChoicePanel(group), field};
     state.list->setObjectName(listName);
     state.list->addItems(

@@ -42,9 +42,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     bool valid(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
-    QRgb get(int x, int y) const {
-        return direct_ ? bits_[y * stride_ + x] | opaque_ : image_.pixel(x, y);
-    }
+    QRgb get(int x, int y) const { return direct_ ? bits_[y * stride_ + x] | opaque_ : image_.pixel(x, y); }
     void set(int x, int y, QRgb rgb) {
         if (direct_)
             bits_[y * stride_ + x] = rgb | opaque_;
@@ -258,7 +256,6 @@ int styleIndex(const std::string& stored) {
     return -1;
 }
 
-
 } // namespace
 
 BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
@@ -406,7 +403,8 @@ void BorderPanel::InitPanel() {
     static QImage unmarked;
     static int unmarkedRing = 0;
     QImage& image = picture_->image();
-    if (unmarked.size() != image.size() || unmarked.format() != image.format() || unmarkedRing != ringWidth_) {
+    if (unmarked.size() != image.size() || unmarked.format() != image.format() ||
+        unmarkedRing != ringWidth_) {
         boxpicture::DrawBoxPicture(image, ringWidth_);
         unmarked = image;
         unmarkedRing = ringWidth_;

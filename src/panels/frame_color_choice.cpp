@@ -66,7 +66,7 @@ public:
 
 private:
     std::pair<QSize, QSize> measured() const {
-        ensurePolished(); // the style may set the font
+        ensurePolished();                                                 // the style may set the font
         static auto* sizes = new QHash<QString, std::pair<QSize, QSize>>; // kept to the very end
         const QString key = text() + QChar(0) + font().key() + QChar(0) + style()->name();
         auto found = sizes->constFind(key);

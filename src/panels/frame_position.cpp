@@ -59,23 +59,23 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
     rgPosClear_->setObjectName(QStringLiteral("rgPosClear"));
     rgPosFloat_ =
         new RadioGroup(QStringLiteral("Textfluß nachfolgender Elemente"),
-                        {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
+                       {QStringLiteral("nein"), QStringLiteral("links"), QStringLiteral("rechts")}, 3, this);
     rgPosFloat_->setObjectName(QStringLiteral("rgPosFloat"));
     rgPosArt_ = new RadioGroup(QStringLiteral("Positionsart"),
-                                {QStringLiteral("statisch"), QStringLiteral("relativ"),
-                                 QStringLiteral("absolut"), QStringLiteral("fixiert")},
-                                4, this);
+                               {QStringLiteral("statisch"), QStringLiteral("relativ"),
+                                QStringLiteral("absolut"), QStringLiteral("fixiert")},
+                               4, this);
     rgPosArt_->setObjectName(QStringLiteral("rgPosArt"));
     rgPosDirectionX_ = new RadioGroup(QStringLiteral("Ausrichtung horizontal"),
-                                       {QStringLiteral("links"), QStringLiteral("rechts")}, 2, this);
+                                      {QStringLiteral("links"), QStringLiteral("rechts")}, 2, this);
     rgPosDirectionX_->setObjectName(QStringLiteral("rgPosDirectionX"));
     rgPosDirectionY_ = new RadioGroup(QStringLiteral("Ausrichtung vertikal"),
-                                       {QStringLiteral("oben"), QStringLiteral("unten")}, 2, this);
+                                      {QStringLiteral("oben"), QStringLiteral("unten")}, 2, this);
     rgPosDirectionY_->setObjectName(QStringLiteral("rgPosDirectionY"));
     rgPosOverflow_ = new RadioGroup(QStringLiteral("Überlauf"),
-                                     {QStringLiteral("browserabhängig"), QStringLiteral("versteckt"),
-                                      QStringLiteral("sichtbar"), QStringLiteral("Scrollbalken")},
-                                     4, this);
+                                    {QStringLiteral("browserabhängig"), QStringLiteral("versteckt"),
+                                     QStringLiteral("sichtbar"), QStringLiteral("Scrollbalken")},
+                                    4, this);
     rgPosOverflow_->setObjectName(QStringLiteral("rgPosOverflow"));
 
     offsetH_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandH"), QStringLiteral("Abstand horizontal"),
@@ -125,8 +125,8 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
 }
 
 NumberUnitField* PositionPanel::makeNumberWithUnit(const QString& groupName, const QString& caption,
-                                                    const QString& fieldName, const QString& initial,
-                                                    const QString& unitsName, NumberKeys keys) {
+                                                   const QString& fieldName, const QString& initial,
+                                                   const QString& unitsName, NumberKeys keys) {
     auto* group = new QGroupBox(caption, this);
     group->setObjectName(groupName);
     auto* field = new NumberUnitField(fieldName, unitsName,
@@ -186,7 +186,8 @@ void PositionPanel::rgPosArtClick(int index) {
     markModified();
 }
 
-void PositionPanel::storeRadio(std::string MenuStyle::*field, const std::vector<std::string>& stored, int index) {
+void PositionPanel::storeRadio(std::string MenuStyle::*field, const std::vector<std::string>& stored,
+                               int index) {
     css().*field = stored[index];
     markModified();
 }

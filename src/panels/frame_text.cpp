@@ -119,8 +119,9 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
                                                &MenuStyle::textDecorationUnderline);
     cbTextDecorationOverline_ = decorationBox("cbTextDecorationOverline", QStringLiteral("Linie über Text"),
                                               &MenuStyle::textDecorationOverline);
-    cbTextDecorationLineThrough_ = decorationBox(
-        "cbTextDecorationLineThrough", QStringLiteral("durchstreichen"), &MenuStyle::textDecorationLineThrough);
+    cbTextDecorationLineThrough_ =
+        decorationBox("cbTextDecorationLineThrough", QStringLiteral("durchstreichen"),
+                      &MenuStyle::textDecorationLineThrough);
     cbTextDecorationBlink_ =
         decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &MenuStyle::textDecorationBlink);
     cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);

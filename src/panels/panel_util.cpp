@@ -75,8 +75,10 @@ bool dropNonCp1252(QString& text) {
     kept.reserve(text.size());
     bool dropped = false;
     for (char32_t ch : text.toUcs4()) {
-        if (quilso::UnicodeToCp1252(ch)) kept.append(QString::fromUcs4(&ch, 1));
-        else dropped = true;
+        if (quilso::UnicodeToCp1252(ch))
+            kept.append(QString::fromUcs4(&ch, 1));
+        else
+            dropped = true;
     }
     if (dropped) text = kept;
     return dropped;

@@ -123,7 +123,9 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
         const int part = margin ? BoxMargin : BoxPadding;
         // The keyword lists must be arguments: a list stored in a variable from a conditional
         // outlives its backing array.
-        if (margin) return ReadLength(value, {"auto", "inherit"}, "0", css.boxValue[part][side], css.boxUnit[part][side]);
+        if (margin)
+            return ReadLength(value, {"auto", "inherit"}, "0", css.boxValue[part][side],
+                              css.boxUnit[part][side]);
         return ReadLength(value, {"inherit"}, "0", css.boxValue[part][side], css.boxUnit[part][side]);
     }
     if (parts.count == 3 && parts.piece[0] == "border") {
@@ -131,8 +133,8 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
         if (side < 0 || !(sides.border >> side & 1u)) return std::nullopt;
         const std::string_view attribute = parts.piece[2];
         if (attribute == "width")
-            return ReadLength(value, {"thin", "medium", "thick", "inherit"}, "0", css.boxValue[BoxBorder][side],
-                              css.boxUnit[BoxBorder][side]);
+            return ReadLength(value, {"thin", "medium", "thick", "inherit"}, "0",
+                              css.boxValue[BoxBorder][side], css.boxUnit[BoxBorder][side]);
         if (attribute == "color") return ReadColour(value, css.borderColor[side]);
         if (attribute == "style") {
             css.borderStyle[side] = value;
@@ -144,8 +146,8 @@ std::optional<bool> ReadBoxDeclaration(std::string_view name, std::string_view v
 
 // One declaration of a block: nothing when the block does not read the property, else whether
 // the value was stored.
-using DeclarationReader = std::optional<bool> (*)(MenuKind kind, std::string_view name, std::string_view value,
-                                                  MenuStyle& css);
+using DeclarationReader = std::optional<bool> (*)(MenuKind kind, std::string_view name,
+                                                  std::string_view value, MenuStyle& css);
 
 // A lone apostrophe in a value (a family such as Ann's) opens a quoted run that swallows the
 // declaration's closing ";". Taking that ";" as part of the value would make the value grow by one
@@ -164,7 +166,8 @@ std::string_view DropSwallowedTerminator(std::string_view value) {
 }
 
 // Walks the block's lines up to its closing line, handing each declaration to `read`.
-void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor& lines, DeclarationReader read) {
+void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor& lines,
+                    DeclarationReader read) {
     std::string_view line;
     while (lines.next(line)) {
         if (Contains(line, "}")) return;
@@ -172,18 +175,21 @@ void ReadBlockLines(ReadContext& ctx, MenuKind kind, BlockKind block, LineCursor
         const auto declaration = SplitAtMost<2>(ctx.css, DeclarationSplit);
         if (declaration.count != 2) continue;
         const std::string_view name = declaration.piece[0];
-        if (const auto stored = read(kind, name, DropSwallowedTerminator(declaration.piece[1]), ctx.style(kind)))
+        if (const auto stored =
+                read(kind, name, DropSwallowedTerminator(declaration.piece[1]), ctx.style(kind)))
             ctx.observer.declarationRead(kind, block, name, *stored);
     }
 }
 
-std::optional<bool> OuterBoxDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> OuterBoxDeclaration(MenuKind, std::string_view name, std::string_view value,
+                                        MenuStyle& css) {
     if (name == "clear") return ReadKeyword(value, {"none", "left", "right", "both"}, css.clear);
     if (name == "float") return ReadKeyword(value, {"none", "left", "right"}, css.cssFloat);
     return std::nullopt;
 }
 
-std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::string_view value,
+                                         MenuStyle& css) {
     if (name == "position") {
         css.position = value;
         return true;
@@ -200,7 +206,8 @@ std::optional<bool> ContainerDeclaration(MenuKind, std::string_view name, std::s
     return std::nullopt;
 }
 
-std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::string_view value,
+                                    MenuStyle& css) {
     if (name == "width") return ReadLength(value, {"auto"}, "150", css.widthValue, css.widthUnit);
     if (name == "height") return ReadLength(value, {"auto"}, "30", css.heightValue, css.heightUnit);
     if (name == "overflow") return ReadKeyword(value, {"auto", "hidden", "visible", "scroll"}, css.overflow);
@@ -208,13 +215,16 @@ std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::s
         return ReadLength(value, {"normal", "inherit"}, "0", css.letterSpacingValue, css.letterSpacingUnit);
     if (name == "line-height") return ReadLineHeight(value, css);
     if (name == "direction") return ReadKeyword(value, {"ltr", "rtl", "inherit"}, css.direction);
-    if (name == "text-indent") return ReadLength(value, {"inherit"}, "0", css.textIndentValue, css.textIndentUnit);
+    if (name == "text-indent")
+        return ReadLength(value, {"inherit"}, "0", css.textIndentValue, css.textIndentUnit);
     if (name == "text-transform")
-        return ReadKeyword(value, {"none", "capitalize", "lowercase", "uppercase", "inherit"}, css.textTransform);
+        return ReadKeyword(value, {"none", "capitalize", "lowercase", "uppercase", "inherit"},
+                           css.textTransform);
     if (name == "word-spacing")
         return ReadLength(value, {"normal", "inherit"}, "0", css.wordSpacingValue, css.wordSpacingUnit);
     if (name == "vertical-align")
-        return ReadLength(value, {"baseline", "bottom", "middle", "sub", "super", "text-top", "text-bottom", "top"},
+        return ReadLength(value,
+                          {"baseline", "bottom", "middle", "sub", "super", "text-top", "text-bottom", "top"},
                           "0", css.verticalAlignValue, css.verticalAlignUnit);
     if (name == "font-family") {
         ReadFamilies(value, css);
@@ -222,30 +232,36 @@ std::optional<bool> ItemDeclaration(MenuKind kind, std::string_view name, std::s
     }
     if (name == "font-size")
         return ReadLength(value,
-                          {"xx-small", "x-small", "small", "medium", "large", "x-large", "xx-large", "smaller",
-                           "larger", "inherit"},
+                          {"xx-small", "x-small", "small", "medium", "large", "x-large", "xx-large",
+                           "smaller", "larger", "inherit"},
                           "10", css.fontSizeValue, css.fontSizeUnit);
-    if (name == "font-style") return ReadKeyword(value, {"normal", "italic", "oblique", "inherit"}, css.fontStyle);
-    if (name == "font-variant") return ReadKeyword(value, {"normal", "small-caps", "inherit"}, css.fontVariant);
+    if (name == "font-style")
+        return ReadKeyword(value, {"normal", "italic", "oblique", "inherit"}, css.fontStyle);
+    if (name == "font-variant")
+        return ReadKeyword(value, {"normal", "small-caps", "inherit"}, css.fontVariant);
     if (name == "font-weight") {
         css.fontWeight = value;
         return true;
     }
     // The breadcrumb trail's items carry only their vertical margins; its links carry the rest.
-    const BoxSides sides = kind == MenuBreadcrumb ? BoxSides{TopBottom, 0, 0} : BoxSides{AllSides, AllSides, AllSides};
+    const BoxSides sides =
+        kind == MenuBreadcrumb ? BoxSides{TopBottom, 0, 0} : BoxSides{AllSides, AllSides, AllSides};
     if (const auto stored = ReadBoxDeclaration(name, value, sides, css)) return stored;
-    if (name == "background-color" && kind != MenuBreadcrumb) return ReadBackground(value, css.backgroundColor);
+    if (name == "background-color" && kind != MenuBreadcrumb)
+        return ReadBackground(value, css.backgroundColor);
     return std::nullopt;
 }
 
-std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::string_view value,
+                                    MenuStyle& css) {
     if (name == "text-align")
         return ReadKeyword(value, {"left", "right", "center", "justify", "inherit"}, css.textAlign);
     if (name == "text-decoration") {
         ReadTextDecoration(value, css);
         return true;
     }
-    if (name == "white-space") return ReadKeyword(value, {"normal", "pre", "nowrap", "inherit"}, css.whiteSpace);
+    if (name == "white-space")
+        return ReadKeyword(value, {"normal", "pre", "nowrap", "inherit"}, css.whiteSpace);
     if (name == "color") return ReadColour(value, css.color);
     if (kind != MenuBreadcrumb) return std::nullopt;
     if (const auto stored = ReadBoxDeclaration(name, value, BoxSides{LeftRight, AllSides, AllSides}, css))
@@ -254,13 +270,15 @@ std::optional<bool> LinkDeclaration(MenuKind kind, std::string_view name, std::s
     return std::nullopt;
 }
 
-std::optional<bool> SelectedLinkDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> SelectedLinkDeclaration(MenuKind, std::string_view name, std::string_view value,
+                                            MenuStyle& css) {
     if (name == "color") return ReadColour(value, css.colorSelected);
     if (name == "background-color") return ReadBackground(value, css.backgroundColorSelected);
     return std::nullopt;
 }
 
-std::optional<bool> HoverDeclaration(MenuKind, std::string_view name, std::string_view value, MenuStyle& css) {
+std::optional<bool> HoverDeclaration(MenuKind, std::string_view name, std::string_view value,
+                                     MenuStyle& css) {
     if (name == "color") return ReadColour(value, css.colorHover);
     if (name == "background-color") return ReadBackground(value, css.backgroundColorHover);
     return std::nullopt;

@@ -97,8 +97,10 @@ void AppendQuotedText(std::string_view piece, std::string& out) {
 std::string_view Trim(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && IsBlank(text[first])) ++first;
-    while (last > first && IsBlank(text[last - 1])) --last;
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
     return text.substr(first, last - first);
 }
 
@@ -162,12 +164,14 @@ std::size_t FindLineEnd(const char* data, std::size_t pos, std::size_t size) {
     const __m128i lf = _mm_set1_epi8('\n');
     while (pos + 16 <= size) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
-        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
         if (hits != 0) return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits)));
         pos += 16;
     }
 #endif
-    while (pos < size && data[pos] != '\r' && data[pos] != '\n') ++pos;
+    while (pos < size && data[pos] != '\r' && data[pos] != '\n')
+        ++pos;
     return pos;
 }
 } // namespace

@@ -74,12 +74,24 @@ std::optional<BlockStart> RecogniseSelector(std::string_view css) {
 void ReadBlock(ReadContext& ctx, BlockStart start, LineCursor& lines) {
     const std::string_view id = MenuIds[static_cast<std::size_t>(start.kind)];
     switch (start.block) {
-    case BlockKind::OuterBox: ReadOuterBoxBlock(ctx, start.kind, id, lines); break;
-    case BlockKind::Container: ReadContainerBlock(ctx, start.kind, id, lines); break;
-    case BlockKind::Item: ReadItemBlock(ctx, start.kind, id, lines); break;
-    case BlockKind::Link: ReadLinkBlock(ctx, start.kind, id, lines); break;
-    case BlockKind::SelectedLink: ReadSelectedLinkBlock(ctx, start.kind, id, lines); break;
-    case BlockKind::Hover: ReadHoverBlock(ctx, start.kind, id, lines); break;
+    case BlockKind::OuterBox:
+        ReadOuterBoxBlock(ctx, start.kind, id, lines);
+        break;
+    case BlockKind::Container:
+        ReadContainerBlock(ctx, start.kind, id, lines);
+        break;
+    case BlockKind::Item:
+        ReadItemBlock(ctx, start.kind, id, lines);
+        break;
+    case BlockKind::Link:
+        ReadLinkBlock(ctx, start.kind, id, lines);
+        break;
+    case BlockKind::SelectedLink:
+        ReadSelectedLinkBlock(ctx, start.kind, id, lines);
+        break;
+    case BlockKind::Hover:
+        ReadHoverBlock(ctx, start.kind, id, lines);
+        break;
     }
 }
 
@@ -88,7 +100,9 @@ bool HasByte(std::string_view text, char c) {
         if (t == c) return true;
     return false;
 }
-bool HasEscape(std::string_view text) { return HasByte(text, '\\'); }
+bool HasEscape(std::string_view text) {
+    return HasByte(text, '\\');
+}
 
 // Removes the surrounding double quotes; a lone quote counts as both.
 std::string_view Unquote(std::string_view piece) {
@@ -125,7 +139,8 @@ void ReadBlocks(ReadContext& ctx, std::string_view text) {
             if (const auto start = RecogniseSelector(Trim(ctx.css))) ReadBlock(ctx, *start, lines);
         } else if (Contains(line, "options")) {
             const auto words = SplitAtMost<2>(line, WordSplit);
-            if (words.count == 2 && words.piece[0] == "/*" && words.piece[1] == "options") ReadOptions(ctx, lines);
+            if (words.count == 2 && words.piece[0] == "/*" && words.piece[1] == "options")
+                ReadOptions(ctx, lines);
         }
     }
     ctx.observer.blockScanFinished();
@@ -153,8 +168,8 @@ TextArena::~TextArena() {
 
 char* TextArena::allocate(std::size_t size) {
     if (size > left_) {
-        const std::size_t blockSize = blocks_.empty() && size <= FirstBlockSize ? FirstBlockSize
-                                                                                : std::max(size, LargeBlock);
+        const std::size_t blockSize =
+            blocks_.empty() && size <= FirstBlockSize ? FirstBlockSize : std::max(size, LargeBlock);
         blocks_.reserve(blocks_.size() + 1);
         auto* memory = static_cast<char*>(blockSize >= LargeBlock ? AllocateLarge(blockSize)
                                                                   : ::operator new(blockSize));
@@ -182,7 +197,8 @@ bool SplitMenuLine(std::string_view line, MenuPieces& out) {
     const auto p = SplitAtMost<8>(line, MenuLineSplit);
     if (p.count != 8 || p.piece[0] != "ca" || StrToIntDef(p.piece[1]) == -1) return false;
     const std::string_view constructor = p.piece[2];
-    if (!Contains(constructor, "=") || !Contains(constructor, "new") || !Contains(constructor, "cr")) return false;
+    if (!Contains(constructor, "=") || !Contains(constructor, "new") || !Contains(constructor, "cr"))
+        return false;
     if (!ReadLink(p.piece[5], out.nextSibling) || !ReadLink(p.piece[6], out.parent) ||
         !ReadLink(p.piece[7], out.firstChild))
         return false;
@@ -209,14 +225,16 @@ bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool non
     }
     const char* const start = p;
     std::int32_t n = 0;
-    while (p < end && *p >= '0' && *p <= '9' && p - start < 9) n = n * 10 + (*p++ - '0');
+    while (p < end && *p >= '0' && *p <= '9' && p - start < 9)
+        n = n * 10 + (*p++ - '0');
     value = n;
     return p > start && !(p < end && *p >= '0' && *p <= '9');
 }
 
 bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
     if (p == end || *p != '"') return false;
-    const auto* close = static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
+    const auto* close =
+        static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
     if (!close) return false;
     piece = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
     p = close + 1;
@@ -226,11 +244,16 @@ bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
 // Whether a block word starts at text[i], given that text[i] is one of its first letters.
 bool BlockWordAt(std::string_view text, std::size_t i) {
     switch (text[i]) {
-    case '}': return true;
-    case '*': return text.substr(i + 1, 1) == "/";
-    case 'o': return text.substr(i, 7) == "options";
-    case 'i': return text.substr(i, 5) == "istag";
-    default: return false;
+    case '}':
+        return true;
+    case '*':
+        return text.substr(i + 1, 1) == "/";
+    case 'o':
+        return text.substr(i, 7) == "options";
+    case 'i':
+        return text.substr(i, 5) == "istag";
+    default:
+        return false;
     }
 }
 
@@ -312,7 +335,8 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     char* data = table.arena.allocate(size);
     if (!text.empty()) std::memcpy(data, text.data(), text.size());
     if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
-    table.texts.push_back({data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
+    table.texts.push_back(
+        {data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
     table.nextSibling.push_back(pieces.nextSibling);
     table.parent.push_back(pieces.parent);
     table.firstChild.push_back(pieces.firstChild);

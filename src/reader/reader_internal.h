@@ -24,11 +24,13 @@ namespace quilso::reader {
 class Splitter {
 public:
     constexpr Splitter(std::string_view separators, std::string_view skipped) {
-        for (char c : separators) stop_[Index(c)] = Separator;
+        for (char c : separators)
+            stop_[Index(c)] = Separator;
         stop_[Index('\r')] = stop_[Index('\n')] = Separator;
         // A quote opens a run even where it is also a separator.
         stop_[Index('\'')] = stop_[Index('"')] = Quote;
-        for (char c : skipped) skip_[Index(c)] = true;
+        for (char c : skipped)
+            skip_[Index(c)] = true;
         skip_[Index('\r')] = skip_[Index('\n')] = true;
     }
 
@@ -44,7 +46,9 @@ private:
 };
 
 // Codes 0 to 32 count as blank wherever the reader trims.
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 std::string_view Trim(std::string_view text);
 inline bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
@@ -92,7 +96,7 @@ private:
 struct ReadContext {
     Project& project;
     ReadObserver& observer;
-    std::string css;   // scratch buffer for the CSS text of the current line
+    std::string css; // scratch buffer for the CSS text of the current line
     MenuStyle& style(MenuKind kind) { return project.params.css[kind]; }
 };
 
@@ -195,8 +199,8 @@ struct TreeShape {
 // `nextSibling` and `firstChild` hold entry numbers or -1; `first` is the first top-level entry
 // (-1: the tree stays empty). `plainSteps` is how many steps the cycle runs as defined before the
 // indexed simulation takes over (negative: twice the number of entries); the result is the same.
-TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild,
-                           std::int32_t first,
+TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
+                           std::span<const std::int32_t> firstChild, std::int32_t first,
                            std::int64_t plainSteps = -1);
 // Creates the nodes of `shape` in `tree` (which must be empty), in display order.
 void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree);
@@ -210,7 +214,8 @@ template <class F> int Splitter::forEach(std::string_view text, F&& f) const {
     const char* const end = p + text.size();
     int count = 0;
     while (p < end) {
-        while (p < end && skip_[Index(*p)]) ++p;
+        while (p < end && skip_[Index(*p)])
+            ++p;
         const char* const start = p;
         while (p < end) {
             const unsigned char kind = stop_[Index(*p)];
@@ -219,7 +224,8 @@ template <class F> int Splitter::forEach(std::string_view text, F&& f) const {
             } else if (kind == Quote) {
                 // Inside a quoted run only the matching quote ends it; unclosed, it takes the rest.
                 const char quote = *p++;
-                while (p < end && *p != quote) ++p;
+                while (p < end && *p != quote)
+                    ++p;
                 if (p < end) ++p;
             } else {
                 break;

@@ -95,10 +95,12 @@ struct LinkRecord {
 
 class Rebuild {
 public:
-    Rebuild(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild, TreeShape& shape)
+    Rebuild(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild,
+            TreeShape& shape)
         : shape_(shape), n_(static_cast<std::int32_t>(nextSibling.size())), placed_(nextSibling.size(), 0) {
         links_.reserve(nextSibling.size());
-        for (std::size_t e = 0; e < nextSibling.size(); ++e) links_.push_back({nextSibling[e], firstChild[e]});
+        for (std::size_t e = 0; e < nextSibling.size(); ++e)
+            links_.push_back({nextSibling[e], firstChild[e]});
     }
 
     void run(std::int32_t first, std::int64_t plainSteps) {
@@ -178,13 +180,15 @@ private:
         if (slot < 0) return;
         f(slot);
         if (extra.empty()) return;
-        for (auto it = std::lower_bound(extra.begin(), extra.end(), std::pair<std::int32_t, std::int32_t>(target, -1));
+        for (auto it = std::lower_bound(extra.begin(), extra.end(),
+                                        std::pair<std::int32_t, std::int32_t>(target, -1));
              it != extra.end() && it->first == target; ++it)
             f(it->second);
     }
 
     void appendFirstUnplaced() {
-        while (placed_[static_cast<std::size_t>(firstUnplaced_)]) ++firstUnplaced_;
+        while (placed_[static_cast<std::size_t>(firstUnplaced_)])
+            ++firstUnplaced_;
         appendTopLevel(firstUnplaced_);
     }
 
@@ -305,8 +309,9 @@ private:
 
 } // namespace
 
-TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling, std::span<const std::int32_t> firstChild,
-                           std::int32_t first, std::int64_t plainSteps) {
+TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
+                           std::span<const std::int32_t> firstChild, std::int32_t first,
+                           std::int64_t plainSteps) {
     TreeShape shape;
     const std::size_t n = nextSibling.size();
     if (n == 0 || first < 0) return shape;
@@ -322,7 +327,8 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
     // step touches eight bytes. Then the nodes in that order, fetching the texts ahead.
     const std::size_t n = shape.place.size();
     LargeVector<std::pair<std::int32_t, std::int32_t>> down(n); // (first child, next sibling)
-    for (std::size_t e = 0; e < n; ++e) down[e] = {shape.place[e].firstChild, shape.place[e].next};
+    for (std::size_t e = 0; e < n; ++e)
+        down[e] = {shape.place[e].firstChild, shape.place[e].next};
     LargeVector<std::int32_t> order, depth;
     std::vector<std::int32_t> resume;
     order.reserve(n);
@@ -372,7 +378,8 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node = tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
+        SiteNode* node =
+            tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }

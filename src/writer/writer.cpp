@@ -246,7 +246,8 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     std::string& text = out.text;
     std::size_t used = text.size();
     const std::size_t estimate = facts.textBytes + count * 56 + 64;
-    text.resize(std::max(text.capacity(), used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
+    text.resize(std::max(text.capacity(),
+                         used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
     // Display numbers of the current ancestors, innermost last.
     std::vector<std::size_t> ancestors;
     std::size_t number = 0;
@@ -292,7 +293,8 @@ void AppendLibrary(ScriptBuffer& out, const ProgramInfo& program) {
 }
 
 namespace {
-void WriteSections(ScriptBuffer& out, const Project& project, const ProgramInfo& program, const std::string& lastSave) {
+void WriteSections(ScriptBuffer& out, const Project& project, const ProgramInfo& program,
+                   const std::string& lastSave) {
     WriteApplicationHeader(out, program);
     WriteProjectHeader(out, lastSave);
     WriteOptionsHeader(out, project.params.options);

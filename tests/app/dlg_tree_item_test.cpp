@@ -24,8 +24,10 @@ protected:
     // Rows as "text|file" from row 1 down to the last filled one.
     QString rows() {
         QStringList out;
-        for (int r = 1; r <= SiteGrid::LastRow; ++r) out << grid->cell(0, r) + u'|' + grid->cell(1, r);
-        while (!out.isEmpty() && out.back() == QStringLiteral("|")) out.removeLast();
+        for (int r = 1; r <= SiteGrid::LastRow; ++r)
+            out << grid->cell(0, r) + u'|' + grid->cell(1, r);
+        while (!out.isEmpty() && out.back() == QStringLiteral("|"))
+            out.removeLast();
         return out.join(u' ');
     }
     void fill(int row, const QString& text, const QString& file) {
@@ -72,8 +74,10 @@ TEST(DlgTreeItem, OpensInSingleModeAndNeedsBothFields) {
 }
 
 TEST(DlgTreeItem, MenuTextFromFileName) {
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("produkte.htm")), QStringLiteral("Produkte"));
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")), QStringLiteral("Archiv.tar"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("produkte.htm")),
+              QStringLiteral("Produkte"));
+    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")),
+              QStringLiteral("Archiv.tar"));
     EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
     EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral(".htm")), QString());
     EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
@@ -94,7 +98,8 @@ TEST_F(GridRules, AHalfFilledRowCannotBeLeft) {
     fill(1, QStringLiteral("A"), QStringLiteral("a.htm"));
     grid->moveCursorTo(0, 2);
     grid->setCell(0, 2, QStringLiteral("B"));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 0)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(1, 0)).center());
     EXPECT_FALSE(ok->isEnabled());
     clickCell(0, 1);
     EXPECT_EQ(grid->currentGridRow(), 2);
@@ -119,7 +124,8 @@ TEST_F(GridRules, LeavingABlankRowClosesTheGap) {
 }
 
 TEST_F(GridRules, RowButtonsInsertDeleteAndSwap) {
-    for (int r = 1; r <= 4; ++r) fill(r, QString(QChar(u'A' + r - 1)), QStringLiteral("f%1").arg(r));
+    for (int r = 1; r <= 4; ++r)
+        fill(r, QString(QChar(u'A' + r - 1)), QStringLiteral("f%1").arg(r));
     grid->moveCursorTo(1, 3);
     press("bAddRow");
     EXPECT_EQ(rows(), QStringLiteral("A|f1 B|f2 neue Zeile| C|f3 D|f4"));
@@ -136,7 +142,8 @@ TEST_F(GridRules, RowButtonsInsertDeleteAndSwap) {
     grid->moveCursorTo(0, 4);
     press("bRowDown"); // row 5 is not complete
     EXPECT_EQ(grid->currentGridRow(), 4);
-    for (int r = 5; r <= 10; ++r) fill(r, QStringLiteral("x"), QStringLiteral("y"));
+    for (int r = 5; r <= 10; ++r)
+        fill(r, QStringLiteral("x"), QStringLiteral("y"));
     press("bAddRow"); // no blank last row: nothing
     EXPECT_EQ(grid->cell(0, 4), QStringLiteral("D"));
     // The picker does nothing either when all rows are filled.

@@ -1,6 +1,6 @@
 #include "app_test_support.h"
-#include "style_panel.h"
 #include "site_tree_model.h"
+#include "style_panel.h"
 #include "ui_seams.h"
 #include "web_anzeige_form.h"
 
@@ -152,7 +152,8 @@ TEST(FileCommands, YesFollowedByACancelledOrFailedSaveKeepsTheProject) {
     EXPECT_EQ(FileDialogs::takeRequests().size(), 1);
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown[1].startsWith(QStringLiteral("error:Die Datei „") + data.path(QStringLiteral("fehlt/neu.js"))));
+    EXPECT_TRUE(
+        shown[1].startsWith(QStringLiteral("error:Die Datei „") + data.path(QStringLiteral("fehlt/neu.js"))));
     EXPECT_TRUE(shown[1].contains(QStringLiteral("existiert nicht")));
     EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
     // "Neu": yes and a good save: the command goes on.
@@ -189,7 +190,9 @@ TEST(FileCommands, AReadErrorNamesFileAndReasonAndLeavesTheProjectAsItWas) {
     form->FileOpen();
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0], QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\nDie Datei existiert nicht.").arg(missing));
+    EXPECT_EQ(shown[0],
+              QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\nDie Datei existiert nicht.")
+                  .arg(missing));
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
     EXPECT_TRUE(form->currentFileName.isEmpty());
     EXPECT_EQ(TreeShape(form->project().tree), "A B");
@@ -210,7 +213,8 @@ TEST(FileCommands, AWriteErrorKeepsNameCaptionAndModifiedFlag) {
     EXPECT_FALSE(form->FileSave());
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:").arg(path)));
+    EXPECT_TRUE(
+        shown[0].startsWith(QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:").arg(path)));
     EXPECT_TRUE(form->editState()->projectModified());
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
     EXPECT_EQ(form->currentFileName, path);
@@ -283,14 +287,16 @@ TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     AppFixture data("AB");
     auto form = data.makeForm();
     form->showPreview();
-    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
     QDir(data.path({})).mkdir(QStringLiteral("site"));
     const QString project = data.path(QStringLiteral("site/p.js"));
     FileDialogs::queueFileName(project);
     ASSERT_TRUE(form->FileSaveAs());
     const QString page = QFileInfo(project).absolutePath() + QStringLiteral("/A.htm");
     form->showPreview();
-    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
     QFile html(page);
     ASSERT_TRUE(html.open(QIODevice::WriteOnly));
     html.write("<html><body>A</body></html>");
@@ -311,10 +317,11 @@ TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
     auto form = data.makeForm();
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     QStringList tabs;
-    for (int i = 0; i < pages->count(); ++i) tabs << pages->tabText(i);
-    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Site-Struktur"), QStringLiteral("Schrift"), QStringLiteral("Text"),
-                                 QStringLiteral("Position"), QStringLiteral("Rahmen"), QStringLiteral("Hintergrund"),
-                                 QStringLiteral("Optionen")}));
+    for (int i = 0; i < pages->count(); ++i)
+        tabs << pages->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Site-Struktur"), QStringLiteral("Schrift"),
+                                 QStringLiteral("Text"), QStringLiteral("Position"), QStringLiteral("Rahmen"),
+                                 QStringLiteral("Hintergrund"), QStringLiteral("Optionen")}));
     for (const char* frame : {"frameFont", "frameText", "framePos", "frameBorder", "frameBackground"}) {
         for (const char* menu : {"M", "UM", "BC"}) {
             const QString name = QString::fromLatin1(frame) + QString::fromLatin1(menu);
@@ -322,7 +329,8 @@ TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
         }
     }
     auto hidden = [&](const char* panel, const char* child) {
-        QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(panel))->findChild<QWidget*>(QString::fromLatin1(child));
+        QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(panel))
+                         ->findChild<QWidget*>(QString::fromLatin1(child));
         EXPECT_NE(w, nullptr) << panel << '/' << child;
         return w && w->isHidden();
     };
@@ -341,7 +349,8 @@ TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsFont")));
-    auto* size = form->findChild<QWidget*>(QStringLiteral("frameFontM"))->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
+    auto* size = form->findChild<QWidget*>(QStringLiteral("frameFontM"))
+                     ->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
     ASSERT_NE(size, nullptr);
     size->setFocus();
     ASSERT_TRUE(size->hasFocus());

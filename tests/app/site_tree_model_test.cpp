@@ -22,7 +22,8 @@ struct ModelFixture {
 
 TEST(SiteTreeModel, ShowsTheTreeAndPassesTheModelTesterThroughEveryChange) {
     ModelFixture f;
-    for (const char* t : {"A", "B", "C", "D", "E"}) f.model.insertEntry(f.tree.root(), -1, {t, "x.htm"});
+    for (const char* t : {"A", "B", "C", "D", "E"})
+        f.model.insertEntry(f.tree.root(), -1, {t, "x.htm"});
     SiteNode* b = f.top(1);
     f.model.insertEntry(b, -1, {"B1", ""});
     f.model.insertEntry(b, 0, {"B0", ""});

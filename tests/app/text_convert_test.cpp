@@ -5,7 +5,8 @@
 TEST(TextConvert, MenuTextKeepsWhatTheCodePageLacksAsReferences) {
     const QString typed = QStringLiteral("Grüße Ω € 😀");
     const std::string stored = MenuTextFromUi(typed);
-    EXPECT_EQ(stored, "Gr\xFC\xDF" "e &#937; \x80 &#128512;");
+    EXPECT_EQ(stored, "Gr\xFC\xDF"
+                      "e &#937; \x80 &#128512;");
     EXPECT_EQ(MenuTextToUi(stored), typed);
     // References the user typed for storable characters stay as typed, both ways.
     EXPECT_EQ(MenuTextFromUi(QStringLiteral("&#65; &#0937;")), "&#65; &#0937;");

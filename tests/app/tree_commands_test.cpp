@@ -46,12 +46,14 @@ protected:
     }
     std::string selected() {
         std::string out;
-        for (const SiteNode* n : form->selectionList) out += n->entry.text + ' ';
+        for (const SiteNode* n : form->selectionList)
+            out += n->entry.text + ' ';
         return out;
     }
     QAction* action(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
     QWidget* widget(const char* name) {
-        return form->findChild<QWidget*>(QStringLiteral("tsExplorer"))->findChild<QWidget*>(QString::fromLatin1(name));
+        return form->findChild<QWidget*>(QStringLiteral("tsExplorer"))
+            ->findChild<QWidget*>(QString::fromLatin1(name));
     }
     std::string shape() { return TreeShape(form->project().tree); }
 };

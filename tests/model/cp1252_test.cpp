@@ -6,7 +6,8 @@ using namespace quilso;
 
 TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
     std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
     const auto back = Cp1252FromUtf8(Utf8FromCp1252(all));
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, all);

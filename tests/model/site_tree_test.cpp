@@ -45,7 +45,8 @@ TEST(SiteTree, InsertMoveRemoveKeepOrderAndParents) {
 TEST(SiteTree, MoveManyAndReorderInOnePass) {
     SiteTree tree;
     SiteNode* n[5];
-    for (int i = 0; i < 5; ++i) n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    for (int i = 0; i < 5; ++i)
+        n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
     tree.moveMany({n[2], n[4]}, n[1], -1);
     EXPECT_EQ(shape(tree), "A B .C .E D ");
     EXPECT_EQ(n[4]->row(), 1);
@@ -58,7 +59,8 @@ TEST(SiteTree, MoveManyAndReorderInOnePass) {
 TEST(SiteTree, DeepChainBuildsWalksAndDestroysWithoutRecursion) {
     SiteTree tree;
     SiteNode* parent = tree.root();
-    for (int i = 0; i < 100000; ++i) parent = tree.insert(parent, -1, {"x", "y"});
+    for (int i = 0; i < 100000; ++i)
+        parent = tree.insert(parent, -1, {"x", "y"});
     int deepest = 0;
     std::size_t count = 0;
     tree.forEachPreorder([&](const SiteNode*, int depth) {
@@ -77,7 +79,8 @@ TEST(SiteTree, DeepChainBuildsWalksAndDestroysWithoutRecursion) {
 TEST(SiteTree, RemoveManyDropsNonAdjacentSiblingsWithSubtrees) {
     SiteTree tree;
     SiteNode* n[5];
-    for (int i = 0; i < 5; ++i) n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    for (int i = 0; i < 5; ++i)
+        n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
     tree.insert(n[1], -1, {"B1", ""});
     tree.insert(tree.insert(n[3], -1, {"D1", ""}), -1, {"D11", ""});
     tree.removeMany({n[1], n[3]});
@@ -99,7 +102,8 @@ TEST(SiteTree, NodesOutliveSwapsAndFreedSlotsAreReused) {
     kept.swap(*tree);
     tree.reset(); // takes the one-node tree with it; the swapped-in nodes must stay intact
     ASSERT_EQ(kept.size(), static_cast<std::size_t>(Count));
-    EXPECT_EQ(kept.root()->child(Count - 1)->entry.text, "Eintrag mit langem Text " + std::to_string(Count - 1));
+    EXPECT_EQ(kept.root()->child(Count - 1)->entry.text,
+              "Eintrag mit langem Text " + std::to_string(Count - 1));
     EXPECT_EQ(kept.root()->child(Count - 1)->parent(), kept.root());
 
     // A removed node's place is given to the next inserted one instead of new memory.

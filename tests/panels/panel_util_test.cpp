@@ -1,5 +1,5 @@
-#include "panel_util.h"
 #include "panel_test_support.h"
+#include "panel_util.h"
 
 #include <QHBoxLayout>
 #include <QPixmap>
@@ -12,7 +12,8 @@ class PanelUtilTest : public QObject {
     static void fill(QComboBox* list, bool icons) {
         QPixmap swatch(14, 14);
         swatch.fill(Qt::red);
-        for (const char* text : {"kurz", "ein recht langer Eintrag, länger als die Mindestbreite", "vererbt"}) {
+        for (const char* text :
+             {"kurz", "ein recht langer Eintrag, länger als die Mindestbreite", "vererbt"}) {
             if (icons)
                 list->addItem(QIcon(swatch), QString::fromUtf8(text));
             else

@@ -37,7 +37,8 @@ QVariant evalJs(QWebEngineView* view, const QString& script) {
 QStringList jsStrings(QWebEngineView* view, const QString& expression) {
     const QString json = evalJs(view, QStringLiteral("JSON.stringify(%1)").arg(expression)).toString();
     QStringList out;
-    for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array()) out << v.toString();
+    for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array())
+        out << v.toString();
     return out;
 }
 
@@ -75,14 +76,16 @@ int distinctColours(QWidget* w) {
     const QImage img = w->grab().toImage();
     QSet<QRgb> colours;
     for (int y = 0; y < img.height(); y += 4)
-        for (int x = 0; x < img.width(); x += 4) colours.insert(img.pixel(x, y));
+        for (int x = 0; x < img.width(); x += 4)
+            colours.insert(img.pixel(x, y));
     return colours.size();
 }
 
 // Top-level preview windows alive; the commands must reuse one.
 int previewWindows() {
     int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<PreviewWindow*>(w) != nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<PreviewWindow*>(w) != nullptr;
     return n;
 }
 
@@ -163,7 +166,8 @@ void PreviewCommandsTest::missingStartPageNamesTheFullPath() {
     MessageBoxes::takeShown();
     form->showPreview();
     QCOMPARE(MessageBoxes::takeShown(),
-             QStringList{QStringLiteral("info:Kann Datei ") + dir_->filePath("index.htm") + QStringLiteral(" nicht öffnen")});
+             QStringList{QStringLiteral("info:Kann Datei ") + dir_->filePath("index.htm") +
+                         QStringLiteral(" nicht öffnen")});
     QCOMPARE(previewWindows(), 0);
 }
 
@@ -178,7 +182,8 @@ void PreviewCommandsTest::firstEntryInSubDirectoryIsLookedForBelowTheProject() {
 
     const QString page = dir_->filePath("seiten/start.htm");
     form->showPreview();
-    QCOMPARE(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
+    QCOMPARE(MessageBoxes::takeShown(),
+             QStringList{QStringLiteral("info:Kann Datei ") + page + QStringLiteral(" nicht öffnen")});
 
     QVERIFY(writeFile(page, "<html><body><p id=p>Unterseite</p></body></html>"));
     form->showPreview();
@@ -210,13 +215,16 @@ void PreviewCommandsTest::previewShowsStartPageWithItsMenus() {
 
     // The menu script ran in the page: the main menu holds the top-level entries, the start page
     // is marked in it and in the trail, and the generated style sheet applies.
-    QCOMPARE(jsStrings(view, "[...document.querySelectorAll('ul.quilso_m > li > a')].map(a => a.textContent)"),
-             (QStringList{"Home", "Produkte", "Filialen"}));
-    QCOMPARE(evalJs(view, "document.getElementById('m_selected').textContent").toString(), QStringLiteral("Home"));
+    QCOMPARE(
+        jsStrings(view, "[...document.querySelectorAll('ul.quilso_m > li > a')].map(a => a.textContent)"),
+        (QStringList{"Home", "Produkte", "Filialen"}));
+    QCOMPARE(evalJs(view, "document.getElementById('m_selected').textContent").toString(),
+             QStringLiteral("Home"));
     QCOMPARE(jsStrings(view, "[...document.querySelectorAll('ul.quilso_bc a')].map(a => a.textContent)"),
              QStringList{"Home"});
-    QCOMPARE(evalJs(view, "getComputedStyle(document.getElementById('m_selected')).backgroundColor").toString(),
-             QStringLiteral("rgb(0, 0, 255)"));
+    QCOMPARE(
+        evalJs(view, "getComputedStyle(document.getElementById('m_selected')).backgroundColor").toString(),
+        QStringLiteral("rgb(0, 0, 255)"));
 }
 
 void PreviewCommandsTest::previewReplacesOpenHelpPage() {
@@ -247,8 +255,8 @@ void PreviewCommandsTest::helpExamplesRenderTheMenus() {
     form->showHelp();
     PreviewWindow* preview = form->webAnzeigeForm();
     QVERIFY(waitForLoad(preview));
-    const QStringList examples =
-        jsStrings(preview->webBrowser(), "[...document.querySelectorAll('pre.beispiel')].map(p => p.textContent)");
+    const QStringList examples = jsStrings(
+        preview->webBrowser(), "[...document.querySelectorAll('pre.beispiel')].map(p => p.textContent)");
     QCOMPARE(examples.size(), 2);
 
     for (int i = 0; i < examples.size(); ++i) {
@@ -265,7 +273,8 @@ void PreviewCommandsTest::helpExamplesRenderTheMenus() {
             (QStringList{"Home", "Produkte", "Filialen"}), 5000);
         QCOMPARE(jsStrings(view, "[...document.querySelectorAll('ul.quilso_bc a')].map(a => a.textContent)"),
                  QStringList{"Home"});
-        QCOMPARE(evalJs(view, "getComputedStyle(document.getElementById('m_selected')).backgroundColor").toString(),
+        QCOMPARE(evalJs(view, "getComputedStyle(document.getElementById('m_selected')).backgroundColor")
+                     .toString(),
                  QStringLiteral("rgb(0, 0, 255)"));
     }
 }

@@ -60,7 +60,8 @@ int distinctColours(QWidget* w) {
     const QImage img = w->grab().toImage();
     QSet<QRgb> colours;
     for (int y = 0; y < img.height(); y += 4)
-        for (int x = 0; x < img.width(); x += 4) colours.insert(img.pixel(x, y));
+        for (int x = 0; x < img.width(); x += 4)
+            colours.insert(img.pixel(x, y));
     return colours.size();
 }
 
@@ -100,8 +101,9 @@ void PreviewWindowTest::startsHiddenWithoutBrowser() {
 void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
     // The page's inline script, its external script and its style sheet must all take effect.
     writeFile(dir_.filePath("style.css"), "#m { color: rgb(1, 2, 3); }\n");
-    writeFile(dir_.filePath("lib.js"), "function build() { var d = document.createElement('div');"
-                                       " d.id = 'm'; d.textContent = 'Start'; document.body.appendChild(d); }\n");
+    writeFile(dir_.filePath("lib.js"),
+              "function build() { var d = document.createElement('div');"
+              " d.id = 'm'; d.textContent = 'Start'; document.body.appendChild(d); }\n");
     writeFile(dir_.filePath("index.htm"),
               "<html><head><link rel=stylesheet href=style.css><script src=lib.js></script></head>"
               "<body><script>build();</script></body></html>\n");

@@ -93,7 +93,8 @@ int main(int argc, char* argv[]) {
     form->show();
     form->activateWindow();
     if (!QTest::qWaitFor([&] { return !form->firstActivation && !form->project().tree.empty(); }, 10000)) {
-        std::fprintf(stderr, "the demo project did not load: %s\n", qPrintable(MessageBoxes::takeShown().join('\n')));
+        std::fprintf(stderr, "the demo project did not load: %s\n",
+                     qPrintable(MessageBoxes::takeShown().join('\n')));
         return 1;
     }
     bool ok = true;

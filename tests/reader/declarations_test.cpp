@@ -17,12 +17,11 @@ ProjectParams LoadBlocks(const std::string& text) {
 } // namespace
 
 TEST(BlockScan, SelectorsPickBlockAndMenu) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m_div {", {"  clear:both;"}) +
-                                 Block(".quilso_bc_div {", {"  float:right;"}) +
-                                 Block(".quilso_um {", {"  position:fixed;"}) +
-                                 Block(".quilso_bc li {", {"  overflow:scroll;"}) +
-                                 Block(".quilso_um li a {", {"  white-space:pre;"}) +
-                                 Block(".quilso_m li a#m_selected {", {"  color:#00FF00;"}));
+    const ProjectParams p = LoadBlocks(
+        Block(".quilso_m_div {", {"  clear:both;"}) + Block(".quilso_bc_div {", {"  float:right;"}) +
+        Block(".quilso_um {", {"  position:fixed;"}) + Block(".quilso_bc li {", {"  overflow:scroll;"}) +
+        Block(".quilso_um li a {", {"  white-space:pre;"}) +
+        Block(".quilso_m li a#m_selected {", {"  color:#00FF00;"}));
     EXPECT_EQ(p.css[MenuMain].clear, "both");
     EXPECT_EQ(p.css[MenuBreadcrumb].cssFloat, "right");
     EXPECT_EQ(p.css[MenuSub].position, "fixed");
@@ -34,9 +33,9 @@ TEST(BlockScan, SelectorsPickBlockAndMenu) {
 
 TEST(BlockScan, MenuComesFromTheClassNotFromTheSelectedId) {
     const ProjectParams p = LoadBlocks(Block(".quilso_m li a#um_selected {", {"  color:#010203;"}) +
-                                 // The first letters decide: "mx" is the main menu, "bcz" the trail.
-                                 Block(".quilso_mx li {", {"  direction:rtl;"}) +
-                                 Block(".quilso_bcz li a {", {"  text-align:center;"}));
+                                       // The first letters decide: "mx" is the main menu, "bcz" the trail.
+                                       Block(".quilso_mx li {", {"  direction:rtl;"}) +
+                                       Block(".quilso_bcz li a {", {"  text-align:center;"}));
     EXPECT_EQ(p.css[MenuMain].colorSelected, "010203");
     EXPECT_EQ(p.css[MenuSub].colorSelected, "");
     EXPECT_EQ(p.css[MenuMain].direction, "rtl");
@@ -44,17 +43,19 @@ TEST(BlockScan, MenuComesFromTheClassNotFromTheSelectedId) {
 }
 
 TEST(BlockScan, LinesThatStartNoBlock) {
-    const std::string hover = "  c = \"\";\r\n" + CssLine(".quilso_m li a:hover,") + "\r\n" + CssLine("  color:#111111;") +
-                              "\r\n" + CssLine(".quilso_m li a:focus,") + "\r\n" + CssLine("  color:#222222;") + "\r\n" +
-                              CssLine(".quilso_m li a:active {") + "\r\n" + CssLine("  color:#333333;") + "\r\n" +
-                              CssLine("}") + "\r\n";
-    const ProjectParams p = LoadBlocks(Block(".quilso_um_div {", {"  clear:both;"}) + // the sub menu has no outer box
-                                 Block(".quilso_x li {", {"  overflow:auto;"}) +
-                                 Block(".quilso_m  li {", {"  overflow:auto;"}) + // still two pieces
-                                 Block(".quilso_m li a b {", {"  text-align:right;"}) +
-                                 Block("div.quilso_m {", {"  position:fixed;"}) + CssLine("  overflow:visible;") +
-                                 "\r\n" + hover);
-    for (const MenuStyle& css : p.css) EXPECT_EQ(css.clear, "");
+    const std::string hover = "  c = \"\";\r\n" + CssLine(".quilso_m li a:hover,") + "\r\n" +
+                              CssLine("  color:#111111;") + "\r\n" + CssLine(".quilso_m li a:focus,") +
+                              "\r\n" + CssLine("  color:#222222;") + "\r\n" +
+                              CssLine(".quilso_m li a:active {") + "\r\n" + CssLine("  color:#333333;") +
+                              "\r\n" + CssLine("}") + "\r\n";
+    const ProjectParams p = LoadBlocks(
+        Block(".quilso_um_div {", {"  clear:both;"}) + // the sub menu has no outer box
+        Block(".quilso_x li {", {"  overflow:auto;"}) +
+        Block(".quilso_m  li {", {"  overflow:auto;"}) + // still two pieces
+        Block(".quilso_m li a b {", {"  text-align:right;"}) +
+        Block("div.quilso_m {", {"  position:fixed;"}) + CssLine("  overflow:visible;") + "\r\n" + hover);
+    for (const MenuStyle& css : p.css)
+        EXPECT_EQ(css.clear, "");
     EXPECT_EQ(p.css[MenuMain].overflow, "auto");
     EXPECT_EQ(p.css[MenuSub].overflow, "");
     EXPECT_EQ(p.css[MenuMain].textAlign, "");
@@ -65,8 +66,9 @@ TEST(BlockScan, LinesThatStartNoBlock) {
 
 TEST(BlockScan, AnyBraceInTheRawLineClosesTheBlock) {
     Project p;
-    Load(Block(".quilso_m li {", {"  font-style:italic;", "  font-family:\"}\";",
-                                                   "  font-variant:small-caps;"}), p);
+    Load(Block(".quilso_m li {",
+               {"  font-style:italic;", "  font-family:\"}\";", "  font-variant:small-caps;"}),
+         p);
     EXPECT_EQ(p.params.css[MenuMain].fontStyle, "italic");
     EXPECT_EQ(p.params.css[MenuMain].fontVariant, "");
     EXPECT_TRUE(p.params.css[MenuMain].fontFamilies.empty());
@@ -94,11 +96,11 @@ TEST(BlockScan, MenuAndOtherLinesTakePartInTheFraming) {
 }
 
 TEST(Declarations, KeywordsAndColoursAreExactAndCaseSensitive) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  overflow:Hidden;", "  font-style:normal ;", "  direction:rtl;"}) +
-                           Block(".quilso_m li a {", {"  color:#abcDEF;"}) +
-                           Block(".quilso_um li a {", {"  color:#ABCDE;"}) +
-                           Block(".quilso_bc li a {", {"  color:ABCDEF0;"}) +
-                           Block(".quilso_m li a#m_selected {", {"  color:#12345G;"}));
+    const ProjectParams p = LoadBlocks(
+        Block(".quilso_m li {", {"  overflow:Hidden;", "  font-style:normal ;", "  direction:rtl;"}) +
+        Block(".quilso_m li a {", {"  color:#abcDEF;"}) + Block(".quilso_um li a {", {"  color:#ABCDE;"}) +
+        Block(".quilso_bc li a {", {"  color:ABCDEF0;"}) +
+        Block(".quilso_m li a#m_selected {", {"  color:#12345G;"}));
     const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.overflow, "");
     EXPECT_EQ(m.fontStyle, "");
@@ -110,9 +112,10 @@ TEST(Declarations, KeywordsAndColoursAreExactAndCaseSensitive) {
 }
 
 TEST(Declarations, LengthsTakeKeywordsWithTheirDefaultNumber) {
-    const ProjectParams p = LoadBlocks(Block(
-        ".quilso_m li {", {"  width:auto;", "  height:auto;", "  font-size:small;", "  vertical-align:text-top;",
-                           "  letter-spacing:inherit;", "  word-spacing:3em;", "  text-indent:-1,5pt;"}));
+    const ProjectParams p =
+        LoadBlocks(Block(".quilso_m li {", {"  width:auto;", "  height:auto;", "  font-size:small;",
+                                            "  vertical-align:text-top;", "  letter-spacing:inherit;",
+                                            "  word-spacing:3em;", "  text-indent:-1,5pt;"}));
     const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.widthValue + "|" + m.widthUnit, "150|auto");
     EXPECT_EQ(m.heightValue + "|" + m.heightUnit, "30|auto");
@@ -124,8 +127,9 @@ TEST(Declarations, LengthsTakeKeywordsWithTheirDefaultNumber) {
 }
 
 TEST(Declarations, LaterDeclarationWinsAndUnusableValuesKeepTheField) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  width:auto;", "  width:120px;", "  height:12;",
-                                                  "  font-size:auto;", "  text-indent:normal;"}));
+    const ProjectParams p =
+        LoadBlocks(Block(".quilso_m li {", {"  width:auto;", "  width:120px;", "  height:12;",
+                                            "  font-size:auto;", "  text-indent:normal;"}));
     const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.widthValue + "|" + m.widthUnit, "120|px");
     EXPECT_EQ(m.heightValue + "|" + m.heightUnit, "|");
@@ -140,12 +144,14 @@ TEST(Declarations, LineHeightTakesABareFactor) {
     Load(Block(".quilso_m li {", {"  line-height:-;", "  line-height:abc;"}), p);
     EXPECT_EQ(p.params.css[MenuMain].lineHeightValue + "|" + p.params.css[MenuMain].lineHeightUnit, "1.5|");
     Load(Block(".quilso_m li {", {"  line-height:normal;"}), p);
-    EXPECT_EQ(p.params.css[MenuMain].lineHeightValue + "|" + p.params.css[MenuMain].lineHeightUnit, "0|normal");
+    EXPECT_EQ(p.params.css[MenuMain].lineHeightValue + "|" + p.params.css[MenuMain].lineHeightUnit,
+              "0|normal");
 }
 
 TEST(Declarations, FontFamiliesLoseTheirQuotes) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  font-family:Arial, \"Times New Roman\", serif;"}) +
-                           Block(".quilso_um li {", {"  font-family:\"A, B\",C ,\"D;"}));
+    const ProjectParams p =
+        LoadBlocks(Block(".quilso_m li {", {"  font-family:Arial, \"Times New Roman\", serif;"}) +
+                   Block(".quilso_um li {", {"  font-family:\"A, B\",C ,\"D;"}));
     EXPECT_EQ(p.css[MenuMain].fontFamilies, (std::vector<std::string>{"Arial", "Times New Roman", "serif"}));
     // An unclosed quote swallows the closing ";" in the split; it is not taken into the value.
     EXPECT_EQ(p.css[MenuSub].fontFamilies, (std::vector<std::string>{"A, B", "C ", "\"D"}));
@@ -158,7 +164,8 @@ TEST(Declarations, AnApostropheInAFamilySurvivesSaveAndReopen) {
     std::vector<std::string> first, second;
     BuildMenuScript(project, ProgramInfo{}, "01.01.2027", first);
     std::string text;
-    for (const auto& line : first) text += line + "\r\n";
+    for (const auto& line : first)
+        text += line + "\r\n";
     Project reread;
     Load(text, reread);
     EXPECT_EQ(reread.params.css[MenuMain].fontFamilies, (std::vector<std::string>{"Ann's"}));
@@ -199,12 +206,15 @@ TEST(Declarations, ContainerTakesTheSideEvenWhenTheValueIsRejected) {
 }
 
 TEST(Declarations, BoxDeclarationsFollowTheWriterSplitPerMenu) {
-    const std::initializer_list<std::string_view> boxes = {
-        "  margin-left:1px;",      "  margin-top:2px;",          "  border-right-width:thin;",
-        "  border-bottom-color:#A1B2C3;", "  border-top-style:dashed;", "  padding-left:4em;",
-        "  background-color:transparent;"};
+    const std::initializer_list<std::string_view> boxes = {"  margin-left:1px;",
+                                                           "  margin-top:2px;",
+                                                           "  border-right-width:thin;",
+                                                           "  border-bottom-color:#A1B2C3;",
+                                                           "  border-top-style:dashed;",
+                                                           "  padding-left:4em;",
+                                                           "  background-color:transparent;"};
     const ProjectParams p = LoadBlocks(Block(".quilso_m li {", boxes) + Block(".quilso_um li a {", boxes) +
-                                 Block(".quilso_bc li {", boxes) + Block(".quilso_bc li a {", boxes));
+                                       Block(".quilso_bc li {", boxes) + Block(".quilso_bc li a {", boxes));
     const MenuStyle& m = p.css[MenuMain];
     EXPECT_EQ(m.boxValue[BoxMargin][SideLeft] + m.boxUnit[BoxMargin][SideLeft], "1px");
     EXPECT_EQ(m.boxValue[BoxMargin][SideTop] + m.boxUnit[BoxMargin][SideTop], "2px");
@@ -226,16 +236,17 @@ TEST(Declarations, BoxDeclarationsFollowTheWriterSplitPerMenu) {
     EXPECT_EQ(bc.backgroundColor, "transparent");
 
     // What each block of the trail must not read.
-    const ProjectParams only = LoadBlocks(Block(".quilso_bc li {", {"  margin-left:9px;", "  padding-top:9px;",
-                                                              "  background-color:#999999;"}) +
-                                    Block(".quilso_bc li a {", {"  margin-top:9px;"}));
+    const ProjectParams only =
+        LoadBlocks(Block(".quilso_bc li {",
+                         {"  margin-left:9px;", "  padding-top:9px;", "  background-color:#999999;"}) +
+                   Block(".quilso_bc li a {", {"  margin-top:9px;"}));
     EXPECT_EQ(only.css[MenuBreadcrumb], MenuStyle{});
 }
 
 TEST(Declarations, BoxNamesWithUnknownWordsAreSkipped) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m li {", {"  margin-middle:1px;", "  border-left-colour:#FFFFFF;",
-                                                          "  border-left:1px;", "  padding-left-x:1px;",
-                                                          "  margin--right:3px;", "  border-left-style:;"}));
+    const ProjectParams p = LoadBlocks(Block(
+        ".quilso_m li {", {"  margin-middle:1px;", "  border-left-colour:#FFFFFF;", "  border-left:1px;",
+                           "  padding-left-x:1px;", "  margin--right:3px;", "  border-left-style:;"}));
     MenuStyle expected;
     expected.boxValue[BoxMargin][SideRight] = "3";
     expected.boxUnit[BoxMargin][SideRight] = "px";
@@ -243,9 +254,10 @@ TEST(Declarations, BoxNamesWithUnknownWordsAreSkipped) {
 }
 
 TEST(Declarations, BackgroundColoursAndHoverFields) {
-    const ProjectParams p = LoadBlocks(Block(".quilso_m li a#m_selected {", {"  background-color:inherit;"}) +
-                                 Block(".quilso_um li a:active {", {"  color:#FEDCBA;", "  background-color:#0a0B0c;"}) +
-                                 Block(".quilso_bc li a:active {", {"  background-color:Transparent;"}));
+    const ProjectParams p =
+        LoadBlocks(Block(".quilso_m li a#m_selected {", {"  background-color:inherit;"}) +
+                   Block(".quilso_um li a:active {", {"  color:#FEDCBA;", "  background-color:#0a0B0c;"}) +
+                   Block(".quilso_bc li a:active {", {"  background-color:Transparent;"}));
     EXPECT_EQ(p.css[MenuMain].backgroundColorSelected, "inherit");
     EXPECT_EQ(p.css[MenuSub].colorHover, "FEDCBA");
     EXPECT_EQ(p.css[MenuSub].backgroundColorHover, "0a0B0c");
@@ -274,7 +286,8 @@ TEST(Options, IsTagLine) {
 
 TEST(Overlay, StylesKeepUnnamedValuesButHoverColoursAreForgotten) {
     Project p;
-    Load(Block(".quilso_m li {", {"  font-weight:bold;"}) + Block(".quilso_m li a:active {", {"  color:#FF0000;"}) +
+    Load(Block(".quilso_m li {", {"  font-weight:bold;"}) +
+             Block(".quilso_m li a:active {", {"  color:#FF0000;"}) +
              Block(".quilso_bc li a:active {", {"  background-color:#00FF00;"}),
          p);
     EXPECT_EQ(p.params.css[MenuMain].colorHover, "FF0000");

@@ -50,11 +50,13 @@ std::string DefinedDecode(const std::string& text) {
 
 TEST(HtmlDecode, AgreesWithItsDefinitionOnReferenceSoup) {
     std::mt19937 rng(11);
-    const std::string parts[] = {"&", "#", ";", "&#", "&#3", "&#34;", "&#39;", "&#60;", "&#62;", "&nbsp;", "nbsp",
-                                 "0", "3", "4", "9", "a", " ", "\xE4", "&#228;", "&#0099;", "&#x4;"};
+    const std::string parts[] = {"&",     "#",     ";",      "&#",   "&#3",    "&#34;",   "&#39;",
+                                 "&#60;", "&#62;", "&nbsp;", "nbsp", "0",      "3",       "4",
+                                 "9",     "a",     " ",      "\xE4", "&#228;", "&#0099;", "&#x4;"};
     for (int round = 0; round < 50000; ++round) {
         std::string text;
-        for (unsigned k = rng() % 12; k > 0; --k) text += parts[rng() % std::size(parts)];
+        for (unsigned k = rng() % 12; k > 0; --k)
+            text += parts[rng() % std::size(parts)];
         ASSERT_EQ(HtmlDecode(text), DefinedDecode(text)) << text;
     }
 }

@@ -8,7 +8,9 @@ using namespace quilso;
 using namespace quilso::test;
 
 namespace {
-std::string Link(long number) { return number < 0 ? "cs" : std::to_string(number); }
+std::string Link(long number) {
+    return number < 0 ? "cs" : std::to_string(number);
+}
 
 std::string EntryLine(long i, long next, long parent, long child) {
     return "ca[" + std::to_string(i) + "] = new cr(\"Eintrag " + std::to_string(i) + "\", \"seite" +
@@ -20,7 +22,8 @@ TEST(LargeInput, ChainOfOneHundredThousandLevelsListedBackwards) {
     constexpr long depth = 100000;
     std::string text;
     // Line k holds the entry at depth - 1 - k: the deepest entry comes first.
-    for (long k = 0; k < depth; ++k) text += EntryLine(k, -1, k + 1 < depth ? k + 1 : -1, k > 0 ? k - 1 : -1);
+    for (long k = 0; k < depth; ++k)
+        text += EntryLine(k, -1, k + 1 < depth ? k + 1 : -1, k > 0 ? k - 1 : -1);
     Project project;
     Load(text, project);
     ASSERT_EQ(project.tree.size(), static_cast<std::size_t>(depth));
@@ -49,7 +52,8 @@ TEST(LargeInput, OneMillionEntries) {
     for (long i = 0; i < count; ++i) {
         const bool top = i % 10 == 0;
         const long group = i - i % 10;
-        const long next = top ? (group + 10 < count ? group + 10 : -1) : (i % 10 < 9 && i + 1 < count ? i + 1 : -1);
+        const long next =
+            top ? (group + 10 < count ? group + 10 : -1) : (i % 10 < 9 && i + 1 < count ? i + 1 : -1);
         text += EntryLine(i, next, top ? -1 : group, top && i + 1 < count ? i + 1 : -1);
     }
     Project project;

@@ -26,7 +26,8 @@ Strings Lines(std::string_view text) {
     reader::LineCursor cursor(text);
     Strings out;
     std::string_view line;
-    while (cursor.next(line)) out.emplace_back(line);
+    while (cursor.next(line))
+        out.emplace_back(line);
     return out;
 }
 } // namespace
@@ -62,15 +63,15 @@ TEST(ExtractCssText, TakesTheQuotedTextOfWriterLines) {
 
 TEST(ExtractCssText, RejectsOtherLineShapes) {
     EXPECT_EQ(ExtractCssText(""), "");
-    EXPECT_EQ(ExtractCssText("  c = \"\";"), "");                     // reset line
-    EXPECT_EQ(ExtractCssText("  c = c + '}';"), "");                  // neither ':' nor '.'
-    EXPECT_EQ(ExtractCssText("  document.write(c);"), "");            // does not begin with c
-    EXPECT_EQ(ExtractCssText("  C = c + '.x';"), "");                 // case-sensitive
-    EXPECT_EQ(ExtractCssText("  c = d + '.x';"), "");                 // second split must start with c
-    EXPECT_EQ(ExtractCssText("  cc = c + '.x';"), "");                // first piece must be c alone
-    EXPECT_EQ(ExtractCssText("  c = c + '.x' = 1;"), "");             // three pieces
-    EXPECT_EQ(ExtractCssText("  c = c + '.x' + 'y';"), "");           // three pieces
-    EXPECT_EQ(ExtractCssText("  c = c + \".x\";"), "");               // not single-quoted
+    EXPECT_EQ(ExtractCssText("  c = \"\";"), "");           // reset line
+    EXPECT_EQ(ExtractCssText("  c = c + '}';"), "");        // neither ':' nor '.'
+    EXPECT_EQ(ExtractCssText("  document.write(c);"), "");  // does not begin with c
+    EXPECT_EQ(ExtractCssText("  C = c + '.x';"), "");       // case-sensitive
+    EXPECT_EQ(ExtractCssText("  c = d + '.x';"), "");       // second split must start with c
+    EXPECT_EQ(ExtractCssText("  cc = c + '.x';"), "");      // first piece must be c alone
+    EXPECT_EQ(ExtractCssText("  c = c + '.x' = 1;"), "");   // three pieces
+    EXPECT_EQ(ExtractCssText("  c = c + '.x' + 'y';"), ""); // three pieces
+    EXPECT_EQ(ExtractCssText("  c = c + \".x\";"), "");     // not single-quoted
     EXPECT_EQ(ExtractCssText("ca[0] = new cr(\"a.b\", \"x\", cs, cs, cs);"), "");
 }
 
@@ -113,7 +114,8 @@ TEST(LineCursor, FileReadInBlocksGivesTheSameLines) {
     text += "\r\nb\rc\n";
     std::mt19937 rng(3);
     const char* ends[] = {"\r\n", "\r", "\n"};
-    while (text.size() < 2 * Block + 100) text += std::string(rng() % 200, 'x') + ends[rng() % 3];
+    while (text.size() < 2 * Block + 100)
+        text += std::string(rng() % 200, 'x') + ends[rng() % 3];
     text += std::string(3 * Block, 'y') + "\r";
     text += "last";
     const auto path = std::filesystem::temp_directory_path() / "quilso-line-cursor-test.txt";
@@ -123,7 +125,8 @@ TEST(LineCursor, FileReadInBlocksGivesTheSameLines) {
     reader::LineCursor cursor(fd, path.string());
     Strings fromFile;
     std::string_view line;
-    while (cursor.next(line)) fromFile.emplace_back(line);
+    while (cursor.next(line))
+        fromFile.emplace_back(line);
     ::close(fd);
     std::filesystem::remove(path);
     const Strings expected = Lines(text);
@@ -136,10 +139,12 @@ TEST(LineCursor, FileReadInBlocksGivesTheSameLines) {
 
 TEST(BlockScanFilter, KeepsEveryLineTheScanCanReactTo) {
     std::string scratch;
-    for (const char* kept : {"  c = c + '.x';", "  c = c + '}';", "x } y", "*/", "/* options", "istag=1", "ca[0] = new cr(\"}\", ...);"})
+    for (const char* kept : {"  c = c + '.x';", "  c = c + '}';", "x } y", "*/", "/* options", "istag=1",
+                             "ca[0] = new cr(\"}\", ...);"})
         EXPECT_TRUE(reader::MattersToBlockScan(kept, scratch)) << kept;
-    for (const char* dropped : {"", "  c = \"\";", "  c = c + '';", "ca[0] = new cr(\"a\", \"b\", cs, cs, cs);",
-                                "/* project", "lastsave=1", "function menuinit()\t{"})
+    for (const char* dropped :
+         {"", "  c = \"\";", "  c = c + '';", "ca[0] = new cr(\"a\", \"b\", cs, cs, cs);", "/* project",
+          "lastsave=1", "function menuinit()\t{"})
         EXPECT_FALSE(reader::MattersToBlockScan(dropped, scratch)) << dropped;
 }
 

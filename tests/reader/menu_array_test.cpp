@@ -10,10 +10,10 @@ using namespace quilso;
 using namespace quilso::test;
 
 namespace {
-std::string Entry(std::string_view number, std::string_view text, std::string_view file, std::string_view next,
-                  std::string_view parent, std::string_view child) {
-    return "ca[" + std::string(number) + "] = new cr(\"" + std::string(text) + "\", \"" + std::string(file) + "\", " +
-           std::string(next) + ", " + std::string(parent) + ", " + std::string(child) + ");\r\n";
+std::string Entry(std::string_view number, std::string_view text, std::string_view file,
+                  std::string_view next, std::string_view parent, std::string_view child) {
+    return "ca[" + std::string(number) + "] = new cr(\"" + std::string(text) + "\", \"" + std::string(file) +
+           "\", " + std::string(next) + ", " + std::string(parent) + ", " + std::string(child) + ");\r\n";
 }
 
 std::string LoadShape(const std::string& text) {
@@ -26,33 +26,35 @@ std::string LoadShape(const std::string& text) {
 TEST(MenuLines, WriterOrderRebuildsTheTree) {
     EXPECT_EQ(LoadShape("var cs = 4;\r\nvar ca = new Array(cs);\r\n\r\nfunction menuinit()\t{\r\n" +
                         Entry("0", "Home", "index.htm", "1", "cs", "cs") +
-                        Entry("1", "Produkte", "p.htm", "3", "cs", "2") + Entry("2", "Filialen", "f.htm", "cs", "1", "cs") +
+                        Entry("1", "Produkte", "p.htm", "3", "cs", "2") +
+                        Entry("2", "Filialen", "f.htm", "cs", "1", "cs") +
                         Entry("3", "Kontakt", "k.htm", "cs", "cs", "cs") + "}\r\n"),
               "Home(index.htm) Produkte(p.htm) [Filialen(f.htm)] Kontakt(k.htm)");
 }
 
 TEST(MenuLines, OnlyWellFormedLinesBecomeEntriesAndNumberingFollowsThem) {
     // Entry numbers are positions among accepted lines: a skipped line shifts the later ones.
-    const std::string text = Entry("0", "A", "a", "1", "cs", "cs") +
-                             "ca[1] = new cr(\"bad\", \"seven\", cs, cs);\r\n" +
-                             "ca[1] = new cr(\"bad\", \"nine\", cs, cs, cs, cs);\r\n" +
-                             Entry("x", "bad", "", "cs", "cs", "cs") + Entry("-1", "bad", "", "cs", "cs", "cs") +
-                             "ca[1] = old cr(\"bad\", \"\", cs, cs, cs);\r\n" + Entry("1", "bad", "", "1 ", "cs", "cs") +
-                             Entry("1", "bad", "", "0x1", "cs", "cs") + Entry("1", "bad", "", "2147483648", "cs", "cs") +
-                             Entry("1", "bad", "", "-1", "cs", "cs") + "  xca[1] = new cr(\"bad\", \"\", cs, cs, cs);\r\n" +
-                             Entry("+7", "B", "b", "cs", "cs", "+02") + Entry("7", "C", "c", "cs", "0", "cs") +
-                             " ca[ 9] = new cr(\"D\",\"d\",cs,cs,cs) ;;\r\n" +
-                             "\tca[9] = new cr(\"bad\", \"\", cs, cs, cs);\r\n";
+    const std::string text =
+        Entry("0", "A", "a", "1", "cs", "cs") + "ca[1] = new cr(\"bad\", \"seven\", cs, cs);\r\n" +
+        "ca[1] = new cr(\"bad\", \"nine\", cs, cs, cs, cs);\r\n" + Entry("x", "bad", "", "cs", "cs", "cs") +
+        Entry("-1", "bad", "", "cs", "cs", "cs") + "ca[1] = old cr(\"bad\", \"\", cs, cs, cs);\r\n" +
+        Entry("1", "bad", "", "1 ", "cs", "cs") + Entry("1", "bad", "", "0x1", "cs", "cs") +
+        Entry("1", "bad", "", "2147483648", "cs", "cs") + Entry("1", "bad", "", "-1", "cs", "cs") +
+        "  xca[1] = new cr(\"bad\", \"\", cs, cs, cs);\r\n" + Entry("+7", "B", "b", "cs", "cs", "+02") +
+        Entry("7", "C", "c", "cs", "0", "cs") + " ca[ 9] = new cr(\"D\",\"d\",cs,cs,cs) ;;\r\n" +
+        "\tca[9] = new cr(\"bad\", \"\", cs, cs, cs);\r\n";
     EXPECT_EQ(LoadShape(text), "A(a) B(b) [C(c)] D(d)");
 }
 
 TEST(MenuLines, DuplicateBracketNumbersAreSeparateEntries) {
-    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "1", "cs", "cs") + Entry("0", "B", "b", "cs", "cs", "cs")), "A(a) B(b)");
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "1", "cs", "cs") + Entry("0", "B", "b", "cs", "cs", "cs")),
+              "A(a) B(b)");
 }
 
 TEST(MenuLines, TextsAreUnescapedThenHtmlDecodedFilesOnlyUnescaped) {
     Project p;
-    Load(Entry("0", "&#34;Hi&#34;&nbsp; &amp; &#228;\\x22\\u00E4\\\\", "a&#34;b\\x22\\u20AC.htm", "1", "cs", "cs") +
+    Load(Entry("0", "&#34;Hi&#34;&nbsp; &amp; &#228;\\x22\\u00E4\\\\", "a&#34;b\\x22\\u20AC.htm", "1", "cs",
+               "cs") +
              "ca[1] = new cr(\"x, (y)\", \"f(1),2.htm\", 2, cs, cs);\r\n" +
              "ca[2] = new cr(plain&#228;, plain\\x41, cs, cs, cs);\r\n",
          p);
@@ -77,7 +79,8 @@ TEST(MenuLines, NoTopLevelEntryGivesAnEmptyTree) {
 
 TEST(MenuLines, LinksNamingNoEntryCountAsNone) {
     // A parent out of range makes the first top-level entry; so does a negative one.
-    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "5", "1") + Entry("1", "B", "b", "99", "0", "-7")), "A(a) [B(b)]");
+    EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "5", "1") + Entry("1", "B", "b", "99", "0", "-7")),
+              "A(a) [B(b)]");
     EXPECT_EQ(LoadShape(Entry("0", "A", "a", "cs", "0", "cs") + Entry("1", "B", "b", "cs", "-3", "0")),
               "B(b) [A(a)]");
 }
@@ -90,8 +93,10 @@ TEST(MenuLines, UnreachableEntriesAreAppendedAtTheTopLevel) {
 }
 
 TEST(MenuLines, LinesInReverseOrderGiveTheSameTree) {
-    EXPECT_EQ(LoadShape(Entry("3", "Kontakt", "k", "cs", "cs", "cs") + Entry("2", "Filialen", "f", "cs", "1", "cs") +
-                        Entry("1", "Produkte", "p", "0", "cs", "1") + Entry("0", "Home", "h", "2", "cs", "cs")),
+    EXPECT_EQ(LoadShape(Entry("3", "Kontakt", "k", "cs", "cs", "cs") +
+                        Entry("2", "Filialen", "f", "cs", "1", "cs") +
+                        Entry("1", "Produkte", "p", "0", "cs", "1") +
+                        Entry("0", "Home", "h", "2", "cs", "cs")),
               "Home(h) Produkte(p) [Filialen(f)] Kontakt(k)");
 }
 
@@ -102,15 +107,22 @@ TEST(MenuLines, WriterShapeShortcutAgreesWithTheGeneralSplit) {
     const std::string alphabet = "ca[]0123456789 =newcr(),\";'\\&#sx";
     int taken = 0;
     for (int round = 0; round < 40000; ++round) {
-        std::string line = "ca[" + std::to_string(rng() % 1000) + "] = new cr(\"T" + std::to_string(rng() % 50) +
-                           "\", \"f.htm\", " + (rng() % 2 ? "cs" : std::to_string(rng() % 2000000000u)) + ", cs, " +
+        std::string line = "ca[" + std::to_string(rng() % 1000) + "] = new cr(\"T" +
+                           std::to_string(rng() % 50) + "\", \"f.htm\", " +
+                           (rng() % 2 ? "cs" : std::to_string(rng() % 2000000000u)) + ", cs, " +
                            std::to_string(rng() % 100) + ");";
         for (unsigned k = rng() % 3; k > 0; --k) {
             const std::size_t at = rng() % (line.size() + 1);
             switch (rng() % 3) {
-            case 0: line.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
-            case 1: if (at < line.size()) line.erase(at, 1); break;
-            default: if (at < line.size()) line[at] = alphabet[rng() % alphabet.size()]; break;
+            case 0:
+                line.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                break;
+            case 1:
+                if (at < line.size()) line.erase(at, 1);
+                break;
+            default:
+                if (at < line.size()) line[at] = alphabet[rng() % alphabet.size()];
+                break;
             }
         }
         reader::MenuPieces fast, general;

@@ -23,17 +23,28 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
 // Bytes a user could type or paste, weighted towards those that need escaping somewhere.
 std::string HostileText(std::mt19937& rng, std::size_t maxLength) {
     static const std::string special = "\"'\\,()[];:{}= &#<>%\r\n\t";
-    static const std::vector<std::string> fragments = {"&#1;", "&#1234;", "&#x41;", "&amp;", "&#;", "&#6a;",
-                                                       "\\x41", "\\u00E4", "''", "\"\"", "ca[0]", "*/", "cs"};
+    static const std::vector<std::string> fragments = {"&#1;",  "&#1234;", "&#x41;",  "&amp;", "&#;",
+                                                       "&#6a;", "\\x41",   "\\u00E4", "''",    "\"\"",
+                                                       "ca[0]", "*/",      "cs"};
     std::string out;
     const std::size_t length = rng() % (maxLength + 1);
     while (out.size() < length) {
         switch (rng() % 6) {
-        case 0: out += special[rng() % special.size()]; break;
-        case 1: out += static_cast<char>(rng() % 32); break;           // control bytes, NUL included
-        case 2: out += static_cast<char>(0x80 + rng() % 128); break;  // upper half, 0x81 .. 0x9D too
-        case 3: out += fragments[rng() % fragments.size()]; break;
-        default: out += static_cast<char>('a' + rng() % 26); break;
+        case 0:
+            out += special[rng() % special.size()];
+            break;
+        case 1:
+            out += static_cast<char>(rng() % 32);
+            break; // control bytes, NUL included
+        case 2:
+            out += static_cast<char>(0x80 + rng() % 128);
+            break; // upper half, 0x81 .. 0x9D too
+        case 3:
+            out += fragments[rng() % fragments.size()];
+            break;
+        default:
+            out += static_cast<char>('a' + rng() % 26);
+            break;
         }
     }
     return out;
@@ -43,7 +54,8 @@ std::string HostileText(std::mt19937& rng, std::size_t maxLength) {
 std::string MenuText(std::mt19937& rng) {
     for (;;) {
         std::string text = HostileText(rng, 24);
-        if (HtmlDecode(HtmlEncode(text, false)) == text && HtmlDecode(HtmlEncode(text, true)) == text) return text;
+        if (HtmlDecode(HtmlEncode(text, false)) == text && HtmlDecode(HtmlEncode(text, true)) == text)
+            return text;
     }
 }
 
@@ -53,7 +65,8 @@ std::string FamilyName(std::mt19937& rng) {
     std::string name;
     while (name.empty()) {
         for (char c : HostileText(rng, 10))
-            if (static_cast<unsigned char>(c) > 32 && std::string_view(",;:\"'}{").find(c) == std::string_view::npos)
+            if (static_cast<unsigned char>(c) > 32 &&
+                std::string_view(",;:\"'}{").find(c) == std::string_view::npos)
                 name += c;
     }
     if (rng() % 3 == 0) name.insert(name.size() / 2, " "); // written in double quotes
@@ -66,7 +79,8 @@ void RandomProject(std::mt19937& rng, Project& project) {
     project.params.options.isTag = rng() % 2;
     for (MenuStyle& css : project.params.css) {
         css.fontFamilies.clear();
-        for (unsigned k = rng() % 4; k > 0; --k) css.fontFamilies.push_back(FamilyName(rng));
+        for (unsigned k = rng() % 4; k > 0; --k)
+            css.fontFamilies.push_back(FamilyName(rng));
     }
     // Random shape: each entry goes under a random node of the path to the last one.
     std::vector<SiteNode*> path{project.tree.root()};
@@ -100,7 +114,8 @@ TEST(RoundTrip, TheExampleFileReadsBackIntoItsProject) {
     expected.params.css[MenuSub].clear.clear();
     expected.params.css[MenuSub].cssFloat.clear();
     expected.params.css[MenuBreadcrumb].textDecorationOverline = false;
-    for (int k = 0; k < MenuKindCount; ++k) EXPECT_EQ(read.params.css[k], expected.params.css[k]) << "menu " << k;
+    for (int k = 0; k < MenuKindCount; ++k)
+        EXPECT_EQ(read.params.css[k], expected.params.css[k]) << "menu " << k;
     EXPECT_EQ(read.params.options, expected.params.options);
 }
 

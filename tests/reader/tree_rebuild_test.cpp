@@ -61,7 +61,8 @@ TreeShape ReferenceRebuild(const Links& next, const Links& child, std::int32_t f
         b = (b + 1) % n;
         if (since == n) {
             std::int32_t u = 0;
-            while (isPlaced(u)) ++u;
+            while (isPlaced(u))
+                ++u;
             put(root, kids[static_cast<std::size_t>(root)].size(), u);
             since = 0;
         }
@@ -108,7 +109,8 @@ void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std
     for (std::int32_t e = 0; e < n; ++e) {
         // Parent: a random ancestor-or-self of the previous entry keeps the numbering pre-order.
         std::int32_t p = e == 0 ? -1 : e - 1;
-        while (p >= 0 && rng() % 2) p = parent[static_cast<std::size_t>(p)];
+        while (p >= 0 && rng() % 2)
+            p = parent[static_cast<std::size_t>(p)];
         parent[static_cast<std::size_t>(e)] = p;
         const auto slot = static_cast<std::size_t>(p < 0 ? n : p);
         if (lastChild[slot] >= 0)
@@ -121,7 +123,8 @@ void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std
     std::iota(order.begin(), order.end(), 0);
     if (rng() % 4) std::shuffle(order.begin(), order.end(), rng);
     std::vector<std::int32_t> position(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) position[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+    for (std::int32_t i = 0; i < n; ++i)
+        position[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
     auto remap = [&](std::int32_t e) { return e < 0 ? -1 : position[static_cast<std::size_t>(e)]; };
     next.assign(static_cast<std::size_t>(n), -1);
     child.assign(static_cast<std::size_t>(n), -1);
@@ -145,7 +148,8 @@ void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std
 void ExpectSameAtEverySwitch(const Links& next, const Links& child, std::int32_t first, std::mt19937& rng) {
     const TreeShape expected = ReferenceRebuild(next, child, first);
     const auto n = static_cast<std::int64_t>(next.size());
-    for (const std::int64_t plainSteps : {std::int64_t(0), static_cast<std::int64_t>(rng() % (3 * n + 1)), std::int64_t(-1)})
+    for (const std::int64_t plainSteps :
+         {std::int64_t(0), static_cast<std::int64_t>(rng() % (3 * n + 1)), std::int64_t(-1)})
         ExpectSameShape(RebuildTreeShape(next, child, first, plainSteps), expected,
                         Describe(next, child, first) + " plain steps " + std::to_string(plainSteps));
 }
@@ -165,7 +169,8 @@ TEST(TreeRebuild, MatchesTheEntryCycleOnRandomLinks) {
             child[static_cast<std::size_t>(i)] =
                 rng() % 4 < density ? static_cast<std::int32_t>(rng() % static_cast<unsigned>(n)) : -1;
         }
-        const std::int32_t first = rng() % 10 == 0 ? -1 : static_cast<std::int32_t>(rng() % static_cast<unsigned>(n));
+        const std::int32_t first =
+            rng() % 10 == 0 ? -1 : static_cast<std::int32_t>(rng() % static_cast<unsigned>(n));
         ExpectSameAtEverySwitch(next, child, first, rng);
         if (HasFailure()) return;
     }

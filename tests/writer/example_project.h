@@ -5,7 +5,8 @@
 
 namespace quilso::sample {
 
-inline void setBoxes(MenuStyle& css, const char* margin, const char* border, const char* padV, const char* padH) {
+inline void setBoxes(MenuStyle& css, const char* margin, const char* border, const char* padV,
+                     const char* padH) {
     for (int s = 0; s < BoxSideCount; ++s) {
         css.boxValue[BoxMargin][s] = margin;
         css.boxUnit[BoxMargin][s] = "px";

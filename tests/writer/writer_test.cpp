@@ -224,11 +224,13 @@ TEST(MenuScript, LargeSaveWrittenInPiecesMatchesTheBuiltText) {
     // Several megabytes of entries and a long library, so the save passes its buffer on many times.
     Project project;
     ProgramInfo program;
-    for (int i = 0; i < 3000; ++i) program.functionsLines.push_back("// " + std::string(400, 'a' + i % 26));
+    for (int i = 0; i < 3000; ++i)
+        program.functionsLines.push_back("// " + std::string(400, 'a' + i % 26));
     std::vector<SiteNode*> nodes;
     for (int k = 0; k < 60000; ++k) {
         SiteNode* parent = k < 10 ? project.tree.root() : nodes[static_cast<std::size_t>(k / 10 - 1)];
-        nodes.push_back(project.tree.insert(parent, -1, {"Men\xFC \"" + std::to_string(k) + "\"", "s" + std::to_string(k) + ".htm"}));
+        nodes.push_back(project.tree.insert(
+            parent, -1, {"Men\xFC \"" + std::to_string(k) + "\"", "s" + std::to_string(k) + ".htm"}));
     }
     const fs::path file = fs::temp_directory_path() / "quilso_writer_pieces.js";
     WriteMenuScript(file.string(), project, program);
