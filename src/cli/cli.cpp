@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "file_io.h"
 #include "model_json.h"
 #include "reader.h"
 #include "writer.h"

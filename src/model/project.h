@@ -1,14 +1,11 @@
-// The one project of the program: style records, options and the site tree, plus the file
-// error that reader and writer raise.
+// The one project of the program: style records, options and the site tree, and what the writer
+// adds about the program itself.
 #pragma once
 
 #include "params.h"
 #include "site_tree.h"
 
-#include <functional>
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quilso {
@@ -24,37 +21,5 @@ struct ProgramInfo {
     std::string version = "1.0.3";
     std::vector<std::string> functionsLines; // the script library, one entry per line
 };
-
-// A file that cannot be read or written; carries the file name and the system's reason.
-class FileError : public std::runtime_error {
-public:
-    FileError(std::string fileName, std::string reason)
-        : std::runtime_error(fileName + ": " + reason), fileName_(std::move(fileName)),
-          reason_(std::move(reason)) {}
-    const std::string& fileName() const { return fileName_; }
-    const std::string& reason() const { return reason_; }
-
-private:
-    std::string fileName_;
-    std::string reason_;
-};
-
-// Reads a text file into lines (ends at CR LF, lone CR or lone LF); throws FileError.
-std::vector<std::string> ReadLines(const std::string& fileName);
-// The whole file as bytes; throws FileError.
-std::string ReadFileBytes(const std::string& fileName);
-// Splits bytes into lines the way ReadLines does; a final line break adds no empty line.
-std::vector<std::string> SplitLines(std::string_view bytes);
-// Replaces the file's content in one step: a temporary file beside it is written, flushed to
-// disk and renamed over the target. On failure the old file is untouched, the temporary file is
-// removed and FileError is thrown.
-void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
-// Hands each piece of the file's content to the file being written.
-using PieceSink = std::function<void(std::string_view)>;
-// The same for content made piece by piece, so it never has to be held whole: `produce` gets a
-// sink and passes it every piece in order. An exception from `produce` is passed on after the
-// temporary file was removed.
-void WriteFileAtomicallyInPieces(const std::string& fileName,
-                                 const std::function<void(const PieceSink&)>& produce);
 
 } // namespace quilso
