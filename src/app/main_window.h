@@ -1,36 +1,23 @@
-// The main window: tool bar and menus, the site-tree page, the five style pages with one panel
-// per menu, the options page; the program-wide edit state and the project file commands.
+// The main window: menus and tool bar, the site page, the five style pages with one panel per
+// menu, the options page and the status line; the edit commit step before commands that leave
+// a field, and the preview and help commands. The project itself is the document's.
 #pragma once
 
-#include "edit_state.h"
-#include "project.h"
+#include "params.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-#include <functional>
 #include <memory>
-#include <vector>
 
-class QAction;
+class EditState;
+class PreviewWindow;
+class ProjectDocument;
 class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QMenu;
 class QStatusBar;
 class QTabWidget;
-class QToolButton;
-class QTreeView;
-class SiteTreeModel;
-class StylePanel;
-class NewEntryDialog;
-class PreviewWindow;
-class BorderPanel;
-
-namespace quilso {
-class SiteNode;
-}
+class SitePage;
+class StylePages;
 
 struct StartupOptions {
     // Directory holding default.js, quilso_functions.js, hilfe.htm and the manual; empty:
@@ -49,68 +36,23 @@ public:
     explicit MainWindow(const StartupOptions& options, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Program-wide state.
-    EditState* editState() { return editState_; }
-    quilso::Project& project() { return project_; }
-    const quilso::ProgramInfo& programInfo() const { return program_; }
-    SiteTreeModel* treeModel() const { return treeModel_; }
-    QTreeView* siteView() const { return tvSite; }
-    bool firstActivation = true;
-    QString currentFileName;
-    QString defaultProjectPath;
-    QString functionsPath;
-    QString dataDirectory;
-    std::vector<quilso::SiteNode*> selectionList;
+    ProjectDocument* document() const { return document_; }
+    SitePage* sitePage() const { return sitePage_; }
+    StylePages* stylePages() const { return stylePages_.get(); }
+    QString dataDirectory() const { return dataDirectory_; }
     // The caption without the modified marker.
     QString caption() const { return caption_; }
-    // The file the save dialog holds (the current project's file; empty for a new project).
-    QString saveDialogFileName() const { return saveDialogFileName_; }
-    StylePanel* panel(quilso::MenuKind kind, int tab) const { return panels_[kind][tab]; }
 
-    // Edit commit protocol and hints.
-    bool CommitPendingEdit();
-    void ShowHint(const QString& hint);
-    bool confirmTabSwitch();
-    void focusTabs();
-    void cbIsTagClick();
+    // The commit step: a pending number or colour field is checked by moving the focus away;
+    // false when its text was refused (the focus stays, the command does not run).
+    bool commitPendingEdit();
+    void showHint(const QString& hint);
 
-    // Site tree.
-    void CollectSelection();
-    void UpdateTreeControls();
-    void tvSiteClick();
-    void leTextChange();
-    void leFileChange();
-    void aNodeNewExecute();
-    void aNodeNewChildExecute();
-    void aNodeDeleteExecute();
-    void aNodeUpExecute();
-    void aNodeDownExecute();
-    void aNodeRightExecute();
-    void aNodeLeftExecute();
-    // Selects `nodes` (siblings) with `focus` as the focused entry.
-    void selectNodes(const std::vector<quilso::SiteNode*>& nodes, quilso::SiteNode* focus);
-    quilso::SiteNode* focusedNode() const;
-
-    // Project file commands; the bool results tell whether the command ran to its end.
-    bool LoadProject(const QString& fileName);
-    bool NewProject();
-    void FileNew();
-    void FileOpen();
-    bool FileSave();
-    bool FileSaveAs();
-    void FileExit();
-    void FormActivate();
-    bool FormCloseQuery();
-
-    // Preview, help, manual.
+    // Preview of the site's start page, the help page, the manual.
     void showPreview();
     void showHelp();
     void showManual();
-    PreviewWindow* webAnzeigeForm(); // created on first use
-    // Built when first asked for: nobody sees it before a new entry is made.
-    NewEntryDialog* dlgTreeItem() const;
-    // Shows the new-entry dialog modally; tests replace it to fill the dialog themselves.
-    std::function<bool(NewEntryDialog&)> runTreeItemDialog;
+    PreviewWindow* previewWindow(); // created on first use
 
 signals:
     // The window closed for good (the program ends).
@@ -122,63 +64,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class Observer;
-    friend class Observer;
+    class PanelObserver;
+    friend class UiTestAccess;
 
     void buildActions();
-    void buildSitePage(QWidget* page);
     void buildStylePages();
+    void buildOptionsPage();
     void setCaption(const QString& caption);
-    bool readProject(const QString& fileName);
-    bool writeProject(const QString& fileName);
-    bool saveFirst();
-    void enforceSiblingSelection();
-    void setFieldState(QLineEdit* field, QLabel* hint, bool filled);
-    void markTreeEdited();
-    void releaseSelection();
+    void focusTabs();
+    bool tabSwitchAllowed(QObject* watched, QEvent* event);
+    void loadStartupProject();
 
-    quilso::Project project_;
-    quilso::ProgramInfo program_;
-    bool functionsLoaded_ = false;
-    EditState* editState_;
-    SiteTreeModel* treeModel_;
-    std::unique_ptr<Observer> observer_;
-    QString caption_;
-    QString saveDialogFileName_;
-    QString openDialogFileName_;
+    ProjectDocument* document_;
+    std::unique_ptr<PanelObserver> observer_;
+    QString dataDirectory_;
     QStringList arguments_;
-    bool adjustingSelection_ = false;
-    bool updatingFields_ = false;
-    bool rebuilding_ = false;
-    StylePanel* panels_[quilso::MenuKindCount][5] = {};
-    BorderPanel* borderPanels_[quilso::MenuKindCount] = {};
-    mutable NewEntryDialog* dlgTreeItem_ = nullptr;
-    QPointer<PreviewWindow> webAnzeigeForm_;
+    QString caption_;
+    bool firstActivation_ = true;
+    std::unique_ptr<StylePages> stylePages_;
+    QPointer<PreviewWindow> previewWindow_;
 
-    // Controls, named as the window description names them.
     QTabWidget* pageTabs_ = nullptr;
-    QStatusBar* StatusLine = nullptr;
-    QCheckBox* cbIsTag = nullptr;
-    QTreeView* tvSite = nullptr;
-    QLineEdit* leText = nullptr;
-    QLineEdit* leFile = nullptr;
-    QLabel* lText = nullptr;
-    QLabel* lFile = nullptr;
-    QToolButton* iNodeUp = nullptr;
-    QToolButton* iNodeDown = nullptr;
-    QToolButton* iNodeLeft = nullptr;
-    QToolButton* iNodeRight = nullptr;
-    QLabel* lNodeAdd = nullptr;
-    QFrame* pNodeAddChild = nullptr;
-    QLabel* lAddChild1 = nullptr;
-    QLabel* lAddChild2 = nullptr;
-    QLabel* lNodeDelete = nullptr;
-    QMenu* pmTree = nullptr;
-    QAction* aNodeNew = nullptr;
-    QAction* aNodeNewChild = nullptr;
-    QAction* aNodeDelete = nullptr;
-    QAction* aNodeUp = nullptr;
-    QAction* aNodeDown = nullptr;
-    QAction* aNodeRight = nullptr;
-    QAction* aNodeLeft = nullptr;
+    SitePage* sitePage_ = nullptr;
+    QStatusBar* statusLine_ = nullptr;
+    QCheckBox* tagOption_ = nullptr;
 };
