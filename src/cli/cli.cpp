@@ -25,7 +25,7 @@ constexpr const char* Usage =
     "      quilso_functions.js.\n"
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
     "      Read IN (over BASE) and write it again as OUT.\n"
-    "  quilso-cli --help\n"
+    "  quilso-cli --help | --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error or bad model.\n";
 
@@ -99,6 +99,7 @@ void readProject(const Command& command, const std::string& fileName, Project& p
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
     ProgramInfo program;
+    program.version = QUILSO_VERSION;
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
     if (!library.empty()) program.functionsLines = ReadLines(library);
     return program;
@@ -138,6 +139,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const std::string& programDir) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage;
+        return ExitOk;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "quilso-cli " QUILSO_VERSION "\n";
         return ExitOk;
     }
     try {

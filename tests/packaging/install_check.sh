@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree, unpacks it into a fresh root and checks it as a
+# user's system would see it: the programs run from there on the installed data files, the
+# desktop entry, software-centre entry and manual pages are valid, and lintian finds no error.
+#   install_check.sh BUILD_DIR VERSION APP_ID
+set -euo pipefail
+build=$1 version=$2 app_id=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; exit 1; }
+deb=$work/out/quilso_${version}_amd64.deb
+[ -f "$deb" ] || { ls "$work/out" >&2; echo "FAIL: no $deb" >&2; exit 1; }
+root=$work/root
+dpkg -x "$deb" "$root"
+usr=$root/usr
+
+echo "== package contents"
+for f in bin/quilso bin/quilso-cli share/quilso/default.js share/quilso/quilso_functions.js \
+  share/quilso/hilfe.htm share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
+  share/icons/hicolor/scalable/apps/quilso.svg share/man/man1/quilso.1.gz share/man/man1/quilso-cli.1.gz \
+  share/doc/quilso/copyright; do
+  [ -f "$usr/$f" ] || fail "$f is not in the package"
+done
+for size in 48 256; do
+  png=$usr/share/icons/hicolor/${size}x${size}/apps/quilso.png
+  file -b "$png" | grep -q "^PNG image data, $size x $size," || fail "$png is not a $size px PNG: $(file -b "$png")"
+done
+deps=$(dpkg-deb -f "$deb" Depends)
+for dep in qt6-translations-l10n libqt6widgets6 libc6; do
+  [[ "$deps" == *"$dep"* ]] || fail "Depends lacks $dep: $deps"
+done
+
+echo "== installed programs"
+[ "$("$usr/bin/quilso-cli" --version)" = "quilso-cli $version" ] || fail "quilso-cli --version"
+[ "$("$usr/bin/quilso" --version)" = "quilso $version" ] || fail "quilso --version"
+# The shipped new project written again by the installed program with the installed script
+# library: the same bytes, under the fixed time the data files are generated with.
+export SOURCE_DATE_EPOCH=1767225600 TZ=UTC
+"$usr/bin/quilso-cli" dump "$usr/share/quilso/default.js" >"$work/default.json" || fail "dump default.js"
+(cd "$work" && "$usr/bin/quilso-cli" build default.json rebuilt.js) || fail "build from the installed data"
+cmp "$work/rebuilt.js" "$usr/share/quilso/default.js" || fail "build did not reproduce the installed default.js"
+
+echo "== metadata"
+desktop-file-validate "$usr/share/applications/$app_id.desktop" || fail "desktop-file-validate"
+appstreamcli validate --pedantic --no-net "$usr/share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
+grep -q "^Name\[de\]=" "$usr/share/applications/$app_id.desktop" || fail "no German name in the desktop entry"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$usr/share/metainfo/$app_id.metainfo.xml" ||
+  fail "the metainfo does not launch $app_id.desktop"
+
+echo "== manual pages"
+for page in quilso quilso-cli; do
+  man_file=$usr/share/man/man1/$page.1.gz
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_file" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page.1 renders with warnings: $warnings"
+  lexgrog "$man_file" | grep -q "\"$page - " || fail "$page.1 has no whatis entry"
+  zcat "$man_file" | grep -q "^\.TH .*\"quilso $version\"" || fail "$page.1 does not carry version $version"
+done
+# Every command the help lists is documented in the manual page.
+commands=$("$usr/bin/quilso-cli" --help | sed -n 's/^  quilso-cli \([a-z][a-z-]*\).*/\1/p' | sort -u)
+[ -n "$commands" ] || fail "quilso-cli --help lists no command"
+for command in $commands; do
+  zcat "$usr/share/man/man1/quilso-cli.1.gz" | grep -q "^\\\\fB$command\\\\fP" ||
+    fail "quilso-cli.1 does not document the command $command"
+done
+
+echo "== lintian"
+lintian --fail-on error "$deb" || fail "lintian reports errors"
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "package $deb installs and checks out"
