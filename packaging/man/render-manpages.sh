@@ -11,7 +11,10 @@ for page in quilso quilso-cli; do
     /^<!-- page: [a-z-]+ -->$/ { current = $3; next }
     current == page || current == "all" { print }
   ' "$source" | sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" >"$outdir/$page.md"
-  go-md2man -in "$outdir/$page.md" -out "$outdir/$page.1"
+  # man hyphenates with English patterns, which split German words wrongly ("Stilw-erte"), and
+  # .TH turns hyphenation back on: off again right after it.
+  go-md2man -in "$outdir/$page.md" -out "$outdir/$page.roff"
+  sed '/^\.TH /a .nh' "$outdir/$page.roff" >"$outdir/$page.1"
   # -n leaves name and time out of the gzip header, so the package is reproducible.
   gzip -9 -n -c "$outdir/$page.1" >"$outdir/$page.1.gz"
 done
