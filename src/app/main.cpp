@@ -54,6 +54,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quilso"));
     QApplication::setApplicationVersion(QStringLiteral(QUILSO_VERSION));
+    // The desktop entry is named after the application id, not the program, so the window says
+    // which entry (and icon) it belongs to.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILSO_APP_ID));
     QApplication::setWindowIcon(programIcon());
 
     // Qt's own texts (standard buttons, field context menus, file dialogs) in German.
