@@ -5,6 +5,7 @@
 # or warning.
 #   install_check.sh BUILD_DIR VERSION APP_ID
 set -euo pipefail
+# Pipes into grep below leave out -q: an early exit would fail the writer with SIGPIPE.
 build=$1 version=$2 app_id=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -31,7 +32,7 @@ for f in bin/quilso bin/quilso-cli share/quilso/default.js share/quilso/quilso_f
 done
 for size in 48 256; do
   png=$usr/share/icons/hicolor/${size}x${size}/apps/quilso.png
-  file -b "$png" | grep -q "^PNG image data, $size x $size," || fail "$png is not a $size px PNG: $(file -b "$png")"
+  file -b "$png" | grep "^PNG image data, $size x $size," >/dev/null || fail "$png is not a $size px PNG: $(file -b "$png")"
 done
 deps=$(dpkg-deb -f "$deb" Depends)
 for dep in qt6-translations-l10n libqt6widgets6 libc6; do
@@ -62,14 +63,14 @@ for page in quilso quilso-cli; do
   man_file=$usr/share/man/man1/$page.1.gz
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_file" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "$page.1 renders with warnings: $warnings"
-  lexgrog "$man_file" | grep -q "\"$page - " || fail "$page.1 has no whatis entry"
-  zcat "$man_file" | grep -q "^\.TH .*\"quilso $version\"" || fail "$page.1 does not carry version $version"
+  lexgrog "$man_file" | grep "\"$page - " >/dev/null || fail "$page.1 has no whatis entry"
+  zcat "$man_file" | grep "^\.TH .*\"quilso $version\"" >/dev/null || fail "$page.1 does not carry version $version"
 done
 # Every command the help lists is documented in the manual page.
 commands=$("$usr/bin/quilso-cli" --help | sed -n 's/^  quilso-cli \([a-z][a-z-]*\).*/\1/p' | sort -u)
 [ -n "$commands" ] || fail "quilso-cli --help lists no command"
 for command in $commands; do
-  zcat "$usr/share/man/man1/quilso-cli.1.gz" | grep -q "^\\\\fB$command\\\\fP" ||
+  zcat "$usr/share/man/man1/quilso-cli.1.gz" | grep "^\\\\fB$command\\\\fP" >/dev/null ||
     fail "quilso-cli.1 does not document the command $command"
 done
 
