@@ -25,7 +25,8 @@ constexpr const char* Usage =
     "      quilso_functions.js.\n"
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
     "      Read IN (over BASE) and write it again as OUT.\n"
-    "  quilso-cli --help | --version\n"
+    "  quilso-cli --help\n"
+    "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error or bad model.\n";
 
