@@ -54,9 +54,16 @@ echo "== metadata"
 hints=$(desktop-file-validate "$usr/share/applications/$app_id.desktop" 2>&1) || fail "desktop-file-validate"
 [ -z "$hints" ] || fail "desktop-file-validate: $hints"
 appstreamcli validate --pedantic --no-net "$usr/share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
-grep -q "^Name\[de\]=" "$usr/share/applications/$app_id.desktop" || fail "no German name in the desktop entry"
-grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$usr/share/metainfo/$app_id.metainfo.xml" ||
-  fail "the metainfo does not launch $app_id.desktop"
+# The tree as a whole: the metainfo's launchable entry and icon are really installed.
+appstreamcli validate-tree --pedantic --no-net "$root" || fail "appstreamcli validate-tree"
+metainfo=$usr/share/metainfo/$app_id.metainfo.xml
+for pattern in '<summary xml:lang="de">' '<p xml:lang="de">' '<screenshot type="default">' '<content_rating ' \
+  "<release version=\"$version\" date=\"[0-9-]*\""; do
+  grep -q "$pattern" "$metainfo" || fail "the metainfo lacks $pattern"
+done
+for key in 'GenericName\[de\]' 'GenericName' 'Keywords\[de\]' 'Keywords' 'Categories'; do
+  grep -q "^$key=" "$usr/share/applications/$app_id.desktop" || fail "the desktop entry lacks $key"
+done
 
 echo "== manual pages"
 for page in quilso quilso-cli; do
