@@ -12,9 +12,10 @@ for page in quilso quilso-cli; do
     current == page || current == "all" { print }
   ' "$source" | sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" >"$outdir/$page.md"
   # man hyphenates with English patterns, which split German words wrongly ("Stilw-erte"), and
-  # .TH turns hyphenation back on: off again right after it.
+  # .TH turns hyphenation back on: off again right after it, with ragged lines instead of
+  # the wide gaps justified text gets without hyphens.
   go-md2man -in "$outdir/$page.md" -out "$outdir/$page.roff"
-  sed '/^\.TH /a .nh' "$outdir/$page.roff" >"$outdir/$page.1"
+  sed -e '/^\.TH /a .nh' -e '/^\.TH /a .ad l' "$outdir/$page.roff" >"$outdir/$page.1"
   # -n leaves name and time out of the gzip header, so the package is reproducible.
   gzip -9 -n -c "$outdir/$page.1" >"$outdir/$page.1.gz"
 done
