@@ -399,7 +399,6 @@ var quilso_write, quilso_render;
   var subOwnPlace = false;  // the page shows the sub menu on its own
   var nestedSub = null;     // the sub menu nav inside the main menu, if any
   var slots = 0;
-  var toggles = 0;
   // Taken now: once this script has run, currentScript names another one.
   var self = doc.currentScript;
   var scriptAddress = self && self.src ? self.src : '';
@@ -672,11 +671,8 @@ var quilso_write, quilso_render;
     var ul = menu && menu.querySelector('ul.quilso_m');
     if (!ul || menu.quilsoToggle) return;
     if (!ul.id) {
-      var id;
-      do {
-        toggles++;
-        id = 'quilso_m_list' + (toggles > 1 ? '_' + toggles : '');
-      } while (doc.getElementById(id));
+      var id = 'quilso_m_list';
+      for (var n = 2; doc.getElementById(id); n++) id = 'quilso_m_list_' + n;
       ul.id = id;
     }
     var button = doc.createElement('button');
@@ -880,9 +876,9 @@ var quilso_write, quilso_render;
       todo.push(boxes[k]);
       if (boxes[k].getAttribute('data-quilso') === 'um') subOwnPlace = true;
     }
+    if (doc.readyState !== 'loading') yieldToPublished();
     if (todo.length) quilso_css();
     for (k = 0; k < todo.length; k++) fill(todo[k], todo[k].getAttribute('data-quilso'));
-    if (doc.readyState !== 'loading') yieldToPublished();
   };
 
   quilso_render.adopt = function () {

@@ -91,7 +91,7 @@ export function sitePage({ script = 'menu.js', title = 'Testseite', before = '',
 <html lang="de"><head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">
 <title>${title}</title><link rel="icon" href="data:,">
 <style>body { margin: 0; font-family: sans-serif; } header, .rahmen { display: flow-root; padding: 8px; }
-.rahmen { position: relative; } main { margin-left: 480px; }
+.rahmen { position: relative; } main { margin-left: 480px; overflow-wrap: break-word; }
 @media (max-width: 599.98px) { main { margin-left: 0; clear: both; } }</style>
 ${before}<script src="${script}"></script>
 <script>quilso_css();</script>

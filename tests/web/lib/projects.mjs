@@ -161,7 +161,7 @@ export const UNSAFE_FILES = ['javascript:window.__clicked=1', ' JaVa\tScRiPt:win
 
 export function unsafeProject() {
   const m = defaultModel();
-  m.tree = [node('Start', 'index.htm', UNSAFE_FILES.map((f, i) => node(`Falle ${i + 1}`, f))),
-    ...UNSAFE_FILES.map((f, i) => node(`Oben ${i + 1}`, f))];
+  m.tree = [node('Start', 'index.htm', [node('Sicher', 'sicher.htm'), ...UNSAFE_FILES.map((f, i) => node(`Falle ${i + 1}`, f))]),
+    node('Oben sicher', 'oben.htm'), ...UNSAFE_FILES.map((f, i) => node(`Oben ${i + 1}`, f))];
   return m;
 }
