@@ -316,8 +316,8 @@ ca[4] = new cr("1", "1.htm", 5, 1, cs);
 ca[5] = new cr("2", "2.htm", 6, 1, cs);
 ca[6] = new cr("3", "3.htm", cs, 1, cs);
 ca[7] = new cr("Filialen", "Filialen.htm", cs, cs, 8);
-ca[8] = new cr("Berlin", "filialen/berlin.htm", cs, 7, 9);
-ca[9] = new cr("Anfahrt mit Bus und Bahn", "filialen/berlin/anfahrt.htm", cs, 8, cs);
+ca[8] = new cr("Berlin", "filialen/berlin.htm", 9, 7, cs);
+ca[9] = new cr("Anfahrt Berlin", "filialen/berlin/anfahrt.htm", cs, 7, cs);
 }
 
 /*
