@@ -25,7 +25,9 @@ function write(rel, text) {
 function writeSite() {
   build(folders, path.join(site, 'menu.js'));
   for (const e of entries.filter(onSite)) {
-    write(e.file, sitePage({ script: `${up(e.file)}menu.js`, title: e.text }));
+    // Folder pages load the menu file deferred, the others classically.
+    const mode = e.file.endsWith('/index.htm') ? 'defer' : 'classic';
+    write(e.file, sitePage({ script: `${up(e.file)}menu.js`, title: e.text, mode }));
   }
   write('archiv/index.htm', sitePage({ script: '../menu.js', title: 'Archiv' }));
   write('archiv/kontakt.htm', sitePage({ script: '../menu.js', title: 'Altes Kontaktformular' }));

@@ -86,18 +86,20 @@ ${kinds.filter((k) => k !== 'bc').map(place).join('\n')}
 
 // A page laid out the way a site that also serves phones would: the content
 // beside the menus on wide screens, below them on narrow ones.
-export function sitePage({ script = 'menu.js', title = 'Testseite', before = '', body = '' }) {
+export function sitePage({ script = 'menu.js', title = 'Testseite', before = '', body = '', mode = 'classic' }) {
+  const classic = mode === 'classic';
+  const place = (k) => classic ? `<script>quilso_write("${k}");</script>` : `<div data-quilso="${k}"></div>`;
   return `<!DOCTYPE html>
 <html lang="de"><head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">
 <title>${title}</title><link rel="icon" href="data:,">
 <style>body { margin: 0; font-family: sans-serif; } header, .rahmen { display: flow-root; padding: 8px; }
 .rahmen { position: relative; } main { margin-left: 480px; overflow-wrap: break-word; }
 @media (max-width: 599.98px) { main { margin-left: 0; clear: both; } }</style>
-${before}<script src="${script}"></script>
-<script>quilso_css();</script>
+${before}<script src="${script}"${classic ? '' : ` ${mode}`}></script>
+${classic ? '<script>quilso_css();</script>' : ''}
 </head><body>
-<header><script>quilso_write("bc");</script></header>
-<div class="rahmen"><script>quilso_write("m");</script>
+<header>${place('bc')}</header>
+<div class="rahmen">${place('m')}
 <main><h1>${title}</h1><p>Inhalt der Seite.</p>${body}</main></div>
 </body></html>
 `;
