@@ -359,6 +359,23 @@ for (const browser of browsers()) {
       assert.equal(await main.locator('ul').isVisible(), true);
     });
 
+    test('a static sub menu keeps the sub menu out of the main menu the library renders', async () => {
+      const staticSub = '<nav aria-label="Untermenü" data-quilso-published="um"><ul class="quilso_um">' +
+        '<li><a href="obst.htm" id="um_selected" aria-current="page">Obst</a></li></ul></nav>';
+      for (const mode of ['classic', 'defer']) {
+        // Classic: the library's main menu is written before the static block is parsed;
+        // deferred: the static block is there when the placeholders are filled.
+        write(`waren/sub-${mode}.htm`, sitePage({ script: '../menu.js', title: 'Statisch', mode,
+          before: '<script>var quilso_page = "waren/obst.htm";</script>',
+          body: `<!-- quilso:um -->${staticSub}<!-- /quilso:um -->` }));
+        const p = await open(PROTOCOLS.http(`waren/sub-${mode}.htm`));
+        assert.equal(await p.locator('ul.quilso_um').count(), 1, mode);
+        assert.equal(await p.locator('ul.quilso_m nav').count(), 0, mode);
+        assert.equal(await p.locator('[data-quilso-published="um"]').evaluate((n) => n.outerHTML), staticSub, mode);
+        assert.equal(await p.locator('ul.quilso_m > li').count(), 6, mode);
+      }
+    });
+
     test('the markup the library renders is the documented one', async () => {
       const p = await open(PROTOCOLS.http('waren/obst.htm'));
       const html = await p.evaluate(() => {
