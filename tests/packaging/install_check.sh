@@ -3,10 +3,10 @@
 # user's system would see it: the programs run from there on the installed data files, the
 # desktop entry, software-centre entry and manual pages are valid, and lintian finds no error
 # or warning.
-#   install_check.sh BUILD_DIR VERSION APP_ID
+#   install_check.sh BUILD_DIR VERSION APP_ID SOURCE_DIR
 set -euo pipefail
 # Pipes into grep below leave out -q: an early exit would fail the writer with SIGPIPE.
-build=$1 version=$2 app_id=$3
+build=$1 version=$2 app_id=$3 source=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -30,6 +30,11 @@ for f in bin/quilso bin/quilso-cli share/quilso/default.js share/quilso/quilso_f
   share/doc/quilso/copyright; do
   [ -f "$usr/$f" ] || fail "$f is not in the package"
 done
+# The demo site whole, sub folders included: the preview follows its links.
+(cd "$source/examples/demo" && find . -type f -regex '.*\.\(htm\|css\|js\|json\)' -printf '%P\n') | while read -r f; do
+  [ -f "$usr/share/quilso/demo/$f" ] || echo "demo/$f"
+done >"$work/missing-demo"
+[ ! -s "$work/missing-demo" ] || fail "demo files not in the package: $(tr '\n' ' ' <"$work/missing-demo")"
 for size in 48 256; do
   png=$usr/share/icons/hicolor/${size}x${size}/apps/quilso.png
   file -b "$png" | grep "^PNG image data, $size x $size," >/dev/null || fail "$png is not a $size px PNG: $(file -b "$png")"
