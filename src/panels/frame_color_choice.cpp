@@ -260,8 +260,10 @@ void ColorChoicePanel::hexColorExit() {
             for (QChar ch : text)
                 doubled += QString(2, ch);
             text = doubled;
-            eHexColor_->setText(text);
         }
+        // Setting the text drops the field's undo history: Ctrl+Z must not bring back what
+        // the check has already replaced.
+        eHexColor_->setText(text);
         undoText_[eHexColor_] = text;
         hexColor_ = text.toStdString();
         red_ = hexPair(hexColor_, 0);
@@ -280,6 +282,7 @@ void ColorChoicePanel::componentExit(QLineEdit* field, int pairIndex) {
     const int value = quilso::StrToIntDef(field->text().toStdString(), -1);
     if (value >= 0 && value < 256) {
         if (editState_) editState_->editValid = true;
+        field->setText(field->text()); // drops the undo history, as the hex field's check does
         undoText_[field] = field->text();
         int& component = pairIndex == 0 ? red_ : pairIndex == 1 ? green_ : blue_;
         // Passing through a field without changing its value must not rewrite a stored
