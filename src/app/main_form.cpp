@@ -32,6 +32,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -77,7 +78,17 @@ QString readReason(const QString& path, const std::string& coreReason) {
     return QString::fromLocal8Bit(coreReason);
 }
 
+// The core's reasons are system texts (UTF-8) or its own German sentences (Windows-1252).
+QString coreText(const std::string& reason) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(QByteArrayView(reason.data(), qsizetype(reason.size())));
+    return utf8.hasError() ? FromCp1252(reason) : text;
+}
+
 QString writeReason(const QString& path, const std::string& coreReason) {
+    // A German sentence of the core's own says more than a guess from the file's state.
+    const QString told = coreText(coreReason);
+    if (told.startsWith(QStringLiteral("Die ")) || told.contains(u'„')) return told;
     const QFileInfo info(path);
     const QFileInfo dir(info.absolutePath());
     if (!dir.exists())
@@ -86,8 +97,10 @@ QString writeReason(const QString& path, const std::string& coreReason) {
     if (!dir.isWritable())
         return QStringLiteral("Keine Schreibberechtigung im Verzeichnis %1.").arg(dir.absoluteFilePath());
     if (info.exists() && !info.isWritable()) return QStringLiteral("Die Datei ist schreibgeschützt.");
-    return QString::fromLocal8Bit(coreReason);
+    return told;
 }
+
+const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
 
 QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int size, const QString& colour) {
     auto* label = new QLabel(text, parent);
@@ -115,6 +128,11 @@ protected:
     }
 };
 } // namespace
+
+QString WriteFailureText(const QString& path, const std::string& coreReason) {
+    return QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
+        .arg(path, writeReason(path, coreReason));
+}
 
 QString FindDataDirectory(const QString& programDir) {
     const QString beside = QDir(programDir).absolutePath() + QLatin1Char('/');
@@ -243,6 +261,9 @@ void MainWindow::buildActions() {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(kHintProperty.toLatin1().constData(), hint);
+        // A highlighted menu entry sends its status tip to the status line (an empty one
+        // clears it), after the hovered signal.
+        action->setStatusTip(longHint(hint));
         if (!keys.isEmpty()) action->setShortcut(keys);
         connect(action, &QAction::hovered, this, [this, action] {
             ShowHint(action->property(kHintProperty.toLatin1().constData()).toString());
@@ -771,7 +792,14 @@ void MainWindow::tvSiteClick() {
     markTreeEdited();
 }
 
+void MainWindow::prepareTreeItemDialog() {
+    // Picked pages are linked relative to the project's folder; a new project has none yet.
+    dlgTreeItem()->setBaseFolder(currentFileName.isEmpty() ? QString()
+                                                           : QFileInfo(currentFileName).absolutePath());
+}
+
 void MainWindow::aNodeNewExecute() {
+    prepareTreeItemDialog();
     if (!runTreeItemDialog(*dlgTreeItem())) return;
     const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* focused = focusedNode();
@@ -799,6 +827,7 @@ void MainWindow::aNodeNewExecute() {
 }
 
 void MainWindow::aNodeNewChildExecute() {
+    prepareTreeItemDialog();
     if (!runTreeItemDialog(*dlgTreeItem())) return;
     const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* parent = focusedNode();
@@ -916,8 +945,20 @@ void MainWindow::aNodeLeftExecute() {
 // Project file commands
 
 bool MainWindow::readProject(const QString& fileName) {
+    auto refuse = [this, &fileName](const QString& reason) {
+        if (rebuilding_) observer_->treeRebuilt();
+        MessageBoxes::error(
+            this, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2").arg(fileName, reason));
+        return false;
+    };
+    // A pipe or device would block the window or never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isDir() && !info.isFile())
+        return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, *observer_);
+    } catch (const std::bad_alloc&) {
+        return refuse(kOutOfMemory);
     } catch (const quilso::FileError& e) {
         if (rebuilding_) observer_->treeRebuilt();
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2")
@@ -943,9 +984,13 @@ bool MainWindow::writeProject(const QString& fileName) {
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);
+    } catch (const std::bad_alloc&) {
+        MessageBoxes::error(
+            this,
+            QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2").arg(fileName, kOutOfMemory));
+        return false;
     } catch (const quilso::FileError& e) {
-        MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
-                                      .arg(fileName, writeReason(fileName, e.reason())));
+        MessageBoxes::error(this, WriteFailureText(fileName, e.reason()));
         return false;
     } catch (const std::exception& e) {
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
@@ -955,7 +1000,9 @@ bool MainWindow::writeProject(const QString& fileName) {
     return true;
 }
 
-bool MainWindow::LoadProject(const QString& fileName) {
+bool MainWindow::LoadProject(const QString& name) {
+    // Kept absolute: the working folder is no part of the project.
+    const QString fileName = QFileInfo(name).absoluteFilePath();
     if (!readProject(fileName)) return false;
     currentFileName = fileName;
     saveDialogFileName_ = fileName;
@@ -1024,12 +1071,13 @@ bool MainWindow::FileSaveAs() {
                                                                QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
     pageTabs_->setFocus();
-    if (!writeProject(chosen)) return false;
-    currentFileName = chosen;
-    saveDialogFileName_ = chosen;
-    openDialogFileName_ = chosen;
+    const QString target = QFileInfo(chosen).absoluteFilePath();
+    if (!writeProject(target)) return false;
+    currentFileName = target;
+    saveDialogFileName_ = target;
+    openDialogFileName_ = target;
     editState_->setProjectModified(false);
-    setCaption(QStringLiteral("quilso: ") + chosen);
+    setCaption(QStringLiteral("quilso: ") + target);
     return true;
 }
 
