@@ -710,6 +710,9 @@ void MainWindow::leTextChange() {
     setFieldState(leText, lText, !t.isEmpty());
     if (t.isEmpty() || selectionList.size() != 1) return;
     SiteNode* node = selectionList.front();
+    // Unchanged text keeps its bytes: a reference shown as its character may be stored as
+    // written ("&#0937;") or as the byte the code page has for it.
+    if (t == MenuTextToUi(node->entry.text)) return;
     std::string stored = MenuTextFromUi(t);
     if (stored == node->entry.text) return;
     node->entry.text = std::move(stored);

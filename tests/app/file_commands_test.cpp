@@ -451,3 +451,40 @@ TEST(FileCommands, ARefusedSaveShowsTheReasonAndKeepsTheProjectModified) {
                   "Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „p.js“ ist schreibgeschützt.")
                   .arg(path));
 }
+
+TEST(FileCommands, TypedCharactersSurviveSavingAndReopening) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    auto* leText = form->findChild<QLineEdit*>(QStringLiteral("leText"));
+    leText->setFocus();
+    leText->selectAll();
+    const QString typed = QStringLiteral("Neue Seite ω α ж ") + QString::fromUcs4(U"\U0001F600", 1) +
+                          QStringLiteral(" Grüße ÄÖÜ");
+    QTest::keyClicks(leText, "Neue Seite ");
+    for (const QString& ch :
+         {QStringLiteral("ω"), QStringLiteral(" "), QStringLiteral("α"), QStringLiteral(" "),
+          QStringLiteral("ж"), QStringLiteral(" "), QString::fromUcs4(U"\U0001F600", 1), QStringLiteral(" "),
+          QStringLiteral("G"), QStringLiteral("r"), QStringLiteral("ü"), QStringLiteral("ß"),
+          QStringLiteral("e"), QStringLiteral(" "), QStringLiteral("Ä"), QStringLiteral("Ö"),
+          QStringLiteral("Ü")}) {
+        QTest::sendKeyEvent(QTest::Press, leText, Qt::Key_unknown, ch, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, leText, Qt::Key_unknown, ch, Qt::NoModifier);
+    }
+    ASSERT_EQ(leText->text(), typed);
+    const QString path = data.path(QStringLiteral("zeichen.js"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    const QByteArray first = fileBytes(path);
+    ASSERT_TRUE(form->LoadProject(path));
+    const QModelIndex row0 = form->treeModel()->index(0, 0);
+    EXPECT_EQ(row0.data().toString(), typed);
+    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    EXPECT_EQ(leText->text(), typed);
+    EXPECT_FALSE(form->editState()->projectModified());
+    form->editState()->setProjectModified(true);
+    ASSERT_TRUE(form->FileSave());
+    EXPECT_EQ(fileBytes(path), first);
+}
