@@ -6,6 +6,7 @@
 #include "frame_font.h"
 #include "frame_position.h"
 #include "frame_text.h"
+#include "panel_util.h"
 #include "reader.h"
 #include "site_tree_model.h"
 #include "text_convert.h"
@@ -240,6 +241,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
         move(frame.topLeft());
     }
     UpdateTreeControls();
+    NameUnnamedControls(pageTabs_);
 }
 
 NewEntryDialog* MainWindow::dlgTreeItem() const {
@@ -404,6 +406,10 @@ void MainWindow::buildSitePage(QWidget* page) {
     iNodeDown = arrow("iNodeDown", Qt::DownArrow, &MainWindow::aNodeDownExecute);
     iNodeLeft = arrow("iNodeLeft", Qt::LeftArrow, &MainWindow::aNodeLeftExecute);
     iNodeRight = arrow("iNodeRight", Qt::RightArrow, &MainWindow::aNodeRightExecute);
+    iNodeUp->setAccessibleName(aNodeUp->text());
+    iNodeDown->setAccessibleName(aNodeDown->text());
+    iNodeLeft->setAccessibleName(aNodeLeft->text());
+    iNodeRight->setAccessibleName(aNodeRight->text());
     iNodeUp->move(41, 6);
     iNodeDown->move(41, 76);
     iNodeLeft->move(6, 41);
@@ -436,11 +442,16 @@ void MainWindow::buildSitePage(QWidget* page) {
     }
 
     auto* fields = new QVBoxLayout;
-    fields->addWidget(new QLabel(QStringLiteral("Menütext"), page));
+    auto* textCaption = new QLabel(QStringLiteral("Menütext"), page);
+    textCaption->setBuddy(leText);
+    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), page);
+    fileCaption->setBuddy(leFile);
+    tvSite->setAccessibleName(QStringLiteral("Site-Struktur"));
+    fields->addWidget(textCaption);
     fields->addWidget(leText);
     fields->addWidget(lText);
     fields->addSpacing(8);
-    fields->addWidget(new QLabel(QStringLiteral("Datei:"), page));
+    fields->addWidget(fileCaption);
     fields->addWidget(leFile);
     fields->addWidget(lFile);
     fields->addSpacing(16);

@@ -165,14 +165,19 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(3);
-    grid->addWidget(new Caption(QStringLiteral("Hex:"), this), 0, 0);
+    auto caption = [this](const QString& text, QLineEdit* field) {
+        auto* label = new Caption(text, this);
+        label->setBuddy(field); // the field's name for a screen reader
+        return label;
+    };
+    grid->addWidget(caption(QStringLiteral("Hex:"), eHexColor_), 0, 0);
     grid->addWidget(eHexColor_, 0, 1, 1, 2);
     grid->addWidget(cobColorSelect_, 0, 3, 1, 3);
-    grid->addWidget(new Caption(QStringLiteral("rot:"), this), 1, 0);
+    grid->addWidget(caption(QStringLiteral("rot:"), eRedColor_), 1, 0);
     grid->addWidget(eRedColor_, 1, 1);
-    grid->addWidget(new Caption(QStringLiteral("grün:"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(caption(QStringLiteral("grün:"), eGreenColor_), 1, 2, Qt::AlignRight);
     grid->addWidget(eGreenColor_, 1, 3);
-    grid->addWidget(new Caption(QStringLiteral("blau:"), this), 1, 4, Qt::AlignRight);
+    grid->addWidget(caption(QStringLiteral("blau:"), eBlueColor_), 1, 4, Qt::AlignRight);
     grid->addWidget(eBlueColor_, 1, 5);
     grid->setColumnStretch(6, 1);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

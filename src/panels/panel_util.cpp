@@ -2,7 +2,12 @@
 
 #include "cp1252.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
@@ -82,4 +87,50 @@ bool dropNonCp1252(QString& text) {
     }
     if (dropped) text = kept;
     return dropped;
+}
+
+namespace {
+QString plainCaption(QString text) {
+    text.remove(u'&');
+    text = text.trimmed();
+    if (text.endsWith(u':')) text.chop(1);
+    return text;
+}
+
+QString labelOf(const QWidget* widget) {
+    if (!widget->parentWidget()) return {};
+    for (const QLabel* label : widget->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (label->buddy() == widget) return plainCaption(label->text());
+    return {};
+}
+} // namespace
+
+void NameUnnamedControls(QWidget* root) {
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget);
+        if (!control || !widget->accessibleName().isEmpty()) continue;
+        if (qobject_cast<QComboBox*>(widget->parentWidget())) continue; // named through its list
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        const QString own = labelOf(widget);
+        if (face && !face->text(QAccessible::Name).trimmed().isEmpty() && own.isEmpty()) continue;
+        QString name = widget->toolTip();
+        if (name.isEmpty()) {
+            QStringList parts;
+            for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
+                if (auto* group = qobject_cast<QGroupBox*>(up)) {
+                    parts << plainCaption(group->title());
+                    break;
+                }
+            if (!own.isEmpty())
+                parts << own;
+            else if (widget->parentWidget() && widget->parentWidget()->inherits("NumberUnitField"))
+                parts << (qobject_cast<QLineEdit*>(widget) ? QStringLiteral("Zahl")
+                                                           : QStringLiteral("Einheit"));
+            else if (qobject_cast<QComboBox*>(widget))
+                parts << QStringLiteral("Farbliste");
+            name = parts.join(QStringLiteral(": "));
+        }
+        if (!name.isEmpty()) widget->setAccessibleName(name);
+    }
 }

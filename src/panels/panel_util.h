@@ -42,3 +42,8 @@ QString fromModel(std::string_view cp1252);
 std::string toModel(const QString& text);
 // Removes the characters Windows-1252 cannot hold; true when there were any.
 bool dropNonCp1252(QString& text);
+
+// Gives every control below `root` that a screen reader could not name an accessible name:
+// its hint, else the caption of its group and its own label ("Schriftfarbe: rot"), and for
+// the parts of a number field "Zahl" or "Einheit".
+void NameUnnamedControls(QWidget* root);
