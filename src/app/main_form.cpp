@@ -309,6 +309,7 @@ void MainWindow::buildActions() {
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(shortHint(hint));
+        button->setAccessibleName(shortHint(hint)); // a screen reader does not read the tool tip
         button->setProperty(kHintProperty.toLatin1().constData(), hint);
         button->installEventFilter(this);
         connect(button, &QToolButton::clicked, this, std::move(run));

@@ -110,7 +110,6 @@ void NameUnnamedControls(QWidget* root) {
         const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
                              qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget);
         if (!control || !widget->accessibleName().isEmpty()) continue;
-        if (qobject_cast<QComboBox*>(widget->parentWidget())) continue; // named through its list
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
         const QString own = labelOf(widget);
         if (face && !face->text(QAccessible::Name).trimmed().isEmpty() && own.isEmpty()) continue;
