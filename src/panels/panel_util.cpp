@@ -3,8 +3,10 @@
 #include "cp1252.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,32 @@
 
 MinimumLengthList::MinimumLengthList(int characters, QWidget* parent) : QComboBox(parent) {
     setMinimumContentsLength(characters);
+    auto forget = [this] {
+        widestItem_ = -1;
+        updateGeometry();
+    };
+    connect(model(), &QAbstractItemModel::rowsInserted, this, forget);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(model(), &QAbstractItemModel::dataChanged, this, forget);
+    connect(model(), &QAbstractItemModel::modelReset, this, forget);
+}
+
+void MinimumLengthList::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) widestItem_ = -1;
+    QComboBox::changeEvent(event);
+}
+
+int MinimumLengthList::widestItem() const {
+    if (widestItem_ < 0) {
+        // Fractional widths rounded up, and a pixel more: the stock list measuring its
+        // contents lands there with a small font.
+        const QFontMetricsF metrics(font());
+        qreal widest = 0;
+        for (int i = 0; i < count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(itemText(i)));
+        widestItem_ = int(std::ceil(widest)) + 1;
+    }
+    return widestItem_;
 }
 
 QSize MinimumLengthList::sizeHint() const {
@@ -23,7 +51,8 @@ QSize MinimumLengthList::sizeHint() const {
     // one, and a line of text or an icon high, whichever is taller; the style adds its frame.
     const QFontMetrics metrics = fontMetrics();
     const QSize icon = iconSize();
-    QSize contents(minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X')) + icon.width() + 4,
+    const int characters = minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X'));
+    QSize contents(std::max(characters, widestItem()) + icon.width() + 4,
                    std::max(int(std::ceil(QFontMetricsF(metrics).height())), 14) + 2);
     contents.setHeight(std::max(contents.height(), icon.height() + 2));
     if (!placeholderText().isEmpty())

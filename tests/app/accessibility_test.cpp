@@ -5,6 +5,8 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -46,4 +48,48 @@ TEST(Accessibility, EveryControlOnEveryTabHasAName) {
     }
     EXPECT_GT(controls, 250);
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.size() << " unnamed:\n" << unnamed.join(u'\n').toStdString();
+}
+
+// At the window's first and smallest size every closed list shows any of its items whole.
+TEST(Layout, ListsShowTheirLongestItemAtTheSmallestWindowSize) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->resize(780, 580);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QStringList cut;
+    int lists = 0;
+    for (int tab = 0; tab < pages->count(); ++tab) {
+        pages->setCurrentIndex(tab);
+        for (auto* inner : pages->widget(tab)->findChildren<QTabWidget*>()) {
+            for (int page = 0; page < inner->count(); ++page) {
+                inner->setCurrentIndex(page);
+                QCoreApplication::processEvents();
+                for (QComboBox* list : inner->widget(page)->findChildren<QComboBox*>()) {
+                    if (list->isEditable() || !list->isVisibleTo(inner)) continue; // typed text scrolls
+                    ++lists;
+                    QStyleOptionComboBox option;
+                    option.initFrom(list);
+                    const int room =
+                        list->style()
+                            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                            .width();
+                    for (int i = 0; i < list->count(); ++i) {
+                        const int needed = list->fontMetrics().horizontalAdvance(list->itemText(i)) +
+                                           (list->itemIcon(i).isNull() ? 0 : list->iconSize().width() + 4);
+                        if (needed > room)
+                            cut << QStringLiteral("%1/%2: \"%3\" needs %4, has %5")
+                                       .arg(pages->tabText(tab), list->objectName(), list->itemText(i))
+                                       .arg(needed)
+                                       .arg(room);
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(lists, 50);
+    EXPECT_LE(form->minimumSizeHint().width(), 780);
+    EXPECT_LE(form->minimumSizeHint().height(), 580);
+    EXPECT_TRUE(cut.isEmpty()) << cut.join(u'\n').toStdString();
 }
