@@ -1005,7 +1005,10 @@ bool MainWindow::writeProject(const QString& fileName) {
             QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2").arg(fileName, kOutOfMemory));
         return false;
     } catch (const quilso::FileError& e) {
-        MessageBoxes::error(this, WriteFailureText(fileName, e.reason()));
+        // The core's own sentences (write-protected, no plain file) name the file already.
+        const bool sentence = e.problem() == quilso::FileProblem::WriteProtected ||
+                              e.problem() == quilso::FileProblem::NotRegularFile;
+        MessageBoxes::error(this, WriteFailureText(fileName, sentence ? std::string(e.what()) : e.reason()));
         return false;
     } catch (const std::exception& e) {
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")

@@ -445,8 +445,21 @@ TEST(FileCommands, ARefusedSaveShowsTheReasonAndKeepsTheProjectModified) {
         << shown[0].toStdString();
     EXPECT_TRUE(form->editState()->projectModified());
     EXPECT_TRUE(form->isWindowModified());
+    // A write-protected file is refused with the core's own sentence.
+    QDir(data.path({})).mkdir(QStringLiteral("weg"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    editTree(*form);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    EXPECT_FALSE(form->FileSave());
+    EXPECT_EQ(
+        MessageBoxes::takeShown(),
+        QStringList{QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „%1“ ist "
+                                   "schreibgeschützt.")
+                        .arg(path)});
+    EXPECT_TRUE(form->editState()->projectModified());
     // Whatever German sentence the core gives is shown as it is.
-    EXPECT_EQ(WriteFailureText(path, "Die Datei \x84p.js\x93 ist schreibgesch\xFCtzt."),
+    EXPECT_EQ(WriteFailureText(path, "Die Datei „p.js“ ist schreibgeschützt."),
               QStringLiteral(
                   "Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „p.js“ ist schreibgeschützt.")
                   .arg(path));
