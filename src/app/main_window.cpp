@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "edit_state.h"
+#include "panel_util.h"
 #include "preview_window.h"
 #include "project_document.h"
 #include "read_observer.h"
@@ -119,6 +120,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    NameUnnamedControls(pageTabs_);
 }
 
 MainWindow::~MainWindow() {
@@ -132,6 +134,9 @@ void MainWindow::buildActions() {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(kHintProperty, hint);
+        // A highlighted menu entry sends its status tip to the status line (an empty one
+        // clears it), after the hovered signal.
+        action->setStatusTip(longHint(hint));
         if (!keys.isEmpty()) action->setShortcut(keys);
         connect(action, &QAction::hovered, this,
                 [this, action] { showHint(action->property(kHintProperty).toString()); });
@@ -173,6 +178,7 @@ void MainWindow::buildActions() {
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(shortHint(hint));
+        button->setAccessibleName(shortHint(hint)); // a screen reader does not read the tool tip
         button->setProperty(kHintProperty, hint);
         button->installEventFilter(this);
         connect(button, &QToolButton::clicked, this, std::move(run));

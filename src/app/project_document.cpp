@@ -4,11 +4,13 @@
 #include "file_io.h"
 #include "reader.h"
 #include "site_tree_model.h"
+#include "text_convert.h"
 #include "ui_seams.h"
 #include "writer.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -31,7 +33,17 @@ QString readReason(const QString& path, const std::string& coreReason) {
     return QString::fromLocal8Bit(coreReason);
 }
 
+// The core's reasons are system texts (UTF-8) or its own German sentences (Windows-1252).
+QString coreText(const std::string& reason) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(QByteArrayView(reason.data(), qsizetype(reason.size())));
+    return utf8.hasError() ? FromCp1252(reason) : text;
+}
+
 QString writeReason(const QString& path, const std::string& coreReason) {
+    // A German sentence of the core's own says more than a guess from the file's state.
+    const QString told = coreText(coreReason);
+    if (told.startsWith(QStringLiteral("Die ")) || told.contains(u'„')) return told;
     const QFileInfo info(path);
     const QFileInfo dir(info.absolutePath());
     if (!dir.exists())
@@ -40,10 +52,17 @@ QString writeReason(const QString& path, const std::string& coreReason) {
     if (!dir.isWritable())
         return QStringLiteral("Keine Schreibberechtigung im Verzeichnis %1.").arg(dir.absoluteFilePath());
     if (info.exists() && !info.isWritable()) return QStringLiteral("Die Datei ist schreibgeschützt.");
-    return QString::fromLocal8Bit(coreReason);
+    return told;
 }
 
+const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
+
 } // namespace
+
+QString WriteFailureText(const QString& path, const std::string& coreReason) {
+    return QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
+        .arg(path, writeReason(path, coreReason));
+}
 
 // Passes what the reader sets to the window's observer and brackets the tree's rebuild for the
 // views; a read that fails half-way still ends the bracket.
@@ -226,9 +245,21 @@ void ProjectDocument::setEntryExpanded(SiteNode* node, bool expanded) {
 
 bool ProjectDocument::read(const QString& fileName) {
     quilso::ReadObserver none;
+    auto refuse = [this, &fileName](const QString& reason) {
+        MessageBoxes::error(
+            dialogParent_,
+            QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2").arg(fileName, reason));
+        return false;
+    };
+    // A pipe or device would block the window or never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isDir() && !info.isFile())
+        return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
     TreeRebuild observer(treeModel_, readObserver_ ? readObserver_ : &none);
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, observer);
+    } catch (const std::bad_alloc&) {
+        return refuse(kOutOfMemory);
     } catch (const quilso::FileError& e) {
         MessageBoxes::error(dialogParent_, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2")
                                                .arg(fileName, readReason(fileName, e.reason())));
@@ -252,9 +283,17 @@ bool ProjectDocument::write(const QString& fileName) {
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);
+    } catch (const std::bad_alloc&) {
+        MessageBoxes::error(
+            dialogParent_,
+            QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2").arg(fileName, kOutOfMemory));
+        return false;
     } catch (const quilso::FileError& e) {
-        MessageBoxes::error(dialogParent_, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
-                                               .arg(fileName, writeReason(fileName, e.reason())));
+        // The core's own sentences (write-protected, no plain file) name the file already.
+        const bool sentence = e.problem() == quilso::FileProblem::WriteProtected ||
+                              e.problem() == quilso::FileProblem::NotRegularFile;
+        MessageBoxes::error(dialogParent_,
+                            WriteFailureText(fileName, sentence ? std::string(e.what()) : e.reason()));
         return false;
     } catch (const std::exception& e) {
         MessageBoxes::error(dialogParent_, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
@@ -264,7 +303,9 @@ bool ProjectDocument::write(const QString& fileName) {
     return true;
 }
 
-bool ProjectDocument::load(const QString& fileName) {
+bool ProjectDocument::load(const QString& name) {
+    // Kept absolute: the working folder is no part of the project.
+    const QString fileName = QFileInfo(name).absoluteFilePath();
     if (!read(fileName)) return false;
     fileName_ = fileName;
     saveDialogFileName_ = fileName;
@@ -333,11 +374,12 @@ bool ProjectDocument::saveAs() {
                         QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
     leaveField();
-    if (!write(chosen)) return false;
-    fileName_ = chosen;
-    saveDialogFileName_ = chosen;
-    openDialogFileName_ = chosen;
+    const QString target = QFileInfo(chosen).absoluteFilePath();
+    if (!write(target)) return false;
+    fileName_ = target;
+    saveDialogFileName_ = target;
+    openDialogFileName_ = target;
     setModified(false);
-    emit captionChanged(QStringLiteral("quilso: ") + chosen);
+    emit captionChanged(QStringLiteral("quilso: ") + target);
     return true;
 }

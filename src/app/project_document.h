@@ -22,6 +22,9 @@ class ReadObserver;
 class SiteNode;
 } // namespace quilso
 
+// The error box text for a save of `path` that failed for `coreReason`.
+QString WriteFailureText(const QString& path, const std::string& coreReason);
+
 class ProjectDocument : public QObject, public StyleEditor {
     Q_OBJECT
 public:

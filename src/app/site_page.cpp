@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -181,6 +182,10 @@ void SitePage::buildFields() {
     downButton_ = arrow("iNodeDown", Qt::DownArrow, &SitePage::moveEntriesDown);
     leftButton_ = arrow("iNodeLeft", Qt::LeftArrow, &SitePage::moveEntriesLeft);
     rightButton_ = arrow("iNodeRight", Qt::RightArrow, &SitePage::moveEntriesRight);
+    upButton_->setAccessibleName(upAction_->text());
+    downButton_->setAccessibleName(downAction_->text());
+    leftButton_->setAccessibleName(leftAction_->text());
+    rightButton_->setAccessibleName(rightAction_->text());
     upButton_->move(41, 6);
     downButton_->move(41, 76);
     leftButton_->move(6, 41);
@@ -213,11 +218,16 @@ void SitePage::buildFields() {
     }
 
     auto* fields = new QVBoxLayout;
-    fields->addWidget(new QLabel(QStringLiteral("Menütext"), this));
+    auto* textCaption = new QLabel(QStringLiteral("Menütext"), this);
+    textCaption->setBuddy(textField_);
+    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), this);
+    fileCaption->setBuddy(fileField_);
+    siteView_->setAccessibleName(QStringLiteral("Site-Struktur"));
+    fields->addWidget(textCaption);
     fields->addWidget(textField_);
     fields->addWidget(textHint_);
     fields->addSpacing(8);
-    fields->addWidget(new QLabel(QStringLiteral("Datei:"), this));
+    fields->addWidget(fileCaption);
     fields->addWidget(fileField_);
     fields->addWidget(fileHint_);
     fields->addSpacing(16);
@@ -239,6 +249,12 @@ void SitePage::buildFields() {
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(siteView_, 3);
     layout->addLayout(fields, 2);
+}
+
+void SitePage::prepareNewEntryDialog() {
+    // Picked pages are linked relative to the project's folder; a new project has none yet.
+    const QString file = document_->fileName();
+    newEntryDialog()->setBaseFolder(file.isEmpty() ? QString() : QFileInfo(file).absolutePath());
 }
 
 NewEntryDialog* SitePage::newEntryDialog() {
@@ -387,6 +403,9 @@ void SitePage::storeMenuText() {
     const QString t = textField_->text().trimmed();
     setFieldState(textField_, textHint_, !t.isEmpty());
     if (t.isEmpty() || selection_.size() != 1) return;
+    // Unchanged text keeps its bytes: a reference shown as its character may be stored as
+    // written ("&#0937;") or as the byte the code page has for it.
+    if (t == MenuTextToUi(selection_.front()->entry.text)) return;
     // Filling the fields for a newly selected entry stores the text in its typed form, but
     // that is no edit of the user's.
     document_->setEntryText(selection_.front(), MenuTextFromUi(t), !updatingFields_);
@@ -420,6 +439,7 @@ void SitePage::addSampleSite() {
 }
 
 void SitePage::addEntries() {
+    prepareNewEntryDialog();
     if (!runNewEntryDialog(*newEntryDialog())) return;
     const NewEntryDialog& dialog = *newEntryDialog();
     SiteNode* focused = focusedNode();
@@ -444,6 +464,7 @@ void SitePage::addEntries() {
 }
 
 void SitePage::addChildEntries() {
+    prepareNewEntryDialog();
     if (!runNewEntryDialog(*newEntryDialog())) return;
     const NewEntryDialog& dialog = *newEntryDialog();
     SiteNode* parent = focusedNode();

@@ -71,6 +71,7 @@ private:
     void releaseSelection();
     void storeMenuText();
     void storeFileName();
+    void prepareNewEntryDialog();
 
     ProjectDocument* document_;
     std::vector<quilso::SiteNode*> selection_;

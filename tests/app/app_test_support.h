@@ -8,6 +8,7 @@
 #include "project_document.h"
 #include "site_page.h"
 #include "site_tree.h"
+#include "site_tree_model.h"
 #include "style_pages.h"
 #include "ui_seams.h"
 
