@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <filesystem>
 
 using quilso::SiteNode;
@@ -124,9 +125,19 @@ void LinkChecker::setMarks(std::unordered_map<const SiteNode*, QString> marks) {
     for (const auto& [node, text] : marks_)
         if (!marks.count(node)) changed.push_back(node);
     marks_ = std::move(marks);
+    // One signal per parent over the rows between its first and last changed child: a signal
+    // per entry costs the view more than the whole check when thousands of marks change.
+    std::unordered_map<const SiteNode*, std::pair<int, int>> spans;
     for (const SiteNode* node : changed) {
-        const QModelIndex index = model_->indexOf(node);
-        emit model_->dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole});
+        const int row = node->row();
+        auto [it, fresh] = spans.emplace(node->parent(), std::pair{row, row});
+        if (!fresh) it->second = {std::min(it->second.first, row), std::max(it->second.second, row)};
+    }
+    for (const auto& [parent, rows] : spans) {
+        const QModelIndex parentIndex = model_->indexOf(parent);
+        emit model_->dataChanged(model_->index(rows.first, 0, parentIndex),
+                                 model_->index(rows.second, 0, parentIndex),
+                                 {Qt::DecorationRole, Qt::ToolTipRole});
     }
 }
 
