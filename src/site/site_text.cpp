@@ -321,7 +321,7 @@ std::string StoredFileNameFromUtf8(std::string_view utf8) {
         std::size_t len;
         const bool valid = nextUtf8(utf8, i, cp, len);
         const auto byte = valid ? UnicodeToCp1252(cp) : std::nullopt;
-        if (byte && cp >= 0x20 && cp != 0x7F && cp != '%' && cp != '#' && cp != '?') {
+        if (byte && cp >= 0x20 && cp != 0x7F && cp != '%' && cp != '#' && cp != '?' && cp != '\\') {
             out += *byte;
         } else {
             for (std::size_t k = 0; k < len; ++k)

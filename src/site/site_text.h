@@ -22,8 +22,8 @@ std::string EncodeUtf8(std::u32string_view text);
 std::string DisplayUtf8(std::string_view stored);
 
 // One path segment or a relative path as the file system spells it (UTF-8) -> stored file name.
-// Besides what the code page cannot hold, "%", "#" and "?" are percent-encoded, since a browser
-// would otherwise read them as an escape, a fragment or a query.
+// Besides what the code page cannot hold, "%", "#", "?" and the backslash are percent-encoded, as a
+// browser would otherwise read them as an escape, a fragment, a query or a folder separator.
 std::string StoredFileNameFromUtf8(std::string_view utf8);
 // A stored file name (without scheme, query or fragment) -> the UTF-8 path it names, the way a
 // browser resolves it: characters to UTF-8, then percent escapes decoded.

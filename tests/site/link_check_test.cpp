@@ -97,6 +97,7 @@ TEST_F(LinkCheck, LinkStatusOfSingleNames) {
     put("ordner/index.php", "");
     put("ohne/bild.png", "");
     put("a b.htm", "");
+    put("a\\b.htm", "");
     fs::path resolved;
     EXPECT_EQ(CheckLink("ordner", dir, &resolved), LinkStatus::Present);
     EXPECT_EQ(resolved, dir / "ordner" / "index.php");
@@ -105,6 +106,7 @@ TEST_F(LinkCheck, LinkStatusOfSingleNames) {
     EXPECT_EQ(CheckLink("a%20b.htm?x#y", dir), LinkStatus::Present);
     EXPECT_EQ(CheckLink("./ordner/../a b.htm", dir), LinkStatus::Present);
     EXPECT_EQ(CheckLink("A B.htm", dir), LinkStatus::Missing);
+    EXPECT_EQ(CheckLink(StoredFileNameFromUtf8("a\\b.htm"), dir), LinkStatus::Present);
     EXPECT_EQ(CheckLink(" \t", dir), LinkStatus::Empty);
     EXPECT_EQ(CheckLink("?q=1", dir), LinkStatus::NotChecked);
     EXPECT_EQ(CheckLink("//cdn.de/x.htm", dir), LinkStatus::NotChecked);

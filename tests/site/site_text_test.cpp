@@ -18,8 +18,10 @@ TEST(PageTitleText, CharsetsReferencesAndWhiteSpace) {
     EXPECT_EQ(title("<title>Grüß</title>"), "Grüß");
     EXPECT_EQ(title("<title>Gr\xFC\xDF</title>"), "Grüß");
     // A declared UTF-8 page with a stray byte keeps its other characters.
-    EXPECT_EQ(title("<meta charset=\"utf-8\"><title>\xFC" "ber</title>"), "\xEF\xBF\xBD"
-                                                                       "ber");
+    EXPECT_EQ(title("<meta charset=\"utf-8\"><title>\xFC"
+                    "ber</title>"),
+              "\xEF\xBF\xBD"
+              "ber");
     EXPECT_EQ(title("\xEF\xBB\xBF<title>\xC3\xA4</title>"), "ä");
     EXPECT_EQ(title("<title lang=de>\t A &amp;&nbsp;B&#150;&#x2192;&#8364 &bogus; &#0; </title>"),
               "A &\xC2\xA0"
@@ -43,6 +45,8 @@ TEST(StoredForms, TextsAndFileNamesAsTheApplicationStoresThem) {
     EXPECT_EQ(StoredFileNameFromUtf8("über uns/Ω 100%#?.htm"), "\xFC"
                                                                "ber uns/%CE%A9 100%25%23%3F.htm");
     EXPECT_EQ(StoredFileNameFromUtf8("bad\xFF.htm"), "bad%FF.htm");
+    // A backslash in a name would read as a folder separator on the way back.
+    EXPECT_EQ(StoredFileNameFromUtf8("a\\b.htm"), "a%5Cb.htm");
     for (const char* name : {"über uns/Ω 100%#?.htm", "a\tb.htm", "bad\xFF.htm", "plain.htm"})
         EXPECT_EQ(Utf8PathFromStoredFileName(StoredFileNameFromUtf8(name)), name) << name;
     // A typed %-escape is what a browser decodes, too.
