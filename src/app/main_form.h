@@ -68,6 +68,7 @@ public:
     QString caption() const { return caption_; }
     // The file the save dialog holds (the current project's file; empty for a new project).
     QString saveDialogFileName() const { return saveDialogFileName_; }
+    void setSaveDialogFileName(const QString& fileName) { saveDialogFileName_ = fileName; }
     StylePanel* panel(quilso::MenuKind kind, int tab) const { return panels_[kind][tab]; }
 
     // Edit commit protocol and hints.

@@ -85,6 +85,8 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
     window.selectionList.clear();
     window.UpdateTreeControls();
     checker.setUnsavedProjectFolder(folder);
+    // The file names are relative to the folder: that is where the project belongs.
+    window.setSaveDialogFileName(QDir(folder).filePath(QStringLiteral("menu.js")));
     // Nothing of it is on disk yet: closing must ask first.
     window.editState()->setProjectModified(true);
     window.statusBar()->showMessage(QStringLiteral("%1 Seiten in %2 Ordnern übernommen, %3 übersprungen")

@@ -168,9 +168,18 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     ASSERT_TRUE(waitForCheck(*form->linkChecker()));
     EXPECT_EQ(form->linkChecker()->markCount(), 0u);
 
-    // A plain "Neu" forgets the folder: the template's entries are not looked for there.
-    MessageBoxes::queueAnswer(MessageBoxes::No);
+    // Saving proposes the folder the file names are relative to.
+    FileDialogs::takeRequests();
+    FileDialogs::queueFileName(site + QStringLiteral("/menu.js"));
+    ASSERT_TRUE(form->FileSave());
+    const auto requests = FileDialogs::takeRequests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].selectedFile, site + QStringLiteral("/menu.js"));
+    EXPECT_FALSE(form->editState()->projectModified());
+
+    // After that save, "Neu" asks nothing; the new project has no folder to look in.
     form->FileNew();
+    EXPECT_EQ(MessageBoxes::pendingAnswers(), 0);
     EXPECT_TRUE(form->linkChecker()->siteDirectory().isEmpty());
     SetFolderChooser({});
 }
