@@ -10,12 +10,16 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <set>
+#include <unistd.h>
 
 namespace quilso {
 
@@ -29,9 +33,9 @@ constexpr const char* Usage =
     "  quilso-cli build MODEL.json OUT [--library LIB]\n"
     "      Write the menu script file OUT from a JSON model (the form dump prints; missing\n"
     "      keys are empty). The script library appended is LIB or the shipped\n"
-    "      quilso_functions.js.\n"
+    "      quilso_functions.js. OUT \"-\" is standard output.\n"
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
-    "      Read IN (over BASE) and write it again as OUT.\n"
+    "      Read IN (over BASE) and write it again as OUT (\"-\": standard output).\n"
     "  quilso-cli import DIR OUT [--base BASE] [--library LIB]\n"
     "      Make a new project OUT whose site tree mirrors the pages under DIR (.htm, .html,\n"
     "      .shtml, .shtm, .php; hidden names skipped) with their titles as menu texts, and\n"
@@ -134,6 +138,18 @@ ProgramInfo programFor(const Command& command, const std::string& programDir) {
     return program;
 }
 
+// OUT as a file, saved as the program saves, or "-" for standard output.
+void writeScript(const std::string& target, const Project& project, const ProgramInfo& program,
+                 std::ostream& out) {
+    if (target != "-") {
+        WriteMenuScript(target, project, program);
+        return;
+    }
+    WriteMenuScriptTo(
+        [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); },
+        project, program);
+}
+
 // The file beside the program or in the installed data folder; empty when neither exists.
 std::string findShippedFile(const std::string& programDir, const char* name) {
     namespace fs = std::filesystem;
@@ -145,7 +161,7 @@ std::string findShippedFile(const std::string& programDir, const char* name) {
     return {};
 }
 
-int runImport(const Command& command, std::ostream& out, const std::string& programDir) {
+int runImport(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
     namespace fs = std::filesystem;
     const std::string& outFile = command.positional[1];
     const std::string base = option(command, "--base").value_or(findShippedFile(programDir, "default.js"));
@@ -156,10 +172,12 @@ int runImport(const Command& command, std::ostream& out, const std::string& prog
     std::error_code error;
     const fs::path projectDir = fs::absolute(outFile, error).parent_path();
     const ImportSummary summary = *ImportSite(command.positional[0], projectDir, project.tree);
-    WriteMenuScript(outFile, project, programFor(command, programDir));
-    out << outFile << ": " << summary.pages << (summary.pages == 1 ? " page, " : " pages, ")
-        << summary.folders << (summary.folders == 1 ? " folder, " : " folders, ") << summary.skipped
-        << " skipped\n";
+    writeScript(outFile, project, programFor(command, programDir), out);
+    // The summary must not end up inside a script written to standard output.
+    std::ostream& report = outFile == "-" ? err : out;
+    report << outFile << ": " << summary.pages << (summary.pages == 1 ? " page, " : " pages, ")
+           << summary.folders << (summary.folders == 1 ? " folder, " : " folders, ") << summary.skipped
+           << " skipped\n";
     return ExitOk;
 }
 
@@ -232,28 +250,37 @@ int runCheck(const Command& command, std::ostream& out) {
             out << DisplayUtf8(finding.message) << "\n";
         }
     }
-    out.flush();
     if (broken || (command.flags.count("--strict") && !findings.empty())) return ExitFileError;
     return ExitOk;
 }
 
-int run(const Command& command, std::ostream& out, const std::string& programDir) {
+int run(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
     Project project;
-    if (command.name == "import") return runImport(command, out, programDir);
+    if (command.name == "import") return runImport(command, out, err, programDir);
     if (command.name == "check") return runCheck(command, out);
     if (command.name == "dump") {
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
-        out.flush();
     } else if (command.name == "build") {
         const std::string model = ReadFileBytes(command.positional[0]);
         ProjectFromJson(model, project);
-        WriteMenuScript(command.positional[1], project, programFor(command, programDir));
+        writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {
         readProject(command, command.positional[0], project);
-        WriteMenuScript(command.positional[1], project, programFor(command, programDir));
+        writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
     return ExitOk;
+}
+
+// Output lost on the way (a full disk, a closed pipe) is a failed command like any other.
+int finishOutput(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return ExitOk;
+    const auto* buffer = dynamic_cast<const FdOutputBuffer*>(out.rdbuf());
+    const int error = buffer ? buffer->error() : 0;
+    err << "quilso-cli: standard output: "
+        << (error != 0 ? std::strerror(error) : "the output could not be written") << "\n";
+    return ExitFileError;
 }
 
 } // namespace
@@ -266,10 +293,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const std::string& programDir) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage;
-        return ExitOk;
+        return finishOutput(out, err);
     }
+    int status = ExitOk;
     try {
-        return run(parse(args), out, programDir);
+        status = run(parse(args), out, err, programDir);
     } catch (const UsageError& e) {
         err << "quilso-cli: " << e.message << "\n" << Usage;
         return ExitUsage;
@@ -277,9 +305,67 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "quilso-cli: " << e.what() << "\n";
         return ExitUsage;
     } catch (const FileError& e) {
-        err << "quilso-cli: " << e.fileName() << ": " << e.reason() << "\n";
+        err << "quilso-cli: " << e.what() << "\n";
+        return ExitFileError;
+    } catch (const std::bad_alloc&) {
+        err << "quilso-cli: Nicht genug Arbeitsspeicher\n";
         return ExitFileError;
     }
+    const int written = finishOutput(out, err);
+    return written != ExitOk ? written : status;
+}
+
+FdOutputBuffer::FdOutputBuffer(int fd) : fd_(fd) {
+    setp(buffer_, buffer_ + sizeof buffer_);
+}
+
+FdOutputBuffer::~FdOutputBuffer() {
+    flushBuffer();
+}
+
+bool FdOutputBuffer::writeOut(const char* data, std::size_t size) {
+    if (error_ != 0) return false;
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool FdOutputBuffer::flushBuffer() {
+    const auto pending = static_cast<std::size_t>(pptr() - pbase());
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return writeOut(buffer_, pending);
+}
+
+int FdOutputBuffer::overflow(int c) {
+    if (!flushBuffer()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+int FdOutputBuffer::sync() {
+    return flushBuffer() ? 0 : -1;
+}
+
+std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize size) {
+    const auto count = static_cast<std::size_t>(size);
+    if (count <= static_cast<std::size_t>(epptr() - pptr())) {
+        std::memcpy(pptr(), data, count);
+        pbump(static_cast<int>(count));
+        return size;
+    }
+    // Large pieces go straight to the descriptor instead of through the buffer.
+    if (!flushBuffer() || !writeOut(data, count)) return 0;
+    return size;
 }
 
 } // namespace quilso
