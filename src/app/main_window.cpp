@@ -1,11 +1,15 @@
 #include "main_window.h"
 
 #include "edit_state.h"
+#include "link_check_dialog.h"
+#include "link_checker.h"
+#include "new_from_folder.h"
 #include "panel_util.h"
 #include "preview_window.h"
 #include "project_document.h"
 #include "read_observer.h"
 #include "site_page.h"
+#include "site_tree_model.h"
 #include "style_pages.h"
 #include "text_convert.h"
 #include "ui_seams.h"
@@ -87,6 +91,11 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     document_ = new ProjectDocument(dataDirectory_ + QStringLiteral("default.js"),
                                     dataDirectory_ + QStringLiteral("quilso_functions.js"), this);
     document_->setDialogParent(this);
+    linkChecker_ = new LinkChecker(
+        document_->treeModel(), [this] { return document_->fileName(); }, this);
+    document_->treeModel()->setLinkChecker(linkChecker_);
+    // Pages may have been added beside the file, or it went to another folder.
+    connect(document_, &ProjectDocument::written, linkChecker_, &LinkChecker::scheduleCheck);
     document_->setReadObserver(observer_.get());
     document_->commitPendingEdit = [this] { return commitPendingEdit(); };
     document_->leaveField = [this] { focusTabs(); };
@@ -146,6 +155,10 @@ void MainWindow::buildActions() {
     ProjectDocument* doc = document_;
     auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"),
                               QKeySequence(Qt::CTRL | Qt::Key_N), [doc] { doc->newProject(); });
+    auto fileNewFromFolder = makeAction("miNewFromFolder", QStringLiteral("Neu aus &Ordner..."),
+                                        QStringLiteral("Neues Projekt aus den Seiten eines Ordners"),
+                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+                                        [this] { NewProjectFromFolder(*this, *linkChecker_); });
     auto fileOpen =
         makeAction("miOpen", QStringLiteral("&Öffnen..."), QStringLiteral("Bestehende Datei öffnen"),
                    QKeySequence(Qt::CTRL | Qt::Key_O), [doc] { doc->open(); });
@@ -162,10 +175,13 @@ void MainWindow::buildActions() {
     auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, [this] { showManual(); });
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
-    file->addActions({fileNew, fileOpen, fileSave, fileSaveAs});
+    file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
     file->addSeparator();
     file->addAction(fileExit);
-    menuBar()->addMenu(QStringLiteral("&Ansicht"))->addAction(preview);
+    auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
+                                 QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
+                                 QKeySequence(Qt::Key_F7), [this] { ShowLinkCheck(*this, *linkChecker_); });
+    menuBar()->addMenu(QStringLiteral("&Ansicht"))->addActions({preview, checkLinks});
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->addActions({help, manual});
 

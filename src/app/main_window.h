@@ -11,6 +11,7 @@
 #include <memory>
 
 class EditState;
+class LinkChecker;
 class PreviewWindow;
 class ProjectDocument;
 class QCheckBox;
@@ -40,6 +41,8 @@ public:
     SitePage* sitePage() const { return sitePage_; }
     StylePages* stylePages() const { return stylePages_.get(); }
     QString dataDirectory() const { return dataDirectory_; }
+    // Marks the entries whose page is missing.
+    LinkChecker* linkChecker() const { return linkChecker_; }
     // The caption without the modified marker.
     QString caption() const { return caption_; }
 
@@ -76,6 +79,7 @@ private:
     void loadStartupProject();
 
     ProjectDocument* document_;
+    LinkChecker* linkChecker_ = nullptr;
     std::unique_ptr<PanelObserver> observer_;
     QString dataDirectory_;
     QStringList arguments_;

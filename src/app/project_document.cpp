@@ -236,6 +236,12 @@ bool ProjectDocument::setEntryFile(SiteNode* node, std::string file, bool byUser
     return true;
 }
 
+void ProjectDocument::replaceTree(quilso::SiteTree& tree) {
+    treeModel_->beginRebuild();
+    project_.tree.swap(tree);
+    treeModel_->endRebuild();
+}
+
 void ProjectDocument::setEntryExpanded(SiteNode* node, bool expanded) {
     node->expanded = expanded; // how the tree is shown, not a change of the project
 }
@@ -283,6 +289,7 @@ bool ProjectDocument::write(const QString& fileName) {
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);
+        emit written();
     } catch (const std::bad_alloc&) {
         MessageBoxes::error(
             dialogParent_,

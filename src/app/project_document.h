@@ -47,6 +47,7 @@ public:
     QString fileName() const { return fileName_; }
     // The file the save dialog opens on (the project's file; empty for a new project).
     QString saveDialogFileName() const { return saveDialogFileName_; }
+    void setSaveDialogFileName(const QString& fileName) { saveDialogFileName_ = fileName; }
     QString defaultProjectPath() const { return defaultProjectPath_; }
     QString functionsPath() const { return functionsPath_; }
 
@@ -75,6 +76,8 @@ public:
     bool setEntryText(quilso::SiteNode* node, std::string text, bool byUser = true);
     bool setEntryFile(quilso::SiteNode* node, std::string file, bool byUser = true);
     void setEntryExpanded(quilso::SiteNode* node, bool expanded);
+    // Puts `tree` in place of the project's tree (and leaves the old one in `tree`).
+    void replaceTree(quilso::SiteTree& tree);
 
     // File commands. Errors are shown in a message box over `dialogParent()`; the bool results
     // tell whether the command ran to its end.
@@ -105,6 +108,8 @@ signals:
     void captionChanged(const QString& caption);
     // A file was read into the project (the tree is new, the panels show the read records).
     void projectRead();
+    // The project was written to its file.
+    void written();
 
 private:
     class TreeRebuild;

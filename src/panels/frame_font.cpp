@@ -1,5 +1,6 @@
 #include "frame_font.h"
 
+#include "contrast_label.h"
 #include "frame_color_choice.h"
 #include "number_unit_field.h"
 #include "panel_util.h"
@@ -177,6 +178,11 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
     cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
     connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::cbFontColorHoverActiveClick);
+    const char* contrastNames[] = {"lFontContrast", "lFontContrastSelected", "lFontContrastHover"};
+    for (int s = 0; s < 3; ++s) {
+        contrasts_[s] = new ContrastLabel(static_cast<quilso::MenuState>(s), this);
+        contrasts_[s]->setObjectName(QLatin1String(contrastNames[s]));
+    }
 
     auto* left = new QVBoxLayout;
     left->addWidget(
@@ -184,12 +190,12 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     left->addWidget(makeGroup("gbFontSize", QStringLiteral("Schriftgröße"), {fontSize_}, this));
     left->addStretch(1);
     auto* middle = new QVBoxLayout;
-    middle->addWidget(
-        makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"), {frameFontColorChoice_}, this));
+    middle->addWidget(makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"),
+                                {frameFontColorChoice_, contrasts_[0]}, this));
     middle->addWidget(makeGroup("gbFontColorSelected", QStringLiteral("Schriftfarbe aktueller Menüpunkt"),
-                                {frameFontColorChoiceSelected_}, this));
+                                {frameFontColorChoiceSelected_, contrasts_[1]}, this));
     middle->addWidget(makeGroup("gbFontColorHover", QStringLiteral("Schriftfarbe bei Maus-Berührung"),
-                                {cbFontColorHoverActive_, frameFontColorChoiceHover_}, this));
+                                {cbFontColorHoverActive_, frameFontColorChoiceHover_, contrasts_[2]}, this));
     middle->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(makeGroup("gbFontStyle", QStringLiteral("Schriftstil"), {cbFontStyle_}, this));
@@ -211,6 +217,16 @@ void FontPanel::setup(quilso::MenuKind kind, StyleEditor* editor, EditState* edi
     for (ColorChoicePanel* panel :
          {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
         panel->setEditState(editState);
+    contrasts_[0]->followColourPanel(frameFontColorChoice_, &MenuStyle::color);
+    contrasts_[1]->followColourPanel(frameFontColorChoiceSelected_, &MenuStyle::colorSelected);
+    contrasts_[2]->followColourPanel(frameFontColorChoiceHover_, &MenuStyle::colorHover);
+    for (ContrastLabel* label : contrasts_)
+        label->setStyle(&css());
+}
+
+void FontPanel::refreshContrasts() {
+    for (ContrastLabel* label : contrasts_)
+        label->refresh();
 }
 
 void FontPanel::focusChanged(QWidget* old, QWidget* now) {
@@ -244,6 +260,7 @@ void FontPanel::storeFamilies() {
 void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::*field) {
     if (css().*field == panel->hexColor()) return;
     editStyle("Schriftfarbe", [&](MenuStyle& record) { record.*field = panel->hexColor(); });
+    refreshContrasts();
 }
 
 void FontPanel::cbFontColorHoverActiveClick() {
@@ -257,6 +274,7 @@ void FontPanel::cbFontColorHoverActiveClick() {
         editStyle("Schriftfarbe", [](MenuStyle& record) { record.colorHover.clear(); });
     }
     frameFontColorChoiceHover_->setVisible(active);
+    refreshContrasts();
 }
 
 void FontPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
@@ -298,4 +316,5 @@ void FontPanel::blockScanFinished() {
     const bool active = !css().colorHover.empty();
     cbFontColorHoverActive_->setChecked(active);
     frameFontColorChoiceHover_->setVisible(active);
+    refreshContrasts();
 }
