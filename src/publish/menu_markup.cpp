@@ -1,6 +1,7 @@
 #include "menu_markup.h"
 
 #include "cp1252.h"
+#include "project.h"
 #include "script_sections.h"
 #include "value_helpers.h"
 
@@ -313,33 +314,29 @@ LinkPath SplitLinkPath(std::string_view file) {
         link.unsafe = true;
         return link;
     }
-    const std::string address = urlTrimmed(file);
-    if (hasScheme(address) || (!address.empty() && (address[0] == '/' || address[0] == '\\'))) {
+    if (!file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\')) {
         link.absolute = true;
         return link;
     }
-    const std::size_t cut = address.find_first_of("?#");
-    std::string path = address.substr(0, cut);
-    if (cut != std::string::npos) link.suffix = address.substr(cut);
+    std::string path = urlTrimmed(file);
+    path = path.substr(0, path.find_first_of("?#"));
     std::replace(path.begin(), path.end(), '\\', '/');
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
-        const std::string raw = path.substr(start, end - start);
-        const std::string decoded = decodeSegment(raw);
+        const std::string segment = decodeSegment(path.substr(start, end - start));
         const bool last = end == path.size();
-        if (decoded == "..") {
-            if (link.raw.empty())
+        if (segment == "..") {
+            if (link.decoded.empty())
                 ++link.ups;
             else
-                link.raw.pop_back(), link.decoded.pop_back();
+                link.decoded.pop_back();
             link.folder = last;
-        } else if (decoded == ".") {
+        } else if (segment == ".") {
             link.folder = last;
-        } else if (!raw.empty()) {
-            link.raw.push_back(raw);
-            link.decoded.push_back(decoded);
+        } else if (!segment.empty()) {
+            link.decoded.push_back(segment);
             link.folder = false;
         } else {
             link.folder = last && !path.empty();
@@ -347,27 +344,6 @@ LinkPath SplitLinkPath(std::string_view file) {
         start = end + 1;
     }
     return link;
-}
-
-std::string RelativeHref(const LinkPath& link, const std::vector<std::string>& pageFolder) {
-    std::size_t common = 0;
-    if (link.ups == 0) {
-        const std::size_t folders =
-            link.folder ? link.decoded.size() : link.decoded.size() - (link.decoded.empty() ? 0 : 1);
-        while (common < folders && common < pageFolder.size() && link.decoded[common] == pageFolder[common])
-            ++common;
-    }
-    std::string href;
-    for (std::size_t k = common; k < pageFolder.size(); ++k)
-        href += "../";
-    for (int k = 0; k < link.ups; ++k)
-        href += "../";
-    for (std::size_t k = common; k < link.raw.size(); ++k) {
-        href += link.raw[k];
-        if (k + 1 < link.raw.size() || link.folder) href += '/';
-    }
-    if (href.empty()) href = "./";
-    return href + link.suffix;
 }
 
 LinkText StaticLinkText(std::string_view html) {
@@ -476,19 +452,39 @@ LinkText StaticLinkText(std::string_view html) {
     return result;
 }
 
+// An unsafe entry's text stands where its link would be and is styled like it: every rule for
+// the links of a menu (the selected one included) also names the span.
+std::string withTextOnlyEntries(std::string_view line) {
+    if (line.size() < 2 || line.substr(line.size() - 2) != " {") return std::string(line);
+    const std::string_view selector = line.substr(0, line.size() - 2);
+    const std::size_t at = selector.rfind(" li a");
+    if (at == std::string_view::npos) return std::string(line);
+    const std::string_view id = selector.substr(at + 5);
+    const bool idOnly = !id.empty() && id[0] == '#' && std::all_of(id.begin() + 1, id.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-';
+    });
+    if (!id.empty() && !idOnly) return std::string(line);
+    return std::string(selector) + ",\n" + std::string(selector.substr(0, at)) + " li span.quilso_nolink" +
+           std::string(id) + " {";
+}
+
 std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) {
     ScriptBuffer rules;
     rules.plainCss = true;
     for (int k = 0; k < MenuKindCount; ++k)
         WriteMenuCss(rules, params.css[k], static_cast<MenuKind>(k));
+    std::string sheet;
+    for (std::string_view line : SplitLines(rules.text)) {
+        sheet += withTextOnlyEntries(line);
+        sheet += '\n';
+    }
     std::string out = "<style>";
     out += eol;
-    for (std::size_t i = 0; i < rules.text.size(); ++i) {
-        const char c = rules.text[i];
+    for (char c : sheet) {
         const auto b = static_cast<unsigned char>(c);
-        if (c == '\r' && i + 1 < rules.text.size() && rules.text[i + 1] == '\n') {
+        if (c == '\n') {
             out += eol;
-            ++i;
         } else if (c == '<') {
             // No value can end the style element.
             out += "\\3C ";
@@ -528,10 +524,11 @@ void MenuMarkup::setPage(std::size_t current, std::string_view pagePath, bool su
     for (int i = current_; i >= 0; i = entries_[static_cast<std::size_t>(i)].parent)
         branch_.push_back(i);
     std::reverse(branch_.begin(), branch_.end());
-    pageFolder_.clear();
-    std::size_t start = 0;
-    for (std::size_t slash; (slash = pagePath.find('/', start)) != std::string_view::npos; start = slash + 1)
-        if (slash > start) pageFolder_.emplace_back(pagePath.substr(start, slash - start));
+    // The library links every relative file name through the steps from the page's folder to
+    // the menu script file's folder, the name itself as entered.
+    pagePrefix_.clear();
+    for (std::size_t k = 0, slash; (slash = pagePath.find('/', k)) != std::string_view::npos; k = slash + 1)
+        if (slash > k) pagePrefix_ += "../";
     subOwnPlace_ = subOwnPlace;
     std::fill(std::begin(instances_), std::end(instances_), 0);
 }
@@ -547,8 +544,7 @@ const LinkText& MenuMarkup::textOf(int i) {
 
 std::string MenuMarkup::hrefOf(int i) const {
     const Entry& e = entries_[static_cast<std::size_t>(i)];
-    if (e.link.absolute) return urlTrimmed(e.entry->file);
-    return RelativeHref(e.link, pageFolder_);
+    return e.link.absolute ? e.entry->file : pagePrefix_ + e.entry->file;
 }
 
 void MenuMarkup::appendNavStart(std::string& out, int kind, const char* className) {
@@ -573,6 +569,7 @@ void MenuMarkup::appendLink(std::string& out, int i, int kind) {
     const char* tag = e.link.unsafe ? "span" : "a";
     out += '<';
     out += tag;
+    if (e.link.unsafe) out += " class=\"quilso_nolink\"";
     if (!e.link.unsafe) {
         out += " href=\"";
         appendEscaped(out, hrefOf(i));
@@ -589,7 +586,7 @@ void MenuMarkup::appendLink(std::string& out, int i, int kind) {
     out += '>';
     if (text.named)
         out += text.markup;
-    else
+    else if (!e.link.unsafe)
         appendEscaped(out, e.entry->file); // a link without a name is unusable with a screen reader
     out += "</";
     out += tag;

@@ -11,21 +11,15 @@
 
 namespace quilso {
 
-// Link target of an entry's file name, split for writing it relative to any page.
+// An entry's file name as the page links it and as the file system finds it.
 struct LinkPath {
-    bool unsafe = false;
-    bool absolute = false;
-    std::vector<std::string> raw;     // path segments as written (percent escapes kept)
-    std::vector<std::string> decoded; // the same as the file system names them
+    bool unsafe = false;              // would run code when followed: never a link
+    bool absolute = false;            // a scheme or a leading slash: the same from every page
+    std::vector<std::string> decoded; // path segments as the file system names them
     bool folder = false;              // written with a trailing '/'
     int ups = 0;                      // folders climbed above the project's folder
-    std::string suffix;               // query and fragment, as written
 };
 LinkPath SplitLinkPath(std::string_view file);
-
-// A link target's href as written in a page whose folder is `pageFolder` (decoded segments
-// relative to the project's folder). Raw bytes, not yet HTML-escaped.
-std::string RelativeHref(const LinkPath& link, const std::vector<std::string>& pageFolder);
 
 // Entry text as the library shows it: `html` is the encoded menu text (Windows-1252); the
 // result is ASCII markup whose parse gives the same nodes. Elements that cannot appear in a
@@ -80,7 +74,7 @@ private:
     bool isTag_ = false;
     int current_ = -1;
     std::vector<int> branch_;
-    std::vector<std::string> pageFolder_;
+    std::string pagePrefix_; // from the page's folder to the project's folder
     bool subOwnPlace_ = false;
     int instances_[3] = {0, 0, 0};
     bool idUsed_[3] = {false, false, false};
