@@ -243,7 +243,13 @@ bool safeAttribute(const Attribute& a) {
     for (char c : a.name)
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':'))
             return false;
-    return !unsafeScheme(a.value);
+    // The parser decodes references before the address is read: "&#106;avascript:" is a scheme.
+    std::u32string decoded;
+    decodeText(a.value, decoded);
+    std::string narrow;
+    for (char32_t c : decoded)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return !unsafeScheme(narrow);
 }
 
 // Escapes a value for a double-quoted attribute; references already in it stay references.

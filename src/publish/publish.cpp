@@ -16,6 +16,7 @@ constexpr std::string_view BlockKinds[] = {"css", "m", "um", "bc"};
 
 struct Block {
     std::string_view kind;
+    std::size_t start; // of the start marker
     std::size_t contentBegin;
     std::size_t contentEnd;
 };
@@ -42,14 +43,14 @@ BlockScan scanBlocks(std::string_view page) {
                 scan.detail = start;
                 return scan;
             }
-            scan.blocks.push_back({kind, begin, close});
+            scan.blocks.push_back({kind, at, begin, close});
             pos = close + end.size();
         }
     }
     std::sort(scan.blocks.begin(), scan.blocks.end(),
               [](const Block& a, const Block& b) { return a.contentBegin < b.contentBegin; });
     for (std::size_t k = 1; k < scan.blocks.size(); ++k) {
-        if (scan.blocks[k].contentBegin < scan.blocks[k - 1].contentEnd) {
+        if (scan.blocks[k].start < scan.blocks[k - 1].contentEnd) {
             scan.reason = PageReason::NestedMarkers;
             scan.detail = StartMarker(scan.blocks[k].kind);
             return scan;
