@@ -115,6 +115,7 @@ TEST_F(Cli, DumpReadsTheBaseFirst) {
 TEST_F(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run({"--help"}), ExitOk);
     EXPECT_NE(out.str().find("quilso-cli build MODEL.json OUT"), std::string::npos);
+    EXPECT_NE(out.str().find("quilso-cli publish PROJECT.js"), std::string::npos);
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"print", "a.js"},
@@ -185,4 +186,45 @@ TEST_F(Cli, ShippedLibraryBesideTheProgramOrInShare) {
     writeFile(path("own.js"), "// own");
     ASSERT_EQ(run({"build", path("model.json"), path("own_out.js"), "--library", path("own.js")}), ExitOk);
     EXPECT_EQ(tail("own_out.js"), "// own\r\n");
+}
+
+TEST_F(Cli, PublishPrintsOneLinePerPageAndFailsOnlyOnUnwritablePages) {
+    const std::string marked = "<!-- quilso:m --><!-- /quilso:m -->";
+    const std::string longName = std::string(248, 'l') + ".htm"; // no room for a temporary name
+    writeFile(path("model.json"), "{\"tree\": [{\"text\": \"Start\", \"file\": \"index.htm\"},"
+                                  " {\"text\": \"Unter\", \"file\": \"sub/\", \"children\": ["
+                                  "  {\"text\": \"Offen\", \"file\": \"sub/offen.htm\"},"
+                                  "  {\"text\": \"Fehlt\", \"file\": \"sub/fehlt.htm\"}]},"
+                                  " {\"text\": \"Lang\", \"file\": \"" +
+                                      longName + "\"}]}");
+    ASSERT_EQ(run({"build", path("model.json"), path("menu.js")}), ExitOk) << err.str();
+    writeFile(path("index.htm"), marked);
+    fs::create_directories(dir / "sub");
+    writeFile(path("sub/index.htm"), "<p>ohne</p>");
+    writeFile(path("sub/offen.htm"), "<!-- quilso:m -->");
+
+    EXPECT_EQ(run({"publish", path("menu.js")}), ExitOk) << err.str();
+    EXPECT_EQ(out.str(), "written   index.htm\n"
+                         "skipped   sub/index.htm (no marker comments)\n"
+                         "skipped   sub/offen.htm (<!-- quilso:m --> without its end marker)\n"
+                         "skipped   sub/fehlt.htm (not found)\n"
+                         "skipped   " +
+                             longName +
+                             " (not found)\n"
+                             "5 pages: 1 written, 0 unchanged, 4 skipped, 0 failed\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_NE(readFile(path("index.htm")).find("id=\"m_selected\""), std::string::npos);
+
+    writeFile(path(longName.c_str()), marked);
+    EXPECT_EQ(run({"publish", path("menu.js")}), ExitFileError);
+    EXPECT_EQ(out.str().substr(0, 20), "unchanged index.htm\n");
+    EXPECT_NE(
+        out.str().find("failed    " + longName + " (cannot write: " + std::strerror(ENAMETOOLONG) + ")\n"),
+        std::string::npos);
+    EXPECT_NE(out.str().find("5 pages: 0 written, 1 unchanged, 3 skipped, 1 failed\n"), std::string::npos);
+    EXPECT_EQ(readFile(path(longName.c_str())), marked);
+
+    EXPECT_EQ(run({"publish"}), ExitUsage);
+    EXPECT_EQ(run({"publish", path("missing.js")}), ExitFileError);
+    EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
 }
