@@ -100,10 +100,23 @@ void appendReference(std::string& out, char32_t code) {
     out += ';';
 }
 
+// Line breaks inside a menu become a reference, as the parser would read them (CR LF and CR
+// as LF): the menus stay on one line, and nothing they hold can pass for the page's own line
+// ends.
+bool lineBreak(std::string& out, char c, char& previous) {
+    const bool crlf = c == '\n' && previous == '\r';
+    previous = c;
+    if (c != '\r' && c != '\n') return false;
+    if (!crlf) out += "&#10;";
+    return true;
+}
+
 // Attribute values and plain text from Windows-1252 bytes, as ASCII.
 void appendEscaped(std::string& out, std::string_view bytes) {
+    char previous = 0;
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
+        if (lineBreak(out, c, previous)) continue;
         if (c == '&')
             out += "&amp;";
         else if (c == '"')
@@ -254,8 +267,10 @@ bool safeAttribute(const Attribute& a) {
 
 // Escapes a value for a double-quoted attribute; references already in it stay references.
 void appendAttributeValue(std::string& out, std::string_view value) {
+    char previous = 0;
     for (char c : value) {
         const auto b = static_cast<unsigned char>(c);
+        if (lineBreak(out, c, previous)) continue;
         if (c == '"')
             out += "&quot;";
         else if (c == '<')
@@ -357,8 +372,10 @@ LinkText StaticLinkText(std::string_view html) {
     std::vector<std::string> open;
     std::size_t pos = 0;
     const auto text = [&](std::string_view run) {
+        char previous = 0;
         for (char c : run) {
             const auto b = static_cast<unsigned char>(c);
+            if (lineBreak(result.markup, c, previous)) continue;
             if (c == '<')
                 result.markup += "&lt;";
             else if (c == '>')

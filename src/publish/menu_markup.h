@@ -77,7 +77,6 @@ private:
     std::string pagePrefix_; // from the page's folder to the project's folder
     bool subOwnPlace_ = false;
     int instances_[3] = {0, 0, 0};
-    bool idUsed_[3] = {false, false, false};
 };
 
 } // namespace quilso

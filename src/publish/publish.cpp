@@ -60,10 +60,17 @@ BlockScan scanBlocks(std::string_view page) {
     return scan;
 }
 
-// The page's own line end, so that a written style sheet does not mix two kinds.
-std::string_view lineEndOf(std::string_view page) {
-    const std::size_t lf = page.find('\n');
-    return lf != std::string_view::npos && lf > 0 && page[lf - 1] == '\r' ? "\r\n" : "\n";
+// The page's own line end, so that a written style sheet does not mix two kinds. Only the
+// author's bytes count: what an earlier run wrote must not change the answer.
+std::string_view lineEndOf(std::string_view page, const std::vector<Block>& blocks) {
+    std::size_t from = 0;
+    for (std::size_t k = 0; k <= blocks.size(); ++k) {
+        const std::size_t to = k < blocks.size() ? blocks[k].contentBegin : page.size();
+        const std::size_t lf = page.substr(from, to - from).find('\n');
+        if (lf != std::string_view::npos) return from + lf > 0 && page[from + lf - 1] == '\r' ? "\r\n" : "\n";
+        if (k < blocks.size()) from = blocks[k].contentEnd;
+    }
+    return "\n";
 }
 
 PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& markup, std::size_t entry,
@@ -73,7 +80,7 @@ PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& m
     const bool subOwnPlace =
         std::any_of(scan.blocks.begin(), scan.blocks.end(), [](const Block& b) { return b.kind == "um"; });
     markup.setPage(entry, pagePath, subOwnPlace);
-    const std::string_view eol = lineEndOf(page);
+    const std::string_view eol = lineEndOf(page, scan.blocks);
     PageRewrite result;
     result.bytes.reserve(page.size() + 4096);
     std::size_t pos = 0;

@@ -238,6 +238,19 @@ TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     EXPECT_EQ(publish().count(PageStatus::Written), 6u);
 }
 
+TEST_F(Publish, LineBreaksInMenuTextsDoNotChangeThePagesLineEnds) {
+    add(nullptr, "zwei\r\nZeilen", "index.htm");
+    // The page's first line break comes after the blocks: what they hold must not decide.
+    writeFile(dir / "index.htm", "<!-- quilso:m --><!-- /quilso:m --><!-- quilso:css --><!-- /quilso:css -->"
+                                 "\n<p>x</p>\n");
+    ASSERT_EQ(publish().count(PageStatus::Written), 1u);
+    const std::string first = page("index.htm");
+    EXPECT_EQ(block(first, "m").find_first_of("\r\n"), std::string::npos);
+    EXPECT_NE(block(first, "m").find("zwei&#10;Zeilen"), std::string::npos);
+    EXPECT_EQ(publish().count(PageStatus::Unchanged), 1u);
+    EXPECT_EQ(page("index.htm"), first);
+}
+
 TEST_F(Publish, OutputIsAsciiAndBytesOutsideTheMarkersStay) {
     project.params.css[MenuMain].fontFamilies = {"B\xFC"
                                                  "cher Schrift",
