@@ -6,10 +6,14 @@
 #include "writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <optional>
 #include <ostream>
+#include <unistd.h>
 
 namespace quilso {
 
@@ -23,9 +27,9 @@ constexpr const char* Usage =
     "  quilso-cli build MODEL.json OUT [--library LIB]\n"
     "      Write the menu script file OUT from a JSON model (the form dump prints; missing\n"
     "      keys are empty). The script library appended is LIB or the shipped\n"
-    "      quilso_functions.js.\n"
+    "      quilso_functions.js. OUT \"-\" is standard output.\n"
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
-    "      Read IN (over BASE) and write it again as OUT.\n"
+    "      Read IN (over BASE) and write it again as OUT (\"-\": standard output).\n"
     "  quilso-cli publish PROJECT.js [--base BASE]\n"
     "      Write the menus as static HTML into every page of the project's site tree\n"
     "      that exists in the project's folder, between the marker comments\n"
@@ -154,22 +158,44 @@ int publish(const Command& command, std::ostream& out) {
     return report.count(PageStatus::Failed) ? ExitFileError : ExitOk;
 }
 
+// OUT as a file, saved as the program saves, or "-" for standard output.
+void writeScript(const std::string& target, const Project& project, const ProgramInfo& program,
+                 std::ostream& out) {
+    if (target != "-") {
+        WriteMenuScript(target, project, program);
+        return;
+    }
+    WriteMenuScriptTo(
+        [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); },
+        project, program);
+}
+
 int run(const Command& command, std::ostream& out, const std::string& programDir) {
     Project project;
     if (command.name == "publish") return publish(command, out);
     if (command.name == "dump") {
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
-        out.flush();
     } else if (command.name == "build") {
         const std::string model = ReadFileBytes(command.positional[0]);
         ProjectFromJson(model, project);
-        WriteMenuScript(command.positional[1], project, programFor(command, programDir));
+        writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {
         readProject(command, command.positional[0], project);
-        WriteMenuScript(command.positional[1], project, programFor(command, programDir));
+        writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
     return ExitOk;
+}
+
+// Output lost on the way (a full disk, a closed pipe) is a failed command like any other.
+int finishOutput(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return ExitOk;
+    const auto* buffer = dynamic_cast<const FdOutputBuffer*>(out.rdbuf());
+    const int error = buffer ? buffer->error() : 0;
+    err << "quilso-cli: standard output: "
+        << (error != 0 ? std::strerror(error) : "the output could not be written") << "\n";
+    return ExitFileError;
 }
 
 } // namespace
@@ -189,10 +215,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const std::string& programDir) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage;
-        return ExitOk;
+        return finishOutput(out, err);
     }
+    int status = ExitOk;
     try {
-        return run(parse(args), out, programDir);
+        status = run(parse(args), out, programDir);
     } catch (const UsageError& e) {
         err << "quilso-cli: " << e.message << "\n" << Usage;
         return ExitUsage;
@@ -200,9 +227,67 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "quilso-cli: " << e.what() << "\n";
         return ExitUsage;
     } catch (const FileError& e) {
-        err << "quilso-cli: " << e.fileName() << ": " << e.reason() << "\n";
+        err << "quilso-cli: " << e.what() << "\n";
+        return ExitFileError;
+    } catch (const std::bad_alloc&) {
+        err << "quilso-cli: Nicht genug Arbeitsspeicher\n";
         return ExitFileError;
     }
+    const int output = finishOutput(out, err);
+    return status != ExitOk ? status : output;
+}
+
+FdOutputBuffer::FdOutputBuffer(int fd) : fd_(fd) {
+    setp(buffer_, buffer_ + sizeof buffer_);
+}
+
+FdOutputBuffer::~FdOutputBuffer() {
+    flushBuffer();
+}
+
+bool FdOutputBuffer::writeOut(const char* data, std::size_t size) {
+    if (error_ != 0) return false;
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool FdOutputBuffer::flushBuffer() {
+    const auto pending = static_cast<std::size_t>(pptr() - pbase());
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return writeOut(buffer_, pending);
+}
+
+int FdOutputBuffer::overflow(int c) {
+    if (!flushBuffer()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+int FdOutputBuffer::sync() {
+    return flushBuffer() ? 0 : -1;
+}
+
+std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize size) {
+    const auto count = static_cast<std::size_t>(size);
+    if (count <= static_cast<std::size_t>(epptr() - pptr())) {
+        std::memcpy(pptr(), data, count);
+        pbump(static_cast<int>(count));
+        return size;
+    }
+    // Large pieces go straight to the descriptor instead of through the buffer.
+    if (!flushBuffer() || !writeOut(data, count)) return 0;
+    return size;
 }
 
 } // namespace quilso

@@ -76,20 +76,30 @@ std::string HtmlDecode(std::string_view text) {
     }
 
     // Stage two, in place over the working text: the output never runs ahead of the input.
+    // A reference ends at the first ';' from p + 3 on and counts only when that is p + 4 or
+    // p + 5, so those three places are all that need looking at: one long run of "&#" without
+    // a ';' must not be searched to its end at every '&'.
     std::size_t out = 0;
     std::size_t p = 0;
-    while (p < work.size()) {
-        if (work[p] == '&' && p + 3 < work.size() && work[p + 1] == '#') {
-            const std::size_t semi = work.find(';', p + 3);
-            if (semi == p + 4 || semi == p + 5) {
+    const std::size_t size = work.size();
+    while (p < size) {
+        if (work[p] == '&' && p + 3 < size && work[p + 1] == '#' && work[p + 3] != ';') {
+            std::size_t semi = 0;
+            if (p + 4 < size && work[p + 4] == ';')
+                semi = p + 4;
+            else if (p + 5 < size && work[p + 5] == ';')
+                semi = p + 5;
+            if (semi != 0) {
                 bool digits = true;
                 unsigned value = 0;
                 for (std::size_t i = p + 2; i < semi; ++i) {
                     digits = digits && isDigit(work[i]);
                     value = value * 10 + static_cast<unsigned>(work[i] - '0');
                 }
-                if (digits) {
-                    work[out++] = static_cast<char>(value & 0xFF);
+                // A code beyond one byte has no character here; cutting it to its low byte
+                // would put a different letter into the text, so it stays as written.
+                if (digits && value <= 255) {
+                    work[out++] = static_cast<char>(value);
                     p = semi + 1;
                     continue;
                 }

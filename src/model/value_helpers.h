@@ -11,7 +11,8 @@ namespace quilso {
 // Character-reference encoding of a menu text: runs of spaces keep their width through &nbsp;,
 // quotes and bytes 160..255 become &#N;, '<' and '>' stay only when `isTag` is true.
 std::string HtmlEncode(std::string_view text, bool isTag);
-// Inverse of HtmlEncode, also decoding &#NN; / &#NNN; references the user typed.
+// Inverse of HtmlEncode, also decoding &#NN; / &#NNN; references the user typed whose value is
+// at most 255; a larger one stays in the text as written. Linear in the length of the text.
 std::string HtmlDecode(std::string_view text);
 
 // Index of the first element of table[0..last] equal to text (case-sensitive), or -1.

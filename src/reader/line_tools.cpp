@@ -3,6 +3,7 @@
 #include "reader.h"
 #include "reader_internal.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <system_error>
@@ -176,9 +177,9 @@ std::size_t FindLineEnd(const char* data, std::size_t pos, std::size_t size) {
 }
 } // namespace
 
-LineCursor::LineCursor(int fd, std::string fileName)
+LineCursor::LineCursor(int fd, std::string fileName, std::size_t maxLine)
     : fd_(fd), fileName_(std::move(fileName)), block_(std::make_unique_for_overwrite<char[]>(1 << 20)),
-      capacity_(1 << 20) {
+      capacity_(1 << 20), maxLine_(maxLine) {
     text_ = std::string_view(block_.get(), 0);
 }
 
@@ -186,10 +187,13 @@ void LineCursor::readMore() {
     // Keep the unfinished line at the front of the block and fill the rest from the file.
     const std::size_t rest = text_.size() - pos_;
     if (rest == capacity_) {
-        auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        // The block never needs to hold more than the longest line allowed and its CR LF.
+        const std::size_t grown =
+            capacity_ >= maxLine_ / 2 ? std::max(maxLine_ + 2, capacity_ + 1) : capacity_ * 2;
+        auto bigger = std::make_unique_for_overwrite<char[]>(grown);
         std::memcpy(bigger.get(), text_.data() + pos_, rest);
         block_ = std::move(bigger);
-        capacity_ *= 2;
+        capacity_ = grown;
     } else if (rest > 0 && pos_ > 0) {
         std::memmove(block_.get(), text_.data() + pos_, rest);
     }
@@ -213,6 +217,7 @@ bool LineCursor::next(std::string_view& line) {
         }
         const char* const data = text_.data();
         const std::size_t end = FindLineEnd(data, pos_, size);
+        if (end - pos_ > maxLine_) throw FileError(fileName_, "Zeile zu lang", FileProblem::LineTooLong);
         // Without the rest of the file it is open where this line ends, or whether an LF follows
         // a CR at the end of the block.
         if (!endOfInput_ && (end == size || (end + 1 == size && data[end] == '\r'))) {

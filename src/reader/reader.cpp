@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <new>
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
@@ -424,23 +425,25 @@ void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& obs
     reader::ApplyLoad(project, observer, table, blockLines);
 }
 
-void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer) {
-    const auto fail = [&](int error) { return FileError(fileName, std::generic_category().message(error)); };
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
+void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer, FileKinds kinds) {
+    const int fd = OpenForReading(fileName, kinds);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw fail(errno);
-    // The whole file is read before the project changes, so a read error leaves it as it was.
-    reader::MenuTable table;
-    if (S_ISREG(info.st_mode)) table.reserveFor(static_cast<std::size_t>(info.st_size));
-    std::string blockLines;
-    reader::LineCursor lines(fd, fileName);
-    reader::CollectLines(lines, table, blockLines);
-    reader::ApplyLoad(project, observer, table, blockLines);
+    try {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) throw FileError(fileName, std::generic_category().message(errno));
+        // The whole file is read before the project changes, so a read error leaves it as it was.
+        reader::MenuTable table;
+        if (S_ISREG(info.st_mode)) table.reserveFor(static_cast<std::size_t>(info.st_size));
+        std::string blockLines;
+        reader::LineCursor lines(fd, fileName);
+        reader::CollectLines(lines, table, blockLines);
+        reader::ApplyLoad(project, observer, table, blockLines);
+    } catch (const std::bad_alloc&) {
+        throw FileError(fileName, "Nicht genug Arbeitsspeicher", FileProblem::OutOfMemory);
+    }
 }
 
 } // namespace quilso

@@ -11,8 +11,11 @@
 namespace quilso {
 
 // Reads the named file into `project`, overlaying the style values it names and rebuilding the
-// tree. Throws FileError before anything changes when the file cannot be read.
-void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer);
+// tree. Throws FileError before anything changes when the file cannot be read, is not a
+// regular file while `kinds` asks for one, or holds a line longer than MaxLineBytes; running
+// out of memory is thrown as FileError (OutOfMemory) too.
+void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer,
+                     FileKinds kinds = FileKinds::Any);
 // The same over bytes already in memory (tests, fuzzing, the CLI).
 void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer);
 

@@ -76,8 +76,9 @@ void AppendJsUnescaped(std::string_view text, std::string& out);
 class LineCursor {
 public:
     explicit LineCursor(std::string_view text) : text_(text), endOfInput_(true) {}
-    // Reads from `fd` (not owned); a read error throws FileError naming `fileName`.
-    LineCursor(int fd, std::string fileName);
+    // Reads from `fd` (not owned); a read error, or a line longer than `maxLine`, throws
+    // FileError naming `fileName`.
+    LineCursor(int fd, std::string fileName, std::size_t maxLine = MaxLineBytes);
     bool next(std::string_view& line);
 
 private:
@@ -90,6 +91,7 @@ private:
     std::string fileName_;
     std::unique_ptr<char[]> block_;
     std::size_t capacity_ = 0;
+    std::size_t maxLine_ = static_cast<std::size_t>(-1);
 };
 
 // What a block reader needs besides the lines.

@@ -30,9 +30,12 @@ std::string background(const std::string& colour) {
 }
 
 std::string familyList(const std::vector<std::string>& families) {
+    // The separator goes by position, not by what was written so far: an empty first name
+    // still needs its comma.
     std::string list;
-    for (const std::string& name : families) {
-        if (!list.empty()) list += ", ";
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        const std::string& name = families[i];
+        if (i > 0) list += ", ";
         if (name.find(' ') != std::string::npos)
             list += '"' + name + '"';
         else

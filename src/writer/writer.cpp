@@ -334,15 +334,25 @@ void BuildMenuScript(const Project& project, const ProgramInfo& program, const s
     }
 }
 
+namespace {
+void WritePieces(const PieceSink& write, const Project& project, const ProgramInfo& program,
+                 const std::string& lastSave) {
+    ScriptBuffer out;
+    out.sink = write;
+    out.text.reserve(2 * ScriptBuffer::SpillSize);
+    WriteSections(out, project, program, lastSave);
+    out.spill();
+}
+} // namespace
+
 void WriteMenuScript(const std::string& fileName, const Project& project, const ProgramInfo& program) {
     const std::string lastSave = LastSaveStamp();
-    WriteFileAtomicallyInPieces(fileName, [&](const PieceSink& write) {
-        ScriptBuffer out;
-        out.sink = write;
-        out.text.reserve(2 * ScriptBuffer::SpillSize);
-        WriteSections(out, project, program, lastSave);
-        out.spill();
-    });
+    WriteFileAtomicallyInPieces(
+        fileName, [&](const PieceSink& write) { WritePieces(write, project, program, lastSave); });
+}
+
+void WriteMenuScriptTo(const PieceSink& write, const Project& project, const ProgramInfo& program) {
+    WritePieces(write, project, program, LastSaveStamp());
 }
 
 std::string LastSaveStamp() {

@@ -19,6 +19,9 @@ void BuildMenuScript(const Project& project, const ProgramInfo& program, const s
 // Writes the whole file atomically (CR LF line ends); throws FileError and leaves an existing
 // file untouched on failure.
 void WriteMenuScript(const std::string& fileName, const Project& project, const ProgramInfo& program);
+// Hands the whole file to `write` piece by piece, as WriteMenuScript writes it (standard
+// output of the command line tool).
+void WriteMenuScriptTo(const PieceSink& write, const Project& project, const ProgramInfo& program);
 // "dd.MM.yyyy HH:mm:ss" of SOURCE_DATE_EPOCH when set, else of the local time now; at exactly
 // midnight only the date.
 std::string LastSaveStamp();

@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <streambuf>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -227,4 +231,110 @@ TEST_F(Cli, PublishPrintsOneLinePerPageAndFailsOnlyOnUnwritablePages) {
     EXPECT_EQ(run({"publish"}), ExitUsage);
     EXPECT_EQ(run({"publish", path("missing.js")}), ExitFileError);
     EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
+}
+
+// ---- output that cannot be written, endless input, memory and file-size limits ----
+
+namespace {
+
+// A stream that takes nothing, as standard output on a full disk does.
+struct FullBuffer : std::streambuf {
+    int overflow(int) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+// Runs the real program through the shell, with stderr captured; `shell` may set limits first.
+Outcome runProgram(const fs::path& dir, const std::string& shell) {
+    const fs::path errFile = dir / "stderr.txt";
+    const std::string command = "cd '" + dir.string() + "' && CLI='" QUILSO_CLI_PROGRAM "' && " + shell +
+                                " 2>'" + errFile.string() + "'";
+    Outcome outcome;
+    const int status = std::system(command.c_str());
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
+    outcome.err = readFile(errFile);
+    fs::remove(errFile);
+    return outcome;
+}
+
+} // namespace
+
+TEST_F(Cli, OutputThatCannotBeWrittenExitsWithOne) {
+    const std::string golden = (fs::path(QUILSO_WRITER_GOLDEN) / "example.js").string();
+    writeFile(path("model.json"), "{}");
+    FullBuffer full;
+    std::ostream fullOut(&full);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"dump", golden},
+                                                 {"--help"},
+                                                 {"build", path("model.json"), "-"},
+                                                 {"resave", golden, "-"}}) {
+        err.str("");
+        EXPECT_EQ(RunCli(args, fullOut, err, programDir.string()), ExitFileError) << args[0];
+        EXPECT_EQ(err.str(), "quilso-cli: standard output: the output could not be written\n") << args[0];
+        fullOut.clear();
+    }
+
+    // The program itself, on a device that is always full.
+    Outcome run = runProgram(dir, "\"$CLI\" dump '" + golden + "' >/dev/full");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string("quilso-cli: standard output: ") + std::strerror(ENOSPC) + "\n");
+    run = runProgram(dir, "\"$CLI\" resave '" + golden + "' - --library lib.js >/dev/full");
+    EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(Cli, DashAsOutputWritesToStandardOutput) {
+    const std::string golden = (fs::path(QUILSO_WRITER_GOLDEN) / "example.js").string();
+    writeFile(path("lib.js"), GoldenLibrary);
+    ASSERT_EQ(run({"resave", golden, "-", "--library", path("lib.js")}), ExitOk) << err.str();
+    EXPECT_TRUE(out.str() == readFile(golden));
+    EXPECT_FALSE(fs::exists(path("-")));
+    ASSERT_EQ(run({"dump", golden}), ExitOk);
+    writeFile(path("model.json"), out.str());
+    ASSERT_EQ(run({"build", path("model.json"), "-", "--library", path("lib.js")}), ExitOk) << err.str();
+    EXPECT_TRUE(out.str() == readFile(golden));
+    // A file of that name is reached as ./-
+    ASSERT_EQ(run({"build", path("model.json"), path("-"), "--library", path("lib.js")}), ExitOk);
+    EXPECT_TRUE(readFile(path("-")) == readFile(golden));
+}
+
+TEST_F(Cli, TargetsThatAreNoFileOrWriteProtectedAreRefused) {
+    writeFile(path("model.json"), "{}");
+    ASSERT_EQ(::mkfifo(path("fifo.js").c_str(), 0644), 0);
+    EXPECT_EQ(run({"build", path("model.json"), path("fifo.js")}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: „" + path("fifo.js") + "“ ist keine gewöhnliche Datei.\n");
+    EXPECT_TRUE(fs::is_fifo(path("fifo.js")));
+    writeFile(path("locked.js"), "old");
+    fs::permissions(path("locked.js"),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(run({"build", path("model.json"), path("locked.js")}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: Die Datei „" + path("locked.js") + "“ ist schreibgeschützt.\n");
+    EXPECT_EQ(readFile(path("locked.js")), "old");
+}
+
+TEST_F(Cli, EndlessInputAndMemoryOrFileSizeLimitsEndWithAMessage) {
+    EXPECT_EQ(run({"dump", "/dev/zero"}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
+    EXPECT_EQ(run({"build", "/dev/zero", path("out.js")}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
+    EXPECT_FALSE(fs::exists(path("out.js")));
+
+    // Less memory than the longest line needs: a message, not an abort.
+    Outcome run = runProgram(dir, "ulimit -v 120000 && \"$CLI\" dump /dev/zero");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: /dev/zero: Nicht genug Arbeitsspeicher\n");
+
+    // A file-size limit below the file's size: a write error, and no temporary file is left.
+    writeFile(path("model.json"), "{}");
+    run = runProgram(dir, "ulimit -f 8 && \"$CLI\" build model.json out.js");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: out.js: " + std::string(std::strerror(EFBIG)) + "\n");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bin", "model.json"}));
 }

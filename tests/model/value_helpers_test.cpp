@@ -44,10 +44,16 @@ TEST(HtmlDecode, MalformedReferencesKeepTheAmpersand) {
     EXPECT_EQ(HtmlDecode("&"), "&");
 }
 
-TEST(HtmlDecode, DigitsMayHaveLeadingZerosAndWrapToAByte) {
+TEST(HtmlDecode, OnlyReferencesToABytePassAsTheirCharacter) {
     EXPECT_EQ(HtmlDecode("&#065;&#66;"), "AB");
-    EXPECT_EQ(HtmlDecode("&#321;"), "A"); // 321 & 0xFF == 65
     EXPECT_EQ(HtmlDecode("&#00;"), std::string(1, '\0'));
+    EXPECT_EQ(HtmlDecode("&#255;&#160;"), "\xFF\xA0");
+    // A larger value has no byte of its own: keeping only its low bits would turn the Greek
+    // omega (969) into 0xC9 and alpha (945) into 0xB1, and the next save would make that final.
+    EXPECT_EQ(HtmlDecode("Neue Seite &#969;"), "Neue Seite &#969;");
+    EXPECT_EQ(HtmlDecode("&#945;&#256;&#321;&#999;"), "&#945;&#256;&#321;&#999;");
+    // What follows a kept reference is still scanned.
+    EXPECT_EQ(HtmlDecode("&#969;&#228;&#34;"), "&#969;\xE4\"");
     // Scanning resumes after ';' so the next reference is found too.
     EXPECT_EQ(HtmlDecode("&#65;&#66;;"), "AB;");
 }

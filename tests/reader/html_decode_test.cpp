@@ -35,8 +35,8 @@ std::string DefinedDecode(const std::string& text) {
             const std::size_t semi = work.find(';', p + 3);
             if (semi == p + 4 || semi == p + 5) {
                 const std::string digits = work.substr(p + 2, semi - p - 2);
-                if (digits.find_first_not_of("0123456789") == std::string::npos) {
-                    out += static_cast<char>(std::stoi(digits) & 0xFF);
+                if (digits.find_first_not_of("0123456789") == std::string::npos && std::stoi(digits) <= 255) {
+                    out += static_cast<char>(std::stoi(digits));
                     p = semi + 1;
                     continue;
                 }
@@ -50,9 +50,9 @@ std::string DefinedDecode(const std::string& text) {
 
 TEST(HtmlDecode, AgreesWithItsDefinitionOnReferenceSoup) {
     std::mt19937 rng(11);
-    const std::string parts[] = {"&",     "#",     ";",      "&#",   "&#3",    "&#34;",   "&#39;",
-                                 "&#60;", "&#62;", "&nbsp;", "nbsp", "0",      "3",       "4",
-                                 "9",     "a",     " ",      "\xE4", "&#228;", "&#0099;", "&#x4;"};
+    const std::string parts[] = {
+        "&", "#", ";", "&#", "&#3",  "&#34;",  "&#39;",   "&#60;", "&#62;",  "&nbsp;", "nbsp",   "0", "3",
+        "4", "9", "a", " ",  "\xE4", "&#228;", "&#0099;", "&#x4;", "&#255;", "&#256;", "&#969;", "2", "5"};
     for (int round = 0; round < 50000; ++round) {
         std::string text;
         for (unsigned k = rng() % 12; k > 0; --k)

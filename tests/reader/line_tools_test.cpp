@@ -137,6 +137,81 @@ TEST(LineCursor, FileReadInBlocksGivesTheSameLines) {
     EXPECT_EQ(fromFile.back(), "last");
 }
 
+namespace {
+// The lines of `text` read from a file with the given longest line, or the error's reason.
+Strings LinesFromFile(const std::string& text, std::size_t maxLine) {
+    const auto path = std::filesystem::temp_directory_path() / "quilso-line-limit-test.txt";
+    std::ofstream(path, std::ios::binary) << text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    Strings lines;
+    try {
+        reader::LineCursor cursor(fd, path.string(), maxLine);
+        std::string_view line;
+        while (cursor.next(line))
+            lines.emplace_back(line.size() > 20 ? std::to_string(line.size()) : std::string(line));
+    } catch (const FileError& e) {
+        lines = {"error: " + e.reason()};
+        EXPECT_EQ(e.problem(), FileProblem::LineTooLong);
+    }
+    ::close(fd);
+    std::filesystem::remove(path);
+    return lines;
+}
+} // namespace
+
+TEST(LineCursor, LinesLongerThanTheLimitAreRefused) {
+    // A limit beyond the first block, so the block has to grow up to it but not past it.
+    constexpr std::size_t Limit = (3 << 20) / 2;
+    const std::string atLimit(Limit, 'a');
+    const std::string over(Limit + 1, 'a');
+    for (const std::string end : {"\r\n", "\r", "\n", ""}) {
+        if (!end.empty()) {
+            EXPECT_EQ(LinesFromFile("x\n" + atLimit + end + "y", Limit),
+                      (Strings{"x", std::to_string(Limit), "y"}))
+                << end.size();
+            EXPECT_EQ(LinesFromFile("x\n" + over + end + "y", Limit), (Strings{"error: Zeile zu lang"}))
+                << end.size();
+        }
+        // The last line, with or without its line end.
+        EXPECT_EQ(LinesFromFile(atLimit + end, Limit), (Strings{std::to_string(Limit)})) << end.size();
+        EXPECT_EQ(LinesFromFile(over + end, Limit), (Strings{"error: Zeile zu lang"})) << end.size();
+    }
+    // A short limit inside the first block is held as well.
+    EXPECT_EQ(LinesFromFile("12345\n123456\n", 5), (Strings{"error: Zeile zu lang"}));
+    EXPECT_EQ(LinesFromFile("12345\r\n1\r", 5), (Strings{"12345", "1"}));
+
+    // Endless input without a line end stops at the limit instead of filling the memory.
+    const int zero = ::open("/dev/zero", O_RDONLY);
+    ASSERT_GE(zero, 0);
+    reader::LineCursor endless(zero, "/dev/zero", 3 << 20);
+    std::string_view line;
+    EXPECT_THROW(endless.next(line), FileError);
+    ::close(zero);
+}
+
+TEST(ReadProjectFile, RegularFilesOnlyWhenAsked) {
+    ::alarm(20); // a read that waited for the FIFO's writer would hang here
+    const auto fifo = std::filesystem::temp_directory_path() / "quilso-read-fifo";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Project project;
+    ReadObserver none;
+    for (const std::string& name : {fifo.string(), std::string("/dev/null")}) {
+        try {
+            ReadProjectFile(name, project, none, FileKinds::RegularOnly);
+            ADD_FAILURE() << name << " was read";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.problem(), FileProblem::NotRegularFile) << name;
+            EXPECT_EQ(std::string(e.what()), "„" + name + "“ ist keine gewöhnliche Datei.");
+        }
+    }
+    ::alarm(0);
+    std::filesystem::remove(fifo);
+    project.tree.insert(project.tree.root(), -1, {"stays", "a.htm"});
+    ReadProjectFile("/dev/null", project, none); // any file by default: an empty one
+    EXPECT_TRUE(project.tree.empty());
+}
+
 TEST(BlockScanFilter, KeepsEveryLineTheScanCanReactTo) {
     std::string scratch;
     for (const char* kept : {"  c = c + '.x';", "  c = c + '}';", "x } y", "*/", "/* options", "istag=1",

@@ -152,6 +152,20 @@ TEST(RoundTrip, ReferencesTypedIntoATextComeBackDecoded) {
     EXPECT_EQ(BuildMenuScriptText(again, ProgramInfo{}, Stamp), second);
 }
 
+TEST(RoundTrip, ReferencesBeyondAByteSurviveReopeningAndSaving) {
+    // How a text with characters Windows-1252 lacks reaches the file: as the references the
+    // window stores for them, here omega, alpha, zhe and a grinning face.
+    Project project;
+    project.tree.insert(project.tree.root(), -1, {"Neue Seite &#969; &#945;&#1078; &#128512; \xE4", "a.htm"});
+    const std::string first = BuildMenuScriptText(project, ProgramInfo{}, Stamp);
+    Project read;
+    Load(first, read);
+    ASSERT_EQ(read.tree.size(), 1u);
+    EXPECT_EQ(read.tree.root()->child(0)->entry.text, "Neue Seite &#969; &#945;&#1078; &#128512; \xE4");
+    const std::string second = BuildMenuScriptText(read, ProgramInfo{}, Stamp);
+    EXPECT_EQ(second.substr(second.find("ca[0]")), first.substr(first.find("ca[0]")));
+}
+
 TEST(RoundTrip, SavedFileReadsBackThroughTheFileSystem) {
     std::mt19937 rng(99);
     Project original;

@@ -184,6 +184,13 @@ TEST(CssRules, FamiliesAndColoursAsWritten) {
 
     css.fontFamilies.clear();
     EXPECT_TRUE(has(menuBlocks(css, MenuMain)[Item], "  font-family:;"));
+    // An empty name still takes its place in the list, wherever it stands.
+    css.fontFamilies = {"", "Arial"};
+    EXPECT_TRUE(has(menuBlocks(css, MenuMain)[Item], "  font-family:, Arial;"));
+    css.fontFamilies = {"Arial", "", "", "serif", ""};
+    EXPECT_TRUE(has(menuBlocks(css, MenuMain)[Item], "  font-family:Arial, , , serif, ;"));
+    css.fontFamilies = {""};
+    EXPECT_TRUE(has(menuBlocks(css, MenuMain)[Item], "  font-family:;"));
 }
 
 TEST(CssRules, TrailCarriesBoxesOnItsLinks) {
