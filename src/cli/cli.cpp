@@ -37,6 +37,7 @@ constexpr const char* Usage =
     "      Prints one line per page and a summary; exit status 1 when a page could not\n"
     "      be read or written.\n"
     "  quilso-cli --help\n"
+    "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error or bad model.\n";
 
@@ -113,6 +114,7 @@ void readProject(const Command& command, const std::string& fileName, Project& p
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
     ProgramInfo program;
+    program.version = QUILSO_VERSION;
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
     if (!library.empty()) program.functionsLines = ReadLines(library);
     return program;
@@ -216,6 +218,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage;
         return finishOutput(out, err);
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "quilso-cli " QUILSO_VERSION "\n";
+        return ExitOk;
     }
     int status = ExitOk;
     try {
