@@ -402,6 +402,7 @@ TEST(FileCommands, MenuEntriesShowTheirHintsWhenHighlighted) {
     file->popup(form->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
     const QStringList hints = {QStringLiteral("Neue Datei"),
+                               QStringLiteral("Neues Projekt aus den Seiten eines Ordners"),
                                QStringLiteral("Bestehende Datei öffnen"),
                                QStringLiteral("Datei speichern"),
                                QStringLiteral("Datei unter neuem Namen speichern"),
