@@ -1,4 +1,5 @@
 #include "main_form.h"
+#include "publish_dialog.h"
 
 #include "dlg_tree_item.h"
 #include "frame_background.h"
@@ -296,6 +297,9 @@ void MainWindow::buildActions() {
                                  QStringLiteral("Datei unter neuem Namen speichern"),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), nullptr);
     connect(fileSaveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
+    auto filePublish = makeAction("miPublish", QStringLiteral("&Veröffentlichen"),
+                                  QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"), {},
+                                  &MainWindow::publishSite);
     auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
                                QStringLiteral("Diese Anwendung beenden"), {}, &MainWindow::FileExit);
     auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
@@ -305,6 +309,8 @@ void MainWindow::buildActions() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
     file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
+    file->addSeparator();
+    file->addAction(filePublish);
     file->addSeparator();
     file->addAction(fileExit);
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
@@ -1114,6 +1120,11 @@ bool MainWindow::FileSaveAs() {
     editState_->setProjectModified(false);
     setCaption(QStringLiteral("quilso: ") + target);
     return true;
+}
+
+void MainWindow::publishSite() {
+    // The pages get what the saved file holds, so the file is saved first.
+    if (FileSave()) PublishAndReport(this, project_, currentFileName);
 }
 
 void MainWindow::FileExit() {

@@ -108,6 +108,8 @@ public:
     void FileOpen();
     bool FileSave();
     bool FileSaveAs();
+    // Saves, then writes the static menus into the site's pages and shows the report.
+    void publishSite();
     void FileExit();
     void FormActivate();
     bool FormCloseQuery();
