@@ -7,6 +7,7 @@
 #include "panel_util.h"
 #include "preview_window.h"
 #include "project_document.h"
+#include "publish_dialog.h"
 #include "read_observer.h"
 #include "site_page.h"
 #include "site_tree_model.h"
@@ -167,6 +168,9 @@ void MainWindow::buildActions() {
     auto fileSaveAs = makeAction("miSaveAs", QStringLiteral("Speichern &Unter..."),
                                  QStringLiteral("Datei unter neuem Namen speichern"),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [doc] { doc->saveAs(); });
+    auto filePublish = makeAction("miPublish", QStringLiteral("&Veröffentlichen"),
+                                  QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"), {},
+                                  [this] { publishSite(); });
     auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
                                QStringLiteral("Diese Anwendung beenden"), {}, [this] { close(); });
     auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
@@ -176,6 +180,8 @@ void MainWindow::buildActions() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
     file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
+    file->addSeparator();
+    file->addAction(filePublish);
     file->addSeparator();
     file->addAction(fileExit);
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
@@ -345,6 +351,11 @@ void MainWindow::showPreview() {
         MessageBoxes::information(this,
                                   QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen"));
     }
+}
+
+void MainWindow::publishSite() {
+    // The pages get what the saved file holds, so the file is saved first.
+    if (document_->save()) PublishAndReport(this, document_->project(), document_->fileName());
 }
 
 void MainWindow::showHelp() {

@@ -51,6 +51,8 @@ public:
     bool commitPendingEdit();
     void showHint(const QString& hint);
 
+    // Saves, then writes the static menus into the site's pages and shows the report.
+    void publishSite();
     // Preview of the site's start page, the help page, the manual.
     void showPreview();
     void showHelp();

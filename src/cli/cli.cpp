@@ -3,6 +3,7 @@
 #include "file_io.h"
 #include "link_check.h"
 #include "model_json.h"
+#include "publish.h"
 #include "reader.h"
 #include "site_import.h"
 #include "site_text.h"
@@ -51,6 +52,12 @@ constexpr const char* Usage =
     "      name, and menu colours with a contrast below 4.5:1. One line per finding, or\n"
     "      JSON with --json. Exit status 1 when a page is missing or an address unsafe;\n"
     "      with --strict every finding counts.\n"
+    "  quilso-cli publish PROJECT.js [--base BASE]\n"
+    "      Write the menus as static HTML into every page of the project's site tree\n"
+    "      that exists in the project's folder, between the marker comments\n"
+    "      <!-- quilso:m --> ... <!-- /quilso:m --> (and um, bc; css for the style sheet).\n"
+    "      Prints one line per page and a summary; exit status 1 when a page could not\n"
+    "      be read or written.\n"
     "  quilso-cli --help\n"
     "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
@@ -81,6 +88,9 @@ Command parse(const std::vector<std::string>& args) {
     } else if (command.name == "build") {
         allowed = {"--library"};
         positional = 2;
+    } else if (command.name == "publish") {
+        allowed = {"--base"};
+        positional = 1;
     } else if (command.name == "resave" || command.name == "import") {
         allowed = {"--base", "--library"};
         positional = 2;
@@ -139,6 +149,46 @@ ProgramInfo programFor(const Command& command, const std::string& programDir) {
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
     if (!library.empty()) program.functionsLines = ReadLines(library);
     return program;
+}
+
+std::string reasonText(const PageReport& page) {
+    switch (page.reason) {
+    case PageReason::None:
+        return {};
+    case PageReason::NotFound:
+        return "not found";
+    case PageReason::NoMarkers:
+        return "no marker comments";
+    case PageReason::UnclosedMarker:
+        return page.detail + " without its end marker";
+    case PageReason::NestedMarkers:
+        return page.detail + " inside another block";
+    case PageReason::ReadError:
+        return "cannot read: " + page.detail;
+    case PageReason::WriteError:
+        return "cannot write: " + page.detail;
+    }
+    return {};
+}
+
+int publish(const Command& command, std::ostream& out) {
+    Project project;
+    readProject(command, command.positional[0], project);
+    const PublishReport report = PublishSite(project, command.positional[0]);
+    static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
+    for (const PageReport& page : report.pages) {
+        std::string word = Words[static_cast<int>(page.status)];
+        word.resize(10, ' ');
+        out << word << page.page;
+        if (page.reason != PageReason::None) out << " (" << reasonText(page) << ")";
+        out << "\n";
+    }
+    out << report.pages.size() << (report.pages.size() == 1 ? " page: " : " pages: ")
+        << report.count(PageStatus::Written) << " written, " << report.count(PageStatus::Unchanged)
+        << " unchanged, " << report.count(PageStatus::Skipped) << " skipped, "
+        << report.count(PageStatus::Failed) << " failed\n";
+    out.flush();
+    return report.count(PageStatus::Failed) ? ExitFileError : ExitOk;
 }
 
 // OUT as a file, saved as the program saves, or "-" for standard output.
@@ -261,6 +311,7 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
     Project project;
     if (command.name == "import") return runImport(command, out, err, programDir);
     if (command.name == "check") return runCheck(command, out);
+    if (command.name == "publish") return publish(command, out);
     if (command.name == "dump") {
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);

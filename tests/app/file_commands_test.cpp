@@ -406,6 +406,7 @@ TEST(FileCommands, MenuEntriesShowTheirHintsWhenHighlighted) {
                                QStringLiteral("Bestehende Datei öffnen"),
                                QStringLiteral("Datei speichern"),
                                QStringLiteral("Datei unter neuem Namen speichern"),
+                               QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"),
                                QStringLiteral("Diese Anwendung beenden")};
     for (const QString& hint : hints) {
         QTest::keyClick(file, Qt::Key_Down);
