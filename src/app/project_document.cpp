@@ -42,7 +42,7 @@ QString coreText(const std::string& reason) {
 
 QString writeReason(const QString& path, const std::string& coreReason) {
     // A German sentence of the core's own says more than a guess from the file's state.
-    const QString told = coreText(coreReason);
+    QString told = coreText(coreReason);
     if (told.startsWith(QStringLiteral("Die ")) || told.contains(u'„')) return told;
     const QFileInfo info(path);
     const QFileInfo dir(info.absolutePath());
@@ -193,8 +193,9 @@ bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& siblings) {
     if (siblings.empty() || !siblings.back()->nextSibling()) return false;
     SiteNode* parent = siblings.front()->parent();
     std::vector<SiteNode*> order = parent->children();
-    for (auto it = siblings.rbegin(); it != siblings.rend(); ++it) {
-        const auto at = std::size_t((*it)->row());
+    // Last to first: a run moves down as a block.
+    for (std::size_t i = siblings.size(); i-- > 0;) {
+        const auto at = std::size_t(siblings[i]->row());
         std::swap(order[at], order[at + 1]);
     }
     treeModel_->reorder(parent, order);
