@@ -393,12 +393,19 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
         }
     }
     LargeVector<std::int32_t>().swap(table.parent);
-    TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
+    DisplayOrder order;
+    if (!DisplayOrderFromLinks(table.nextSibling, table.firstChild, first, order)) {
+        const TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
+        LargeVector<std::int32_t>().swap(table.nextSibling);
+        LargeVector<std::int32_t>().swap(table.firstChild);
+        order = DisplayOrderOf(shape);
+    }
     LargeVector<std::int32_t>().swap(table.nextSibling);
     LargeVector<std::int32_t>().swap(table.firstChild);
 
     SiteTree rebuilt;
-    CreateNodes(std::move(shape), table, rebuilt);
+    CreateNodes(order, table, rebuilt);
+    order = DisplayOrder{};
     ctx.observer.treeAboutToBeRebuilt();
     ctx.project.tree.swap(rebuilt);
     ctx.observer.treeRebuilt();
