@@ -22,6 +22,12 @@ public:
     SiteEntry entry;
     bool expanded = false; // view state, kept with the node so that a move keeps it
 
+private:
+    // Declared here so that it shares a word with `expanded`: a million nodes are 8 MB smaller.
+    mutable int rowHint_ = 0;
+
+public:
+
     // The tree's invisible root for top-level nodes; nullptr only for the root itself.
     SiteNode* parent() const { return parent_; }
     bool isRoot() const { return parent_ == nullptr; }
@@ -37,7 +43,6 @@ private:
     friend class SiteTree;
     SiteNode* parent_ = nullptr;
     std::vector<SiteNode*> children_;
-    mutable int rowHint_ = 0;
 };
 
 class SiteTree {
