@@ -157,7 +157,8 @@ struct MenuTable {
     // finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
     TextArena arena;
-    std::string scratch; // reused while decoding, so most lines allocate nothing
+    // Reused while decoding, so lines allocate nothing.
+    std::string scratch, decodedText, decodedFile;
 
     std::size_t size() const { return texts.size(); }
     // Reserves room for as many entries as a file of that size can hold.
