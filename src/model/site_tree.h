@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quilso {
@@ -27,7 +28,6 @@ private:
     mutable int rowHint_ = 0;
 
 public:
-
     // The tree's invisible root for top-level nodes; nullptr only for the root itself.
     SiteNode* parent() const { return parent_; }
     bool isRoot() const { return parent_ == nullptr; }
@@ -60,6 +60,8 @@ public:
 
     // Creates a node as child `row` of `parent` (row < 0 or past the end appends).
     SiteNode* insert(SiteNode* parent, int row, SiteEntry entry);
+    // Creates a node as the last child of `parent`, its texts made in place.
+    SiteNode* append(SiteNode* parent, std::string_view text, std::string_view file);
     // Removes `node` with its whole subtree and frees it.
     void remove(SiteNode* node);
     // Moves `node` (with its subtree) to child `row` of `newParent`, the row counted after the

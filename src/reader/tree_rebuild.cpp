@@ -429,8 +429,7 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node =
-            tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
+        SiteNode* node = tree.append(path[d], texts.text(), texts.file());
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }
