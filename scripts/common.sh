@@ -8,9 +8,11 @@ BUILD_DIR=${QUILSO_BUILD_DIR:-$ROOT/build}
 # Debian packages the build and the tests need.
 BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-translations-l10n libgl-dev
-  nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev)
+  nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
+  librsvg2-bin go-md2man dpkg-dev file)
 TEST_PACKAGES=(clang-14 libclang-rt-14-dev xvfb xauth xdotool imagemagick poppler-utils
-  chromium firefox-esr fonts-dejavu-core)
+  chromium firefox-esr fonts-dejavu-core
+  lintian desktop-file-utils appstream man-db)
 
 # Installs the packages that are missing; apt-get runs through sudo for a normal user.
 install_packages() {

@@ -25,6 +25,9 @@
  * menu carries the sub menu inside the item of the current top-level
  * entry, unless the page places the sub menu on its own with "um".
  *
+ * File names are relative to the folder of this menu script file, from
+ * whichever page includes it; links are written relative to the page.
+ *
  * Public names:
  *   quilso_css()        writes the style sheet once; written in place while
  *                       the page is being parsed, added to <head> otherwise.
@@ -35,8 +38,10 @@
  *   quilso_page         optional; set by the page before the menus render:
  *                       a file name or an entry number naming the current
  *                       page. Without it the page address decides (the entry
- *                       whose file matches the end of the path; a directory
- *                       address matches index.htm or index.html).
+ *                       whose resolved address is the page's; a directory
+ *                       address stands for its index.htm or index.html).
+ *   quilso_base         optional; the address file names are relative to,
+ *                       for a menu script file served from elsewhere.
  *   cr(...)             the record constructor used by menuinit().
  *
  * Output: each menu is a <nav> with a German aria-label; the main menu
@@ -44,7 +49,8 @@
  * (deeper levels of the current branch nest as ul.quilso_um inside their
  * item), the trail nav.quilso_bc_div > ul.quilso_bc > li > a. The link of
  * the current page has the id m_selected, um_selected or bc_selected and
- * aria-current="page".
+ * aria-current="page". A menu already on the page as static markup
+ * (<nav data-quilso-published="m">, "um", "bc") is not rendered again.
  */
 
 function cr(text, file, nextSibling, parent, firstChild) {
@@ -60,25 +66,41 @@ var quilso_write, quilso_render;
 (function () {
   'use strict';
 
+  // The same file included a second time: its generated part has replaced
+  // quilso_css, ca and menuinit, so the first copy takes those over and
+  // stays the only renderer on the page.
+  if (typeof quilso_render === 'function' && typeof quilso_render.adopt === 'function') {
+    quilso_render.adopt();
+    return;
+  }
+
   var doc = document;
   // Kept ASCII: this file is copied byte for byte into menu files that
   // pages may serve in any encoding.
   var LABELS = { m: 'Hauptmen\u00FC', um: 'Untermen\u00FC', bc: 'Navigationspfad' };
   var generatedCss = typeof quilso_css === 'function' ? quilso_css : null;
   var cssDone = false;
+  var ownCssDone = false;
   var loaded = false;
   var currentEntry = -1;
   var branch = [];          // entry numbers from the top level down to the current page
   var subOwnPlace = false;  // the page shows the sub menu on its own
   var nestedSub = null;     // the sub menu nav inside the main menu, if any
   var slots = 0;
+  // Taken now: once this script has run, currentScript names another one.
+  var self = doc.currentScript;
+  var scriptAddress = self && self.src ? self.src : '';
+  var base = null;          // URL the file names are relative to
+  var prefix = null;        // from the page's folder to the base folder; null: use full addresses
 
   function count() {
     return typeof cs === 'number' && typeof ca === 'object' && ca ? cs : 0;
   }
 
+  // Not instanceof cr: a second include replaces cr, and records made by
+  // the first one must stay valid.
   function valid(i) {
-    return typeof i === 'number' && i >= 0 && i < count() && ca[i] instanceof cr;
+    return typeof i === 'number' && i >= 0 && i < count() && ca[i] !== null && typeof ca[i] === 'object';
   }
 
   // Entry numbers of the children of entry i (the top level for i < 0).
@@ -107,48 +129,88 @@ var quilso_write, quilso_render;
     }
   }
 
-  // A file name reduced to the path it names, relative to the site:
-  // no query, no fragment, no leading "/", "./" or "../".
-  function filePath(file) {
-    var f = String(file).replace(/\\/g, '/').replace(/[?#].*$/, '');
-    if (/^[a-z][a-z0-9+.-]*:/i.test(f)) {
-      // A full address names a page of this site only on this host.
-      try {
-        var url = new URL(f);
-        if (url.host !== location.host) return '';
-        f = url.pathname;
-      } catch (e) {
-        return '';
-      }
-    }
-    return safeDecode(f).replace(/^(?:\.{0,2}\/)+/, '');
+  // Browsers drop these anywhere in an address before reading its scheme,
+  // so "java\tscript:" runs as well as "javascript:".
+  function unsafe(file) {
+    return /^(?:javascript|vbscript|data):/i.test(String(file).replace(/[\x00-\x20\x7f]/g, ''));
   }
 
-  function matches(path, file, fold) {
-    if (!file) return false;
-    if (fold) {
-      path = path.toLowerCase();
-      file = file.toLowerCase();
-    }
-    return path === file || path.slice(-file.length - 1) === '/' + file;
+  // Full addresses, "/path" and "//host/path" do not depend on the base.
+  function absolute(file) {
+    return /^(?:[a-z][a-z0-9+.-]*:|[\/\\])/i.test(file);
   }
 
-  // The entry whose file names the longest tail of one of the paths;
-  // exact case first, then ignoring case (sites made on Windows).
-  function entryForPaths(paths) {
+  function dirSegments(url) {
+    var parts = url.pathname.split('/');
+    parts.pop();
+    return parts;
+  }
+
+  // Fixes the base and the way from the page to it, once per page.
+  function findBase() {
+    var given = window.quilso_base;
+    try {
+      base = new URL(typeof given === 'string' && given ? given : scriptAddress || location.href, location.href);
+    } catch (e) {
+      base = null;
+    }
+    prefix = null;
+    if (!base) return;
+    try {
+      var page = new URL(location.href);
+      if (page.protocol !== base.protocol || page.host !== base.host) return;
+      var from = dirSegments(page);
+      var to = dirSegments(base);
+      var same = 0;
+      while (same < from.length && same < to.length && from[same] === to[same]) same++;
+      var steps = '';
+      for (var k = same; k < from.length; k++) steps += '../';
+      for (k = same; k < to.length; k++) steps += to[k] + '/';
+      prefix = steps;
+    } catch (e) {
+      prefix = null;
+    }
+  }
+
+  function hrefFor(file) {
+    if (absolute(file) || !base) return file;
+    if (prefix !== null) return prefix + file;
+    try {
+      return new URL(file, base).href;
+    } catch (e) {
+      return file;
+    }
+  }
+
+  // The addresses a file name or page stands for, as comparable text: no
+  // query or fragment, decoded; a folder stands for its index pages.
+  function keysOf(address, relativeTo) {
+    var url;
+    try {
+      url = relativeTo ? new URL(address, relativeTo) : new URL(address);
+    } catch (e) {
+      return [];
+    }
+    var key = url.protocol + '//' + url.host + safeDecode(url.pathname).replace(/\\/g, '/');
+    return key.slice(-1) === '/' ? [key + 'index.htm', key + 'index.html'] : [key];
+  }
+
+  function entryForKeys(pageKeys) {
     var n = count();
-    var files = [];
-    for (var i = 0; i < n; i++) files.push(valid(i) ? filePath(ca[i].file) : '');
+    var keys = [];
+    for (var i = 0; i < n; i++) {
+      var file = valid(i) ? String(ca[i].file) : '';
+      keys.push(file && base && !unsafe(file) ? keysOf(file, base) : []);
+    }
+    // Exact case first, then ignoring case (sites made on Windows).
     for (var fold = 0; fold < 2; fold++) {
-      var best = -1;
-      for (var p = 0; p < paths.length; p++) {
-        for (var j = 0; j < n; j++) {
-          if ((best < 0 || files[j].length > files[best].length) && matches(paths[p], files[j], fold)) {
-            best = j;
-          }
+      var wanted = {};
+      for (var p = 0; p < pageKeys.length; p++) wanted[fold ? pageKeys[p].toLowerCase() : pageKeys[p]] = true;
+      for (i = 0; i < n; i++) {
+        for (var k = 0; k < keys[i].length; k++) {
+          if (wanted[fold ? keys[i][k].toLowerCase() : keys[i][k]] === true) return i;
         }
       }
-      if (best >= 0) return best;
     }
     return -1;
   }
@@ -156,10 +218,14 @@ var quilso_write, quilso_render;
   function findCurrent() {
     var named = window.quilso_page;
     if (typeof named === 'number') return valid(named) ? named : -1;
-    if (typeof named === 'string') return entryForPaths(['/' + filePath(named)]);
-    var path = safeDecode(location.pathname);
-    if (path.slice(-1) === '/') return entryForPaths([path + 'index.htm', path + 'index.html']);
-    return entryForPaths([path]);
+    if (typeof named === 'string') {
+      var found = base ? entryForKeys(keysOf(named, base)) : -1;
+      for (var i = 0; found < 0 && i < count(); i++) {
+        if (valid(i) && String(ca[i].file) === named) found = i;
+      }
+      return found;
+    }
+    return entryForKeys(keysOf(location.href));
   }
 
   // Runs menuinit() and finds the current page, once per page.
@@ -167,6 +233,7 @@ var quilso_write, quilso_render;
     if (loaded) return;
     loaded = true;
     if (typeof menuinit === 'function') menuinit();
+    findBase();
     currentEntry = findCurrent();
     var seen = {};
     branch = [];
@@ -193,31 +260,41 @@ var quilso_write, quilso_render;
     return plain && text.indexOf('&') < 0 ? text : null;
   }
 
+  // One entry's link; an entry that would run script when followed is
+  // shown as text only.
   function link(i, kind) {
-    var a = doc.createElement('a');
     var entry = ca[i];
     var html = String(entry.text);
     var file = String(entry.file);
-    a.setAttribute('href', file);
+    var bad = unsafe(file);
+    var a = doc.createElement(bad ? 'span' : 'a');
+    if (bad) a.className = 'quilso_nolink';
+    else a.setAttribute('href', hrefFor(file));
+    var fallback = bad ? '' : file;
     var text = html.indexOf('<') < 0 ? (html.indexOf('&') < 0 ? html : plainText(html)) : null;
     if (text === null) {
       a.innerHTML = html;
-      if (!/\S/.test(a.textContent) && !a.querySelector('img,svg')) a.textContent = file;
+      if (!/\S/.test(a.textContent) && !a.querySelector('img,svg')) a.textContent = fallback;
     } else {
       // A link without a name is unusable with a screen reader.
-      a.textContent = /\S/.test(text) ? text : file;
+      a.textContent = /\S/.test(text) ? text : fallback;
     }
     if (i === currentEntry) {
-      a.id = kind + '_selected';
+      // Ids are unique: a second menu of the same kind goes without.
+      if (!doc.getElementById(kind + '_selected')) a.id = kind + '_selected';
       a.setAttribute('aria-current', 'page');
     }
     return a;
   }
 
+  var KIND_NAVS = { m: 'nav.quilso_m_div', um: 'nav > ul.quilso_um:first-child', bc: 'nav.quilso_bc_div' };
+
+  // Later instances of a kind get their own landmark name.
   function nav(kind, className) {
     var n = doc.createElement('nav');
     if (className) n.className = className;
-    n.setAttribute('aria-label', LABELS[kind]);
+    var before = doc.querySelectorAll(KIND_NAVS[kind]).length;
+    n.setAttribute('aria-label', LABELS[kind] + (before ? ' ' + (before + 1) : ''));
     return n;
   }
 
@@ -260,8 +337,7 @@ var quilso_write, quilso_render;
     var n = nav('m', 'quilso_m_div');
     n.appendChild(list(top, 'm', function (i) {
       if (subOwnPlace || i !== branch[0]) return null;
-      nestedSub = subMenu();
-      return nestedSub;
+      return subMenu();
     }));
     return n;
   }
@@ -273,21 +349,115 @@ var quilso_write, quilso_render;
     return n;
   }
 
+  function published(kind) {
+    return doc.querySelector('[data-quilso-published="' + kind + '"]');
+  }
+
+  // The button that folds the main menu on small screens (shown by the
+  // library's own style rules only there), following the disclosure pattern.
+  function addToggle(menu) {
+    var ul = menu && menu.querySelector('ul.quilso_m');
+    if (!ul || menu.quilsoToggle) return;
+    if (!ul.id) {
+      var id = 'quilso_m_list';
+      for (var n = 2; doc.getElementById(id); n++) id = 'quilso_m_list_' + n;
+      ul.id = id;
+    }
+    var button = doc.createElement('button');
+    button.type = 'button';
+    button.className = 'quilso_toggle';
+    button.setAttribute('aria-expanded', 'false');
+    button.setAttribute('aria-controls', ul.id);
+    button.textContent = 'Men\u00FC';
+    button.addEventListener('click', function () {
+      button.setAttribute('aria-expanded', button.getAttribute('aria-expanded') === 'true' ? 'false' : 'true');
+    });
+    menu.addEventListener('keydown', function (ev) {
+      if ((ev.key !== 'Escape' && ev.key !== 'Esc') || button.getAttribute('aria-expanded') !== 'true') return;
+      if (!button.offsetWidth) return;
+      button.setAttribute('aria-expanded', 'false');
+      button.focus();
+      ev.preventDefault();
+    });
+    menu.insertBefore(button, menu.firstChild);
+    menu.quilsoToggle = button;
+  }
+
+  // Rules the library adds after the project's style sheet: focus that no
+  // item height can clip, nested levels beside their own parent, small
+  // screens and print. Selectors carry more weight than the generated ones.
+  var OWN_CSS = [
+    'button.quilso_toggle { display: none; }',
+    'ul.quilso_m li:focus-within, ul.quilso_um li:focus-within, ul.quilso_bc li:focus-within { overflow: visible; }',
+    'ul.quilso_m li a:focus, ul.quilso_um li a:focus, ul.quilso_bc li a:focus {' +
+      ' outline: 2px solid; outline-offset: -2px; }',
+    'ul.quilso_um > li:has(> ul.quilso_um) { position: relative; overflow: visible; }',
+    '@media (max-width: 599.98px) {',
+    '  nav.quilso_m_div, nav.quilso_bc_div { float: none; clear: both; width: auto; }',
+    '  nav.quilso_m_div > button.quilso_toggle { display: block; margin: 0 0 4px; padding: 8px 16px;' +
+      ' font: inherit; font-weight: bold; color: inherit; background: transparent;' +
+      ' border: 1px solid currentColor; border-radius: 3px; cursor: pointer; }',
+    '  nav.quilso_m_div > button.quilso_toggle[aria-expanded="false"] + ul.quilso_m { display: none; }',
+    '  ul.quilso_m, ul.quilso_um, ul.quilso_bc { position: static; left: auto; top: auto; width: auto;' +
+      ' max-width: 100%; box-sizing: border-box; }',
+    '  ul.quilso_bc { display: flow-root; }',
+    '  ul.quilso_m li, ul.quilso_um li { float: none; width: auto; height: auto; max-width: 100%;' +
+      ' box-sizing: border-box; }',
+    '  ul.quilso_bc li { height: auto; max-width: 100%; box-sizing: border-box; }',
+    '  ul.quilso_m li > nav > ul.quilso_um, ul.quilso_um ul.quilso_um { margin: 0 0 0 1em; }',
+    '  ul.quilso_m li a, ul.quilso_um li a, ul.quilso_bc li a, ul.quilso_m li span.quilso_nolink,' +
+      ' ul.quilso_um li span.quilso_nolink, ul.quilso_bc li span.quilso_nolink {' +
+      ' white-space: normal; overflow-wrap: break-word; height: auto; max-width: 100%; box-sizing: border-box; }',
+    '}',
+    '@media print {',
+    // The menus cannot be followed on paper and would take a column of every
+    // page; the trail still says where the page belongs. Separate rules: a
+    // browser without :has() drops only the one that uses it.
+    '  nav.quilso_m_div, button.quilso_toggle { display: none !important; }',
+    '  nav:has(> ul.quilso_um) { display: none !important; }',
+    '  nav.quilso_bc_div { float: none; }',
+    '  ul.quilso_bc li { height: auto; }',
+    '  ul.quilso_bc li, ul.quilso_bc li a, ul.quilso_bc li span.quilso_nolink {' +
+      ' background: none !important; color: #000 !important; }',
+    '  ul.quilso_m [aria-current="page"], ul.quilso_um [aria-current="page"], ul.quilso_bc [aria-current="page"] {' +
+      ' font-weight: bold !important; text-decoration: underline !important; }',
+    '}'
+  ].join('\n');
+
+  function addOwnCss() {
+    if (ownCssDone) return;
+    ownCssDone = true;
+    var style = doc.createElement('style');
+    style.setAttribute('data-quilso-own', '');
+    style.textContent = OWN_CSS;
+    (doc.head || doc.documentElement).appendChild(style);
+  }
+
   function fill(box, kind) {
     load();
+    addOwnCss();
     box.quilsoFilled = true;
+    while (box.firstChild) box.removeChild(box.firstChild);
+    var ready = published(kind);
+    if (ready) {
+      if (kind === 'm') addToggle(ready);
+      return box;
+    }
     var menu = null;
     if (kind === 'm') {
+      if (published('um')) subOwnPlace = true;
       menu = mainMenu();
+      if (menu && !subOwnPlace) nestedSub = menu.querySelector('ul.quilso_m > li > nav');
+      addToggle(menu);
     } else if (kind === 'bc') {
       menu = trail();
     } else if (kind === 'um') {
       subOwnPlace = true;
       // A sub menu already shown inside the main menu moves here.
-      menu = nestedSub || subMenu();
+      var moving = nestedSub;
       nestedSub = null;
+      menu = moving || subMenu();
     }
-    while (box.firstChild) box.removeChild(box.firstChild);
     if (menu) box.appendChild(menu);
     return box;
   }
@@ -300,7 +470,10 @@ var quilso_write, quilso_render;
     return doc.readyState === 'loading' && !(s && (s.async || s.defer || s.type === 'module'));
   }
 
-  function injectCss() {
+  // The generated style text, without its <style> frame, such that no
+  // value in it can end the style element, and with the text of unsafe
+  // entries styled like the links they replace.
+  function styleText() {
     var parts = [];
     var shadowed = Object.prototype.hasOwnProperty.call(doc, 'write');
     var saved = doc.write;
@@ -313,17 +486,33 @@ var quilso_write, quilso_render;
       if (shadowed) doc.write = saved;
       else delete doc.write;
     }
-    var style = doc.createElement('style');
-    style.textContent = parts.join('\n').replace(/<\/?style[^>]*>/gi, '');
-    (doc.head || doc.documentElement).appendChild(style);
+    if (parts.length && /^\s*<style[^>]*>\s*$/i.test(parts[0])) parts.shift();
+    if (parts.length && /^\s*<\/style\s*>\s*$/i.test(parts[parts.length - 1])) parts.pop();
+    var css = parts.join('\n').replace(/(^|\})([^{}]*)\{/g, function (whole, end, selectors) {
+      var more = [];
+      var list = selectors.split(',');
+      for (var k = 0; k < list.length; k++) {
+        var m = /^([\s\S]*\bli\s+)a(#[\w-]+)?\s*$/.exec(list[k]);
+        if (m) more.push(m[1] + 'span.quilso_nolink' + (m[2] || ''));
+      }
+      return more.length ? end + selectors.replace(/\s*$/, '') + ',\n' + more.join(',\n') + ' {' : whole;
+    });
+    return css.replace(/</g, '\\3C ');
   }
 
-  window.quilso_css = function () {
+  function cssWrapper() {
     if (cssDone || !generatedCss) return;
     cssDone = true;
-    if (canWrite()) generatedCss();
-    else injectCss();
-  };
+    var css = styleText();
+    if (canWrite()) {
+      doc.write('<style type="text/css">' + css + '</style>');
+      return;
+    }
+    var style = doc.createElement('style');
+    style.textContent = css;
+    (doc.head || doc.documentElement).appendChild(style);
+  }
+  window.quilso_css = cssWrapper;
 
   quilso_write = function (kind) {
     var box = null;
@@ -343,6 +532,30 @@ var quilso_write, quilso_render;
     return fill(box, kind);
   };
 
+  // Static menus parsed after the library had rendered the same kind win:
+  // the library's copy goes.
+  function yieldToPublished() {
+    var kinds = ['m', 'um', 'bc'];
+    for (var k = 0; k < kinds.length; k++) {
+      var ready = published(kinds[k]);
+      if (!ready) continue;
+      var boxes = doc.querySelectorAll('[data-quilso="' + kinds[k] + '"]');
+      for (var b = 0; b < boxes.length; b++) {
+        if (boxes[b].quilsoFilled && !boxes[b].contains(ready)) {
+          while (boxes[b].firstChild) boxes[b].removeChild(boxes[b].firstChild);
+        }
+      }
+      if (kinds[k] === 'um' && nestedSub && nestedSub.parentNode) {
+        nestedSub.parentNode.removeChild(nestedSub);
+        nestedSub = null;
+      }
+      if (kinds[k] === 'm') {
+        addOwnCss();
+        addToggle(ready);
+      }
+    }
+  }
+
   quilso_render = function () {
     var boxes = doc.querySelectorAll('[data-quilso]');
     var todo = [];
@@ -351,9 +564,17 @@ var quilso_write, quilso_render;
       todo.push(boxes[k]);
       if (boxes[k].getAttribute('data-quilso') === 'um') subOwnPlace = true;
     }
-    if (!todo.length) return;
-    quilso_css();
+    if (doc.readyState !== 'loading') yieldToPublished();
+    if (todo.length) quilso_css();
     for (k = 0; k < todo.length; k++) fill(todo[k], todo[k].getAttribute('data-quilso'));
+  };
+
+  quilso_render.adopt = function () {
+    if (typeof quilso_css === 'function' && quilso_css !== cssWrapper) generatedCss = quilso_css;
+    window.quilso_css = cssWrapper;
+    // The second copy's generated part emptied ca again.
+    if (loaded && typeof menuinit === 'function') menuinit();
+    if (doc.readyState !== 'loading') quilso_render();
   };
 
   if (doc.readyState === 'loading') doc.addEventListener('DOMContentLoaded', quilso_render);

@@ -3,6 +3,7 @@
 #include "ui_seams.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -397,9 +398,8 @@ void NewEntryDialog::sbAddFilesClick() {
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
     if (chosen.isEmpty()) return;
     shiftDownFrom(row);
-    const QString name = QFileInfo(chosen).fileName();
-    SGValues->setCell(1, row, name);
-    SGValues->setCell(0, row, MenuTextFromFileName(name));
+    SGValues->setCell(1, row, linkFor(chosen));
+    SGValues->setCell(0, row, MenuTextFromFileName(QFileInfo(chosen).fileName()));
     SGValues->moveCursorTo(0, row < SiteGrid::LastRow ? row + 1 : row);
     focusGrid();
 }
@@ -407,7 +407,38 @@ void NewEntryDialog::sbAddFilesClick() {
 void NewEntryDialog::sbAddFileClick() {
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
     if (chosen.isEmpty()) return;
-    const QString name = QFileInfo(chosen).fileName();
-    leFile->setText(name);
-    leText->setText(MenuTextFromFileName(name));
+    leFile->setText(linkFor(chosen));
+    leText->setText(MenuTextFromFileName(QFileInfo(chosen).fileName()));
+}
+
+QString NewEntryDialog::linkFor(const QString& chosen) {
+    const QFileInfo file(chosen);
+    const QString base = baseFolder_.isEmpty() ? lastPickFolder_ : baseFolder_;
+    lastPickFolder_ = file.absolutePath();
+    if (!base.isEmpty()) {
+        const QString relative = QDir(base).relativeFilePath(file.absoluteFilePath());
+        if (!relative.startsWith(QStringLiteral("../")) && !QDir::isAbsolutePath(relative)) {
+            QString link;
+            for (QChar ch : QDir::fromNativeSeparators(relative)) {
+                switch (ch.unicode()) {
+                case u'%':
+                    link += QStringLiteral("%25");
+                    break;
+                case u' ':
+                    link += QStringLiteral("%20");
+                    break;
+                case u'#':
+                    link += QStringLiteral("%23");
+                    break;
+                case u'?':
+                    link += QStringLiteral("%3F");
+                    break;
+                default:
+                    link += ch;
+                }
+            }
+            return link;
+        }
+    }
+    return file.fileName();
 }

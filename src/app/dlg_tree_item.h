@@ -54,6 +54,11 @@ public:
     QString menuText() const;
     QString fileName() const;
     SiteGrid* grid() const { return SGValues; }
+    // The folder picked files are linked relative to; empty: the folder last picked from.
+    void setBaseFolder(const QString& folder) { baseFolder_ = folder; }
+    // How a picked file is linked: its path below the base folder with '/' separators and the
+    // characters that change a link's meaning percent-encoded, else its name alone.
+    QString linkFor(const QString& chosen);
 
     // The menu text a file name suggests: no extension, first letter a-z upper-cased.
     static QString MenuTextFromFileName(const QString& fileName);
@@ -99,4 +104,6 @@ private:
     QToolButton* sbAddFiles;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
+    QString baseFolder_;
+    QString lastPickFolder_;
 };

@@ -8,6 +8,9 @@
 #include <QPixmap>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 // The installed SVG icon drawn with QPainter, so the window needs no image plugin for it.
 QIcon programIcon() {
@@ -32,12 +35,28 @@ QIcon programIcon() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before QApplication exists, so they work without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("quilso " QUILSO_VERSION "\n", stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("Aufruf: quilso [PROJEKTDATEI]\n"
+                   "  Öffnet die Menü-Skriptdatei PROJEKTDATEI, ohne sie ein neues Projekt.\n"
+                   "  quilso --version   gibt die Version aus\n"
+                   "  quilso --help      gibt diese Hilfe aus\n",
+                   stdout);
+        return 0;
+    }
     PrepareWebEngineEnvironment();
     // The preview's web view shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quilso"));
     QApplication::setApplicationVersion(QStringLiteral(QUILSO_VERSION));
+    // The desktop entry is named after the application id, not the program, so the window says
+    // which entry (and icon) it belongs to.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILSO_APP_ID));
     QApplication::setWindowIcon(programIcon());
 
     // Qt's own texts (standard buttons, field context menus, file dialogs) in German.

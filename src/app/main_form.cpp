@@ -6,6 +6,7 @@
 #include "frame_font.h"
 #include "frame_position.h"
 #include "frame_text.h"
+#include "panel_util.h"
 #include "reader.h"
 #include "site_tree_model.h"
 #include "text_convert.h"
@@ -32,6 +33,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -77,7 +79,17 @@ QString readReason(const QString& path, const std::string& coreReason) {
     return QString::fromLocal8Bit(coreReason);
 }
 
+// The core's reasons are system texts (UTF-8) or its own German sentences (Windows-1252).
+QString coreText(const std::string& reason) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(QByteArrayView(reason.data(), qsizetype(reason.size())));
+    return utf8.hasError() ? FromCp1252(reason) : text;
+}
+
 QString writeReason(const QString& path, const std::string& coreReason) {
+    // A German sentence of the core's own says more than a guess from the file's state.
+    const QString told = coreText(coreReason);
+    if (told.startsWith(QStringLiteral("Die ")) || told.contains(u'„')) return told;
     const QFileInfo info(path);
     const QFileInfo dir(info.absolutePath());
     if (!dir.exists())
@@ -86,8 +98,10 @@ QString writeReason(const QString& path, const std::string& coreReason) {
     if (!dir.isWritable())
         return QStringLiteral("Keine Schreibberechtigung im Verzeichnis %1.").arg(dir.absoluteFilePath());
     if (info.exists() && !info.isWritable()) return QStringLiteral("Die Datei ist schreibgeschützt.");
-    return QString::fromLocal8Bit(coreReason);
+    return told;
 }
+
+const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
 
 QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int size, const QString& colour) {
     auto* label = new QLabel(text, parent);
@@ -115,6 +129,11 @@ protected:
     }
 };
 } // namespace
+
+QString WriteFailureText(const QString& path, const std::string& coreReason) {
+    return QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
+        .arg(path, writeReason(path, coreReason));
+}
 
 QString FindDataDirectory(const QString& programDir) {
     const QString beside = QDir(programDir).absolutePath() + QLatin1Char('/');
@@ -222,6 +241,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
         move(frame.topLeft());
     }
     UpdateTreeControls();
+    NameUnnamedControls(pageTabs_);
 }
 
 NewEntryDialog* MainWindow::dlgTreeItem() const {
@@ -243,6 +263,9 @@ void MainWindow::buildActions() {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setProperty(kHintProperty.toLatin1().constData(), hint);
+        // A highlighted menu entry sends its status tip to the status line (an empty one
+        // clears it), after the hovered signal.
+        action->setStatusTip(longHint(hint));
         if (!keys.isEmpty()) action->setShortcut(keys);
         connect(action, &QAction::hovered, this, [this, action] {
             ShowHint(action->property(kHintProperty.toLatin1().constData()).toString());
@@ -286,6 +309,7 @@ void MainWindow::buildActions() {
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(shortHint(hint));
+        button->setAccessibleName(shortHint(hint)); // a screen reader does not read the tool tip
         button->setProperty(kHintProperty.toLatin1().constData(), hint);
         button->installEventFilter(this);
         connect(button, &QToolButton::clicked, this, std::move(run));
@@ -383,6 +407,10 @@ void MainWindow::buildSitePage(QWidget* page) {
     iNodeDown = arrow("iNodeDown", Qt::DownArrow, &MainWindow::aNodeDownExecute);
     iNodeLeft = arrow("iNodeLeft", Qt::LeftArrow, &MainWindow::aNodeLeftExecute);
     iNodeRight = arrow("iNodeRight", Qt::RightArrow, &MainWindow::aNodeRightExecute);
+    iNodeUp->setAccessibleName(aNodeUp->text());
+    iNodeDown->setAccessibleName(aNodeDown->text());
+    iNodeLeft->setAccessibleName(aNodeLeft->text());
+    iNodeRight->setAccessibleName(aNodeRight->text());
     iNodeUp->move(41, 6);
     iNodeDown->move(41, 76);
     iNodeLeft->move(6, 41);
@@ -415,11 +443,16 @@ void MainWindow::buildSitePage(QWidget* page) {
     }
 
     auto* fields = new QVBoxLayout;
-    fields->addWidget(new QLabel(QStringLiteral("Menütext"), page));
+    auto* textCaption = new QLabel(QStringLiteral("Menütext"), page);
+    textCaption->setBuddy(leText);
+    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), page);
+    fileCaption->setBuddy(leFile);
+    tvSite->setAccessibleName(QStringLiteral("Site-Struktur"));
+    fields->addWidget(textCaption);
     fields->addWidget(leText);
     fields->addWidget(lText);
     fields->addSpacing(8);
-    fields->addWidget(new QLabel(QStringLiteral("Datei:"), page));
+    fields->addWidget(fileCaption);
     fields->addWidget(leFile);
     fields->addWidget(lFile);
     fields->addSpacing(16);
@@ -689,6 +722,9 @@ void MainWindow::leTextChange() {
     setFieldState(leText, lText, !t.isEmpty());
     if (t.isEmpty() || selectionList.size() != 1) return;
     SiteNode* node = selectionList.front();
+    // Unchanged text keeps its bytes: a reference shown as its character may be stored as
+    // written ("&#0937;") or as the byte the code page has for it.
+    if (t == MenuTextToUi(node->entry.text)) return;
     std::string stored = MenuTextFromUi(t);
     if (stored == node->entry.text) return;
     node->entry.text = std::move(stored);
@@ -771,7 +807,14 @@ void MainWindow::tvSiteClick() {
     markTreeEdited();
 }
 
+void MainWindow::prepareTreeItemDialog() {
+    // Picked pages are linked relative to the project's folder; a new project has none yet.
+    dlgTreeItem()->setBaseFolder(currentFileName.isEmpty() ? QString()
+                                                           : QFileInfo(currentFileName).absolutePath());
+}
+
 void MainWindow::aNodeNewExecute() {
+    prepareTreeItemDialog();
     if (!runTreeItemDialog(*dlgTreeItem())) return;
     const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* focused = focusedNode();
@@ -799,6 +842,7 @@ void MainWindow::aNodeNewExecute() {
 }
 
 void MainWindow::aNodeNewChildExecute() {
+    prepareTreeItemDialog();
     if (!runTreeItemDialog(*dlgTreeItem())) return;
     const NewEntryDialog& dialog = *dlgTreeItem();
     SiteNode* parent = focusedNode();
@@ -916,8 +960,20 @@ void MainWindow::aNodeLeftExecute() {
 // Project file commands
 
 bool MainWindow::readProject(const QString& fileName) {
+    auto refuse = [this, &fileName](const QString& reason) {
+        if (rebuilding_) observer_->treeRebuilt();
+        MessageBoxes::error(
+            this, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2").arg(fileName, reason));
+        return false;
+    };
+    // A pipe or device would block the window or never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isDir() && !info.isFile())
+        return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, *observer_);
+    } catch (const std::bad_alloc&) {
+        return refuse(kOutOfMemory);
     } catch (const quilso::FileError& e) {
         if (rebuilding_) observer_->treeRebuilt();
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2")
@@ -943,9 +999,16 @@ bool MainWindow::writeProject(const QString& fileName) {
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);
+    } catch (const std::bad_alloc&) {
+        MessageBoxes::error(
+            this,
+            QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2").arg(fileName, kOutOfMemory));
+        return false;
     } catch (const quilso::FileError& e) {
-        MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
-                                      .arg(fileName, writeReason(fileName, e.reason())));
+        // The core's own sentences (write-protected, no plain file) name the file already.
+        const bool sentence = e.problem() == quilso::FileProblem::WriteProtected ||
+                              e.problem() == quilso::FileProblem::NotRegularFile;
+        MessageBoxes::error(this, WriteFailureText(fileName, sentence ? std::string(e.what()) : e.reason()));
         return false;
     } catch (const std::exception& e) {
         MessageBoxes::error(this, QStringLiteral("Die Datei „%1“ kann nicht gespeichert werden:\n%2")
@@ -955,7 +1018,9 @@ bool MainWindow::writeProject(const QString& fileName) {
     return true;
 }
 
-bool MainWindow::LoadProject(const QString& fileName) {
+bool MainWindow::LoadProject(const QString& name) {
+    // Kept absolute: the working folder is no part of the project.
+    const QString fileName = QFileInfo(name).absoluteFilePath();
     if (!readProject(fileName)) return false;
     currentFileName = fileName;
     saveDialogFileName_ = fileName;
@@ -1024,12 +1089,13 @@ bool MainWindow::FileSaveAs() {
                                                                QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
     pageTabs_->setFocus();
-    if (!writeProject(chosen)) return false;
-    currentFileName = chosen;
-    saveDialogFileName_ = chosen;
-    openDialogFileName_ = chosen;
+    const QString target = QFileInfo(chosen).absoluteFilePath();
+    if (!writeProject(target)) return false;
+    currentFileName = target;
+    saveDialogFileName_ = target;
+    openDialogFileName_ = target;
     editState_->setProjectModified(false);
-    setCaption(QStringLiteral("quilso: ") + chosen);
+    setCaption(QStringLiteral("quilso: ") + target);
     return true;
 }
 

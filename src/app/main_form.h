@@ -43,6 +43,9 @@ struct StartupOptions {
 // Where the data files are for a program in `programDir` (both with a trailing separator).
 QString FindDataDirectory(const QString& programDir);
 
+// The error box text for a save of `path` that failed for `coreReason`.
+QString WriteFailureText(const QString& path, const std::string& coreReason);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -136,6 +139,7 @@ private:
     void setFieldState(QLineEdit* field, QLabel* hint, bool filled);
     void markTreeEdited();
     void releaseSelection();
+    void prepareTreeItemDialog();
 
     quilso::Project project_;
     quilso::ProgramInfo program_;

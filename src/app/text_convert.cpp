@@ -4,6 +4,8 @@
 
 #include <QStringView>
 
+#include <algorithm>
+
 namespace {
 // Calls f(codePoint) for every code point; an unpaired surrogate is passed as U+FFFD.
 template <class F> void forEachCodePoint(const QString& text, F&& f) {
@@ -20,8 +22,9 @@ template <class F> void forEachCodePoint(const QString& text, F&& f) {
     }
 }
 
-bool storableAsReference(char32_t cp) {
-    return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && !quilso::UnicodeToCp1252(cp);
+// Control characters and surrogates would show as nothing or break the field.
+bool shownAsCharacter(char32_t cp) {
+    return cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F) && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
 }
 } // namespace
 
@@ -53,17 +56,16 @@ QString MenuTextToUi(std::string_view bytes) {
     out.reserve(plain.size());
     qsizetype i = 0;
     while (i < plain.size()) {
-        // Only canonical references (no leading zero) of characters the code page lacks are
-        // shown decoded: exactly the ones MenuTextFromUi writes, so the two are inverse.
-        if (plain.at(i) == u'&' && i + 2 < plain.size() && plain.at(i + 1) == u'#' &&
-            plain.at(i + 2) != u'0') {
+        // Every decimal reference to a printable character is shown as that character; the
+        // text is stored back only when the user changes it.
+        if (plain.at(i) == u'&' && i + 2 < plain.size() && plain.at(i + 1) == u'#') {
             qsizetype j = i + 2;
             char32_t cp = 0;
-            while (j < plain.size() && j - i < 10 && plain.at(j).isDigit() && plain.at(j).unicode() < 128) {
-                cp = cp * 10 + static_cast<char32_t>(plain.at(j).unicode() - u'0');
+            while (j < plain.size() && plain.at(j) >= u'0' && plain.at(j) <= u'9') {
+                cp = std::min<char32_t>(cp * 10 + char32_t(plain.at(j).unicode() - u'0'), 0x110000);
                 ++j;
             }
-            if (j > i + 2 && j < plain.size() && plain.at(j) == u';' && storableAsReference(cp)) {
+            if (j > i + 2 && j < plain.size() && plain.at(j) == u';' && shownAsCharacter(cp)) {
                 out.append(QString::fromUcs4(&cp, 1));
                 i = j + 1;
                 continue;

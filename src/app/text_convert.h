@@ -13,8 +13,8 @@ QString FromCp1252(std::string_view bytes);
 
 // A menu text as typed -> stored bytes; "Ω" becomes "&#937;".
 std::string MenuTextFromUi(const QString& text);
-// Stored menu text -> what the fields and the tree show; the references MenuTextFromUi made
-// are shown as their characters again, so showing and storing round-trip.
+// Stored menu text -> what the fields and the tree show: every decimal character reference is
+// shown as its character, so the references MenuTextFromUi makes round-trip.
 QString MenuTextToUi(std::string_view bytes);
 
 // A file name as typed -> stored bytes; "Ω.htm" becomes "%CE%A9.htm".

@@ -49,7 +49,7 @@ QString runDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog
 } // namespace
 
 QString applicationTitle() {
-    return QStringLiteral("quilso 1.0.3");
+    return QStringLiteral("quilso " QUILSO_VERSION);
 }
 
 void MessageBoxes::record(const QString& kind, const QString& text) {

@@ -30,6 +30,7 @@ constexpr const char* Usage =
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
     "      Read IN (over BASE) and write it again as OUT (\"-\": standard output).\n"
     "  quilso-cli --help\n"
+    "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error or bad model.\n";
 
@@ -103,6 +104,7 @@ void readProject(const Command& command, const std::string& fileName, Project& p
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
     ProgramInfo program;
+    program.version = QUILSO_VERSION;
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
     if (!library.empty()) program.functionsLines = ReadLines(library);
     return program;
@@ -164,6 +166,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << Usage;
         return finishOutput(out, err);
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "quilso-cli " QUILSO_VERSION "\n";
+        return ExitOk;
     }
     try {
         run(parse(args), out, programDir);

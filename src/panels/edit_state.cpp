@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QLocale>
+#include <QRegularExpression>
 
 void EditState::setProjectModified(bool modified) {
     if (projectModified_ == modified) return;
@@ -19,6 +20,8 @@ bool EditState::EditSingleExit(QLineEdit* field) {
     if (!t.isEmpty()) {
         if (t.front() == u',' || t.front() == u'.') t.prepend(u'0');
         if (t.back() == u',' || t.back() == u'.') t.append(u'0');
+        // Plain decimals only: what else the locale reads ("nan", "inf", "1e5") is no CSS length.
+        static const QRegularExpression plain(QStringLiteral("^[+-]?[0-9]*[.,]?[0-9]*$"));
         QString probe = t;
         QLocale locale;
         locale.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -27,7 +30,7 @@ bool EditState::EditSingleExit(QLineEdit* field) {
         const qsizetype at = probe.indexOf(other);
         if (at >= 0) probe.replace(at, 1, sep);
         bool ok = false;
-        locale.toDouble(probe, &ok);
+        if (plain.match(t).hasMatch()) locale.toDouble(probe, &ok);
         if (ok) {
             field->setText(t);
             // Set even when unchanged: leaving a focused number field counts as an edit.

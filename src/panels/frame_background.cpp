@@ -81,6 +81,8 @@ void BackgroundPanel::listChange(const State& state, int index) {
         field = "inherit";
         break;
     case 2:
+        // A panel never entered shows black: store what it shows.
+        if (state.colour->hexColor().size() != 6) state.colour->SetColor("000000");
         field = state.colour->hexColor();
         break;
     default:

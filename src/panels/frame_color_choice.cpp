@@ -165,14 +165,19 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(3);
-    grid->addWidget(new Caption(QStringLiteral("Hex:"), this), 0, 0);
+    auto caption = [this](const QString& text, QLineEdit* field) {
+        auto* label = new Caption(text, this);
+        label->setBuddy(field); // the field's name for a screen reader
+        return label;
+    };
+    grid->addWidget(caption(QStringLiteral("Hex:"), eHexColor_), 0, 0);
     grid->addWidget(eHexColor_, 0, 1, 1, 2);
     grid->addWidget(cobColorSelect_, 0, 3, 1, 3);
-    grid->addWidget(new Caption(QStringLiteral("rot:"), this), 1, 0);
+    grid->addWidget(caption(QStringLiteral("rot:"), eRedColor_), 1, 0);
     grid->addWidget(eRedColor_, 1, 1);
-    grid->addWidget(new Caption(QStringLiteral("grün:"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(caption(QStringLiteral("grün:"), eGreenColor_), 1, 2, Qt::AlignRight);
     grid->addWidget(eGreenColor_, 1, 3);
-    grid->addWidget(new Caption(QStringLiteral("blau:"), this), 1, 4, Qt::AlignRight);
+    grid->addWidget(caption(QStringLiteral("blau:"), eBlueColor_), 1, 4, Qt::AlignRight);
     grid->addWidget(eBlueColor_, 1, 5);
     grid->setColumnStretch(6, 1);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -260,8 +265,10 @@ void ColorChoicePanel::hexColorExit() {
             for (QChar ch : text)
                 doubled += QString(2, ch);
             text = doubled;
-            eHexColor_->setText(text);
         }
+        // Setting the text drops the field's undo history: Ctrl+Z must not bring back what
+        // the check has already replaced.
+        eHexColor_->setText(text);
         undoText_[eHexColor_] = text;
         hexColor_ = text.toStdString();
         red_ = hexPair(hexColor_, 0);
@@ -280,6 +287,7 @@ void ColorChoicePanel::componentExit(QLineEdit* field, int pairIndex) {
     const int value = quilso::StrToIntDef(field->text().toStdString(), -1);
     if (value >= 0 && value < 256) {
         if (editState_) editState_->editValid = true;
+        field->setText(field->text()); // drops the undo history, as the hex field's check does
         undoText_[field] = field->text();
         int& component = pairIndex == 0 ? red_ : pairIndex == 1 ? green_ : blue_;
         // Passing through a field without changing its value must not rewrite a stored

@@ -91,21 +91,23 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
         makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
                            QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
 
+    // Two columns: three number fields side by side would not leave their lists room for
+    // "bezogen auf Schriftgröße (em)" at the window's smallest size.
     auto* layout = new QGridLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(rgPosClear_, 4);
     top->addWidget(rgPosFloat_, 3);
-    layout->addLayout(top, 0, 0, 1, 3);
-    layout->addWidget(rgPosArt_, 1, 0, 1, 3);
+    layout->addLayout(top, 0, 0, 1, 2);
+    layout->addWidget(rgPosArt_, 1, 0, 1, 2);
     layout->addWidget(rgPosDirectionX_, 2, 0);
-    layout->addWidget(offsetH_->parentWidget(), 2, 1);
-    layout->addWidget(breite_->parentWidget(), 2, 2);
-    layout->addWidget(rgPosDirectionY_, 3, 0);
+    layout->addWidget(rgPosDirectionY_, 2, 1);
+    layout->addWidget(offsetH_->parentWidget(), 3, 0);
     layout->addWidget(offsetV_->parentWidget(), 3, 1);
-    layout->addWidget(hoehe_->parentWidget(), 3, 2);
-    layout->addWidget(rgPosOverflow_, 4, 0, 1, 3);
-    layout->setRowStretch(5, 1);
-    for (int c = 0; c < 3; ++c)
+    layout->addWidget(breite_->parentWidget(), 4, 0);
+    layout->addWidget(hoehe_->parentWidget(), 4, 1);
+    layout->addWidget(rgPosOverflow_, 5, 0, 1, 2);
+    layout->setRowStretch(6, 1);
+    for (int c = 0; c < 2; ++c)
         layout->setColumnStretch(c, 1);
 
     connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::rgPosArtClick);

@@ -137,28 +137,30 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         boxes->addWidget(box);
     boxes->addStretch(1);
 
+    // Two columns: a row of three number fields would not leave their lists room for
+    // "bezogen auf Schriftgröße (em)" at the window's smallest size.
     auto* grid = new QGridLayout(this);
     grid->addWidget(
         makeGroup("gbTextLetterSpacing", QStringLiteral("Buchstaben-Abstand"), {letterSpacing_}, this), 0, 0);
+    grid->addWidget(makeGroup("gbTextWordSpacing", QStringLiteral("Wortabstand"), {wordSpacing_}, this), 0,
+                    1);
     grid->addWidget(
         makeGroup("gbTextVerticalAlign", QStringLiteral("Vertikale Ausrichtung"), {verticalAlign_}, this), 1,
         0);
-    grid->addWidget(makeGroup("gbTextLineHeight", QStringLiteral("Zeilenhöhe"), {lineHeight_}, this), 2, 0);
-    grid->addWidget(makeGroup("gbTextWordSpacing", QStringLiteral("Wortabstand"), {wordSpacing_}, this), 0,
-                    1);
     grid->addWidget(makeGroup("gbTextIndent", QStringLiteral("Text einrücken"), {indent_}, this), 1, 1);
-    grid->addWidget(makeGroup("gbTextAlign", QStringLiteral("Ausrichtung"), {cbTextAlign_}, this), 0, 2);
-    grid->addWidget(
-        makeGroup("gbTextTransform", QStringLiteral("Groß-/Kleinbuchstaben"), {cbTextTransform_}, this), 1,
-        2);
+    grid->addWidget(makeGroup("gbTextLineHeight", QStringLiteral("Zeilenhöhe"), {lineHeight_}, this), 2, 0);
     grid->addWidget(
         makeGroup("gbTextWhiteSpace", QStringLiteral("Trennzeichen-Behandlung"), {cbTextWhiteSpace_}, this),
-        2, 1, 1, 2);
-    grid->addWidget(decoration, 3, 0, 1, 2);
+        2, 1);
+    grid->addWidget(makeGroup("gbTextAlign", QStringLiteral("Ausrichtung"), {cbTextAlign_}, this), 3, 0);
+    grid->addWidget(
+        makeGroup("gbTextTransform", QStringLiteral("Groß-/Kleinbuchstaben"), {cbTextTransform_}, this), 3,
+        1);
     grid->addWidget(makeGroup("gbTextDirection", QStringLiteral("Schreibrichtung"), {cbTextDirection_}, this),
-                    3, 2);
-    grid->setRowStretch(4, 1);
-    for (int column = 0; column < 3; ++column)
+                    4, 0);
+    grid->addWidget(decoration, 5, 0, 1, 2);
+    grid->setRowStretch(6, 1);
+    for (int column = 0; column < 2; ++column)
         grid->setColumnStretch(column, 1);
 }
 

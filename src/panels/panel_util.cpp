@@ -2,7 +2,14 @@
 
 #include "cp1252.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QEvent>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
@@ -11,6 +18,32 @@
 
 MinimumLengthList::MinimumLengthList(int characters, QWidget* parent) : QComboBox(parent) {
     setMinimumContentsLength(characters);
+    auto forget = [this] {
+        widestItem_ = -1;
+        updateGeometry();
+    };
+    connect(model(), &QAbstractItemModel::rowsInserted, this, forget);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(model(), &QAbstractItemModel::dataChanged, this, forget);
+    connect(model(), &QAbstractItemModel::modelReset, this, forget);
+}
+
+void MinimumLengthList::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) widestItem_ = -1;
+    QComboBox::changeEvent(event);
+}
+
+int MinimumLengthList::widestItem() const {
+    if (widestItem_ < 0) {
+        // Fractional widths rounded up, and a pixel more: the stock list measuring its
+        // contents lands there with a small font.
+        const QFontMetricsF metrics(font());
+        qreal widest = 0;
+        for (int i = 0; i < count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(itemText(i)));
+        widestItem_ = int(std::ceil(widest)) + 1;
+    }
+    return widestItem_;
 }
 
 QSize MinimumLengthList::sizeHint() const {
@@ -18,7 +51,8 @@ QSize MinimumLengthList::sizeHint() const {
     // one, and a line of text or an icon high, whichever is taller; the style adds its frame.
     const QFontMetrics metrics = fontMetrics();
     const QSize icon = iconSize();
-    QSize contents(minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X')) + icon.width() + 4,
+    const int characters = minimumContentsLength() * metrics.horizontalAdvance(QLatin1Char('X'));
+    QSize contents(std::max(characters, widestItem()) + icon.width() + 4,
                    std::max(int(std::ceil(QFontMetricsF(metrics).height())), 14) + 2);
     contents.setHeight(std::max(contents.height(), icon.height() + 2));
     if (!placeholderText().isEmpty())
@@ -82,4 +116,49 @@ bool dropNonCp1252(QString& text) {
     }
     if (dropped) text = kept;
     return dropped;
+}
+
+namespace {
+QString plainCaption(QString text) {
+    text.remove(u'&');
+    text = text.trimmed();
+    if (text.endsWith(u':')) text.chop(1);
+    return text;
+}
+
+QString labelOf(const QWidget* widget) {
+    if (!widget->parentWidget()) return {};
+    for (const QLabel* label : widget->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (label->buddy() == widget) return plainCaption(label->text());
+    return {};
+}
+} // namespace
+
+void NameUnnamedControls(QWidget* root) {
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget);
+        if (!control || !widget->accessibleName().isEmpty()) continue;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        const QString own = labelOf(widget);
+        if (face && !face->text(QAccessible::Name).trimmed().isEmpty() && own.isEmpty()) continue;
+        QString name = widget->toolTip();
+        if (name.isEmpty()) {
+            QStringList parts;
+            for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
+                if (auto* group = qobject_cast<QGroupBox*>(up)) {
+                    parts << plainCaption(group->title());
+                    break;
+                }
+            if (!own.isEmpty())
+                parts << own;
+            else if (widget->parentWidget() && widget->parentWidget()->inherits("NumberUnitField"))
+                parts << (qobject_cast<QLineEdit*>(widget) ? QStringLiteral("Zahl")
+                                                           : QStringLiteral("Einheit"));
+            else if (qobject_cast<QComboBox*>(widget))
+                parts << QStringLiteral("Farbliste");
+            name = parts.join(QStringLiteral(": "));
+        }
+        if (!name.isEmpty()) widget->setAccessibleName(name);
+    }
 }

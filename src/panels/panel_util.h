@@ -17,12 +17,20 @@ class QWidget;
 // QComboBox::AdjustToMinimumContentsLengthWithIcon sizes it. Qt builds a list's popup the moment
 // that policy is set, a few hundred thousand instructions each, and the window has dozens of these
 // lists; this one computes the same size and leaves the popup to be built when it first opens.
+// It is never narrower than its widest item, so a closed list always shows its whole text.
 class MinimumLengthList : public QComboBox {
 public:
     MinimumLengthList(int characters, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    int widestItem() const;
+    mutable int widestItem_ = -1; // measured when first needed, again after a change
 };
 
 // Items of a keyword list: German text shown -> keyword stored.
@@ -42,3 +50,8 @@ QString fromModel(std::string_view cp1252);
 std::string toModel(const QString& text);
 // Removes the characters Windows-1252 cannot hold; true when there were any.
 bool dropNonCp1252(QString& text);
+
+// Gives every control below `root` that a screen reader could not name an accessible name:
+// its hint, else the caption of its group and its own label ("Schriftfarbe: rot"), and for
+// the parts of a number field "Zahl" or "Einheit".
+void NameUnnamedControls(QWidget* root);

@@ -199,3 +199,37 @@ TEST(DlgTreeItem, TypingThroughTheGridWithTabFillsRowsInOrder) {
     EXPECT_EQ(grid->cell(1, 2), QStringLiteral("impressum.htm"));
     EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isEnabled());
 }
+
+TEST(DlgTreeItem, APickedFileInsideTheBaseFolderKeepsItsRelativePath) {
+    FileDialogs::setTestMode(true);
+    NewEntryDialog dialog;
+    dialog.setBaseFolder(QStringLiteral("/site/"));
+    dialog.show();
+    auto* leFile = dialog.findChild<QLineEdit*>(QStringLiteral("leFile"));
+    auto* leText = dialog.findChild<QLineEdit*>(QStringLiteral("leText"));
+    auto pick = [&](const QString& chosen) {
+        FileDialogs::queueFileName(chosen);
+        dialog.sbAddFileClick();
+        return leFile->text();
+    };
+    EXPECT_EQ(pick(QStringLiteral("/site/produkte/a.htm")), QStringLiteral("produkte/a.htm"));
+    EXPECT_EQ(leText->text(), QStringLiteral("A"));
+    EXPECT_EQ(pick(QStringLiteral("/site/index.htm")), QStringLiteral("index.htm"));
+    EXPECT_EQ(pick(QStringLiteral("/site/neu & alt/50% #1?.htm")),
+              QStringLiteral("neu%20&%20alt/50%25%20%231%3F.htm"));
+    EXPECT_EQ(pick(QStringLiteral("/anderswo/b.htm")), QStringLiteral("b.htm"));
+    EXPECT_EQ(pick(QStringLiteral("/site2/c.htm")), QStringLiteral("c.htm")); // a name prefix is no folder
+
+    // Without a project folder the folder last picked from serves.
+    dialog.setBaseFolder({});
+    EXPECT_EQ(pick(QStringLiteral("/neu/d.htm")), QStringLiteral("d.htm"));
+    EXPECT_EQ(pick(QStringLiteral("/neu/unter/e.htm")), QStringLiteral("unter/e.htm"));
+
+    dialog.setBaseFolder(QStringLiteral("/site"));
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
+    dialog.grid()->moveCursorTo(0, 1);
+    FileDialogs::queueFileName(QStringLiteral("/site/a/b.htm"));
+    dialog.sbAddFilesClick();
+    EXPECT_EQ(dialog.grid()->cell(1, 1), QStringLiteral("a/b.htm"));
+    EXPECT_EQ(dialog.grid()->cell(0, 1), QStringLiteral("B"));
+}

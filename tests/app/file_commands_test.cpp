@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -17,6 +19,8 @@
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 QByteArray fileBytes(const QString& path) {
@@ -366,4 +370,134 @@ TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
     EXPECT_TRUE(form->editState()->editValid);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
     EXPECT_EQ(pages->currentIndex(), 0);
+}
+
+TEST(FileCommands, ARelativeStartPathStaysTheSameFileWhenTheWorkingFolderChanges) {
+    AppFixture data("AB");
+    const QString previous = QDir::currentPath();
+    QDir(data.path({})).mkdir(QStringLiteral("proj"));
+    quilso::Project project;
+    FillTopLevel(project.tree, "PQ");
+    const QString absolute = data.path(QStringLiteral("proj/p.js"));
+    WriteProjectFile(absolute, project);
+    ASSERT_TRUE(QDir::setCurrent(data.path({})));
+    auto form = data.makeForm({QStringLiteral("proj/p.js")});
+    QDir::setCurrent(previous);
+    EXPECT_EQ(form->currentFileName, absolute);
+    EXPECT_EQ(form->saveDialogFileName(), absolute);
+    EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + absolute);
+    editTree(*form);
+    EXPECT_TRUE(form->FileSave());
+    EXPECT_TRUE(fileBytes(absolute).contains("Neu"));
+    EXPECT_FALSE(QFileInfo::exists(previous + QStringLiteral("/proj/p.js")));
+}
+
+TEST(FileCommands, MenuEntriesShowTheirHintsWhenHighlighted) {
+    AppFixture data;
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto* status = form->findChild<QStatusBar*>(QStringLiteral("StatusLine"));
+    QMenu* file = form->menuBar()->actions().at(0)->menu();
+    file->popup(form->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    const QStringList hints = {QStringLiteral("Neue Datei"), QStringLiteral("Bestehende Datei öffnen"),
+                               QStringLiteral("Datei speichern"),
+                               QStringLiteral("Datei unter neuem Namen speichern"),
+                               QStringLiteral("Diese Anwendung beenden")};
+    for (const QString& hint : hints) {
+        QTest::keyClick(file, Qt::Key_Down);
+        EXPECT_EQ(status->currentMessage(), hint);
+    }
+    file->close();
+}
+
+TEST(FileCommands, OnlyRegularFilesAreOpened) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    const QString fifo = data.path(QStringLiteral("rohr.js"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        FileDialogs::queueFileName(path);
+        form->FileOpen(); // would block on the pipe or eat all memory
+        EXPECT_EQ(MessageBoxes::takeShown(),
+                  QStringList{QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\n"
+                                             "Der Name bezeichnet keine gewöhnliche Datei.")
+                                  .arg(path)});
+        EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    }
+}
+
+TEST(FileCommands, ARefusedSaveShowsTheReasonAndKeepsTheProjectModified) {
+    AppFixture data;
+    auto form = data.makeForm();
+    QDir(data.path({})).mkdir(QStringLiteral("weg"));
+    const QString path = data.path(QStringLiteral("weg/p.js"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    editTree(*form);
+    QDir(data.path(QStringLiteral("weg"))).removeRecursively(); // fails as root too
+    EXPECT_FALSE(form->FileSave());
+    const QStringList shown = MessageBoxes::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(
+        QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:\n").arg(path)))
+        << shown[0].toStdString();
+    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_TRUE(form->isWindowModified());
+    // A write-protected file is refused with the core's own sentence.
+    QDir(data.path({})).mkdir(QStringLiteral("weg"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    editTree(*form);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    EXPECT_FALSE(form->FileSave());
+    EXPECT_EQ(
+        MessageBoxes::takeShown(),
+        QStringList{QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „%1“ ist "
+                                   "schreibgeschützt.")
+                        .arg(path)});
+    EXPECT_TRUE(form->editState()->projectModified());
+    // Whatever German sentence the core gives is shown as it is.
+    EXPECT_EQ(WriteFailureText(path, "Die Datei „p.js“ ist schreibgeschützt."),
+              QStringLiteral(
+                  "Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „p.js“ ist schreibgeschützt.")
+                  .arg(path));
+}
+
+TEST(FileCommands, TypedCharactersSurviveSavingAndReopening) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    auto* leText = form->findChild<QLineEdit*>(QStringLiteral("leText"));
+    leText->setFocus();
+    leText->selectAll();
+    const QString typed = QStringLiteral("Neue Seite ω α ж ") + QString::fromUcs4(U"\U0001F600", 1) +
+                          QStringLiteral(" Grüße ÄÖÜ");
+    QTest::keyClicks(leText, "Neue Seite ");
+    for (const QString& ch :
+         {QStringLiteral("ω"), QStringLiteral(" "), QStringLiteral("α"), QStringLiteral(" "),
+          QStringLiteral("ж"), QStringLiteral(" "), QString::fromUcs4(U"\U0001F600", 1), QStringLiteral(" "),
+          QStringLiteral("G"), QStringLiteral("r"), QStringLiteral("ü"), QStringLiteral("ß"),
+          QStringLiteral("e"), QStringLiteral(" "), QStringLiteral("Ä"), QStringLiteral("Ö"),
+          QStringLiteral("Ü")}) {
+        QTest::sendKeyEvent(QTest::Press, leText, Qt::Key_unknown, ch, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, leText, Qt::Key_unknown, ch, Qt::NoModifier);
+    }
+    ASSERT_EQ(leText->text(), typed);
+    const QString path = data.path(QStringLiteral("zeichen.js"));
+    FileDialogs::queueFileName(path);
+    ASSERT_TRUE(form->FileSaveAs());
+    const QByteArray first = fileBytes(path);
+    ASSERT_TRUE(form->LoadProject(path));
+    const QModelIndex row0 = form->treeModel()->index(0, 0);
+    EXPECT_EQ(row0.data().toString(), typed);
+    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    EXPECT_EQ(leText->text(), typed);
+    EXPECT_FALSE(form->editState()->projectModified());
+    form->editState()->setProjectModified(true);
+    ASSERT_TRUE(form->FileSave());
+    EXPECT_EQ(fileBytes(path), first);
 }

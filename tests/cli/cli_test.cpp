@@ -138,6 +138,29 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     }
 }
 
+// The help is the list users and the manual page go by: each command it names must be one the
+// parser knows, and --version answers without a command.
+TEST_F(Cli, HelpNamesOnlyKnownCommandsAndVersionAnswers) {
+    ASSERT_EQ(run({"--help"}), ExitOk);
+    std::istringstream help(out.str());
+    std::vector<std::string> commands;
+    const std::string prefix = "  quilso-cli ";
+    for (std::string line; std::getline(help, line);) {
+        if (line.rfind(prefix, 0) != 0 || line.compare(prefix.size(), 1, "-") == 0) continue;
+        commands.push_back(line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size()));
+    }
+    EXPECT_GE(commands.size(), 3u) << out.str();
+    for (const std::string& command : commands) {
+        EXPECT_EQ(run({command}), ExitUsage) << command;
+        EXPECT_EQ(err.str().find("unknown command"), std::string::npos) << command << ": " << err.str();
+    }
+
+    ASSERT_EQ(run({"--version"}), ExitOk);
+    EXPECT_EQ(out.str(), std::string("quilso-cli ") + QUILSO_VERSION + "\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(run({"--version", "dump"}), ExitUsage);
+}
+
 TEST_F(Cli, BadModelsExitWithTwoAndWriteNothing) {
     for (const char* model :
          {"{\"tree\": [", "{\"tree\": [{\"text\": \"\\u0152 ok \\u2192 not\"}]}", "{\"isTag\": 1}"}) {

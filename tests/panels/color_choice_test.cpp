@@ -70,6 +70,20 @@ private slots:
         QCOMPARE(list()->itemData(0).toUInt(), 0xAABBCCu);
     }
 
+    void acceptedFieldsForgetTheirUndoHistory() {
+        for (const char* name : {"eHexColor", "eRedColor", "eGreenColor", "eBlueColor"}) {
+            const QString before = field(name)->text();
+            typeInto(field(name), name == QByteArray("eHexColor") ? "123456" : "12");
+            leave();
+            const QString accepted = field(name)->text();
+            focusTo(field(name));
+            QTest::keyClick(field(name), Qt::Key_Z, Qt::ControlModifier);
+            QVERIFY2(field(name)->text() == accepted, name);
+            QVERIFY(accepted != before);
+            leave();
+        }
+    }
+
     void hexOfWrongLengthIsRefused() {
         panel_->SetColor("336699");
         typeInto(field("eHexColor"), "12G4"); // G is dropped by the key filter

@@ -45,6 +45,20 @@ private slots:
         QVERIFY(!colour("frameBackgroundColorSelectedChoice")->isVisible());
     }
 
+    void choosingColourValueOnAnUntouchedPanelStoresBlack() {
+        for (auto [list, field] :
+             {std::pair{"cbBackgroundColor", &MenuStyle::backgroundColor},
+              std::pair{"cbBackgroundColorSelected", &MenuStyle::backgroundColorSelected}}) {
+            choose(combo(list), 2);
+            QCOMPARE(css().*field, std::string("000000"));
+        }
+        active()->click();
+        choose(combo("cbBackgroundColorHover"), 2);
+        QCOMPARE(css().backgroundColorHover, std::string("000000"));
+        QCOMPARE(control<QLineEdit>(colour("frameBackgroundColorHoverChoice"), "eHexColor")->text(),
+                 QStringLiteral("000000"));
+    }
+
     void leavingAColourPanelStoresOnlyAChange() {
         auto* selectedColour = colour("frameBackgroundColorSelectedChoice");
         selectedColour->SetColor("336699");

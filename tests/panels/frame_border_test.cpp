@@ -409,6 +409,24 @@ private slots:
         focusTo(cbSide); // the exit handler still stores
         QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string("7,5"));
     }
+
+    void unfilteredWidthFieldTakesPlainDecimalsOnly() {
+        panel->setWidthFieldFiltered(false);
+        panel->RefreshBorderPanel();
+        for (const char* bad : {"nan", "inf", "-inf", "1e5", "0x10", "1.5.2", "1,5,2", "+", "-", "1 2"}) {
+            const int beeps = host.editState.beepCount();
+            typeAndLeave(eBorderBreite, QString::fromLatin1(bad), cbSide);
+            QVERIFY2(host.editState.beepCount() == beeps + 1, bad);
+            QVERIFY2(!host.editState.editValid, bad);
+            QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string("2"));
+            QCOMPARE(eBorderBreite->text(), QStringLiteral("2"));
+        }
+        for (const char* good : {"-3", "+4", "0.25", "12,5", "7"}) {
+            typeAndLeave(eBorderBreite, QString::fromLatin1(good), cbSide);
+            QVERIFY2(host.editState.editValid, good);
+            QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string(good));
+        }
+    }
 };
 
 QTEST_MAIN(FrameBorderTest)

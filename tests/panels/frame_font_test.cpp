@@ -78,6 +78,41 @@ private slots:
         QVERIFY(params_.css[1].fontFamilies.empty());
     }
 
+    void onlyAStoredChangeMarksTheProject() {
+        // Typing in the family box is no change until the box is left.
+        auto* family = in<QComboBox>(0, "cbFontFamily");
+        focusTo(family);
+        family->lineEdit()->selectAll();
+        QTest::keyClicks(family->lineEdit(), "Verdana");
+        QVERIFY(!state_->projectModified());
+        leave();
+        QVERIFY(state_->projectModified());
+
+        // A refused hex entry that gets its old text back has changed nothing, also on a panel
+        // that was never entered.
+        state_->setProjectModified(false);
+        QLineEdit* untouched = colorField(2, "frameFontColorChoice", "eHexColor");
+        typeInto(untouched, "12345");
+        leave();
+        QCOMPARE(untouched->text(), QStringLiteral("000000"));
+        QVERIFY(!state_->projectModified());
+        leave(); // the second exit passes: the entered panel stores the black it shows
+        state_->setProjectModified(false);
+        for (int kind = 0; kind < 3; ++kind) {
+            colorPanel(kind, "frameFontColorChoiceSelected")->SetColor("336699");
+            params_.css[kind].colorSelected = "336699";
+            QLineEdit* hex = colorField(kind, "frameFontColorChoiceSelected", "eHexColor");
+            const int beeps = state_->beepCount();
+            typeInto(hex, "12345");
+            leave();
+            QCOMPARE(state_->beepCount(), beeps + 1);
+            QCOMPARE(hex->text(), QStringLiteral("336699"));
+            QVERIFY(!state_->projectModified());
+            leave();
+            QVERIFY2(!state_->projectModified(), qPrintable(QString::number(kind)));
+        }
+    }
+
     void familyRefusesWhatTheFileCannotHold() {
         auto* family = in<QComboBox>(0, "cbFontFamily");
         focusTo(family);

@@ -4,8 +4,8 @@
 #include <QHBoxLayout>
 #include <QPixmap>
 
-// The lists sized by character count must take exactly the room the stock size policy gives them,
-// or every panel's layout would shift.
+// The lists sized by character count take the room the stock size policy gives them, widened
+// to their widest item so that a closed list never cuts its text.
 class PanelUtilTest : public QObject {
     Q_OBJECT
 
@@ -43,8 +43,10 @@ private slots:
         auto* stock = new QComboBox(&window);
         stock->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         stock->setMinimumContentsLength(characters);
+        auto* whole = new QComboBox(&window);
+        whole->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         QComboBox* ours = new MinimumLengthList(characters, &window);
-        for (QComboBox* list : {stock, ours}) {
+        for (QComboBox* list : {stock, whole, ours}) {
             list->setEditable(editable);
             fill(list, icons);
             list->setCurrentIndex(1);
@@ -56,20 +58,31 @@ private slots:
         }
         auto* row = new QHBoxLayout(&window);
         row->addWidget(stock);
+        row->addWidget(whole);
         row->addWidget(ours);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(ours->sizeHint(), stock->sizeHint());
-        QCOMPARE(ours->minimumSizeHint(), stock->minimumSizeHint());
-        QCOMPARE(ours->size(), stock->size());
+        auto check = [&] {
+            const int wider = std::max(stock->sizeHint().width(), whole->sizeHint().width());
+            QCOMPARE(ours->sizeHint().height(), stock->sizeHint().height());
+            QVERIFY2(ours->sizeHint().width() >= wider,
+                     qPrintable(QStringLiteral("%1 < %2").arg(ours->sizeHint().width()).arg(wider)));
+            QCOMPARE(ours->minimumSizeHint(), ours->sizeHint());
+        };
+        check();
+        QCOMPARE(ours->size(), ours->sizeHint());
 
-        // A later font change is followed, as the stock list follows it.
-        for (QComboBox* list : {stock, ours}) {
+        // A later font change and a new longest item are followed.
+        for (QComboBox* list : {stock, whole, ours}) {
             QFont font = list->font();
             font.setPointSize(font.pointSize() + 5);
             list->setFont(font);
         }
-        QCOMPARE(ours->sizeHint(), stock->sizeHint());
+        check();
+        for (QComboBox* list : {stock, whole, ours})
+            list->addItem(
+                QStringLiteral("ein noch viel längerer Eintrag, der die Liste breiter machen muss"));
+        check();
         QCOMPARE(ours->minimumContentsLength(), characters);
     }
 };

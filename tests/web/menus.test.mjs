@@ -11,18 +11,19 @@ const site = tempDir('quilso-site-');
 const projects = { deep: deepProject(), texts: textsProject(), tags: tagsProject(), styles: stylesProject() };
 let server;
 
-// One folder per project: its menu.js and one page per entry, at the entry's
-// file name, in both placing modes (the deferred pages in a sub folder).
+const depthOf = (file) => file.split('/').length - 1;
+
+// Two folders per project, one per placing mode: its menu.js and one page per
+// entry, at the entry's file name.
 function writeSite() {
   for (const [name, model] of Object.entries(projects)) {
-    const dir = path.join(site, name);
-    build(model, path.join(dir, 'menu.js'));
-    for (const e of flatten(model.tree).filter(local)) {
-      for (const [mode, sub] of [['classic', ''], ['defer', 'd/']]) {
-        const file = path.join(dir, sub, e.file);
-        const depth = path.relative(dir, path.dirname(file)).split(path.sep).filter(Boolean).length;
+    for (const [mode, suffix] of [['classic', ''], ['defer', '-d']]) {
+      const dir = path.join(site, name + suffix);
+      build(model, path.join(dir, 'menu.js'));
+      for (const e of flatten(model.tree).filter(local)) {
+        const file = path.join(dir, e.file);
         fs.mkdirSync(path.dirname(file), { recursive: true });
-        fs.writeFileSync(file, page({ script: '../'.repeat(depth) + 'menu.js', mode, title: e.file }));
+        fs.writeFileSync(file, page({ script: '../'.repeat(depthOf(e.file)) + 'menu.js', mode, title: e.file }));
       }
     }
   }
@@ -90,12 +91,12 @@ for (const browser of browsers()) {
         const entries = flatten(projects[name].tree);
         for (const [i, e] of entries.entries()) {
           if (!local(e)) continue;
-          for (const sub of ['', 'd/']) {
-            const p = await open(`${name}/${sub}${e.file}`);
+          for (const suffix of ['', '-d']) {
+            const p = await open(`${name}${suffix}/${e.file}`);
             const got = await readMenus(p);
-            const want = expectedMenus(entries, i);
-            assert.deepEqual(got.m, want.m, `main menu on ${sub}${e.file}`);
-            assert.deepEqual(got.bc, want.bc, `breadcrumb on ${sub}${e.file}`);
+            const want = expectedMenus(entries, i, depthOf(e.file));
+            assert.deepEqual(got.m, want.m, `main menu on ${suffix}${e.file}`);
+            assert.deepEqual(got.bc, want.bc, `breadcrumb on ${suffix}${e.file}`);
             assert.equal(await p.locator('[aria-current="page"]').count(), 2, e.file);
           }
         }
@@ -175,39 +176,49 @@ for (const browser of browsers()) {
       assert.equal(await q.locator('#m_selected').evaluate((a) => getComputedStyle(a).color), 'rgb(255, 255, 0)');
     });
 
-    test('the sub menu sits as a column right beside the main menu', async () => {
-      const p = await open('deep/d/e6.htm');
+    test('the sub menu sits as a column right beside the main menu, each deeper level beside its parent', async () => {
+      const p = await open('deep-d/e6.htm');
       const box = (sel) => p.locator(sel).first().boundingBox();
       const main = await box('ul.quilso_m');
       const sub = await box('ul.quilso_m ul.quilso_um');
-      const deeper = await box('ul.quilso_um ul.quilso_um');
       assert.equal(Math.round(sub.y), Math.round(main.y));
       assert.equal(Math.round(sub.x - main.x), 150);
-      assert.equal(Math.round(deeper.x - sub.x), 150);
+      // [top, left] of each deeper list against its parent item; the item's border may shift it by a pixel.
+      const offsets = await p.evaluate(() => [...document.querySelectorAll('ul.quilso_um ul.quilso_um')].map((ul) => {
+        const li = ul.parentElement.getBoundingClientRect();
+        const r = ul.getBoundingClientRect();
+        return [Math.round(r.y - li.y), Math.round(r.x - li.x)];
+      }));
+      assert.equal(offsets.length, 4);
+      for (const [dy, dx] of offsets) {
+        assert.ok(dy >= 0 && dy <= 2, `top ${dy}`);
+        assert.ok(dx >= 150 && dx <= 152, `left ${dx}`);
+      }
     });
 
     test('the current page comes from the address or from the page itself', async () => {
-      const dir = path.join(site, 'deep');
       const cases = [
-        // [page address below deep/cur/MODE/, current file expected or null, inserted before the script]
-        ['x/', 'index.htm', ''],
+        // [page below the project's folder, file of the current entry or null, inserted before the script]
+        ['cur/x/', null, ''],
+        ['cur/tief/kapitel/a1x.htm', null, ''],
         ['nirgends.htm', null, ''],
         ['A2.HTM', 'a2.htm', ''],
-        ['named.htm', 'b1.htm', '<script>var quilso_page = "b1.htm";</script>\n'],
-        ['numbered.htm', 'a1y.htm', '<script>var quilso_page = 7;</script>\n'],
-        ['tief/kapitel/a1x.htm', 'kapitel/a1x.htm', ''],
+        ['cur/named.htm', 'b1.htm', '<script>var quilso_page = "b1.htm";</script>\n'],
+        ['cur/numbered.htm', 'a1y.htm', '<script>var quilso_page = 7;</script>\n'],
       ];
       for (const [file, want, before] of cases) {
-        for (const mode of ['classic', 'defer']) {
-          const target = path.join(dir, 'cur', mode, file.endsWith('/') ? file + 'index.htm' : file);
+        for (const [mode, folder] of [['classic', 'deep'], ['defer', 'deep-d']]) {
+          const dir = path.join(site, folder);
+          const target = path.join(dir, file.endsWith('/') ? file + 'index.htm' : file);
           const script = path.relative(path.dirname(target), path.join(dir, 'menu.js'));
           fs.mkdirSync(path.dirname(target), { recursive: true });
           fs.writeFileSync(target, page({ script, mode, before }));
-          const p = await open(`deep/cur/${mode}/${file}`);
-          const hrefs = (sel) => p.locator(sel).evaluateAll((as) => as.map((a) => a.getAttribute('href')));
-          assert.deepEqual(await hrefs('#m_selected, #um_selected'), want ? [want] : [], `${mode} ${file}`);
+          const p = await open(`${folder}/${file}`);
+          const hrefs = (sel) => p.locator(sel).evaluateAll((as) => as.map((a) => a.href));
+          const address = want && `${server.base}/${folder}/${want}`;
+          assert.deepEqual(await hrefs('#m_selected, #um_selected'), want ? [address] : [], `${mode} ${file}`);
           const trail = await hrefs('.quilso_bc li a');
-          if (want) assert.equal(trail.at(-1), want, `${mode} ${file}`);
+          if (want) assert.equal(trail.at(-1), address, `${mode} ${file}`);
           else assert.deepEqual(trail, [], `${mode} ${file}`);
           if (!want) assert.equal(await p.locator('.quilso_um').count(), 0);
         }
@@ -258,20 +269,39 @@ for (const browser of browsers()) {
       assert.equal(await p.locator('#um_selected').textContent(), `Ebene ${depth - 1}`);
     });
 
-    test('demo site: menus on every page, no error, no serious accessibility violation', async () => {
-      const pages = fs.readdirSync(path.join(ROOT, 'examples', 'demo')).filter((f) => f.endsWith('.htm'));
-      assert.ok(pages.length >= 8);
-      for (const file of pages) {
-        const p = await open(`demo/${file}`);
-        const got = await readMenus(p);
-        assert.deepEqual(got.m.map((i) => i.text), ['Home', 'Produkte', 'Filialen'], file);
-        assert.equal(got.bc.at(-1).href, file);
-        await p.addScriptTag({ path: AXE });
-        const result = await p.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
-        const bad = result.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');
-        assert.deepEqual(bad.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`), [], file);
-        assert.deepEqual(p.problems, [], file);
-      }
-    });
+    test('demo site: menus on every page, no error, no serious accessibility violation at rest, focused or hovered',
+      async () => {
+        const pages = fs.readdirSync(path.join(ROOT, 'examples', 'demo'), { recursive: true })
+          .map((f) => f.split(path.sep).join('/')).filter((f) => f.endsWith('.htm'));
+        assert.ok(pages.length >= 10);
+        assert.ok(pages.some((f) => f.split('/').length === 3));
+        const axe = async (p, state) => {
+          const result = await p.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
+          const bad = result.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical');
+          return bad.map((v) => `${state} ${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`);
+        };
+        for (const file of pages) {
+          const p = await open(`demo/${file}`);
+          const got = await readMenus(p);
+          assert.deepEqual(got.m.map((i) => i.text), ['Home', 'Produkte', 'Filialen'], file);
+          assert.equal(got.bc.at(-1).href, '../'.repeat(file.split('/').length - 1) + file);
+          await p.addScriptTag({ path: AXE });
+          const found = await axe(p, 'rest');
+          // Every link state the style sheet colours: a plain main-menu link hovered and
+          // focused, then a trail and a sub-menu link.
+          for (const sel of ['ul.quilso_m > li > a:not([aria-current])', 'ul.quilso_bc a', 'ul.quilso_um a:not([aria-current])']) {
+            const link = p.locator(sel).first();
+            if (!(await link.count())) continue;
+            await link.hover();
+            found.push(...await axe(p, `hover ${sel}`));
+            await link.focus();
+            found.push(...await axe(p, `focus ${sel}`));
+            await link.blur();
+          }
+          await p.mouse.move(990, 590);
+          assert.deepEqual(found, [], file);
+          assert.deepEqual(p.problems, [], file);
+        }
+      });
   });
 }

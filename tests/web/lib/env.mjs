@@ -14,7 +14,8 @@ export const pw = require('playwright-core');
 export const HERE = path.dirname(fileURLToPath(import.meta.url));
 export const ROOT = path.resolve(HERE, '../../..');
 export const CLI = process.env.QUILSO_CLI || path.join(ROOT, 'build', 'quilso-cli');
-export const LIBRARY = path.join(ROOT, 'web', 'quilso_functions.js');
+// QUILSO_LIBRARY runs the tests against another version of the library.
+export const LIBRARY = process.env.QUILSO_LIBRARY || path.join(ROOT, 'web', 'quilso_functions.js');
 // The same as scripts/regen-data uses, so committed files compare byte for byte.
 export const REPRODUCIBLE = { SOURCE_DATE_EPOCH: '1767225600', TZ: 'UTC' };
 export const AXE = require.resolve('axe-core/axe.min.js');
@@ -79,6 +80,27 @@ ${before}${head}
 ${kinds.filter((k) => k !== 'bc').map(place).join('\n')}
 <main style="margin-left:340px"><h1>${title}</h1><p>Inhalt.</p></main>
 </div>
+</body></html>
+`;
+}
+
+// A page laid out the way a site that also serves phones would: the content
+// beside the menus on wide screens, below them on narrow ones.
+export function sitePage({ script = 'menu.js', title = 'Testseite', before = '', body = '', mode = 'classic' }) {
+  const classic = mode === 'classic';
+  const place = (k) => classic ? `<script>quilso_write("${k}");</script>` : `<div data-quilso="${k}"></div>`;
+  return `<!DOCTYPE html>
+<html lang="de"><head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">
+<title>${title}</title><link rel="icon" href="data:,">
+<style>body { margin: 0; font-family: sans-serif; } header, .rahmen { display: flow-root; padding: 8px; }
+.rahmen { position: relative; } main { margin-left: 480px; overflow-wrap: break-word; }
+@media (max-width: 599.98px) { main { margin-left: 0; clear: both; } }</style>
+${before}<script src="${script}"${classic ? '' : ` ${mode}`}></script>
+${classic ? '<script>quilso_css();</script>' : ''}
+</head><body>
+<header>${place('bc')}</header>
+<div class="rahmen">${place('m')}
+<main><h1>${title}</h1><p>Inhalt der Seite.</p>${body}</main></div>
 </body></html>
 `;
 }

@@ -103,12 +103,14 @@ export function flatten(tree) {
   return out;
 }
 
-// What readMenus() must return on the page of entry `cur` (-1: no match).
-export function expectedMenus(entries, cur) {
+// What readMenus() must return on the page of entry `cur` (-1: no match), for
+// a page `up` folders below the menu file.
+export function expectedMenus(entries, cur, up = 0) {
   const branch = [];
   for (let i = cur; i >= 0; i = entries[i].parent) branch.unshift(i);
   const item = (i, kind) => {
-    const it = { text: entries[i].shown, href: entries[i].file };
+    const file = entries[i].file;
+    const it = { text: entries[i].shown, href: /^[a-z]+:|^\//i.test(file) ? file : '../'.repeat(up) + file };
     if (i === cur) Object.assign(it, { id: `${kind}_selected`, current: 'page' });
     return it;
   };
@@ -127,4 +129,39 @@ export function expectedMenus(entries, cur) {
     return it;
   });
   return { m: top.length ? m : null, bc: branch.length ? branch.map((i) => item(i, 'bc')) : null };
+}
+
+// A site with pages in sub folders at two depths, folder pages (index.htm)
+// and addresses that do not depend on the menu file's folder.
+export function foldersProject() {
+  const m = defaultModel();
+  m.tree = [
+    node('Start', 'index.htm'),
+    node('Waren', 'waren/index.htm', [
+      node('Obst', 'waren/obst.htm'),
+      node('Gemüse', 'waren/gemuese/index.htm', [
+        node('Wurzeln', 'waren/gemuese/wurzeln.htm', [
+          node('Möhren, Pastinaken und Petersilienwurzeln aus eigenem Anbau', 'waren/gemuese/moehren.htm'),
+        ]),
+        node('Kohl', 'waren/gemuese/kohl.htm'),
+      ]),
+      node('Brot', 'waren/brot.htm'),
+    ]),
+    node('Kontakt', 'kontakt.htm', [node('Kontakt alt', 'KONTAKT.htm')]),
+    node('Extern', 'https://example.org/seite.htm'),
+    node('Post', 'mailto:info@example.org'),
+    node('Wurzel', '/wurzel.htm'),
+  ];
+  return m;
+}
+
+// Entries whose file names would run script when followed.
+export const UNSAFE_FILES = ['javascript:window.__clicked=1', ' JaVa\tScRiPt:window.__clicked=2', 'VBScript:msgbox(1)',
+  'data:text/html,hallo', 'java\nscript:window.__clicked=3'];
+
+export function unsafeProject() {
+  const m = defaultModel();
+  m.tree = [node('Start', 'index.htm', [node('Sicher', 'sicher.htm'), ...UNSAFE_FILES.map((f, i) => node(`Falle ${i + 1}`, f))]),
+    node('Oben sicher', 'oben.htm'), ...UNSAFE_FILES.map((f, i) => node(`Oben ${i + 1}`, f))];
+  return m;
 }
