@@ -1,4 +1,5 @@
 #include "main_form.h"
+#include "publish_dialog.h"
 
 #include "dlg_tree_item.h"
 #include "frame_background.h"
@@ -7,6 +8,9 @@
 #include "frame_position.h"
 #include "frame_text.h"
 #include "panel_util.h"
+#include "link_check_dialog.h"
+#include "link_checker.h"
+#include "new_from_folder.h"
 #include "reader.h"
 #include "site_tree_model.h"
 #include "text_convert.h"
@@ -182,6 +186,9 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
       arguments_(options.arguments) {
     setObjectName(QStringLiteral("MainForm"));
     resize(780, 580);
+    linkChecker_ = new LinkChecker(
+        treeModel_, [this] { return currentFileName; }, this);
+    treeModel_->setLinkChecker(linkChecker_);
 
     // InitStartupPaths
     dataDirectory = options.dataDir.isEmpty() ? FindDataDirectory(QCoreApplication::applicationDirPath())
@@ -275,6 +282,11 @@ void MainWindow::buildActions() {
     };
     auto fileNew = makeAction("miNew", QStringLiteral("&Neu"), QStringLiteral("Neue Datei"),
                               QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::FileNew);
+    auto fileNewFromFolder = makeAction("miNewFromFolder", QStringLiteral("Neu aus &Ordner..."),
+                                        QStringLiteral("Neues Projekt aus den Seiten eines Ordners"),
+                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), nullptr);
+    connect(fileNewFromFolder, &QAction::triggered, this,
+            [this] { NewProjectFromFolder(*this, *linkChecker_); });
     auto fileOpen =
         makeAction("miOpen", QStringLiteral("&Öffnen..."), QStringLiteral("Bestehende Datei öffnen"),
                    QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::FileOpen);
@@ -285,6 +297,9 @@ void MainWindow::buildActions() {
                                  QStringLiteral("Datei unter neuem Namen speichern"),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), nullptr);
     connect(fileSaveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
+    auto filePublish = makeAction("miPublish", QStringLiteral("&Veröffentlichen"),
+                                  QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"), {},
+                                  &MainWindow::publishSite);
     auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
                                QStringLiteral("Diese Anwendung beenden"), {}, &MainWindow::FileExit);
     auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
@@ -293,10 +308,16 @@ void MainWindow::buildActions() {
     auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, &MainWindow::showManual);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
-    file->addActions({fileNew, fileOpen, fileSave, fileSaveAs});
+    file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
+    file->addSeparator();
+    file->addAction(filePublish);
     file->addSeparator();
     file->addAction(fileExit);
-    menuBar()->addMenu(QStringLiteral("&Ansicht"))->addAction(preview);
+    auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
+                                 QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
+                                 QKeySequence(Qt::Key_F7), nullptr);
+    connect(checkLinks, &QAction::triggered, this, [this] { ShowLinkCheck(*this, *linkChecker_); });
+    menuBar()->addMenu(QStringLiteral("&Ansicht"))->addActions({preview, checkLinks});
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->addActions({help, manual});
 
@@ -999,6 +1020,8 @@ bool MainWindow::writeProject(const QString& fileName) {
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);
+        // Pages may have been added beside the file, or it went to another folder.
+        linkChecker_->scheduleCheck();
     } catch (const std::bad_alloc&) {
         MessageBoxes::error(
             this,
@@ -1097,6 +1120,11 @@ bool MainWindow::FileSaveAs() {
     editState_->setProjectModified(false);
     setCaption(QStringLiteral("quilso: ") + target);
     return true;
+}
+
+void MainWindow::publishSite() {
+    // The pages get what the saved file holds, so the file is saved first.
+    if (FileSave()) PublishAndReport(this, project_, currentFileName);
 }
 
 void MainWindow::FileExit() {

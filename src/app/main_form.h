@@ -27,6 +27,7 @@ class StylePanel;
 class NewEntryDialog;
 class PreviewWindow;
 class BorderPanel;
+class LinkChecker;
 
 namespace quilso {
 class SiteNode;
@@ -57,6 +58,8 @@ public:
     quilso::Project& project() { return project_; }
     const quilso::ProgramInfo& programInfo() const { return program_; }
     SiteTreeModel* treeModel() const { return treeModel_; }
+    // Marks the entries whose page is missing.
+    LinkChecker* linkChecker() const { return linkChecker_; }
     QTreeView* siteView() const { return tvSite; }
     bool firstActivation = true;
     QString currentFileName;
@@ -68,6 +71,7 @@ public:
     QString caption() const { return caption_; }
     // The file the save dialog holds (the current project's file; empty for a new project).
     QString saveDialogFileName() const { return saveDialogFileName_; }
+    void setSaveDialogFileName(const QString& fileName) { saveDialogFileName_ = fileName; }
     StylePanel* panel(quilso::MenuKind kind, int tab) const { return panels_[kind][tab]; }
 
     // Edit commit protocol and hints.
@@ -97,10 +101,15 @@ public:
     // Project file commands; the bool results tell whether the command ran to its end.
     bool LoadProject(const QString& fileName);
     bool NewProject();
+    // "Projekt vorher speichern?" when the project has unsaved changes; false when the user
+    // cancelled or the save failed.
+    bool saveFirst();
     void FileNew();
     void FileOpen();
     bool FileSave();
     bool FileSaveAs();
+    // Saves, then writes the static menus into the site's pages and shows the report.
+    void publishSite();
     void FileExit();
     void FormActivate();
     bool FormCloseQuery();
@@ -134,7 +143,6 @@ private:
     void setCaption(const QString& caption);
     bool readProject(const QString& fileName);
     bool writeProject(const QString& fileName);
-    bool saveFirst();
     void enforceSiblingSelection();
     void setFieldState(QLineEdit* field, QLabel* hint, bool filled);
     void markTreeEdited();
@@ -146,6 +154,7 @@ private:
     bool functionsLoaded_ = false;
     EditState* editState_;
     SiteTreeModel* treeModel_;
+    LinkChecker* linkChecker_ = nullptr;
     std::unique_ptr<Observer> observer_;
     QString caption_;
     QString saveDialogFileName_;

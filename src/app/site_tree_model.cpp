@@ -1,5 +1,6 @@
 #include "site_tree_model.h"
 
+#include "link_checker.h"
 #include "text_convert.h"
 
 #include <algorithm>
@@ -65,6 +66,10 @@ QVariant SiteTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const SiteNode* node = nodeOf(index);
     if (role == Qt::DisplayRole) return MenuTextToUi(node->entry.text);
+    if (linkChecker_ && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+        if (const QString* missing = linkChecker_->missingText(node))
+            return role == Qt::DecorationRole ? QVariant(linkChecker_->warningIcon()) : QVariant(*missing);
+    }
     if (role == Qt::ToolTipRole) return FileNameToUi(node->entry.file);
     return {};
 }

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class LinkChecker;
+
 class SiteTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -40,6 +42,8 @@ public:
     void moveSiblings(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
     // Tells the views that the texts of a node changed.
     void entryChanged(quilso::SiteNode* node);
+    // Entries whose page is missing show its warning icon and tooltip.
+    void setLinkChecker(const LinkChecker* checker) { linkChecker_ = checker; }
 
 private:
     // One relayout for changes that touch many separate rows: a signal per row would make each
@@ -47,4 +51,5 @@ private:
     template <class Mutate> void bulkChange(const std::vector<quilso::SiteNode*>& doomed, Mutate&& mutate);
 
     quilso::SiteTree* tree_;
+    const LinkChecker* linkChecker_ = nullptr;
 };

@@ -1,17 +1,25 @@
 #include "cli.h"
 
+#include "link_check.h"
 #include "model_json.h"
+#include "publish.h"
 #include "reader.h"
+#include "site_import.h"
+#include "site_text.h"
 #include "writer.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <unistd.h>
 
 namespace quilso {
@@ -29,10 +37,31 @@ constexpr const char* Usage =
     "      quilso_functions.js. OUT \"-\" is standard output.\n"
     "  quilso-cli resave IN OUT [--base BASE] [--library LIB]\n"
     "      Read IN (over BASE) and write it again as OUT (\"-\": standard output).\n"
+    "  quilso-cli import DIR OUT [--base BASE] [--library LIB]\n"
+    "      Make a new project OUT whose site tree mirrors the pages under DIR (.htm, .html,\n"
+    "      .shtml, .shtm, .php; hidden names skipped) with their titles as menu texts, and\n"
+    "      whose styles come from BASE (default: the shipped default.js). DIR may also be\n"
+    "      a sitemap file; its addresses then give the tree and the file names the texts.\n"
+    "      Prints how many pages and folders became entries and how many hidden names and\n"
+    "      folders without pages were skipped.\n"
+    "  quilso-cli check PROJECT [--site DIR] [--json] [--strict]\n"
+    "      Check the project against its site folder DIR (default: the project's folder):\n"
+    "      entries whose page is missing or whose address is unsafe, pages no entry links\n"
+    "      to, linked pages that do not include PROJECT, entries without text or file\n"
+    "      name, and menu colours with a contrast below 4.5:1. One line per finding, or\n"
+    "      JSON with --json. Exit status 1 when a page is missing or an address unsafe;\n"
+    "      with --strict every finding counts.\n"
+    "  quilso-cli publish PROJECT.js [--base BASE]\n"
+    "      Write the menus as static HTML into every page of the project's site tree\n"
+    "      that exists in the project's folder, between the marker comments\n"
+    "      <!-- quilso:m --> ... <!-- /quilso:m --> (and um, bc; css for the style sheet).\n"
+    "      Prints one line per page and a summary; exit status 1 when a page could not\n"
+    "      be read or written.\n"
     "  quilso-cli --help\n"
     "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
-    "Exit status: 0 success, 1 a file could not be read or written, 2 usage error or bad model.\n";
+    "Exit status: 0 success, 1 a file could not be read or written (check: broken\n"
+    "links), 2 usage error or bad model (check: also an unreadable project or folder).\n";
 
 struct UsageError {
     std::string message;
@@ -42,13 +71,15 @@ struct Command {
     std::string name;
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
+    std::set<std::string> flags;
 };
 
 // Splits the arguments into command, positional arguments and the options it allows.
 Command parse(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"no command given"};
-    Command command{args[0], {}, {}};
+    Command command{args[0], {}, {}, {}};
     std::vector<std::string> allowed;
+    std::vector<std::string> allowedFlags;
     std::size_t positional = 0;
     if (command.name == "dump") {
         allowed = {"--base"};
@@ -56,15 +87,24 @@ Command parse(const std::vector<std::string>& args) {
     } else if (command.name == "build") {
         allowed = {"--library"};
         positional = 2;
-    } else if (command.name == "resave") {
+    } else if (command.name == "publish") {
+        allowed = {"--base"};
+        positional = 1;
+    } else if (command.name == "resave" || command.name == "import") {
         allowed = {"--base", "--library"};
         positional = 2;
+    } else if (command.name == "check") {
+        allowed = {"--site"};
+        allowedFlags = {"--json", "--strict"};
+        positional = 1;
     } else {
         throw UsageError{"unknown command '" + command.name + "'"};
     }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+        if (std::find(allowedFlags.begin(), allowedFlags.end(), arg) != allowedFlags.end()) {
+            if (!command.flags.insert(arg).second) throw UsageError{"option " + arg + " given twice"};
+        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             std::string name = arg, value;
             const auto equals = arg.find('=');
             if (equals != std::string::npos) {
@@ -110,6 +150,46 @@ ProgramInfo programFor(const Command& command, const std::string& programDir) {
     return program;
 }
 
+std::string reasonText(const PageReport& page) {
+    switch (page.reason) {
+    case PageReason::None:
+        return {};
+    case PageReason::NotFound:
+        return "not found";
+    case PageReason::NoMarkers:
+        return "no marker comments";
+    case PageReason::UnclosedMarker:
+        return page.detail + " without its end marker";
+    case PageReason::NestedMarkers:
+        return page.detail + " inside another block";
+    case PageReason::ReadError:
+        return "cannot read: " + page.detail;
+    case PageReason::WriteError:
+        return "cannot write: " + page.detail;
+    }
+    return {};
+}
+
+int publish(const Command& command, std::ostream& out) {
+    Project project;
+    readProject(command, command.positional[0], project);
+    const PublishReport report = PublishSite(project, command.positional[0]);
+    static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
+    for (const PageReport& page : report.pages) {
+        std::string word = Words[static_cast<int>(page.status)];
+        word.resize(10, ' ');
+        out << word << page.page;
+        if (page.reason != PageReason::None) out << " (" << reasonText(page) << ")";
+        out << "\n";
+    }
+    out << report.pages.size() << (report.pages.size() == 1 ? " page: " : " pages: ")
+        << report.count(PageStatus::Written) << " written, " << report.count(PageStatus::Unchanged)
+        << " unchanged, " << report.count(PageStatus::Skipped) << " skipped, "
+        << report.count(PageStatus::Failed) << " failed\n";
+    out.flush();
+    return report.count(PageStatus::Failed) ? ExitFileError : ExitOk;
+}
+
 // OUT as a file, saved as the program saves, or "-" for standard output.
 void writeScript(const std::string& target, const Project& project, const ProgramInfo& program,
                  std::ostream& out) {
@@ -122,8 +202,115 @@ void writeScript(const std::string& target, const Project& project, const Progra
         project, program);
 }
 
-void run(const Command& command, std::ostream& out, const std::string& programDir) {
+// The file beside the program or in the installed data folder; empty when neither exists.
+std::string findShippedFile(const std::string& programDir, const char* name) {
+    namespace fs = std::filesystem;
+    const fs::path dir = programDir.empty() ? fs::path(".") : fs::path(programDir);
+    for (const fs::path& candidate : {dir / name, dir / ".." / "share" / "quilso" / name}) {
+        std::error_code ignored;
+        if (fs::is_regular_file(candidate, ignored)) return candidate.lexically_normal().string();
+    }
+    return {};
+}
+
+int runImport(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
+    namespace fs = std::filesystem;
+    const std::string& outFile = command.positional[1];
+    const std::string base = option(command, "--base").value_or(findShippedFile(programDir, "default.js"));
+    if (base.empty()) throw FileError("default.js", "not found beside the program; name one with --base");
     Project project;
+    ReadObserver ignore;
+    ReadProjectFile(base, project, ignore);
+    std::error_code error;
+    const fs::path projectDir = fs::absolute(outFile, error).parent_path();
+    const ImportSummary summary = *ImportSite(command.positional[0], projectDir, project.tree);
+    writeScript(outFile, project, programFor(command, programDir), out);
+    // The summary must not end up inside a script written to standard output.
+    std::ostream& report = outFile == "-" ? err : out;
+    report << outFile << ": " << summary.pages << (summary.pages == 1 ? " page, " : " pages, ")
+           << summary.folders << (summary.folders == 1 ? " folder, " : " folders, ") << summary.skipped
+           << " skipped\n";
+    return ExitOk;
+}
+
+const char* findingId(FindingKind kind) {
+    switch (kind) {
+    case FindingKind::EmptyText:
+        return "empty-text";
+    case FindingKind::EmptyFile:
+        return "empty-file";
+    case FindingKind::MissingPage:
+        return "missing-page";
+    case FindingKind::UnsafeAddress:
+        return "unsafe-address";
+    case FindingKind::MissingScript:
+        return "missing-script";
+    case FindingKind::UnlinkedPage:
+        return "unlinked-page";
+    case FindingKind::LowContrast:
+        return "low-contrast";
+    }
+    return "";
+}
+
+int runCheck(const Command& command, std::ostream& out) {
+    namespace fs = std::filesystem;
+    Project project;
+    ReadObserver ignore;
+    CheckOptions options;
+    options.projectFile = command.positional[0];
+    options.siteDir = option(command, "--site").value_or("");
+    // The check's own exit status 1 means broken links, so a file it cannot read is reported
+    // as a usage error.
+    try {
+        ReadProjectFile(command.positional[0], project, ignore);
+    } catch (const FileError& e) {
+        throw UsageError{e.fileName() + ": " + e.reason()};
+    }
+    std::error_code error;
+    if (!options.siteDir.empty() && !fs::is_directory(options.siteDir, error))
+        throw UsageError{options.siteDir.string() + ": not a folder"};
+
+    const std::vector<Finding> findings = CheckProject(project, options);
+    const bool broken = std::any_of(findings.begin(), findings.end(), IsBrokenLink);
+    if (command.flags.count("--json")) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Finding& finding : findings) {
+            nlohmann::ordered_json item;
+            item["kind"] = findingId(finding.kind);
+            if (finding.entry >= 0) item["entry"] = finding.entry;
+            item["where"] = DisplayUtf8(finding.where);
+            item["message"] = DisplayUtf8(finding.message);
+            if (finding.kind == FindingKind::LowContrast) {
+                item["menu"] = MenuIds[finding.menu];
+                item["state"] = MenuStateIds[static_cast<std::size_t>(finding.state)];
+                item["ratio"] = std::floor(finding.contrast.ratio * 100) / 100;
+                item["color"] = finding.contrast.color;
+                item["background"] = finding.contrast.background;
+            } else {
+                item["file"] = DisplayUtf8(finding.file);
+            }
+            list.push_back(std::move(item));
+        }
+        nlohmann::ordered_json result;
+        result["broken"] = broken;
+        result["findings"] = std::move(list);
+        out << result.dump(2) << "\n";
+    } else {
+        for (const Finding& finding : findings) {
+            if (!finding.where.empty()) out << DisplayUtf8(finding.where) << ": ";
+            out << DisplayUtf8(finding.message) << "\n";
+        }
+    }
+    if (broken || (command.flags.count("--strict") && !findings.empty())) return ExitFileError;
+    return ExitOk;
+}
+
+int run(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
+    Project project;
+    if (command.name == "import") return runImport(command, out, err, programDir);
+    if (command.name == "check") return runCheck(command, out);
+    if (command.name == "publish") return publish(command, out);
     if (command.name == "dump") {
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
@@ -135,6 +322,7 @@ void run(const Command& command, std::ostream& out, const std::string& programDi
         readProject(command, command.positional[0], project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
+    return ExitOk;
 }
 
 // Output lost on the way (a full disk, a closed pipe) is a failed command like any other.
@@ -151,14 +339,7 @@ int finishOutput(std::ostream& out, std::ostream& err) {
 } // namespace
 
 std::string FindShippedLibrary(const std::string& programDir) {
-    namespace fs = std::filesystem;
-    const fs::path dir = programDir.empty() ? fs::path(".") : fs::path(programDir);
-    for (const fs::path& candidate :
-         {dir / "quilso_functions.js", dir / ".." / "share" / "quilso" / "quilso_functions.js"}) {
-        std::error_code ignored;
-        if (fs::is_regular_file(candidate, ignored)) return candidate.lexically_normal().string();
-    }
-    return {};
+    return findShippedFile(programDir, "quilso_functions.js");
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -169,10 +350,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (args.size() == 1 && args[0] == "--version") {
         out << "quilso-cli " QUILSO_VERSION "\n";
-        return ExitOk;
+        return finishOutput(out, err);
     }
+    int status = ExitOk;
     try {
-        run(parse(args), out, programDir);
+        status = run(parse(args), out, err, programDir);
     } catch (const UsageError& e) {
         err << "quilso-cli: " << e.message << "\n" << Usage;
         return ExitUsage;
@@ -186,7 +368,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "quilso-cli: Nicht genug Arbeitsspeicher\n";
         return ExitFileError;
     }
-    return finishOutput(out, err);
+    const int written = finishOutput(out, err);
+    return written != ExitOk ? written : status;
 }
 
 FdOutputBuffer::FdOutputBuffer(int fd) : fd_(fd) {

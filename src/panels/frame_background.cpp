@@ -1,5 +1,6 @@
 #include "frame_background.h"
 
+#include "contrast_label.h"
 #include "frame_color_choice.h"
 
 #include <QCheckBox>
@@ -20,14 +21,16 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
     gbBackgroundSelected_->setObjectName(QStringLiteral("gbBackgroundSelected"));
 
     normal_ = makeState(gbBackgroundColor_, QStringLiteral("cbBackgroundColor"),
-                        QStringLiteral("frameBackgroundColorChoice"), &MenuStyle::backgroundColor);
+                        QStringLiteral("frameBackgroundColorChoice"), &MenuStyle::backgroundColor,
+                        MenuState::Normal);
     cbBackgroundColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), gbBackgroundHover_);
     cbBackgroundColorHoverActive_->setObjectName(QStringLiteral("cbBackgroundColorHoverActive"));
     hover_ = makeState(gbBackgroundHover_, QStringLiteral("cbBackgroundColorHover"),
-                       QStringLiteral("frameBackgroundColorHoverChoice"), &MenuStyle::backgroundColorHover);
-    selected_ =
-        makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
-                  QStringLiteral("frameBackgroundColorSelectedChoice"), &MenuStyle::backgroundColorSelected);
+                       QStringLiteral("frameBackgroundColorHoverChoice"), &MenuStyle::backgroundColorHover,
+                       MenuState::Hover);
+    selected_ = makeState(gbBackgroundSelected_, QStringLiteral("cbBackgroundColorSelected"),
+                          QStringLiteral("frameBackgroundColorSelectedChoice"),
+                          &MenuStyle::backgroundColorSelected, MenuState::Current);
 
     for (auto [group, state] :
          {std::pair{gbBackgroundColor_, &normal_}, std::pair{gbBackgroundHover_, &hover_},
@@ -38,6 +41,7 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
         row->addWidget(state->list, 1);
         box->addLayout(row);
         box->addWidget(state->colour);
+        box->addWidget(state->contrast);
         box->addStretch(1);
     }
     auto* layout = new QGridLayout(this);
@@ -53,8 +57,11 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
 }
 
 BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QString& listName,
-                                                  const QString& colourName, std::string MenuStyle::*field) {
-    State state{new QComboBox(group), new ColorChoicePanel(group), field};
+                                                  const QString& colourName, std::string MenuStyle::*field,
+                                                  MenuState menuState) {
+    State state{new QComboBox(group), new ColorChoicePanel(group), field,
+                new ContrastLabel(menuState, group)};
+    state.contrast->setObjectName(QStringLiteral("lContrast") + colourName.mid(5));
     state.list->setObjectName(listName);
     state.list->addItems(
         {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
@@ -67,8 +74,16 @@ BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QStrin
 
 void BackgroundPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
     StylePanel::setup(kind, params, editState);
-    for (const State* state : {&normal_, &hover_, &selected_})
+    for (const State* state : {&normal_, &hover_, &selected_}) {
         state->colour->setEditState(editState);
+        state->contrast->followColourPanel(state->colour, state->field);
+        state->contrast->setStyle(&css());
+    }
+}
+
+void BackgroundPanel::refreshContrasts() {
+    for (const State* state : {&normal_, &hover_, &selected_})
+        state->contrast->refresh();
 }
 
 void BackgroundPanel::listChange(const State& state, int index) {
@@ -90,6 +105,7 @@ void BackgroundPanel::listChange(const State& state, int index) {
     }
     if (index >= 0) state.colour->setVisible(index == 2);
     markModified();
+    refreshContrasts();
 }
 
 void BackgroundPanel::colourExit(const State& state) {
@@ -97,6 +113,7 @@ void BackgroundPanel::colourExit(const State& state) {
     if (field == state.colour->hexColor()) return;
     field = state.colour->hexColor();
     markModified();
+    refreshContrasts();
 }
 
 void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
@@ -108,6 +125,7 @@ void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
     }
     hover_.list->setVisible(ticked);
     markModified();
+    refreshContrasts();
 }
 
 void BackgroundPanel::showField(const State& state) {
@@ -148,4 +166,5 @@ void BackgroundPanel::blockScanFinished() {
     if (active) showField(hover_);
     hover_.list->setVisible(active);
     hover_.colour->setVisible(active && hover_.list->currentIndex() == 2);
+    refreshContrasts();
 }

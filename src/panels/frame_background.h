@@ -2,6 +2,7 @@
 // mouse (which can be switched off) and for the entry of the current page.
 #pragma once
 
+#include "contrast.h"
 #include "style_panel.h"
 
 #include <string>
@@ -10,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class ColorChoicePanel;
+class ContrastLabel;
 
 class BackgroundPanel : public StylePanel {
     Q_OBJECT
@@ -28,6 +30,7 @@ private:
         QComboBox* list;
         ColorChoicePanel* colour;
         std::string quilso::MenuStyle::*field;
+        ContrastLabel* contrast;
     };
 
     void listChange(const State& state, int index);
@@ -36,7 +39,8 @@ private:
     // Sets the list and colour panel from the record field, as the reader shows a value.
     void showField(const State& state);
     State makeState(QGroupBox* group, const QString& listName, const QString& colourName,
-                    std::string quilso::MenuStyle::*field);
+                    std::string quilso::MenuStyle::*field, quilso::MenuState menuState);
+    void refreshContrasts();
 
     QGroupBox* gbBackgroundColor_;
     QGroupBox* gbBackgroundHover_;

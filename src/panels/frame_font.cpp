@@ -1,5 +1,6 @@
 #include "frame_font.h"
 
+#include "contrast_label.h"
 #include "frame_color_choice.h"
 #include "number_unit_field.h"
 #include "panel_util.h"
@@ -171,6 +172,11 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
     cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
     connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::cbFontColorHoverActiveClick);
+    const char* contrastNames[] = {"lFontContrast", "lFontContrastSelected", "lFontContrastHover"};
+    for (int s = 0; s < 3; ++s) {
+        contrasts_[s] = new ContrastLabel(static_cast<quilso::MenuState>(s), this);
+        contrasts_[s]->setObjectName(QLatin1String(contrastNames[s]));
+    }
 
     auto* left = new QVBoxLayout;
     left->addWidget(
@@ -178,12 +184,12 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     left->addWidget(makeGroup("gbFontSize", QStringLiteral("Schriftgröße"), {fontSize_}, this));
     left->addStretch(1);
     auto* middle = new QVBoxLayout;
-    middle->addWidget(
-        makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"), {frameFontColorChoice_}, this));
+    middle->addWidget(makeGroup("gbFontColor", QStringLiteral("Schriftfarbe"),
+                                {frameFontColorChoice_, contrasts_[0]}, this));
     middle->addWidget(makeGroup("gbFontColorSelected", QStringLiteral("Schriftfarbe aktueller Menüpunkt"),
-                                {frameFontColorChoiceSelected_}, this));
+                                {frameFontColorChoiceSelected_, contrasts_[1]}, this));
     middle->addWidget(makeGroup("gbFontColorHover", QStringLiteral("Schriftfarbe bei Maus-Berührung"),
-                                {cbFontColorHoverActive_, frameFontColorChoiceHover_}, this));
+                                {cbFontColorHoverActive_, frameFontColorChoiceHover_, contrasts_[2]}, this));
     middle->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(makeGroup("gbFontStyle", QStringLiteral("Schriftstil"), {cbFontStyle_}, this));
@@ -205,6 +211,16 @@ void FontPanel::setup(quilso::MenuKind kind, quilso::ProjectParams* params, Edit
     for (ColorChoicePanel* panel :
          {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
         panel->setEditState(editState);
+    contrasts_[0]->followColourPanel(frameFontColorChoice_, &MenuStyle::color);
+    contrasts_[1]->followColourPanel(frameFontColorChoiceSelected_, &MenuStyle::colorSelected);
+    contrasts_[2]->followColourPanel(frameFontColorChoiceHover_, &MenuStyle::colorHover);
+    for (ContrastLabel* label : contrasts_)
+        label->setStyle(&css());
+}
+
+void FontPanel::refreshContrasts() {
+    for (ContrastLabel* label : contrasts_)
+        label->refresh();
 }
 
 void FontPanel::focusChanged(QWidget* old, QWidget* now) {
@@ -238,6 +254,7 @@ void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::
     if (css().*field == panel->hexColor()) return;
     css().*field = panel->hexColor();
     markModified();
+    refreshContrasts();
 }
 
 void FontPanel::cbFontColorHoverActiveClick() {
@@ -251,6 +268,7 @@ void FontPanel::cbFontColorHoverActiveClick() {
     }
     frameFontColorChoiceHover_->setVisible(active);
     markModified();
+    refreshContrasts();
 }
 
 void FontPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
@@ -292,4 +310,5 @@ void FontPanel::blockScanFinished() {
     const bool active = !css().colorHover.empty();
     cbFontColorHoverActive_->setChecked(active);
     frameFontColorChoiceHover_->setVisible(active);
+    refreshContrasts();
 }

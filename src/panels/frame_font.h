@@ -13,6 +13,7 @@ class NumberUnitField;
 class QCheckBox;
 class QComboBox;
 class ColorChoicePanel;
+class ContrastLabel;
 
 // Splits a typed family list into names: ',' and line breaks separate, blanks at the start of a
 // name are skipped (blanks before a comma stay), a comma inside single or double quotes does not
@@ -36,6 +37,7 @@ private:
     void colorChoiceExit(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
     void cbFontColorHoverActiveClick();
     void focusChanged(QWidget* old, QWidget* now);
+    void refreshContrasts();
 
     QComboBox* cbFontFamily_;
     bool familyTyped_ = false; // the family text was typed rather than chosen from the list
@@ -47,4 +49,6 @@ private:
     ColorChoicePanel* frameFontColorChoiceSelected_;
     ColorChoicePanel* frameFontColorChoiceHover_;
     QCheckBox* cbFontColorHoverActive_;
+    // Beside each colour panel, in state order: normal, current page, hover.
+    ContrastLabel* contrasts_[3];
 };

@@ -16,6 +16,9 @@ struct ScriptBuffer {
     static constexpr std::size_t SpillSize = std::size_t(1) << 20;
     std::string text;
     PieceSink sink;
+    // The rule lines as plain CSS, one per line, without the script around them: the same
+    // rules serve pages that are written without the script.
+    bool plainCss = false;
 
     void addLine(std::string_view line) {
         text += line;

@@ -201,6 +201,10 @@ void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
 }
 
 void AddCssLine(ScriptBuffer& out, std::string_view css) {
+    if (out.plainCss) {
+        if (!css.empty()) out.addLine(css);
+        return;
+    }
     out.text += "  c = c + '";
     AppendJsEscaped(out.text, css, '\'');
     out.text += "';\r\n";
@@ -213,10 +217,12 @@ void AddLiteralWrite(ScriptBuffer& out, std::string_view css) {
 }
 
 void AddBufferWrite(ScriptBuffer& out) {
+    if (out.plainCss) return;
     out.addLine("  document.write(c);");
 }
 
 void AddResetLine(ScriptBuffer& out) {
+    if (out.plainCss) return;
     out.addLine("  c = \"\";");
 }
 

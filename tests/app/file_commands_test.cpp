@@ -401,9 +401,12 @@ TEST(FileCommands, MenuEntriesShowTheirHintsWhenHighlighted) {
     QMenu* file = form->menuBar()->actions().at(0)->menu();
     file->popup(form->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
-    const QStringList hints = {QStringLiteral("Neue Datei"), QStringLiteral("Bestehende Datei öffnen"),
+    const QStringList hints = {QStringLiteral("Neue Datei"),
+                               QStringLiteral("Neues Projekt aus den Seiten eines Ordners"),
+                               QStringLiteral("Bestehende Datei öffnen"),
                                QStringLiteral("Datei speichern"),
                                QStringLiteral("Datei unter neuem Namen speichern"),
+                               QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"),
                                QStringLiteral("Diese Anwendung beenden")};
     for (const QString& hint : hints) {
         QTest::keyClick(file, Qt::Key_Down);

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <streambuf>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -119,6 +121,7 @@ TEST_F(Cli, DumpReadsTheBaseFirst) {
 TEST_F(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(run({"--help"}), ExitOk);
     EXPECT_NE(out.str().find("quilso-cli build MODEL.json OUT"), std::string::npos);
+    EXPECT_NE(out.str().find("quilso-cli publish PROJECT.js"), std::string::npos);
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"print", "a.js"},
@@ -212,6 +215,69 @@ TEST_F(Cli, ShippedLibraryBesideTheProgramOrInShare) {
     writeFile(path("own.js"), "// own");
     ASSERT_EQ(run({"build", path("model.json"), path("own_out.js"), "--library", path("own.js")}), ExitOk);
     EXPECT_EQ(tail("own_out.js"), "// own\r\n");
+}
+
+// Files may not grow past `bytes` while it lives: writing more fails with EFBIG, even for a
+// test run by root, whom file modes do not stop.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+TEST_F(Cli, PublishPrintsOneLinePerPageAndFailsOnlyOnUnwritablePages) {
+    const std::string marked = "<!-- quilso:m --><!-- /quilso:m -->";
+    writeFile(path("model.json"), "{\"tree\": [{\"text\": \"Start\", \"file\": \"index.htm\"},"
+                                  " {\"text\": \"Unter\", \"file\": \"sub/\", \"children\": ["
+                                  "  {\"text\": \"Offen\", \"file\": \"sub/offen.htm\"},"
+                                  "  {\"text\": \"Fehlt\", \"file\": \"sub/fehlt.htm\"}]},"
+                                  " {\"text\": \"Gro\\u00df\", \"file\": \"gro\\u00df.htm\"}]}");
+    ASSERT_EQ(run({"build", path("model.json"), path("menu.js")}), ExitOk) << err.str();
+    writeFile(path("index.htm"), marked);
+    fs::create_directories(dir / "sub");
+    writeFile(path("sub/index.htm"), "<p>ohne</p>");
+    writeFile(path("sub/offen.htm"), "<!-- quilso:m -->");
+
+    EXPECT_EQ(run({"publish", path("menu.js")}), ExitOk) << err.str();
+    EXPECT_EQ(out.str(), "written   index.htm\n"
+                         "skipped   sub/index.htm (no marker comments)\n"
+                         "skipped   sub/offen.htm (<!-- quilso:m --> without its end marker)\n"
+                         "skipped   sub/fehlt.htm (not found)\n"
+                         "skipped   gro\xC3\x9F.htm (not found)\n" // file names as the system spells them
+                         "5 pages: 1 written, 0 unchanged, 4 skipped, 0 failed\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_NE(readFile(path("index.htm")).find("id=\"m_selected\""), std::string::npos);
+
+    // A page whose new content cannot be written: reported, the others still done.
+    const std::string large = "<!-- quilso:css --><!-- /quilso:css -->" + marked;
+    writeFile(dir / "gro\xC3\x9F.htm", large);
+    writeFile(path("sub/offen.htm"), marked);
+    {
+        const FileSizeLimit limit(2048);
+        EXPECT_EQ(run({"publish", path("menu.js")}), ExitFileError);
+    }
+    EXPECT_EQ(out.str(), "unchanged index.htm\n"
+                         "skipped   sub/index.htm (no marker comments)\n"
+                         "written   sub/offen.htm\n"
+                         "skipped   sub/fehlt.htm (not found)\n"
+                         "failed    gro\xC3\x9F.htm (cannot write: " +
+                             std::string(std::strerror(EFBIG)) +
+                             ")\n"
+                             "5 pages: 1 written, 1 unchanged, 2 skipped, 1 failed\n");
+    EXPECT_EQ(readFile(dir / "gro\xC3\x9F.htm"), large);
+
+    EXPECT_EQ(run({"publish"}), ExitUsage);
+    EXPECT_EQ(run({"publish", path("missing.js")}), ExitFileError);
+    EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
 }
 
 // ---- output that cannot be written, endless input, memory and file-size limits ----

@@ -144,21 +144,24 @@ export function serve(root) {
   });
 }
 
-// Every browser the tests drive; Firefox only where its binary exists.
+// Every browser the tests drive; Firefox only where its binary exists. `launch`
+// takes context options (javaScriptEnabled: false for pages without script).
 // QUILSO_BROWSERS=chromium (a comma list) narrows the choice.
 export function browsers() {
   const list = [{
     name: 'chromium',
-    launch: () => pw.chromium.launchPersistentContext(tempDir('quilso-chromium-'), {
+    launch: (options = {}) => pw.chromium.launchPersistentContext(tempDir('quilso-chromium-'), {
       executablePath: CHROMIUM, headless: true, args: CHROMIUM_FLAGS, viewport: { width: 1000, height: 600 },
+      ...options,
     }),
   }];
   if (fs.existsSync(FIREFOX)) {
     // Debian's Firefox has no Juggler; playwright drives it over WebDriver BiDi.
     list.push({
       name: 'firefox',
-      launch: () => pw.firefox.launchPersistentContext(tempDir('quilso-firefox-'), {
+      launch: (options = {}) => pw.firefox.launchPersistentContext(tempDir('quilso-firefox-'), {
         channel: 'moz-firefox', executablePath: FIREFOX, headless: true, viewport: { width: 1000, height: 600 },
+        ...options,
       }),
     });
   }

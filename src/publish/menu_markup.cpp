@@ -1,0 +1,709 @@
+#include "menu_markup.h"
+
+#include "cp1252.h"
+#include "project.h"
+#include "script_sections.h"
+#include "value_helpers.h"
+
+#include <algorithm>
+#include <array>
+
+namespace quilso {
+
+namespace {
+
+constexpr std::array<std::string_view, 3> Kinds = {"m", "um", "bc"};
+// The library's landmark names, written as references so the page's encoding does not matter.
+constexpr std::array<std::string_view, 3> Labels = {"Hauptmen&#252;", "Untermen&#252;", "Navigationspfad"};
+
+int kindIndex(std::string_view kind) {
+    for (int k = 0; k < 3; ++k)
+        if (Kinds[k] == kind) return k;
+    return -1;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Browsers drop tabs and line breaks anywhere in an address and ignore control characters and
+// spaces at its ends; an entry that hides a scheme that way must still be caught.
+bool unsafeScheme(std::string_view file) {
+    std::string squeezed;
+    for (char c : file) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b > 0x20 && b != 0x7F) squeezed += lower(c);
+    }
+    for (std::string_view scheme : {"javascript:", "vbscript:", "data:"})
+        if (squeezed.compare(0, scheme.size(), scheme) == 0) return true;
+    return false;
+}
+
+// The address as a browser reads it: without tabs and line breaks, trimmed of controls and
+// spaces at both ends.
+std::string urlTrimmed(std::string_view file) {
+    std::string out;
+    for (char c : file)
+        if (c != '\t' && c != '\n' && c != '\r') out += c;
+    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 0x20; };
+    const auto first = std::find_if(out.begin(), out.end(), kept);
+    const auto last = std::find_if(out.rbegin(), out.rend(), kept).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+bool hasScheme(std::string_view s) {
+    if (s.empty() || !((s[0] >= 'a' && s[0] <= 'z') || (s[0] >= 'A' && s[0] <= 'Z'))) return false;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == ':') return true;
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '+' || c == '-' || c == '.';
+        if (!ok) return false;
+    }
+    return false;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = lower(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Percent escapes name UTF-8 bytes; the rest of the name is Windows-1252 as typed.
+std::string decodeSegment(std::string_view raw) {
+    const std::string utf8 = Utf8FromCp1252(raw);
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] == '%' && i + 2 < utf8.size() && hexValue(utf8[i + 1]) >= 0 &&
+            hexValue(utf8[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(utf8[i + 1]) * 16 + hexValue(utf8[i + 2]));
+            i += 2;
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
+}
+
+void appendDecimal(std::string& out, unsigned long value) {
+    out += std::to_string(value);
+}
+
+void appendReference(std::string& out, char32_t code) {
+    out += "&#";
+    appendDecimal(out, code);
+    out += ';';
+}
+
+// Line breaks inside a menu become a reference, as the parser would read them (CR LF and CR
+// as LF): the menus stay on one line, and nothing they hold can pass for the page's own line
+// ends.
+bool lineBreak(std::string& out, char c, char& previous) {
+    const bool crlf = c == '\n' && previous == '\r';
+    previous = c;
+    if (c != '\r' && c != '\n') return false;
+    if (!crlf) out += "&#10;";
+    return true;
+}
+
+// Attribute values and plain text from Windows-1252 bytes, as ASCII.
+void appendEscaped(std::string& out, std::string_view bytes) {
+    char previous = 0;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (lineBreak(out, c, previous)) continue;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '"')
+            out += "&quot;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (b >= 0x80)
+            appendReference(out, Cp1252ToUnicode(b));
+        else if (b != 0)
+            out += c;
+    }
+}
+
+// JavaScript's \s: what the library treats as "no visible text".
+bool isJsSpace(char32_t c) {
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+// The characters of a text run, character references decoded as far as the structured data
+// needs them.
+void decodeText(std::string_view text, std::u32string& out) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (text[i] != '&') {
+            if (b != 0) out += Cp1252ToUnicode(b);
+            continue;
+        }
+        const std::size_t semi = text.find(';', i);
+        const std::string_view ref =
+            semi == std::string_view::npos ? std::string_view() : text.substr(i + 1, semi - i - 1);
+        char32_t code = 0;
+        if (ref.size() > 1 && ref[0] == '#') {
+            const bool hex = lower(ref[1]) == 'x';
+            unsigned long value = 0;
+            bool ok = ref.size() > (hex ? 2u : 1u);
+            for (std::size_t k = hex ? 2 : 1; ok && k < ref.size(); ++k) {
+                const int d = hex ? hexValue(ref[k]) : (ref[k] >= '0' && ref[k] <= '9' ? ref[k] - '0' : -1);
+                ok = d >= 0 && value < 0x110000;
+                value = value * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+            }
+            if (ok) {
+                code = value >= 0x80 && value < 0xA0 ? Cp1252ToUnicode(static_cast<unsigned char>(value))
+                       : value == 0 || value >= 0x110000 || (value >= 0xD800 && value < 0xE000)
+                           ? U'\uFFFD'
+                           : static_cast<char32_t>(value);
+            }
+        } else {
+            static constexpr std::pair<std::string_view, char32_t> named[] = {
+                {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
+            for (const auto& [name, c] : named)
+                if (ref == name) code = c;
+        }
+        if (code == 0) {
+            out += U'&';
+            continue;
+        }
+        out += code;
+        i = semi;
+    }
+}
+
+bool isNameChar(char c) {
+    return !(isAsciiSpace(c) || c == '/' || c == '>');
+}
+
+// Elements that may stay inside a link's text: phrasing content that neither runs code nor
+// nests interactive elements.
+bool allowedElement(std::string_view name) {
+    static constexpr std::string_view allowed[] = {
+        "abbr", "b",      "bdi",    "bdo", "big", "br",   "cite", "code", "data", "del",  "dfn",
+        "em",   "font",   "i",      "img", "ins", "kbd",  "mark", "q",    "s",    "samp", "small",
+        "span", "strike", "strong", "sub", "sup", "time", "tt",   "u",    "var",  "wbr"};
+    return std::find(std::begin(allowed), std::end(allowed), name) != std::end(allowed);
+}
+
+bool voidElement(std::string_view name) {
+    return name == "br" || name == "img" || name == "wbr";
+}
+
+// Elements whose content is not markup: it is skipped up to their end tag.
+bool rawTextElement(std::string_view name) {
+    static constexpr std::string_view raw[] = {"script",   "style",    "xmp",   "iframe",  "noembed",
+                                               "noframes", "textarea", "title", "noscript"};
+    return std::find(std::begin(raw), std::end(raw), name) != std::end(raw);
+}
+
+struct Attribute {
+    std::string name;
+    std::string value;
+};
+
+// Reads a start tag's attributes from `pos` (after the name) to its '>'; false when the tag
+// never ends, which the HTML parser drops.
+bool readAttributes(std::string_view html, std::size_t& pos, std::vector<Attribute>& attributes) {
+    while (pos < html.size()) {
+        const char c = html[pos];
+        if (isAsciiSpace(c) || c == '/') {
+            ++pos;
+            continue;
+        }
+        if (c == '>') {
+            ++pos;
+            return true;
+        }
+        Attribute a;
+        while (pos < html.size() && isNameChar(html[pos]) && (html[pos] != '=' || a.name.empty()))
+            a.name += lower(html[pos++]);
+        while (pos < html.size() && isAsciiSpace(html[pos]))
+            ++pos;
+        if (pos < html.size() && html[pos] == '=') {
+            ++pos;
+            while (pos < html.size() && isAsciiSpace(html[pos]))
+                ++pos;
+            if (pos < html.size() && (html[pos] == '"' || html[pos] == '\'')) {
+                const char quote = html[pos++];
+                const std::size_t end = html.find(quote, pos);
+                if (end == std::string_view::npos) return false;
+                a.value = std::string(html.substr(pos, end - pos));
+                pos = end + 1;
+            } else {
+                while (pos < html.size() && !isAsciiSpace(html[pos]) && html[pos] != '>')
+                    a.value += html[pos++];
+            }
+        }
+        const bool duplicate = std::any_of(attributes.begin(), attributes.end(),
+                                           [&](const Attribute& o) { return o.name == a.name; });
+        if (!duplicate) attributes.push_back(std::move(a));
+    }
+    return false;
+}
+
+bool safeAttribute(const Attribute& a) {
+    if (a.name.size() >= 2 && a.name[0] == 'o' && a.name[1] == 'n') return false;
+    for (char c : a.name)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':'))
+            return false;
+    // The parser decodes references before the address is read: "&#106;avascript:" is a scheme.
+    std::u32string decoded;
+    decodeText(a.value, decoded);
+    std::string narrow;
+    for (char32_t c : decoded)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return !unsafeScheme(narrow);
+}
+
+// Escapes a value for a double-quoted attribute; references already in it stay references.
+void appendAttributeValue(std::string& out, std::string_view value) {
+    char previous = 0;
+    for (char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (lineBreak(out, c, previous)) continue;
+        if (c == '"')
+            out += "&quot;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (b >= 0x80)
+            appendReference(out, Cp1252ToUnicode(b));
+        else if (b != 0)
+            out += c;
+    }
+}
+
+void appendJsonString(std::string& out, const std::u32string& text) {
+    static const char hex[] = "0123456789abcdef";
+    const auto unit = [&](unsigned v) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += hex[(v >> shift) & 0xF];
+    };
+    out += '"';
+    for (char32_t c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7F) {
+            // '<' escaped too: the text must not be able to end the script element.
+            unit(static_cast<unsigned>(c));
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x10000) {
+            unit(static_cast<unsigned>(c));
+        } else {
+            const unsigned v = static_cast<unsigned>(c) - 0x10000;
+            unit(0xD800 + (v >> 10));
+            unit(0xDC00 + (v & 0x3FF));
+        }
+    }
+    out += '"';
+}
+
+std::u32string collapsed(const std::u32string& text) {
+    std::u32string out;
+    bool space = false;
+    for (char32_t c : text) {
+        if (isJsSpace(c)) {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out += U' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+LinkPath SplitLinkPath(std::string_view file) {
+    LinkPath link;
+    if (unsafeScheme(file)) {
+        link.unsafe = true;
+        return link;
+    }
+    if (!file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\')) {
+        link.absolute = true;
+        return link;
+    }
+    std::string path = urlTrimmed(file);
+    path = path.substr(0, path.find_first_of("?#"));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string segment = decodeSegment(path.substr(start, end - start));
+        const bool last = end == path.size();
+        if (segment == "..") {
+            if (link.decoded.empty())
+                ++link.ups;
+            else
+                link.decoded.pop_back();
+            link.folder = last;
+        } else if (segment == ".") {
+            link.folder = last;
+        } else if (!segment.empty()) {
+            link.decoded.push_back(segment);
+            link.folder = false;
+        } else {
+            link.folder = last && !path.empty();
+        }
+        start = end + 1;
+    }
+    return link;
+}
+
+LinkText StaticLinkText(std::string_view html) {
+    LinkText result;
+    std::vector<std::string> open;
+    std::size_t pos = 0;
+    const auto text = [&](std::string_view run) {
+        char previous = 0;
+        for (char c : run) {
+            const auto b = static_cast<unsigned char>(c);
+            if (lineBreak(result.markup, c, previous)) continue;
+            if (c == '<')
+                result.markup += "&lt;";
+            else if (c == '>')
+                result.markup += "&gt;";
+            else if (b >= 0x80)
+                appendReference(result.markup, Cp1252ToUnicode(b));
+            else if (b != 0)
+                result.markup += c;
+        }
+        decodeText(run, result.plain);
+    };
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    while (pos < html.size()) {
+        const std::size_t lt = html.find('<', pos);
+        if (lt == std::string_view::npos) {
+            text(html.substr(pos));
+            break;
+        }
+        text(html.substr(pos, lt - pos));
+        pos = lt;
+        const char next = lt + 1 < html.size() ? html[lt + 1] : '\0';
+        if (isLetter(next)) {
+            std::size_t p = lt + 1;
+            std::string name;
+            while (p < html.size() && isNameChar(html[p]))
+                name += lower(html[p++]);
+            std::vector<Attribute> attributes;
+            if (!readAttributes(html, p, attributes)) break; // a tag cut off at the end is dropped
+            pos = p;
+            if (name == "plaintext") break;
+            if (rawTextElement(name)) {
+                // Skip to the matching end tag; without one the rest is the element's content.
+                std::size_t q = pos;
+                for (;;) {
+                    q = html.find("</", q);
+                    if (q == std::string_view::npos) break;
+                    std::size_t n = q + 2;
+                    std::string endName;
+                    while (n < html.size() && isNameChar(html[n]))
+                        endName += lower(html[n++]);
+                    if (endName == name) break;
+                    q = n;
+                }
+                if (q == std::string_view::npos) {
+                    pos = html.size();
+                } else {
+                    const std::size_t gt = html.find('>', q);
+                    pos = gt == std::string_view::npos ? html.size() : gt + 1;
+                }
+                continue;
+            }
+            if (!allowedElement(name)) continue;
+            result.markup += '<' + name;
+            for (const Attribute& a : attributes) {
+                if (!safeAttribute(a)) continue;
+                result.markup += ' ' + a.name + "=\"";
+                appendAttributeValue(result.markup, a.value);
+                result.markup += '"';
+            }
+            result.markup += '>';
+            if (name == "img")
+                result.named = true;
+            else if (!voidElement(name))
+                open.push_back(name);
+        } else if (next == '/' && lt + 2 < html.size() && isLetter(html[lt + 2])) {
+            std::size_t p = lt + 2;
+            std::string name;
+            while (p < html.size() && isNameChar(html[p]))
+                name += lower(html[p++]);
+            const std::size_t gt = html.find('>', p);
+            if (gt == std::string_view::npos) break;
+            pos = gt + 1;
+            const auto it = std::find(open.rbegin(), open.rend(), name);
+            if (it == open.rend()) continue; // an end tag without its start tag is dropped
+            const std::size_t keep = static_cast<std::size_t>(open.rend() - it) - 1;
+            while (open.size() > keep) {
+                result.markup += "</" + open.back() + '>';
+                open.pop_back();
+            }
+        } else if (next == '!' || next == '?' || next == '/') {
+            // Comments and other declarations: a comment could swallow the end marker.
+            const bool comment = html.substr(lt, 4) == "<!--";
+            const std::size_t end = comment ? html.find("-->", lt + 4) : html.find('>', lt + 1);
+            pos = end == std::string_view::npos ? html.size() : end + (comment ? 3 : 1);
+        } else {
+            result.markup += "&lt;";
+            decodeText("<", result.plain);
+            ++pos;
+        }
+    }
+    while (!open.empty()) {
+        result.markup += "</" + open.back() + '>';
+        open.pop_back();
+    }
+    result.plain = collapsed(result.plain);
+    if (!result.plain.empty()) result.named = true;
+    return result;
+}
+
+// An unsafe entry's text stands where its link would be and is styled like it: every rule for
+// the links of a menu (the selected one included) also names the span.
+std::string withTextOnlyEntries(std::string_view line) {
+    if (line.size() < 2 || line.substr(line.size() - 2) != " {") return std::string(line);
+    const std::string_view selector = line.substr(0, line.size() - 2);
+    const std::size_t at = selector.rfind(" li a");
+    if (at == std::string_view::npos) return std::string(line);
+    const std::string_view id = selector.substr(at + 5);
+    const bool idOnly = !id.empty() && id[0] == '#' && std::all_of(id.begin() + 1, id.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-';
+    });
+    if (!id.empty() && !idOnly) return std::string(line);
+    return std::string(selector) + ",\n" + std::string(selector.substr(0, at)) + " li span.quilso_nolink" +
+           std::string(id) + " {";
+}
+
+std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) {
+    ScriptBuffer rules;
+    rules.plainCss = true;
+    for (int k = 0; k < MenuKindCount; ++k)
+        WriteMenuCss(rules, params.css[k], static_cast<MenuKind>(k));
+    std::string sheet;
+    for (std::string_view line : SplitLines(rules.text)) {
+        sheet += withTextOnlyEntries(line);
+        sheet += '\n';
+    }
+    std::string out = "<style>";
+    out += eol;
+    for (char c : sheet) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += eol;
+        } else if (c == '<') {
+            // No value can end the style element.
+            out += "\\3C ";
+        } else if (b >= 0x80) {
+            static const char hex[] = "0123456789ABCDEF";
+            std::string digits;
+            for (char32_t v = Cp1252ToUnicode(b); v; v >>= 4)
+                digits.insert(digits.begin(), hex[v & 0xF]);
+            out += '\\' + digits + ' ';
+        } else {
+            out += c;
+        }
+    }
+    out += "</style>";
+    return out;
+}
+
+MenuMarkup::MenuMarkup(const Project& project) : isTag_(project.params.options.isTag) {
+    entries_.reserve(project.tree.size());
+    std::vector<int> lastAtDepth;
+    project.tree.forEachPreorder([&](const SiteNode* node, int depth) {
+        const int index = static_cast<int>(entries_.size());
+        const int parent = depth > 0 ? lastAtDepth[static_cast<std::size_t>(depth - 1)] : -1;
+        entries_.push_back(Entry{&node->entry, parent, {}, SplitLinkPath(node->entry.file), {}, false});
+        if (parent >= 0)
+            entries_[static_cast<std::size_t>(parent)].children.push_back(index);
+        else
+            top_.push_back(index);
+        lastAtDepth.resize(static_cast<std::size_t>(depth) + 1);
+        lastAtDepth[static_cast<std::size_t>(depth)] = index;
+    });
+}
+
+void MenuMarkup::setPage(std::size_t current, std::string_view pagePath, bool subOwnPlace) {
+    current_ = current < entries_.size() ? static_cast<int>(current) : -1;
+    branch_.clear();
+    for (int i = current_; i >= 0; i = entries_[static_cast<std::size_t>(i)].parent)
+        branch_.push_back(i);
+    std::reverse(branch_.begin(), branch_.end());
+    // The library links every relative file name through the steps from the page's folder to
+    // the menu script file's folder, the name itself as entered.
+    pagePrefix_.clear();
+    for (std::size_t k = 0, slash; (slash = pagePath.find('/', k)) != std::string_view::npos; k = slash + 1)
+        if (slash > k) pagePrefix_ += "../";
+    subOwnPlace_ = subOwnPlace;
+    std::fill(std::begin(instances_), std::end(instances_), 0);
+}
+
+const LinkText& MenuMarkup::textOf(int i) {
+    Entry& e = entries_[static_cast<std::size_t>(i)];
+    if (!e.textDone) {
+        e.text = StaticLinkText(HtmlEncode(e.entry->text, isTag_));
+        e.textDone = true;
+    }
+    return e.text;
+}
+
+std::string MenuMarkup::hrefOf(int i) const {
+    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    return e.link.absolute ? e.entry->file : pagePrefix_ + e.entry->file;
+}
+
+void MenuMarkup::appendNavStart(std::string& out, int kind, const char* className) {
+    const int instance = ++instances_[kind];
+    out += "<nav";
+    if (*className) {
+        out += " class=\"";
+        out += className;
+        out += '"';
+    }
+    out += " aria-label=\"";
+    out += Labels[static_cast<std::size_t>(kind)];
+    if (instance > 1) out += ' ' + std::to_string(instance);
+    out += "\">";
+}
+
+void MenuMarkup::appendLink(std::string& out, int i, int kind) {
+    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    const LinkText& text = textOf(i);
+    const bool current = i == current_;
+    // A link that could run code is shown as its text only.
+    const char* tag = e.link.unsafe ? "span" : "a";
+    out += '<';
+    out += tag;
+    if (e.link.unsafe) out += " class=\"quilso_nolink\"";
+    if (!e.link.unsafe) {
+        out += " href=\"";
+        appendEscaped(out, hrefOf(i));
+        out += '"';
+    }
+    if (current) {
+        if (instances_[kind] == 1) {
+            out += " id=\"";
+            out += Kinds[static_cast<std::size_t>(kind)];
+            out += "_selected\"";
+        }
+        out += " aria-current=\"page\"";
+    }
+    out += '>';
+    if (text.named)
+        out += text.markup;
+    else if (!e.link.unsafe)
+        appendEscaped(out, e.entry->file); // a link without a name is unusable with a screen reader
+    out += "</";
+    out += tag;
+    out += '>';
+}
+
+void MenuMarkup::appendList(std::string& out, const std::vector<int>& ids, int kind, int nestAt,
+                            const std::string& nested) {
+    out += "<ul class=\"quilso_";
+    out += Kinds[static_cast<std::size_t>(kind)];
+    out += "\">";
+    for (int i : ids) {
+        out += "<li>";
+        appendLink(out, i, kind);
+        if (i == nestAt) out += nested;
+        out += "</li>";
+    }
+    out += "</ul>";
+}
+
+// The children of the current top-level entry, and inside the item of every deeper entry of
+// the current branch that has children, those children.
+std::string MenuMarkup::subMenu() {
+    if (branch_.empty() || entries_[static_cast<std::size_t>(branch_[0])].children.empty()) return {};
+    std::string out;
+    appendNavStart(out, 1, "");
+    // Built from the deepest level up: each list goes into its parent's item.
+    std::size_t depth = 1;
+    while (depth < branch_.size() && !entries_[static_cast<std::size_t>(branch_[depth])].children.empty())
+        ++depth;
+    std::string inner;
+    for (std::size_t level = depth; level-- > 0;) {
+        std::string list;
+        const int nestAt = level + 1 < depth ? branch_[level + 1] : -1;
+        appendList(list, entries_[static_cast<std::size_t>(branch_[level])].children, 1, nestAt, inner);
+        inner = std::move(list);
+    }
+    out += inner;
+    out += "</nav>";
+    return out;
+}
+
+std::string MenuMarkup::mainMenu() {
+    if (top_.empty()) return {};
+    std::string out;
+    appendNavStart(out, 0, "quilso_m_div");
+    const std::string sub = subOwnPlace_ ? std::string() : subMenu();
+    appendList(out, top_, 0, sub.empty() ? -1 : branch_[0], sub);
+    out += "</nav>";
+    return out;
+}
+
+std::string MenuMarkup::trail() {
+    if (branch_.empty()) return {};
+    std::string out;
+    appendNavStart(out, 2, "quilso_bc_div");
+    appendList(out, branch_, 2, -1, {});
+    out += "</nav>";
+    // The trail once more for search engines.
+    out += "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
+           "\"@type\":\"BreadcrumbList\",\"itemListElement\":[";
+    for (std::size_t k = 0; k < branch_.size(); ++k) {
+        const int i = branch_[k];
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        const LinkText& text = textOf(i);
+        if (k) out += ',';
+        out += "{\"@type\":\"ListItem\",\"position\":" + std::to_string(k + 1) + ",\"name\":";
+        std::u32string name = text.plain;
+        if (name.empty()) decodeText(e.entry->file, name);
+        appendJsonString(out, name);
+        if (!e.link.unsafe) {
+            out += ",\"item\":";
+            std::u32string href;
+            for (char c : hrefOf(i))
+                href += Cp1252ToUnicode(static_cast<unsigned char>(c));
+            appendJsonString(out, href);
+        }
+        out += '}';
+    }
+    out += "]}</script>";
+    return out;
+}
+
+std::string MenuMarkup::render(std::string_view kind) {
+    std::string out;
+    const int k = kindIndex(kind);
+    if (k == 0) out = mainMenu();
+    if (k == 1) out = subMenu();
+    if (k == 2) out = trail();
+    if (out.empty()) return out;
+    // The library leaves a kind alone that the page already holds.
+    const std::string mark = " data-quilso-published=\"" + std::string(kind) + "\"";
+    out.insert(out.find('>'), mark);
+    return out;
+}
+
+} // namespace quilso

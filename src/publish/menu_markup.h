@@ -1,0 +1,82 @@
+// The static HTML of the menus, element for element what the script library renders in the
+// browser, but plain ASCII and with links relative to the page that holds it.
+#pragma once
+
+#include "project.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilso {
+
+// An entry's file name as the page links it and as the file system finds it.
+struct LinkPath {
+    bool unsafe = false;              // would run code when followed: never a link
+    bool absolute = false;            // a scheme or a leading slash: the same from every page
+    std::vector<std::string> decoded; // path segments as the file system names them
+    bool folder = false;              // written with a trailing '/'
+    int ups = 0;                      // folders climbed above the project's folder
+};
+LinkPath SplitLinkPath(std::string_view file);
+
+// Entry text as the library shows it: `html` is the encoded menu text (Windows-1252); the
+// result is ASCII markup whose parse gives the same nodes. Elements that cannot appear in a
+// link's text safely are left out, with script and style content.
+struct LinkText {
+    std::string markup;
+    std::u32string plain; // the text a reader sees, for the structured data
+    bool named = false;   // has visible text or a picture
+};
+LinkText StaticLinkText(std::string_view html);
+
+// The project's style sheet as a <style> element, one rule line per line, each ending in `eol`.
+std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol);
+
+// One page's menus. Built once per project; `setPage` sets the state of one page.
+class MenuMarkup {
+public:
+    explicit MenuMarkup(const Project& project);
+
+    std::size_t size() const { return entries_.size(); }
+    const SiteEntry& entry(std::size_t i) const { return *entries_[i].entry; }
+
+    // `current` in site-tree order; `pagePath` relative to the project's folder; `subOwnPlace`
+    // when the page holds a sub menu block of its own (the main menu then carries none).
+    void setPage(std::size_t current, std::string_view pagePath, bool subOwnPlace);
+
+    // The block content of one kind ("m", "um", "bc"); empty when that menu has nothing to
+    // show. Later blocks of the same kind on a page give up the id and number their label.
+    std::string render(std::string_view kind);
+
+private:
+    struct Entry {
+        const SiteEntry* entry;
+        int parent;
+        std::vector<int> children;
+        LinkPath link;
+        LinkText text;
+        bool textDone = false;
+    };
+    const LinkText& textOf(int i);
+    std::string hrefOf(int i) const;
+    void appendNavStart(std::string& out, int kind, const char* className);
+    void appendList(std::string& out, const std::vector<int>& ids, int kind, int nestAt,
+                    const std::string& nested);
+    void appendLink(std::string& out, int i, int kind);
+    std::string subMenu();
+    std::string mainMenu();
+    std::string trail();
+
+    std::vector<Entry> entries_;
+    std::vector<int> top_;
+    bool isTag_ = false;
+    int current_ = -1;
+    std::vector<int> branch_;
+    std::string pagePrefix_; // from the page's folder to the project's folder
+    bool subOwnPlace_ = false;
+    int instances_[3] = {0, 0, 0};
+};
+
+} // namespace quilso

@@ -1,0 +1,75 @@
+// Static menus for visitors without JavaScript and for search engines: every page of the site
+// tree that exists in the project's folder gets its three menus (and, where it asks for it, the
+// style sheet) written between marker comments, with its own current entry baked in.
+#pragma once
+
+#include "project.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilso {
+
+enum class PageStatus { Written, Unchanged, Skipped, Failed };
+
+enum class PageReason {
+    None,
+    NotFound,       // the entry names a page that does not exist
+    NoMarkers,      // the page holds none of the marker comments
+    UnclosedMarker, // a start marker without its end marker; detail: the start marker
+    NestedMarkers,  // a block starts inside another one; detail: the inner start marker
+    ReadError,      // detail: the system's reason
+    WriteError,     // detail: the system's reason
+};
+
+struct PageReport {
+    std::string page; // relative to the project's folder, '/' between folders, as on disk
+    PageStatus status = PageStatus::Skipped;
+    PageReason reason = PageReason::None;
+    std::string detail;
+};
+
+struct PublishReport {
+    std::vector<PageReport> pages; // in site-tree order, each page once
+    std::size_t count(PageStatus status) const;
+};
+
+// The start and end marker comment of a block kind ("m", "um", "bc", "css").
+std::string StartMarker(std::string_view kind);
+std::string EndMarker(std::string_view kind);
+
+// Where an entry's file name leads, seen from the project's folder.
+struct EntryTarget {
+    enum Kind {
+        Unsafe,   // javascript:, vbscript: or data: - never a link
+        Absolute, // a scheme or a leading slash: written as it is
+        Relative, // relative to the project's folder
+    } kind = Relative;
+    // For Relative: the path inside the project's folder, '/' between folders, percent escapes
+    // and Windows-1252 decoded to the file system's UTF-8, without a trailing '/'; empty for the
+    // folder itself.
+    std::string path;
+    bool folder = false; // names a folder (a trailing '/'): its index page is meant
+    bool inside = false; // Relative and inside the project's folder, naming a path at all
+};
+EntryTarget ClassifyEntryFile(std::string_view file);
+
+// The new bytes of one page whose current entry is `entry` (its number in site-tree order) and
+// whose path relative to the project's folder is `pagePath`. Only the bytes between marker
+// pairs change. `reason` is None, NoMarkers, UnclosedMarker or NestedMarkers; with anything but
+// None `bytes` is the page unchanged.
+struct PageRewrite {
+    std::string bytes;
+    PageReason reason = PageReason::None;
+    std::string detail;
+};
+PageRewrite RewritePage(std::string_view page, const Project& project, std::size_t entry,
+                        std::string_view pagePath);
+
+// Publishes every page of the project whose menu script file is `projectFile`. File errors of
+// single pages are reported, not thrown.
+PublishReport PublishSite(const Project& project, const std::string& projectFile);
+
+} // namespace quilso

@@ -1,0 +1,78 @@
+// Checks a project against the site folder it serves: entries whose page is missing or whose
+// address is unsafe, pages no entry links to, pages that do not include the menu script file,
+// entries without text or file name, and menu colours that are hard to read.
+#pragma once
+
+#include "contrast.h"
+#include "project.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quilso {
+
+enum class FindingKind {
+    EmptyText,
+    EmptyFile,
+    MissingPage,
+    UnsafeAddress,
+    MissingScript,
+    UnlinkedPage,
+    LowContrast
+};
+
+struct Finding {
+    FindingKind kind;
+    // The entry's number in display order (depth first, parents first); -1 when the finding
+    // belongs to no entry (an unlinked page, a contrast).
+    long entry = -1;
+    // Where: "Produkte › Teil A" for an entry, "Haupt-Menü, Hover/Fokus" for a contrast; stored
+    // menu texts, Windows-1252.
+    std::string where;
+    // The German message, Windows-1252: "Datei nicht gefunden: teil-a.htm".
+    std::string message;
+    // The entry's file name, or the unlinked page relative to the site folder (stored form).
+    std::string file;
+    // Contrast findings only.
+    MenuKind menu = MenuMain;
+    MenuState state = MenuState::Normal;
+    MenuContrast contrast;
+};
+
+// What an entry's file name names on disk.
+enum class LinkStatus {
+    NotChecked, // a full address, a rooted path or a mere fragment: nothing to look up
+    Present,
+    Missing,
+    Unsafe,
+    Empty
+};
+
+// Looks the file name up relative to `siteDir`; a folder counts as present when it holds an
+// index page. `resolved` receives the page it names (the index page for a folder), normalised.
+LinkStatus CheckLink(const std::string& file, const std::filesystem::path& siteDir,
+                     std::filesystem::path* resolved = nullptr);
+
+struct CheckOptions {
+    std::filesystem::path projectFile; // the menu script file the pages must include
+    std::filesystem::path siteDir;     // empty: the project file's folder
+};
+
+// Every finding, in this order: per entry in display order (empty text, empty file name, missing
+// page or unsafe address, page without the menu script file), then unlinked pages by path, then
+// contrasts by menu and state.
+std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options);
+// The entry findings and unlinked pages alone.
+std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options);
+// The contrast findings alone: every menu and state below the limit.
+std::vector<Finding> CheckContrasts(const ProjectParams& params);
+
+// True for the findings that make a site broken: a missing page or an unsafe address.
+bool IsBrokenLink(const Finding& finding);
+// "Produkte › Teil A": the menu texts from the top level down to the entry; "(ohne Text)" for
+// an empty one.
+std::string EntryPath(const SiteNode* node);
+
+} // namespace quilso

@@ -1,0 +1,68 @@
+// A site tree made from the pages an author already has: a folder of pages, or a sitemap.
+#pragma once
+
+#include "site_tree.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quilso {
+
+// One page as the import found it.
+struct ImportedPage {
+    std::string file;           // stored file name, relative to the project's folder, "/" separators
+    std::string text;           // stored menu text
+    bool titled = false;        // `text` came from the page's title (and may lose a shared suffix)
+    std::filesystem::path path; // where the page is read from; empty for a sitemap
+};
+
+// One folder: its index page (if any), its other pages and its sub folders with pages.
+struct ImportedFolder {
+    std::string name; // UTF-8, as the file system or the address spells it
+    std::optional<ImportedPage> index;
+    std::vector<ImportedPage> pages;
+    std::vector<ImportedFolder> folders;
+};
+
+struct ImportSummary {
+    std::size_t pages = 0;
+    std::size_t folders = 0; // sub folders that became entries
+    std::size_t skipped = 0; // hidden files and folders, folders without pages, unreadable ones
+};
+
+// Called while titles are read with the number of pages done and the total; returning false
+// stops the import.
+using ImportProgress = std::function<bool(std::size_t done, std::size_t total)>;
+
+// Collects the pages under `siteDir` (hidden names and folders without pages left out), with
+// file names relative to `projectDir`. Throws FileError when `siteDir` cannot be read.
+ImportedFolder ScanSiteFolder(const std::filesystem::path& siteDir, const std::filesystem::path& projectDir,
+                              ImportSummary& summary);
+// Reads every page's title as its menu text (the text from the file name where there is none).
+// False when `progress` asked to stop.
+bool ReadPageTitles(ImportedFolder& root, const ImportProgress& progress = {});
+// The pages a sitemap lists: paths of its <loc> addresses relative to their common folder,
+// texts from the file names. Throws FileError when the file cannot be read.
+ImportedFolder ReadSitemap(const std::filesystem::path& sitemap, ImportSummary& summary);
+// The same over sitemap text in memory.
+ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary);
+
+// Removes the suffix that all titles share after " – ", " - " or " | " ("Kontakt – Firma",
+// "Produkte – Firma" give "Kontakt", "Produkte"). Needs at least two titles.
+void RemoveSharedTitleSuffix(ImportedFolder& root);
+// Replaces `tree` by the folder's pages: the root's index page first, then the root's pages and
+// sub folders by menu text; a sub folder is an entry for its index page (or its first page) with
+// the rest below it.
+void BuildImportedTree(const ImportedFolder& root, SiteTree& tree);
+
+// All steps for a folder or a sitemap file: scan, titles, shared suffix, tree. Nothing when
+// `progress` asked to stop; `tree` is then unchanged.
+std::optional<ImportSummary> ImportSite(const std::filesystem::path& source,
+                                        const std::filesystem::path& projectDir, SiteTree& tree,
+                                        const ImportProgress& progress = {});
+
+} // namespace quilso

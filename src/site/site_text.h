@@ -1,0 +1,58 @@
+// Text helpers for reading a site folder: page titles, file names in the form the project stores
+// them, the order of menu texts, and the tests for page files and unsafe addresses.
+//
+// Stored forms are those the application writes when a user types the same thing: a menu text is
+// Windows-1252 bytes with "&#N;" for every character the code page cannot hold; a file name is
+// Windows-1252 bytes with the UTF-8 bytes of such characters percent-encoded.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quilso {
+
+// Unicode text -> stored menu text.
+std::string StoredTextFromUnicode(std::u32string_view text);
+// UTF-8 -> Unicode; every byte that does not start a valid sequence gives U+FFFD.
+std::u32string DecodeUtf8(std::string_view utf8);
+std::string EncodeUtf8(std::u32string_view text);
+// A stored menu text for a UTF-8 terminal or JSON: the bytes as their characters, and the
+// references of characters Windows-1252 lacks shown as those characters again.
+std::string DisplayUtf8(std::string_view stored);
+
+// One path segment or a relative path as the file system spells it (UTF-8) -> stored file name.
+// Besides what the code page cannot hold, "%", "#", "?" and the backslash are percent-encoded, as a
+// browser would otherwise read them as an escape, a fragment, a query or a folder separator.
+std::string StoredFileNameFromUtf8(std::string_view utf8);
+// A stored file name (without scheme, query or fragment) -> the UTF-8 path it names, the way a
+// browser resolves it: characters to UTF-8, then percent escapes decoded.
+std::string Utf8PathFromStoredFileName(std::string_view stored);
+
+// The menu text the new-entry dialog suggests for a file name: no directory, no extension, the
+// first letter a-z upper-cased. Works on Unicode text.
+std::u32string MenuTextFromFileName(std::u32string_view fileName);
+
+// Decodes the character references of HTML text (named, decimal, hexadecimal).
+std::u32string DecodeHtmlReferences(std::u32string_view text);
+// The text of the page's <title> in its head: the bytes read in the page's character set (a
+// declared charset, else UTF-8 when the bytes are valid UTF-8, else Windows-1252), references
+// decoded, white space collapsed. Nothing when the page has no title or an empty one.
+std::optional<std::u32string> PageTitle(std::string_view html);
+
+// Collation key of a stored menu text for German lists: case and accents ignored at first
+// ("ä" sorts with "a", "ß" as "ss"). Equal keys are ordered by the texts themselves.
+std::string SortKey(std::string_view stored);
+// True when `a` sorts before `b` in that order.
+bool MenuTextLess(std::string_view a, std::string_view b);
+
+// Pages are .htm, .html, .shtml, .shtm and .php files, the extension in any case.
+bool IsPageFileName(std::string_view name);
+// javascript:, vbscript: and data: in any case, after removing ASCII white space and control
+// characters anywhere in the address, as a browser does before reading the scheme.
+bool IsUnsafeAddress(std::string_view address);
+// The address starts with a scheme ("mailto:", "https:") or with "/": it is not a file of the
+// site folder that could be looked up relative to it.
+bool HasSchemeOrIsRooted(std::string_view address);
+
+} // namespace quilso

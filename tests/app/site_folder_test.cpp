@@ -1,0 +1,216 @@
+#include "app_test_support.h"
+#include "link_check_dialog.h"
+#include "link_checker.h"
+#include "new_from_folder.h"
+#include "site_tree_model.h"
+#include "ui_seams.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QIcon>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void writePage(const QString& path, const QByteArray& bytes = {}) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+// Lets the checker's timer and worker run until the marks are shown.
+bool waitForCheck(LinkChecker& checker) {
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!checker.isChecking()) {
+            QCoreApplication::processEvents();
+            if (!checker.isChecking()) return true;
+        }
+        QThread::msleep(5);
+    } while (clock.elapsed() < 5000);
+    return false;
+}
+
+QString tooltip(MainWindow& form, quilso::SiteNode* node) {
+    return form.treeModel()->data(form.treeModel()->indexOf(node), Qt::ToolTipRole).toString();
+}
+bool hasIcon(MainWindow& form, quilso::SiteNode* node) {
+    return !form.treeModel()
+                ->data(form.treeModel()->indexOf(node), Qt::DecorationRole)
+                .value<QIcon>()
+                .isNull();
+}
+
+// A project saved as site/menu.js over the template's entries A..D, of which only A and C exist.
+class SiteFolderApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form = data.makeForm();
+        form->linkChecker()->setDelay(1);
+        site = data.path(QStringLiteral("site"));
+        writePage(site + QStringLiteral("/A.htm"), "<script src=\"menu.js\"></script>");
+        writePage(site + QStringLiteral("/C.htm"));
+        FileDialogs::queueFileName(site + QStringLiteral("/menu.js"));
+        ASSERT_TRUE(form->FileSaveAs());
+        ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    }
+    void TearDown() override {
+        LinkCheckDialog::setRunner({});
+        SetFolderChooser({});
+        MessageBoxes::takeShown();
+    }
+    quilso::SiteNode* top(int row) { return form->project().tree.root()->child(row); }
+
+    AppFixture data{"ABCD"};
+    std::unique_ptr<MainWindow> form;
+    QString site;
+};
+
+TEST_F(SiteFolderApp, MissingPagesAreMarkedAndFollowEveryChange) {
+    LinkChecker& checker = *form->linkChecker();
+    EXPECT_EQ(checker.markCount(), 2u);
+    EXPECT_FALSE(hasIcon(*form, top(0)));
+    EXPECT_EQ(tooltip(*form, top(0)), QStringLiteral("A.htm"));
+    EXPECT_TRUE(hasIcon(*form, top(1)));
+    EXPECT_EQ(tooltip(*form, top(1)), QStringLiteral("Datei nicht gefunden: B.htm"));
+
+    // The page appears, and an entry changes: the next check finds it.
+    writePage(site + QStringLiteral("/B.htm"));
+    top(0)->entry.file = "fehlt.htm";
+    form->treeModel()->entryChanged(top(0));
+    ASSERT_TRUE(waitForCheck(checker));
+    EXPECT_TRUE(hasIcon(*form, top(0)));
+    EXPECT_FALSE(hasIcon(*form, top(1)));
+
+    // A removed node's place taken by a new entry must not show the old mark.
+    quilso::SiteNode* d = top(3);
+    form->treeModel()->removeSiblings({d});
+    quilso::SiteNode* fresh = form->treeModel()->insertEntry(form->project().tree.root(), -1, {"E", "C.htm"});
+    EXPECT_FALSE(hasIcon(*form, fresh));
+    ASSERT_TRUE(waitForCheck(checker));
+    EXPECT_FALSE(hasIcon(*form, fresh));
+    EXPECT_EQ(checker.markCount(), 1u);
+
+    // Opening another project replaces the tree and its marks.
+    FileDialogs::queueFileName(data.path(QStringLiteral("default.js")));
+    form->FileOpen();
+    ASSERT_TRUE(waitForCheck(checker));
+    EXPECT_EQ(checker.siteDirectory(), QDir(data.path(QString())).absolutePath());
+    EXPECT_EQ(checker.markCount(), 4u);
+}
+
+TEST_F(SiteFolderApp, LinkCheckListsFindingsAndSelectsTheChosenEntry) {
+    QStringList rows;
+    LinkCheckDialog::setRunner([&](LinkCheckDialog& dialog) {
+        for (int i = 0; i < dialog.findingList()->count(); ++i)
+            rows << dialog.findingList()->item(i)->text();
+        // A page in no menu belongs to no entry: choosing it keeps the dialog open.
+        QListWidget* list = dialog.findingList();
+        emit list->itemActivated(list->item(rows.size() - 1));
+        EXPECT_EQ(dialog.result(), 0);
+        emit list->itemActivated(list->item(1));
+    });
+    writePage(site + QStringLiteral("/alt.htm"));
+    form->findChild<QAction*>(QStringLiteral("miCheckLinks"))->trigger();
+    ASSERT_GE(rows.size(), 4);
+    EXPECT_EQ(rows[0], QStringLiteral("B: Datei nicht gefunden: B.htm"));
+    EXPECT_EQ(rows[1], QStringLiteral("C: Seite bindet menu.js nicht ein: C.htm"));
+    EXPECT_EQ(rows[2], QStringLiteral("D: Datei nicht gefunden: D.htm"));
+    EXPECT_EQ(rows[3], QStringLiteral("Seite in keinem Menü: alt.htm"));
+    EXPECT_EQ(form->focusedNode(), top(2));
+}
+
+TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    form->linkChecker()->setDelay(1);
+    const QString site = data.path(QStringLiteral("meine site"));
+    writePage(site + QStringLiteral("/index.htm"), "<title>Start | Verein</title>");
+    writePage(site + QStringLiteral("/über uns/index.html"), "<title>Über uns | Verein</title>");
+    writePage(site + QStringLiteral("/über uns/vorstand.htm"), "<title>Vorstand | Verein</title>");
+    int asked = 0;
+    SetFolderChooser([&](QWidget*) {
+        ++asked;
+        return site;
+    });
+
+    // Unsaved changes: "Abbrechen" on the question stops before the folder dialog.
+    form->treeModel()->insertEntry(form->project().tree.root(), -1, {"Neu", "neu.htm"});
+    form->editState()->setProjectModified(true);
+    MessageBoxes::queueAnswer(MessageBoxes::Cancel);
+    form->findChild<QAction*>(QStringLiteral("miNewFromFolder"))->trigger();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("question:Projekt vorher speichern?")});
+
+    MessageBoxes::queueAnswer(MessageBoxes::No);
+    ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(TreeShape(form->project().tree), "Start \xDC"
+                                               "ber uns[Vorstand]");
+    EXPECT_EQ(form->project().tree.root()->child(1)->entry.file, "\xFC"
+                                                                 "ber uns/index.html");
+    EXPECT_TRUE(form->currentFileName.isEmpty());
+    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_EQ(form->linkChecker()->siteDirectory(), site);
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_EQ(form->linkChecker()->markCount(), 0u);
+
+    // Saving proposes the folder the file names are relative to.
+    FileDialogs::takeRequests();
+    FileDialogs::queueFileName(site + QStringLiteral("/menu.js"));
+    ASSERT_TRUE(form->FileSave());
+    const auto requests = FileDialogs::takeRequests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].selectedFile, site + QStringLiteral("/menu.js"));
+    EXPECT_FALSE(form->editState()->projectModified());
+
+    // After that save, "Neu" asks nothing; the new project has no folder to look in.
+    form->FileNew();
+    EXPECT_EQ(MessageBoxes::pendingAnswers(), 0);
+    EXPECT_TRUE(form->linkChecker()->siteDirectory().isEmpty());
+    SetFolderChooser({});
+}
+
+TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    const QString site = data.path(QStringLiteral("gross"));
+    for (int i = 0; i < ProgressDialogPages + 20; ++i)
+        writePage(site + QStringLiteral("/seite%1.htm").arg(i), "<title>Seite</title>");
+    SetFolderChooser([&](QWidget*) { return site; });
+    bool sawProgress = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        if (auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder"))) {
+            sawProgress = true;
+            progress->cancel();
+        }
+    });
+    EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
+    EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    EXPECT_FALSE(form->editState()->projectModified());
+
+    // An empty folder is refused with a message.
+    QDir().mkpath(data.path(QStringLiteral("leer")));
+    SetFolderChooser([&](QWidget*) { return data.path(QStringLiteral("leer")); });
+    EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
+    const QStringList shown = MessageBoxes::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("gibt es keine Seiten"))) << shown[0].toStdString();
+    SetFolderChooser({});
+}
+
+} // namespace

@@ -1,0 +1,398 @@
+#include "publish.h"
+
+#include "example_project.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace quilso;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The text between a kind's markers.
+std::string block(const std::string& page, std::string_view kind, std::size_t from = 0) {
+    const std::size_t start = page.find(StartMarker(kind), from);
+    if (start == std::string::npos) return "<no block>";
+    const std::size_t begin = start + StartMarker(kind).size();
+    return page.substr(begin, page.find(EndMarker(kind), begin) - begin);
+}
+
+const char* const Page = "<!DOCTYPE html>\n<html><head><title>t</title>\n"
+                         "<!-- quilso:css --><!-- /quilso:css -->\n</head><body>\n"
+                         "<!-- quilso:bc --><!-- /quilso:bc -->\n"
+                         "<!-- quilso:m --><!-- /quilso:m -->\n<p>Inhalt</p></body></html>\n";
+
+// Files may not grow past `bytes` while it lives: writing more fails with EFBIG, even for a
+// test run by root, whom file modes do not stop.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+class Publish : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quilso_publish_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        sample::makeExampleProject(project);
+        project.tree.clear();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    SiteNode* add(SiteNode* parent, const char* text, const char* file) {
+        return project.tree.insert(parent ? parent : project.tree.root(), -1, {text, file});
+    }
+    PublishReport publish() { return PublishSite(project, (dir / "menu.js").string()); }
+    std::string page(const char* name) const { return readFile(dir / name); }
+
+    // Start, a folder entry with a page below it and one more level in a sub folder.
+    void twoDepthSite() {
+        add(nullptr, "Start", "index.htm");
+        SiteNode* goods = add(nullptr, "Waren", "waren/");
+        SiteNode* apples = add(goods,
+                               "\xC4"
+                               "pfel",
+                               "waren/aepfel.htm");
+        add(apples, "Tief", "waren/tief/t.htm");
+        add(goods, "Birnen", "waren/birnen.htm");
+        add(nullptr, "Kontakt", "kontakt.htm");
+        for (const char* name : {"index.htm", "waren/index.htm", "waren/aepfel.htm", "waren/tief/t.htm",
+                                 "waren/birnen.htm", "kontakt.htm"})
+            writeFile(dir / name, Page);
+    }
+
+    fs::path dir;
+    Project project;
+};
+
+} // namespace
+
+TEST_F(Publish, PagesAtEveryDepthLinkRelativeToThemselves) {
+    twoDepthSite();
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 6u);
+    EXPECT_EQ(report.pages[1].page, "waren/index.htm"); // the folder entry's index page
+    EXPECT_EQ(report.count(PageStatus::Written), 6u);
+
+    // Two folders down: every relative file name goes through two steps up.
+    const std::string deep = page("waren/tief/t.htm");
+    EXPECT_EQ(block(deep, "bc").substr(0, block(deep, "bc").find("<script")),
+              "<nav class=\"quilso_bc_div\" aria-label=\"Navigationspfad\" "
+              "data-quilso-published=\"bc\"><ul class=\"quilso_bc\">"
+              "<li><a href=\"../../waren/\">Waren</a></li>"
+              "<li><a href=\"../../waren/aepfel.htm\">&#196;pfel</a></li>"
+              "<li><a href=\"../../waren/tief/t.htm\" id=\"bc_selected\" aria-current=\"page\">"
+              "Tief</a></li></ul></nav>");
+    // The main menu carries the sub menu in the current top-level item, the deeper level
+    // nested in its parent's item.
+    EXPECT_EQ(block(deep, "m"),
+              "<nav class=\"quilso_m_div\" aria-label=\"Hauptmen&#252;\" "
+              "data-quilso-published=\"m\"><ul class=\"quilso_m\">"
+              "<li><a href=\"../../index.htm\">Start</a></li>"
+              "<li><a href=\"../../waren/\">Waren</a><nav aria-label=\"Untermen&#252;\">"
+              "<ul class=\"quilso_um\"><li><a href=\"../../waren/aepfel.htm\">&#196;pfel</a>"
+              "<ul class=\"quilso_um\"><li><a href=\"../../waren/tief/t.htm\" id=\"um_selected\" "
+              "aria-current=\"page\">Tief</a></li></ul></li>"
+              "<li><a href=\"../../waren/birnen.htm\">Birnen</a></li></ul></nav></li>"
+              "<li><a href=\"../../kontakt.htm\">Kontakt</a></li></ul></nav>");
+
+    // The folder's index page is the folder entry's page; one step up.
+    const std::string index = page("waren/index.htm");
+    EXPECT_NE(block(index, "m")
+                  .find("<a href=\"../waren/\" id=\"m_selected\" aria-current=\"page\">"
+                        "Waren</a>"),
+              std::string::npos);
+    EXPECT_NE(block(index, "m").find("<a href=\"../index.htm\">Start</a>"), std::string::npos);
+
+    // In the project's folder the file names stay as entered; no sub menu without children.
+    const std::string contact = page("kontakt.htm");
+    EXPECT_NE(block(contact, "m").find("<a href=\"waren/\">Waren</a></li>"), std::string::npos);
+    EXPECT_EQ(block(contact, "m").find("quilso_um"), std::string::npos);
+    EXPECT_NE(block(contact, "bc")
+                  .find("{\"@type\":\"ListItem\",\"position\":1,\"name\":\"Kontakt\","
+                        "\"item\":\"kontakt.htm\"}"),
+              std::string::npos);
+}
+
+TEST_F(Publish, OnlyExistingPagesInsideTheFolderArePublished) {
+    add(nullptr, "Start", "index.htm");
+    add(nullptr, "Fehlt", "fehlt.htm");
+    add(nullptr,
+        "Drau\xDF"
+        "en",
+        "../draussen.htm");
+    add(nullptr, "Extern", "https://example.org/index.htm");
+    add(nullptr, "Wurzel", "/index.htm");
+    add(nullptr, "Leerer Ordner", "leer/");
+    add(nullptr, "Nochmal", "./index.htm?x=1#oben");
+    add(nullptr, "Ohne Marken", "ohne.htm");
+    add(nullptr, "Prozent", "mit%20leer.htm");
+    writeFile(dir / "index.htm", Page);
+    writeFile(dir / ".." / "draussen.htm", Page);
+    fs::create_directories(dir / "leer");
+    writeFile(dir / "ohne.htm", "<p>keine</p>");
+    writeFile(dir / "mit leer.htm", Page);
+
+    const PublishReport report = publish();
+    std::vector<std::string> lines;
+    for (const PageReport& p : report.pages)
+        lines.push_back(p.page + ":" + std::to_string(static_cast<int>(p.reason)));
+    const auto none = std::to_string(static_cast<int>(PageReason::None));
+    const auto missing = std::to_string(static_cast<int>(PageReason::NotFound));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"index.htm:" + none, "fehlt.htm:" + missing, "leer/:" + missing,
+                                        "ohne.htm:" + std::to_string(static_cast<int>(PageReason::NoMarkers)),
+                                        "mit leer.htm:" + none}));
+    EXPECT_EQ(readFile(dir / ".." / "draussen.htm"), Page);
+    fs::remove(dir / ".." / "draussen.htm");
+    EXPECT_EQ(page("ohne.htm"), "<p>keine</p>");
+    // Absolute addresses are written as they are.
+    const std::string m = block(page("index.htm"), "m");
+    EXPECT_NE(m.find("<a href=\"https://example.org/index.htm\">"), std::string::npos);
+    EXPECT_NE(m.find("<a href=\"/index.htm\">"), std::string::npos);
+    EXPECT_NE(m.find("<a href=\"./index.htm?x=1#oben\">Nochmal</a>"), std::string::npos);
+}
+
+TEST_F(Publish, UnsafeSchemesNeverBecomeLinks) {
+    add(nullptr, "Start", "index.htm");
+    add(nullptr, "Eins", " Java\tScript:alert(1)");
+    add(nullptr, "Zwei", "VBSCRIPT:msgbox");
+    add(nullptr, "Drei",
+        "d\x01"
+        "ata:text/html,<script>alert(2)</script>");
+    add(nullptr, "", "java script:alert(3)"); // no text: no file name either
+    add(nullptr, "Harmlos", "javascript.htm");
+    writeFile(dir / "index.htm", Page);
+    ASSERT_EQ(publish().pages.size(), 2u); // index.htm and the missing javascript.htm
+
+    const std::string m = block(page("index.htm"), "m");
+    EXPECT_NE(m.find("<li><span class=\"quilso_nolink\">Eins</span></li>"), std::string::npos);
+    EXPECT_NE(m.find("<li><span class=\"quilso_nolink\">Zwei</span></li>"), std::string::npos);
+    EXPECT_NE(m.find("<li><span class=\"quilso_nolink\">Drei</span></li>"), std::string::npos);
+    EXPECT_NE(m.find("<li><span class=\"quilso_nolink\"></span></li>"), std::string::npos);
+    EXPECT_NE(m.find("<a href=\"javascript.htm\">Harmlos</a>"), std::string::npos);
+    EXPECT_EQ(m.find("alert"), std::string::npos);
+    EXPECT_EQ(m.find("msgbox"), std::string::npos);
+    // The style rules for links cover the text-only entries too.
+    const std::string css = block(page("index.htm"), "css");
+    EXPECT_NE(css.find(".quilso_m li a,\n.quilso_m li span.quilso_nolink {"), std::string::npos);
+    EXPECT_NE(css.find(".quilso_bc li a#bc_selected,\n.quilso_bc li span.quilso_nolink#bc_selected {"),
+              std::string::npos);
+}
+
+TEST_F(Publish, BrokenMarkersLeaveThePageUntouched) {
+    add(nullptr, "A", "a.htm");
+    add(nullptr, "B", "b.htm");
+    add(nullptr, "C", "c.htm");
+    add(nullptr, "D", "d.htm");
+    const std::string unclosed = "<!-- quilso:css --><!-- /quilso:css --><!-- quilso:m -->alt";
+    const std::string twice = "<!-- quilso:bc -->x<!-- quilso:bc -->y<!-- /quilso:bc -->";
+    const std::string nested = "<!-- quilso:m --><!-- quilso:bc --><!-- /quilso:m --><!-- /quilso:bc -->";
+    const std::string endOnly = "<p><!-- /quilso:m --></p>";
+    writeFile(dir / "a.htm", unclosed);
+    writeFile(dir / "b.htm", twice);
+    writeFile(dir / "c.htm", nested);
+    writeFile(dir / "d.htm", endOnly);
+
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 4u);
+    EXPECT_EQ(report.count(PageStatus::Skipped), 4u);
+    EXPECT_EQ(report.pages[0].reason, PageReason::UnclosedMarker);
+    EXPECT_EQ(report.pages[0].detail, "<!-- quilso:m -->");
+    EXPECT_EQ(report.pages[1].reason, PageReason::UnclosedMarker);
+    EXPECT_EQ(report.pages[1].detail, "<!-- quilso:bc -->");
+    EXPECT_EQ(report.pages[2].reason, PageReason::NestedMarkers);
+    EXPECT_EQ(report.pages[3].reason, PageReason::NoMarkers);
+    EXPECT_EQ(page("a.htm"), unclosed);
+    EXPECT_EQ(page("b.htm"), twice);
+    EXPECT_EQ(page("c.htm"), nested);
+}
+
+TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
+    twoDepthSite();
+    publish();
+    struct stat before {};
+    ASSERT_EQ(::stat((dir / "waren/aepfel.htm").c_str(), &before), 0);
+    const std::string written = page("waren/aepfel.htm");
+
+    const PublishReport again = publish();
+    EXPECT_EQ(again.count(PageStatus::Unchanged), 6u);
+    struct stat after {};
+    ASSERT_EQ(::stat((dir / "waren/aepfel.htm").c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino); // not even replaced by an equal copy
+    EXPECT_EQ(page("waren/aepfel.htm"), written);
+
+    // A changed entry text rewrites every page that shows it.
+    project.tree.root()->child(2)->entry.text = "Kontaktformular";
+    EXPECT_EQ(publish().count(PageStatus::Written), 6u);
+}
+
+TEST_F(Publish, LineBreaksInMenuTextsDoNotChangeThePagesLineEnds) {
+    add(nullptr, "zwei\r\nZeilen", "index.htm");
+    // The page's first line break comes after the blocks: what they hold must not decide.
+    writeFile(dir / "index.htm", "<!-- quilso:m --><!-- /quilso:m --><!-- quilso:css --><!-- /quilso:css -->"
+                                 "\n<p>x</p>\n");
+    ASSERT_EQ(publish().count(PageStatus::Written), 1u);
+    const std::string first = page("index.htm");
+    EXPECT_EQ(block(first, "m").find_first_of("\r\n"), std::string::npos);
+    EXPECT_NE(block(first, "m").find("zwei&#10;Zeilen"), std::string::npos);
+    EXPECT_EQ(publish().count(PageStatus::Unchanged), 1u);
+    EXPECT_EQ(page("index.htm"), first);
+}
+
+TEST_F(Publish, OutputIsAsciiAndBytesOutsideTheMarkersStay) {
+    project.params.css[MenuMain].fontFamilies = {"B\xFC"
+                                                 "cher Schrift",
+                                                 "x</style><script>alert(1)</script>"};
+    add(nullptr,
+        "Gr\xFC\xDF"
+        "e \x80 \x84so\x93 <b>",
+        "index.htm");
+    add(nullptr, "  ", "leer.htm"); // no visible text: the file name instead
+    const std::string head = "<html>\r\n<head>\xE4\x00\xFF<!-- quilso:css -->"s;
+    const std::string middle = "<!-- /quilso:css -->\r\n</head><body>\x80<!-- quilso:bc -->alt";
+    const std::string tail = "<!-- /quilso:bc -->\r\n<!-- quilso:m --><!-- /quilso:m -->\xFE\r\n";
+    const std::string bytes = head + middle + tail;
+    writeFile(dir / "index.htm", bytes);
+    ASSERT_EQ(publish().count(PageStatus::Written), 1u);
+
+    const std::string out = page("index.htm");
+    EXPECT_EQ(out.substr(0, head.size()), head);
+    const std::string end = "<!-- /quilso:m -->\xFE\r\n";
+    EXPECT_EQ(out.substr(out.size() - end.size()), end);
+    EXPECT_NE(out.find(middle.substr(0, middle.size() - 3)), std::string::npos);
+    for (const char* kind : {"css", "m", "bc"}) {
+        const std::string inside = block(out, kind);
+        for (char c : inside)
+            ASSERT_LT(static_cast<unsigned char>(c), 0x80) << kind;
+    }
+    const std::string css = block(out, "css");
+    // The page's line ends; no value can close the style element.
+    EXPECT_EQ(css.substr(0, 9), "\r\n<style>");
+    EXPECT_EQ(css.find("\n.quilso"), css.find("\r\n.quilso") + 1);
+    EXPECT_NE(css.find("font-family:\"B\\FC cher Schrift\", x\\3C /style>\\3C script>"), std::string::npos);
+    EXPECT_EQ(css.find("</style>"), css.size() - 10);
+
+    const std::string m = block(out, "m");
+    EXPECT_NE(m.find(">Gr&#252;&#223;e &#8364; &#8222;so&#8220; &#60;b&#62;</a>"), std::string::npos);
+    EXPECT_NE(m.find("<a href=\"leer.htm\">leer.htm</a>"), std::string::npos);
+    const std::string bc = block(out, "bc");
+    EXPECT_NE(bc.find("\"name\":\"Gr\\u00fc\\u00dfe \\u20ac \\u201eso\\u201c \\u003cb\\u003e\""),
+              std::string::npos);
+}
+
+TEST_F(Publish, MarkupTextsKeepOnlyHarmlessElements) {
+    project.params.options.isTag = true;
+    add(nullptr, "<b onclick=\"steal()\" title='a\"b'>fett</b> <i>offen", "index.htm");
+    add(nullptr, "x</a><script>alert(1)</script><!-- /quilso:m --><img src=javascript:y alt=>", "b.htm");
+    add(nullptr, "<svg><a href=x>z</a></svg><img src=&#106;avascript:z()><img src=\"ok.png\">", "c.htm");
+    writeFile(dir / "index.htm", Page);
+    publish();
+
+    const std::string m = block(page("index.htm"), "m");
+    // Quotes arrive encoded, as references inside unquoted values, which parse the same.
+    EXPECT_NE(m.find("aria-current=\"page\"><b title=\"&#39;a&#34;b&#39;\">fett</b> <i>offen</i></a>"),
+              std::string::npos);
+    EXPECT_NE(m.find("<a href=\"b.htm\">x<img alt=\"\"></a>"), std::string::npos);
+    // A scheme hidden behind a reference is still a scheme.
+    EXPECT_NE(m.find("<a href=\"c.htm\">z<img><img src=\"&#34;ok.png&#34;\"></a>"), std::string::npos);
+    EXPECT_EQ(m.find("script"), std::string::npos);
+    EXPECT_EQ(m.find("avascript"), std::string::npos);
+    EXPECT_EQ(m.find("steal"), std::string::npos);
+    EXPECT_EQ(m.find("<!--"), std::string::npos);
+}
+
+TEST_F(Publish, RepeatedAndSeparateBlocks) {
+    add(nullptr, "Start", "index.htm");
+    SiteNode* goods = add(nullptr, "Waren", "waren.htm");
+    add(goods, "Obst", "obst.htm");
+    const std::string bytes = "<!-- quilso:bc --><!-- /quilso:bc --><!-- quilso:m --><!-- /quilso:m -->"
+                              "<!-- quilso:um --><!-- /quilso:um --><!-- quilso:bc --><!-- /quilso:bc -->";
+    const PageRewrite result = RewritePage(bytes, project, 2, "obst.htm");
+    ASSERT_EQ(result.reason, PageReason::None);
+    // A page with a sub menu block of its own: the main menu carries none.
+    EXPECT_EQ(block(result.bytes, "m").find("quilso_um"), std::string::npos);
+    EXPECT_EQ(block(result.bytes, "um"),
+              "<nav aria-label=\"Untermen&#252;\" data-quilso-published=\"um\"><ul class=\"quilso_um\">"
+              "<li><a href=\"obst.htm\" id=\"um_selected\" aria-current=\"page\">Obst</a></li></ul></nav>");
+    // The trail twice: the second one without the id and with a landmark name of its own.
+    const std::size_t second = result.bytes.find(EndMarker("bc"));
+    const std::string again = block(result.bytes, "bc", second);
+    EXPECT_NE(again.find("aria-label=\"Navigationspfad 2\""), std::string::npos);
+    EXPECT_NE(again.find("<a href=\"obst.htm\" aria-current=\"page\">Obst</a>"), std::string::npos);
+    EXPECT_NE(block(result.bytes, "bc").find("id=\"bc_selected\""), std::string::npos);
+
+    // An entry without children gives no sub menu: its block stays empty.
+    const PageRewrite top = RewritePage(bytes, project, 0, "index.htm");
+    EXPECT_EQ(block(top.bytes, "um"), "");
+}
+
+TEST_F(Publish, PageThatCannotBeWrittenIsReportedAndTheRestGoesOn) {
+    add(nullptr, "Gro\xDF", "gross.htm");
+    add(nullptr, "Klein", "klein.htm");
+    writeFile(dir / "gross.htm", Page); // the style sheet alone is larger than the limit
+    writeFile(dir / "klein.htm", "<!-- quilso:m --><!-- /quilso:m -->");
+    PublishReport report;
+    {
+        const FileSizeLimit limit(2048);
+        report = publish();
+    }
+    ASSERT_EQ(report.pages.size(), 2u);
+    EXPECT_EQ(report.pages[0].status, PageStatus::Failed);
+    EXPECT_EQ(report.pages[0].reason, PageReason::WriteError);
+    EXPECT_EQ(report.pages[0].detail, std::strerror(EFBIG));
+    EXPECT_EQ(page("gross.htm"), Page);
+    EXPECT_EQ(report.pages[1].status, PageStatus::Written);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"gross.htm", "klein.htm"})); // no temporary file left
+}
+
+TEST(EntryFiles, ClassifiedAsBrowsersReadThem) {
+    EXPECT_EQ(ClassifyEntryFile("\tjavascript:x").kind, EntryTarget::Unsafe);
+    EXPECT_EQ(ClassifyEntryFile("jav\nascript:x").kind, EntryTarget::Unsafe);
+    EXPECT_EQ(ClassifyEntryFile("mailto:a@b.de").kind, EntryTarget::Absolute);
+    EXPECT_EQ(ClassifyEntryFile("\\\\server\\x.htm").kind, EntryTarget::Absolute);
+    const EntryTarget back = ClassifyEntryFile("a\\b\\..\\c%C3%BC.htm#x");
+    EXPECT_TRUE(back.inside);
+    EXPECT_EQ(back.path, "a/c\xC3\xBC.htm");
+    EXPECT_EQ(ClassifyEntryFile("\xFC.htm").path, "\xC3\xBC.htm"); // typed in Windows-1252
+    EXPECT_FALSE(ClassifyEntryFile("a/../../x.htm").inside);
+    EXPECT_FALSE(ClassifyEntryFile("#oben").inside);
+    const EntryTarget here = ClassifyEntryFile("./");
+    EXPECT_TRUE(here.inside && here.folder && here.path.empty());
+}

@@ -1,0 +1,125 @@
+#include "link_check.h"
+#include "site_test_support.h"
+
+using namespace quilso;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string describe(const std::vector<Finding>& findings) {
+    std::string out;
+    for (const Finding& f : findings)
+        out += std::to_string(f.entry) + " " + DisplayUtf8(f.where) + ": " + DisplayUtf8(f.message) + "\n";
+    return out;
+}
+
+class LinkCheck : public sitetest::SiteFolder {
+protected:
+    void makeSite() {
+        put("index.htm", "<html><head><script src=\"menu.js\"></script></head></html>");
+        put("produkte/index.htm", "<SCRIPT type=\"text/javascript\" SRC='../menu.js?v=2'></SCRIPT>");
+        put("produkte/teil-a.htm", "<script\n  src=/menu.js defer></script>");
+        put("produkte/teil-b.htm", "<script data-src=\"menu.js\"></script><script src=\"other.js\"></script>"
+                                   "<script>var src = 'menu.js';</script>");
+        put("über uns.htm", "<script src=\"https://cdn.beispiel.de/x/menu.js\"></script>");
+        put("alt/verwaist.htm", "");
+        put(".entwurf.htm", "");
+        put("bilder/logo.png", "");
+        put("unten/sub/seite.htm", "<script src=\"../../menu.js\"></script>");
+    }
+    void makeTree() {
+        SiteNode* root = tree.root();
+        tree.insert(root, -1, {"Start", "index.htm"});
+        SiteNode* products = tree.insert(root, -1, {"Produkte", "produkte/"});
+        tree.insert(products, -1, {"Teil A", "produkte/teil-a.htm#oben"});
+        tree.insert(products, -1, {"Teil B", "produkte/teil-b.htm"});
+        tree.insert(products, -1, {"Teil C", "produkte/teil-c.htm"});
+        tree.insert(products, -1, {"  ", "produkte/teil-a.htm"});
+        tree.insert(root, -1,
+                    {"\xDC"
+                     "ber uns",
+                     "\xFC"
+                     "ber uns.htm"});
+        tree.insert(root, -1, {"About", "%C3%BCber%20uns.htm"});
+        tree.insert(root, -1, {"Logo", "bilder/logo.png"});
+        tree.insert(root, -1, {"Extern", "https://beispiel.de/x.htm"});
+        tree.insert(root, -1, {"Mail", "mailto:info@beispiel.de"});
+        tree.insert(root, -1, {"B\xF6se", " JaVa\tScript:alert(1)"});
+        tree.insert(root, -1, {"Daten", "DATA:text/html,x"});
+        tree.insert(root, -1, {"Leer", ""});
+        tree.insert(root, -1, {"Anker", "#oben"});
+        tree.insert(root, -1, {"Wurzel", "/impressum.htm"});
+        tree.insert(root, -1, {"Tief", "unten\\sub\\seite.htm"});
+    }
+    SiteTree tree;
+};
+
+TEST_F(LinkCheck, EveryKindOfFindingInTreeOrder) {
+    makeSite();
+    makeTree();
+    const auto findings = CheckSiteLinks(tree, {dir / "menu.js", {}});
+    EXPECT_EQ(describe(findings), "3 Produkte › Teil B: Seite bindet menu.js nicht ein: produkte/teil-b.htm\n"
+                                  "4 Produkte › Teil C: Datei nicht gefunden: produkte/teil-c.htm\n"
+                                  "5 Produkte › (ohne Text): Menütext fehlt\n"
+                                  "11 Böse: Unsichere Adresse:  JaVa\tScript:alert(1)\n"
+                                  "12 Daten: Unsichere Adresse: DATA:text/html,x\n"
+                                  "13 Leer: Dateiname fehlt\n"
+                                  "-1 : Seite in keinem Menü: alt/verwaist.htm\n");
+    ASSERT_EQ(findings.size(), 7u);
+    EXPECT_EQ(findings[1].kind, FindingKind::MissingPage);
+    EXPECT_EQ(findings[1].file, "produkte/teil-c.htm");
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(), IsBrokenLink), 3);
+}
+
+TEST_F(LinkCheck, SiteFolderApartFromTheProject) {
+    makeSite();
+    makeTree();
+    // The project lives elsewhere: no page loads it, and nothing is found relative to its folder.
+    const fs::path elsewhere = dir / "build" / "menu.js";
+    fs::create_directories(elsewhere.parent_path());
+    const auto findings = CheckSiteLinks(tree, {elsewhere, dir});
+    const auto missingScript = std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.kind == FindingKind::MissingScript;
+    });
+    // Every checked page but the one on another host, which counts by its file name.
+    EXPECT_EQ(missingScript, 6);
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(),
+                            [](const Finding& f) { return f.kind == FindingKind::MissingPage; }),
+              1);
+
+    const auto relative = CheckSiteLinks(tree, {elsewhere, {}});
+    EXPECT_EQ(std::count_if(relative.begin(), relative.end(),
+                            [](const Finding& f) { return f.kind == FindingKind::MissingPage; }),
+              10);
+}
+
+TEST_F(LinkCheck, LinkStatusOfSingleNames) {
+    put("ordner/index.php", "");
+    put("ohne/bild.png", "");
+    put("a b.htm", "");
+    put("a\\b.htm", "");
+    fs::path resolved;
+    EXPECT_EQ(CheckLink("ordner", dir, &resolved), LinkStatus::Present);
+    EXPECT_EQ(resolved, dir / "ordner" / "index.php");
+    EXPECT_EQ(CheckLink("ohne/", dir), LinkStatus::Missing);
+    EXPECT_EQ(CheckLink("a b.htm", dir), LinkStatus::Present);
+    EXPECT_EQ(CheckLink("a%20b.htm?x#y", dir), LinkStatus::Present);
+    EXPECT_EQ(CheckLink("./ordner/../a b.htm", dir), LinkStatus::Present);
+    EXPECT_EQ(CheckLink("A B.htm", dir), LinkStatus::Missing);
+    EXPECT_EQ(CheckLink(StoredFileNameFromUtf8("a\\b.htm"), dir), LinkStatus::Present);
+    EXPECT_EQ(CheckLink(" \t", dir), LinkStatus::Empty);
+    EXPECT_EQ(CheckLink("?q=1", dir), LinkStatus::NotChecked);
+    EXPECT_EQ(CheckLink("//cdn.de/x.htm", dir), LinkStatus::NotChecked);
+    EXPECT_EQ(CheckLink("vb\x01script:x", dir), LinkStatus::Unsafe);
+}
+
+TEST(EntryPathText, NamesTheBranch) {
+    SiteTree tree;
+    SiteNode* a = tree.insert(tree.root(), -1, {"Produkte", "p.htm"});
+    SiteNode* b = tree.insert(a, -1, {"", "x.htm"});
+    SiteNode* c = tree.insert(b, -1, {"Teil &#8594; A", "c.htm"});
+    EXPECT_EQ(DisplayUtf8(EntryPath(c)), "Produkte › (ohne Text) › Teil → A");
+    EXPECT_EQ(EntryPath(a), "Produkte");
+}
+
+} // namespace
