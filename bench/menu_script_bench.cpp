@@ -1,11 +1,13 @@
 // Reading and writing generated menu script files of 1,000 to 1,000,000 entries, with the
 // lines in writer order, reversed and shuffled, and a 100,000-level chain listed backwards.
 // After the runs the ratios that matter are printed side by side:
-//   - reading the 1,000,000-entry file against `wc -l` on it (throughput, target >= 1/10),
-//   - writing it against `cat` copying it (target >= 1/5),
-//   - time growth for 10x the entries (target <= 12x) in every order,
+//   - `quilso-cli resave` of the 1,000,000-entry file against `wc -l` plus `cp` of it (target
+//     <= 5x), the resave flushed to disk against cp without and with `sync`, and unflushed,
+//   - reading the file against `wc -l` on it (throughput, target >= 0.15),
+//   - writing it as a save does, without the flush, against `cat` copying it (target >= 0.5),
+//   - time growth for 10x the entries (target <= 11x) in every order,
 //   - reading one menu text of 1.6 million "&#" without a ';' (3.2 MB; target well under 1 s),
-//   - peak memory while reading (target < 3x the file size + 30 MB), measured in a fresh child
+//   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
 //     process of this program as its VmHWM from /proc/self/status after the read.
 #include "reader.h"
 #include "value_helpers.h"
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
@@ -41,6 +44,8 @@ const std::string Stamp = "06.12.2026 14:51:03";
 const long Sizes[] = {1000, 100000, 1000000};
 const char* const Orders[] = {"writer", "reversed", "shuffled"};
 constexpr long ChainDepth = 100000;
+// The runs of a million entries take one iteration each; every run is repeated.
+constexpr int Repeats = 3;
 
 fs::path WorkDir() {
     static const fs::path dir = [] {
@@ -174,17 +179,21 @@ void WriteSaved(benchmark::State& state, long entries, bool chain) {
                             static_cast<std::int64_t>(fs::file_size(out)));
 }
 
-// Building the file's bytes and writing them, without the flush to disk.
+// Writing as a save does, in pieces through a small buffer, without the flush to disk.
 void WriteUnflushed(benchmark::State& state, long entries, bool chain) {
     Project project;
     MakeProject(entries, chain, project);
     const ProgramInfo program = Program();
     const fs::path out = WorkDir() / "written.js";
     for (auto _ : state) {
-        const std::string text = BuildMenuScriptText(project, program, Stamp);
-        std::FILE* f = std::fopen(out.c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        WriteMenuScriptTo(
+            [&](std::string_view piece) {
+                if (::write(fd, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size()))
+                    state.SkipWithError("write failed");
+            },
+            project, program);
+        ::close(fd);
     }
 }
 
@@ -213,23 +222,36 @@ void Shell(benchmark::State& state, std::string command) {
         (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
 }
 
-// Keeps the real and CPU time per iteration of every run, for the ratios printed at the end.
+// Keeps the real and CPU time per iteration of every run, for the ratios printed at the end. Of
+// repeated runs the least is kept: on a busy machine other work only ever adds to a figure.
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> seconds, cpuSeconds;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (run.iterations > 0) {
+            if (run.iterations > 0 && run.run_type == Run::RT_Iteration) {
                 std::string name = run.benchmark_name();
-                if (name.ends_with("/real_time")) name.resize(name.size() - 10);
-                seconds[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                const std::string repeats = "/repeats:" + std::to_string(Repeats);
+                for (const std::string_view suffix :
+                     {std::string_view("/real_time"), std::string_view(repeats)})
+                    if (const auto at = name.find(suffix); at != std::string::npos)
+                        name.erase(at, suffix.size());
+                const double real = run.real_accumulated_time / static_cast<double>(run.iterations);
                 // A command's own CPU time, or this process's for the reader and writer.
                 const auto child = run.counters.find("child_cpu_ms");
-                cpuSeconds[name] = child != run.counters.end()
+                const double cpu = child != run.counters.end()
                                        ? child->second.value / 1000
                                        : run.cpu_accumulated_time / static_cast<double>(run.iterations);
+                keepLeast(seconds, name, real);
+                keepLeast(cpuSeconds, name, cpu);
             }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+private:
+    static void keepLeast(std::map<std::string, double>& figures, const std::string& name, double value) {
+        const auto [it, added] = figures.emplace(name, value);
+        if (!added) it->second = std::min(it->second, value);
     }
 };
 
@@ -268,39 +290,71 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read,
                                          File(Key(order, n), n, false, order))
                 ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                ->UseRealTime()
+                ->Repetitions(Repeats);
     benchmark::RegisterBenchmark("Read/chain-backwards-100000", Read,
                                  File("chain-backwards-100000", ChainDepth, true, "reversed"))
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
     benchmark::RegisterBenchmark("Read/ampersand-hash-1600000", Read, AmpersandHashFile(1600000))
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
     for (long n : Sizes) {
         benchmark::RegisterBenchmark(("WriteSaved/" + std::to_string(n)).c_str(), WriteSaved, n, false)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+            ->UseRealTime()
+            ->Repetitions(Repeats);
         benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n,
                                      false)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+            ->UseRealTime()
+            ->Repetitions(Repeats);
     }
     benchmark::RegisterBenchmark("WriteSaved/chain-100000", WriteSaved, ChainDepth, true)
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
     const fs::path big = File(Key("writer", 1000000), 1000000, false, "writer");
     const std::string copy = (WorkDir() / "copy.js").string();
     benchmark::RegisterBenchmark("Tool/wc-l-1000000", Shell, "wc -l '" + big.string() + "' > /dev/null")
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
     benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell,
                                  "cat '" + big.string() + "' > '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
     benchmark::RegisterBenchmark("Tool/cat-copy-sync-1000000", Shell,
                                  "cat '" + big.string() + "' > '" + copy + "' && sync '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->UseRealTime()
+        ->Repetitions(Repeats);
+    benchmark::RegisterBenchmark("Tool/cp-1000000", Shell, "cp '" + big.string() + "' '" + copy + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(Repeats);
+    benchmark::RegisterBenchmark("Tool/cp-sync-1000000", Shell,
+                                 "cp '" + big.string() + "' '" + copy + "' && sync '" + copy + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(Repeats);
+#ifdef QUILSO_CLI
+    const std::string cli = QUILSO_CLI;
+    const std::string resaved = (WorkDir() / "resaved.js").string();
+    benchmark::RegisterBenchmark("Tool/resave-1000000", Shell,
+                                 "'" + cli + "' resave '" + big.string() + "' '" + resaved + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(Repeats);
+    benchmark::RegisterBenchmark("Tool/resave-unflushed-1000000", Shell,
+                                 "'" + cli + "' resave '" + big.string() + "' - > '" + resaved + "'")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(Repeats);
+#endif
 
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
@@ -321,13 +375,24 @@ int main(int argc, char** argv) {
         const auto m = [&](const std::string& name) { return useCpu ? cpu(name) : time(name); };
         std::printf(useCpu ? " by CPU time:\n" : " by real time:\n");
         const double wc = m("Tool/wc-l-1000000"), read = m("Read/writer-1000000");
+        const double cp = m("Tool/cp-1000000"), cpSync = m("Tool/cp-sync-1000000");
+        const double resave = m("Tool/resave-1000000"), resaveUnflushed = m("Tool/resave-unflushed-1000000");
+        if (wc > 0 && cp > 0 && resave > 0)
+            Ratio("resave 1,000,000 entries (flushed) / (wc -l + cp)", resave / (wc + cp), "<= 5",
+                  resave / (wc + cp) <= 5);
+        if (wc > 0 && cpSync > 0 && resave > 0)
+            Ratio("resave 1,000,000 entries (flushed) / (wc -l + cp + sync)", resave / (wc + cpSync), "<= 5",
+                  resave / (wc + cpSync) <= 5);
+        if (wc > 0 && cp > 0 && resaveUnflushed > 0)
+            Ratio("resave 1,000,000 entries (no flush) / (wc -l + cp)", resaveUnflushed / (wc + cp), "<= 5",
+                  resaveUnflushed / (wc + cp) <= 5);
         if (wc > 0 && read > 0)
-            Ratio("reading 1,000,000 entries: throughput / wc -l throughput", wc / read, ">= 0.10",
-                  wc / read >= 0.10);
+            Ratio("reading 1,000,000 entries: throughput / wc -l throughput", wc / read, ">= 0.15",
+                  wc / read >= 0.15);
         const double cat = m("Tool/cat-copy-1000000"), unflushed = m("WriteUnflushed/1000000");
         if (cat > 0 && unflushed > 0)
-            Ratio("writing 1,000,000 entries (no flush): throughput / cat", cat / unflushed, ">= 0.20",
-                  cat / unflushed >= 0.2);
+            Ratio("writing 1,000,000 entries (no flush): throughput / cat", cat / unflushed, ">= 0.50",
+                  cat / unflushed >= 0.5);
         const double catSync = m("Tool/cat-copy-sync-1000000"), saved = m("WriteSaved/1000000");
         if (catSync > 0 && saved > 0)
             Ratio("saving 1,000,000 entries (flushed): throughput / cat + sync", catSync / saved, ">= 0.20",
@@ -339,7 +404,7 @@ int main(int argc, char** argv) {
             const std::string o = order;
             if (t100k > 0 && t1m > 0)
                 Ratio(("reading, " + o + " order: time(1,000,000) / time(100,000)").c_str(), t1m / t100k,
-                      "<= 12", t1m / t100k <= 12);
+                      "<= 11", t1m / t100k <= 11);
             if (t1k > 0 && t100k > 0)
                 Ratio(("reading, " + o + " order: time(100,000) / time(1,000)").c_str(), t100k / t1k,
                       "<= 144", t100k / t1k <= 144);
@@ -350,13 +415,13 @@ int main(int argc, char** argv) {
         const double w1k = m("WriteSaved/1000"), w100k = m("WriteSaved/100000"),
                      w1m = m("WriteSaved/1000000");
         if (w100k > 0 && w1m > 0)
-            Ratio("saving: time(1,000,000) / time(100,000)", w1m / w100k, "<= 12", w1m / w100k <= 12);
+            Ratio("saving: time(1,000,000) / time(100,000)", w1m / w100k, "<= 11", w1m / w100k <= 11);
         if (w1k > 0 && w100k > 0)
             Ratio("saving: time(100,000) / time(1,000)", w100k / w1k, "<= 144", w100k / w1k <= 144);
         const double u100k = m("WriteUnflushed/100000"), u1m = m("WriteUnflushed/1000000");
         if (u100k > 0 && u1m > 0)
-            Ratio("writing (no flush): time(1,000,000) / time(100,000)", u1m / u100k, "<= 12",
-                  u1m / u100k <= 12);
+            Ratio("writing (no flush): time(1,000,000) / time(100,000)", u1m / u100k, "<= 11",
+                  u1m / u100k <= 11);
     }
 
     std::printf("\nPeak memory while reading (VmHWM of a fresh process that only reads the file):\n");
@@ -366,9 +431,9 @@ int main(int argc, char** argv) {
         if (!fs::exists(file)) continue;
         const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
         const double peakMb = static_cast<double>(MeasurePeakKb(self, file)) / 1024.0;
-        const double limit = 3 * fileMb + 30;
-        std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 3x+30 = %7.1f MB, peak/file %.2f%s\n",
-                    key.c_str(), fileMb, peakMb, limit, peakMb / fileMb, peakMb < limit ? "" : "   NOT MET");
+        const double limit = 2 * fileMb + 30;
+        std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 2x+30 = %7.1f MB, peak/file %.2f%s\n",
+                    key.c_str(), fileMb, peakMb, limit, peakMb / fileMb, peakMb <= limit ? "" : "   NOT MET");
     }
     fs::remove_all(WorkDir());
     benchmark::Shutdown();

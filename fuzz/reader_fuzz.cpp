@@ -35,6 +35,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
 
+    // The tree order taken straight from the links, where it is taken, is the rebuild's.
+    {
+        quilso::reader::MenuTable table;
+        std::string blockLines;
+        quilso::reader::LineCursor all(bytes);
+        quilso::reader::CollectLines(all, table, blockLines);
+        table.finish();
+        std::int32_t top = -1;
+        for (std::size_t i = 0; i < table.size() && top < 0; ++i)
+            if (table.parent[i] == -1) top = static_cast<std::int32_t>(i);
+        quilso::reader::DisplayOrder direct;
+        if (quilso::reader::DisplayOrderFromLinks(table.nextSibling, table.firstChild, top, direct)) {
+            const auto rebuilt = quilso::reader::DisplayOrderOf(
+                quilso::reader::RebuildTreeShape(table.nextSibling, table.firstChild, top));
+            if (direct.entry != rebuilt.entry || direct.depth != rebuilt.depth) std::abort();
+        }
+    }
+
     std::vector<std::string> pieces;
     quilso::SplitPieces(bytes, ",'\"", " \t", pieces);
     (void)quilso::ExtractCssText(bytes);

@@ -130,6 +130,23 @@ SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
     return node;
 }
 
+SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_view file) {
+    SiteNode* node = newNode();
+    auto& siblings = parent->children_;
+    try {
+        node->entry.text.assign(text);
+        node->entry.file.assign(file);
+        siblings.push_back(node);
+    } catch (...) {
+        destroyNode(node);
+        throw;
+    }
+    node->parent_ = parent;
+    node->rowHint_ = static_cast<int>(siblings.size()) - 1;
+    ++size_;
+    return node;
+}
+
 static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
     assert(siblings[static_cast<std::size_t>(row)] == node);
     (void)node;

@@ -2,7 +2,9 @@
 
 #include "params.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace quilso {
 
@@ -51,28 +53,38 @@ std::string HtmlEncode(std::string_view text, bool isTag) {
 }
 
 std::string HtmlDecode(std::string_view text) {
+    std::string out;
+    HtmlDecodeTo(text, out);
+    return out;
+}
+
+void HtmlDecodeTo(std::string_view text, std::string& work) {
     // Stage one: the five fixed references. They cannot overlap, and the character that replaces
-    // one cannot be part of another, so one pass does what five successive replacements do.
+    // one cannot be part of another, so one pass does what five successive replacements do. The
+    // runs between ampersands are copied whole.
     struct Fixed {
         std::string_view from;
         char to;
     };
     static constexpr Fixed fixed[] = {
         {"&#34;", '"'}, {"&#39;", '\''}, {"&#60;", '<'}, {"&#62;", '>'}, {"&nbsp;", ' '}};
-    std::string work;
+    work.clear();
     work.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '&') {
-            const Fixed* hit = nullptr;
-            for (const Fixed& f : fixed)
-                if (text.substr(i, f.from.size()) == f.from) hit = &f;
-            if (hit) {
-                work += hit->to;
-                i += hit->from.size();
-                continue;
-            }
+        const std::size_t amp = std::min(text.find('&', i), text.size());
+        work.append(text.data() + i, amp - i);
+        if (amp == text.size()) break;
+        i = amp;
+        const Fixed* hit = nullptr;
+        for (const Fixed& f : fixed)
+            if (text.substr(i, f.from.size()) == f.from) hit = &f;
+        if (hit) {
+            work += hit->to;
+            i += hit->from.size();
+        } else {
+            work += '&';
+            ++i;
         }
-        work += text[i++];
     }
 
     // Stage two, in place over the working text: the output never runs ahead of the input.
@@ -82,33 +94,39 @@ std::string HtmlDecode(std::string_view text) {
     std::size_t out = 0;
     std::size_t p = 0;
     const std::size_t size = work.size();
+    char* const data = work.data();
     while (p < size) {
-        if (work[p] == '&' && p + 3 < size && work[p + 1] == '#' && work[p + 3] != ';') {
+        const auto* amp = static_cast<const char*>(std::memchr(data + p, '&', size - p));
+        const std::size_t next = amp ? static_cast<std::size_t>(amp - data) : size;
+        if (out != p) std::memmove(data + out, data + p, next - p);
+        out += next - p;
+        p = next;
+        if (p == size) break;
+        if (p + 3 < size && data[p + 1] == '#' && data[p + 3] != ';') {
             std::size_t semi = 0;
-            if (p + 4 < size && work[p + 4] == ';')
+            if (p + 4 < size && data[p + 4] == ';')
                 semi = p + 4;
-            else if (p + 5 < size && work[p + 5] == ';')
+            else if (p + 5 < size && data[p + 5] == ';')
                 semi = p + 5;
             if (semi != 0) {
                 bool digits = true;
                 unsigned value = 0;
                 for (std::size_t i = p + 2; i < semi; ++i) {
-                    digits = digits && isDigit(work[i]);
-                    value = value * 10 + static_cast<unsigned>(work[i] - '0');
+                    digits = digits && isDigit(data[i]);
+                    value = value * 10 + static_cast<unsigned>(data[i] - '0');
                 }
                 // A code beyond one byte has no character here; cutting it to its low byte
                 // would put a different letter into the text, so it stays as written.
                 if (digits && value <= 255) {
-                    work[out++] = static_cast<char>(value);
+                    data[out++] = static_cast<char>(value);
                     p = semi + 1;
                     continue;
                 }
             }
         }
-        work[out++] = work[p++];
+        data[out++] = data[p++];
     }
     work.resize(out);
-    return work;
 }
 
 int IndexOfText(const std::string_view* table, int last, std::string_view text) {

@@ -14,6 +14,8 @@ std::string HtmlEncode(std::string_view text, bool isTag);
 // Inverse of HtmlEncode, also decoding &#NN; / &#NNN; references the user typed whose value is
 // at most 255; a larger one stays in the text as written. Linear in the length of the text.
 std::string HtmlDecode(std::string_view text);
+// The same into `out`, whose memory is reused: decoding many texts allocates once.
+void HtmlDecodeTo(std::string_view text, std::string& out);
 
 // Index of the first element of table[0..last] equal to text (case-sensitive), or -1.
 int IndexOfText(const std::string_view* table, int last, std::string_view text);

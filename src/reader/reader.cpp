@@ -97,9 +97,7 @@ void ReadBlock(ReadContext& ctx, BlockStart start, LineCursor& lines) {
 }
 
 bool HasByte(std::string_view text, char c) {
-    for (char t : text)
-        if (t == c) return true;
-    return false;
+    return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
 }
 bool HasEscape(std::string_view text) {
     return HasByte(text, '\\');
@@ -225,10 +223,11 @@ bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool non
         return true;
     }
     const char* const start = p;
-    std::int32_t n = 0;
-    while (p < end && *p >= '0' && *p <= '9' && p - start < 9)
-        n = n * 10 + (*p++ - '0');
-    value = n;
+    const char* const limit = end - p > 9 ? p + 9 : end;
+    std::uint32_t n = 0;
+    for (unsigned digit; p < limit && (digit = static_cast<unsigned char>(*p) - unsigned('0')) < 10; ++p)
+        n = n * 10 + digit;
+    value = static_cast<std::int32_t>(n);
     return p > start && !(p < end && *p >= '0' && *p <= '9');
 }
 
@@ -314,7 +313,6 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     if (table.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
     // Most texts hold neither escapes nor references and are copied as they stand.
-    std::string decodedText, decodedFile;
     std::string_view text = pieces.text;
     const bool escaped = HasEscape(text);
     if (escaped || HasByte(text, '&')) {
@@ -323,13 +321,14 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
             AppendJsUnescaped(text, table.scratch);
             text = table.scratch;
         }
-        decodedText = HtmlDecode(text);
-        text = decodedText;
+        HtmlDecodeTo(text, table.decodedText);
+        text = table.decodedText;
     }
     std::string_view file = pieces.file;
     if (HasEscape(file)) {
-        AppendJsUnescaped(file, decodedFile);
-        file = decodedFile;
+        table.decodedFile.clear();
+        AppendJsUnescaped(file, table.decodedFile);
+        file = table.decodedFile;
     }
     const std::size_t size = text.size() + file.size();
     if (size > std::numeric_limits<std::uint32_t>::max()) return false;
@@ -393,12 +392,19 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
         }
     }
     LargeVector<std::int32_t>().swap(table.parent);
-    TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
+    DisplayOrder order;
+    if (!DisplayOrderFromLinks(table.nextSibling, table.firstChild, first, order)) {
+        const TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
+        LargeVector<std::int32_t>().swap(table.nextSibling);
+        LargeVector<std::int32_t>().swap(table.firstChild);
+        order = DisplayOrderOf(shape);
+    }
     LargeVector<std::int32_t>().swap(table.nextSibling);
     LargeVector<std::int32_t>().swap(table.firstChild);
 
     SiteTree rebuilt;
-    CreateNodes(std::move(shape), table, rebuilt);
+    CreateNodes(order, table, rebuilt);
+    order = DisplayOrder{};
     ctx.observer.treeAboutToBeRebuilt();
     ctx.project.tree.swap(rebuilt);
     ctx.observer.treeRebuilt();

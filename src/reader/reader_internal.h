@@ -158,7 +158,8 @@ struct MenuTable {
     // finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
     TextArena arena;
-    std::string scratch; // reused while decoding, so most lines allocate nothing
+    // Reused while decoding, so lines allocate nothing.
+    std::string scratch, decodedText, decodedFile;
 
     std::size_t size() const { return texts.size(); }
     // Reserves room for as many entries as a file of that size can hold.
@@ -205,8 +206,17 @@ struct TreeShape {
 TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
                            std::span<const std::int32_t> firstChild, std::int32_t first,
                            std::int64_t plainSteps = -1);
-// Creates the nodes of `shape` in `tree` (which must be empty), in display order.
-void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree);
+// Entry numbers in display order (parents before their children), with their depths.
+struct DisplayOrder {
+    LargeVector<std::int32_t> entry, depth;
+};
+DisplayOrder DisplayOrderOf(const TreeShape& shape);
+// The display order the rebuild gives, straight from the links, for the common case that they
+// form one tree from `first` over all entries; false (the rebuild must run) otherwise.
+bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
+                           std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out);
+// Creates the nodes in `tree` (which must be empty) in the given order.
+void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table and swaps it in, telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);
 

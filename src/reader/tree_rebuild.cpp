@@ -321,21 +321,20 @@ TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
     return shape;
 }
 
-void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
-    // First the display order with each entry's depth; the walk follows only "first child" and
-    // "next", packed side by side, with a stack of where to resume after a subtree, so each
-    // step touches eight bytes. Then the nodes in that order, fetching the texts ahead.
-    const std::size_t n = shape.place.size();
-    LargeVector<std::pair<std::int32_t, std::int32_t>> down(n); // (first child, next sibling)
-    for (std::size_t e = 0; e < n; ++e)
-        down[e] = {shape.place[e].firstChild, shape.place[e].next};
-    LargeVector<std::int32_t> order, depth;
+namespace {
+using Down = LargeVector<std::pair<std::int32_t, std::int32_t>>; // (first child, next sibling)
+
+// The walk follows only "first child" and "next", packed side by side, with a stack of where to
+// resume after a subtree, so each step touches eight bytes. Stops after `most` entries.
+void WalkDisplayOrder(const Down& down, std::int32_t first, std::size_t most, DisplayOrder& out) {
+    out.entry.clear();
+    out.depth.clear();
+    out.entry.reserve(down.size());
+    out.depth.reserve(down.size());
     std::vector<std::int32_t> resume;
-    order.reserve(n);
-    depth.reserve(n);
-    for (std::int32_t x = shape.rootFirst; x >= 0;) {
-        order.push_back(x);
-        depth.push_back(static_cast<std::int32_t>(resume.size()));
+    for (std::int32_t x = first; x >= 0 && out.entry.size() < most;) {
+        out.entry.push_back(x);
+        out.depth.push_back(static_cast<std::int32_t>(resume.size()));
         const auto [child, next] = down[static_cast<std::size_t>(x)];
         if (child >= 0) {
             resume.push_back(next);
@@ -348,9 +347,61 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
             resume.pop_back();
         }
     }
-    // The shape is no longer needed; freeing it first keeps the peak of a large load down.
-    LargeVector<std::pair<std::int32_t, std::int32_t>>().swap(down);
-    shape = TreeShape{};
+}
+} // namespace
+
+DisplayOrder DisplayOrderOf(const TreeShape& shape) {
+    const std::size_t n = shape.place.size();
+    Down down(n);
+    for (std::size_t e = 0; e < n; ++e)
+        down[e] = {shape.place[e].firstChild, shape.place[e].next};
+    DisplayOrder order;
+    WalkDisplayOrder(down, shape.rootFirst, n, order);
+    return order;
+}
+
+bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
+                           std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out) {
+    out = DisplayOrder{};
+    const std::size_t n = nextSibling.size();
+    if (n == 0 || first < 0) return true;
+    // When no entry is named twice, the links form trees, and the cycle, in whatever order it
+    // visits, puts every entry it reaches next to the one naming it. Entries whose next-sibling
+    // links lead to the first one go before it at the top level; the chain's start must be named
+    // by none, else where it lands depends on the order of the visits. Should some entry stay out
+    // of reach, the cycle appends it somewhere, which only the full rebuild knows.
+    constexpr std::int32_t None = -1, ByChild = -2; // otherwise the entry whose next it is
+    LargeVector<std::int32_t> namer(n, None);
+    Down down(n);
+    for (std::size_t e = 0; e < n; ++e) {
+        const std::int32_t child = firstChild[e], next = nextSibling[e];
+        if (child >= 0) {
+            std::int32_t& slot = namer[static_cast<std::size_t>(child)];
+            if (slot != None) return false;
+            slot = ByChild;
+        }
+        if (next >= 0) {
+            std::int32_t& slot = namer[static_cast<std::size_t>(next)];
+            if (slot != None) return false;
+            slot = static_cast<std::int32_t>(e);
+        }
+        down[e] = {child, next};
+    }
+    std::int32_t start = first;
+    for (std::size_t steps = 0; namer[static_cast<std::size_t>(start)] >= 0; ++steps) {
+        if (steps == n) return false; // the first entry's siblings run in a circle
+        start = namer[static_cast<std::size_t>(start)];
+    }
+    if (namer[static_cast<std::size_t>(start)] != None) return false;
+    LargeVector<std::int32_t>().swap(namer);
+    WalkDisplayOrder(down, start, n, out);
+    return out.entry.size() == n;
+}
+
+void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree) {
+    // The nodes are made in display order, fetching the texts ahead.
+    const auto& order = display.entry;
+    const auto& depth = display.depth;
 
     // How many children each entry gets, by display position, so that every list of children
     // is allocated once at its final size.
@@ -378,8 +429,7 @@ void CreateNodes(TreeShape shape, const MenuTable& table, SiteTree& tree) {
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node =
-            tree.insert(path[d], -1, SiteEntry{std::string(texts.text()), std::string(texts.file())});
+        SiteNode* node = tree.append(path[d], texts.text(), texts.file());
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }

@@ -4,6 +4,7 @@
 #include "script_sections.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -60,9 +61,35 @@ void putEscapedByte(Cursor& out, unsigned char byte) {
     }
 }
 
-bool needsEscape(unsigned char byte, char quote) {
+constexpr bool needsEscape(unsigned char byte, char quote) {
     return byte < 0x20 || byte >= 0x80 || byte == '\\' || byte == static_cast<unsigned char>(quote);
 }
+
+// How texts treat each byte, looked up once per byte: a million lines are mostly plain letters.
+enum ByteClass : unsigned char { Plain, Space, Special };
+using ByteClasses = std::array<ByteClass, 256>;
+
+constexpr ByteClasses EscapeClasses(char quote) {
+    ByteClasses classes{};
+    for (int b = 0; b < 256; ++b)
+        classes[static_cast<std::size_t>(b)] =
+            needsEscape(static_cast<unsigned char>(b), quote) ? Special : Plain;
+    return classes;
+}
+constexpr ByteClasses DoubleQuoted = EscapeClasses('"'), SingleQuoted = EscapeClasses('\'');
+
+// A space is plain unless a space precedes it.
+constexpr ByteClasses MenuTextClasses(bool isTag) {
+    ByteClasses classes{};
+    for (int b = 0; b < 256; ++b) {
+        const auto c = static_cast<char>(b);
+        const bool plain =
+            b >= 0x20 && b < 0x80 && c != '"' && c != '\'' && c != '\\' && ((c != '<' && c != '>') || isTag);
+        classes[static_cast<std::size_t>(b)] = c == ' ' ? Space : plain ? Plain : Special;
+    }
+    return classes;
+}
+constexpr ByteClasses TagTextClasses = MenuTextClasses(true), PlainTextClasses = MenuTextClasses(false);
 
 // What the menu array needs before its first line: the display number of each entry's next
 // sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
@@ -109,10 +136,13 @@ std::optional<std::time_t> sourceDateEpoch() {
 }
 
 void putJsEscaped(Cursor& out, std::string_view text, char quote) {
+    // Built here only for a quote other than the two the file uses.
+    const ByteClasses* known = quote == '"' ? &DoubleQuoted : quote == '\'' ? &SingleQuoted : nullptr;
+    const ByteClasses& classes = known ? *known : EscapeClasses(quote);
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (!needsEscape(byte, quote)) continue;
+        if (classes[byte] == Plain) continue;
         out.put(text.substr(start, i - start));
         putEscapedByte(out, byte);
         start = i + 1;
@@ -123,13 +153,13 @@ void putJsEscaped(Cursor& out, std::string_view text, char quote) {
 void putMenuText(Cursor& out, std::string_view text, bool isTag) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
+    const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
-        const bool plain = byte >= 0x20 && byte < 0x80 && c != '"' && c != '\'' && c != '\\' &&
-                           ((c != '<' && c != '>') || isTag) && !(c == ' ' && i > 0 && text[i - 1] == ' ');
-        if (plain) continue;
+        const ByteClass kind = classes[byte];
+        if (kind == Plain || (kind == Space && (i == 0 || text[i - 1] != ' '))) continue;
         out.put(text.substr(start, i - start));
         start = i + 1;
         if (c == ' ') {

@@ -123,3 +123,22 @@ TEST(SiteTree, NodesOutliveSwapsAndFreedSlotsAreReused) {
     kept.insert(first, -1, {"A1", ""});
     EXPECT_EQ(shape(kept), "A .A1 ");
 }
+
+TEST(SiteTree, AppendedNodesBehaveLikeInsertedOnes) {
+    // Texts longer than a string keeps inline, and embedded zero bytes, are copied whole.
+    const std::string longText(40, 'x'), withZero("a\0b", 3);
+    SiteTree tree;
+    SiteNode* a = tree.append(tree.root(), "A", "a.htm");
+    SiteNode* b = tree.append(tree.root(), longText, withZero);
+    SiteNode* a1 = tree.append(a, "A1", "");
+    tree.insert(tree.root(), 1, {"I", "i.htm"});
+    EXPECT_EQ(shape(tree), "A .A1 I " + longText + " ");
+    EXPECT_EQ(tree.size(), 4u);
+    EXPECT_EQ(b->entry.file, withZero);
+    EXPECT_EQ(a1->parent(), a);
+    EXPECT_EQ(b->row(), 2);
+    EXPECT_EQ(a->nextSibling()->entry.text, "I");
+    tree.remove(a);
+    EXPECT_EQ(tree.size(), 2u);
+    EXPECT_EQ(b->row(), 1);
+}

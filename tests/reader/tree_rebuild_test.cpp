@@ -9,6 +9,7 @@
 
 using namespace quilso::reader;
 using Links = std::vector<std::int32_t>;
+using quilso::LargeVector;
 
 namespace {
 
@@ -102,7 +103,9 @@ std::string Describe(const Links& next, const Links& child, std::int32_t first) 
 }
 
 // Links of a real tree (pre-order numbering), listed in a shuffled order, then damaged a little.
-void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std::int32_t& first) {
+// `damage` < 0: a random amount of damage.
+void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std::int32_t& first,
+               int damage = -1) {
     std::vector<std::int32_t> parent(static_cast<std::size_t>(n), -1);
     Links treeNext(static_cast<std::size_t>(n), -1), treeChild(static_cast<std::size_t>(n), -1);
     std::vector<std::int32_t> lastChild(static_cast<std::size_t>(n) + 1, -1);
@@ -136,7 +139,7 @@ void TreeLinks(std::mt19937& rng, std::int32_t n, Links& next, Links& child, std
         if (first < 0 && parent[e] < 0) first = i;
     }
     // Broken links, duplicates and cycles.
-    const int damage = static_cast<int>(rng() % 3);
+    if (damage < 0) damage = static_cast<int>(rng() % 3);
     for (int k = 0; k < damage; ++k) {
         const auto e = static_cast<std::size_t>(rng() % static_cast<unsigned>(n));
         const std::int32_t target = static_cast<std::int32_t>(rng() % static_cast<unsigned>(n + 1)) - 1;
@@ -209,4 +212,68 @@ TEST(TreeRebuild, PlacesEveryEntryOnce) {
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), n);
     }
+}
+
+// The order straight from the links, wherever it is given, is the order of the cycle's tree; for
+// undamaged trees in any line order it is always given, so large sound files never take the long
+// way.
+TEST(TreeRebuild, OrderFromTheLinksMatchesTheCycle) {
+    std::mt19937 rng(314);
+    int given = 0, refused = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 14);
+        Links next, child;
+        std::int32_t first = -1;
+        TreeLinks(rng, n, next, child, first);
+        DisplayOrder direct;
+        if (!DisplayOrderFromLinks(next, child, first, direct)) {
+            ++refused;
+            continue;
+        }
+        ++given;
+        const DisplayOrder expected = DisplayOrderOf(ReferenceRebuild(next, child, first));
+        ASSERT_TRUE(direct.entry == expected.entry && direct.depth == expected.depth)
+            << Describe(next, child, first);
+    }
+    // Both ways came up: damage the shortcut can take and damage only the cycle can place.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(given, 0);
+
+    for (int round = 0; round < 100; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 2000);
+        Links next, child;
+        std::int32_t first = -1;
+        TreeLinks(rng, n, next, child, first, 0);
+        DisplayOrder direct;
+        ASSERT_TRUE(DisplayOrderFromLinks(next, child, first, direct)) << n;
+        EXPECT_EQ(direct.entry.size(), static_cast<std::size_t>(n));
+        const DisplayOrder expected = DisplayOrderOf(RebuildTreeShape(next, child, first));
+        EXPECT_TRUE(direct.entry == expected.entry && direct.depth == expected.depth);
+    }
+}
+
+TEST(TreeRebuild, OrderFromTheLinksRefusesWhatOnlyTheCycleCanPlace) {
+    DisplayOrder order;
+    // 0 -> 1 as next sibling, 2 unreachable: the cycle appends it at the top level.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{1, -1, -1}, Links{-1, -1, -1}, 0, order));
+    // 1 named twice, as next sibling of 0 and first child of 0.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{1, -1}, Links{1, -1}, 0, order));
+    // The first entry's siblings in a circle: 0 -> 1 -> 0.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{1, 0}, Links{-1, -1}, 0, order));
+    // The sibling chain before the first entry starts at a child of the first: 1 is first child
+    // of 0 and next sibling before 0, so where it lands depends on the visits.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, 0}, Links{1, -1}, 0, order));
+    // An entry naming itself.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, 1}, Links{1, -1}, 0, order));
+    // A sound tree: 0 with children 2, 1; then 3 at the top level.
+    ASSERT_TRUE(DisplayOrderFromLinks(Links{3, -1, 1, -1}, Links{2, -1, -1, -1}, 0, order));
+    EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{0, 2, 1, 3}));
+    EXPECT_TRUE((order.depth == LargeVector<std::int32_t>{0, 1, 1, 0}));
+    // The same with 3 listed first: the top level starts at 0, whose sibling 3 is.
+    ASSERT_TRUE(DisplayOrderFromLinks(Links{-1, 0, -1, 2}, Links{-1, 3, -1, -1}, 0, order));
+    EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{1, 3, 2, 0}));
+    EXPECT_TRUE((order.depth == LargeVector<std::int32_t>{0, 1, 1, 0}));
+    // No first top-level entry: the tree stays empty.
+    ASSERT_TRUE(DisplayOrderFromLinks(Links{-1}, Links{-1}, -1, order));
+    EXPECT_TRUE(order.entry.empty());
 }
