@@ -2,7 +2,7 @@
 // window has been shown and the event loop has run once, with the browser created at start-up
 // ("eager") or left for the first preview ("lazy", what the program does).
 //   preview_startup eager|lazy      prints the milliseconds
-#include "web_anzeige_form.h"
+#include "preview_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,11 +4,13 @@
 //  - opening a 100,000-entry project until the tree is painted, against the core's read alone;
 //  - moving and deleting large selections in the tree.
 // Run offscreen: QT_QPA_PLATFORM=offscreen ./shell_figures
-#include "main_form.h"
+#include "main_window.h"
+#include "preview_window.h"
+#include "project_document.h"
 #include "reader.h"
+#include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 #include "writer.h"
 
 #include <QAction>
@@ -60,15 +62,15 @@ void writeProject(const QString& path, int topLevel, int childrenEach) {
 // The form's tree shown and painted.
 void paintTree(MainWindow& form) {
     QCoreApplication::processEvents();
-    form.siteView()->viewport()->repaint();
+    form.sitePage()->siteView()->viewport()->repaint();
 }
 
 void selectRows(MainWindow& form, int first, int count, int step) {
     std::vector<quilso::SiteNode*> nodes;
-    quilso::SiteNode* root = form.project().tree.root();
+    quilso::SiteNode* root = form.document()->treeModel()->nodeOf({});
     for (int i = 0; i < count; ++i)
         nodes.push_back(root->child(first + i * step));
-    form.selectNodes(nodes, nodes.front());
+    form.sitePage()->selectNodes(nodes, nodes.front());
 }
 } // namespace
 
@@ -91,7 +93,7 @@ int startupChild(const char* mode, const QString& dataDir) {
         auto form = std::make_unique<MainWindow>(StartupOptions{dataDir, {}});
         const qint64 built = phase.nsecsElapsed();
         form->show();
-        form->FormActivate();
+        UiTestAccess::activate(*form);
         if (qEnvironmentVariableIsSet("QUILSO_PHASES"))
             std::fprintf(stderr, "built %.1f ms, loaded %.1f ms\n", built / 1e6,
                          (phase.nsecsElapsed() - built) / 1e6);
@@ -161,17 +163,17 @@ int main(int argc, char** argv) {
         MainWindow form(StartupOptions{dataDir, {}});
         form.show();
         (void)QTest::qWaitForWindowExposed(&form);
-        form.FormActivate();
+        UiTestAccess::activate(form);
         for (int round = 0; round < 5; ++round) {
             core.push_back(timeMs([&] {
                 quilso::Project project;
                 quilso::ReadObserver none;
                 quilso::ReadProjectFile(QFile::encodeName(path).toStdString(), project, none);
             }));
-            form.NewProject();
+            form.document()->loadTemplate();
             paintTree(form);
             gui.push_back(timeMs([&] {
-                form.LoadProject(path);
+                form.document()->load(path);
                 paintTree(form);
             }));
         }
@@ -186,12 +188,12 @@ int main(int argc, char** argv) {
         MainWindow form(StartupOptions{dataDir, {}});
         form.show();
         (void)QTest::qWaitForWindowExposed(&form);
-        form.FormActivate();
+        UiTestAccess::activate(form);
         auto run = [&](const char* label, int first, int count, int step, const char* action) {
             // QUILSO_ONLY=<text> runs only the cases whose label holds it (for profiling).
             const QByteArray only = qgetenv("QUILSO_ONLY");
             if (!only.isEmpty() && !QByteArray(label).contains(only)) return;
-            form.LoadProject(path);
+            form.document()->load(path);
             paintTree(form);
             const double select = timeMs([&] { selectRows(form, first, count, step); });
             QAction* a = form.findChild<QAction*>(QString::fromLatin1(action));
@@ -212,7 +214,7 @@ int main(int argc, char** argv) {
         run("10,000 every other of 100,000: delete", 1001, 10000, 2, "aNodeDelete");
         run("20,000 every other of 100,000: delete", 1001, 20000, 2, "aNodeDelete");
         // Left needs a parent: indent a block first, then outdent it.
-        form.LoadProject(path);
+        form.document()->load(path);
         selectRows(form, 1000, 50000, 1);
         form.findChild<QAction*>(QStringLiteral("aNodeRight"))->trigger();
         const double left = timeMs([&] {

@@ -3,10 +3,12 @@
 // 5 ms records its largest gap). Half the entries' pages exist. Median of five runs.
 // Run offscreen: QT_QPA_PLATFORM=offscreen ./site_marks_figures
 #include "link_checker.h"
-#include "main_form.h"
+#include "main_window.h"
+#include "preview_window.h"
+#include "project_document.h"
+#include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 #include "writer.h"
 
 #include <QApplication>
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 5; ++run) {
         MainWindow form(StartupOptions{dir.path(), {}});
         form.show();
-        form.FormActivate();
+        UiTestAccess::activate(form);
         QCoreApplication::processEvents();
         LinkChecker& checker = *form.linkChecker();
         checker.setDelay(0);
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
         bool done = false;
         auto connection = QObject::connect(&checker, &LinkChecker::checked, [&] { done = true; });
         clock.start();
-        form.LoadProject(projectFile);
+        form.document()->load(projectFile);
         sinceTick.start();
         ticker.start();
         while (!done)

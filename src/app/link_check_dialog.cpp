@@ -1,7 +1,9 @@
 #include "link_check_dialog.h"
 
 #include "link_checker.h"
-#include "main_form.h"
+#include "main_window.h"
+#include "project_document.h"
+#include "site_page.h"
 #include "site_text.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
@@ -98,7 +100,7 @@ quilso::SiteNode* EntryAt(quilso::SiteTree& tree, long index) {
 }
 
 void ShowLinkCheck(MainWindow& window, const LinkChecker& checker) {
-    if (!window.CommitPendingEdit()) return;
+    if (!window.commitPendingEdit()) return;
     const QString directory = checker.siteDirectory();
     if (directory.isEmpty()) {
         MessageBoxes::information(&window, QStringLiteral("Das Projekt ist noch nicht gespeichert. Geprüft "
@@ -112,7 +114,7 @@ void ShowLinkCheck(MainWindow& window, const LinkChecker& checker) {
     options.projectFile = QFile::encodeName(projectFile.isEmpty() ? directory : projectFile).toStdString();
     std::vector<quilso::Finding> findings;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    findings = quilso::CheckProject(window.project(), options);
+    findings = quilso::CheckProject(window.document()->project(), options);
     QApplication::restoreOverrideCursor();
     if (projectFile.isEmpty())
         std::erase_if(findings,
@@ -120,8 +122,9 @@ void ShowLinkCheck(MainWindow& window, const LinkChecker& checker) {
 
     LinkCheckDialog dialog(std::move(findings), directory, &window);
     LinkCheckDialog::run(dialog);
-    if (quilso::SiteNode* node = EntryAt(window.project().tree, dialog.chosenEntry())) {
-        window.selectNodes({node}, node);
-        window.siteView()->scrollTo(window.treeModel()->indexOf(node));
+    SiteTreeModel* model = window.document()->treeModel();
+    if (quilso::SiteNode* node = EntryAt(*model->tree(), dialog.chosenEntry())) {
+        window.sitePage()->selectNodes({node}, node);
+        window.sitePage()->siteView()->scrollTo(model->indexOf(node));
     }
 }

@@ -1,5 +1,5 @@
-#include "main_form.h"
-#include "web_anzeige_form.h"
+#include "main_window.h"
+#include "preview_window.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,8 +1,10 @@
 #include "new_from_folder.h"
 
+#include "file_io.h"
 #include "link_checker.h"
-#include "main_form.h"
+#include "main_window.h"
 #include "project.h"
+#include "project_document.h"
 #include "site_import.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
@@ -31,8 +33,8 @@ void SetFolderChooser(FolderChooser chooser) {
 }
 
 bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
-    if (!window.CommitPendingEdit()) return false;
-    if (!window.saveFirst()) return false;
+    if (!window.commitPendingEdit()) return false;
+    if (!window.document()->confirmDiscard()) return false;
     const QString folder = folderChooser()(&window);
     if (folder.isEmpty()) return false;
 
@@ -76,19 +78,15 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
     quilso::RemoveSharedTitleSuffix(root);
 
     // The styles of a new project, then the folder's tree in place of the default one.
-    if (!window.NewProject()) return false;
+    if (!window.document()->loadTemplate()) return false;
     quilso::SiteTree built;
     quilso::BuildImportedTree(root, built);
-    window.treeModel()->beginRebuild();
-    window.project().tree.swap(built);
-    window.treeModel()->endRebuild();
-    window.selectionList.clear();
-    window.UpdateTreeControls();
+    window.document()->replaceTree(built);
     checker.setUnsavedProjectFolder(folder);
     // The file names are relative to the folder: that is where the project belongs.
-    window.setSaveDialogFileName(QDir(folder).filePath(QStringLiteral("menu.js")));
+    window.document()->setSaveDialogFileName(QDir(folder).filePath(QStringLiteral("menu.js")));
     // Nothing of it is on disk yet: closing must ask first.
-    window.editState()->setProjectModified(true);
+    window.document()->setModified(true);
     window.statusBar()->showMessage(QStringLiteral("%1 Seiten in %2 Ordnern übernommen, %3 übersprungen")
                                         .arg(summary.pages)
                                         .arg(summary.folders)

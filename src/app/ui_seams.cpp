@@ -1,5 +1,7 @@
 #include "ui_seams.h"
 
+#include "main_window.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -129,4 +131,16 @@ void FileDialogs::queueFileName(const QString& fileName) {
 
 QList<FileDialogRequest> FileDialogs::takeRequests() {
     return std::exchange(fileSeam().requests, {});
+}
+
+bool UiTestAccess::awaitsFirstActivation(const MainWindow& window) {
+    return window.firstActivation_;
+}
+
+void UiTestAccess::activate(MainWindow& window) {
+    window.loadStartupProject();
+}
+
+void UiTestAccess::skipFirstActivation(MainWindow& window) {
+    window.firstActivation_ = false;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class MainWindow;
 class QWidget;
 
 // The application title: task bar text and caption of plain message boxes.
@@ -51,4 +52,15 @@ public:
     static void setTestMode(bool on);
     static void queueFileName(const QString& fileName);
     static QList<FileDialogRequest> takeRequests();
+};
+
+// What tests may do to the main window beyond its public interface.
+class UiTestAccess {
+public:
+    // Whether the window still waits for its first activation to load the start-up project.
+    static bool awaitsFirstActivation(const MainWindow& window);
+    // Loads the start-up project now, as the first activation would.
+    static void activate(MainWindow& window);
+    // The first activation loads nothing: the test loads its projects itself.
+    static void skipFirstActivation(MainWindow& window);
 };

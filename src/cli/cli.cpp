@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "file_io.h"
 #include "link_check.h"
 #include "model_json.h"
 #include "publish.h"

@@ -192,8 +192,14 @@ void readStrings(const Json& value, const std::string& where, std::string (&targ
 
 void readCss(const Json& value, const std::string& where, MenuStyle& css) {
     if (!value.is_object()) fail(where, "expected an object");
-    for (const auto& [key, field] : value.items()) {
-        const std::string at = where + "." + key;
+    for (const auto& item : value.items()) {
+        // Named references rather than a structured binding: clang 14, which builds the fuzz
+        // targets, cannot capture a binding in the lambda below.
+        const std::string& key = item.key();
+        const Json& field = item.value();
+        std::string at = where;
+        at += '.';
+        at += key;
         bool known = false;
         forEachStringField([&](const char* name, std::string MenuStyle::*member) {
             if (key != name) return;
@@ -304,7 +310,8 @@ void ProjectFromJson(std::string_view json, Project& project) {
     Json root;
     try {
         root = Json::parse(json.begin(), json.end());
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
+        // Not only syntax errors: a number too large for a double is refused while parsing too.
         throw ModelError(std::string("not valid JSON: ") + e.what());
     }
     if (!root.is_object()) fail("model", "expected an object");

@@ -45,12 +45,12 @@ std::string Utf8FromCp1252(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> Cp1252FromUtf8(std::string_view s) {
+std::optional<std::string> Cp1252FromUtf8(std::string_view utf8) {
     std::string out;
-    out.reserve(s.size());
+    out.reserve(utf8.size());
     std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
+    while (i < utf8.size()) {
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
         char32_t cp;
         std::size_t len;
         if (b0 < 0x80) {
@@ -67,9 +67,9 @@ std::optional<std::string> Cp1252FromUtf8(std::string_view s) {
             len = 4;
         } else
             return std::nullopt;
-        if (i + len > s.size()) return std::nullopt;
+        if (i + len > utf8.size()) return std::nullopt;
         for (std::size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
+            const auto b = static_cast<unsigned char>(utf8[i + k]);
             if ((b & 0xC0) != 0x80) return std::nullopt;
             cp = (cp << 6) | (b & 0x3F);
         }

@@ -11,7 +11,7 @@ namespace quilso {
 
 char32_t Cp1252ToUnicode(unsigned char byte);
 // The byte for a code point, or nothing when Windows-1252 cannot hold it.
-std::optional<char> UnicodeToCp1252(char32_t codePoint);
+std::optional<char> UnicodeToCp1252(char32_t cp);
 
 std::string Utf8FromCp1252(std::string_view bytes);
 // Converts UTF-8 to Windows-1252; nothing when a character has no byte or the UTF-8 is invalid.

@@ -69,9 +69,9 @@ public:
     void move(SiteNode* node, SiteNode* newParent, int row);
     // Moves several siblings, in the given order, to `newParent` starting at `row` (counted
     // after all of them were taken out). One pass over the siblings, whatever their number.
-    void moveMany(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row);
+    void moveMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent, int row);
     // Removes several siblings with their subtrees in one pass over their parent's children.
-    void removeMany(const std::vector<SiteNode*>& siblings);
+    void removeMany(const std::vector<SiteNode*>& nodes);
     // Replaces the children of `parent` by a permutation of them.
     void reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder);
     void clear();

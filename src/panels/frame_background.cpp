@@ -72,8 +72,8 @@ BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QStrin
     return state;
 }
 
-void BackgroundPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
-    StylePanel::setup(kind, params, editState);
+void BackgroundPanel::setup(MenuKind kind, StyleEditor* editor, EditState* editState) {
+    StylePanel::setup(kind, editor, editState);
     for (const State* state : {&normal_, &hover_, &selected_}) {
         state->colour->setEditState(editState);
         state->contrast->followColourPanel(state->colour, state->field);
@@ -87,32 +87,33 @@ void BackgroundPanel::refreshContrasts() {
 }
 
 void BackgroundPanel::listChange(const State& state, int index) {
-    std::string& field = css().*state.field;
+    std::string value;
     switch (index) {
     case 0:
-        field = "transparent";
+        value = "transparent";
         break;
     case 1:
-        field = "inherit";
+        value = "inherit";
         break;
     case 2:
         // A panel never entered shows black: store what it shows.
         if (state.colour->hexColor().size() != 6) state.colour->SetColor("000000");
-        field = state.colour->hexColor();
+        value = state.colour->hexColor();
         break;
     default:
         break;
     }
+    if (index >= 0 && index <= 2)
+        editStyle("Hintergrund", [&](MenuStyle& record) { record.*state.field = std::move(value); });
+    else
+        markModified();
     if (index >= 0) state.colour->setVisible(index == 2);
-    markModified();
     refreshContrasts();
 }
 
 void BackgroundPanel::colourExit(const State& state) {
-    std::string& field = css().*state.field;
-    if (field == state.colour->hexColor()) return;
-    field = state.colour->hexColor();
-    markModified();
+    if (css().*state.field == state.colour->hexColor()) return;
+    editStyle("Hintergrundfarbe", [&](MenuStyle& record) { record.*state.field = state.colour->hexColor(); });
     refreshContrasts();
 }
 
@@ -120,7 +121,7 @@ void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
     if (ticked) {
         listChange(hover_, hover_.list->currentIndex());
     } else {
-        css().backgroundColorHover.clear();
+        editStyle("Hintergrund", [](MenuStyle& record) { record.backgroundColorHover.clear(); });
         hover_.colour->setVisible(false);
     }
     hover_.list->setVisible(ticked);

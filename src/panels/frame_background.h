@@ -18,7 +18,7 @@ class BackgroundPanel : public StylePanel {
 public:
     explicit BackgroundPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when the menu has a hover background, and shows the hover list
     // and colour panel to match.

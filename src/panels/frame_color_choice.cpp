@@ -1,5 +1,7 @@
 #include "frame_color_choice.h"
 
+#include "field_focus.h"
+
 #include "edit_state.h"
 #include "key_filter.h"
 #include "panel_util.h"
@@ -132,7 +134,9 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
         edit->setText(text);
         const int width = edit->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
         edit->setFixedWidth(width + 14);
-        edit->installEventFilter(this);
+        FieldFocus* focus = FieldFocus::watch(edit);
+        connect(focus, &FieldFocus::entered, this, [this, edit] { undoText_[edit] = edit->text(); });
+        connect(focus, &FieldFocus::left, this, [this, edit] { fieldLeft(edit); });
         undoText_[edit] = text;
         connect(edit, &QLineEdit::textEdited, this, &ColorChoicePanel::setPending);
         return edit;
@@ -236,14 +240,8 @@ void ColorChoicePanel::focusChanged(QWidget* old, QWidget* now) {
     }
 }
 
-bool ColorChoicePanel::eventFilter(QObject* watched, QEvent* event) {
-    auto* edit = qobject_cast<QLineEdit*>(watched);
-    if (!edit || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut)) return false;
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
-    if (event->type() == QEvent::FocusIn) {
-        undoText_[edit] = edit->text();
-    } else if (edit == eHexColor_) {
+void ColorChoicePanel::fieldLeft(QLineEdit* edit) {
+    if (edit == eHexColor_) {
         hexColorExit();
     } else if (edit == eRedColor_) {
         componentExit(edit, 0);
@@ -252,7 +250,6 @@ bool ColorChoicePanel::eventFilter(QObject* watched, QEvent* event) {
     } else {
         componentExit(edit, 2);
     }
-    return false;
 }
 
 void ColorChoicePanel::hexColorExit() {

@@ -59,7 +59,7 @@ signals:
 
 private:
     void focusChanged(QWidget* old, QWidget* now);
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void fieldLeft(QLineEdit* edit);
     void hexColorExit();
     void componentExit(QLineEdit* field, int pairIndex);
     void refuse(QLineEdit* field);

@@ -147,12 +147,18 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
                                     UnitItems(sizeList, 9), NumberKeys::Decimal, 3, this);
 
     cbFontStyle_ = keywordList(
-        this, "cbFontStyle", styleItems(), [this](const std::string& k) { css().fontStyle = k; }, modified);
+        this, "cbFontStyle", styleItems(),
+        [this](const std::string& k) { editStyle("Schriftstil", [&](MenuStyle& r) { r.fontStyle = k; }); },
+        modified);
     cbFontVariant_ = keywordList(
-        this, "cbFontVariant", variantItems(), [this](const std::string& k) { css().fontVariant = k; },
+        this, "cbFontVariant", variantItems(),
+        [this](const std::string& k) {
+            editStyle("Schriftvariante", [&](MenuStyle& r) { r.fontVariant = k; });
+        },
         modified);
     cbFontWeight_ = keywordList(
-        this, "cbFontWeight", weightItems(), [this](const std::string& k) { css().fontWeight = k; },
+        this, "cbFontWeight", weightItems(),
+        [this](const std::string& k) { editStyle("Schriftstärke", [&](MenuStyle& r) { r.fontWeight = k; }); },
         modified);
 
     auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
@@ -204,10 +210,10 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     connect(qApp, &QApplication::focusChanged, this, &FontPanel::focusChanged);
 }
 
-void FontPanel::setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
-    StylePanel::setup(kind, params, editState);
+void FontPanel::setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) {
+    StylePanel::setup(kind, editor, editState);
     fontSize_->setEditState(editState);
-    fontSize_->bind(&css().fontSizeValue, &css().fontSizeUnit);
+    fontSize_->bind(editor, kind, &MenuStyle::fontSizeValue, &MenuStyle::fontSizeUnit);
     for (ColorChoicePanel* panel :
          {frameFontColorChoice_, frameFontColorChoiceSelected_, frameFontColorChoiceHover_})
         panel->setEditState(editState);
@@ -247,13 +253,13 @@ void FontPanel::cbFontFamilyExit() {
 }
 
 void FontPanel::storeFamilies() {
-    css().fontFamilies = SplitFontFamilies(toModel(cbFontFamily_->currentText().trimmed()));
+    std::vector<std::string> families = SplitFontFamilies(toModel(cbFontFamily_->currentText().trimmed()));
+    editStyle("Schriftart", [&](MenuStyle& record) { record.fontFamilies = std::move(families); });
 }
 
 void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::*field) {
     if (css().*field == panel->hexColor()) return;
-    css().*field = panel->hexColor();
-    markModified();
+    editStyle("Schriftfarbe", [&](MenuStyle& record) { record.*field = panel->hexColor(); });
     refreshContrasts();
 }
 
@@ -262,12 +268,12 @@ void FontPanel::cbFontColorHoverActiveClick() {
     if (active) {
         // A panel that was never entered shows black; store that rather than "no colour".
         frameFontColorChoiceHover_->Init();
-        css().colorHover = frameFontColorChoiceHover_->hexColor();
+        editStyle("Schriftfarbe",
+                  [this](MenuStyle& record) { record.colorHover = frameFontColorChoiceHover_->hexColor(); });
     } else {
-        css().colorHover.clear();
+        editStyle("Schriftfarbe", [](MenuStyle& record) { record.colorHover.clear(); });
     }
     frameFontColorChoiceHover_->setVisible(active);
-    markModified();
     refreshContrasts();
 }
 

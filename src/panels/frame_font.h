@@ -25,7 +25,7 @@ class FontPanel : public StylePanel {
 public:
     explicit FontPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when a hover colour is stored and shows its colour panel to match.
     void blockScanFinished() override;

@@ -140,13 +140,12 @@ NumberUnitField* PositionPanel::makeNumberWithUnit(const QString& groupName, con
     return field;
 }
 
-void PositionPanel::setup(MenuKind kind, ProjectParams* params, EditState* editState) {
-    StylePanel::setup(kind, params, editState);
-    MenuStyle& record = css();
-    offsetH_->bind(&record.offsetXValue, &record.offsetXUnit);
-    offsetV_->bind(&record.offsetYValue, &record.offsetYUnit);
-    breite_->bind(&record.widthValue, &record.widthUnit);
-    hoehe_->bind(&record.heightValue, &record.heightUnit);
+void PositionPanel::setup(MenuKind kind, StyleEditor* editor, EditState* editState) {
+    StylePanel::setup(kind, editor, editState);
+    offsetH_->bind(editor, kind, &MenuStyle::offsetXValue, &MenuStyle::offsetXUnit);
+    offsetV_->bind(editor, kind, &MenuStyle::offsetYValue, &MenuStyle::offsetYUnit);
+    breite_->bind(editor, kind, &MenuStyle::widthValue, &MenuStyle::widthUnit);
+    hoehe_->bind(editor, kind, &MenuStyle::heightValue, &MenuStyle::heightUnit);
     for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_})
         field->setEditState(editState);
 }
@@ -154,15 +153,17 @@ void PositionPanel::setup(MenuKind kind, ProjectParams* params, EditState* editS
 void PositionPanel::SetPosArtOtherValues() {
     const bool movable = rgPosArt_->itemIndex() != 0;
     if (!movable) {
-        MenuStyle& record = css();
         rgPosDirectionX_->setItemIndex(0);
-        record.offsetXSide = "left";
         rgPosDirectionY_->setItemIndex(0);
-        record.offsetYSide = "top";
         offsetH_->showItem(0);
-        record.offsetXUnit = "auto";
         offsetV_->showItem(0);
-        record.offsetYUnit = "auto";
+        // Follows the controls whether the user or the reader chose the static position.
+        adjustStyle([](MenuStyle& record) {
+            record.offsetXSide = "left";
+            record.offsetYSide = "top";
+            record.offsetXUnit = "auto";
+            record.offsetYUnit = "auto";
+        });
     }
     enableOffsets(movable);
 }
@@ -184,14 +185,12 @@ void PositionPanel::SetPosArtByName(std::string_view name) {
 
 void PositionPanel::rgPosArtClick(int index) {
     SetPosArtOtherValues();
-    css().position = PositionStored[index];
-    markModified();
+    editStyle("Positionsart", [&](MenuStyle& record) { record.position = PositionStored[index]; });
 }
 
 void PositionPanel::storeRadio(std::string MenuStyle::*field, const std::vector<std::string>& stored,
                                int index) {
-    css().*field = stored[index];
-    markModified();
+    editStyle("Position", [&](MenuStyle& record) { record.*field = stored[index]; });
 }
 
 void PositionPanel::showLength(NumberUnitField* field, const std::string& value, const std::string& unit) {

@@ -45,7 +45,7 @@ public:
     // other text keeps the choice), then runs SetPosArtOtherValues.
     void SetPosArtByName(std::string_view name);
 
-    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
 
 private:
     void rgPosArtClick(int index);

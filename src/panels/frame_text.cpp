@@ -11,6 +11,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include <tuple>
+
 using quilso::BlockKind;
 using quilso::MenuStyle;
 
@@ -96,8 +98,11 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
                               std::string MenuStyle::*field) {
         QComboBox* list = makeKeywordList(name, items, initial, this);
         connect(list, &QComboBox::activated, this, [this, &items, field](int index) {
-            if (index >= 0 && index < int(items.size())) css().*field = items[std::size_t(index)].second;
-            markModified();
+            if (index >= 0 && index < int(items.size()))
+                editStyle("Auswahl",
+                          [&](MenuStyle& record) { record.*field = items[std::size_t(index)].second; });
+            else
+                markModified();
         });
         return list;
     };
@@ -110,8 +115,7 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         auto* box = new QCheckBox(caption, this);
         box->setObjectName(QLatin1String(name));
         connect(box, &QCheckBox::clicked, this, [this, box, field] {
-            css().*field = box->isChecked();
-            markModified();
+            editStyle("Textdekoration", [&](MenuStyle& record) { record.*field = box->isChecked(); });
         });
         return box;
     };
@@ -164,19 +168,19 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         grid->setColumnStretch(column, 1);
 }
 
-void TextPanel::setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
-    StylePanel::setup(kind, params, editState);
-    MenuStyle& record = css();
-    const std::pair<NumberUnitField*, std::pair<std::string*, std::string*>> bindings[] = {
-        {letterSpacing_, {&record.letterSpacingValue, &record.letterSpacingUnit}},
-        {wordSpacing_, {&record.wordSpacingValue, &record.wordSpacingUnit}},
-        {lineHeight_, {&record.lineHeightValue, &record.lineHeightUnit}},
-        {indent_, {&record.textIndentValue, &record.textIndentUnit}},
-        {verticalAlign_, {&record.verticalAlignValue, &record.verticalAlignUnit}},
+void TextPanel::setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) {
+    StylePanel::setup(kind, editor, editState);
+    using Field = std::string MenuStyle::*;
+    const std::tuple<NumberUnitField*, Field, Field> bindings[] = {
+        {letterSpacing_, &MenuStyle::letterSpacingValue, &MenuStyle::letterSpacingUnit},
+        {wordSpacing_, &MenuStyle::wordSpacingValue, &MenuStyle::wordSpacingUnit},
+        {lineHeight_, &MenuStyle::lineHeightValue, &MenuStyle::lineHeightUnit},
+        {indent_, &MenuStyle::textIndentValue, &MenuStyle::textIndentUnit},
+        {verticalAlign_, &MenuStyle::verticalAlignValue, &MenuStyle::verticalAlignUnit},
     };
-    for (const auto& [field, target] : bindings) {
+    for (const auto& [field, value, unit] : bindings) {
         field->setEditState(editState);
-        field->bind(target.first, target.second);
+        field->bind(editor, kind, value, unit);
     }
 }
 
@@ -191,7 +195,7 @@ void TextPanel::SetInheritTextDecoration() {
     for (const auto& [box, field] : boxes) {
         if (inherit) {
             box->setChecked(false);
-            css().*field = false;
+            adjustStyle([field = field](MenuStyle& record) { record.*field = false; });
         }
         box->setEnabled(!inherit);
     }
@@ -199,8 +203,9 @@ void TextPanel::SetInheritTextDecoration() {
 
 void TextPanel::cbTextDecorationInheritClick() {
     SetInheritTextDecoration();
-    css().textDecorationInherit = cbTextDecorationInherit_->isChecked();
-    markModified();
+    editStyle("Textdekoration", [this](MenuStyle& record) {
+        record.textDecorationInherit = cbTextDecorationInherit_->isChecked();
+    });
 }
 
 void TextPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {

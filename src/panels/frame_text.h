@@ -14,7 +14,7 @@ class TextPanel : public StylePanel {
 public:
     explicit TextPanel(QWidget* parent = nullptr);
 
-    void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) override;
+    void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
 
     // Brings the four decoration boxes in line with "vererbt": while it is ticked they are

@@ -1,5 +1,7 @@
 #include "number_unit_field.h"
 
+#include "field_focus.h"
+
 #include "edit_state.h"
 #include "panel_util.h"
 #include "params.h"
@@ -68,7 +70,13 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     QSizePolicy policy = number_->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     number_->setSizePolicy(policy);
-    number_->installEventFilter(this);
+    FieldFocus* focus = FieldFocus::watch(number_);
+    connect(focus, &FieldFocus::entered, this, [this] {
+        if (editState_) editState_->EditEnter(number_);
+    });
+    connect(focus, &FieldFocus::left, this, [this] {
+        if (editState_) numberExit();
+    });
     keyFilter_ = KeyFilter::attach(number_, NumberKeyFilter(keys));
     connect(keyFilter_, &KeyFilter::refused, this, [this] {
         if (editState_) editState_->beep();
@@ -97,9 +105,15 @@ void NumberUnitField::setStoreHandlers(std::function<void(const std::string&)> s
     storeUnit_ = std::move(storeUnit);
 }
 
-void NumberUnitField::bind(std::string* value, std::string* unit) {
-    setStoreHandlers([value](const std::string& text) { *value = text; },
-                     [unit](const std::string& text) { *unit = text; });
+void NumberUnitField::bind(StyleEditor* editor, quilso::MenuKind kind, std::string quilso::MenuStyle::*value,
+                           std::string quilso::MenuStyle::*unit) {
+    setStoreHandlers(
+        [editor, kind, value](const std::string& text) {
+            editor->editStyle(kind, "Zahl", [&](quilso::MenuStyle& record) { record.*value = text; });
+        },
+        [editor, kind, unit](const std::string& text) {
+            editor->editStyle(kind, "Einheit", [&](quilso::MenuStyle& record) { record.*unit = text; });
+        });
 }
 
 void NumberUnitField::setKeys(NumberKeys keys) {
@@ -133,19 +147,6 @@ void NumberUnitField::listActivated(int index) {
     number_->setVisible(item.needsNumber);
     if (editState_) editState_->setProjectModified(true);
     emit itemChosen(index);
-}
-
-bool NumberUnitField::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != number_ || (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut))
-        return false;
-    // A dialog, another application or a context menu taking the focus is no entry or exit.
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || !editState_) return false;
-    if (event->type() == QEvent::FocusIn)
-        editState_->EditEnter(number_);
-    else
-        numberExit();
-    return false;
 }
 
 void NumberUnitField::numberExit() {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "key_filter.h"
+#include "style_editor.h"
 
 #include <QString>
 #include <QWidget>
@@ -53,10 +54,11 @@ public:
 
     void setEditState(EditState* editState) { editState_ = editState; }
     // Where an accepted number and a chosen keyword or unit go. The usual case is a value/unit
-    // pair of a style record; bind() stores into the two strings (which must outlive the field).
+    // pair of a style record; bind() stores into those two fields of the menu's record.
     void setStoreHandlers(std::function<void(const std::string&)> storeValue,
                           std::function<void(const std::string&)> storeUnit);
-    void bind(std::string* value, std::string* unit);
+    void bind(StyleEditor* editor, quilso::MenuKind kind, std::string quilso::MenuStyle::*value,
+              std::string quilso::MenuStyle::*unit);
 
     // Some instances take any key and do not raise editPending while typing (their entry and
     // exit checks stay).
@@ -83,7 +85,6 @@ signals:
     void numberExited(bool accepted);
 
 private:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void listActivated(int index);
     void numberExit();
 

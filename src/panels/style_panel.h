@@ -5,6 +5,7 @@
 #include "edit_state.h"
 #include "params.h"
 #include "read_observer.h"
+#include "style_editor.h"
 
 #include <QWidget>
 
@@ -15,11 +16,11 @@ class StylePanel : public QWidget {
 public:
     using QWidget::QWidget;
 
-    // Gives the panel its menu, the project record it writes and the shared edit state.
-    // Called once by the main window, before the first project is read.
-    virtual void setup(quilso::MenuKind kind, quilso::ProjectParams* params, EditState* editState) {
+    // Gives the panel its menu, the project it edits and the shared edit state. Called once by
+    // the main window, before the first project is read.
+    virtual void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) {
         kind_ = kind;
-        params_ = params;
+        editor_ = editor;
         editState_ = editState;
     }
     quilso::MenuKind menuKind() const { return kind_; }
@@ -31,12 +32,19 @@ public:
     virtual void blockScanFinished() {}
 
 protected:
-    quilso::MenuStyle& css() { return params_->css[kind_]; }
+    const quilso::MenuStyle& css() const { return editor_->style(kind_); }
+    // The one way a panel changes its record; marks the project modified.
+    void editStyle(const char* label, const StyleEditor::StyleChange& change) {
+        editor_->editStyle(kind_, label, change);
+    }
+    // Follow-up values the controls take while the reader sets them; the project is not marked.
+    void adjustStyle(const StyleEditor::StyleChange& change) { editor_->adjustStyle(kind_, change); }
+    StyleEditor* styleEditor() const { return editor_; }
     EditState* editState() const { return editState_; }
-    void markModified() { editState_->setProjectModified(true); }
+    void markModified() { editor_->markModified(); }
 
 private:
     quilso::MenuKind kind_ = quilso::MenuMain;
-    quilso::ProjectParams* params_ = nullptr;
+    StyleEditor* editor_ = nullptr;
     EditState* editState_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "publish.h"
 
+#include "file_io.h"
+
 #include "menu_markup.h"
 
 #include <algorithm>

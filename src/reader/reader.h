@@ -1,6 +1,7 @@
 // Reads a menu script file back into the project: style records, options and site tree.
 #pragma once
 
+#include "file_io.h"
 #include "project.h"
 #include "read_observer.h"
 

@@ -2,6 +2,7 @@
 // on views into the file's bytes, so a large file is held once and scanned without copies.
 #pragma once
 
+#include "file_io.h"
 #include "large_memory.h"
 #include "project.h"
 #include "read_observer.h"

@@ -1,5 +1,6 @@
 #include "site_import.h"
 
+#include "file_io.h"
 #include "project.h"
 #include "site_text.h"
 

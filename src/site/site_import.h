@@ -1,6 +1,7 @@
 // A site tree made from the pages an author already has: a folder of pages, or a sitemap.
 #pragma once
 
+#include "file_io.h"
 #include "site_tree.h"
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 // driver (BuildMenuScriptText) calls them in file order; tests call single ones.
 #pragma once
 
+#include "file_io.h"
 #include "project.h"
 
 #include <string>

@@ -1,6 +1,7 @@
 // Turns the project into the menu script file: headers, style function, menu array, library.
 #pragma once
 
+#include "file_io.h"
 #include "project.h"
 
 #include <string>

@@ -26,7 +26,8 @@ TEST(Accessibility, EveryControlOnEveryTabHasAName) {
     auto form = data.makeForm();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    form->sitePage()->selectNodes({form->document()->treeModel()->nodeOf({})->child(0)},
+                                  form->document()->treeModel()->nodeOf({})->child(0));
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     int controls = 0;
     QStringList unnamed;

@@ -2,9 +2,15 @@
 // library, and a main window built on it.
 #pragma once
 
-#include "main_form.h"
+#include "edit_state.h"
+#include "main_window.h"
 #include "project.h"
+#include "project_document.h"
+#include "site_page.h"
 #include "site_tree.h"
+#include "site_tree_model.h"
+#include "style_pages.h"
+#include "ui_seams.h"
 
 #include <QTemporaryDir>
 

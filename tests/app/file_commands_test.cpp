@@ -1,8 +1,8 @@
 #include "app_test_support.h"
+#include "preview_window.h"
 #include "site_tree_model.h"
 #include "style_panel.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,8 +31,8 @@ QByteArray fileBytes(const QString& path) {
 
 // Adds an entry through the model, as the tree commands do, and marks the edit.
 void editTree(MainWindow& form) {
-    form.treeModel()->insertEntry(form.project().tree.root(), -1, {"Neu", "neu.htm"});
-    form.editState()->setProjectModified(true);
+    form.document()->insertEntry(form.document()->treeModel()->nodeOf({}), -1, {"Neu", "neu.htm"});
+    form.document()->setModified(true);
 }
 
 // A number field that follows the panels' commit protocol, for driving the main window's side.
@@ -63,16 +63,16 @@ TEST(FileCommands, StartWithoutArgumentOpensTheTemplateAsANewProject) {
     auto form = data.makeForm({}, false);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QTRY_VERIFY_WITH_TIMEOUT(!form->firstActivation, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!UiTestAccess::awaitsFirstActivation(*form), 2000);
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("quilso: [neues Projekt][*]"));
-    EXPECT_EQ(TreeShape(form->project().tree), "X Y");
-    EXPECT_EQ(form->siteView()->model()->rowCount(), 2);
-    EXPECT_FALSE(form->editState()->projectModified());
-    EXPECT_TRUE(form->currentFileName.isEmpty());
-    EXPECT_EQ(form->programInfo().functionsLines.at(0), "function quilso_library() {}");
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "X Y");
+    EXPECT_EQ(form->sitePage()->siteView()->model()->rowCount(), 2);
+    EXPECT_FALSE(form->document()->isModified());
+    EXPECT_TRUE(form->document()->fileName().isEmpty());
+    EXPECT_EQ(form->document()->programInfo().functionsLines.at(0), "function quilso_library() {}");
     // "Speichern" on a new project asks for a name.
-    form->FileSave();
+    form->document()->save();
     const auto requests = FileDialogs::takeRequests();
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0].filter, QStringLiteral("javascript (*.js)"));
@@ -90,12 +90,12 @@ TEST(FileCommands, StartWithAnArgumentLoadsThatFileUnderItsName) {
     auto form = data.makeForm({path}, false);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QTRY_VERIFY_WITH_TIMEOUT(!form->firstActivation, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!UiTestAccess::awaitsFirstActivation(*form), 2000);
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
-    EXPECT_EQ(TreeShape(form->project().tree), "P Q R");
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "P Q R");
     EXPECT_TRUE(form->findChild<QCheckBox*>(QStringLiteral("cbIsTag"))->isChecked());
-    EXPECT_FALSE(form->editState()->projectModified()); // the reader's check box does not count
-    EXPECT_EQ(form->saveDialogFileName(), path);
+    EXPECT_FALSE(form->document()->isModified()); // the reader's check box does not count
+    EXPECT_EQ(form->document()->saveDialogFileName(), path);
 }
 
 TEST(FileCommands, SaveAsThenSaveWritesTheSameFileWithoutAskingAgain) {
@@ -104,38 +104,38 @@ TEST(FileCommands, SaveAsThenSaveWritesTheSameFileWithoutAskingAgain) {
     editTree(*form);
     const QString path = data.path(QStringLiteral("neu.js"));
     FileDialogs::queueFileName(path);
-    EXPECT_TRUE(form->FileSaveAs());
+    EXPECT_TRUE(form->document()->saveAs());
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
     EXPECT_FALSE(form->isWindowModified());
     QByteArray written = fileBytes(path);
     EXPECT_TRUE(written.contains("function quilso_library() {}"));
     EXPECT_TRUE(written.contains("Neu"));
 
     form->findChild<QCheckBox*>(QStringLiteral("cbIsTag"))->click();
-    EXPECT_TRUE(form->editState()->projectModified()); // the option is a change too
+    EXPECT_TRUE(form->document()->isModified()); // the option is a change too
     EXPECT_TRUE(form->isWindowModified());
-    EXPECT_TRUE(form->FileSave());
+    EXPECT_TRUE(form->document()->save());
     EXPECT_EQ(FileDialogs::takeRequests().size(), 1); // only the one of "Speichern unter"
     EXPECT_NE(fileBytes(path), written);
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
 }
 
 TEST(FileCommands, TreeEditsAloneAreGuardedByTheSaveFirstQuestion) {
     AppFixture data("AB");
     auto form = data.makeForm();
-    form->siteView()->show();
-    form->FileNew();
+    form->sitePage()->siteView()->show();
+    form->document()->newProject();
     EXPECT_TRUE(MessageBoxes::takeShown().isEmpty()); // unchanged: no question
     editTree(*form);
     MessageBoxes::queueAnswer(MessageBoxes::Cancel);
-    form->FileNew();
+    form->document()->newProject();
     EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("question:Projekt vorher speichern?")});
-    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B Neu");
     MessageBoxes::queueAnswer(MessageBoxes::No);
-    form->FileNew();
-    EXPECT_EQ(TreeShape(form->project().tree), "A B");
-    EXPECT_FALSE(form->editState()->projectModified());
+    form->document()->newProject();
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
+    EXPECT_FALSE(form->document()->isModified());
 }
 
 TEST(FileCommands, YesFollowedByACancelledOrFailedSaveKeepsTheProject) {
@@ -144,27 +144,27 @@ TEST(FileCommands, YesFollowedByACancelledOrFailedSaveKeepsTheProject) {
     editTree(*form);
     // "Neu": yes, then the save dialog is cancelled.
     MessageBoxes::queueAnswer(MessageBoxes::Yes);
-    form->FileNew();
-    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
-    EXPECT_TRUE(form->editState()->projectModified());
+    form->document()->newProject();
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B Neu");
+    EXPECT_TRUE(form->document()->isModified());
     EXPECT_EQ(FileDialogs::takeRequests().size(), 1);
     // "Öffnen": yes, then the save fails; the open dialog never shows.
     MessageBoxes::takeShown();
     MessageBoxes::queueAnswer(MessageBoxes::Yes);
     FileDialogs::queueFileName(data.path(QStringLiteral("fehlt/neu.js")));
-    form->FileOpen();
+    form->document()->open();
     EXPECT_EQ(FileDialogs::takeRequests().size(), 1);
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 2);
     EXPECT_TRUE(
         shown[1].startsWith(QStringLiteral("error:Die Datei „") + data.path(QStringLiteral("fehlt/neu.js"))));
     EXPECT_TRUE(shown[1].contains(QStringLiteral("existiert nicht")));
-    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B Neu");
     // "Neu": yes and a good save: the command goes on.
     MessageBoxes::queueAnswer(MessageBoxes::Yes);
     FileDialogs::queueFileName(data.path(QStringLiteral("gut.js")));
-    form->FileNew();
-    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    form->document()->newProject();
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
     EXPECT_TRUE(QFile::exists(data.path(QStringLiteral("gut.js"))));
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
 }
@@ -191,15 +191,15 @@ TEST(FileCommands, AReadErrorNamesFileAndReasonAndLeavesTheProjectAsItWas) {
     auto form = data.makeForm();
     const QString missing = data.path(QStringLiteral("gibtsnicht.js"));
     FileDialogs::queueFileName(missing);
-    form->FileOpen();
+    form->document()->open();
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0],
               QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\nDie Datei existiert nicht.")
                   .arg(missing));
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: [neues Projekt]"));
-    EXPECT_TRUE(form->currentFileName.isEmpty());
-    EXPECT_EQ(TreeShape(form->project().tree), "A B");
+    EXPECT_TRUE(form->document()->fileName().isEmpty());
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
 }
 
 TEST(FileCommands, AWriteErrorKeepsNameCaptionAndModifiedFlag) {
@@ -208,20 +208,20 @@ TEST(FileCommands, AWriteErrorKeepsNameCaptionAndModifiedFlag) {
     QDir(data.path({})).mkdir(QStringLiteral("sub"));
     const QString path = data.path(QStringLiteral("sub/p.js"));
     FileDialogs::queueFileName(path);
-    ASSERT_TRUE(form->FileSaveAs());
+    ASSERT_TRUE(form->document()->saveAs());
     const QByteArray before = fileBytes(path);
     editTree(*form);
     // The target turns into a directory: the save fails and says so.
     QFile::remove(path);
     QDir(data.path(QStringLiteral("sub"))).mkdir(QStringLiteral("p.js"));
-    EXPECT_FALSE(form->FileSave());
+    EXPECT_FALSE(form->document()->save());
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(
         shown[0].startsWith(QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:").arg(path)));
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_TRUE(form->document()->isModified());
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + path);
-    EXPECT_EQ(form->currentFileName, path);
+    EXPECT_EQ(form->document()->fileName(), path);
     EXPECT_FALSE(before.isEmpty());
 }
 
@@ -233,7 +233,7 @@ TEST(FileCommands, AnInvalidNumberBlocksOneTabChangeAndOneCommand) {
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     QWidget* options = form->findChild<QWidget*>(QStringLiteral("tsProperties"));
     pages->setCurrentWidget(options);
-    auto* field = new ProtocolField(options, form->editState());
+    auto* field = new ProtocolField(options, form->document()->editState());
     field->setText(QStringLiteral("12"));
     field->show();
     field->setFocus();
@@ -245,7 +245,7 @@ TEST(FileCommands, AnInvalidNumberBlocksOneTabChangeAndOneCommand) {
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     EXPECT_EQ(pages->currentIndex(), optionsTab); // refused once
     EXPECT_EQ(field->text(), QStringLiteral("12"));
-    EXPECT_EQ(form->editState()->beepCount(), 1);
+    EXPECT_EQ(form->document()->editState()->beepCount(), 1);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     EXPECT_EQ(pages->currentIndex(), 1); // the second click goes through
 
@@ -254,15 +254,15 @@ TEST(FileCommands, AnInvalidNumberBlocksOneTabChangeAndOneCommand) {
     field->setFocus();
     QTest::keyClicks(field, "a");
     FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
-    EXPECT_FALSE(form->FileSaveAs());
+    EXPECT_FALSE(form->document()->saveAs());
     EXPECT_EQ(FileDialogs::takeRequests().size(), 0);
     field->setFocus();
     field->setText(QStringLiteral(" ,5 "));
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
     FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
-    EXPECT_TRUE(form->FileSaveAs());
+    EXPECT_TRUE(form->document()->saveAs());
     EXPECT_EQ(field->text(), QStringLiteral("0,5"));
-    EXPECT_FALSE(form->editState()->projectModified()); // saved after the field was stored
+    EXPECT_FALSE(form->document()->isModified()); // saved after the field was stored
 }
 
 TEST(FileCommands, HintsShowTheirLongPartInTheStatusLine) {
@@ -271,7 +271,7 @@ TEST(FileCommands, HintsShowTheirLongPartInTheStatusLine) {
     auto* status = form->findChild<QStatusBar*>(QStringLiteral("StatusLine"));
     auto* newButton = form->findChild<QToolButton*>(QStringLiteral("SpeedButton1"));
     EXPECT_EQ(newButton->toolTip(), QStringLiteral("Neu"));
-    form->ShowHint(QStringLiteral("Neue Datei"));
+    form->showHint(QStringLiteral("Neue Datei"));
     EXPECT_EQ(status->currentMessage(), QStringLiteral("Neue Datei"));
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(newButton, &enter);
@@ -296,7 +296,7 @@ TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     QDir(data.path({})).mkdir(QStringLiteral("site"));
     const QString project = data.path(QStringLiteral("site/p.js"));
     FileDialogs::queueFileName(project);
-    ASSERT_TRUE(form->FileSaveAs());
+    ASSERT_TRUE(form->document()->saveAs());
     const QString page = QFileInfo(project).absolutePath() + QStringLiteral("/A.htm");
     form->showPreview();
     EXPECT_EQ(MessageBoxes::takeShown(),
@@ -307,7 +307,7 @@ TEST(FileCommands, PreviewNeedsASavedProjectAndAnExistingStartPage) {
     html.close();
     form->showPreview();
     EXPECT_TRUE(MessageBoxes::takeShown().isEmpty());
-    PreviewWindow* web = form->webAnzeigeForm();
+    PreviewWindow* web = form->previewWindow();
     EXPECT_TRUE(web->isVisible());
     EXPECT_EQ(web->windowTitle(), QStringLiteral("Vorschau: ") + page);
     EXPECT_EQ(web->currentPath(), page);
@@ -343,7 +343,7 @@ TEST(MainWindow, StylePagesHoldOnePanelPerMenuWithTheirDifferences) {
     EXPECT_FALSE(hidden("framePosM", "rgPosClear"));
     EXPECT_TRUE(hidden("framePosBC", "gbPosBreite"));
     EXPECT_FALSE(hidden("framePosUM", "gbPosBreite"));
-    EXPECT_EQ(form->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
+    EXPECT_EQ(form->stylePages()->panel(quilso::MenuSub, 2)->menuKind(), quilso::MenuSub);
 }
 
 TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
@@ -361,13 +361,13 @@ TEST(MainWindow, AnEmptiedPanelNumberFieldHoldsBackOneTabChange) {
     const QString before = size->text();
     size->selectAll();
     QTest::keyClick(size, Qt::Key_Delete);
-    ASSERT_TRUE(form->editState()->editPending);
+    ASSERT_TRUE(form->document()->editState()->editPending);
     QTabBar* bar = pages->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("tsFont"));
     EXPECT_EQ(size->text(), before);
-    EXPECT_FALSE(form->editState()->editPending);
-    EXPECT_TRUE(form->editState()->editValid);
+    EXPECT_FALSE(form->document()->editState()->editPending);
+    EXPECT_TRUE(form->document()->editState()->editValid);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
     EXPECT_EQ(pages->currentIndex(), 0);
 }
@@ -383,11 +383,11 @@ TEST(FileCommands, ARelativeStartPathStaysTheSameFileWhenTheWorkingFolderChanges
     ASSERT_TRUE(QDir::setCurrent(data.path({})));
     auto form = data.makeForm({QStringLiteral("proj/p.js")});
     QDir::setCurrent(previous);
-    EXPECT_EQ(form->currentFileName, absolute);
-    EXPECT_EQ(form->saveDialogFileName(), absolute);
+    EXPECT_EQ(form->document()->fileName(), absolute);
+    EXPECT_EQ(form->document()->saveDialogFileName(), absolute);
     EXPECT_EQ(form->caption(), QStringLiteral("quilso: ") + absolute);
     editTree(*form);
-    EXPECT_TRUE(form->FileSave());
+    EXPECT_TRUE(form->document()->save());
     EXPECT_TRUE(fileBytes(absolute).contains("Neu"));
     EXPECT_FALSE(QFileInfo::exists(previous + QStringLiteral("/proj/p.js")));
 }
@@ -422,12 +422,12 @@ TEST(FileCommands, OnlyRegularFilesAreOpened) {
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
         FileDialogs::queueFileName(path);
-        form->FileOpen(); // would block on the pipe or eat all memory
+        form->document()->open(); // would block on the pipe or eat all memory
         EXPECT_EQ(MessageBoxes::takeShown(),
                   QStringList{QStringLiteral("error:Die Datei „%1“ kann nicht gelesen werden:\n"
                                              "Der Name bezeichnet keine gewöhnliche Datei.")
                                   .arg(path)});
-        EXPECT_EQ(TreeShape(form->project().tree), "A B");
+        EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
     }
 }
 
@@ -437,30 +437,30 @@ TEST(FileCommands, ARefusedSaveShowsTheReasonAndKeepsTheProjectModified) {
     QDir(data.path({})).mkdir(QStringLiteral("weg"));
     const QString path = data.path(QStringLiteral("weg/p.js"));
     FileDialogs::queueFileName(path);
-    ASSERT_TRUE(form->FileSaveAs());
+    ASSERT_TRUE(form->document()->saveAs());
     editTree(*form);
     QDir(data.path(QStringLiteral("weg"))).removeRecursively(); // fails as root too
-    EXPECT_FALSE(form->FileSave());
+    EXPECT_FALSE(form->document()->save());
     const QStringList shown = MessageBoxes::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(
         QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:\n").arg(path)))
         << shown[0].toStdString();
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_TRUE(form->document()->isModified());
     EXPECT_TRUE(form->isWindowModified());
     // A write-protected file is refused with the core's own sentence.
     QDir(data.path({})).mkdir(QStringLiteral("weg"));
     FileDialogs::queueFileName(path);
-    ASSERT_TRUE(form->FileSaveAs());
+    ASSERT_TRUE(form->document()->saveAs());
     editTree(*form);
     ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
-    EXPECT_FALSE(form->FileSave());
+    EXPECT_FALSE(form->document()->save());
     EXPECT_EQ(
         MessageBoxes::takeShown(),
         QStringList{QStringLiteral("error:Die Datei „%1“ kann nicht gespeichert werden:\nDie Datei „%1“ ist "
                                    "schreibgeschützt.")
                         .arg(path)});
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_TRUE(form->document()->isModified());
     // Whatever German sentence the core gives is shown as it is.
     EXPECT_EQ(WriteFailureText(path, "Die Datei „p.js“ ist schreibgeschützt."),
               QStringLiteral(
@@ -473,7 +473,8 @@ TEST(FileCommands, TypedCharactersSurviveSavingAndReopening) {
     auto form = data.makeForm();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    form->sitePage()->selectNodes({form->document()->treeModel()->nodeOf({})->child(0)},
+                                  form->document()->treeModel()->nodeOf({})->child(0));
     auto* leText = form->findChild<QLineEdit*>(QStringLiteral("leText"));
     leText->setFocus();
     leText->selectAll();
@@ -492,15 +493,16 @@ TEST(FileCommands, TypedCharactersSurviveSavingAndReopening) {
     ASSERT_EQ(leText->text(), typed);
     const QString path = data.path(QStringLiteral("zeichen.js"));
     FileDialogs::queueFileName(path);
-    ASSERT_TRUE(form->FileSaveAs());
+    ASSERT_TRUE(form->document()->saveAs());
     const QByteArray first = fileBytes(path);
-    ASSERT_TRUE(form->LoadProject(path));
-    const QModelIndex row0 = form->treeModel()->index(0, 0);
+    ASSERT_TRUE(form->document()->load(path));
+    const QModelIndex row0 = form->document()->treeModel()->index(0, 0);
     EXPECT_EQ(row0.data().toString(), typed);
-    form->selectNodes({form->project().tree.root()->child(0)}, form->project().tree.root()->child(0));
+    form->sitePage()->selectNodes({form->document()->treeModel()->nodeOf({})->child(0)},
+                                  form->document()->treeModel()->nodeOf({})->child(0));
     EXPECT_EQ(leText->text(), typed);
-    EXPECT_FALSE(form->editState()->projectModified());
-    form->editState()->setProjectModified(true);
-    ASSERT_TRUE(form->FileSave());
+    EXPECT_FALSE(form->document()->isModified());
+    form->document()->setModified(true);
+    ASSERT_TRUE(form->document()->save());
     EXPECT_EQ(fileBytes(path), first);
 }

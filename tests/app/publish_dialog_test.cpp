@@ -38,11 +38,11 @@ TEST(PublishCommand, SavesFirstThenWritesThePagesAndShowsTheReport) {
     EXPECT_EQ(form->findChild<PublishDialog*>(), nullptr);
 
     // An entry added since: the pages show the saved state, the new entry included.
-    form->treeModel()->insertEntry(form->project().tree.root(), -1, {"Neu", "neu.htm"});
-    form->editState()->setProjectModified(true);
+    form->document()->insertEntry(form->document()->treeModel()->nodeOf({}), -1, {"Neu", "neu.htm"});
+    form->document()->setModified(true);
     FileDialogs::queueFileName(data.path(QStringLiteral("site.js")));
     publish->trigger();
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
     EXPECT_TRUE(QFile::exists(data.path(QStringLiteral("site.js"))));
     const QByteArray written = fileBytes(data.path(QStringLiteral("A.htm")));
     EXPECT_TRUE(written.contains("<a href=\"A.htm\" id=\"m_selected\" aria-current=\"page\">A</a>"));

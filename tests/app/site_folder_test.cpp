@@ -44,11 +44,15 @@ bool waitForCheck(LinkChecker& checker) {
 }
 
 QString tooltip(MainWindow& form, quilso::SiteNode* node) {
-    return form.treeModel()->data(form.treeModel()->indexOf(node), Qt::ToolTipRole).toString();
+    return form.document()
+        ->treeModel()
+        ->data(form.document()->treeModel()->indexOf(node), Qt::ToolTipRole)
+        .toString();
 }
 bool hasIcon(MainWindow& form, quilso::SiteNode* node) {
-    return !form.treeModel()
-                ->data(form.treeModel()->indexOf(node), Qt::DecorationRole)
+    return !form.document()
+                ->treeModel()
+                ->data(form.document()->treeModel()->indexOf(node), Qt::DecorationRole)
                 .value<QIcon>()
                 .isNull();
 }
@@ -63,7 +67,7 @@ protected:
         writePage(site + QStringLiteral("/A.htm"), "<script src=\"menu.js\"></script>");
         writePage(site + QStringLiteral("/C.htm"));
         FileDialogs::queueFileName(site + QStringLiteral("/menu.js"));
-        ASSERT_TRUE(form->FileSaveAs());
+        ASSERT_TRUE(form->document()->saveAs());
         ASSERT_TRUE(waitForCheck(*form->linkChecker()));
     }
     void TearDown() override {
@@ -71,7 +75,7 @@ protected:
         SetFolderChooser({});
         MessageBoxes::takeShown();
     }
-    quilso::SiteNode* top(int row) { return form->project().tree.root()->child(row); }
+    quilso::SiteNode* top(int row) { return form->document()->treeModel()->nodeOf({})->child(row); }
 
     AppFixture data{"ABCD"};
     std::unique_ptr<MainWindow> form;
@@ -89,15 +93,16 @@ TEST_F(SiteFolderApp, MissingPagesAreMarkedAndFollowEveryChange) {
     // The page appears, and an entry changes: the next check finds it.
     writePage(site + QStringLiteral("/B.htm"));
     top(0)->entry.file = "fehlt.htm";
-    form->treeModel()->entryChanged(top(0));
+    form->document()->treeModel()->entryChanged(top(0));
     ASSERT_TRUE(waitForCheck(checker));
     EXPECT_TRUE(hasIcon(*form, top(0)));
     EXPECT_FALSE(hasIcon(*form, top(1)));
 
     // A removed node's place taken by a new entry must not show the old mark.
     quilso::SiteNode* d = top(3);
-    form->treeModel()->removeSiblings({d});
-    quilso::SiteNode* fresh = form->treeModel()->insertEntry(form->project().tree.root(), -1, {"E", "C.htm"});
+    form->document()->treeModel()->removeSiblings({d});
+    quilso::SiteNode* fresh = form->document()->treeModel()->insertEntry(
+        form->document()->treeModel()->nodeOf({}), -1, {"E", "C.htm"});
     EXPECT_FALSE(hasIcon(*form, fresh));
     ASSERT_TRUE(waitForCheck(checker));
     EXPECT_FALSE(hasIcon(*form, fresh));
@@ -105,7 +110,7 @@ TEST_F(SiteFolderApp, MissingPagesAreMarkedAndFollowEveryChange) {
 
     // Opening another project replaces the tree and its marks.
     FileDialogs::queueFileName(data.path(QStringLiteral("default.js")));
-    form->FileOpen();
+    form->document()->open();
     ASSERT_TRUE(waitForCheck(checker));
     EXPECT_EQ(checker.siteDirectory(), QDir(data.path(QString())).absolutePath());
     EXPECT_EQ(checker.markCount(), 4u);
@@ -129,7 +134,7 @@ TEST_F(SiteFolderApp, LinkCheckListsFindingsAndSelectsTheChosenEntry) {
     EXPECT_EQ(rows[1], QStringLiteral("C: Seite bindet menu.js nicht ein: C.htm"));
     EXPECT_EQ(rows[2], QStringLiteral("D: Datei nicht gefunden: D.htm"));
     EXPECT_EQ(rows[3], QStringLiteral("Seite in keinem Menü: alt.htm"));
-    EXPECT_EQ(form->focusedNode(), top(2));
+    EXPECT_EQ(form->sitePage()->focusedNode(), top(2));
 }
 
 TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
@@ -147,23 +152,24 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     });
 
     // Unsaved changes: "Abbrechen" on the question stops before the folder dialog.
-    form->treeModel()->insertEntry(form->project().tree.root(), -1, {"Neu", "neu.htm"});
-    form->editState()->setProjectModified(true);
+    form->document()->treeModel()->insertEntry(form->document()->treeModel()->nodeOf({}), -1,
+                                               {"Neu", "neu.htm"});
+    form->document()->setModified(true);
     MessageBoxes::queueAnswer(MessageBoxes::Cancel);
     form->findChild<QAction*>(QStringLiteral("miNewFromFolder"))->trigger();
     EXPECT_EQ(asked, 0);
-    EXPECT_EQ(TreeShape(form->project().tree), "A B Neu");
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B Neu");
     EXPECT_EQ(MessageBoxes::takeShown(), QStringList{QStringLiteral("question:Projekt vorher speichern?")});
 
     MessageBoxes::queueAnswer(MessageBoxes::No);
     ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(TreeShape(form->project().tree), "Start \xDC"
-                                               "ber uns[Vorstand]");
-    EXPECT_EQ(form->project().tree.root()->child(1)->entry.file, "\xFC"
-                                                                 "ber uns/index.html");
-    EXPECT_TRUE(form->currentFileName.isEmpty());
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "Start \xDC"
+                                                           "ber uns[Vorstand]");
+    EXPECT_EQ(form->document()->treeModel()->nodeOf({})->child(1)->entry.file, "\xFC"
+                                                                               "ber uns/index.html");
+    EXPECT_TRUE(form->document()->fileName().isEmpty());
+    EXPECT_TRUE(form->document()->isModified());
     EXPECT_EQ(form->linkChecker()->siteDirectory(), site);
     ASSERT_TRUE(waitForCheck(*form->linkChecker()));
     EXPECT_EQ(form->linkChecker()->markCount(), 0u);
@@ -171,14 +177,14 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     // Saving proposes the folder the file names are relative to.
     FileDialogs::takeRequests();
     FileDialogs::queueFileName(site + QStringLiteral("/menu.js"));
-    ASSERT_TRUE(form->FileSave());
+    ASSERT_TRUE(form->document()->save());
     const auto requests = FileDialogs::takeRequests();
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0].selectedFile, site + QStringLiteral("/menu.js"));
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
 
     // After that save, "Neu" asks nothing; the new project has no folder to look in.
-    form->FileNew();
+    form->document()->newProject();
     EXPECT_EQ(MessageBoxes::pendingAnswers(), 0);
     EXPECT_TRUE(form->linkChecker()->siteDirectory().isEmpty());
     SetFolderChooser({});
@@ -200,8 +206,8 @@ TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
     });
     EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
     EXPECT_TRUE(sawProgress);
-    EXPECT_EQ(TreeShape(form->project().tree), "A B");
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
+    EXPECT_FALSE(form->document()->isModified());
 
     // An empty folder is refused with a message.
     QDir().mkpath(data.path(QStringLiteral("leer")));

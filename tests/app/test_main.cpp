@@ -1,7 +1,7 @@
 #include "app_test_support.h"
 
+#include "preview_window.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 #include "writer.h"
 
 #include <QApplication>
@@ -57,7 +57,7 @@ AppFixture::~AppFixture() {
 
 std::unique_ptr<MainWindow> AppFixture::makeForm(const QStringList& arguments, bool load) {
     auto form = std::make_unique<MainWindow>(StartupOptions{dir_.path(), arguments});
-    if (load) form->FormActivate();
+    if (load) UiTestAccess::activate(*form);
     return form;
 }
 

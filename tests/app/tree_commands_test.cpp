@@ -1,5 +1,5 @@
 #include "app_test_support.h"
-#include "dlg_tree_item.h"
+#include "new_entry_dialog.h"
 #include "site_tree_model.h"
 
 #include <QAction>
@@ -19,8 +19,8 @@ class TreeCommands : public ::testing::Test {
 protected:
     AppFixture data{"ABCD"};
     std::unique_ptr<MainWindow> form = data.makeForm();
-    QTreeView* view = form->siteView();
-    SiteTreeModel* model = form->treeModel();
+    QTreeView* view = form->sitePage()->siteView();
+    SiteTreeModel* model = form->document()->treeModel();
 
     void SetUp() override {
         form->show();
@@ -28,7 +28,7 @@ protected:
     }
     QModelIndex indexOf(const char* path) {
         // "B" or "B/C": menu texts from the top level down.
-        const SiteNode* node = form->project().tree.root();
+        const SiteNode* node = form->document()->project().tree.root();
         for (const QString& part : QString::fromLatin1(path).split(u'/')) {
             const SiteNode* next = nullptr;
             for (const SiteNode* c : node->children())
@@ -46,7 +46,7 @@ protected:
     }
     std::string selected() {
         std::string out;
-        for (const SiteNode* n : form->selectionList)
+        for (const SiteNode* n : form->sitePage()->selectedEntries())
             out += n->entry.text + ' ';
         return out;
     }
@@ -55,7 +55,7 @@ protected:
         return form->findChild<QWidget*>(QStringLiteral("tsExplorer"))
             ->findChild<QWidget*>(QString::fromLatin1(name));
     }
-    std::string shape() { return TreeShape(form->project().tree); }
+    std::string shape() { return TreeShape(form->document()->project().tree); }
 };
 } // namespace
 
@@ -63,12 +63,11 @@ TEST_F(TreeCommands, UpMovesSeparatedEntriesEachAndAdjacentOnesAsABlock) {
     click("B");
     click("D", Qt::ControlModifier);
     EXPECT_EQ(selected(), "B D ");
-    EXPECT_FALSE(form->editState()->projectModified());
+    EXPECT_FALSE(form->document()->isModified());
     QTest::mouseClick(static_cast<QToolButton*>(widget("iNodeUp")), Qt::LeftButton);
     EXPECT_EQ(shape(), "B A D C");
-    form->CollectSelection();
     EXPECT_EQ(selected(), "B D ");
-    EXPECT_TRUE(form->editState()->projectModified()); // tree edits count as changes
+    EXPECT_TRUE(form->document()->isModified()); // tree edits count as changes
 
     click("A");
     click("D", Qt::ShiftModifier); // A, D are rows 1..2 now: "A D"
@@ -165,19 +164,19 @@ TEST_F(TreeCommands, DeleteRemovesSubtreesAndFocusesThePreviousSibling) {
     click("B");
     QTest::mouseClick(widget("lNodeDelete"), Qt::LeftButton);
     EXPECT_EQ(shape(), "A D");
-    EXPECT_EQ(form->project().tree.size(), 2u);
+    EXPECT_EQ(form->document()->project().tree.size(), 2u);
     EXPECT_EQ(selected(), "A ");
     EXPECT_EQ(static_cast<QLineEdit*>(widget("leText"))->text(), QStringLiteral("A"));
     // No previous sibling: the entry that moved into its place takes the focus.
     action("aNodeDelete")->trigger();
     EXPECT_EQ(selected(), "D ");
     action("aNodeDelete")->trigger();
-    EXPECT_TRUE(form->project().tree.empty());
+    EXPECT_TRUE(form->document()->project().tree.empty());
     EXPECT_FALSE(widget("leText")->isEnabled());
     EXPECT_FALSE(widget("leFile")->isEnabled());
     EXPECT_FALSE(widget("lNodeDelete")->isVisible());
     EXPECT_FALSE(widget("iNodeDown")->isVisible());
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_TRUE(form->document()->isModified());
 }
 
 TEST_F(TreeCommands, EntryFieldsRefuseEmptyTextsAndFollowEveryKeystroke) {
@@ -190,7 +189,7 @@ TEST_F(TreeCommands, EntryFieldsRefuseEmptyTextsAndFollowEveryKeystroke) {
     QTest::keyClick(leText, Qt::Key_Delete);
     EXPECT_EQ(leText->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_TRUE(widget("lText")->isVisible());
-    EXPECT_EQ(form->project().tree.root()->child(1)->entry.text, "B");
+    EXPECT_EQ(form->document()->project().tree.root()->child(1)->entry.text, "B");
     QTest::keyClicks(leText, "Ne");
     EXPECT_EQ(model->data(indexOf("Ne")).toString(), QStringLiteral("Ne"));
     QTest::sendKeyEvent(QTest::Press, leText, Qt::Key_unknown, QStringLiteral("ü"), {});
@@ -199,31 +198,32 @@ TEST_F(TreeCommands, EntryFieldsRefuseEmptyTextsAndFollowEveryKeystroke) {
     QTest::keyClick(leText, Qt::Key_Space);
     EXPECT_FALSE(widget("lText")->isVisible());
     EXPECT_NE(leText->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(form->project().tree.root()->child(1)->entry.text, "Ne\xFC &#937;"); // trimmed, nothing lost
+    EXPECT_EQ(form->document()->project().tree.root()->child(1)->entry.text,
+              "Ne\xFC &#937;"); // trimmed, nothing lost
     EXPECT_EQ(model->data(model->index(1, 0)).toString(), QStringLiteral("Neü Ω"));
     leFile->clear();
     EXPECT_TRUE(widget("lFile")->isVisible());
-    EXPECT_EQ(form->project().tree.root()->child(1)->entry.file, "B.htm");
-    EXPECT_TRUE(form->editState()->projectModified());
+    EXPECT_EQ(form->document()->project().tree.root()->child(1)->entry.file, "B.htm");
+    EXPECT_TRUE(form->document()->isModified());
 }
 
 TEST_F(TreeCommands, AClickIntoTheEmptyTreeCreatesTheSampleTreeOnce) {
     click("A");
     click("D", Qt::ShiftModifier);
     action("aNodeDelete")->trigger();
-    ASSERT_TRUE(form->project().tree.empty());
+    ASSERT_TRUE(form->document()->project().tree.empty());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(shape(), "Home Produkte[Microsoft Borland 1 2 3] Filialen");
-    EXPECT_EQ(form->project().tree.root()->child(2)->entry.file, "Filialen.htm");
+    EXPECT_EQ(form->document()->project().tree.root()->child(2)->entry.file, "Filialen.htm");
     EXPECT_EQ(selected(), "");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 200));
-    EXPECT_EQ(form->project().tree.size(), 8u);
+    EXPECT_EQ(form->document()->project().tree.size(), 8u);
 }
 
 TEST_F(TreeCommands, NewEntriesGoAfterTheFocusedOneAsTypedAndChildrenTrimmed) {
     int shown = 0;
     QString mode = QStringLiteral("single");
-    form->runTreeItemDialog = [&](NewEntryDialog& dialog) {
+    form->sitePage()->runNewEntryDialog = [&](NewEntryDialog& dialog) {
         ++shown;
         dialog.show();
         if (mode == QStringLiteral("single")) {
@@ -253,20 +253,20 @@ TEST_F(TreeCommands, NewEntriesGoAfterTheFocusedOneAsTypedAndChildrenTrimmed) {
     action("aNodeNew")->trigger();
     // All but the focused last one keep their cells as typed.
     EXPECT_EQ(shape(), "A  X  Y B Neu C D");
-    EXPECT_EQ(form->project().tree.root()->child(1)->entry.file, "x.htm ");
-    EXPECT_EQ(form->project().tree.root()->child(2)->entry.file, "y.htm");
+    EXPECT_EQ(form->document()->project().tree.root()->child(1)->entry.file, "x.htm ");
+    EXPECT_EQ(form->document()->project().tree.root()->child(2)->entry.file, "y.htm");
     EXPECT_EQ(selected(), "Y ");
 
     click("D");
     action("aNodeNewChild")->trigger();
     EXPECT_EQ(shape(), "A  X  Y B Neu C D[X Y]");
-    EXPECT_EQ(form->project().tree.root()->child(6)->child(0)->entry.file, "x.htm");
+    EXPECT_EQ(form->document()->project().tree.root()->child(6)->child(0)->entry.file, "x.htm");
     EXPECT_EQ(selected(), "Y ");
     EXPECT_TRUE(view->isExpanded(indexOf("D")));
 
     // Cancelled dialog: nothing happens.
-    form->runTreeItemDialog = [&](NewEntryDialog&) { return false; };
+    form->sitePage()->runNewEntryDialog = [&](NewEntryDialog&) { return false; };
     action("aNodeNewChild")->trigger();
-    EXPECT_EQ(form->project().tree.size(), 9u);
+    EXPECT_EQ(form->document()->project().tree.size(), 9u);
     EXPECT_EQ(shown, 3);
 }

@@ -133,6 +133,8 @@ TEST(ModelJson, ShapeErrorsNameThePlaceAndChangeNothing) {
         {R"({"tree": [{"text": "a", "children": [{"kids": []}]}]})", "tree[0].children[0].kids"},
         {R"({"tree": {"text": "a"}})", "tree: expected an array"},
         {"{\"tree\": [{\"text\": \"\xFF\"}]}", "not valid JSON"}, // not UTF-8
+        {R"({"isTag": 1e999})", "not valid JSON"},                // a number no double holds
+        {R"({"css": [{"clear": -99999999999999999999999e99999}, {}, {}]})", "not valid JSON"},
     };
     for (const auto& [json, message] : cases) {
         try {

@@ -1,4 +1,4 @@
-#include "project.h"
+#include "file_io.h"
 
 #include <gtest/gtest.h>
 

@@ -11,10 +11,11 @@
 struct PanelHost {
     quilso::ProjectParams params;
     EditState editState;
+    ParamsEditor editor{&params, &editState};
 
     template <typename Panel> std::unique_ptr<Panel> make(quilso::MenuKind kind = quilso::MenuMain) {
         auto panel = std::make_unique<Panel>();
-        panel->setup(kind, &params, &editState);
+        panel->setup(kind, &editor, &editState);
         panel->resize(700, 340);
         panel->show();
         panel->activateWindow();

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QVBoxLayout>
 
+#include <memory>
+
 using quilso::BlockKind;
 using Names = std::vector<std::string>;
 
@@ -16,6 +18,7 @@ class FrameFontTest : public QObject {
     QWidget* window_ = nullptr;
     quilso::ProjectParams params_;
     EditState* state_ = nullptr;
+    std::unique_ptr<ParamsEditor> editor_;
     FontPanel* panels_[3] = {};
     QLineEdit* outside_ = nullptr;
 
@@ -33,9 +36,10 @@ private slots:
         window_ = new QWidget;
         state_ = new EditState(window_);
         auto* layout = new QVBoxLayout(window_);
+        editor_ = std::make_unique<ParamsEditor>(&params_, state_);
         for (int kind = 0; kind < 3; ++kind) {
             panels_[kind] = new FontPanel(window_);
-            panels_[kind]->setup(quilso::MenuKind(kind), &params_, state_);
+            panels_[kind]->setup(quilso::MenuKind(kind), editor_.get(), state_);
             layout->addWidget(panels_[kind]);
         }
         outside_ = new QLineEdit(window_);

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QVBoxLayout>
 
+#include <memory>
+
 using quilso::BlockKind;
 
 class FrameTextTest : public QObject {
@@ -13,6 +15,7 @@ class FrameTextTest : public QObject {
     QWidget* window_ = nullptr;
     quilso::ProjectParams params_;
     EditState* state_ = nullptr;
+    std::unique_ptr<ParamsEditor> editor_;
     TextPanel* panels_[3] = {};
     QLineEdit* outside_ = nullptr;
 
@@ -26,9 +29,10 @@ private slots:
         window_ = new QWidget;
         state_ = new EditState(window_);
         auto* layout = new QVBoxLayout(window_);
+        editor_ = std::make_unique<ParamsEditor>(&params_, state_);
         for (int kind = 0; kind < 3; ++kind) {
             panels_[kind] = new TextPanel(window_);
-            panels_[kind]->setup(quilso::MenuKind(kind), &params_, state_);
+            panels_[kind]->setup(quilso::MenuKind(kind), editor_.get(), state_);
             layout->addWidget(panels_[kind]);
         }
         outside_ = new QLineEdit(window_);

@@ -4,6 +4,8 @@
 
 #include <QVBoxLayout>
 
+#include <memory>
+
 class NumberUnitFieldTest : public QObject {
     Q_OBJECT
 
@@ -11,18 +13,23 @@ class NumberUnitFieldTest : public QObject {
     EditState* state_ = nullptr;
     NumberUnitField* field_ = nullptr;
     QLineEdit* outside_ = nullptr;
-    std::string value_ = "7", unit_ = "medium";
+    quilso::ProjectParams params_;
+    std::unique_ptr<ParamsEditor> editor_;
+    std::string& value() { return params_.css[quilso::MenuMain].fontSizeValue; }
+    std::string& unit() { return params_.css[quilso::MenuMain].fontSizeUnit; }
 
     void make(NumberKeys keys) {
         delete window_;
-        value_ = "7";
-        unit_ = "medium";
+        value() = "7";
+        unit() = "medium";
         window_ = new QWidget;
         state_ = new EditState(window_);
         field_ = new NumberUnitField("eSize", "cbSize", UnitItems({{"klein", "small"}, {"mittel", "medium"}}),
                                      keys, 1, window_);
         field_->setEditState(state_);
-        field_->bind(&value_, &unit_);
+        editor_ = std::make_unique<ParamsEditor>(&params_, state_);
+        field_->bind(editor_.get(), quilso::MenuMain, &quilso::MenuStyle::fontSizeValue,
+                     &quilso::MenuStyle::fontSizeUnit);
         outside_ = new QLineEdit(window_);
         auto* layout = new QVBoxLayout(window_);
         layout->addWidget(field_);
@@ -59,16 +66,16 @@ private slots:
         make(NumberKeys::Decimal);
         QCOMPARE(list()->count(), 11);
         choose(list(), 4); // Pixel (px)
-        QCOMPARE(unit_, std::string("px"));
+        QCOMPARE(unit(), std::string("px"));
         QVERIFY(number()->isVisible());
         QVERIFY(state_->projectModified());
         typeInto(number(), "12");
         focusTo(list());
-        QCOMPARE(value_, std::string("12"));
+        QCOMPARE(value(), std::string("12"));
         choose(list(), 0);
-        QCOMPARE(unit_, std::string("small"));
+        QCOMPARE(unit(), std::string("small"));
         QVERIFY(!number()->isVisible());
-        QCOMPARE(value_, std::string("12"));
+        QCOMPARE(value(), std::string("12"));
     }
 
     void commitProtocol() {
@@ -76,12 +83,12 @@ private slots:
         typeInto(number(), ",5");
         QVERIFY(state_->editPending);
         focusTo(outside_);
-        QCOMPARE(value_, std::string("0,5")); // the comma stays a comma
+        QCOMPARE(value(), std::string("0,5")); // the comma stays a comma
         QVERIFY(state_->editValid);
         QVERIFY(!state_->editPending);
         typeInto(number(), "12.");
         focusTo(outside_);
-        QCOMPARE(value_, std::string("12.0"));
+        QCOMPARE(value(), std::string("12.0"));
 
         // Emptied field: beep, old text back, nothing stored, the command is refused once.
         focusTo(number());
@@ -91,7 +98,7 @@ private slots:
         QCOMPARE(state_->beepCount(), 1);
         QVERIFY(!state_->editValid);
         QCOMPARE(number()->text(), QString("12.0"));
-        QCOMPARE(value_, std::string("12.0"));
+        QCOMPARE(value(), std::string("12.0"));
     }
 
     void separatorRulesOfTheKeyFilters() {
@@ -143,8 +150,8 @@ private slots:
         QCOMPARE(number()->text(), QString("1.5"));
         field_->showItem(0);
         QVERIFY(!number()->isVisible());
-        QCOMPARE(unit_, std::string("medium"));
-        QCOMPARE(value_, std::string("7"));
+        QCOMPARE(unit(), std::string("medium"));
+        QCOMPARE(value(), std::string("7"));
         QVERIFY(!state_->projectModified());
     }
 
@@ -154,7 +161,7 @@ private slots:
         typeInto(number(), "3");
         QVERIFY(!state_->editPending);
         focusTo(outside_);
-        QCOMPARE(value_, std::string("3"));
+        QCOMPARE(value(), std::string("3"));
     }
 };
 

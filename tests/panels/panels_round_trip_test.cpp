@@ -1,10 +1,12 @@
 // Loading a saved project through the reader, with the position, border and background panels
 // showing what it reads, and saving it again must give the same bytes: the panels' reactions to
 // reading (static reset, border refresh, hover switch) may not change the model.
+#include "file_io.h"
 #include "frame_background.h"
 #include "frame_border.h"
 #include "frame_position.h"
 #include "model_json.h"
+#include "panel_test_support.h"
 #include "project.h"
 #include "reader.h"
 #include "writer.h"
@@ -22,12 +24,12 @@ namespace {
 // What the main window does with the reader's reports, for these three panels.
 class PanelObserver : public ReadObserver {
 public:
-    PanelObserver(ProjectParams& params, EditState& editState) {
+    PanelObserver(ProjectParams& params, EditState& editState) : editor(&params, &editState) {
         for (int k = 0; k < MenuKindCount; ++k) {
             panels[k] = {std::make_unique<PositionPanel>(), std::make_unique<BorderPanel>(),
                          std::make_unique<BackgroundPanel>()};
             for (auto& panel : panels[k])
-                panel->setup(MenuKind(k), &params, &editState);
+                panel->setup(MenuKind(k), &editor, &editState);
             static_cast<BorderPanel*>(panels[k][1].get())->InitPanel();
         }
     }
@@ -40,6 +42,7 @@ public:
             for (auto& panel : menu)
                 panel->blockScanFinished();
     }
+    ParamsEditor editor;
     std::array<std::unique_ptr<StylePanel>, 3> panels[MenuKindCount];
 };
 

@@ -91,13 +91,14 @@ private slots:
         auto* layout = new QHBoxLayout(&window);
         Project loaded;
         PanelObserver observer;
+        ParamsEditor editor(&loaded.params, &state);
         FontPanel* fonts[MenuKindCount];
         TextPanel* texts[MenuKindCount];
         for (int kind = 0; kind < MenuKindCount; ++kind) {
             fonts[kind] = new FontPanel(&window);
             texts[kind] = new TextPanel(&window);
-            fonts[kind]->setup(MenuKind(kind), &loaded.params, &state);
-            texts[kind]->setup(MenuKind(kind), &loaded.params, &state);
+            fonts[kind]->setup(MenuKind(kind), &editor, &state);
+            texts[kind]->setup(MenuKind(kind), &editor, &state);
             observer.panels[kind] = {fonts[kind], texts[kind]};
             layout->addWidget(fonts[kind]);
             layout->addWidget(texts[kind]);

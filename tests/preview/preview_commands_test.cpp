@@ -1,9 +1,12 @@
 // The preview, help and manual commands of the main window, with the preview window's browser
 // really loading the pages: the demo site with its menus, the help page and its examples, the
 // manual PDF.
-#include "main_form.h"
+#include "edit_state.h"
+#include "main_window.h"
+#include "preview_window.h"
+#include "project_document.h"
+#include "site_page.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 
 #include <QApplication>
 #include <QDir>
@@ -109,7 +112,7 @@ private:
         StartupOptions options;
         options.dataDir = kDataDir;
         auto form = std::make_unique<MainWindow>(options);
-        form->firstActivation = false; // the tests load their projects themselves
+        UiTestAccess::skipFirstActivation(*form); // the tests load their projects themselves
         return form;
     }
     // Waits for the preview window's current load; true when it succeeded.
@@ -137,9 +140,9 @@ void PreviewCommandsTest::noPageForUnsavedProjectOrEmptyTree() {
     {
         // Never saved: no page even with entries in the tree.
         auto form = makeForm();
-        form->tvSiteClick();
-        QVERIFY(!form->project().tree.empty());
-        QVERIFY(form->currentFileName.isEmpty());
+        form->sitePage()->addSampleSite();
+        QVERIFY(!form->document()->project().tree.empty());
+        QVERIFY(form->document()->fileName().isEmpty());
         form->showPreview();
         QCOMPARE(MessageBoxes::takeShown(), noPage);
         QCOMPARE(previewWindows(), 0);
@@ -150,8 +153,8 @@ void PreviewCommandsTest::noPageForUnsavedProjectOrEmptyTree() {
         QVERIFY(writeFile(project, demoScriptWithoutEntries()));
         QVERIFY(writeFile(dir_->filePath("index.htm"), "<html></html>"));
         auto form = makeForm();
-        QVERIFY(form->LoadProject(project));
-        QVERIFY(form->project().tree.empty());
+        QVERIFY(form->document()->load(project));
+        QVERIFY(form->document()->project().tree.empty());
         form->showPreview();
         QCOMPARE(MessageBoxes::takeShown(), noPage);
         QCOMPARE(previewWindows(), 0);
@@ -162,7 +165,7 @@ void PreviewCommandsTest::missingStartPageNamesTheFullPath() {
     const QString project = dir_->filePath("menu.js");
     QVERIFY(QFile::copy(kDemoDir + QStringLiteral("/menu.js"), project));
     auto form = makeForm();
-    QVERIFY(form->LoadProject(project));
+    QVERIFY(form->document()->load(project));
     MessageBoxes::takeShown();
     form->showPreview();
     QCOMPARE(MessageBoxes::takeShown(),
@@ -177,7 +180,7 @@ void PreviewCommandsTest::firstEntryInSubDirectoryIsLookedForBelowTheProject() {
     // A file of that name beside the project must not be taken for it.
     QVERIFY(writeFile(dir_->filePath("start.htm"), "<html><body>falsch</body></html>"));
     auto form = makeForm();
-    QVERIFY(form->LoadProject(project));
+    QVERIFY(form->document()->load(project));
     MessageBoxes::takeShown();
 
     const QString page = dir_->filePath("seiten/start.htm");
@@ -188,7 +191,7 @@ void PreviewCommandsTest::firstEntryInSubDirectoryIsLookedForBelowTheProject() {
     QVERIFY(writeFile(page, "<html><body><p id=p>Unterseite</p></body></html>"));
     form->showPreview();
     QVERIFY(MessageBoxes::takeShown().isEmpty());
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     QVERIFY(preview->isVisible());
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + page);
     QVERIFY(waitForLoad(preview));
@@ -200,12 +203,12 @@ void PreviewCommandsTest::previewShowsStartPageWithItsMenus() {
     const QString site = dir_->filePath("site");
     QVERIFY(copyDemo(site));
     auto form = makeForm();
-    QVERIFY(form->LoadProject(site + QStringLiteral("/menu.js")));
+    QVERIFY(form->document()->load(site + QStringLiteral("/menu.js")));
     MessageBoxes::takeShown();
     form->showPreview();
     QVERIFY(MessageBoxes::takeShown().isEmpty());
 
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     const QString start = site + QStringLiteral("/index.htm");
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + start);
     QCOMPARE(preview->currentPath(), start);
@@ -231,17 +234,17 @@ void PreviewCommandsTest::previewReplacesOpenHelpPage() {
     const QString site = dir_->filePath("site");
     QVERIFY(copyDemo(site));
     auto form = makeForm();
-    QVERIFY(form->LoadProject(site + QStringLiteral("/menu.js")));
+    QVERIFY(form->document()->load(site + QStringLiteral("/menu.js")));
 
     form->showHelp();
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     QCOMPARE(preview->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     QVERIFY(waitForLoad(preview));
     QCOMPARE(preview->webBrowser()->url(), QUrl::fromLocalFile(kDataDir + QStringLiteral("/hilfe.htm")));
     QCOMPARE(preview->webBrowser()->title(), QStringLiteral("quilso Hilfe"));
 
     form->showPreview();
-    QCOMPARE(form->webAnzeigeForm(), preview);
+    QCOMPARE(form->previewWindow(), preview);
     QCOMPARE(previewWindows(), 1);
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + site + QStringLiteral("/index.htm"));
     QVERIFY(waitForLoad(preview));
@@ -253,7 +256,7 @@ void PreviewCommandsTest::helpExamplesRenderTheMenus() {
     // Each copyable page of the help, placed beside a menu script, must show the menus.
     auto form = makeForm();
     form->showHelp();
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     QVERIFY(waitForLoad(preview));
     const QStringList examples = jsStrings(
         preview->webBrowser(), "[...document.querySelectorAll('pre.beispiel')].map(p => p.textContent)");
@@ -284,11 +287,11 @@ void PreviewCommandsTest::manualOpensInTheSameWindow() {
     if (!QFileInfo::exists(manual)) QSKIP("the manual is not built (no Chromium)");
     auto form = makeForm();
     form->showHelp();
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     QVERIFY(waitForLoad(preview));
 
     form->showManual();
-    QCOMPARE(form->webAnzeigeForm(), preview);
+    QCOMPARE(form->previewWindow(), preview);
     QCOMPARE(preview->windowTitle(), QStringLiteral("Handbuch (PDF-Format)"));
     QVERIFY(waitForLoad(preview));
     QCOMPARE(preview->webBrowser()->url(), QUrl::fromLocalFile(manual));

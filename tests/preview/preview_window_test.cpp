@@ -1,6 +1,6 @@
 // The preview window on its own: lazy browser, hiding instead of closing, HTML pages with their
 // scripts, PDF files in the same window.
-#include "web_anzeige_form.h"
+#include "preview_window.h"
 
 #include <QApplication>
 #include <QImage>

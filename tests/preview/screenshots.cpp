@@ -3,11 +3,14 @@
 // DATA_DIR holds the program's data files, DEMO_DIR the demo site with its menu.js. The demo is
 // copied to a neutral place first, so captions show a plausible path. With EXTRA_DIR, also the
 // help page and the manual inside the preview window are captured there, for looking at.
-#include "dlg_tree_item.h"
-#include "main_form.h"
+#include "edit_state.h"
+#include "main_window.h"
+#include "new_entry_dialog.h"
+#include "preview_window.h"
+#include "project_document.h"
+#include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
-#include "web_anzeige_form.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,7 +95,12 @@ int main(int argc, char* argv[]) {
     form->move(20, 20);
     form->show();
     form->activateWindow();
-    if (!QTest::qWaitFor([&] { return !form->firstActivation && !form->project().tree.empty(); }, 10000)) {
+    if (!QTest::qWaitFor(
+            [&] {
+                return !UiTestAccess::awaitsFirstActivation(*form) &&
+                       !form->document()->project().tree.empty();
+            },
+            10000)) {
         std::fprintf(stderr, "the demo project did not load: %s\n",
                      qPrintable(MessageBoxes::takeShown().join('\n')));
         return 1;
@@ -100,8 +108,8 @@ int main(int argc, char* argv[]) {
     bool ok = true;
 
     // The site tree with "Produkte" selected, so the fields and arrows show.
-    quilso::SiteNode* produkte = form->project().tree.root()->child(1);
-    form->selectNodes({produkte}, produkte);
+    quilso::SiteNode* produkte = form->document()->treeModel()->nodeOf({})->child(1);
+    form->sitePage()->selectNodes({produkte}, produkte);
     ok &= save(form.get(), outDir + QStringLiteral("/hauptfenster.png"));
 
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
@@ -112,7 +120,7 @@ int main(int argc, char* argv[]) {
     pages->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("tsExplorer")));
 
     // The new-entry dialog in its several-entries mode with two rows typed in.
-    NewEntryDialog* dialog = form->dlgTreeItem();
+    NewEntryDialog* dialog = form->sitePage()->newEntryDialog();
     dialog->findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
     dialog->rbSomeClick();
     dialog->grid()->setCell(0, 1, QStringLiteral("Kontakt"));
@@ -126,7 +134,7 @@ int main(int argc, char* argv[]) {
 
     // The preview of the start page, then a click on "Produkte" so the sub menu shows too.
     form->showPreview();
-    PreviewWindow* preview = form->webAnzeigeForm();
+    PreviewWindow* preview = form->previewWindow();
     QSignalSpy loaded(preview->webBrowser(), &QWebEngineView::loadFinished);
     ok &= waitForLoad(preview, loaded, 800);
     preview->webBrowser()->page()->runJavaScript(

@@ -1,6 +1,7 @@
 #include "site_import.h"
 #include "site_test_support.h"
 
+#include "file_io.h"
 #include "project.h"
 
 using namespace quilso;

@@ -1,4 +1,5 @@
 #include "example_project.h"
+#include "file_io.h"
 #include "script_sections.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "dlg_tree_item.h"
+#include "new_entry_dialog.h"
 #include "ui_seams.h"
 
 #include <QApplication>

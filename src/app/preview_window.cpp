@@ -1,4 +1,4 @@
-#include "web_anzeige_form.h"
+#include "preview_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,0 +1,133 @@
+// The open project: the model, the file it belongs to and whether it holds unsaved changes.
+// Everything that changes the project passes through here, one function for each kind of
+// change, and the document tells what changed; the window, the site page and the style panels
+// only hold a reference to it.
+#pragma once
+
+#include "project.h"
+#include "style_editor.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class EditState;
+class QWidget;
+class SiteTreeModel;
+
+namespace quilso {
+class ReadObserver;
+class SiteNode;
+} // namespace quilso
+
+// The error box text for a save of `path` that failed for `coreReason`.
+QString WriteFailureText(const QString& path, const std::string& coreReason);
+
+class ProjectDocument : public QObject, public StyleEditor {
+    Q_OBJECT
+public:
+    // `defaultProjectPath` is the template "new" reads; `functionsPath` the script library
+    // every saved file carries (read here once).
+    ProjectDocument(const QString& defaultProjectPath, const QString& functionsPath,
+                    QObject* parent = nullptr);
+    ~ProjectDocument() override;
+
+    const quilso::Project& project() const { return project_; }
+    const quilso::ProgramInfo& programInfo() const { return program_; }
+    // Whether the script library could be read; without it nothing is saved.
+    bool functionsLoaded() const { return functionsLoaded_; }
+    QString functionsError() const { return functionsError_; }
+    SiteTreeModel* treeModel() const { return treeModel_; }
+    // The shared edit state of the number and colour fields, which carries the modified flag.
+    EditState* editState() const { return editState_; }
+
+    // The project's file; empty for a new project.
+    QString fileName() const { return fileName_; }
+    // The file the save dialog opens on (the project's file; empty for a new project).
+    QString saveDialogFileName() const { return saveDialogFileName_; }
+    void setSaveDialogFileName(const QString& fileName) { saveDialogFileName_ = fileName; }
+    QString defaultProjectPath() const { return defaultProjectPath_; }
+    QString functionsPath() const { return functionsPath_; }
+
+    bool isModified() const;
+    void setModified(bool modified);
+
+    // Style records and options.
+    const quilso::MenuStyle& style(quilso::MenuKind kind) const override;
+    bool editStyle(quilso::MenuKind kind, const char* label, const StyleChange& change) override;
+    void adjustStyle(quilso::MenuKind kind, const StyleChange& change) override;
+    void markModified() override;
+    void setTagOption(bool isTag);
+
+    // Site tree; each change marks the project modified.
+    quilso::SiteNode* insertEntry(quilso::SiteNode* parent, int row, quilso::SiteEntry entry);
+    void removeEntries(const std::vector<quilso::SiteNode*>& siblings);
+    // Moves siblings one place up or down as a block; false when one is at the end already.
+    bool moveEntriesUp(const std::vector<quilso::SiteNode*>& siblings);
+    bool moveEntriesDown(const std::vector<quilso::SiteNode*>& siblings);
+    // Makes siblings the last children of the sibling before the first of them.
+    bool indentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    // Makes siblings siblings of their parent, right after it.
+    bool outdentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    // Sets an entry's menu text or file name; false when it already was that. `byUser` false:
+    // the text only changes its form (as the fields show it) and the project is not marked.
+    bool setEntryText(quilso::SiteNode* node, std::string text, bool byUser = true);
+    bool setEntryFile(quilso::SiteNode* node, std::string file, bool byUser = true);
+    void setEntryExpanded(quilso::SiteNode* node, bool expanded);
+    // Puts `tree` in place of the project's tree (and leaves the old one in `tree`).
+    void replaceTree(quilso::SiteTree& tree);
+
+    // File commands. Errors are shown in a message box over `dialogParent()`; the bool results
+    // tell whether the command ran to its end.
+    bool load(const QString& fileName);
+    bool loadTemplate();
+    void newProject();
+    void open();
+    bool save();
+    bool saveAs();
+    // Asks "Projekt vorher speichern?" when there are unsaved changes; true when the caller may
+    // go on (saved, or the user chose not to save).
+    bool confirmDiscard();
+
+    // Set by the window: the parent of dialogs and message boxes, the step that checks the
+    // focused field before a file command (false: stay), and what sees the controls set while a
+    // file is read.
+    void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
+    QWidget* dialogParent() const { return dialogParent_; }
+    std::function<bool()> commitPendingEdit = [] { return true; };
+    std::function<void()> leaveField = [] {};
+    void setReadObserver(quilso::ReadObserver* observer) { readObserver_ = observer; }
+
+signals:
+    void styleChanged(quilso::MenuKind kind);
+    void optionsChanged();
+    void modifiedChanged(bool modified);
+    // The window's caption for the project ("quilso: <file>", "quilso: [neues Projekt]").
+    void captionChanged(const QString& caption);
+    // A file was read into the project (the tree is new, the panels show the read records).
+    void projectRead();
+    // The project was written to its file.
+    void written();
+
+private:
+    class TreeRebuild;
+
+    bool read(const QString& fileName);
+    bool write(const QString& fileName);
+
+    quilso::Project project_;
+    quilso::ProgramInfo program_;
+    bool functionsLoaded_ = false;
+    QString functionsError_;
+    SiteTreeModel* treeModel_;
+    EditState* editState_;
+    QString fileName_;
+    QString saveDialogFileName_;
+    QString openDialogFileName_;
+    QString defaultProjectPath_;
+    QString functionsPath_;
+    QWidget* dialogParent_ = nullptr;
+    quilso::ReadObserver* readObserver_ = nullptr;
+};

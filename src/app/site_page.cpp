@@ -1,0 +1,559 @@
+#include "site_page.h"
+
+#include "new_entry_dialog.h"
+#include "project_document.h"
+#include "site_tree_model.h"
+#include "text_convert.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using quilso::SiteEntry;
+using quilso::SiteNode;
+
+namespace {
+
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+
+QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int size, const QString& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFixedSize(size, size);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: white; border-radius: %2px;"
+                                        " font-weight: bold; font-size: 18px; }")
+                             .arg(colour)
+                             .arg(size / 2));
+    return label;
+}
+
+// A selection of thousands of separate entries would make the stock view build a region of
+// thousands of rectangles on every selection change; repainting the visible area is cheaper.
+class SiteTreeView : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override {
+        if (selection.size() > 32) return QRegion(viewport()->rect());
+        return QTreeView::visualRegionForSelection(selection);
+    }
+};
+
+void setFieldState(QLineEdit* field, QLabel* hint, bool filled) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, filled ? QApplication::palette().color(QPalette::Base) : kSilver);
+    field->setPalette(palette);
+    hint->setVisible(!filled);
+}
+
+} // namespace
+
+SitePage::SitePage(ProjectDocument* document, QWidget* parent) : QWidget(parent), document_(document) {
+    setObjectName(QStringLiteral("tsExplorer"));
+    runNewEntryDialog = [](NewEntryDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    buildTreeView();
+    buildActions();
+    buildFields();
+
+    SiteTreeModel* model = document_->treeModel();
+    // The reader replaces the whole tree: the selection goes with it, and the controls follow
+    // once the new tree is there.
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        rebuilding_ = true;
+        selection_.clear();
+    });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        rebuilding_ = false;
+        updateControls();
+    });
+    connect(document_, &ProjectDocument::projectRead, this, [this] { updateControls(); });
+    auto selectionChanged = [this] {
+        keepSiblingSelection();
+        if (!adjustingSelection_ && !rebuilding_) updateControls();
+    };
+    connect(siteView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, selectionChanged);
+    connect(siteView_->selectionModel(), &QItemSelectionModel::currentChanged, this, selectionChanged);
+    connect(siteView_, &QTreeView::expanded, this, [this](const QModelIndex& i) {
+        document_->setEntryExpanded(document_->treeModel()->nodeOf(i), true);
+    });
+    connect(siteView_, &QTreeView::collapsed, this, [this](const QModelIndex& i) {
+        document_->setEntryExpanded(document_->treeModel()->nodeOf(i), false);
+    });
+    updateControls();
+}
+
+void SitePage::buildTreeView() {
+    siteView_ = new SiteTreeView(this);
+    siteView_->setObjectName(QStringLiteral("tvSite"));
+    siteView_->setModel(document_->treeModel());
+    siteView_->setHeaderHidden(true);
+    siteView_->setUniformRowHeights(true); // no per-row measuring: 100,000 entries lay out at once
+    siteView_->setIndentation(19);
+    siteView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    siteView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    siteView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QPalette keepHighlight = siteView_->palette();
+    keepHighlight.setColor(QPalette::Inactive, QPalette::Highlight,
+                           keepHighlight.color(QPalette::Active, QPalette::Highlight));
+    keepHighlight.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                           keepHighlight.color(QPalette::Active, QPalette::HighlightedText));
+    siteView_->setPalette(keepHighlight);
+    siteView_->viewport()->installEventFilter(this);
+}
+
+void SitePage::buildActions() {
+    auto action = [this](const char* name, const QString& text, void (SitePage::*command)()) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("category", QStringLiteral("Tree"));
+        connect(a, &QAction::triggered, this, command);
+        return a;
+    };
+    addAction_ = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &SitePage::addEntries);
+    addChildAction_ =
+        action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &SitePage::addChildEntries);
+    deleteAction_ = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &SitePage::deleteEntries);
+    upAction_ = action("aNodeUp", QStringLiteral("nach oben"), &SitePage::moveEntriesUp);
+    downAction_ = action("aNodeDown", QStringLiteral("nach unten"), &SitePage::moveEntriesDown);
+    rightAction_ = action("aNodeRight", QStringLiteral("nach rechts"), &SitePage::moveEntriesRight);
+    leftAction_ = action("aNodeLeft", QStringLiteral("nach links"), &SitePage::moveEntriesLeft);
+    treeMenu_ = new QMenu(this);
+    treeMenu_->setObjectName(QStringLiteral("pmTree"));
+    treeMenu_->addActions({addAction_, addChildAction_, deleteAction_});
+    treeMenu_->addSeparator();
+    treeMenu_->addActions({upAction_, downAction_, rightAction_, leftAction_});
+    connect(siteView_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { treeMenu_->popup(siteView_->viewport()->mapToGlobal(at)); });
+}
+
+QList<QAction*> SitePage::treeActions() const {
+    return {addAction_, addChildAction_, deleteAction_, upAction_, downAction_, rightAction_, leftAction_};
+}
+
+void SitePage::buildFields() {
+    textField_ = new QLineEdit(this);
+    textField_->setObjectName(QStringLiteral("leText"));
+    fileField_ = new QLineEdit(this);
+    fileField_->setObjectName(QStringLiteral("leFile"));
+    auto hintLabel = [this](const char* name, const QString& text) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setStyleSheet(QStringLiteral("QLabel { color: #800000; font-weight: bold; }"));
+        label->hide();
+        return label;
+    };
+    textHint_ = hintLabel("lText", QStringLiteral("Bitte Menütext eingeben"));
+    fileHint_ = hintLabel("lFile", QStringLiteral("Bitte Dateiname eingeben"));
+    connect(textField_, &QLineEdit::textChanged, this, [this] { storeMenuText(); });
+    connect(fileField_, &QLineEdit::textChanged, this, [this] { storeFileName(); });
+
+    // The arrow pad.
+    auto* pad = new QFrame(this);
+    pad->setObjectName(QStringLiteral("pNodePad"));
+    pad->setFixedSize(112, 112);
+    pad->setStyleSheet(QStringLiteral(
+        "QFrame#pNodePad { background: #dfe6ee; border: 1px solid #9aa8b8; border-radius: 56px; }"));
+    auto arrow = [this, pad](const char* name, Qt::ArrowType type, void (SitePage::*command)()) {
+        auto* button = new QToolButton(pad);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setArrowType(type);
+        button->setAutoRaise(true);
+        button->setFixedSize(30, 30);
+        button->setIconSize(QSize(22, 22));
+        button->hide();
+        connect(button, &QToolButton::clicked, this, command);
+        return button;
+    };
+    upButton_ = arrow("iNodeUp", Qt::UpArrow, &SitePage::moveEntriesUp);
+    downButton_ = arrow("iNodeDown", Qt::DownArrow, &SitePage::moveEntriesDown);
+    leftButton_ = arrow("iNodeLeft", Qt::LeftArrow, &SitePage::moveEntriesLeft);
+    rightButton_ = arrow("iNodeRight", Qt::RightArrow, &SitePage::moveEntriesRight);
+    upButton_->setAccessibleName(upAction_->text());
+    downButton_->setAccessibleName(downAction_->text());
+    leftButton_->setAccessibleName(leftAction_->text());
+    rightButton_->setAccessibleName(rightAction_->text());
+    upButton_->move(41, 6);
+    downButton_->move(41, 76);
+    leftButton_->move(6, 41);
+    rightButton_->move(76, 41);
+
+    // Round add, oval add-child and round delete buttons.
+    addButton_ = roundLabel(this, "lNodeAdd", QStringLiteral(" + "), 40, QStringLiteral("#3c8d3c"));
+    addButton_->setToolTip(QStringLiteral("Neuer Eintrag"));
+    deleteButton_ = roundLabel(this, "lNodeDelete", QStringLiteral(" - "), 40, QStringLiteral("#a33"));
+    deleteButton_->setToolTip(QStringLiteral("Eintrag löschen"));
+    deleteButton_->hide();
+    addChildButton_ = new QFrame(this);
+    addChildButton_->setObjectName(QStringLiteral("pNodeAddChild"));
+    addChildButton_->setFixedSize(64, 40);
+    addChildButton_->setToolTip(QStringLiteral("Neuer Untereintrag"));
+    addChildButton_->setStyleSheet(
+        QStringLiteral("QFrame#pNodeAddChild { background: #3c6d9d; border-radius: 20px; }"
+                       " QLabel { color: white; font-weight: bold; font-size: 18px; }"));
+    addChildPlus_ = new QLabel(QStringLiteral(" +"), addChildButton_);
+    addChildPlus_->setObjectName(QStringLiteral("lAddChild1"));
+    addChildArrow_ = new QLabel(QStringLiteral("»"), addChildButton_);
+    addChildArrow_->setObjectName(QStringLiteral("lAddChild2"));
+    auto* childLayout = new QHBoxLayout(addChildButton_);
+    childLayout->setContentsMargins(10, 0, 10, 0);
+    childLayout->addWidget(addChildPlus_);
+    childLayout->addWidget(addChildArrow_);
+    for (QLabel* label : {addButton_, deleteButton_, addChildPlus_, addChildArrow_}) {
+        label->installEventFilter(this);
+        label->setCursor(Qt::PointingHandCursor);
+    }
+
+    auto* fields = new QVBoxLayout;
+    auto* textCaption = new QLabel(QStringLiteral("Menütext"), this);
+    textCaption->setBuddy(textField_);
+    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), this);
+    fileCaption->setBuddy(fileField_);
+    siteView_->setAccessibleName(QStringLiteral("Site-Struktur"));
+    fields->addWidget(textCaption);
+    fields->addWidget(textField_);
+    fields->addWidget(textHint_);
+    fields->addSpacing(8);
+    fields->addWidget(fileCaption);
+    fields->addWidget(fileField_);
+    fields->addWidget(fileHint_);
+    fields->addSpacing(16);
+    auto* padRow = new QHBoxLayout;
+    padRow->addStretch();
+    padRow->addWidget(pad);
+    padRow->addStretch();
+    fields->addLayout(padRow);
+    fields->addSpacing(12);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(addButton_);
+    buttons->addWidget(addChildButton_);
+    buttons->addWidget(deleteButton_);
+    buttons->addStretch();
+    fields->addLayout(buttons);
+    fields->addStretch();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(siteView_, 3);
+    layout->addLayout(fields, 2);
+}
+
+void SitePage::prepareNewEntryDialog() {
+    // Picked pages are linked relative to the project's folder; a new project has none yet.
+    const QString file = document_->fileName();
+    newEntryDialog()->setBaseFolder(file.isEmpty() ? QString() : QFileInfo(file).absolutePath());
+}
+
+NewEntryDialog* SitePage::newEntryDialog() {
+    if (!newEntryDialog_) newEntryDialog_ = new NewEntryDialog(window());
+    return newEntryDialog_;
+}
+
+bool SitePage::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (siteView_ && watched == siteView_->viewport() && type == QEvent::MouseButtonRelease) {
+        addSampleSite();
+    } else if (type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == addButton_) {
+            addEntries();
+            return true;
+        }
+        if (watched == deleteButton_) {
+            deleteEntries();
+            return true;
+        }
+        if (watched == addChildPlus_ || watched == addChildArrow_) {
+            addChildEntries();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection
+
+SiteNode* SitePage::focusedNode() const {
+    const QModelIndex current = siteView_->selectionModel()->currentIndex();
+    return current.isValid() ? document_->treeModel()->nodeOf(current) : nullptr;
+}
+
+void SitePage::keepSiblingSelection() {
+    if (adjustingSelection_ || rebuilding_) return;
+    QItemSelectionModel* model = siteView_->selectionModel();
+    const QModelIndex current = model->currentIndex();
+    if (!current.isValid()) return;
+    const QModelIndex parent = current.parent();
+    QItemSelection strays;
+    for (const QItemSelectionRange& range : model->selection())
+        if (range.parent() != parent) strays.append(range);
+    if (strays.isEmpty()) return;
+    adjustingSelection_ = true;
+    model->select(strays, QItemSelectionModel::Deselect);
+    adjustingSelection_ = false;
+}
+
+void SitePage::collectSelection() {
+    selection_.clear();
+    QItemSelectionModel* model = siteView_->selectionModel();
+    const QItemSelection selection = model->selection();
+    if (selection.isEmpty()) return;
+    const QModelIndex current = model->currentIndex();
+    const QModelIndex parent = current.isValid() ? current.parent() : selection.first().parent();
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selection) {
+        if (range.parent() != parent) continue;
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    SiteNode* parentNode = document_->treeModel()->nodeOf(parent);
+    selection_.reserve(rows.size());
+    for (int r : rows)
+        selection_.push_back(parentNode->child(r));
+}
+
+void SitePage::updateControls() {
+    collectSelection();
+    const bool one = selection_.size() == 1;
+    textField_->setEnabled(one);
+    fileField_->setEnabled(one);
+    if (one) {
+        const SiteNode* node = selection_.front();
+        updatingFields_ = true;
+        textField_->setText(MenuTextToUi(node->entry.text));
+        fileField_->setText(FileNameToUi(node->entry.file));
+        updatingFields_ = false;
+    }
+    const bool any = !selection_.empty();
+    addChildPlus_->setVisible(any);
+    addChildArrow_->setVisible(any);
+    auto enable = [](QAction* action, QWidget* image, bool on) {
+        action->setEnabled(on);
+        if (image) image->setVisible(on);
+    };
+    enable(upAction_, upButton_, any && selection_.front()->previousSibling());
+    enable(downAction_, downButton_, any && selection_.back()->nextSibling());
+    enable(rightAction_, rightButton_, any && selection_.front()->previousSibling());
+    enable(leftAction_, leftButton_, any && !selection_.front()->parent()->isRoot());
+    enable(deleteAction_, deleteButton_, any);
+}
+
+void SitePage::releaseSelection() {
+    // A move re-selects the moved entries anyway; a selection of thousands of separate entries
+    // carried through the model's relayout would cost more than the move.
+    adjustingSelection_ = true;
+    siteView_->selectionModel()->clearSelection();
+    adjustingSelection_ = false;
+}
+
+void SitePage::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus) {
+    QItemSelectionModel* model = siteView_->selectionModel();
+    SiteTreeModel* tree = document_->treeModel();
+    adjustingSelection_ = true;
+    if (nodes.empty()) {
+        model->clearSelection();
+        model->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    } else {
+        std::vector<int> rows;
+        rows.reserve(nodes.size());
+        for (const SiteNode* n : nodes)
+            rows.push_back(n->row());
+        std::sort(rows.begin(), rows.end());
+        const QModelIndex parent = tree->indexOf(nodes.front()->parent());
+        QItemSelection selection;
+        for (std::size_t i = 0; i < rows.size();) {
+            std::size_t j = i;
+            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+                ++j;
+            selection.select(tree->index(rows[i], 0, parent), tree->index(rows[j], 0, parent));
+            i = j + 1;
+        }
+        const QModelIndex focusIndex = tree->indexOf(focus ? focus : nodes.front());
+        model->setCurrentIndex(focusIndex, QItemSelectionModel::NoUpdate);
+        // Cleared first: replacing one many-range selection by another makes the selection
+        // model compare every old range with every new one.
+        model->clearSelection();
+        model->select(selection, QItemSelectionModel::Select);
+        siteView_->scrollTo(focusIndex);
+    }
+    adjustingSelection_ = false;
+    updateControls();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry fields
+
+void SitePage::storeMenuText() {
+    const QString t = textField_->text().trimmed();
+    setFieldState(textField_, textHint_, !t.isEmpty());
+    if (t.isEmpty() || selection_.size() != 1) return;
+    // Unchanged text keeps its bytes: a reference shown as its character may be stored as
+    // written ("&#0937;") or as the byte the code page has for it.
+    if (t == MenuTextToUi(selection_.front()->entry.text)) return;
+    // Filling the fields for a newly selected entry stores the text in its typed form, but
+    // that is no edit of the user's.
+    document_->setEntryText(selection_.front(), MenuTextFromUi(t), !updatingFields_);
+}
+
+void SitePage::storeFileName() {
+    const QString t = fileField_->text().trimmed();
+    setFieldState(fileField_, fileHint_, !t.isEmpty());
+    if (t.isEmpty() || selection_.size() != 1) return;
+    document_->setEntryFile(selection_.front(), FileNameFromUi(t), !updatingFields_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree commands
+
+void SitePage::addSampleSite() {
+    if (!document_->project().tree.empty()) return;
+    SiteNode* root = document_->treeModel()->nodeOf({});
+    auto add = [this](SiteNode* parent, const char* text, const char* file) {
+        return document_->insertEntry(parent, -1, SiteEntry{text, file});
+    };
+    add(root, "Home", "index.htm");
+    SiteNode* products = add(root, "Produkte", "produkte.htm");
+    add(products, "Microsoft", "microsoft.htm");
+    add(products, "Borland", "borland.htm");
+    add(products, "1", "1.htm");
+    add(products, "2", "2.htm");
+    add(products, "3", "3.htm");
+    add(root, "Filialen", "Filialen.htm");
+    selectNodes({}, nullptr);
+}
+
+void SitePage::addEntries() {
+    prepareNewEntryDialog();
+    if (!runNewEntryDialog(*newEntryDialog())) return;
+    const NewEntryDialog& dialog = *newEntryDialog();
+    SiteNode* focused = focusedNode();
+    SiteNode* parent = focused ? focused->parent() : document_->treeModel()->nodeOf({});
+    int row = focused ? focused->row() + 1 : -1;
+    bool inserted = false;
+    auto insertAfterFocused = [&](const QString& text, const QString& file) {
+        focused = document_->insertEntry(parent, row, SiteEntry{MenuTextFromUi(text), FileNameFromUi(file)});
+        row = focused->row() + 1;
+        inserted = true;
+    };
+    if (dialog.isSingleMode()) {
+        insertAfterFocused(dialog.menuText(), dialog.fileName());
+    } else {
+        const SiteGrid* grid = dialog.grid();
+        for (int r = 1; r <= SiteGrid::LastRow; ++r) {
+            if (grid->cell(0, r).trimmed().isEmpty() && grid->cell(1, r).trimmed().isEmpty()) continue;
+            insertAfterFocused(grid->cell(0, r), grid->cell(1, r));
+        }
+    }
+    if (inserted) selectNodes({focused}, focused);
+}
+
+void SitePage::addChildEntries() {
+    prepareNewEntryDialog();
+    if (!runNewEntryDialog(*newEntryDialog())) return;
+    const NewEntryDialog& dialog = *newEntryDialog();
+    SiteNode* parent = focusedNode();
+    if (!parent) parent = document_->treeModel()->nodeOf({});
+    SiteNode* last = nullptr;
+    auto append = [&](const QString& text, const QString& file) {
+        last = document_->insertEntry(
+            parent, -1, SiteEntry{MenuTextFromUi(text.trimmed()), FileNameFromUi(file.trimmed())});
+    };
+    if (dialog.isSingleMode()) {
+        append(dialog.menuText(), dialog.fileName());
+    } else {
+        const SiteGrid* grid = dialog.grid();
+        for (int r = 1; r <= SiteGrid::LastRow; ++r) {
+            if (grid->cell(0, r).trimmed().isEmpty() && grid->cell(1, r).trimmed().isEmpty()) continue;
+            append(grid->cell(0, r), grid->cell(1, r));
+        }
+    }
+    if (last) {
+        if (!parent->isRoot()) siteView_->expand(document_->treeModel()->indexOf(parent));
+        selectNodes({last}, last);
+    } else {
+        selectNodes({}, nullptr);
+    }
+}
+
+void SitePage::deleteEntries() {
+    collectSelection();
+    if (selection_.empty()) return;
+    const std::vector<SiteNode*> doomed = std::exchange(selection_, {});
+    SiteNode* previous = doomed.front()->previousSibling();
+    SiteNode* parent = doomed.front()->parent();
+    const int firstRow = doomed.front()->row();
+    adjustingSelection_ = true;
+    siteView_->selectionModel()->clear();
+    document_->removeEntries(doomed);
+    adjustingSelection_ = false;
+    // Without a previous sibling the entry that took the first removed one's place gets the
+    // focus, else the parent, so the keyboard user is not left nowhere.
+    SiteNode* focus = previous;
+    if (!focus && firstRow < parent->childCount()) focus = parent->child(firstRow);
+    if (!focus && !parent->isRoot()) focus = parent;
+    if (focus) {
+        selectNodes({focus}, focus);
+    } else {
+        selectNodes({}, nullptr);
+    }
+}
+
+void SitePage::moveEntriesUp() {
+    collectSelection();
+    if (selection_.empty() || !selection_.front()->previousSibling()) return;
+    const std::vector<SiteNode*> moving = selection_;
+    SiteNode* focus = focusedNode();
+    releaseSelection();
+    document_->moveEntriesUp(moving);
+    selectNodes(moving, focus);
+}
+
+void SitePage::moveEntriesDown() {
+    collectSelection();
+    if (selection_.empty() || !selection_.back()->nextSibling()) return;
+    const std::vector<SiteNode*> moving = selection_;
+    SiteNode* focus = focusedNode();
+    releaseSelection();
+    document_->moveEntriesDown(moving);
+    selectNodes(moving, focus);
+}
+
+void SitePage::moveEntriesRight() {
+    collectSelection();
+    if (selection_.empty()) return;
+    SiteNode* target = selection_.front()->previousSibling();
+    if (!target) return;
+    const std::vector<SiteNode*> moving = selection_;
+    SiteNode* focus = focusedNode();
+    releaseSelection();
+    document_->indentEntries(moving);
+    siteView_->expand(document_->treeModel()->indexOf(target));
+    selectNodes(moving, focus);
+}
+
+void SitePage::moveEntriesLeft() {
+    collectSelection();
+    if (selection_.empty()) return;
+    if (selection_.front()->parent()->isRoot()) return;
+    const std::vector<SiteNode*> moving = selection_;
+    SiteNode* focus = focusedNode();
+    releaseSelection();
+    document_->outdentEntries(moving);
+    selectNodes(moving, focus);
+}

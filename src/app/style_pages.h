@@ -1,0 +1,30 @@
+// The five style pages of the main window ("Schrift" to "Hintergrund"), each a tab with one
+// panel per menu, and the way the reader's reports reach the panels of a menu.
+#pragma once
+
+#include "params.h"
+#include "read_observer.h"
+
+#include <string_view>
+
+class EditState;
+class QTabWidget;
+class StyleEditor;
+class StylePanel;
+
+class StylePages {
+public:
+    enum PanelTab { FontTab, TextTab, PositionTab, BorderTab, BackgroundTab, PanelTabCount };
+
+    // Adds the five pages to `pageTabs`; the panels edit through `editor`.
+    StylePages(QTabWidget* pageTabs, StyleEditor* editor, EditState* editState);
+
+    StylePanel* panel(quilso::MenuKind kind, int tab) const { return panels_[kind][tab]; }
+
+    void declarationRead(quilso::MenuKind kind, quilso::BlockKind block, std::string_view property,
+                         bool stored);
+    void blockScanFinished();
+
+private:
+    StylePanel* panels_[quilso::MenuKindCount][PanelTabCount] = {};
+};

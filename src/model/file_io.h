@@ -1,0 +1,84 @@
+// Reading and writing whole files: the error that reader, writer and the file commands raise,
+// line splitting as the reader needs it, and replacing a file in one step.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quilso {
+
+// What went wrong with a file, for callers that answer some cases differently.
+enum class FileProblem {
+    System,         // the system refused (reason: its message)
+    LineTooLong,    // a line longer than MaxLineBytes
+    OutOfMemory,    // the content did not fit into memory
+    NotRegularFile, // a directory, device, FIFO or socket where a plain file is needed
+    WriteProtected, // an existing file without write permission
+};
+
+// A file that cannot be read or written; carries the file name and the reason. what() is the
+// whole message for the user: "NAME: reason", or a sentence naming the file for the problems
+// that are not the system's (NotRegularFile, WriteProtected). The texts are UTF-8, the file
+// name as the system spells it.
+class FileError : public std::runtime_error {
+public:
+    FileError(std::string fileName, std::string reason, FileProblem problem = FileProblem::System);
+    const std::string& fileName() const { return fileName_; }
+    const std::string& reason() const { return reason_; }
+    FileProblem problem() const { return problem_; }
+
+private:
+    std::string fileName_;
+    std::string reason_;
+    FileProblem problem_;
+};
+
+// The longest line any file is read with; a longer one is refused ("Zeile zu lang"), so that
+// endless input such as /dev/zero cannot take all memory.
+constexpr std::size_t MaxLineBytes = std::size_t(256) << 20;
+
+// Which files the readers open: any (pipes and devices too, as a command line tool wants), or
+// regular files only, so that a FIFO or device is refused at once instead of blocking.
+enum class FileKinds { Any, RegularOnly };
+
+// Opens a file for reading and returns its descriptor (the caller closes it). With RegularOnly
+// anything but a regular file (after following links) is refused with FileError
+// (NotRegularFile) without waiting for a FIFO's writer.
+int OpenForReading(const std::string& fileName, FileKinds kinds);
+// Throws FileError (NotRegularFile) unless the name leads to a regular file, or FileError
+// (System) when it cannot be examined. Never blocks.
+void RequireRegularFile(const std::string& fileName);
+
+// Reads a text file into lines (ends at CR LF, lone CR or lone LF); throws FileError.
+std::vector<std::string> ReadLines(const std::string& fileName, FileKinds kinds = FileKinds::Any);
+// The whole file as bytes; throws FileError, also for a line longer than MaxLineBytes.
+std::string ReadFileBytes(const std::string& fileName, FileKinds kinds = FileKinds::Any);
+// Splits bytes into lines the way ReadLines does; a final line break adds no empty line.
+std::vector<std::string> SplitLines(std::string_view bytes);
+
+// Saving keeps what the user's file is. The content goes to a temporary file in the folder of
+// the file a symbolic link leads to, is flushed to disk and then renamed over the target, so
+// the link stays a link; mode, owner and group of an existing target are kept. A target with
+// further hard links, or whose owner or group the process cannot give the new file, is
+// written in place from the flushed temporary copy, so every name keeps seeing one file. An
+// existing target that is not a regular file or is write-protected is refused before anything
+// is written. On failure the old file is untouched (in place: the temporary copy holding the
+// new content is kept and named in the message), the temporary file is removed and FileError
+// is thrown. SIGTERM, SIGINT and SIGHUP during the save remove the temporary file before they
+// take effect; a file-size limit is reported as a write error. Temporary files that earlier
+// saves of the same target left behind (the process was killed) are removed after a
+// successful save. One save at a time per process.
+void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+// Hands each piece of the file's content to the file being written.
+using PieceSink = std::function<void(std::string_view)>;
+// The same for content made piece by piece, so it never has to be held whole: `produce` gets a
+// sink and passes it every piece in order. An exception from `produce` is passed on after the
+// temporary file was removed (std::bad_alloc as FileError, OutOfMemory).
+void WriteFileAtomicallyInPieces(const std::string& fileName,
+                                 const std::function<void(const PieceSink&)>& produce);
+
+} // namespace quilso
