@@ -194,7 +194,11 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
     connect(qApp, &QApplication::focusChanged, this, &ColorChoicePanel::focusChanged);
 }
 
-ColorChoicePanel::~ColorChoicePanel() = default;
+// The application outlives the panel: a focus change while the children are being destroyed
+// must not reach a panel that is already half gone.
+ColorChoicePanel::~ColorChoicePanel() {
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void ColorChoicePanel::Init() {
     if (initialised_) return;

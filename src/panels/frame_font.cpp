@@ -210,6 +210,12 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     connect(qApp, &QApplication::focusChanged, this, &FontPanel::focusChanged);
 }
 
+// Closing the window moves the focus while the children are destroyed; the panel must not hear
+// of it once its own part is gone.
+FontPanel::~FontPanel() {
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
+
 void FontPanel::setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) {
     StylePanel::setup(kind, editor, editState);
     fontSize_->setEditState(editState);

@@ -24,6 +24,7 @@ class FontPanel : public StylePanel {
     Q_OBJECT
 public:
     explicit FontPanel(QWidget* parent = nullptr);
+    ~FontPanel() override;
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
