@@ -1,10 +1,10 @@
 #include "style_pages.h"
 
-#include "frame_background.h"
-#include "frame_border.h"
-#include "frame_font.h"
-#include "frame_position.h"
-#include "frame_text.h"
+#include "background_panel.h"
+#include "border_panel.h"
+#include "font_panel.h"
+#include "position_panel.h"
+#include "text_panel.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "contrast_label.h"
 
-#include "frame_color_choice.h"
+#include "color_choice_panel.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
+#include "color_choice_panel.h"
 #include "edit_state.h"
-#include "frame_color_choice.h"
 #include "panel_test_support.h"
 
 #include <QCheckBox>

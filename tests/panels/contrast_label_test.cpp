@@ -1,8 +1,8 @@
+#include "background_panel.h"
 #include "box_panels_fixture.h"
+#include "color_choice_panel.h"
 #include "contrast_label.h"
-#include "frame_background.h"
-#include "frame_color_choice.h"
-#include "frame_font.h"
+#include "font_panel.h"
 
 #include <QCheckBox>
 #include <QtTest>

@@ -1,12 +1,12 @@
 // Loading a saved project through the reader, with the position, border and background panels
 // showing what it reads, and saving it again must give the same bytes: the panels' reactions to
 // reading (static reset, border refresh, hover switch) may not change the model.
+#include "background_panel.h"
+#include "border_panel.h"
 #include "file_io.h"
-#include "frame_background.h"
-#include "frame_border.h"
-#include "frame_position.h"
 #include "model_json.h"
 #include "panel_test_support.h"
+#include "position_panel.h"
 #include "project.h"
 #include "reader.h"
 #include "writer.h"

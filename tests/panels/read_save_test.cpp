@@ -1,12 +1,12 @@
 // A project file read through the panels and saved again unchanged gives the same bytes: every
 // control the reader sets holds exactly what the file said, so storing the controls back changes
 // nothing.
+#include "color_choice_panel.h"
 #include "edit_state.h"
-#include "frame_color_choice.h"
-#include "frame_font.h"
-#include "frame_text.h"
+#include "font_panel.h"
 #include "panel_test_support.h"
 #include "reader.h"
+#include "text_panel.h"
 #include "writer.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "edit_state.h"
-#include "frame_text.h"
 #include "panel_test_support.h"
+#include "text_panel.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>
@@ -213,4 +213,4 @@ private slots:
 };
 
 QTEST_MAIN(FrameTextTest)
-#include "frame_text_test.moc"
+#include "text_panel_test.moc"

@@ -1,7 +1,7 @@
-#include "frame_font.h"
+#include "font_panel.h"
 
+#include "color_choice_panel.h"
 #include "contrast_label.h"
-#include "frame_color_choice.h"
 #include "number_unit_field.h"
 #include "panel_util.h"
 #include "value_helpers.h"

@@ -1,5 +1,5 @@
 #include "box_panels_fixture.h"
-#include "frame_position.h"
+#include "position_panel.h"
 
 #include <QRadioButton>
 #include <QtTest>
@@ -194,4 +194,4 @@ private slots:
 };
 
 QTEST_MAIN(FramePositionTest)
-#include "frame_position_test.moc"
+#include "position_panel_test.moc"

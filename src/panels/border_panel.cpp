@@ -1,7 +1,7 @@
-#include "frame_border.h"
+#include "border_panel.h"
 
+#include "color_choice_panel.h"
 #include "field_focus.h"
-#include "frame_color_choice.h"
 #include "number_unit_field.h"
 #include "panel_util.h"
 #include "value_helpers.h"

@@ -1,6 +1,6 @@
+#include "border_panel.h"
 #include "box_panels_fixture.h"
-#include "frame_border.h"
-#include "frame_color_choice.h"
+#include "color_choice_panel.h"
 
 #include <QGroupBox>
 #include <QtTest>
@@ -430,4 +430,4 @@ private slots:
 };
 
 QTEST_MAIN(FrameBorderTest)
-#include "frame_border_test.moc"
+#include "border_panel_test.moc"

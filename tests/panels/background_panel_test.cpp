@@ -1,6 +1,6 @@
+#include "background_panel.h"
 #include "box_panels_fixture.h"
-#include "frame_background.h"
-#include "frame_color_choice.h"
+#include "color_choice_panel.h"
 
 #include <QCheckBox>
 #include <QtTest>
@@ -140,4 +140,4 @@ private slots:
 };
 
 QTEST_MAIN(FrameBackgroundTest)
-#include "frame_background_test.moc"
+#include "background_panel_test.moc"

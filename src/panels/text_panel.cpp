@@ -1,4 +1,4 @@
-#include "frame_text.h"
+#include "text_panel.h"
 
 #include "number_unit_field.h"
 #include "panel_util.h"

@@ -1,7 +1,7 @@
-#include "frame_background.h"
+#include "background_panel.h"
 
+#include "color_choice_panel.h"
 #include "contrast_label.h"
-#include "frame_color_choice.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
+#include "color_choice_panel.h"
 #include "edit_state.h"
-#include "frame_color_choice.h"
-#include "frame_font.h"
+#include "font_panel.h"
 #include "panel_test_support.h"
 
 #include <QCheckBox>
@@ -275,4 +275,4 @@ private slots:
 };
 
 QTEST_MAIN(FrameFontTest)
-#include "frame_font_test.moc"
+#include "font_panel_test.moc"

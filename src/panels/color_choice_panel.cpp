@@ -1,4 +1,4 @@
-#include "frame_color_choice.h"
+#include "color_choice_panel.h"
 
 #include "field_focus.h"
 

@@ -1,4 +1,4 @@
-#include "frame_position.h"
+#include "position_panel.h"
 
 #include "panel_util.h"
 
