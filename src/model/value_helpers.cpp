@@ -221,4 +221,16 @@ int StrToIntDef(std::string_view text, int fallback) {
     return static_cast<int>(value);
 }
 
+bool IsUnsafeAddress(std::string_view address) {
+    std::string squeezed;
+    for (char c : address) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F) continue;
+        squeezed += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (squeezed.size() > 11) break;
+    }
+    return squeezed.starts_with("javascript:") || squeezed.starts_with("vbscript:") ||
+           squeezed.starts_with("data:");
+}
+
 } // namespace quilso

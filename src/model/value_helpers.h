@@ -42,4 +42,9 @@ char KeyHexDigit(char key);
 // Anything else gives -1 (which callers treat as failure).
 int StrToIntDef(std::string_view text, int fallback = -1);
 
+// javascript:, vbscript: and data: in any case, after removing ASCII white space and control
+// characters anywhere in the address, as a browser does before reading the scheme: an address
+// that must never become a link.
+bool IsUnsafeAddress(std::string_view address);
+
 } // namespace quilso

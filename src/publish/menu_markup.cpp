@@ -30,19 +30,6 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-// Browsers drop tabs and line breaks anywhere in an address and ignore control characters and
-// spaces at its ends; an entry that hides a scheme that way must still be caught.
-bool unsafeScheme(std::string_view file) {
-    std::string squeezed;
-    for (char c : file) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b > 0x20 && b != 0x7F) squeezed += lower(c);
-    }
-    for (std::string_view scheme : {"javascript:", "vbscript:", "data:"})
-        if (squeezed.compare(0, scheme.size(), scheme) == 0) return true;
-    return false;
-}
-
 // The address as a browser reads it: without tabs and line breaks, trimmed of controls and
 // spaces at both ends.
 std::string urlTrimmed(std::string_view file) {
@@ -262,7 +249,7 @@ bool safeAttribute(const Attribute& a) {
     std::string narrow;
     for (char32_t c : decoded)
         narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return !unsafeScheme(narrow);
+    return !IsUnsafeAddress(narrow);
 }
 
 // Escapes a value for a double-quoted attribute; references already in it stay references.
@@ -331,7 +318,7 @@ std::u32string collapsed(const std::u32string& text) {
 
 LinkPath SplitLinkPath(std::string_view file) {
     LinkPath link;
-    if (unsafeScheme(file)) {
+    if (IsUnsafeAddress(file)) {
         link.unsafe = true;
         return link;
     }

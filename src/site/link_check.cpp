@@ -2,6 +2,7 @@
 
 #include "cp1252.h"
 #include "site_text.h"
+#include "value_helpers.h"
 
 #include <algorithm>
 #include <fstream>

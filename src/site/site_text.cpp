@@ -485,18 +485,6 @@ bool IsPageFileName(std::string_view name) {
     return ext == "htm" || ext == "html" || ext == "shtml" || ext == "shtm" || ext == "php";
 }
 
-bool IsUnsafeAddress(std::string_view address) {
-    std::string squeezed;
-    for (char c : address) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F) continue;
-        squeezed += lowerAscii(c);
-        if (squeezed.size() > 11) break;
-    }
-    return squeezed.starts_with("javascript:") || squeezed.starts_with("vbscript:") ||
-           squeezed.starts_with("data:");
-}
-
 bool HasSchemeOrIsRooted(std::string_view address) {
     if (address.empty()) return false;
     if (address[0] == '/' || address[0] == '\\') return true;

@@ -48,9 +48,6 @@ bool MenuTextLess(std::string_view a, std::string_view b);
 
 // Pages are .htm, .html, .shtml, .shtm and .php files, the extension in any case.
 bool IsPageFileName(std::string_view name);
-// javascript:, vbscript: and data: in any case, after removing ASCII white space and control
-// characters anywhere in the address, as a browser does before reading the scheme.
-bool IsUnsafeAddress(std::string_view address);
 // The address starts with a scheme ("mailto:", "https:") or with "/": it is not a file of the
 // site folder that could be looked up relative to it.
 bool HasSchemeOrIsRooted(std::string_view address);

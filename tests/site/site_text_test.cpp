@@ -1,4 +1,5 @@
 #include "site_text.h"
+#include "value_helpers.h"
 
 #include <gtest/gtest.h>
 
