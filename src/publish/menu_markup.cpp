@@ -98,13 +98,15 @@ bool lineBreak(std::string& out, char c, char& previous) {
     return true;
 }
 
-// Attribute values and plain text from Windows-1252 bytes, as ASCII.
-void appendEscaped(std::string& out, std::string_view bytes) {
+// Attribute values and plain text from Windows-1252 bytes, as ASCII. A value whose references
+// are already written as such keeps its ampersands.
+enum class Ampersands { Escape, Keep };
+void appendEscaped(std::string& out, std::string_view bytes, Ampersands ampersands = Ampersands::Escape) {
     char previous = 0;
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (lineBreak(out, c, previous)) continue;
-        if (c == '&')
+        if (c == '&' && ampersands == Ampersands::Escape)
             out += "&amp;";
         else if (c == '"')
             out += "&quot;";
@@ -250,25 +252,6 @@ bool safeAttribute(const Attribute& a) {
     for (char32_t c : decoded)
         narrow += c < 0x80 ? static_cast<char>(c) : '?';
     return !IsUnsafeAddress(narrow);
-}
-
-// Escapes a value for a double-quoted attribute; references already in it stay references.
-void appendAttributeValue(std::string& out, std::string_view value) {
-    char previous = 0;
-    for (char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (lineBreak(out, c, previous)) continue;
-        if (c == '"')
-            out += "&quot;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (b >= 0x80)
-            appendReference(out, Cp1252ToUnicode(b));
-        else if (b != 0)
-            out += c;
-    }
 }
 
 void appendJsonString(std::string& out, const std::u32string& text) {
@@ -419,7 +402,7 @@ LinkText StaticLinkText(std::string_view html) {
             for (const Attribute& a : attributes) {
                 if (!safeAttribute(a)) continue;
                 result.markup += ' ' + a.name + "=\"";
-                appendAttributeValue(result.markup, a.value);
+                appendEscaped(result.markup, a.value, Ampersands::Keep);
                 result.markup += '"';
             }
             result.markup += '>';
