@@ -46,5 +46,7 @@ int StrToIntDef(std::string_view text, int fallback = -1);
 // characters anywhere in the address, as a browser does before reading the scheme: an address
 // that must never become a link.
 bool IsUnsafeAddress(std::string_view address);
+// Every "%" followed by two hex digits becomes the byte they name; anything else is kept.
+std::string PercentDecode(std::string_view text);
 
 } // namespace quilso

@@ -63,18 +63,7 @@ int hexValue(char c) {
 
 // Percent escapes name UTF-8 bytes; the rest of the name is Windows-1252 as typed.
 std::string decodeSegment(std::string_view raw) {
-    const std::string utf8 = Utf8FromCp1252(raw);
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '%' && i + 2 < utf8.size() && hexValue(utf8[i + 1]) >= 0 &&
-            hexValue(utf8[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(utf8[i + 1]) * 16 + hexValue(utf8[i + 2]));
-            i += 2;
-        } else {
-            out += utf8[i];
-        }
-    }
-    return out;
+    return PercentDecode(Utf8FromCp1252(raw));
 }
 
 void appendDecimal(std::string& out, unsigned long value) {

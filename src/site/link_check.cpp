@@ -32,30 +32,6 @@ char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 fs::path normalAbsolute(const fs::path& path) {
     std::error_code ignored;
     return fs::absolute(path, ignored).lexically_normal();
@@ -133,7 +109,7 @@ std::vector<std::string> scriptSources(std::string_view html) {
 bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::path& projectFile) {
     const std::string projectName = projectFile.filename().string();
     for (std::string src : scriptSources(readPage(page))) {
-        src = percentDecode(src.substr(0, src.find_first_of("?#")));
+        src = PercentDecode(src.substr(0, src.find_first_of("?#")));
         if (src.find("://") != std::string::npos || src.starts_with("//")) {
             // Another host cannot be looked up: its file name is the best evidence there is.
             const std::size_t slash = src.rfind('/');

@@ -1,6 +1,7 @@
 #include "site_text.h"
 
 #include "cp1252.h"
+#include "value_helpers.h"
 
 #include <algorithm>
 #include <array>
@@ -333,21 +334,7 @@ std::string StoredFileNameFromUtf8(std::string_view utf8) {
 }
 
 std::string Utf8PathFromStoredFileName(std::string_view stored) {
-    const std::string utf8 = Utf8FromCp1252(stored);
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '%' && i + 2 < utf8.size()) {
-            const int hi = hexValue(utf8[i + 1]), lo = hexValue(utf8[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                continue;
-            }
-        }
-        out += utf8[i];
-    }
-    return out;
+    return PercentDecode(Utf8FromCp1252(stored));
 }
 
 std::u32string MenuTextFromFileName(std::u32string_view fileName) {
