@@ -154,6 +154,14 @@ void ProjectDocument::markModified() {
     setModified(true);
 }
 
+void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& record) {
+    quilso::MenuStyle& stored = project_.params.css[kind];
+    if (stored == record) return;
+    stored = record;
+    emit styleChanged(kind);
+    emit styleRestored(kind);
+}
+
 void ProjectDocument::setTagOption(bool isTag) {
     project_.params.options.isTag = isTag;
     markModified();
@@ -217,6 +225,27 @@ bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& siblings) {
     SiteNode* parent = siblings.front()->parent();
     if (parent->isRoot()) return false;
     treeModel_->moveSiblings(siblings, parent->parent(), parent->row() + 1);
+    markModified();
+    return true;
+}
+
+bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+    if (siblings.empty()) return false;
+    for (const SiteNode* up = newParent; up; up = up->parent())
+        for (const SiteNode* node : siblings)
+            if (up == node) return false;
+    SiteNode* oldParent = siblings.front()->parent();
+    const int remaining = newParent->childCount() - (newParent == oldParent ? int(siblings.size()) : 0);
+    if (row < 0 || row > remaining) row = remaining;
+    if (newParent == oldParent) {
+        // Already there as one run in that place: nothing to do.
+        const int first = siblings.front()->row();
+        bool inPlace = first == row;
+        for (std::size_t i = 1; inPlace && i < siblings.size(); ++i)
+            inPlace = siblings[i]->row() == first + int(i);
+        if (inPlace) return false;
+    }
+    treeModel_->moveSiblings(siblings, newParent, row);
     markModified();
     return true;
 }

@@ -59,6 +59,9 @@ public:
     bool editStyle(quilso::MenuKind kind, const char* label, const StyleChange& change) override;
     void adjustStyle(quilso::MenuKind kind, const StyleChange& change) override;
     void markModified() override;
+    // Puts a whole record back (a step undone or redone): the panels of `kind` show it again
+    // through `styleRestored`. The modified state is the caller's business.
+    void restoreStyle(quilso::MenuKind kind, const quilso::MenuStyle& record);
     void setTagOption(bool isTag);
 
     // Site tree; each change marks the project modified.
@@ -71,6 +74,10 @@ public:
     bool indentEntries(const std::vector<quilso::SiteNode*>& siblings);
     // Makes siblings siblings of their parent, right after it.
     bool outdentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    // Moves siblings, keeping their order and subtrees, to child `row` of `newParent` (the row
+    // counted as if they were taken out first; -1 appends). False when `newParent` lies inside
+    // one of them or nothing would change.
+    bool moveEntriesTo(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
     // Sets an entry's menu text or file name; false when it already was that. `byUser` false:
     // the text only changes its form (as the fields show it) and the project is not marked.
     bool setEntryText(quilso::SiteNode* node, std::string text, bool byUser = true);
@@ -102,6 +109,8 @@ public:
 
 signals:
     void styleChanged(quilso::MenuKind kind);
+    // The record of `kind` was replaced as a whole; whatever shows it must show it anew.
+    void styleRestored(quilso::MenuKind kind);
     void optionsChanged();
     void modifiedChanged(bool modified);
     // The window's caption for the project ("quilso: <file>", "quilso: [neues Projekt]").

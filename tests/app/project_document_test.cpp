@@ -90,6 +90,42 @@ TEST(ProjectDocument, TreeChangesMarkTheProjectOnlyWhenSomethingMoved) {
     EXPECT_EQ(f.shape(), "A C[X]");
 }
 
+TEST(ProjectDocument, EntriesMoveAnywhereButIntoThemselves) {
+    DocumentFixture f;
+    ASSERT_TRUE(f.document.indentEntries({f.top(2)}));
+    ASSERT_EQ(f.shape(), "A B[C] D");
+    f.document.setModified(false);
+
+    // Into their own subtree, or onto the place they hold: refused, project unmarked.
+    EXPECT_FALSE(f.document.moveEntriesTo({f.top(1)}, f.top(1)->child(0), 0));
+    EXPECT_FALSE(f.document.moveEntriesTo({f.top(1)}, f.top(1), -1));
+    EXPECT_FALSE(f.document.moveEntriesTo({f.top(0), f.top(1)}, f.top(0)->parent(), 0));
+    EXPECT_FALSE(f.document.isModified());
+
+    // Non-adjacent siblings arrive as one run in their order, with their subtrees.
+    EXPECT_TRUE(f.document.moveEntriesTo({f.top(1), f.top(2)}, f.top(0), -1));
+    EXPECT_EQ(f.shape(), "A[B[C] D]");
+    EXPECT_TRUE(f.document.isModified());
+    EXPECT_TRUE(f.document.moveEntriesTo({f.top(0)->child(1)}, f.top(0)->parent(), 0));
+    EXPECT_EQ(f.shape(), "D A[B[C]]");
+    EXPECT_TRUE(f.document.moveEntriesTo({f.top(1)->child(0)->child(0)}, f.top(0)->parent(), 99));
+    EXPECT_EQ(f.shape(), "D A[B] C");
+}
+
+TEST(ProjectDocument, ARestoredRecordIsShownAgainWithoutMarkingTheProject) {
+    DocumentFixture f;
+    QSignalSpy restored(&f.document, &ProjectDocument::styleRestored);
+    MenuStyle record = f.document.style(MenuSub);
+    record.widthValue = "77";
+    f.document.restoreStyle(MenuSub, record);
+    EXPECT_EQ(f.document.style(MenuSub).widthValue, "77");
+    ASSERT_EQ(restored.count(), 1);
+    EXPECT_EQ(restored.takeFirst().at(0).value<quilso::MenuKind>(), MenuSub);
+    EXPECT_FALSE(f.document.isModified());
+    f.document.restoreStyle(MenuSub, record);
+    EXPECT_EQ(restored.count(), 0);
+}
+
 TEST(ProjectDocument, TheSaveQuestionDecidesWhetherChangesMayBeDropped) {
     DocumentFixture f;
     QSignalSpy captions(&f.document, &ProjectDocument::captionChanged);
