@@ -12,6 +12,7 @@
 
 class EditState;
 class LinkChecker;
+class QAction;
 class PreviewWindow;
 class ProjectDocument;
 class QCheckBox;
@@ -73,6 +74,7 @@ private:
     friend class UiTestAccess;
 
     void buildActions();
+    QList<QAction*> buildHistoryActions();
     void buildStylePages();
     void buildOptionsPage();
     void setCaption(const QString& caption);
@@ -94,4 +96,6 @@ private:
     SitePage* sitePage_ = nullptr;
     QStatusBar* statusLine_ = nullptr;
     QCheckBox* tagOption_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
 };
