@@ -17,6 +17,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QStringDecoder>
 #include <QUndoStack>
 
@@ -159,6 +160,11 @@ const quilso::MenuStyle& ProjectDocument::style(MenuKind kind) const {
 }
 
 bool ProjectDocument::editStyle(MenuKind kind, const char* label, const StyleChange& change) {
+    // What a panel stores while it shows a record put back is part of that undo or redo.
+    if (restoring_) {
+        adjustStyle(kind, change);
+        return false;
+    }
     quilso::MenuStyle& record = project_.params.css[kind];
     quilso::MenuStyle before = record;
     change(record);
@@ -188,6 +194,7 @@ void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& recor
     quilso::MenuStyle& stored = project_.params.css[kind];
     if (stored == record) return;
     stored = record;
+    const QScopedValueRollback restoring(restoring_, true);
     emit styleChanged(kind);
     emit styleRestored(kind);
 }

@@ -177,6 +177,7 @@ private:
     QUndoStack* undoStack_;
     TreeStep* openStep_ = nullptr;
     int stepDepth_ = 0;
+    bool restoring_ = false;
     QString fileName_;
     QString saveDialogFileName_;
     QString openDialogFileName_;

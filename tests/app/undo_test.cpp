@@ -274,3 +274,21 @@ TEST_F(Undo, TheEditMenuSitsBetweenFileAndViewAndInTheTreeMenu) {
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(TreeShape(document->project().tree), "B A C D E");
 }
+
+TEST_F(Undo, APanelStoringTheRestoredRecordAddsNoStep) {
+    const quilso::MenuKind kind = quilso::MenuSub;
+    document->editStyle(kind, "Zahl", [](quilso::MenuStyle& r) { r.fontSizeValue = "12"; });
+    // A panel that stores what it shows once a record was put back must not push a step
+    // while the stack is undoing.
+    QObject::connect(document, &ProjectDocument::styleRestored, form.get(), [this, kind] {
+        const std::string shown = document->style(kind).fontSizeValue;
+        document->editStyle(kind, "Zahl", [&](quilso::MenuStyle& r) { r.fontSizeValue = shown; });
+    });
+    action("aUndo")->trigger();
+    EXPECT_EQ(document->undoStack()->index(), 0);
+    EXPECT_EQ(document->undoStack()->count(), 1);
+    EXPECT_TRUE(action("aRedo")->isEnabled());
+    action("aRedo")->trigger();
+    EXPECT_EQ(document->style(kind).fontSizeValue, "12");
+    EXPECT_EQ(document->undoStack()->count(), 1);
+}
