@@ -132,7 +132,9 @@ ProjectDocument::ProjectDocument(const QString& defaultProjectPath, const QStrin
 }
 
 ProjectDocument::~ProjectDocument() {
-    // The steps free the deleted entries they keep, which live in the tree's memory.
+    // The steps free the deleted entries they keep, which live in the tree's memory. Quietly:
+    // the window that shows the modified mark may be half torn down.
+    undoStack_->blockSignals(true);
     delete undoStack_;
 }
 
