@@ -65,6 +65,16 @@ QString writeReason(const QString& path, const std::string& coreReason) {
     return told;
 }
 
+// Callers may hand over a selection in any order; the steps keep rows, which need it in
+// sibling order.
+std::vector<SiteNode*> inSiblingOrder(const std::vector<SiteNode*>& nodes) {
+    std::vector<SiteNode*> ordered(nodes);
+    auto byRow = [](const SiteNode* a, const SiteNode* b) { return a->row() < b->row(); };
+    if (!std::is_sorted(ordered.begin(), ordered.end(), byRow))
+        std::sort(ordered.begin(), ordered.end(), byRow);
+    return ordered;
+}
+
 const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
 
 } // namespace
@@ -262,7 +272,8 @@ SiteNode* ProjectDocument::insertEntry(SiteNode* parent, int row, SiteEntry entr
     return command->node();
 }
 
-void ProjectDocument::removeEntries(const std::vector<SiteNode*>& siblings) {
+void ProjectDocument::removeEntries(const std::vector<SiteNode*>& given) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty()) return;
     const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag löschen")
                                                 : QStringLiteral("Einträge löschen"));
@@ -276,7 +287,8 @@ void ProjectDocument::moveEntries(const std::vector<SiteNode*>& siblings, SiteNo
     (new MoveEntriesCommand(treeModel_, siblings, newParent, std::move(target), openStep_))->redo();
 }
 
-bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& given) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty() || !siblings.front()->previousSibling()) return false;
     // Each run of neighbours hops over the entry before it: every run ends one row higher.
     std::vector<RowRun> target = quilso::RowRunsOf(siblings);
@@ -286,7 +298,8 @@ bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& siblings) {
     return true;
 }
 
-bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& given) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty() || !siblings.back()->nextSibling()) return false;
     std::vector<RowRun> target = quilso::RowRunsOf(siblings);
     for (RowRun& run : target)
@@ -295,7 +308,8 @@ bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& siblings) {
     return true;
 }
 
-bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& given) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty()) return false;
     SiteNode* target = siblings.front()->previousSibling();
     if (!target) return false;
@@ -303,7 +317,8 @@ bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& siblings) {
     return true;
 }
 
-bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& given) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty()) return false;
     SiteNode* parent = siblings.front()->parent();
     if (parent->isRoot()) return false;
@@ -311,7 +326,8 @@ bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& siblings) {
     return true;
 }
 
-bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& given, SiteNode* newParent, int row) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
     if (siblings.empty()) return false;
     for (const SiteNode* up = newParent; up; up = up->parent())
         for (const SiteNode* node : siblings)

@@ -292,3 +292,17 @@ TEST_F(Undo, APanelStoringTheRestoredRecordAddsNoStep) {
     EXPECT_EQ(document->style(kind).fontSizeValue, "12");
     EXPECT_EQ(document->undoStack()->count(), 1);
 }
+
+TEST_F(Undo, EntriesHandedOverInAnyOrderAreDeletedAndPutBackInTheirPlaces) {
+    const std::string before = json();
+    auto* root = document->treeModel()->nodeOf({});
+    document->removeEntries({root->child(3), root->child(0)});
+    EXPECT_EQ(TreeShape(document->project().tree), "B C E");
+    EXPECT_EQ(document->project().tree.size(), 3u);
+    action("aUndo")->trigger();
+    EXPECT_EQ(json(), before);
+    EXPECT_TRUE(document->moveEntriesDown({root->child(2), root->child(0)}));
+    EXPECT_EQ(TreeShape(document->project().tree), "B A D C E");
+    action("aUndo")->trigger();
+    EXPECT_EQ(json(), before);
+}
