@@ -272,8 +272,8 @@ SiteNode* ProjectDocument::insertEntry(SiteNode* parent, int row, SiteEntry entr
     return command->node();
 }
 
-void ProjectDocument::removeEntries(const std::vector<SiteNode*>& given) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+void ProjectDocument::removeEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return;
     const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag löschen")
                                                 : QStringLiteral("Einträge löschen"));
@@ -287,8 +287,8 @@ void ProjectDocument::moveEntries(const std::vector<SiteNode*>& siblings, SiteNo
     (new MoveEntriesCommand(treeModel_, siblings, newParent, std::move(target), openStep_))->redo();
 }
 
-bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& given) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty() || !siblings.front()->previousSibling()) return false;
     // Each run of neighbours hops over the entry before it: every run ends one row higher.
     std::vector<RowRun> target = quilso::RowRunsOf(siblings);
@@ -298,8 +298,8 @@ bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& given) {
     return true;
 }
 
-bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& given) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty() || !siblings.back()->nextSibling()) return false;
     std::vector<RowRun> target = quilso::RowRunsOf(siblings);
     for (RowRun& run : target)
@@ -308,8 +308,8 @@ bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& given) {
     return true;
 }
 
-bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& given) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     SiteNode* target = siblings.front()->previousSibling();
     if (!target) return false;
@@ -317,8 +317,8 @@ bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& given) {
     return true;
 }
 
-bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& given) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     SiteNode* parent = siblings.front()->parent();
     if (parent->isRoot()) return false;
@@ -326,8 +326,8 @@ bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& given) {
     return true;
 }
 
-bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& given, SiteNode* newParent, int row) {
-    const std::vector<SiteNode*> siblings = inSiblingOrder(given);
+bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& selection, SiteNode* newParent, int row) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     for (const SiteNode* up = newParent; up; up = up->parent())
         for (const SiteNode* node : siblings)

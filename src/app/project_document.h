@@ -99,18 +99,18 @@ public:
     void sealEntryEdit();
 
     quilso::SiteNode* insertEntry(quilso::SiteNode* parent, int row, quilso::SiteEntry entry);
-    void removeEntries(const std::vector<quilso::SiteNode*>& siblings);
+    void removeEntries(const std::vector<quilso::SiteNode*>& selection);
     // Moves siblings one place up or down as a block; false when one is at the end already.
-    bool moveEntriesUp(const std::vector<quilso::SiteNode*>& siblings);
-    bool moveEntriesDown(const std::vector<quilso::SiteNode*>& siblings);
+    bool moveEntriesUp(const std::vector<quilso::SiteNode*>& selection);
+    bool moveEntriesDown(const std::vector<quilso::SiteNode*>& selection);
     // Makes siblings the last children of the sibling before the first of them.
-    bool indentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    bool indentEntries(const std::vector<quilso::SiteNode*>& selection);
     // Makes siblings siblings of their parent, right after it.
-    bool outdentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    bool outdentEntries(const std::vector<quilso::SiteNode*>& selection);
     // Moves siblings, keeping their order and subtrees, to child `row` of `newParent` (the row
     // counted as if they were taken out first; -1 appends). False when `newParent` lies inside
     // one of them or nothing would change.
-    bool moveEntriesTo(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
+    bool moveEntriesTo(const std::vector<quilso::SiteNode*>& selection, quilso::SiteNode* newParent, int row);
     // Sets an entry's menu text or file name; false when it already was that. `byUser` false:
     // the text only changes its form (as the fields show it) and the project is not marked.
     bool setEntryText(quilso::SiteNode* node, std::string text, bool byUser = true);
