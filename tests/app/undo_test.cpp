@@ -1,9 +1,11 @@
 #include "app_test_support.h"
 #include "model_json.h"
 #include "new_entry_dialog.h"
+#include "style_panel.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -305,4 +307,19 @@ TEST_F(Undo, EntriesHandedOverInAnyOrderAreDeletedAndPutBackInTheirPlaces) {
     EXPECT_EQ(TreeShape(document->project().tree), "B A D C E");
     action("aUndo")->trigger();
     EXPECT_EQ(json(), before);
+}
+
+TEST_F(Undo, AValueChosenInAStylePanelIsOneStep) {
+    QWidget* panel = form->stylePages()->panel(quilso::MenuMain, StylePages::TextTab);
+    auto* align = panel->findChild<QComboBox*>(QStringLiteral("cbTextAlign"));
+    const std::string before = document->style(quilso::MenuMain).textAlign;
+    roundTrip(
+        [&] {
+            align->setCurrentIndex(2);
+            emit align->activated(2);
+        },
+        QStringLiteral("Auswahl"));
+    EXPECT_EQ(document->style(quilso::MenuMain).textAlign, "center");
+    action("aUndo")->trigger();
+    EXPECT_EQ(document->style(quilso::MenuMain).textAlign, before);
 }
