@@ -86,7 +86,10 @@ SitePage::SitePage(ProjectDocument* document, QWidget* parent) : QWidget(parent)
         return TreeSelection{selection_, focusedNode()};
     };
     connect(document_, &ProjectDocument::selectionRestored, this,
-            [this](const std::vector<SiteNode*>& nodes, SiteNode* focus) { selectNodes(nodes, focus); });
+            [this](const std::vector<SiteNode*>& nodes, SiteNode* focus) {
+                reopenSubtrees(nodes);
+                selectNodes(nodes, focus);
+            });
     auto selectionChanged = [this] {
         keepSiblingSelection();
         if (!adjustingSelection_ && !rebuilding_) updateControls();
@@ -409,6 +412,19 @@ void SitePage::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus)
     }
     adjustingSelection_ = false;
     updateControls();
+}
+
+void SitePage::reopenSubtrees(const std::vector<SiteNode*>& nodes) {
+    // Entries put back by an undo come back as new rows, which the view shows closed; their
+    // nodes still know how they were shown.
+    std::vector<const SiteNode*> pending(nodes.begin(), nodes.end());
+    while (!pending.empty()) {
+        const SiteNode* node = pending.back();
+        pending.pop_back();
+        if (!node->expanded || node->childCount() == 0) continue;
+        siteView_->expand(document_->treeModel()->indexOf(node));
+        pending.insert(pending.end(), node->children().begin(), node->children().end());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -71,6 +71,7 @@ private:
     void updateControls();
     void keepSiblingSelection();
     void releaseSelection();
+    void reopenSubtrees(const std::vector<quilso::SiteNode*>& nodes);
     void storeMenuText();
     void storeFileName();
     void prepareNewEntryDialog();

@@ -323,3 +323,15 @@ TEST_F(Undo, AValueChosenInAStylePanelIsOneStep) {
     action("aUndo")->trigger();
     EXPECT_EQ(document->style(quilso::MenuMain).textAlign, before);
 }
+
+TEST_F(Undo, DeletedEntriesComeBackOpenAsTheyWere) {
+    click("C");
+    action("aNodeRight")->trigger(); // A B[C] D E
+    const QModelIndex b = document->treeModel()->indexOf(node("B"));
+    ASSERT_TRUE(view->isExpanded(b));
+    click("B");
+    action("aNodeDelete")->trigger();
+    action("aUndo")->trigger();
+    EXPECT_EQ(TreeShape(document->project().tree), "A B[C] D E");
+    EXPECT_TRUE(view->isExpanded(document->treeModel()->indexOf(node("B"))));
+}
