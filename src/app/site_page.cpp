@@ -191,9 +191,11 @@ private:
         picture.setDevicePixelRatio(devicePixelRatio());
         picture.fill(Qt::transparent);
         QPainter painter(&picture);
+        painter.setOpacity(0.7);
         for (const QRect& rect : rows)
             painter.drawPixmap(rect.topLeft() - area.topLeft(), viewport()->grab(rect));
-        *hotSpot = pressedAt_ - area.topLeft();
+        // Hung a little below the pointer, so the picture never hides the drop line.
+        *hotSpot = QPoint(pressedAt_.x() - area.left(), -8);
         return picture;
     }
 
@@ -266,7 +268,6 @@ void SitePage::buildTreeView() {
     siteView_->setDragDropMode(QAbstractItemView::DragDrop);
     siteView_->setDefaultDropAction(Qt::MoveAction);
     siteView_->setDropIndicatorShown(true);
-    siteView_->setAutoExpandDelay(700); // hovering over a closed entry opens it for the drop
     document_->treeModel()->moveDroppedEntries = [this](const std::vector<SiteNode*>& siblings,
                                                         SiteNode* newParent, int row) {
         return dropEntries(siblings, newParent, row);
