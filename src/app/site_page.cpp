@@ -764,6 +764,10 @@ void SitePage::moveEntriesRight() {
 }
 
 bool SitePage::dropEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+    // Opened while the dragged entries are still selected: undo selects them again.
+    const ProjectDocument::Step step(*document_, siblings.size() == 1
+                                                     ? QStringLiteral("Eintrag verschieben")
+                                                     : QStringLiteral("Einträge verschieben"));
     SiteNode* focused = focusedNode();
     SiteNode* focus =
         std::find(siblings.begin(), siblings.end(), focused) != siblings.end() ? focused : siblings.front();

@@ -335,3 +335,17 @@ TEST_F(Undo, DeletedEntriesComeBackOpenAsTheyWere) {
     EXPECT_EQ(TreeShape(document->project().tree), "A B[C] D E");
     EXPECT_TRUE(view->isExpanded(document->treeModel()->indexOf(node("B"))));
 }
+
+TEST_F(Undo, ADropIsOneStepThatSelectsTheDraggedEntriesAgain) {
+    click("B");
+    click("C", Qt::ShiftModifier);
+    SiteTreeModel* model = document->treeModel();
+    roundTrip(
+        [&] {
+            model->moveDroppedEntries({const_cast<SiteNode*>(node("B")), const_cast<SiteNode*>(node("C"))},
+                                      const_cast<SiteNode*>(node("E")), 0);
+        },
+        QStringLiteral("Einträge verschieben"));
+    EXPECT_EQ(TreeShape(document->project().tree), "A D E[B C]");
+    EXPECT_EQ(selected(), "B C | C");
+}
