@@ -109,13 +109,10 @@ QMimeData* SiteTreeModel::mimeData(const QModelIndexList& indexes) const {
     QByteArray encoded;
     QDataStream out(&encoded, QIODevice::WriteOnly);
     out << qint64(QCoreApplication::applicationPid()) << quint64(quintptr(this)) << path << rows;
-    QStringList texts;
-    const SiteNode* parentNode = nodeOf(parent);
-    for (int row : rows)
-        texts.append(MenuTextToUi(parentNode->child(row)->entry.text));
+    // No text/plain beside it: the menu text field would take it, and a drag that strays off the
+    // tree would rewrite the entry there.
     auto* data = new QMimeData;
     data->setData(kEntriesMimeType, encoded);
-    data->setText(texts.join(u'\n'));
     return data;
 }
 

@@ -1,6 +1,7 @@
 #include "app_test_support.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -181,4 +182,20 @@ TEST_F(TreeDragDrop, AltArrowsRunTheFourMovesWhenTheyAreAllowed) {
     EXPECT_EQ(shape(), "A B C D E F");
     EXPECT_EQ(selected(), "A ");
     EXPECT_TRUE(page->findChild<QWidget*>(QStringLiteral("iNodeRight"))->toolTip().contains(u'+'));
+}
+
+// A drag that strays off the tree onto the menu text field must not rewrite the entry there.
+TEST_F(TreeDragDrop, DraggedEntriesAreNoTextForTheEntryFields) {
+    select({"B"}, "B");
+    auto* field = page->findChild<QLineEdit*>(QStringLiteral("leText"));
+    ASSERT_NE(field, nullptr);
+    const QString before = field->text();
+    std::unique_ptr<QMimeData> carried(model->mimeData(view->selectionModel()->selectedIndexes()));
+    const QPoint at = field->rect().center();
+    QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, carried.get(), Qt::LeftButton, {});
+    QCoreApplication::sendEvent(field, &enter);
+    QDropEvent drop(QPointF(at), Qt::MoveAction | Qt::CopyAction, carried.get(), Qt::LeftButton, {});
+    QCoreApplication::sendEvent(field, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_EQ(field->text(), before);
 }
