@@ -129,8 +129,8 @@ void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
     refreshContrasts();
 }
 
-void BackgroundPanel::showField(const State& state) {
-    const std::string& field = css().*state.field;
+void BackgroundPanel::showField(const State& state, const MenuStyle& record) {
+    const std::string& field = record.*state.field;
     int index = 2;
     if (field == "transparent")
         index = 0;
@@ -147,25 +147,39 @@ void BackgroundPanel::declarationRead(BlockKind block, std::string_view property
     switch (block) {
     case BlockKind::Item:
     case BlockKind::Link:
-        showField(normal_);
+        showField(normal_, css());
         break;
     case BlockKind::SelectedLink:
-        showField(selected_);
+        showField(selected_, css());
         break;
     case BlockKind::Hover:
-        showField(hover_);
+        showField(hover_, css());
         break;
     default:
         break;
     }
 }
 
-void BackgroundPanel::blockScanFinished() {
-    const bool active = !css().backgroundColorHover.empty();
+void BackgroundPanel::showHoverState(const MenuStyle& record) {
+    const bool active = !record.backgroundColorHover.empty();
     cbBackgroundColorHoverActive_->setChecked(active);
     // The file may name a hover background without this load's hover block having shown it.
-    if (active) showField(hover_);
+    if (active) showField(hover_, record);
     hover_.list->setVisible(active);
     hover_.colour->setVisible(active && hover_.list->currentIndex() == 2);
     refreshContrasts();
+}
+
+void BackgroundPanel::blockScanFinished() {
+    showHoverState(css());
+}
+
+void BackgroundPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showField(normal_, record);
+    showField(selected_, record);
+    // Ticking the box stores what the hidden list shows: without a hover background the list
+    // goes back to where a project that never had one starts, which a read leaves alone.
+    if (record.backgroundColorHover.empty()) hover_.list->setCurrentIndex(0);
+    showHoverState(record);
 }

@@ -235,17 +235,24 @@ void BorderPanel::UnmarkSides(int part) {
         if (sideSelected(side)) paintSide(part, side, boxpicture::Silver);
 }
 
-void BorderPanel::SyncSelectors() {
+void BorderPanel::showSelection() {
     cbRing_->setCurrentIndex(selectedPart_);
     int sideItem = -1;
     for (int i = 0; i < int(std::size(SideSets)); ++i)
         if (SideSets[i] == selectedSides_) sideItem = i;
     cbSide_->setCurrentIndex(sideItem);
+}
+
+void BorderPanel::SyncSelectors() {
+    showSelection();
     ShowSideValues();
 }
 
 void BorderPanel::ShowSideValues() {
-    const MenuStyle& record = css();
+    ShowSideValues(css());
+}
+
+void BorderPanel::ShowSideValues(const MenuStyle& record) {
     const int part = selectedPart_;
     cbBorderBreite_->clear();
     cbBorderBreite_->addItems(widthItems_[part]);
@@ -320,11 +327,19 @@ void BorderPanel::UnifySides() {
 }
 
 void BorderPanel::RefreshBorderPanel() {
+    showBorders(css());
+}
+
+void BorderPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showBorders(record);
+}
+
+void BorderPanel::showBorders(const MenuStyle& record) {
     InitPanel();
     for (int part = 0; part < BoxPartCount; ++part)
         UnmarkSides(part);
     selectedPart_ = BoxBorder;
-    const MenuStyle& record = css();
     bool equal = true;
     for (int side = SideRight; side < BoxSideCount; ++side)
         equal = equal && record.boxUnit[BoxBorder][side] == record.boxUnit[BoxBorder][SideLeft] &&
@@ -333,7 +348,8 @@ void BorderPanel::RefreshBorderPanel() {
                 record.borderStyle[side] == record.borderStyle[SideLeft];
     selectedSides_ = equal ? 15 : 1;
     MarkSides();
-    SyncSelectors();
+    showSelection();
+    ShowSideValues(record);
     gbBorderColor_->setVisible(true);
     gbBorderStyle_->setVisible(true);
 }

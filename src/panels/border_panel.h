@@ -39,6 +39,8 @@ public:
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     void blockScanFinished() override { RefreshBorderPanel(); }
+    // As after a read: the border ring, its sides as RefreshBorderPanel chooses them.
+    void showRecord(const quilso::MenuStyle& record) override;
 
     // One-time set-up: builds the width item lists and draws the picture with nothing marked.
     // Later calls do nothing.
@@ -58,6 +60,7 @@ public:
     void SyncSelectors();
     // Fills the width, style and colour controls from the selected sides' common values.
     void ShowSideValues();
+    void ShowSideValues(const quilso::MenuStyle& record);
     // Copies the first selected side's values to the other selected sides.
     void UnifySides();
 
@@ -69,6 +72,9 @@ public:
     const QStringList& widthItems(int part) const { return widthItems_[part]; }
 
 private:
+    void showBorders(const quilso::MenuStyle& record);
+    // The ring and side lists show the selection.
+    void showSelection();
     void iBorderSelectClick();
     void iBorderSelectDblClick();
     void iBorderSelectMouseUp(QPoint pos);

@@ -283,31 +283,57 @@ void FontPanel::cbFontColorHoverActiveClick() {
     refreshContrasts();
 }
 
+void FontPanel::showFamilies(const MenuStyle& record) {
+    QStringList names;
+    for (const std::string& name : record.fontFamilies)
+        names << fromModel(name);
+    cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
+    familyTyped_ = false;
+}
+
+void FontPanel::showFontSize(const MenuStyle& record) {
+    if (const int keyword = keywordIndex(sizeKeywords(), record.fontSizeUnit); keyword >= 0) {
+        fontSize_->showItem(keyword);
+    } else if (const int unit = quilso::CssUnitIndex(record.fontSizeUnit); unit >= 0) {
+        fontSize_->showItem(unit + int(sizeKeywords().size()));
+        fontSize_->setNumberText(record.fontSizeValue);
+    }
+}
+
+void FontPanel::showFontStyle(const MenuStyle& record) {
+    cbFontStyle_->setCurrentIndex(keywordIndex(styleItems(), record.fontStyle));
+}
+
+void FontPanel::showFontVariant(const MenuStyle& record) {
+    cbFontVariant_->setCurrentIndex(keywordIndex(variantItems(), record.fontVariant));
+}
+
+void FontPanel::showFontWeight(const MenuStyle& record) {
+    // Any weight is stored; the list follows only the weights it offers.
+    if (const int index = keywordIndex(weightItems(), record.fontWeight); index >= 0)
+        cbFontWeight_->setCurrentIndex(index);
+}
+
+void FontPanel::showHoverColorState(const MenuStyle& record) {
+    const bool active = !record.colorHover.empty();
+    cbFontColorHoverActive_->setChecked(active);
+    frameFontColorChoiceHover_->setVisible(active);
+    refreshContrasts();
+}
+
 void FontPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
     const MenuStyle& record = css();
     if (block == BlockKind::Item) {
-        if (property == "font-family") {
-            QStringList names;
-            for (const std::string& name : record.fontFamilies)
-                names << fromModel(name);
-            cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
-            familyTyped_ = false;
-        } else if (property == "font-size") {
-            if (const int keyword = keywordIndex(sizeKeywords(), record.fontSizeUnit); keyword >= 0) {
-                fontSize_->showItem(keyword);
-            } else if (const int unit = quilso::CssUnitIndex(record.fontSizeUnit); unit >= 0) {
-                fontSize_->showItem(unit + int(sizeKeywords().size()));
-                fontSize_->setNumberText(record.fontSizeValue);
-            }
-        } else if (property == "font-style" && stored) {
-            cbFontStyle_->setCurrentIndex(keywordIndex(styleItems(), record.fontStyle));
-        } else if (property == "font-variant" && stored) {
-            cbFontVariant_->setCurrentIndex(keywordIndex(variantItems(), record.fontVariant));
-        } else if (property == "font-weight") {
-            // Any weight is stored; the list follows only the weights it offers.
-            if (const int index = keywordIndex(weightItems(), record.fontWeight); index >= 0)
-                cbFontWeight_->setCurrentIndex(index);
-        }
+        if (property == "font-family")
+            showFamilies(record);
+        else if (property == "font-size")
+            showFontSize(record);
+        else if (property == "font-style" && stored)
+            showFontStyle(record);
+        else if (property == "font-variant" && stored)
+            showFontVariant(record);
+        else if (property == "font-weight")
+            showFontWeight(record);
     } else if (property == "color" && stored) {
         if (block == BlockKind::Link)
             frameFontColorChoice_->SetColor(record.color);
@@ -319,8 +345,24 @@ void FontPanel::declarationRead(BlockKind block, std::string_view property, bool
 }
 
 void FontPanel::blockScanFinished() {
-    const bool active = !css().colorHover.empty();
-    cbFontColorHoverActive_->setChecked(active);
-    frameFontColorChoiceHover_->setVisible(active);
-    refreshContrasts();
+    showHoverColorState(css());
+}
+
+void FontPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showFamilies(record);
+    // A keyword size leaves the number in the record, and the next unit chosen stores only the
+    // unit: the field must hold that number, which a file naming a keyword does not set.
+    fontSize_->setNumberText(record.fontSizeValue);
+    showFontSize(record);
+    showFontStyle(record);
+    showFontVariant(record);
+    showFontWeight(record);
+    // An empty colour was never chosen: the panel keeps what it shows, as after a file without it.
+    if (!record.color.empty()) frameFontColorChoice_->SetColor(record.color);
+    if (!record.colorSelected.empty()) frameFontColorChoiceSelected_->SetColor(record.colorSelected);
+    // Ticking the hover box stores what the hidden panel holds: without a hover colour it goes
+    // back to black, where a project that never had one starts.
+    frameFontColorChoiceHover_->SetColor(record.colorHover.empty() ? "000000" : record.colorHover);
+    showHoverColorState(record);
 }

@@ -46,8 +46,18 @@ public:
     void SetPosArtByName(std::string_view name);
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
+    void showRecord(const quilso::MenuStyle& record) override;
 
 private:
+    // Each sets the controls of one property from `record` and stores nothing.
+    void showClear(const quilso::MenuStyle& record);
+    void showFloat(const quilso::MenuStyle& record);
+    void showOverflow(const quilso::MenuStyle& record);
+    void showPositionType(std::string_view name);
+    void showOffsetX(std::string_view side, const quilso::MenuStyle& record);
+    void showOffsetY(std::string_view side, const quilso::MenuStyle& record);
+    // The offset controls as a static box shows them (left/top, "automatisch"); true for static.
+    bool showStaticOffsets();
     void rgPosArtClick(int index);
     // Enables the four offset controls and shows an offset field only for a unit.
     void enableOffsets(bool movable);
