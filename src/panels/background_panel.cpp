@@ -53,7 +53,7 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
     layout->setRowStretch(2, 1);
 
     connect(cbBackgroundColorHoverActive_, &QCheckBox::clicked, this,
-            &BackgroundPanel::cbBackgroundColorHoverActiveClick);
+            &BackgroundPanel::switchHoverBackground);
 }
 
 BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QString& listName,
@@ -67,8 +67,9 @@ BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QStrin
         {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
     state.list->setCurrentIndex(0);
     state.colour->setObjectName(colourName);
-    connect(state.list, &QComboBox::activated, this, [this, state](int index) { listChange(state, index); });
-    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { colourExit(state); });
+    connect(state.list, &QComboBox::activated, this,
+            [this, state](int index) { storeListChoice(state, index); });
+    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { storeColor(state); });
     return state;
 }
 
@@ -86,7 +87,7 @@ void BackgroundPanel::refreshContrasts() {
         state->contrast->refresh();
 }
 
-void BackgroundPanel::listChange(const State& state, int index) {
+void BackgroundPanel::storeListChoice(const State& state, int index) {
     std::string value;
     switch (index) {
     case 0:
@@ -97,7 +98,7 @@ void BackgroundPanel::listChange(const State& state, int index) {
         break;
     case 2:
         // A panel never entered shows black: store what it shows.
-        if (state.colour->hexColor().size() != 6) state.colour->SetColor("000000");
+        if (state.colour->hexColor().size() != 6) state.colour->showColor("000000");
         value = state.colour->hexColor();
         break;
     default:
@@ -111,15 +112,15 @@ void BackgroundPanel::listChange(const State& state, int index) {
     refreshContrasts();
 }
 
-void BackgroundPanel::colourExit(const State& state) {
+void BackgroundPanel::storeColor(const State& state) {
     if (css().*state.field == state.colour->hexColor()) return;
     editStyle("Hintergrundfarbe", [&](MenuStyle& record) { record.*state.field = state.colour->hexColor(); });
     refreshContrasts();
 }
 
-void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
+void BackgroundPanel::switchHoverBackground(bool ticked) {
     if (ticked) {
-        listChange(hover_, hover_.list->currentIndex());
+        storeListChoice(hover_, hover_.list->currentIndex());
     } else {
         editStyle("Hintergrund", [](MenuStyle& record) { record.backgroundColorHover.clear(); });
         hover_.colour->setVisible(false);
@@ -138,7 +139,7 @@ void BackgroundPanel::showField(const State& state, const MenuStyle& record) {
         index = 1;
     state.list->setCurrentIndex(index);
     // An empty hover field (no hover background) has no colour to show.
-    if (index == 2 && !field.empty()) state.colour->SetColor(field);
+    if (index == 2 && !field.empty()) state.colour->showColor(field);
     state.colour->setVisible(index == 2);
 }
 

@@ -34,9 +34,9 @@ private:
         ContrastLabel* contrast;
     };
 
-    void listChange(const State& state, int index);
-    void colourExit(const State& state);
-    void cbBackgroundColorHoverActiveClick(bool ticked);
+    void storeListChoice(const State& state, int index);
+    void storeColor(const State& state);
+    void switchHoverBackground(bool ticked);
     // Sets the list and colour panel from the record field, as the reader shows a value.
     void showField(const State& state, const quilso::MenuStyle& record);
     // The hover box, list and colour panel as `record` has a hover background or not.

@@ -127,7 +127,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     cbFontFamily_->setCompleter(nullptr);
     cbFontFamily_->addItems(familyItems());
     cbFontFamily_->setCurrentIndex(0);
-    connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::cbFontFamilySelect);
+    connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::storeChosenFamily);
     connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
         // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.
         QString text = typed;
@@ -164,8 +164,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
         auto* panel = new ColorChoicePanel(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &ColorChoicePanel::exited, this,
-                [this, panel, field] { colorChoiceExit(panel, field); });
+        connect(panel, &ColorChoicePanel::exited, this, [this, panel, field] { storeColor(panel, field); });
         return panel;
     };
     frameFontColorChoice_ = colorPanel("frameFontColorChoice", &MenuStyle::color);
@@ -177,7 +176,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     frameFontColorChoiceHover_->setSizePolicy(policy);
     cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
     cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
-    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::cbFontColorHoverActiveClick);
+    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::switchHoverColor);
     const char* contrastNames[] = {"lFontContrast", "lFontContrastSelected", "lFontContrastHover"};
     for (int s = 0; s < 3; ++s) {
         contrasts_[s] = new ContrastLabel(static_cast<quilso::MenuState>(s), this);
@@ -240,16 +239,16 @@ void FontPanel::focusChanged(QWidget* old, QWidget* now) {
     if (!old || !now || now->window() != window()) return;
     const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
     const bool isInside = now == cbFontFamily_ || cbFontFamily_->isAncestorOf(now);
-    if (wasInside && !isInside) cbFontFamilyExit();
+    if (wasInside && !isInside) storeTypedFamily();
 }
 
-void FontPanel::cbFontFamilySelect() {
+void FontPanel::storeChosenFamily() {
     familyTyped_ = false;
     storeFamilies();
     markModified();
 }
 
-void FontPanel::cbFontFamilyExit() {
+void FontPanel::storeTypedFamily() {
     // A chosen item was stored when it was chosen; typed text is stored now and never refused.
     if (!familyTyped_) return;
     storeFamilies();
@@ -263,17 +262,17 @@ void FontPanel::storeFamilies() {
     editStyle("Schriftart", [&](MenuStyle& record) { record.fontFamilies = std::move(families); });
 }
 
-void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::*field) {
+void FontPanel::storeColor(ColorChoicePanel* panel, std::string MenuStyle::*field) {
     if (css().*field == panel->hexColor()) return;
     editStyle("Schriftfarbe", [&](MenuStyle& record) { record.*field = panel->hexColor(); });
     refreshContrasts();
 }
 
-void FontPanel::cbFontColorHoverActiveClick() {
+void FontPanel::switchHoverColor() {
     const bool active = cbFontColorHoverActive_->isChecked();
     if (active) {
         // A panel that was never entered shows black; store that rather than "no colour".
-        frameFontColorChoiceHover_->Init();
+        frameFontColorChoiceHover_->startAtBlack();
         editStyle("Schriftfarbe",
                   [this](MenuStyle& record) { record.colorHover = frameFontColorChoiceHover_->hexColor(); });
     } else {
@@ -336,11 +335,11 @@ void FontPanel::declarationRead(BlockKind block, std::string_view property, bool
             showFontWeight(record);
     } else if (property == "color" && stored) {
         if (block == BlockKind::Link)
-            frameFontColorChoice_->SetColor(record.color);
+            frameFontColorChoice_->showColor(record.color);
         else if (block == BlockKind::SelectedLink)
-            frameFontColorChoiceSelected_->SetColor(record.colorSelected);
+            frameFontColorChoiceSelected_->showColor(record.colorSelected);
         else if (block == BlockKind::Hover)
-            frameFontColorChoiceHover_->SetColor(record.colorHover);
+            frameFontColorChoiceHover_->showColor(record.colorHover);
     }
 }
 
@@ -359,10 +358,10 @@ void FontPanel::showRecord(const MenuStyle& record) {
     showFontVariant(record);
     showFontWeight(record);
     // An empty colour was never chosen: the panel keeps what it shows, as after a file without it.
-    if (!record.color.empty()) frameFontColorChoice_->SetColor(record.color);
-    if (!record.colorSelected.empty()) frameFontColorChoiceSelected_->SetColor(record.colorSelected);
+    if (!record.color.empty()) frameFontColorChoice_->showColor(record.color);
+    if (!record.colorSelected.empty()) frameFontColorChoiceSelected_->showColor(record.colorSelected);
     // Ticking the hover box stores what the hidden panel holds: without a hover colour it goes
     // back to black, where a project that never had one starts.
-    frameFontColorChoiceHover_->SetColor(record.colorHover.empty() ? "000000" : record.colorHover);
+    frameFontColorChoiceHover_->showColor(record.colorHover.empty() ? "000000" : record.colorHover);
     showHoverColorState(record);
 }

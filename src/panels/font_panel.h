@@ -40,11 +40,11 @@ private:
     void showFontVariant(const quilso::MenuStyle& record);
     void showFontWeight(const quilso::MenuStyle& record);
     void showHoverColorState(const quilso::MenuStyle& record);
-    void cbFontFamilySelect();
-    void cbFontFamilyExit();
+    void storeChosenFamily();
+    void storeTypedFamily();
     void storeFamilies();
-    void colorChoiceExit(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
-    void cbFontColorHoverActiveClick();
+    void storeColor(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
+    void switchHoverColor();
     void focusChanged(QWidget* old, QWidget* now);
     void refreshContrasts();
 

@@ -72,10 +72,10 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     number_->setSizePolicy(policy);
     FieldFocus* focus = FieldFocus::watch(number_);
     connect(focus, &FieldFocus::entered, this, [this] {
-        if (editState_) editState_->EditEnter(number_);
+        if (editState_) editState_->rememberEnteredText(number_);
     });
     connect(focus, &FieldFocus::left, this, [this] {
-        if (editState_) numberExit();
+        if (editState_) storeNumberOnExit();
     });
     keyFilter_ = KeyFilter::attach(number_, NumberKeyFilter(keys));
     connect(keyFilter_, &KeyFilter::refused, this, [this] {
@@ -90,7 +90,7 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     for (const UnitItem& item : items_)
         list_->addItem(item.text);
     list_->setCurrentIndex(initialItem);
-    connect(list_, &QComboBox::activated, this, &NumberUnitField::listActivated);
+    connect(list_, &QComboBox::activated, this, &NumberUnitField::storeChosenItem);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -140,7 +140,7 @@ void NumberUnitField::setNumberText(std::string_view text) {
     number_->setText(QString::fromLatin1(text));
 }
 
-void NumberUnitField::listActivated(int index) {
+void NumberUnitField::storeChosenItem(int index) {
     if (index < 0 || index >= itemCount()) return;
     const UnitItem& item = items_[std::size_t(index)];
     if (storeUnit_) storeUnit_(item.stored);
@@ -149,8 +149,8 @@ void NumberUnitField::listActivated(int index) {
     emit itemChosen(index);
 }
 
-void NumberUnitField::numberExit() {
-    const bool accepted = editState_->EditSingleExit(number_);
+void NumberUnitField::storeNumberOnExit() {
+    const bool accepted = editState_->checkNumberOnExit(number_);
     editState_->editValid = accepted;
     // The separator stays as typed: a comma reaches the CSS as a comma.
     if (accepted && storeValue_) storeValue_(number_->text().toStdString());

@@ -84,10 +84,10 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
     offsetV_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandV"), QStringLiteral("Abstand vertikal"),
                                   QStringLiteral("ePosOffsetV"), QStringLiteral("0"),
                                   QStringLiteral("cbPosOffsetV"), NumberKeys::SignedDecimal);
-    breite_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
-                                 QStringLiteral("ePosBreite"), QStringLiteral("100"),
-                                 QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
-    hoehe_ =
+    width_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
+                                QStringLiteral("ePosBreite"), QStringLiteral("100"),
+                                QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
+    height_ =
         makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
                            QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
 
@@ -103,14 +103,14 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
     layout->addWidget(rgPosDirectionY_, 2, 1);
     layout->addWidget(offsetH_->parentWidget(), 3, 0);
     layout->addWidget(offsetV_->parentWidget(), 3, 1);
-    layout->addWidget(breite_->parentWidget(), 4, 0);
-    layout->addWidget(hoehe_->parentWidget(), 4, 1);
+    layout->addWidget(width_->parentWidget(), 4, 0);
+    layout->addWidget(height_->parentWidget(), 4, 1);
     layout->addWidget(rgPosOverflow_, 5, 0, 1, 2);
     layout->setRowStretch(6, 1);
     for (int c = 0; c < 2; ++c)
         layout->setColumnStretch(c, 1);
 
-    connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::rgPosArtClick);
+    connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::storePositionType);
     connect(rgPosDirectionX_, &RadioGroup::clicked, this,
             [this](int i) { storeRadio(&MenuStyle::offsetXSide, DirectionXStored, i); });
     connect(rgPosDirectionY_, &RadioGroup::clicked, this,
@@ -144,9 +144,9 @@ void PositionPanel::setup(MenuKind kind, StyleEditor* editor, EditState* editSta
     StylePanel::setup(kind, editor, editState);
     offsetH_->bind(editor, kind, &MenuStyle::offsetXValue, &MenuStyle::offsetXUnit);
     offsetV_->bind(editor, kind, &MenuStyle::offsetYValue, &MenuStyle::offsetYUnit);
-    breite_->bind(editor, kind, &MenuStyle::widthValue, &MenuStyle::widthUnit);
-    hoehe_->bind(editor, kind, &MenuStyle::heightValue, &MenuStyle::heightUnit);
-    for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_})
+    width_->bind(editor, kind, &MenuStyle::widthValue, &MenuStyle::widthUnit);
+    height_->bind(editor, kind, &MenuStyle::heightValue, &MenuStyle::heightUnit);
+    for (NumberUnitField* field : {offsetH_, offsetV_, width_, height_})
         field->setEditState(editState);
 }
 
@@ -162,7 +162,7 @@ bool PositionPanel::showStaticOffsets() {
     return !movable;
 }
 
-void PositionPanel::SetPosArtOtherValues() {
+void PositionPanel::applyPositionType() {
     if (!showStaticOffsets()) return;
     // Follows the controls whether the user or the reader chose the static position.
     adjustStyle([](MenuStyle& record) {
@@ -187,13 +187,13 @@ void PositionPanel::showPositionType(std::string_view name) {
     if (index >= 0) rgPosArt_->setItemIndex(index);
 }
 
-void PositionPanel::SetPosArtByName(std::string_view name) {
+void PositionPanel::setPositionTypeByName(std::string_view name) {
     showPositionType(name);
-    SetPosArtOtherValues();
+    applyPositionType();
 }
 
-void PositionPanel::rgPosArtClick(int index) {
-    SetPosArtOtherValues();
+void PositionPanel::storePositionType(int index) {
+    applyPositionType();
     editStyle("Positionsart", [&](MenuStyle& record) { record.position = PositionStored[index]; });
 }
 
@@ -240,16 +240,16 @@ void PositionPanel::declarationRead(BlockKind block, std::string_view property, 
     } else if (block == BlockKind::Container) {
         // The side is the property's, set even when the length itself was refused.
         if (property == "position")
-            SetPosArtByName(record.position);
+            setPositionTypeByName(record.position);
         else if (property == "left" || property == "right")
             showOffsetX(property, record);
         else if (property == "top" || property == "bottom")
             showOffsetY(property, record);
     } else if (block == BlockKind::Item) {
         if (property == "width")
-            showLength(breite_, record.widthValue, record.widthUnit);
+            showLength(width_, record.widthValue, record.widthUnit);
         else if (property == "height")
-            showLength(hoehe_, record.heightValue, record.heightUnit);
+            showLength(height_, record.heightValue, record.heightUnit);
         else if (property == "overflow" && stored)
             showOverflow(record);
     }
@@ -265,7 +265,7 @@ void PositionPanel::showRecord(const MenuStyle& record) {
     showOffsetX(record.offsetXSide, record);
     showOffsetY(record.offsetYSide, record);
     enableOffsets(rgPosArt_->itemIndex() != 0);
-    showLength(breite_, record.widthValue, record.widthUnit);
-    showLength(hoehe_, record.heightValue, record.heightUnit);
+    showLength(width_, record.widthValue, record.widthUnit);
+    showLength(height_, record.heightValue, record.heightUnit);
     showOverflow(record);
 }

@@ -131,7 +131,7 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &MenuStyle::textDecorationBlink);
     cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);
     cbTextDecorationInherit_->setObjectName(QStringLiteral("cbTextDecorationInherit"));
-    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TextPanel::cbTextDecorationInheritClick);
+    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TextPanel::storeDecorationInherit);
 
     auto* decoration = new QGroupBox(QStringLiteral("Text-Markierung"), this);
     decoration->setObjectName(QStringLiteral("gbTextDecoration"));
@@ -195,7 +195,7 @@ bool TextPanel::showInheritedDecoration() {
     return inherit;
 }
 
-void TextPanel::SetInheritTextDecoration() {
+void TextPanel::applyInheritedDecoration() {
     if (!showInheritedDecoration()) return;
     adjustStyle([](MenuStyle& record) {
         record.textDecorationUnderline = false;
@@ -205,8 +205,8 @@ void TextPanel::SetInheritTextDecoration() {
     });
 }
 
-void TextPanel::cbTextDecorationInheritClick() {
-    SetInheritTextDecoration();
+void TextPanel::storeDecorationInherit() {
+    applyInheritedDecoration();
     editStyle("Textdekoration", [this](MenuStyle& record) {
         record.textDecorationInherit = cbTextDecorationInherit_->isChecked();
     });
@@ -307,7 +307,7 @@ void TextPanel::declarationRead(BlockKind block, std::string_view property, bool
             showWhiteSpace(record);
         } else if (property == "text-decoration") {
             showDecoration(record);
-            SetInheritTextDecoration();
+            applyInheritedDecoration();
         }
     }
 }

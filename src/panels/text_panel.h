@@ -20,10 +20,10 @@ public:
 
     // Brings the four decoration boxes in line with "vererbt": while it is ticked they are
     // unticked (their flags cleared) and disabled; otherwise they are enabled.
-    void SetInheritTextDecoration();
+    void applyInheritedDecoration();
 
 private:
-    void cbTextDecorationInheritClick();
+    void storeDecorationInherit();
     // Each sets the controls of one property from `record` and stores nothing.
     void showLetterSpacing(const quilso::MenuStyle& record);
     void showWordSpacing(const quilso::MenuStyle& record);
