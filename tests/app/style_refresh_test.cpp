@@ -7,7 +7,6 @@
 #include "style_panel.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -27,7 +26,7 @@ namespace {
 
 // What the named controls of `panel` show: text or choice, tick, enabled, hidden. What hidden
 // controls hold is left out (the cases check the few that matter).
-QStringList controlsShown(QWidget* panel) {
+QString controlsShown(QWidget* panel) {
     QStringList lines;
     for (QWidget* w : panel->findChildren<QWidget*>()) {
         const QString name = w->objectName();
@@ -53,13 +52,13 @@ QStringList controlsShown(QWidget* panel) {
         const QImage& picture = border->picture();
         lines << QStringLiteral("picture:%1").arg(qHashBits(picture.constBits(), picture.sizeInBytes()));
     }
-    return lines;
+    return lines.join(u'\n');
 }
 
 // One state of a menu's record: the record, what its panels showed and the saved file.
 struct Step {
     MenuStyle record;
-    QStringList shown;
+    QString shown;
     QByteArray bytes;
 };
 
@@ -86,27 +85,26 @@ public:
         if (!widget) ADD_FAILURE() << "no control " << name;
         return widget;
     }
-    void choose(const char* list, int index) const {
-        auto* box = control<QComboBox>(list);
-        box->setCurrentIndex(index);
-        emit box->activated(index);
+    // A user's acts: an item of a list or radio group, a click, a text typed into a field (or a
+    // colour panel's hex field) that the focus then leaves, so that its exit check runs.
+    void choose(const char* name, int index) const {
+        if (auto* list = control<QComboBox>(name)) {
+            list->setCurrentIndex(index);
+            emit list->activated(index);
+        }
+    }
+    void chooseRadio(const char* name, int index) const {
+        control<RadioGroup>(name)->findChildren<QRadioButton*>().at(index)->click();
     }
     void click(const char* name) const { control<QAbstractButton>(name)->click(); }
-    void clickRadio(const char* group, int index) const {
-        control<RadioGroup>(group)->findChildren<QRadioButton*>().at(index)->click();
-    }
-    // Types into a field and leaves it for `next`, as a user would (its exit check runs).
-    void type(const char* field, const QString& text, const char* next) const {
-        type(control<QLineEdit>(field), text, next);
-    }
-    void typeColour(const char* frame, const QString& hex, const char* next) const {
-        type(control(frame)->findChild<QLineEdit*>(QStringLiteral("eHexColor")), hex, next);
-    }
-    void type(QLineEdit* edit, const QString& text, const char* next) const {
+    void type(const char* name, const QString& text) const {
+        QWidget* widget = control(name);
+        auto* edit = qobject_cast<QLineEdit*>(widget);
+        if (!edit) edit = widget->findChild<QLineEdit*>(QStringLiteral("eHexColor"));
         edit->setFocus(Qt::TabFocusReason);
         edit->selectAll();
         QTest::keyClicks(edit, text);
-        control(next)->setFocus(Qt::TabFocusReason);
+        panel_->parentWidget()->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
     }
 
@@ -119,7 +117,7 @@ public:
         EXPECT_NE(document()->style(kind_), step.record) << "nothing to restore";
         document()->setModified(false);
         document()->restoreStyle(kind_, step.record);
-        EXPECT_EQ(controlsShown(panel_).join(u'\n').toStdString(), step.shown.join(u'\n').toStdString());
+        EXPECT_EQ(controlsShown(panel_).toStdString(), step.shown.toStdString());
         EXPECT_FALSE(document()->isModified());
         EXPECT_EQ(document()->style(kind_), step.record);
         EXPECT_EQ(save(), step.bytes);
@@ -149,27 +147,27 @@ TEST(StyleRefresh, FontPanelFollowsKeywordAndNumberSizesColoursAndTheHoverBox) {
     const Step keyword = f.take();
     f.choose("cbFontFamily", 2);
     f.choose("cbFontSize", 10 + 2); // px, after the ten keywords
-    f.type("eFontSize", QStringLiteral("14"), "cbFontStyle");
+    f.type("eFontSize", QStringLiteral("14"));
     f.choose("cbFontStyle", 1);
     f.choose("cbFontVariant", 1);
     f.choose("cbFontWeight", 3);
-    f.typeColour("frameFontColorChoice", QStringLiteral("123456"), "cbFontStyle");
+    f.type("frameFontColorChoice", QStringLiteral("123456"));
     f.click("cbFontColorHoverActive");
-    f.typeColour("frameFontColorChoiceHover", QStringLiteral("C0FFEE"), "cbFontStyle");
+    f.type("frameFontColorChoiceHover", QStringLiteral("C0FFEE"));
     const Step changed = f.take();
-    EXPECT_EQ(changed.record.fontSizeUnit, "px");
     EXPECT_EQ(changed.record.colorHover, "C0FFEE");
 
     f.expectRestored(keyword, "back to the keyword size");
-    EXPECT_FALSE(f.control<QCheckBox>("cbFontColorHoverActive")->isChecked());
-    EXPECT_TRUE(f.control<QLineEdit>("eFontSize")->isHidden());
     f.expectRestored(changed, "forward to 14px and a hover colour");
 
-    // The number a keyword size left in the record is what the field offers with the next unit.
+    // The number a keyword size left in the record is what the field offers with the next unit;
+    // a hover colour ticked anew starts at black, as in a project that never had one.
     f.expectRestored(keyword, "back once more");
     f.choose("cbFontSize", 10 + 2);
     EXPECT_EQ(f.control<QLineEdit>("eFontSize")->text().toStdString(),
               f.document()->style(MenuSub).fontSizeValue);
+    f.click("cbFontColorHoverActive");
+    EXPECT_EQ(f.document()->style(MenuSub).colorHover, "000000");
 }
 
 TEST(StyleRefresh, TextPanelShowsDecorationFlagsAndInheritance) {
@@ -179,15 +177,13 @@ TEST(StyleRefresh, TextPanelShowsDecorationFlagsAndInheritance) {
     f.click("cbTextDecorationBlink");
     f.choose("cbTextAlign", 2);
     f.choose("cbTextLetterSpacing", 2 + 0); // em
-    f.type("eTextLetterSpacing", QStringLiteral("-0,5"), "cbTextAlign");
+    f.type("eTextLetterSpacing", QStringLiteral("-0,5"));
     const Step flags = f.take();
-    EXPECT_TRUE(flags.record.textDecorationUnderline && flags.record.textDecorationBlink);
     f.click("cbTextDecorationInherit");
     const Step inherited = f.take();
     EXPECT_FALSE(inherited.record.textDecorationUnderline);
 
     f.expectRestored(flags, "flags without inheritance");
-    EXPECT_TRUE(f.control<QCheckBox>("cbTextDecorationUnderline")->isEnabled());
     f.expectRestored(inherited, "inherited: boxes off and disabled");
     f.expectRestored(plain, "as read");
 }
@@ -195,23 +191,20 @@ TEST(StyleRefresh, TextPanelShowsDecorationFlagsAndInheritance) {
 TEST(StyleRefresh, PositionPanelShowsStaticAndAbsoluteWithOffsetsUnchanged) {
     RefreshFixture f(MenuSub, StylePages::PositionTab); // absolute in the template
     const Step read = f.take();
-    f.clickRadio("rgPosDirectionX", 1);
-    f.clickRadio("rgPosDirectionY", 1);
+    f.chooseRadio("rgPosDirectionX", 1);
+    f.chooseRadio("rgPosDirectionY", 1);
     f.choose("cbPosOffsetH", 1 + 2); // px
-    f.type("ePosOffsetH", QStringLiteral("12"), "cbPosOffsetV");
+    f.type("ePosOffsetH", QStringLiteral("12"));
     f.choose("cbPosOffsetV", 1 + 0); // em
-    f.type("ePosOffsetV", QStringLiteral("2"), "cbPosBreite");
-    f.clickRadio("rgPosOverflow", 3);
+    f.type("ePosOffsetV", QStringLiteral("2"));
+    f.chooseRadio("rgPosOverflow", 3);
     const Step offsets = f.take();
-    EXPECT_EQ(offsets.record.offsetXSide, "right");
-    f.clickRadio("rgPosArt", 0); // static: the offsets go back to left/top, "automatisch"
+    f.chooseRadio("rgPosArt", 0); // static: the offsets go back to left/top, "automatisch"
     const Step staticBox = f.take();
     EXPECT_EQ(staticBox.record.offsetXUnit, "auto");
 
     f.expectRestored(offsets, "absolute, right and bottom");
-    EXPECT_TRUE(f.control("rgPosDirectionX")->isEnabled());
     f.expectRestored(staticBox, "static");
-    EXPECT_FALSE(f.control("cbPosOffsetH")->isEnabled());
     f.expectRestored(read, "as read");
 
     // A static box whose file placed it anyway (offsets after "position") keeps its offsets:
@@ -236,8 +229,8 @@ TEST(StyleRefresh, BorderPanelShowsSidesThatDifferAndReturnsToTheBorderRing) {
     f.choose("cbSide", 0); // left only
     f.choose("cbBorderStyle", 2);
     f.choose("cbBorderBreite", 4 + 2); // px, after the four keywords
-    f.type("eBorderBreite", QStringLiteral("3"), "cbBorderStyle");
-    f.typeColour("frameBorderColorChoice", QStringLiteral("FF0000"), "cbBorderStyle");
+    f.type("eBorderBreite", QStringLiteral("3"));
+    f.type("frameBorderColorChoice", QStringLiteral("FF0000"));
     const Step left = f.take();
     EXPECT_NE(left.record.borderStyle[quilso::SideLeft], left.record.borderStyle[quilso::SideRight]);
     // A margin changed on its own ring; a record put back shows the border ring, as a read does.
@@ -252,11 +245,10 @@ TEST(StyleRefresh, BorderPanelShowsSidesThatDifferAndReturnsToTheBorderRing) {
 TEST(StyleRefresh, BackgroundPanelShowsTheHoverBoxAndColours) {
     RefreshFixture f(MenuMain, StylePages::BackgroundTab);
     const Step read = f.take();
-    f.choose("cbBackgroundColor", 1); // inherit
-    if (!f.control<QCheckBox>("cbBackgroundColorHoverActive")->isChecked())
-        f.click("cbBackgroundColorHoverActive");
+    f.choose("cbBackgroundColor", 1);        // inherit
+    f.click("cbBackgroundColorHoverActive"); // the template has no hover background
     f.choose("cbBackgroundColorHover", 2);
-    f.typeColour("frameBackgroundColorHoverChoice", QStringLiteral("00FF80"), "cbBackgroundColor");
+    f.type("frameBackgroundColorHoverChoice", QStringLiteral("00FF80"));
     const Step hovering = f.take();
     EXPECT_EQ(hovering.record.backgroundColorHover, "00FF80");
     f.click("cbBackgroundColorHoverActive");
@@ -264,7 +256,6 @@ TEST(StyleRefresh, BackgroundPanelShowsTheHoverBoxAndColours) {
     EXPECT_TRUE(off.record.backgroundColorHover.empty());
 
     f.expectRestored(hovering, "hover colour");
-    EXPECT_TRUE(f.control<QCheckBox>("cbBackgroundColorHoverActive")->isChecked());
     f.expectRestored(off, "no hover background");
     f.expectRestored(read, "as read");
     // Ticked anew, the hover background starts as in a project that never had one.
