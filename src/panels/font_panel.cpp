@@ -79,7 +79,8 @@ const QStringList& familyItems() {
 // A keyword list whose change handler stores the chosen keyword into `field`; with no item
 // chosen it only marks the project modified.
 QComboBox* keywordList(FontPanel* panel, const char* name, const KeywordItems& items,
-                       std::function<void(const std::string&)> store, std::function<void()> modified) {
+                       const std::function<void(const std::string&)>& store,
+                       const std::function<void()>& modified) {
     QComboBox* list = makeKeywordList(name, items, 0, panel);
     QObject::connect(list, &QComboBox::activated, panel, [&items, store, modified](int index) {
         if (index >= 0 && index < int(items.size())) store(items[std::size_t(index)].second);
@@ -142,9 +143,8 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
         if (editState()) editState()->editPending = true;
     });
 
-    KeywordItems sizeList = sizeKeywords();
     fontSize_ = new NumberUnitField(QStringLiteral("eFontSize"), QStringLiteral("cbFontSize"),
-                                    UnitItems(sizeList, 9), NumberKeys::Decimal, 3, this);
+                                    UnitItems(sizeKeywords(), 9), NumberKeys::Decimal, 3, this);
 
     cbFontStyle_ = keywordList(
         this, "cbFontStyle", styleItems(),

@@ -13,6 +13,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include <algorithm>
+
 const std::vector<QString>& UnitItemTexts() {
     static const std::vector<QString> texts = {
         QStringLiteral("bezogen auf Schriftgröße (em)"),
@@ -30,6 +32,7 @@ const std::vector<QString>& UnitItemTexts() {
 
 std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords, int unitCount) {
     std::vector<UnitItem> items;
+    items.reserve(keywords.size() + std::size_t(std::max(unitCount, 0)));
     for (const auto& [text, stored] : keywords)
         items.push_back({text, stored, false});
     for (int u = 0; u < unitCount && u < int(quilso::CssUnits.size()); ++u)
