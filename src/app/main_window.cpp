@@ -258,6 +258,8 @@ QList<QAction*> MainWindow::buildHistoryActions() {
 
 void MainWindow::buildStylePages() {
     stylePages_ = std::make_unique<StylePages>(pageTabs_, document_, document_->editState());
+    connect(document_, &ProjectDocument::styleRestored, this,
+            [this](quilso::MenuKind kind) { stylePages_->showRecord(kind); });
 }
 
 void MainWindow::buildOptionsPage() {
