@@ -309,19 +309,22 @@ TEST_F(Undo, EntriesHandedOverInAnyOrderAreDeletedAndPutBackInTheirPlaces) {
     EXPECT_EQ(json(), before);
 }
 
-TEST_F(Undo, AValueChosenInAStylePanelIsOneStep) {
+TEST_F(Undo, AValueChosenInAStylePanelIsOneStepAndThePanelShowsWhatUndoPutsBack) {
     QWidget* panel = form->stylePages()->panel(quilso::MenuMain, StylePages::TextTab);
     auto* align = panel->findChild<QComboBox*>(QStringLiteral("cbTextAlign"));
-    const std::string before = document->style(quilso::MenuMain).textAlign;
-    roundTrip(
-        [&] {
-            align->setCurrentIndex(2);
-            emit align->activated(2);
-        },
-        QStringLiteral("Auswahl"));
+    auto choose = [align](int index) {
+        align->setCurrentIndex(index);
+        emit align->activated(index);
+    };
+    choose(1);
+    ASSERT_EQ(document->style(quilso::MenuMain).textAlign, "right");
+    roundTrip([&] { choose(2); }, QStringLiteral("Auswahl"));
     EXPECT_EQ(document->style(quilso::MenuMain).textAlign, "center");
     action("aUndo")->trigger();
-    EXPECT_EQ(document->style(quilso::MenuMain).textAlign, before);
+    EXPECT_EQ(document->style(quilso::MenuMain).textAlign, "right");
+    EXPECT_EQ(align->currentIndex(), 1);
+    action("aRedo")->trigger();
+    EXPECT_EQ(align->currentIndex(), 2);
 }
 
 TEST_F(Undo, DeletedEntriesComeBackOpenAsTheyWere) {
