@@ -23,8 +23,8 @@ QString captionFor(const QString& path) {
 }
 } // namespace
 
-LivePreview::LivePreview(ProjectDocument* document, SitePage* sitePage, std::function<PreviewWindow*()> window,
-                         QObject* parent)
+LivePreview::LivePreview(ProjectDocument* document, SitePage* sitePage,
+                         std::function<PreviewWindow*()> window, QObject* parent)
     : QObject(parent), document_(document), sitePage_(sitePage), window_(std::move(window)) {
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(RefreshDelayMs);
@@ -69,8 +69,8 @@ QString LivePreview::siteFolder() const {
 
 QByteArray LivePreview::menuScript() {
     if (!scriptCurrent_) {
-        const std::string text =
-            quilso::BuildMenuScriptText(document_->project(), document_->programInfo(), quilso::LastSaveStamp());
+        const std::string text = quilso::BuildMenuScriptText(document_->project(), document_->programInfo(),
+                                                             quilso::LastSaveStamp());
         script_ = QByteArray(text.data(), qsizetype(text.size()));
         scriptCurrent_ = true;
     }
@@ -108,18 +108,20 @@ void LivePreview::prepareWindow() {
         });
     }
     preview_->siteServer()->setSite(siteFolder(), document_->fileName());
+    preview_->siteServer()->renew();
 }
 
 void LivePreview::showStartPage() {
     const quilso::SiteTree& tree = document_->project().tree;
     if (tree.empty()) {
-        MessageBoxes::information(document_->dialogParent(), QStringLiteral("Keine Seite zum Anzeigen vorhanden"));
+        MessageBoxes::information(document_->dialogParent(),
+                                  QStringLiteral("Keine Seite zum Anzeigen vorhanden"));
         return;
     }
     const SiteNode* first = tree.root()->child(0);
     if (siteFolder().isEmpty()) {
         prepareWindow();
-        preview_->showSitePage(PreviewSchemeHandler::builtInUrl(0), kUnsavedCaption);
+        preview_->showSitePage(preview_->siteServer()->builtInUrl(0), kUnsavedCaption);
         return;
     }
     const QString path = pagePath(first);
@@ -128,17 +130,18 @@ void LivePreview::showStartPage() {
         return;
     }
     prepareWindow();
-    preview_->showSitePage(PreviewSchemeHandler::siteUrl(path), captionFor(path));
+    preview_->showSitePage(preview_->siteServer()->siteUrl(path), captionFor(path));
 }
 
 LivePreview::Page LivePreview::pageOf(const SiteNode* node) const {
-    if (siteFolder().isEmpty()) return {PreviewSchemeHandler::builtInUrl(menuNumber(node)), kUnsavedCaption};
+    if (siteFolder().isEmpty())
+        return {preview_->siteServer()->builtInUrl(menuNumber(node)), kUnsavedCaption};
     // A link to another site is shown as it is.
     const QUrl external(FileNameToUi(node->entry.file));
     if (external.scheme() == QLatin1String("http") || external.scheme() == QLatin1String("https"))
         return {external, external.toString()};
     const QString path = pagePath(node);
-    return {PreviewSchemeHandler::siteUrl(path), captionFor(path)};
+    return {preview_->siteServer()->siteUrl(path), captionFor(path)};
 }
 
 void LivePreview::showEntry(const SiteNode* node, bool activate) {
@@ -172,10 +175,10 @@ void LivePreview::refresh() {
     if (target) {
         // Loaded anew only when it is another page; the same page keeps its scroll position.
         const Page page = pageOf(target);
-        if (page.url != preview_->webBrowser()->url()) {
+        if (!PreviewSchemeHandler::samePage(page.url, preview_->webBrowser()->url())) {
             preview_->showSitePage(page.url, page.caption, false);
             return;
         }
     }
-    preview_->reloadKeepingScroll();
+    preview_->reloadKeepingScroll(preview_->siteServer()->renewed(preview_->webBrowser()->url()));
 }

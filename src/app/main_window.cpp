@@ -106,7 +106,8 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     pageTabs_->setObjectName(QStringLiteral("PageControl1"));
     sitePage_ = new SitePage(document_);
     pageTabs_->addTab(sitePage_, QStringLiteral("Site-Struktur"));
-    livePreview_ = new LivePreview(document_, sitePage_, [this] { return previewWindow(); }, this);
+    livePreview_ = new LivePreview(
+        document_, sitePage_, [this] { return previewWindow(); }, this);
     buildStylePages();
     buildOptionsPage();
     setCentralWidget(pageTabs_);

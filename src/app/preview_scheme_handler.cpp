@@ -11,8 +11,14 @@
 
 namespace {
 
-const QString kSiteHost = QStringLiteral("site");
-const QString kBuiltInHost = QStringLiteral("intern");
+// The host tells the kind of page and the state it was made in: "s12", "b12".
+constexpr QChar kSiteHost = u's';
+constexpr QChar kBuiltInHost = u'b';
+
+QChar kindOf(const QUrl& url) {
+    const QString host = url.host();
+    return host.isEmpty() ? QChar() : host.front();
+}
 const QString kBuiltInPage = QStringLiteral("/vorschau.htm");
 const QString kBuiltInScript = QStringLiteral("/menu.js");
 
@@ -28,8 +34,9 @@ QString htmlEscaped(const QString& text) {
 }
 
 QByteArray messagePage(const QString& text) {
-    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"><title>Vorschau</title>"
-                          "</head>\n<body><p id=\"quilso-preview-message\">%1</p></body></html>\n")
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"><title>Vorschau</title>"
+               "</head>\n<body><p id=\"quilso-preview-message\">%1</p></body></html>\n")
         .arg(htmlEscaped(text))
         .toUtf8();
 }
@@ -52,7 +59,8 @@ QByteArray builtInPage(int entry) {
 bool isPageName(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     return suffix.isEmpty() || suffix == QLatin1String("htm") || suffix == QLatin1String("html") ||
-           suffix == QLatin1String("shtml") || suffix == QLatin1String("shtm") || suffix == QLatin1String("php");
+           suffix == QLatin1String("shtml") || suffix == QLatin1String("shtm") ||
+           suffix == QLatin1String("php");
 }
 
 QByteArray contentTypeOf(const QString& path) {
@@ -89,22 +97,34 @@ void PreviewSchemeHandler::setSite(const QString& folder, const QString& scriptP
     scriptPath_ = scriptPath;
 }
 
-QUrl PreviewSchemeHandler::siteUrl(const QString& path) {
+QUrl PreviewSchemeHandler::siteUrl(const QString& path) const {
     QUrl url;
     url.setScheme(QString::fromLatin1(kPreviewScheme));
-    url.setHost(kSiteHost);
+    url.setHost(kSiteHost + QString::number(generation_));
     // Decoded: a "%" in a real file name is part of the name.
     url.setPath(path.startsWith(u'/') ? path : QLatin1Char('/') + path, QUrl::DecodedMode);
     return url;
 }
 
-QUrl PreviewSchemeHandler::builtInUrl(int entry) {
+QUrl PreviewSchemeHandler::builtInUrl(int entry) const {
     QUrl url;
     url.setScheme(QString::fromLatin1(kPreviewScheme));
-    url.setHost(kBuiltInHost);
+    url.setHost(kBuiltInHost + QString::number(generation_));
     url.setPath(kBuiltInPage);
     url.setQuery(QStringLiteral("eintrag=%1").arg(entry));
     return url;
+}
+
+QUrl PreviewSchemeHandler::renewed(const QUrl& url) const {
+    if (!isPreviewUrl(url)) return url;
+    QUrl now = url;
+    now.setHost(kindOf(url) + QString::number(generation_));
+    return now;
+}
+
+bool PreviewSchemeHandler::samePage(const QUrl& a, const QUrl& b) {
+    if (!isPreviewUrl(a) || !isPreviewUrl(b)) return a == b;
+    return kindOf(a) == kindOf(b) && a.path() == b.path() && a.query() == b.query();
 }
 
 bool PreviewSchemeHandler::isPreviewUrl(const QUrl& url) {
@@ -120,25 +140,27 @@ bool PreviewSchemeHandler::isMenuScript(const QString& path) const {
     if (folder_.isEmpty() || !path.endsWith(QLatin1String(".js"), Qt::CaseInsensitive)) return false;
     // Never saved: the pages include the file it will become; any earlier menu script file in
     // the folder is what they show now.
-    return QFileInfo(path).absolutePath() == folder_ && (!QFileInfo::exists(path) || startsLikeMenuScript(path));
+    return QFileInfo(path).absolutePath() == folder_ &&
+           (!QFileInfo::exists(path) || startsLikeMenuScript(path));
 }
 
 void PreviewSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     const QUrl url = job->requestUrl();
     const QString path = url.path(QUrl::FullyDecoded);
     const QByteArray script = "application/javascript";
-    if (url.host() == kBuiltInHost) {
+    if (kindOf(url) == kBuiltInHost) {
         if (path == kBuiltInScript) {
             replyWith(job, script, scriptSource_ ? scriptSource_() : QByteArray());
         } else if (path == kBuiltInPage) {
-            replyWith(job, "text/html", builtInPage(QUrlQuery(url).queryItemValue(QStringLiteral("eintrag")).toInt()));
+            replyWith(job, "text/html",
+                      builtInPage(QUrlQuery(url).queryItemValue(QStringLiteral("eintrag")).toInt()));
         } else {
             // A link followed from the built-in page: there is no folder to find it in.
             replyWith(job, "text/html", messagePage(missingPageText(path.mid(1))));
         }
         return;
     }
-    if (url.host() != kSiteHost) {
+    if (kindOf(url) != kSiteHost) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }

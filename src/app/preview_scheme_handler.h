@@ -33,11 +33,19 @@ public:
     // The bytes of the menu script file, asked for whenever a page loads it.
     void setScriptSource(std::function<QByteArray()> source) { scriptSource_ = std::move(source); }
 
+    // A new state of the project: addresses made from now on differ from all earlier ones.
+    // The engine keeps a script it has loaded by its address, so a page loaded again under the
+    // same address could run the menu script file of an earlier state.
+    void renew() { ++generation_; }
     // The address of a file of the site (an absolute path).
-    static QUrl siteUrl(const QString& path);
+    QUrl siteUrl(const QString& path) const;
     // The built-in page that shows the three menus with `entry` (its number in the menu array)
     // as the current page.
-    static QUrl builtInUrl(int entry);
+    QUrl builtInUrl(int entry) const;
+    // The same page under the current state's address; other addresses stay as they are.
+    QUrl renewed(const QUrl& url) const;
+    // Whether two addresses name the same page, whatever state they were made in.
+    static bool samePage(const QUrl& a, const QUrl& b);
     // Whether an address is one of ours (a page of the site or the built-in page).
     static bool isPreviewUrl(const QUrl& url);
     // The message a page shows when its file is missing.
@@ -51,4 +59,5 @@ private:
     QString folder_;
     QString scriptPath_;
     std::function<QByteArray()> scriptSource_;
+    int generation_ = 0;
 };

@@ -67,6 +67,9 @@ QWebEngineView* PreviewWindow::ensureWebBrowser() {
     // A profile of its own, so that each window's pages come from its own project.
     if (!profile_) {
         profile_ = new QWebEngineProfile(this);
+        // The menu script file changes with every edit under the same address: a cached copy
+        // would show an old state.
+        profile_->setHttpCacheType(QWebEngineProfile::NoCache);
         profile_->installUrlSchemeHandler(kPreviewScheme, siteServer_);
     }
     WebBrowser1 = new QWebEngineView(this);
@@ -91,7 +94,7 @@ void PreviewWindow::releaseWebBrowser() {
     delete profile_;
     profile_ = nullptr;
     loading_ = false;
-    reloadQueued_ = false;
+    queuedUrl_.clear();
     pendingScroll_.reset();
 }
 
@@ -113,7 +116,7 @@ void PreviewWindow::showSitePage(const QUrl& url, const QString& caption, bool a
     siteBar_->show();
     // Another page: its own scroll position, and no reload waiting for the last one.
     pendingScroll_.reset();
-    reloadQueued_ = false;
+    queuedUrl_.clear();
     browser->load(url);
     setWindowTitle(caption);
     showWindow(activate);
@@ -127,33 +130,32 @@ bool PreviewWindow::followsSelection() const {
     return followSelection_->isChecked();
 }
 
-void PreviewWindow::reloadKeepingScroll() {
+void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
     if (!WebBrowser1) return;
     if (loading_) {
         // The page under way has no scroll position of its own yet; the one read before it
         // still holds.
-        reloadQueued_ = true;
+        queuedUrl_ = url;
         return;
     }
     loading_ = true; // from now: a second call must not read the position half-way
     QPointer<PreviewWindow> self(this);
     QWebEngineView* browser = WebBrowser1;
     browser->page()->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"),
-                                   [self, browser](const QVariant& result) {
+                                   [self, browser, url](const QVariant& result) {
                                        if (!self || self->WebBrowser1 != browser) return;
                                        const QVariantList xy = result.toList();
                                        if (xy.size() == 2)
                                            self->pendingScroll_ = QPointF(xy[0].toDouble(), xy[1].toDouble());
-                                       browser->triggerPageAction(QWebEnginePage::ReloadAndBypassCache);
+                                       browser->load(url);
                                    });
 }
 
 void PreviewWindow::finishLoad(bool ok) {
     loading_ = false;
-    if (reloadQueued_) {
-        reloadQueued_ = false;
+    if (!queuedUrl_.isEmpty()) {
         loading_ = true;
-        WebBrowser1->triggerPageAction(QWebEnginePage::ReloadAndBypassCache);
+        WebBrowser1->load(std::exchange(queuedUrl_, QUrl()));
         return;
     }
     if (!showingSite_) return;

@@ -41,9 +41,10 @@ public:
     void showSitePage(const QUrl& url, const QString& caption, bool activate = true);
     // Whether the window is open on a page of the site (not on the help or the manual).
     bool showsSite() const;
-    // Loads the shown page again and scrolls it back to where it was; a call while a load is
-    // under way reloads once more after it.
-    void reloadKeepingScroll();
+    // Loads `url` (the shown page under a new address, see PreviewSchemeHandler::renewed) and
+    // scrolls it to where the shown page was; a call while a load is under way loads once more
+    // after it.
+    void reloadKeepingScroll(const QUrl& url);
     // What the site's pages and the menu script file come from.
     PreviewSchemeHandler* siteServer() const { return siteServer_; }
     // "Auswahl folgen": the preview shows the page of the entry selected in the site tree.
@@ -80,7 +81,7 @@ private:
     QCheckBox* followSelection_ = nullptr;
     bool showingSite_ = false;
     bool loading_ = false;
-    bool reloadQueued_ = false;
+    QUrl queuedUrl_;
     std::optional<QPointF> pendingScroll_;
     QAction* Beenden1 = nullptr;
     QString currentPath_;

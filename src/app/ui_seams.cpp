@@ -112,15 +112,15 @@ int MessageBoxes::pendingAnswers() {
 }
 
 QString FileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
-    const QString chosen = fileSeam().testMode ? takeQueuedName(request)
-                                               : runDialog(parent, request, QFileDialog::AcceptOpen);
+    const QString chosen =
+        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptOpen);
     if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
     return chosen;
 }
 
 QString FileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    const QString chosen = fileSeam().testMode ? takeQueuedName(request)
-                                               : runDialog(parent, request, QFileDialog::AcceptSave);
+    const QString chosen =
+        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptSave);
     if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
     return chosen;
 }
