@@ -41,7 +41,7 @@ public:
     QByteArray menuScript();
 
     // How long changes are gathered before the page is loaded again.
-    static constexpr int RefreshDelayMs = 40;
+    static constexpr int RefreshDelayMs = 25;
 
 private:
     void scheduleRefresh();
