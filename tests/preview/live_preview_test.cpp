@@ -3,69 +3,23 @@
 // folgen" show an entry's page, and a project that was never saved has a preview too.
 #include "live_preview.h"
 #include "main_window.h"
-#include "preview_scheme_handler.h"
+#include "preview_test_support.h"
 #include "preview_window.h"
 #include "project_document.h"
 #include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
-#include <QWebEnginePage>
 #include <QWebEngineView>
 
 using quilso::SiteNode;
 
 namespace {
-
-const QString kDataDir = QStringLiteral(QUILSO_DATA_DIR);
-const QString kDemoDir = QStringLiteral(QUILSO_SOURCE_DIR "/examples/demo");
-
-QVariant evalJs(QWebEngineView* view, const QString& script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
-    return result;
-}
-
-QStringList jsStrings(QWebEngineView* view, const QString& expression) {
-    const QString json = evalJs(view, QStringLiteral("JSON.stringify(%1)").arg(expression)).toString();
-    QStringList out;
-    for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array())
-        out << v.toString();
-    return out;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool copyDemo(const QString& to) {
-    QDir().mkpath(to);
-    for (const QFileInfo& f : QDir(kDemoDir).entryInfoList(QDir::Files))
-        if (!QFile::copy(f.filePath(), to + QLatin1Char('/') + f.fileName())) return false;
-    return true;
-}
-
-int previewWindows() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += qobject_cast<PreviewWindow*>(w) != nullptr;
-    return n;
-}
 
 const QString kMainMenuTexts =
     QStringLiteral("[...document.querySelectorAll('ul.quilso_m > li > a')].map(a => a.textContent)");
