@@ -112,14 +112,14 @@ int MessageBoxes::pendingAnswers() {
 }
 
 QString FileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
-    const QString chosen =
+    QString chosen =
         fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptOpen);
     if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
     return chosen;
 }
 
 QString FileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    const QString chosen =
+    QString chosen =
         fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptSave);
     if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
     return chosen;
