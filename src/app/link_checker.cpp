@@ -29,6 +29,10 @@ LinkChecker::LinkChecker(SiteTreeModel* model, std::function<QString()> projectF
                 dropMarksOf(parent, first, last);
                 treeChanged();
             });
+    // A leaving entry may be freed before the next check: its mark must not outlive it.
+    connect(model, &SiteTreeModel::entriesAboutToLeave, this, [this](const std::vector<SiteNode*>& siblings) {
+        dropMarksBelow({siblings.begin(), siblings.end()});
+    });
     connect(model, &QAbstractItemModel::rowsRemoved, this, &LinkChecker::treeChanged);
     connect(model, &QAbstractItemModel::layoutChanged, this, &LinkChecker::treeChanged);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
@@ -146,6 +150,11 @@ void LinkChecker::dropMarksOf(const QModelIndex& parent, int first, int last) {
     std::vector<const SiteNode*> pending;
     for (int row = first; row <= last && row < parentNode->childCount(); ++row)
         pending.push_back(parentNode->child(row));
+    dropMarksBelow(std::move(pending));
+}
+
+void LinkChecker::dropMarksBelow(std::vector<const SiteNode*> pending) {
+    if (marks_.empty()) return;
     while (!pending.empty()) {
         const SiteNode* node = pending.back();
         pending.pop_back();

@@ -51,6 +51,8 @@ private:
     void applyResult();
     void setMarks(std::unordered_map<const quilso::SiteNode*, QString> marks);
     void dropMarksOf(const QModelIndex& parent, int first, int last);
+    // Forgets the marks of these entries and everything below them.
+    void dropMarksBelow(std::vector<const quilso::SiteNode*> pending);
 
     SiteTreeModel* model_;
     std::function<QString()> projectFile_;

@@ -224,6 +224,7 @@ void SiteTreeModel::bulkChange(const std::vector<SiteNode*>& doomed, Mutate&& mu
 
 void SiteTreeModel::removeSiblings(const std::vector<SiteNode*>& siblings) {
     if (siblings.empty()) return;
+    emit entriesAboutToLeave(siblings);
     const std::vector<int> rows = rowsOf(siblings);
     if (contiguous(rows)) {
         beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());
@@ -288,6 +289,7 @@ void SiteTreeModel::moveSiblings(const std::vector<SiteNode*>& siblings, SiteNod
 
 void SiteTreeModel::detachSiblings(const std::vector<SiteNode*>& siblings) {
     if (siblings.empty()) return;
+    emit entriesAboutToLeave(siblings);
     const std::vector<int> rows = rowsOf(siblings);
     if (contiguous(rows)) {
         beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());

@@ -72,6 +72,10 @@ public:
     // Entries whose page is missing show its warning icon and tooltip.
     void setLinkChecker(const LinkChecker* checker) { linkChecker_ = checker; }
 
+signals:
+    // These siblings and their subtrees are about to be removed or set aside.
+    void entriesAboutToLeave(const std::vector<quilso::SiteNode*>& siblings);
+
 private:
     // The row of `parent` a drop of `siblings` at (`row`, `parent`) leads to, counted without
     // them; -2 when the drop is refused (foreign data, or into one of the dragged subtrees).

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <QUndoStack>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -114,6 +116,22 @@ TEST_F(SiteFolderApp, MissingPagesAreMarkedAndFollowEveryChange) {
     ASSERT_TRUE(waitForCheck(checker));
     EXPECT_EQ(checker.siteDirectory(), QDir(data.path(QString())).absolutePath());
     EXPECT_EQ(checker.markCount(), 4u);
+}
+
+// A removed entry's mark goes with it at once: the entry's memory may be reused or freed (a
+// deleted step dropped from the history) before the next check, which would read it.
+TEST_F(SiteFolderApp, MarksLeaveWithTheirEntries) {
+    LinkChecker& checker = *form->linkChecker();
+    ASSERT_EQ(checker.markCount(), 2u);                // B and D
+    form->document()->removeEntries({top(1), top(3)}); // not adjacent: one relayout
+    EXPECT_EQ(checker.markCount(), 0u);
+    form->document()->undoStack()->undo();
+    ASSERT_TRUE(waitForCheck(checker));
+    EXPECT_EQ(checker.markCount(), 2u);
+    form->document()->removeEntries({top(3)}); // one row
+    EXPECT_EQ(checker.markCount(), 1u);
+    ASSERT_TRUE(waitForCheck(checker));
+    EXPECT_EQ(checker.markCount(), 1u);
 }
 
 TEST_F(SiteFolderApp, LinkCheckListsFindingsAndSelectsTheChosenEntry) {
