@@ -201,6 +201,20 @@ void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder
 }
 
 void SiteTree::clear() {
+    if (!free_) {
+        // No slot was given back, so every slot handed out holds a node of the tree: they are
+        // destroyed in memory order, without walking the tree.
+        root_.children_.clear();
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const std::size_t slots = c + 1 == chunks_.size() ? used_ : chunks_[c].slotCount;
+            auto* nodes = static_cast<SiteNode*>(chunks_[c].memory);
+            for (std::size_t i = 0; i < slots; ++i)
+                nodes[i].~SiteNode();
+        }
+        size_ = 0;
+        releaseChunks();
+        return;
+    }
     std::vector<SiteNode*> pending = std::move(root_.children_);
     root_.children_.clear();
     destroySubtrees(std::move(pending));

@@ -1,6 +1,7 @@
 #include "writer.h"
 
 #include "cp1252.h"
+#include "large_memory.h"
 #include "script_sections.h"
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <optional>
+#include <stdexcept>
 
 namespace quilso {
 
@@ -95,20 +98,22 @@ constexpr ByteClasses TagTextClasses = MenuTextClasses(true), PlainTextClasses =
 // sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
 // node's previous sibling is the latest entry seen at the same depth since their parent.
 struct TreeFacts {
-    std::vector<std::size_t> next;
+    // Four bytes a number: a tree of four billion entries would not fit into memory anyway.
+    LargeVector<std::uint32_t> next;
     std::size_t textBytes = 0;
 };
 
 TreeFacts scanTree(const SiteTree& tree) {
     const std::size_t count = tree.size();
+    if (count > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("site tree too large");
     TreeFacts facts;
-    facts.next.assign(count, count);
+    facts.next.assign(count, static_cast<std::uint32_t>(count));
     std::vector<std::size_t> latestAtDepth;
     std::size_t number = 0;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const auto d = static_cast<std::size_t>(depth);
         if (latestAtDepth.size() > d) {
-            facts.next[latestAtDepth[d]] = number;
+            facts.next[latestAtDepth[d]] = static_cast<std::uint32_t>(number);
             latestAtDepth.resize(d);
         }
         latestAtDepth.push_back(number);
@@ -117,6 +122,27 @@ TreeFacts scanTree(const SiteTree& tree) {
     });
     return facts;
 }
+
+// The decimal digits of a display number, kept as text: a line names its own number, its
+// parent's and the next one, and counting up in the digits is cheaper than converting each.
+struct Decimal {
+    char digits[MaxNumberBytes]; // right-aligned
+    unsigned first = MaxNumberBytes - 1;
+
+    Decimal() { digits[MaxNumberBytes - 1] = '0'; }
+    std::string_view text() const { return {digits + first, MaxNumberBytes - first}; }
+    void increment() {
+        unsigned i = MaxNumberBytes - 1;
+        while (i >= first && digits[i] == '9')
+            digits[i--] = '0';
+        if (i < first) {
+            first = i;
+            digits[i] = '1';
+        } else {
+            ++digits[i];
+        }
+    }
+};
 
 void putLink(Cursor& out, std::size_t number, std::size_t count) {
     if (number >= count)
@@ -275,7 +301,7 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     out.addLine("function menuinit()\t{");
 
     const TreeFacts facts = scanTree(tree);
-    const std::vector<std::size_t>& next = facts.next;
+    const auto& next = facts.next;
     // The buffer grows in large steps, each covering at least the worst case of the next line;
     // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
     // With a sink the buffer only needs room for a spill's worth of lines.
@@ -285,8 +311,10 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     text.resize(std::max(text.capacity(),
                          used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
     // Display numbers of the current ancestors, innermost last.
-    std::vector<std::size_t> ancestors;
+    std::vector<Decimal> ancestors;
     std::size_t number = 0;
+    Decimal current, following;
+    following.increment();
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const SiteEntry& entry = node->entry;
         const std::size_t worst =
@@ -299,7 +327,7 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
         line.literal("ca[");
-        line.number(number);
+        line.put(current.text());
         line.literal("] = new cr(\"");
         putMenuText(line, entry.text, isTag);
         line.literal("\", \"");
@@ -307,14 +335,22 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         line.literal("\", ");
         putLink(line, next[number], count);
         line.literal(", ");
-        putLink(line, ancestors.empty() ? count : ancestors.back(), count);
+        if (ancestors.empty())
+            line.literal("cs");
+        else
+            line.put(ancestors.back().text());
         line.literal(", ");
         // In display order a first child directly follows its parent.
-        putLink(line, node->childCount() > 0 ? number + 1 : count, count);
+        if (node->childCount() > 0)
+            line.put(following.text());
+        else
+            line.literal("cs");
         line.literal(");\r\n");
         used = static_cast<std::size_t>(line.p - text.data());
-        ancestors.push_back(number);
+        ancestors.push_back(current);
         ++number;
+        current = following;
+        following.increment();
     });
     text.resize(used);
     out.addLine("}");
