@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,9 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quilso {
 
@@ -22,6 +26,8 @@ constexpr char HexDigits[] = "0123456789ABCDEF";
 // The longest form one input byte can take: "&nbsp;", "&#228;" or "\u20AC".
 constexpr std::size_t MaxBytesPerByte = 6;
 constexpr std::size_t MaxNumberBytes = 20;
+// Room a cursor needs beyond the longest text it takes, for the sixteen-byte reads of the scan.
+constexpr std::size_t PlainScanSlack = 16;
 
 // Raw output position inside a buffer the caller has sized for the worst case. Entry lines are
 // built this way because a million of them through std::string::append cost more than the
@@ -38,7 +44,17 @@ struct Cursor {
         std::memcpy(p, text, N - 1);
         p += N - 1;
     }
-    void number(std::size_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
+    void number(std::uint64_t value) {
+        std::size_t length = 1;
+        for (std::uint64_t bound = 10; length < MaxNumberBytes && value >= bound; bound *= 10)
+            ++length;
+        char* digit = p + length;
+        do {
+            *--digit = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        p += length;
+    }
     void hex(unsigned value, int digits) {
         for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
             *p++ = HexDigits[(value >> shift) & 0xF];
@@ -161,12 +177,59 @@ std::optional<std::time_t> sourceDateEpoch() {
     return static_cast<std::time_t>(seconds);
 }
 
+// Copies `text` to the cursor and moves past its first bytes that stand for themselves, sixteen
+// at a time; returns their number. The bytes after them are copied but not yet taken: the caller
+// writes the rest from there. Every cursor has at least sixteen bytes of room beyond the text.
+// Menu lines are mostly plain letters and digits, which this copies without looking at each.
+std::size_t putPlainStart(Cursor& out, std::string_view text, [[maybe_unused]] char quote,
+                          [[maybe_unused]] bool menuText, [[maybe_unused]] bool isTag) {
+    const std::size_t size = text.size();
+    if (size == 0) return 0;
+    std::memcpy(out.p, text.data(), size);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Signed bytes below 0x20 are the control bytes and all from 0x80 on.
+    const __m128i below = _mm_set1_epi8(0x20), backslash = _mm_set1_epi8('\\');
+    const __m128i first = _mm_set1_epi8(menuText ? '"' : quote),
+                  second = _mm_set1_epi8(menuText ? '\'' : quote);
+    const __m128i open = _mm_set1_epi8(menuText && !isTag ? '<' : quote);
+    const __m128i close = _mm_set1_epi8(menuText && !isTag ? '>' : quote);
+    const __m128i space = _mm_set1_epi8(' ');
+    unsigned spaceBefore = 0;
+    for (; i < size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out.p + i));
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmplt_epi8(block, below), _mm_cmpeq_epi8(block, backslash)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, first), _mm_cmpeq_epi8(block, second)),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close))));
+        const std::size_t left = size - i;
+        const unsigned valid = left >= 16 ? 0xFFFFu : (1u << left) - 1;
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (menuText) {
+            // A space after a space becomes "&nbsp;".
+            const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, space)));
+            hits |= spaces & ((spaces << 1) | spaceBefore);
+            spaceBefore = spaces >> 15 & 1u;
+        }
+        hits &= valid;
+        if (hits != 0) {
+            i += static_cast<std::size_t>(std::countr_zero(hits));
+            break;
+        }
+    }
+    i = std::min(i, size);
+#endif
+    out.p += i;
+    return i;
+}
+
 void putJsEscaped(Cursor& out, std::string_view text, char quote) {
     // Built here only for a quote other than the two the file uses.
     const ByteClasses* known = quote == '"' ? &DoubleQuoted : quote == '\'' ? &SingleQuoted : nullptr;
     const ByteClasses& classes = known ? *known : EscapeClasses(quote);
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t plain = putPlainStart(out, text, quote, false, false);
+    std::size_t start = plain;
+    for (std::size_t i = plain; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (classes[byte] == Plain) continue;
         out.put(text.substr(start, i - start));
@@ -180,8 +243,9 @@ void putMenuText(Cursor& out, std::string_view text, bool isTag) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t plain = putPlainStart(out, text, '"', true, isTag);
+    std::size_t start = plain;
+    for (std::size_t i = plain; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         const ByteClass kind = classes[byte];
@@ -204,7 +268,7 @@ void putMenuText(Cursor& out, std::string_view text, bool isTag) {
 // Runs `fill` on a cursor over `room` bytes appended to `out`, then trims to what it wrote.
 template <class F> void appendWith(std::string& out, std::size_t room, F&& fill) {
     const std::size_t old = out.size();
-    out.resize(old + room);
+    out.resize(old + room + PlainScanSlack);
     Cursor cursor{out.data() + old};
     fill(cursor);
     out.resize(static_cast<std::size_t>(cursor.p - out.data()));

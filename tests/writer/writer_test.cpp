@@ -1,3 +1,4 @@
+#include "cp1252.h"
 #include "example_project.h"
 #include "file_io.h"
 #include "script_sections.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -147,6 +149,47 @@ TEST(JsEscape, FusedMenuTextMatchesEncodeThenEscape) {
             std::string fused;
             AppendMenuText(fused, text, isTag);
             EXPECT_EQ(fused, JsEscape(HtmlEncode(text, isTag), '"')) << text;
+        }
+    }
+}
+
+TEST(JsEscape, LongTextsMatchEscapingByteByByte) {
+    // Texts long enough to be scanned in several blocks, mostly plain with the odd byte that needs
+    // escaping anywhere, double spaces across block edges included.
+    const auto reference = [](std::string_view text, char quote) {
+        std::string out;
+        char code[8];
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\\') {
+                out += "\\\\";
+            } else if (byte < 0x20 || c == quote) {
+                std::snprintf(code, sizeof code, "\\x%02X", byte);
+                out += code;
+            } else if (byte >= 0x80) {
+                std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(Cp1252ToUnicode(byte)));
+                out += code;
+            } else {
+                out += c;
+            }
+        }
+        return out;
+    };
+    std::mt19937 random(11);
+    const std::string rare = std::string(" \"'<>&\\\x80\xFF\x1F\x7F\t") + std::string(1, '\0');
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 50);
+        for (int i = 0; i < length; ++i) {
+            const unsigned pick = random() % 16;
+            text += pick < 2 ? rare[random() % rare.size()] : pick < 4 ? ' ' : static_cast<char>('a' + pick);
+        }
+        for (const char quote : {'"', '\''})
+            ASSERT_EQ(JsEscape(text, quote), reference(text, quote)) << text;
+        for (const bool isTag : {false, true}) {
+            std::string fused;
+            AppendMenuText(fused, text, isTag);
+            ASSERT_EQ(fused, reference(HtmlEncode(text, isTag), '"')) << text;
         }
     }
 }
