@@ -42,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string blockLines;
         quilso::reader::LineCursor all(bytes);
         quilso::reader::CollectLines(all, table, blockLines);
+        // The lines kept for the block scan are those it can react to, shortcuts or not.
+        std::string expected, scratch;
+        quilso::reader::LineCursor again(bytes);
+        for (std::string_view line; again.next(line);)
+            if (quilso::reader::MattersToBlockScan(line, scratch)) expected.append(line).append("\n");
+        if (blockLines != expected) std::abort();
         table.finish();
         std::int32_t top = -1;
         for (std::size_t i = 0; i < table.size() && top < 0; ++i)

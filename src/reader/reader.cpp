@@ -417,8 +417,10 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
             AddMenuEntry(pieces, table);
             // Such a line has no CSS text, and only its two texts can hold a word of the scan:
             // outside them it has none of the words' letters "}*oi", and a word cannot run across
-            // a quote. So the whole line is tested at once.
-            matters = HoldsBlockWord(line);
+            // a quote. So the stretch from the first text to the end of the second is tested.
+            const char* const from = pieces.text.data();
+            matters = HoldsBlockWord(std::string_view(
+                from, static_cast<std::size_t>(pieces.file.data() + pieces.file.size() - from)));
         } else {
             if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
             matters = MattersToBlockScan(line, scratch);

@@ -28,6 +28,9 @@ constexpr std::size_t MaxBytesPerByte = 6;
 constexpr std::size_t MaxNumberBytes = 20;
 // Room a cursor needs beyond the longest text it takes, for the sixteen-byte reads of the scan.
 constexpr std::size_t PlainScanSlack = 16;
+// Room a menu line needs beyond its longest form, for the whole-block writes of the scan and of
+// the display numbers.
+constexpr std::size_t LineSlack = PlainScanSlack + MaxNumberBytes;
 
 // Raw output position inside a buffer the caller has sized for the worst case. Entry lines are
 // built this way because a million of them through std::string::append cost more than the
@@ -39,6 +42,12 @@ struct Cursor {
     void put(std::string_view text) {
         std::memcpy(p, text.data(), text.size());
         p += text.size();
+    }
+    // A fixed-size copy and a move by the length: cheaper than a copy of the length. The line
+    // has room for the whole array.
+    template <class D> void decimal(const D& d) {
+        std::memcpy(p, d.digits, sizeof d.digits);
+        p += d.length;
     }
     template <std::size_t N> void literal(const char (&text)[N]) {
         std::memcpy(p, text, N - 1);
@@ -142,21 +151,21 @@ TreeFacts scanTree(const SiteTree& tree) {
 // The decimal digits of a display number, kept as text: a line names its own number, its
 // parent's and the next one, and counting up in the digits is cheaper than converting each.
 struct Decimal {
-    char digits[MaxNumberBytes]; // right-aligned
-    unsigned first = MaxNumberBytes - 1;
+    char digits[MaxNumberBytes] = {'0'}; // left-aligned; the rest is padding for whole copies
+    unsigned length = 1;
 
-    Decimal() { digits[MaxNumberBytes - 1] = '0'; }
-    std::string_view text() const { return {digits + first, MaxNumberBytes - first}; }
     void increment() {
-        unsigned i = MaxNumberBytes - 1;
-        while (i >= first && digits[i] == '9')
-            digits[i--] = '0';
-        if (i < first) {
-            first = i;
-            digits[i] = '1';
-        } else {
-            ++digits[i];
+        unsigned i = length;
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i > 0) {
+            ++digits[i - 1];
+            return;
         }
+        // All nines: one digit more.
+        std::memmove(digits + 1, digits, length);
+        digits[0] = '1';
+        ++length;
     }
 };
 
@@ -177,17 +186,17 @@ std::optional<std::time_t> sourceDateEpoch() {
     return static_cast<std::time_t>(seconds);
 }
 
-// Copies `text` to the cursor and moves past its first bytes that stand for themselves, sixteen
-// at a time; returns their number. The bytes after them are copied but not yet taken: the caller
-// writes the rest from there. Every cursor has at least sixteen bytes of room beyond the text.
-// Menu lines are mostly plain letters and digits, which this copies without looking at each.
-std::size_t putPlainStart(Cursor& out, std::string_view text, [[maybe_unused]] char quote,
-                          [[maybe_unused]] bool menuText, [[maybe_unused]] bool isTag) {
-    const std::size_t size = text.size();
-    if (size == 0) return 0;
-    std::memcpy(out.p, text.data(), size);
+// Writes the first bytes of `text` that stand for themselves to the cursor, sixteen at a time,
+// and returns their number; the caller writes the rest from there. `readable` is how many bytes
+// from text.data() may be read (a string's whole buffer); only whole blocks of sixteen that lie
+// inside it are taken. The cursor has room for sixteen bytes beyond the text. Menu lines are
+// mostly letters and digits, which this copies without looking at each.
+std::size_t putPlainStart(Cursor& out, std::string_view text, std::size_t readable,
+                          [[maybe_unused]] char quote, [[maybe_unused]] bool menuText,
+                          [[maybe_unused]] bool isTag) {
     std::size_t i = 0;
 #if defined(__SSE2__)
+    const std::size_t size = text.size();
     // Signed bytes below 0x20 are the control bytes and all from 0x80 on.
     const __m128i below = _mm_set1_epi8(0x20), backslash = _mm_set1_epi8('\\');
     const __m128i first = _mm_set1_epi8(menuText ? '"' : quote),
@@ -196,14 +205,13 @@ std::size_t putPlainStart(Cursor& out, std::string_view text, [[maybe_unused]] c
     const __m128i close = _mm_set1_epi8(menuText && !isTag ? '>' : quote);
     const __m128i space = _mm_set1_epi8(' ');
     unsigned spaceBefore = 0;
-    for (; i < size; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out.p + i));
+    while (i < size && i + 16 <= readable) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out.p + i), block);
         const __m128i special = _mm_or_si128(
             _mm_or_si128(_mm_cmplt_epi8(block, below), _mm_cmpeq_epi8(block, backslash)),
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, first), _mm_cmpeq_epi8(block, second)),
                          _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close))));
-        const std::size_t left = size - i;
-        const unsigned valid = left >= 16 ? 0xFFFFu : (1u << left) - 1;
         unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(special));
         if (menuText) {
             // A space after a space becomes "&nbsp;".
@@ -211,23 +219,24 @@ std::size_t putPlainStart(Cursor& out, std::string_view text, [[maybe_unused]] c
             hits |= spaces & ((spaces << 1) | spaceBefore);
             spaceBefore = spaces >> 15 & 1u;
         }
-        hits &= valid;
+        const std::size_t left = size - i;
+        if (left < 16) hits &= (1u << left) - 1;
         if (hits != 0) {
             i += static_cast<std::size_t>(std::countr_zero(hits));
             break;
         }
+        i = std::min(i + 16, size);
     }
-    i = std::min(i, size);
 #endif
     out.p += i;
     return i;
 }
 
-void putJsEscaped(Cursor& out, std::string_view text, char quote) {
+void putJsEscaped(Cursor& out, std::string_view text, char quote, std::size_t readable) {
     // Built here only for a quote other than the two the file uses.
     const ByteClasses* known = quote == '"' ? &DoubleQuoted : quote == '\'' ? &SingleQuoted : nullptr;
     const ByteClasses& classes = known ? *known : EscapeClasses(quote);
-    const std::size_t plain = putPlainStart(out, text, quote, false, false);
+    const std::size_t plain = putPlainStart(out, text, readable, quote, false, false);
     std::size_t start = plain;
     for (std::size_t i = plain; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
@@ -236,14 +245,14 @@ void putJsEscaped(Cursor& out, std::string_view text, char quote) {
         putEscapedByte(out, byte);
         start = i + 1;
     }
-    out.put(text.substr(start));
+    if (start < text.size()) out.put(text.substr(start));
 }
 
-void putMenuText(Cursor& out, std::string_view text, bool isTag) {
+void putMenuText(Cursor& out, std::string_view text, bool isTag, std::size_t readable) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
-    const std::size_t plain = putPlainStart(out, text, '"', true, isTag);
+    const std::size_t plain = putPlainStart(out, text, readable, '"', true, isTag);
     std::size_t start = plain;
     for (std::size_t i = plain; i < text.size(); ++i) {
         const char c = text[i];
@@ -262,7 +271,7 @@ void putMenuText(Cursor& out, std::string_view text, bool isTag) {
             putEscapedByte(out, byte);
         }
     }
-    out.put(text.substr(start));
+    if (start < text.size()) out.put(text.substr(start));
 }
 
 // Runs `fill` on a cursor over `room` bytes appended to `out`, then trims to what it wrote.
@@ -277,7 +286,8 @@ template <class F> void appendWith(std::string& out, std::size_t room, F&& fill)
 } // namespace
 
 void AppendJsEscaped(std::string& out, std::string_view text, char quote) {
-    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putJsEscaped(c, text, quote); });
+    appendWith(out, text.size() * MaxBytesPerByte,
+               [&](Cursor& c) { putJsEscaped(c, text, quote, text.size()); });
 }
 
 std::string JsEscape(std::string_view text, char quote) {
@@ -287,7 +297,8 @@ std::string JsEscape(std::string_view text, char quote) {
 }
 
 void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
-    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putMenuText(c, text, isTag); });
+    appendWith(out, text.size() * MaxBytesPerByte,
+               [&](Cursor& c) { putMenuText(c, text, isTag, text.size()); });
 }
 
 void AddCssLine(ScriptBuffer& out, std::string_view css) {
@@ -382,7 +393,7 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const SiteEntry& entry = node->entry;
         const std::size_t worst =
-            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40 + LineSlack;
         if (text.size() - used < worst && out.sink && used > 0) {
             out.sink(std::string_view(text.data(), used));
             used = 0;
@@ -391,22 +402,22 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
         line.literal("ca[");
-        line.put(current.text());
+        line.decimal(current);
         line.literal("] = new cr(\"");
-        putMenuText(line, entry.text, isTag);
+        putMenuText(line, entry.text, isTag, entry.text.capacity() + 1);
         line.literal("\", \"");
-        putJsEscaped(line, entry.file, '"');
+        putJsEscaped(line, entry.file, '"', entry.file.capacity() + 1);
         line.literal("\", ");
         putLink(line, next[number], count);
         line.literal(", ");
         if (ancestors.empty())
             line.literal("cs");
         else
-            line.put(ancestors.back().text());
+            line.decimal(ancestors.back());
         line.literal(", ");
         // In display order a first child directly follows its parent.
         if (node->childCount() > 0)
-            line.put(following.text());
+            line.decimal(following);
         else
             line.literal("cs");
         line.literal(");\r\n");
