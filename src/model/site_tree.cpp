@@ -147,6 +147,40 @@ SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_
     return node;
 }
 
+SiteTree::Builder::Builder(SiteTree& tree) : tree_(tree) {
+    assert(tree.empty() && !tree.free_);
+    open_.emplace_back(tree.root(), 0);
+}
+
+SiteNode* SiteTree::Builder::add(std::string_view text, std::string_view file) {
+    // A node that fails half-made stays in its slot; clearing the tree destroys it, as every
+    // slot of a tree without freed ones holds a node.
+    SiteNode* node = tree_.newNode();
+    node->entry.text.assign(text);
+    node->entry.file.assign(file);
+    pending_.push_back(node);
+    node->parent_ = open_.back().first;
+    node->rowHint_ = static_cast<int>(pending_.size() - open_.back().second) - 1;
+    ++tree_.size_;
+    return node;
+}
+
+void SiteTree::Builder::descend() {
+    open_.emplace_back(pending_.back(), pending_.size());
+}
+
+void SiteTree::Builder::ascend() {
+    const auto [node, start] = open_.back();
+    node->children_.assign(pending_.begin() + static_cast<std::ptrdiff_t>(start), pending_.end());
+    pending_.resize(start);
+    open_.pop_back();
+}
+
+void SiteTree::Builder::finish() {
+    while (!open_.empty())
+        ascend();
+}
+
 static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
     assert(siblings[static_cast<std::size_t>(row)] == node);
     (void)node;

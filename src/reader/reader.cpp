@@ -350,12 +350,13 @@ void MenuTable::addTexts(std::string_view text, std::string_view file) {
 }
 
 void MenuTable::endStream() {
+    if (!stream.active) return;
     stream.active = false;
+    stream.builder.finish();
     // The walk made the nodes in entry order, so the tree order is the entry order.
     stream.tree.forEachPreorder(
         [&](const SiteNode* node, int) { addTexts(node->entry.text, node->entry.file); });
     stream.tree.clear();
-    std::vector<SiteNode*>().swap(stream.path);
     std::vector<std::int32_t>().swap(stream.resume);
 }
 
@@ -364,17 +365,17 @@ bool TreeOrderStream::add(std::int32_t entry, std::string_view text, std::string
     if (entry != expected) return false;
     // The walk follows what finish() leaves of the links: a negative number is none.
     std::int32_t next = std::max(nextSibling, std::int32_t(-1));
-    SiteNode* node = tree.append(path.back(), text, file);
+    builder.add(text, file);
     if (firstChild >= 0) {
         resume.push_back(next);
-        path.push_back(node);
+        builder.descend();
         expected = firstChild;
         return true;
     }
     while (next < 0 && !resume.empty()) {
         next = resume.back();
         resume.pop_back();
-        path.pop_back();
+        builder.ascend();
     }
     expected = next;
     return true;
@@ -435,6 +436,7 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
 void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     SiteTree rebuilt;
     if (table.stream.complete(table.size(), table.size() > 0 ? table.parent[0] : -1)) {
+        table.stream.builder.finish();
         rebuilt.swap(table.stream.tree);
     } else {
         table.endStream();

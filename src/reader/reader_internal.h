@@ -152,9 +152,9 @@ private:
 struct TreeOrderStream {
     bool active = true;
     SiteTree tree;
-    std::vector<SiteNode*> path{tree.root()}; // path[d]: the parent of an entry at depth d
-    std::vector<std::int32_t> resume;         // next-sibling links of the entries in `path`
-    std::int32_t expected = 0;                // the entry the walk visits next; -1: it ended
+    SiteTree::Builder builder{tree};
+    std::vector<std::int32_t> resume; // next-sibling links of the open entries, innermost last
+    std::int32_t expected = 0;        // the entry the walk visits next; -1: it ended
 
     // Makes the node of entry `entry` and true, or false when the walk would not visit the
     // entry now; the stream then takes no more entries.
