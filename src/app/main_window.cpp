@@ -57,10 +57,9 @@ QString longHint(const QString& hint) {
 } // namespace
 
 QString FindDataDirectory(const QString& programDir) {
-    const QString beside = QDir(programDir).absolutePath() + QLatin1Char('/');
+    QString beside = QDir(programDir).absolutePath() + QLatin1Char('/');
     if (QFileInfo::exists(beside + QStringLiteral("default.js"))) return beside;
-    const QString installed =
-        QDir(beside + QStringLiteral("../share/quilso")).absolutePath() + QLatin1Char('/');
+    QString installed = QDir(beside + QStringLiteral("../share/quilso")).absolutePath() + QLatin1Char('/');
     if (QFileInfo::exists(installed + QStringLiteral("default.js"))) return installed;
     return beside;
 }

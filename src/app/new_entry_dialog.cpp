@@ -126,23 +126,23 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Neueintrag"));
     setModal(true);
 
-    rbOne = new QRadioButton(QStringLiteral("Ein Eintrag"), this);
-    rbOne->setObjectName(QStringLiteral("rbOne"));
-    rbSome = new QRadioButton(QStringLiteral("Mehrere Einträge"), this);
-    rbSome->setObjectName(QStringLiteral("rbSome"));
+    rbOne_ = new QRadioButton(QStringLiteral("Ein Eintrag"), this);
+    rbOne_->setObjectName(QStringLiteral("rbOne"));
+    rbSome_ = new QRadioButton(QStringLiteral("Mehrere Einträge"), this);
+    rbSome_->setObjectName(QStringLiteral("rbSome"));
 
-    leText = new QLineEdit(this);
-    leText->setObjectName(QStringLiteral("leText"));
-    leFile = new QLineEdit(this);
-    leFile->setObjectName(QStringLiteral("leFile"));
-    sbAddFile = new QToolButton(this);
-    sbAddFile->setObjectName(QStringLiteral("sbAddFile"));
-    sbAddFile->setText(QStringLiteral("…"));
-    sbAddFile->setToolTip(QStringLiteral("Datei auswählen"));
+    leText_ = new QLineEdit(this);
+    leText_->setObjectName(QStringLiteral("leText"));
+    leFile_ = new QLineEdit(this);
+    leFile_->setObjectName(QStringLiteral("leFile"));
+    sbAddFile_ = new QToolButton(this);
+    sbAddFile_->setObjectName(QStringLiteral("sbAddFile"));
+    sbAddFile_->setText(QStringLiteral("…"));
+    sbAddFile_->setToolTip(QStringLiteral("Datei auswählen"));
 
-    SGValues = new SiteGrid(this);
-    SGValues->setObjectName(QStringLiteral("SGValues"));
-    SGValues->selectCell = [this](int col, int row) { return SGValuesSelectCell(col, row); };
+    grid_ = new SiteGrid(this);
+    grid_->setObjectName(QStringLiteral("SGValues"));
+    grid_->selectCell = [this](int col, int row) { return mayEnterCell(col, row); };
 
     auto button = [this](const char* name, const QString& text) {
         auto* b = new QPushButton(text, this);
@@ -150,83 +150,83 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
         b->setAutoDefault(false);
         return b;
     };
-    bRowUp = button("bRowUp", QStringLiteral("↑"));
-    bRowDown = button("bRowDown", QStringLiteral("↓"));
-    bAddRow = button("bAddRow", QStringLiteral("+"));
-    bDeleteRow = button("bDeleteRow", QStringLiteral("-"));
-    bDeleteAll = button("bDeleteAll", QStringLiteral("Alles löschen"));
-    sbAddFiles = new QToolButton(this);
-    sbAddFiles->setObjectName(QStringLiteral("sbAddFiles"));
-    sbAddFiles->setText(QStringLiteral("…"));
-    sbAddFiles->setToolTip(QStringLiteral("Datei auswählen"));
-    OKBtn = button("OKBtn", QStringLiteral("OK"));
-    OKBtn->setDefault(true);
-    CancelBtn = button("CancelBtn", QStringLiteral("Abbrechen"));
+    bRowUp_ = button("bRowUp", QStringLiteral("↑"));
+    bRowDown_ = button("bRowDown", QStringLiteral("↓"));
+    bAddRow_ = button("bAddRow", QStringLiteral("+"));
+    bDeleteRow_ = button("bDeleteRow", QStringLiteral("-"));
+    bDeleteAll_ = button("bDeleteAll", QStringLiteral("Alles löschen"));
+    sbAddFiles_ = new QToolButton(this);
+    sbAddFiles_->setObjectName(QStringLiteral("sbAddFiles"));
+    sbAddFiles_->setText(QStringLiteral("…"));
+    sbAddFiles_->setToolTip(QStringLiteral("Datei auswählen"));
+    okButton_ = button("OKBtn", QStringLiteral("OK"));
+    okButton_->setDefault(true);
+    cancelButton_ = button("CancelBtn", QStringLiteral("Abbrechen"));
 
     auto* single = new QGridLayout;
     single->addWidget(new QLabel(QStringLiteral("Menütext:"), this), 0, 0);
-    single->addWidget(leText, 0, 1);
+    single->addWidget(leText_, 0, 1);
     single->addWidget(new QLabel(QStringLiteral("Dateiname:"), this), 1, 0);
-    single->addWidget(leFile, 1, 1);
-    single->addWidget(sbAddFile, 1, 2);
+    single->addWidget(leFile_, 1, 1);
+    single->addWidget(sbAddFile_, 1, 2);
 
     auto* rowButtons = new QVBoxLayout;
     for (QWidget* w :
-         {static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown), static_cast<QWidget*>(bAddRow),
-          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(sbAddFiles)})
+         {static_cast<QWidget*>(bRowUp_), static_cast<QWidget*>(bRowDown_), static_cast<QWidget*>(bAddRow_),
+          static_cast<QWidget*>(bDeleteRow_), static_cast<QWidget*>(sbAddFiles_)})
         rowButtons->addWidget(w);
     rowButtons->addStretch();
-    rowButtons->addWidget(bDeleteAll);
+    rowButtons->addWidget(bDeleteAll_);
     auto* multi = new QHBoxLayout;
-    multi->addWidget(SGValues, 1);
+    multi->addWidget(grid_, 1);
     multi->addLayout(rowButtons);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    bottom->addWidget(OKBtn);
-    bottom->addWidget(CancelBtn);
+    bottom->addWidget(okButton_);
+    bottom->addWidget(cancelButton_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(rbOne);
+    layout->addWidget(rbOne_);
     layout->addLayout(single);
-    layout->addWidget(rbSome);
+    layout->addWidget(rbSome_);
     layout->addLayout(multi, 1);
     layout->addLayout(bottom);
     resize(520, 440);
 
-    connect(rbOne, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) rbOneClick();
+    connect(rbOne_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) switchToOneEntry();
     });
-    connect(rbSome, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) rbSomeClick();
+    connect(rbSome_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) switchToSeveralEntries();
     });
-    connect(leText, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
-    connect(leFile, &QLineEdit::textChanged, this, &NewEntryDialog::CheckOKButton);
-    connect(SGValues, &QTableWidget::itemChanged, this, &NewEntryDialog::CheckOKButton);
-    SGValues->installEventFilter(this);
-    SGValues->viewport()->installEventFilter(this);
-    connect(bRowUp, &QPushButton::clicked, this, &NewEntryDialog::bRowUpClick);
-    connect(bRowDown, &QPushButton::clicked, this, &NewEntryDialog::bRowDownClick);
-    connect(bAddRow, &QPushButton::clicked, this, &NewEntryDialog::bAddRowClick);
-    connect(bDeleteRow, &QPushButton::clicked, this, &NewEntryDialog::bDeleteRowClick);
-    connect(bDeleteAll, &QPushButton::clicked, this, &NewEntryDialog::bDeleteAllClick);
-    connect(sbAddFiles, &QToolButton::clicked, this, &NewEntryDialog::sbAddFilesClick);
-    connect(sbAddFile, &QToolButton::clicked, this, &NewEntryDialog::sbAddFileClick);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(leText_, &QLineEdit::textChanged, this, &NewEntryDialog::updateOkButton);
+    connect(leFile_, &QLineEdit::textChanged, this, &NewEntryDialog::updateOkButton);
+    connect(grid_, &QTableWidget::itemChanged, this, &NewEntryDialog::updateOkButton);
+    grid_->installEventFilter(this);
+    grid_->viewport()->installEventFilter(this);
+    connect(bRowUp_, &QPushButton::clicked, this, &NewEntryDialog::moveRowUp);
+    connect(bRowDown_, &QPushButton::clicked, this, &NewEntryDialog::moveRowDown);
+    connect(bAddRow_, &QPushButton::clicked, this, &NewEntryDialog::insertEmptyRow);
+    connect(bDeleteRow_, &QPushButton::clicked, this, &NewEntryDialog::deleteRow);
+    connect(bDeleteAll_, &QPushButton::clicked, this, &NewEntryDialog::clearRows);
+    connect(sbAddFiles_, &QToolButton::clicked, this, &NewEntryDialog::insertRowFromFile);
+    connect(sbAddFile_, &QToolButton::clicked, this, &NewEntryDialog::pickFile);
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool NewEntryDialog::isSingleMode() const {
-    return rbOne->isChecked();
+    return rbOne_->isChecked();
 }
 QString NewEntryDialog::menuText() const {
-    return leText->text();
+    return leText_->text();
 }
 QString NewEntryDialog::fileName() const {
-    return leFile->text();
+    return leFile_->text();
 }
 
-QString NewEntryDialog::MenuTextFromFileName(const QString& fileName) {
+QString NewEntryDialog::menuTextFromFileName(const QString& fileName) {
     QString name = QFileInfo(fileName).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot >= 0) name.truncate(dot);
@@ -236,98 +236,98 @@ QString NewEntryDialog::MenuTextFromFileName(const QString& fileName) {
 
 void NewEntryDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    prepareForShow();
 }
 
-void NewEntryDialog::FormShow() {
-    if (rbOne->isChecked() == rbSome->isChecked()) {
-        rbSome->setChecked(true);
-        rbOne->setChecked(true);
+void NewEntryDialog::prepareForShow() {
+    if (rbOne_->isChecked() == rbSome_->isChecked()) {
+        rbSome_->setChecked(true);
+        rbOne_->setChecked(true);
     }
 }
 
 bool NewEntryDialog::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == SGValues || watched == SGValues->viewport()) &&
+    if ((watched == grid_ || watched == grid_->viewport()) &&
         (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease))
-        CheckOKButton();
+        updateOkButton();
     return QDialog::eventFilter(watched, event);
 }
 
-void NewEntryDialog::rbOneClick() {
+void NewEntryDialog::switchToOneEntry() {
     for (QWidget* w :
-         {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
+         {static_cast<QWidget*>(leText_), static_cast<QWidget*>(leFile_), static_cast<QWidget*>(sbAddFile_)})
         w->setEnabled(true);
     for (QWidget* w :
-         {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
-          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
-          static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
+         {static_cast<QWidget*>(grid_), static_cast<QWidget*>(bRowUp_), static_cast<QWidget*>(bRowDown_),
+          static_cast<QWidget*>(bDeleteRow_), static_cast<QWidget*>(bAddRow_),
+          static_cast<QWidget*>(sbAddFiles_), static_cast<QWidget*>(bDeleteAll_)})
         w->setEnabled(false);
-    leText->setFocus();
-    CheckOKButton();
+    leText_->setFocus();
+    updateOkButton();
 }
 
-void NewEntryDialog::rbSomeClick() {
+void NewEntryDialog::switchToSeveralEntries() {
     for (QWidget* w :
-         {static_cast<QWidget*>(leText), static_cast<QWidget*>(leFile), static_cast<QWidget*>(sbAddFile)})
+         {static_cast<QWidget*>(leText_), static_cast<QWidget*>(leFile_), static_cast<QWidget*>(sbAddFile_)})
         w->setEnabled(false);
     for (QWidget* w :
-         {static_cast<QWidget*>(SGValues), static_cast<QWidget*>(bRowUp), static_cast<QWidget*>(bRowDown),
-          static_cast<QWidget*>(bDeleteRow), static_cast<QWidget*>(bAddRow),
-          static_cast<QWidget*>(sbAddFiles), static_cast<QWidget*>(bDeleteAll)})
+         {static_cast<QWidget*>(grid_), static_cast<QWidget*>(bRowUp_), static_cast<QWidget*>(bRowDown_),
+          static_cast<QWidget*>(bDeleteRow_), static_cast<QWidget*>(bAddRow_),
+          static_cast<QWidget*>(sbAddFiles_), static_cast<QWidget*>(bDeleteAll_)})
         w->setEnabled(true);
     focusGrid();
-    CheckOKButton();
+    updateOkButton();
 }
 
 void NewEntryDialog::focusGrid() {
-    SGValues->setFocus();
-    SGValues->ensureEditor();
+    grid_->setFocus();
+    grid_->ensureEditor();
 }
 
-void NewEntryDialog::CheckOKButton() {
-    if (rbOne->isChecked()) {
-        OKBtn->setEnabled(!leText->text().trimmed().isEmpty() && !leFile->text().trimmed().isEmpty());
+void NewEntryDialog::updateOkButton() {
+    if (rbOne_->isChecked()) {
+        okButton_->setEnabled(!leText_->text().trimmed().isEmpty() && !leFile_->text().trimmed().isEmpty());
     } else {
-        const int row = SGValues->currentGridRow();
-        OKBtn->setEnabled(blank(row) || complete(row));
+        const int row = grid_->currentGridRow();
+        okButton_->setEnabled(blank(row) || complete(row));
     }
 }
 
 bool NewEntryDialog::blank(int row) const {
-    return SGValues->cell(0, row).trimmed().isEmpty() && SGValues->cell(1, row).trimmed().isEmpty();
+    return grid_->cell(0, row).trimmed().isEmpty() && grid_->cell(1, row).trimmed().isEmpty();
 }
 
 bool NewEntryDialog::complete(int row) const {
-    return !SGValues->cell(0, row).trimmed().isEmpty() && !SGValues->cell(1, row).trimmed().isEmpty();
+    return !grid_->cell(0, row).trimmed().isEmpty() && !grid_->cell(1, row).trimmed().isEmpty();
 }
 
 bool NewEntryDialog::holdsAnything(int row) const {
-    return !SGValues->cell(0, row).isEmpty() || !SGValues->cell(1, row).isEmpty();
+    return !grid_->cell(0, row).isEmpty() || !grid_->cell(1, row).isEmpty();
 }
 
 void NewEntryDialog::copyRow(int from, int to) {
-    SGValues->setCell(0, to, SGValues->cell(0, from));
-    SGValues->setCell(1, to, SGValues->cell(1, from));
+    grid_->setCell(0, to, grid_->cell(0, from));
+    grid_->setCell(1, to, grid_->cell(1, from));
 }
 
 void NewEntryDialog::swapRows(int a, int b) {
     for (int c = 0; c < 2; ++c) {
-        const QString t = SGValues->cell(c, a);
-        SGValues->setCell(c, a, SGValues->cell(c, b));
-        SGValues->setCell(c, b, t);
+        const QString t = grid_->cell(c, a);
+        grid_->setCell(c, a, grid_->cell(c, b));
+        grid_->setCell(c, b, t);
     }
 }
 
 void NewEntryDialog::shiftDownFrom(int row) {
     for (int r = SiteGrid::LastRow; r > row; --r)
         copyRow(r - 1, r);
-    SGValues->setCell(0, row, {});
-    SGValues->setCell(1, row, {});
+    grid_->setCell(0, row, {});
+    grid_->setCell(1, row, {});
 }
 
-bool NewEntryDialog::SGValuesSelectCell(int /*col*/, int row) {
+bool NewEntryDialog::mayEnterCell(int /*col*/, int row) {
     bool allowed = true;
-    const int current = SGValues->currentGridRow();
+    const int current = grid_->currentGridRow();
     if (row != current) {
         if (!blank(current) && !complete(current)) {
             allowed = false;
@@ -338,77 +338,77 @@ bool NewEntryDialog::SGValuesSelectCell(int /*col*/, int row) {
                 if (holdsAnything(r)) allowed = false;
                 copyRow(r + 1, r);
             }
-            SGValues->setCell(0, SiteGrid::LastRow, {});
-            SGValues->setCell(1, SiteGrid::LastRow, {});
+            grid_->setCell(0, SiteGrid::LastRow, {});
+            grid_->setCell(1, SiteGrid::LastRow, {});
         }
     }
     if (allowed && row != 1) allowed = complete(row - 1);
     return allowed;
 }
 
-void NewEntryDialog::bRowUpClick() {
-    const int row = SGValues->currentGridRow();
+void NewEntryDialog::moveRowUp() {
+    const int row = grid_->currentGridRow();
     if (row > 1 && !blank(row)) {
         swapRows(row, row - 1);
-        SGValues->moveCursorTo(SGValues->currentGridCol(), row - 1);
+        grid_->moveCursorTo(grid_->currentGridCol(), row - 1);
     }
     focusGrid();
 }
 
-void NewEntryDialog::bRowDownClick() {
-    const int row = SGValues->currentGridRow();
+void NewEntryDialog::moveRowDown() {
+    const int row = grid_->currentGridRow();
     if (row < SiteGrid::LastRow && complete(row + 1) && !blank(row)) {
         swapRows(row, row + 1);
-        SGValues->moveCursorTo(SGValues->currentGridCol(), row + 1);
+        grid_->moveCursorTo(grid_->currentGridCol(), row + 1);
     }
     focusGrid();
 }
 
-void NewEntryDialog::bAddRowClick() {
-    const int row = SGValues->currentGridRow();
+void NewEntryDialog::insertEmptyRow() {
+    const int row = grid_->currentGridRow();
     if (blank(SiteGrid::LastRow) && complete(row)) {
         shiftDownFrom(row);
-        SGValues->setCell(0, row, QStringLiteral("neue Zeile"));
-        SGValues->moveCursorTo(0, row);
+        grid_->setCell(0, row, QStringLiteral("neue Zeile"));
+        grid_->moveCursorTo(0, row);
     }
     focusGrid();
 }
 
-void NewEntryDialog::bDeleteRowClick() {
-    const int row = SGValues->currentGridRow();
+void NewEntryDialog::deleteRow() {
+    const int row = grid_->currentGridRow();
     for (int r = row; r < SiteGrid::LastRow; ++r)
         copyRow(r + 1, r);
-    SGValues->setCell(0, SiteGrid::LastRow, {});
-    SGValues->setCell(1, SiteGrid::LastRow, {});
+    grid_->setCell(0, SiteGrid::LastRow, {});
+    grid_->setCell(1, SiteGrid::LastRow, {});
     focusGrid();
 }
 
-void NewEntryDialog::bDeleteAllClick() {
+void NewEntryDialog::clearRows() {
     for (int r = 1; r <= SiteGrid::LastRow; ++r) {
-        SGValues->setCell(0, r, {});
-        SGValues->setCell(1, r, {});
+        grid_->setCell(0, r, {});
+        grid_->setCell(1, r, {});
     }
-    SGValues->moveCursorTo(0, 1);
+    grid_->moveCursorTo(0, 1);
     focusGrid();
 }
 
-void NewEntryDialog::sbAddFilesClick() {
-    const int row = SGValues->currentGridRow();
+void NewEntryDialog::insertRowFromFile() {
+    const int row = grid_->currentGridRow();
     if (!blank(SiteGrid::LastRow) || !(blank(row) || complete(row))) return;
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
     if (chosen.isEmpty()) return;
     shiftDownFrom(row);
-    SGValues->setCell(1, row, linkFor(chosen));
-    SGValues->setCell(0, row, MenuTextFromFileName(QFileInfo(chosen).fileName()));
-    SGValues->moveCursorTo(0, row < SiteGrid::LastRow ? row + 1 : row);
+    grid_->setCell(1, row, linkFor(chosen));
+    grid_->setCell(0, row, menuTextFromFileName(QFileInfo(chosen).fileName()));
+    grid_->moveCursorTo(0, row < SiteGrid::LastRow ? row + 1 : row);
     focusGrid();
 }
 
-void NewEntryDialog::sbAddFileClick() {
+void NewEntryDialog::pickFile() {
     const QString chosen = FileDialogs::getOpenFileName(this, pickerRequest());
     if (chosen.isEmpty()) return;
-    leFile->setText(linkFor(chosen));
-    leText->setText(MenuTextFromFileName(QFileInfo(chosen).fileName()));
+    leFile_->setText(linkFor(chosen));
+    leText_->setText(menuTextFromFileName(QFileInfo(chosen).fileName()));
 }
 
 QString NewEntryDialog::linkFor(const QString& chosen) {

@@ -53,7 +53,7 @@ public:
     bool isSingleMode() const;
     QString menuText() const;
     QString fileName() const;
-    SiteGrid* grid() const { return SGValues; }
+    SiteGrid* grid() const { return grid_; }
     // The folder picked files are linked relative to; empty: the folder last picked from.
     void setBaseFolder(const QString& folder) { baseFolder_ = folder; }
     // How a picked file is linked: its path below the base folder with '/' separators and the
@@ -61,20 +61,20 @@ public:
     QString linkFor(const QString& chosen);
 
     // The menu text a file name suggests: no extension, first letter a-z upper-cased.
-    static QString MenuTextFromFileName(const QString& fileName);
+    static QString menuTextFromFileName(const QString& fileName);
 
     // Handlers, public so the commands can be driven directly.
-    void rbOneClick();
-    void rbSomeClick();
-    void CheckOKButton();
-    bool SGValuesSelectCell(int col, int row);
-    void bRowUpClick();
-    void bRowDownClick();
-    void bAddRowClick();
-    void bDeleteRowClick();
-    void bDeleteAllClick();
-    void sbAddFilesClick();
-    void sbAddFileClick();
+    void switchToOneEntry();
+    void switchToSeveralEntries();
+    void updateOkButton();
+    bool mayEnterCell(int col, int row);
+    void moveRowUp();
+    void moveRowDown();
+    void insertEmptyRow();
+    void deleteRow();
+    void clearRows();
+    void insertRowFromFile();
+    void pickFile();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -87,23 +87,23 @@ private:
     void copyRow(int from, int to);
     void swapRows(int a, int b);
     void shiftDownFrom(int row); // rows row..9 move down one; row becomes empty
-    void FormShow();
+    void prepareForShow();
     void focusGrid();
 
-    QRadioButton* rbOne;
-    QRadioButton* rbSome;
-    QLineEdit* leText;
-    QLineEdit* leFile;
-    QToolButton* sbAddFile;
-    SiteGrid* SGValues;
-    QPushButton* bRowUp;
-    QPushButton* bRowDown;
-    QPushButton* bAddRow;
-    QPushButton* bDeleteRow;
-    QPushButton* bDeleteAll;
-    QToolButton* sbAddFiles;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
+    QRadioButton* rbOne_;
+    QRadioButton* rbSome_;
+    QLineEdit* leText_;
+    QLineEdit* leFile_;
+    QToolButton* sbAddFile_;
+    SiteGrid* grid_;
+    QPushButton* bRowUp_;
+    QPushButton* bRowDown_;
+    QPushButton* bAddRow_;
+    QPushButton* bDeleteRow_;
+    QPushButton* bDeleteAll_;
+    QToolButton* sbAddFiles_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
     QString baseFolder_;
     QString lastPickFolder_;
 };

@@ -146,8 +146,10 @@ void SiteTreeModel::reorder(SiteNode* parent, const std::vector<SiteNode*>& newO
     // Within [first, last] the new order is old rotated: either the old first element went to
     // the end (a block moved up) or the old last element came to the front (a block moved down).
     auto same = [&](int from, int to, int shift) {
-        for (int i = from; i <= to; ++i)
-            if (newOrder[std::size_t(i)] != old[std::size_t(i + shift)]) return false;
+        for (int i = from; i <= to; ++i) {
+            const int was = i + shift;
+            if (newOrder[std::size_t(i)] != old[std::size_t(was)]) return false;
+        }
         return true;
     };
     const QModelIndex p = indexOf(parent);

@@ -50,7 +50,7 @@ std::string MenuTextFromUi(const QString& text) {
 }
 
 QString MenuTextToUi(std::string_view bytes) {
-    const QString plain = FromCp1252(bytes);
+    QString plain = FromCp1252(bytes);
     if (!plain.contains(QStringLiteral("&#"))) return plain;
     QString out;
     out.reserve(plain.size());

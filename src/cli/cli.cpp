@@ -82,15 +82,12 @@ Command parse(const std::vector<std::string>& args) {
     std::vector<std::string> allowed;
     std::vector<std::string> allowedFlags;
     std::size_t positional = 0;
-    if (command.name == "dump") {
+    if (command.name == "dump" || command.name == "publish") {
         allowed = {"--base"};
         positional = 1;
     } else if (command.name == "build") {
         allowed = {"--library"};
         positional = 2;
-    } else if (command.name == "publish") {
-        allowed = {"--base"};
-        positional = 1;
     } else if (command.name == "resave" || command.name == "import") {
         allowed = {"--base", "--library"};
         positional = 2;

@@ -32,6 +32,8 @@ constexpr std::array<std::string_view, 9> CssUnits = {"em", "ex", "px", "in", "c
 constexpr int CssUnitsLast = 8;
 
 // Style parameters of one menu, held as the CSS text that will be written.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the checker sees the compiler's own names in
+// the defaulted comparison.
 struct MenuStyle {
     std::string clear;
     std::string cssFloat;
@@ -91,6 +93,7 @@ struct ProjectOptions {
     bool operator==(const ProjectOptions&) const = default;
 };
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): as for MenuStyle.
 struct ProjectParams {
     MenuStyle css[MenuKindCount];
     ProjectOptions options;

@@ -11,8 +11,8 @@
 namespace quilso {
 
 struct Project {
-    ProjectParams params; // PrjParams
-    SiteTree tree;        // tvSite's data
+    ProjectParams params; // the three menus' style records and the options
+    SiteTree tree;        // the entries, as the site tree view shows them
 };
 
 // What the writer puts into the header and appends at the end.

@@ -74,13 +74,13 @@ TEST(DlgTreeItem, OpensInSingleModeAndNeedsBothFields) {
 }
 
 TEST(DlgTreeItem, MenuTextFromFileName) {
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("produkte.htm")),
+    EXPECT_EQ(NewEntryDialog::menuTextFromFileName(QStringLiteral("produkte.htm")),
               QStringLiteral("Produkte"));
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("archiv.tar.gz")),
+    EXPECT_EQ(NewEntryDialog::menuTextFromFileName(QStringLiteral("archiv.tar.gz")),
               QStringLiteral("Archiv.tar"));
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral(".htm")), QString());
-    EXPECT_EQ(NewEntryDialog::MenuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
+    EXPECT_EQ(NewEntryDialog::menuTextFromFileName(QStringLiteral("über.htm")), QStringLiteral("über"));
+    EXPECT_EQ(NewEntryDialog::menuTextFromFileName(QStringLiteral(".htm")), QString());
+    EXPECT_EQ(NewEntryDialog::menuTextFromFileName(QStringLiteral("README")), QStringLiteral("README"));
 }
 
 TEST_F(GridRules, CursorOnlyReachesRowsBelowCompleteOnes) {
@@ -209,7 +209,7 @@ TEST(DlgTreeItem, APickedFileInsideTheBaseFolderKeepsItsRelativePath) {
     auto* leText = dialog.findChild<QLineEdit*>(QStringLiteral("leText"));
     auto pick = [&](const QString& chosen) {
         FileDialogs::queueFileName(chosen);
-        dialog.sbAddFileClick();
+        dialog.pickFile();
         return leFile->text();
     };
     EXPECT_EQ(pick(QStringLiteral("/site/produkte/a.htm")), QStringLiteral("produkte/a.htm"));
@@ -229,7 +229,7 @@ TEST(DlgTreeItem, APickedFileInsideTheBaseFolderKeepsItsRelativePath) {
     dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
     dialog.grid()->moveCursorTo(0, 1);
     FileDialogs::queueFileName(QStringLiteral("/site/a/b.htm"));
-    dialog.sbAddFilesClick();
+    dialog.insertRowFromFile();
     EXPECT_EQ(dialog.grid()->cell(1, 1), QStringLiteral("a/b.htm"));
     EXPECT_EQ(dialog.grid()->cell(0, 1), QStringLiteral("B"));
 }

@@ -122,12 +122,12 @@ int main(int argc, char* argv[]) {
     // The new-entry dialog in its several-entries mode with two rows typed in.
     NewEntryDialog* dialog = form->sitePage()->newEntryDialog();
     dialog->findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
-    dialog->rbSomeClick();
+    dialog->switchToSeveralEntries();
     dialog->grid()->setCell(0, 1, QStringLiteral("Kontakt"));
     dialog->grid()->setCell(1, 1, QStringLiteral("kontakt.htm"));
     dialog->grid()->setCell(0, 2, QStringLiteral("Impressum"));
     dialog->grid()->setCell(1, 2, QStringLiteral("impressum.htm"));
-    dialog->CheckOKButton();
+    dialog->updateOkButton();
     dialog->show();
     ok &= save(dialog, outDir + QStringLiteral("/neueintrag.png"));
     dialog->hide();
