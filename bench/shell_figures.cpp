@@ -3,7 +3,7 @@
 //    widget measured in the same process;
 //  - opening a 100,000- and a 1,000,000-entry project until the tree is painted, against the
 //    core's read alone;
-//  - moving and deleting large selections in the tree.
+//  - moving and deleting large selections in the tree, with the commands and by drag and drop.
 // Run offscreen: QT_QPA_PLATFORM=offscreen ./shell_figures
 #include "main_window.h"
 #include "preview_window.h"
@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QMimeData>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -216,6 +217,46 @@ int main(int argc, char** argv) {
         run("10,000 every other of 100,000: right", 1001, 10000, 2, "aNodeRight");
         run("10,000 every other of 100,000: delete", 1001, 10000, 2, "aNodeDelete");
         run("20,000 every other of 100,000: delete", 1001, 20000, 2, "aNodeDelete");
+        // Drag and drop of the selection onto (into) or above an entry just before it: one
+        // step of the pointer over the tree, and the drop until the tree is painted.
+        auto drop = [&](const char* label, int first, int count, int step, bool into) {
+            const QByteArray only = qgetenv("QUILSO_ONLY");
+            if (!only.isEmpty() && !QByteArray(label).contains(only)) return;
+            form.document()->load(path);
+            paintTree(form);
+            selectRows(form, first, count, step);
+            QTreeView* view = form.sitePage()->siteView();
+            SiteTreeModel* model = form.document()->treeModel();
+            const QModelIndex target = model->index(first - 1, 0);
+            view->scrollTo(target);
+            paintTree(form);
+            const QRect rect = view->visualRect(target);
+            const QPoint at(rect.center().x(), into ? rect.center().y() : rect.top() + 1);
+            std::unique_ptr<QMimeData> data;
+            const double start = timeMs([&] {
+                data.reset(model->mimeData(view->selectionModel()->selectedIndexes()));
+                QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
+                QCoreApplication::sendEvent(view->viewport(), &enter);
+            });
+            const double hover = timeMs([&] {
+                QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
+                QCoreApplication::sendEvent(view->viewport(), &move);
+            });
+            bool accepted = false;
+            const double ms = timeMs([&] {
+                QDropEvent dropped(QPointF(at), Qt::MoveAction, data.get(), Qt::LeftButton, {});
+                QCoreApplication::sendEvent(view->viewport(), &dropped);
+                accepted = dropped.isAccepted();
+                paintTree(form);
+            });
+            std::printf("%-44s drag start %6.1f ms, pointer step %6.1f ms, drop %7.1f ms%s\n", label, start,
+                        hover, ms, accepted ? "" : " (REFUSED)");
+        };
+        drop("50,000 adjacent of 100,000: drop into", 1000, 50000, 1, true);
+        drop("50,000 adjacent of 100,000: drop above", 1000, 50000, 1, false);
+        drop("10,000 every other of 100,000: drop into", 1001, 10000, 2, true);
+        drop("10,000 every other of 100,000: drop above", 1001, 10000, 2, false);
+
         // Left needs a parent: indent a block first, then outdent it.
         form.document()->load(path);
         selectRows(form, 1000, 50000, 1);

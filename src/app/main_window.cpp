@@ -220,6 +220,8 @@ void MainWindow::buildActions() {
 
 void MainWindow::buildStylePages() {
     stylePages_ = std::make_unique<StylePages>(pageTabs_, document_, document_->editState());
+    connect(document_, &ProjectDocument::styleRestored, this,
+            [this](quilso::MenuKind kind) { stylePages_->showRecord(kind); });
 }
 
 void MainWindow::buildOptionsPage() {

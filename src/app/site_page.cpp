@@ -7,18 +7,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unordered_set>
 
 using quilso::SiteEntry;
 using quilso::SiteNode;
@@ -42,15 +46,161 @@ QLabel* roundLabel(QWidget* parent, const char* name, const QString& text, int s
 
 // A selection of thousands of separate entries would make the stock view build a region of
 // thousands of rectangles on every selection change; repainting the visible area is cheaper.
+//
+// Dragging within the tree is always a move: the view takes every drop as one (Ctrl's copy
+// included) and starts its own drags, which leave the source alone once the drop has moved the
+// entries (the stock drag would ask the model to remove them after a move).
 class SiteTreeView : public QTreeView {
 public:
-    using QTreeView::QTreeView;
+    explicit SiteTreeView(SitePage* page) : QTreeView(page), page_(page) {}
 
 protected:
     QRegion visualRegionForSelection(const QItemSelection& selection) const override {
         if (selection.size() > 32) return QRegion(viewport()->rect());
         return QTreeView::visualRegionForSelection(selection);
     }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        // Alt+arrows are the move commands; where a move is not possible they must not walk
+        // or fold the tree instead.
+        const int key = event->key();
+        if (event->modifiers() == Qt::AltModifier &&
+            (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right)) {
+            event->accept();
+            return;
+        }
+        QTreeView::keyPressEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        pressedAt_ = event->position().toPoint();
+        QTreeView::mousePressEvent(event);
+    }
+
+    void startDrag(Qt::DropActions) override {
+        const std::vector<SiteNode*> dragged = page_->selectedEntries();
+        if (dragged.empty()) return;
+        auto* tree = static_cast<SiteTreeModel*>(model());
+        QModelIndexList indexes;
+        indexes.reserve(qsizetype(dragged.size()));
+        for (const SiteNode* node : dragged)
+            indexes.append(tree->indexOf(node));
+        auto* drag = new QDrag(this);
+        drag->setMimeData(tree->mimeData(indexes));
+        QPoint hotSpot;
+        const QPixmap picture = draggedRowsPicture(dragged, &hotSpot);
+        if (!picture.isNull()) {
+            drag->setPixmap(picture);
+            drag->setHotSpot(hotSpot);
+        }
+        drag->exec(Qt::MoveAction, Qt::MoveAction);
+    }
+
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        takeAsMove(event);
+        QTreeView::dragEnterEvent(event);
+        if (event->isAccepted()) event->setDropAction(Qt::MoveAction);
+    }
+
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        takeAsMove(event);
+        QDragMoveEvent aimed(dropPoint(event->position()).toPoint(), event->possibleActions(),
+                             event->mimeData(), event->buttons(), event->modifiers());
+        aimed.setDropAction(Qt::MoveAction);
+        setDropIndicatorShown(true);
+        QTreeView::dragMoveEvent(&aimed);
+        if (aimed.isAccepted() && !overDraggedEntry(aimed)) {
+            event->setDropAction(Qt::MoveAction);
+            event->accept();
+        } else {
+            // The stock view leaves the last indicator standing over a refused place.
+            event->ignore();
+            setDropIndicatorShown(false);
+            viewport()->update();
+        }
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        takeAsMove(event);
+        QDropEvent aimed(dropPoint(event->position()), event->possibleActions(), event->mimeData(),
+                         event->buttons(), event->modifiers());
+        aimed.setDropAction(Qt::MoveAction);
+        if (overDraggedEntry(aimed)) {
+            event->ignore();
+            setState(NoState);
+            viewport()->update();
+            return;
+        }
+        QTreeView::dropEvent(&aimed);
+        event->setDropAction(Qt::MoveAction);
+        event->setAccepted(aimed.isAccepted());
+    }
+
+private:
+    static void takeAsMove(QDropEvent* event) {
+        if (event->possibleActions() & Qt::MoveAction) event->setDropAction(Qt::MoveAction);
+    }
+
+    // Where the stock view should look for the drop. Left of an entry's text (its indentation)
+    // it would find no entry and drop at the end of the top level; below an expanded entry it
+    // would drop after the entry's whole subtree although the line shows above its first child.
+    QPointF dropPoint(const QPointF& pos) const {
+        const QModelIndex index = indexAt(pos.toPoint());
+        if (!index.isValid()) return pos;
+        const QRect rect = visualRect(index);
+        QPointF aimed(std::max(pos.x(), qreal(rect.left() + 1)), pos.y());
+        // The margin the view itself uses between "above", "on" and "below" an entry.
+        const int margin = std::clamp(qRound(qreal(rect.height()) / 5.5), 2, 12);
+        if (isExpanded(index) && model()->hasChildren(index) && rect.bottom() - pos.y() < margin) {
+            const QRect first = visualRect(model()->index(0, 0, index));
+            aimed = QPointF(first.left() + 1, first.top());
+        }
+        return aimed;
+    }
+
+    // Before, on or after one of the dragged entries: nowhere to go. (The stock view knows
+    // this only for its own drags, by the selection.)
+    bool overDraggedEntry(const QDropEvent& event) const {
+        const QModelIndex index = indexAt(event.position().toPoint());
+        if (!index.isValid()) return false;
+        auto* tree = static_cast<SiteTreeModel*>(model());
+        const SiteNode* node = tree->nodeOf(index);
+        const std::vector<SiteNode*> dragged = tree->draggedEntries(event.mimeData());
+        if (dragged.empty() || dragged.front()->parent() != node->parent()) return false;
+        return std::binary_search(dragged.begin(), dragged.end(), node,
+                                  [](const SiteNode* a, const SiteNode* b) { return a->row() < b->row(); });
+    }
+
+    // The visible dragged rows as the drag shows them; only the rows on screen are looked at,
+    // however many entries are dragged.
+    QPixmap draggedRowsPicture(const std::vector<SiteNode*>& dragged, QPoint* hotSpot) {
+        const std::unordered_set<const SiteNode*> wanted(dragged.begin(), dragged.end());
+        auto* tree = static_cast<SiteTreeModel*>(model());
+        std::vector<QRect> rows;
+        QRect area;
+        for (QModelIndex i = indexAt(QPoint(1, 1)); i.isValid(); i = indexBelow(i)) {
+            const QRect rect = visualRect(i);
+            if (rect.top() > viewport()->height()) break;
+            if (!wanted.count(tree->nodeOf(i))) continue;
+            rows.push_back(rect);
+            area |= rect;
+        }
+        if (rows.empty()) return {};
+        area &= viewport()->rect();
+        QPixmap picture(area.size() * devicePixelRatio());
+        picture.setDevicePixelRatio(devicePixelRatio());
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setOpacity(0.7);
+        for (const QRect& rect : rows)
+            painter.drawPixmap(rect.topLeft() - area.topLeft(), viewport()->grab(rect));
+        // Hung a little below the pointer, so the picture never hides the drop line.
+        *hotSpot = QPoint(pressedAt_.x() - area.left(), -8);
+        return picture;
+    }
+
+    SitePage* page_;
+    QPoint pressedAt_;
 };
 
 void setFieldState(QLineEdit* field, QLabel* hint, bool filled) {
@@ -113,6 +263,15 @@ void SitePage::buildTreeView() {
                            keepHighlight.color(QPalette::Active, QPalette::HighlightedText));
     siteView_->setPalette(keepHighlight);
     siteView_->viewport()->installEventFilter(this);
+    siteView_->setDragEnabled(true);
+    siteView_->setAcceptDrops(true);
+    siteView_->setDragDropMode(QAbstractItemView::DragDrop);
+    siteView_->setDefaultDropAction(Qt::MoveAction);
+    siteView_->setDropIndicatorShown(true);
+    document_->treeModel()->moveDroppedEntries = [this](const std::vector<SiteNode*>& siblings,
+                                                        SiteNode* newParent, int row) {
+        return dropEntries(siblings, newParent, row);
+    };
 }
 
 void SitePage::buildActions() {
@@ -131,6 +290,16 @@ void SitePage::buildActions() {
     downAction_ = action("aNodeDown", QStringLiteral("nach unten"), &SitePage::moveEntriesDown);
     rightAction_ = action("aNodeRight", QStringLiteral("nach rechts"), &SitePage::moveEntriesRight);
     leftAction_ = action("aNodeLeft", QStringLiteral("nach links"), &SitePage::moveEntriesLeft);
+    // The arrow pad's moves for the keyboard, wherever the focus is on this page.
+    const std::pair<QAction*, Qt::Key> moveKeys[] = {{upAction_, Qt::Key_Up},
+                                                     {downAction_, Qt::Key_Down},
+                                                     {rightAction_, Qt::Key_Right},
+                                                     {leftAction_, Qt::Key_Left}};
+    for (const auto& [move, key] : moveKeys) {
+        move->setShortcut(QKeySequence(Qt::ALT | key));
+        move->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(move);
+    }
     treeMenu_ = new QMenu(this);
     treeMenu_->setObjectName(QStringLiteral("pmTree"));
     treeMenu_->addActions({addAction_, addChildAction_, deleteAction_});
@@ -182,10 +351,12 @@ void SitePage::buildFields() {
     downButton_ = arrow("iNodeDown", Qt::DownArrow, &SitePage::moveEntriesDown);
     leftButton_ = arrow("iNodeLeft", Qt::LeftArrow, &SitePage::moveEntriesLeft);
     rightButton_ = arrow("iNodeRight", Qt::RightArrow, &SitePage::moveEntriesRight);
-    upButton_->setAccessibleName(upAction_->text());
-    downButton_->setAccessibleName(downAction_->text());
-    leftButton_->setAccessibleName(leftAction_->text());
-    rightButton_->setAccessibleName(rightAction_->text());
+    for (auto [button, move] : {std::pair{upButton_, upAction_}, std::pair{downButton_, downAction_},
+                                std::pair{leftButton_, leftAction_}, std::pair{rightButton_, rightAction_}}) {
+        button->setAccessibleName(move->text());
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(move->text(), move->shortcut().toString(QKeySequence::NativeText)));
+    }
     upButton_->move(41, 6);
     downButton_->move(41, 76);
     leftButton_->move(6, 41);
@@ -545,6 +716,17 @@ void SitePage::moveEntriesRight() {
     document_->indentEntries(moving);
     siteView_->expand(document_->treeModel()->indexOf(target));
     selectNodes(moving, focus);
+}
+
+bool SitePage::dropEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+    SiteNode* focused = focusedNode();
+    SiteNode* focus =
+        std::find(siblings.begin(), siblings.end(), focused) != siblings.end() ? focused : siblings.front();
+    releaseSelection();
+    const bool moved = document_->moveEntriesTo(siblings, newParent, row);
+    if (moved && !newParent->isRoot()) siteView_->expand(document_->treeModel()->indexOf(newParent));
+    selectNodes(siblings, focus);
+    return moved;
 }
 
 void SitePage::moveEntriesLeft() {

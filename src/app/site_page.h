@@ -41,6 +41,9 @@ public:
     void moveEntriesDown();
     void moveEntriesRight();
     void moveEntriesLeft();
+    // A drop in the tree: moves the dragged siblings to child `row` of `newParent` (counted
+    // without them) and keeps them selected; false when nothing changed.
+    bool dropEntries(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
     // A click into an empty tree fills it with a sample site to start from.
     void addSampleSite();
 

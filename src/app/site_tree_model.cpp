@@ -3,6 +3,11 @@
 #include "link_checker.h"
 #include "text_convert.h"
 
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -14,6 +19,10 @@ namespace {
 bool contiguous(const std::vector<int>& rows) {
     return rows.empty() || rows.back() - rows.front() + 1 == int(rows.size());
 }
+
+// The dragged entries travel as their parent's path from the root and their rows, tagged with
+// the process and the model: node pointers would dangle in any other process.
+const QString kEntriesMimeType = QStringLiteral("application/x-quilso-site-entries");
 
 std::vector<int> rowsOf(const std::vector<SiteNode*>& siblings) {
     std::vector<int> rows;
@@ -75,8 +84,101 @@ QVariant SiteTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags SiteTreeModel::flags(const QModelIndex& index) const {
-    if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // The invisible root takes drops too: before, after or below the top-level entries.
+    if (!index.isValid()) return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+}
+
+QStringList SiteTreeModel::mimeTypes() const {
+    return {kEntriesMimeType};
+}
+
+QMimeData* SiteTreeModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty()) return nullptr;
+    const QModelIndex parent = indexes.front().parent();
+    QList<int> rows;
+    rows.reserve(indexes.size());
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.column() == 0 && index.parent() == parent) rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<int> path;
+    for (const SiteNode* n = nodeOf(parent); !n->isRoot(); n = n->parent())
+        path.prepend(n->row());
+
+    QByteArray encoded;
+    QDataStream out(&encoded, QIODevice::WriteOnly);
+    out << qint64(QCoreApplication::applicationPid()) << quint64(quintptr(this)) << path << rows;
+    // No text/plain beside it: the menu text field would take it, and a drag that strays off the
+    // tree would rewrite the entry there.
+    auto* data = new QMimeData;
+    data->setData(kEntriesMimeType, encoded);
+    return data;
+}
+
+std::vector<SiteNode*> SiteTreeModel::draggedEntries(const QMimeData* data) const {
+    if (!data || !data->hasFormat(kEntriesMimeType)) return {};
+    QDataStream in(data->data(kEntriesMimeType));
+    qint64 pid = 0;
+    quint64 model = 0;
+    QList<int> path;
+    QList<int> rows;
+    in >> pid >> model >> path >> rows;
+    if (in.status() != QDataStream::Ok || pid != QCoreApplication::applicationPid() ||
+        model != quint64(quintptr(this)))
+        return {};
+    // The tree may have changed since the drag began (it cannot while our own drag runs, but
+    // the data can be kept): every step is checked.
+    const SiteNode* parent = tree_->root();
+    for (int row : path) {
+        if (row < 0 || row >= parent->childCount()) return {};
+        parent = parent->child(row);
+    }
+    std::vector<SiteNode*> siblings;
+    siblings.reserve(std::size_t(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const int row = rows[i];
+        if (row < 0 || row >= parent->childCount() || (i > 0 && row <= rows[i - 1])) return {};
+        siblings.push_back(parent->child(row));
+    }
+    return siblings;
+}
+
+int SiteTreeModel::dropRow(const std::vector<SiteNode*>& siblings, Qt::DropAction action, int row,
+                           const QModelIndex& parent) const {
+    constexpr int refused = -2;
+    if (siblings.empty() || action != Qt::MoveAction || !moveDroppedEntries) return refused;
+    if (parent.isValid() && (parent.model() != this || parent.column() != 0)) return refused;
+    const SiteNode* newParent = nodeOf(parent);
+    if (row < -1 || row > newParent->childCount()) return refused;
+    // Into one of the dragged subtrees (onto a dragged entry included): some ancestor of the
+    // target, or the target itself, is one of the siblings. They are in row order, so each
+    // ancestor on their level is looked up by its row.
+    const SiteNode* oldParent = siblings.front()->parent();
+    std::vector<int> rows;
+    for (const SiteNode* up = newParent; up && !up->isRoot(); up = up->parent()) {
+        if (up->parent() != oldParent) continue;
+        if (rows.empty()) rows = rowsOf(siblings);
+        if (std::binary_search(rows.begin(), rows.end(), up->row())) return refused;
+        break;
+    }
+    if (row < 0 || newParent != oldParent) return row;
+    // The drop row counts the dragged entries still in place; the move counts without them.
+    if (rows.empty()) rows = rowsOf(siblings);
+    return row - int(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
+}
+
+bool SiteTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                    const QModelIndex& parent) const {
+    return dropRow(draggedEntries(data), action, row, parent) != -2;
+}
+
+bool SiteTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                 const QModelIndex& parent) {
+    const std::vector<SiteNode*> siblings = draggedEntries(data);
+    const int target = dropRow(siblings, action, row, parent);
+    if (target == -2) return false;
+    return moveDroppedEntries(siblings, nodeOf(parent), target);
 }
 
 SiteNode* SiteTreeModel::insertEntry(SiteNode* parent, int row, SiteEntry entry) {

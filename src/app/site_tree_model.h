@@ -6,6 +6,7 @@
 
 #include <QAbstractItemModel>
 
+#include <functional>
 #include <vector>
 
 class LinkChecker;
@@ -22,6 +23,25 @@ public:
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Drag and drop within the tree: a drag carries siblings (the first index's siblings among
+    // `indexes`), a drop moves them through `moveDroppedEntries`. Only moves, and only data
+    // dragged from this very model, are taken; text/plain of the menu texts goes along for
+    // other programs.
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    // The siblings a drag of this model carries, in sibling order; empty for anything else.
+    std::vector<quilso::SiteNode*> draggedEntries(const QMimeData* data) const;
+    // Carries out a drop: move `siblings` to child `row` of `newParent` (row counted without
+    // them, -1 appends); true when the tree changed. Without it nothing can be dropped.
+    std::function<bool(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row)>
+        moveDroppedEntries;
 
     quilso::SiteTree* tree() const { return tree_; }
     // The node behind an index; the invisible root for an invalid index.
@@ -46,6 +66,11 @@ public:
     void setLinkChecker(const LinkChecker* checker) { linkChecker_ = checker; }
 
 private:
+    // The row of `parent` a drop of `siblings` at (`row`, `parent`) leads to, counted without
+    // them; -2 when the drop is refused (foreign data, or into one of the dragged subtrees).
+    int dropRow(const std::vector<quilso::SiteNode*>& siblings, Qt::DropAction action, int row,
+                const QModelIndex& parent) const;
+
     // One relayout for changes that touch many separate rows: a signal per row would make each
     // view and every persistent index pay once per row.
     template <class Mutate> void bulkChange(const std::vector<quilso::SiteNode*>& doomed, Mutate&& mutate);

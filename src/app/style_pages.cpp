@@ -11,7 +11,7 @@
 
 using quilso::MenuKind;
 
-StylePages::StylePages(QTabWidget* pageTabs, StyleEditor* editor, EditState* editState) {
+StylePages::StylePages(QTabWidget* pageTabs, StyleEditor* editor, EditState* editState) : editor_(editor) {
     struct TabInfo {
         const char* sheet;
         const char* control;
@@ -86,4 +86,9 @@ void StylePages::blockScanFinished() {
     for (auto& panels : panels_)
         for (StylePanel* panel : panels)
             panel->blockScanFinished();
+}
+
+void StylePages::showRecord(MenuKind kind) {
+    for (StylePanel* panel : panels_[kind])
+        panel->showRecord(editor_->style(kind));
 }

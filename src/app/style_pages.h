@@ -24,7 +24,10 @@ public:
     void declarationRead(quilso::MenuKind kind, quilso::BlockKind block, std::string_view property,
                          bool stored);
     void blockScanFinished();
+    // The panels of `kind` show the editor's record of it anew (after it was put back whole).
+    void showRecord(quilso::MenuKind kind);
 
 private:
+    StyleEditor* editor_;
     StylePanel* panels_[quilso::MenuKindCount][PanelTabCount] = {};
 };

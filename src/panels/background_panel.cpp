@@ -53,7 +53,7 @@ BackgroundPanel::BackgroundPanel(QWidget* parent) : StylePanel(parent) {
     layout->setRowStretch(2, 1);
 
     connect(cbBackgroundColorHoverActive_, &QCheckBox::clicked, this,
-            &BackgroundPanel::cbBackgroundColorHoverActiveClick);
+            &BackgroundPanel::switchHoverBackground);
 }
 
 BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QString& listName,
@@ -67,8 +67,9 @@ BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QStrin
         {QStringLiteral("transparent"), QStringLiteral("vererbt"), QStringLiteral("Farbwert")});
     state.list->setCurrentIndex(0);
     state.colour->setObjectName(colourName);
-    connect(state.list, &QComboBox::activated, this, [this, state](int index) { listChange(state, index); });
-    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { colourExit(state); });
+    connect(state.list, &QComboBox::activated, this,
+            [this, state](int index) { storeListChoice(state, index); });
+    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { storeColor(state); });
     return state;
 }
 
@@ -86,7 +87,7 @@ void BackgroundPanel::refreshContrasts() {
         state->contrast->refresh();
 }
 
-void BackgroundPanel::listChange(const State& state, int index) {
+void BackgroundPanel::storeListChoice(const State& state, int index) {
     std::string value;
     switch (index) {
     case 0:
@@ -97,7 +98,7 @@ void BackgroundPanel::listChange(const State& state, int index) {
         break;
     case 2:
         // A panel never entered shows black: store what it shows.
-        if (state.colour->hexColor().size() != 6) state.colour->SetColor("000000");
+        if (state.colour->hexColor().size() != 6) state.colour->showColor("000000");
         value = state.colour->hexColor();
         break;
     default:
@@ -111,15 +112,15 @@ void BackgroundPanel::listChange(const State& state, int index) {
     refreshContrasts();
 }
 
-void BackgroundPanel::colourExit(const State& state) {
+void BackgroundPanel::storeColor(const State& state) {
     if (css().*state.field == state.colour->hexColor()) return;
     editStyle("Hintergrundfarbe", [&](MenuStyle& record) { record.*state.field = state.colour->hexColor(); });
     refreshContrasts();
 }
 
-void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
+void BackgroundPanel::switchHoverBackground(bool ticked) {
     if (ticked) {
-        listChange(hover_, hover_.list->currentIndex());
+        storeListChoice(hover_, hover_.list->currentIndex());
     } else {
         editStyle("Hintergrund", [](MenuStyle& record) { record.backgroundColorHover.clear(); });
         hover_.colour->setVisible(false);
@@ -129,8 +130,8 @@ void BackgroundPanel::cbBackgroundColorHoverActiveClick(bool ticked) {
     refreshContrasts();
 }
 
-void BackgroundPanel::showField(const State& state) {
-    const std::string& field = css().*state.field;
+void BackgroundPanel::showField(const State& state, const MenuStyle& record) {
+    const std::string& field = record.*state.field;
     int index = 2;
     if (field == "transparent")
         index = 0;
@@ -138,7 +139,7 @@ void BackgroundPanel::showField(const State& state) {
         index = 1;
     state.list->setCurrentIndex(index);
     // An empty hover field (no hover background) has no colour to show.
-    if (index == 2 && !field.empty()) state.colour->SetColor(field);
+    if (index == 2 && !field.empty()) state.colour->showColor(field);
     state.colour->setVisible(index == 2);
 }
 
@@ -147,25 +148,39 @@ void BackgroundPanel::declarationRead(BlockKind block, std::string_view property
     switch (block) {
     case BlockKind::Item:
     case BlockKind::Link:
-        showField(normal_);
+        showField(normal_, css());
         break;
     case BlockKind::SelectedLink:
-        showField(selected_);
+        showField(selected_, css());
         break;
     case BlockKind::Hover:
-        showField(hover_);
+        showField(hover_, css());
         break;
     default:
         break;
     }
 }
 
-void BackgroundPanel::blockScanFinished() {
-    const bool active = !css().backgroundColorHover.empty();
+void BackgroundPanel::showHoverState(const MenuStyle& record) {
+    const bool active = !record.backgroundColorHover.empty();
     cbBackgroundColorHoverActive_->setChecked(active);
     // The file may name a hover background without this load's hover block having shown it.
-    if (active) showField(hover_);
+    if (active) showField(hover_, record);
     hover_.list->setVisible(active);
     hover_.colour->setVisible(active && hover_.list->currentIndex() == 2);
     refreshContrasts();
+}
+
+void BackgroundPanel::blockScanFinished() {
+    showHoverState(css());
+}
+
+void BackgroundPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showField(normal_, record);
+    showField(selected_, record);
+    // Ticking the box stores what the hidden list shows: without a hover background the list
+    // goes back to where a project that never had one starts, which a read leaves alone.
+    if (record.backgroundColorHover.empty()) hover_.list->setCurrentIndex(0);
+    showHoverState(record);
 }

@@ -23,6 +23,7 @@ public:
     // Ticks "aktivieren" exactly when the menu has a hover background, and shows the hover list
     // and colour panel to match.
     void blockScanFinished() override;
+    void showRecord(const quilso::MenuStyle& record) override;
 
 private:
     // One state's list, colour panel and record field.
@@ -33,11 +34,13 @@ private:
         ContrastLabel* contrast;
     };
 
-    void listChange(const State& state, int index);
-    void colourExit(const State& state);
-    void cbBackgroundColorHoverActiveClick(bool ticked);
+    void storeListChoice(const State& state, int index);
+    void storeColor(const State& state);
+    void switchHoverBackground(bool ticked);
     // Sets the list and colour panel from the record field, as the reader shows a value.
-    void showField(const State& state);
+    void showField(const State& state, const quilso::MenuStyle& record);
+    // The hover box, list and colour panel as `record` has a hover background or not.
+    void showHoverState(const quilso::MenuStyle& record);
     State makeState(QGroupBox* group, const QString& listName, const QString& colourName,
                     std::string quilso::MenuStyle::*field, quilso::MenuState menuState);
     void refreshContrasts();

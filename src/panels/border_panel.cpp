@@ -80,16 +80,17 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
                        QStringLiteral("oben + unten"), QStringLiteral("alle Seiten")});
     picture_ = new BoxPictureView(gbBorderArea_);
     picture_->setObjectName(QStringLiteral("iBorderSelect"));
-    label1_ = new QLabel(QStringLiteral("MENÜTEXT"), picture_);
-    label1_->setObjectName(QStringLiteral("Label1"));
-    QFont bold = label1_->font();
+    menuTextLabel_ = new QLabel(QStringLiteral("MENÜTEXT"), picture_);
+    menuTextLabel_->setObjectName(QStringLiteral("Label1"));
+    QFont bold = menuTextLabel_->font();
     bold.setBold(true);
-    label1_->setFont(bold);
-    label1_->setAlignment(Qt::AlignCenter);
+    menuTextLabel_->setFont(bold);
+    menuTextLabel_->setAlignment(Qt::AlignCenter);
     // The label only decorates the centre; releases over it belong to the picture.
-    label1_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label1_->setGeometry(3 * ringWidth_ + 1, 3 * ringWidth_ + 1, picture_->width() - 6 * ringWidth_ - 2,
-                         picture_->height() - 6 * ringWidth_ - 2);
+    menuTextLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    menuTextLabel_->setGeometry(3 * ringWidth_ + 1, 3 * ringWidth_ + 1,
+                                picture_->width() - 6 * ringWidth_ - 2,
+                                picture_->height() - 6 * ringWidth_ - 2);
 
     auto* areaLayout = new QGridLayout(gbBorderArea_);
     areaLayout->addWidget(cbRing_, 0, 0);
@@ -109,13 +110,13 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     QSizePolicy keepPlace = eBorderBreite_->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     eBorderBreite_->setSizePolicy(keepPlace);
-    eBorderBreiteKeyPress_ = KeyFilter::attach(eBorderBreite_, NumberKeyFilter(NumberKeys::DecimalPoint));
+    widthKeyFilter_ = KeyFilter::attach(eBorderBreite_, NumberKeyFilter(NumberKeys::DecimalPoint));
     FieldFocus* widthFocus = FieldFocus::watch(eBorderBreite_);
     connect(widthFocus, &FieldFocus::entered, this, [this] {
-        if (editState()) eBorderBreiteEnter();
+        if (editState()) rememberWidthText();
     });
     connect(widthFocus, &FieldFocus::left, this, [this] {
-        if (editState()) eBorderBreiteExit();
+        if (editState()) storeBorderWidth();
     });
     cbBorderBreite_ = new DropDownComboBox(gbBorderBreite_);
     cbBorderBreite_->setObjectName(QStringLiteral("cbBorderBreite"));
@@ -152,21 +153,20 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
 
-    connect(eBorderBreite_, &QLineEdit::textEdited, this, &BorderPanel::eBorderBreiteChange);
-    connect(eBorderBreiteKeyPress_, &KeyFilter::refused, this, [this] {
+    connect(eBorderBreite_, &QLineEdit::textEdited, this, &BorderPanel::markWidthPending);
+    connect(widthKeyFilter_, &KeyFilter::refused, this, [this] {
         if (editState()) editState()->beep();
     });
-    connect(cbRing_, &QComboBox::activated, this, &BorderPanel::cbRingSelect);
-    connect(cbSide_, &QComboBox::activated, this, &BorderPanel::cbSideSelect);
-    connect(picture_, &BoxPictureView::clicked, this, &BorderPanel::iBorderSelectClick);
-    connect(picture_, &BoxPictureView::doubleClicked, this, &BorderPanel::iBorderSelectDblClick);
-    connect(picture_, &BoxPictureView::mouseReleased, this, &BorderPanel::iBorderSelectMouseUp);
-    connect(cbBorderBreite_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::cbBorderBreiteDropDown);
-    connect(cbBorderBreite_, &QComboBox::activated, this, &BorderPanel::cbBorderBreiteSelect);
-    connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::cbBorderStyleDropDown);
-    connect(cbBorderStyle_, &QComboBox::activated, this, &BorderPanel::cbBorderStyleSelect);
-    connect(frameBorderColorChoice_, &ColorChoicePanel::exited, this,
-            &BorderPanel::frameBorderColorChoiceExit);
+    connect(cbRing_, &QComboBox::activated, this, &BorderPanel::selectRing);
+    connect(cbSide_, &QComboBox::activated, this, &BorderPanel::selectSides);
+    connect(picture_, &BoxPictureView::clicked, this, &BorderPanel::forgetDoubleClick);
+    connect(picture_, &BoxPictureView::doubleClicked, this, &BorderPanel::noteDoubleClick);
+    connect(picture_, &BoxPictureView::mouseReleased, this, &BorderPanel::toggleSideAt);
+    connect(cbBorderBreite_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::unifyBeforeDropDown);
+    connect(cbBorderBreite_, &QComboBox::activated, this, &BorderPanel::storeWidthUnit);
+    connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::unifyBeforeDropDown);
+    connect(cbBorderStyle_, &QComboBox::activated, this, &BorderPanel::storeBorderStyle);
+    connect(frameBorderColorChoice_, &ColorChoicePanel::exited, this, &BorderPanel::storeBorderColor);
 }
 
 BorderPanel::~BorderPanel() = default;
@@ -175,19 +175,19 @@ void BorderPanel::setup(MenuKind kind, StyleEditor* editor, EditState* editState
     StylePanel::setup(kind, editor, editState);
     frameBorderColorChoice_->setEditState(editState);
     // The set-up follows the menu at once, so the picture is drawn before anything is read.
-    InitPanel();
+    initialise();
 }
 
 void BorderPanel::setWidthFieldFiltered(bool filtered) {
     widthFieldFiltered_ = filtered;
-    eBorderBreiteKeyPress_->setFilter(filtered ? NumberKeyFilter(NumberKeys::DecimalPoint) : CharFilter{});
+    widthKeyFilter_->setFilter(filtered ? NumberKeyFilter(NumberKeys::DecimalPoint) : CharFilter{});
 }
 
 void BorderPanel::declarationRead(BlockKind, std::string_view, bool) {
     // Box declarations show nothing at once: the panel refreshes itself after the block scan.
 }
 
-void BorderPanel::InitPanel() {
+void BorderPanel::initialise() {
     if (initialised_) return;
     ringWidth_ = 18;
     const QStringList& units = unitTexts();
@@ -225,27 +225,34 @@ void BorderPanel::paintSide(int part, int side, QRgb to) {
     picture_->update();
 }
 
-void BorderPanel::MarkSides() {
+void BorderPanel::markSides() {
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side)) paintSide(selectedPart_, side, boxpicture::SkyBlue);
 }
 
-void BorderPanel::UnmarkSides(int part) {
+void BorderPanel::unmarkSides(int part) {
     for (int side = 0; side < BoxSideCount; ++side)
         if (sideSelected(side)) paintSide(part, side, boxpicture::Silver);
 }
 
-void BorderPanel::SyncSelectors() {
+void BorderPanel::showSelection() {
     cbRing_->setCurrentIndex(selectedPart_);
     int sideItem = -1;
     for (int i = 0; i < int(std::size(SideSets)); ++i)
         if (SideSets[i] == selectedSides_) sideItem = i;
     cbSide_->setCurrentIndex(sideItem);
-    ShowSideValues();
 }
 
-void BorderPanel::ShowSideValues() {
-    const MenuStyle& record = css();
+void BorderPanel::syncSelectors() {
+    showSelection();
+    showSideValues();
+}
+
+void BorderPanel::showSideValues() {
+    showSideValues(css());
+}
+
+void BorderPanel::showSideValues(const MenuStyle& record) {
     const int part = selectedPart_;
     cbBorderBreite_->clear();
     cbBorderBreite_->addItems(widthItems_[part]);
@@ -288,7 +295,7 @@ void BorderPanel::ShowSideValues() {
         // A border width in "%" has no item; the list then shows none.
         if (item >= 0 && item < cbBorderBreite_->count()) cbBorderBreite_->setCurrentIndex(item);
         if (part == BoxBorder) {
-            frameBorderColorChoice_->SetColor(record.borderColor[reference]);
+            frameBorderColorChoice_->showColor(record.borderColor[reference]);
             const int style = styleIndex(record.borderStyle[reference]);
             cbBorderStyle_->setCurrentIndex(style);
             frameBorderColorChoice_->setVisible(style > 0);
@@ -298,7 +305,7 @@ void BorderPanel::ShowSideValues() {
     gbBorderStyle_->setVisible(part == BoxBorder);
 }
 
-void BorderPanel::UnifySides() {
+void BorderPanel::unifySides() {
     // The lists show no value for mixed sides; opening one gives all selected sides the first
     // one's values, which the lists then show. Not yet the user's choice: nothing is marked.
     adjustStyle([this](MenuStyle& record) {
@@ -319,12 +326,20 @@ void BorderPanel::UnifySides() {
     });
 }
 
-void BorderPanel::RefreshBorderPanel() {
-    InitPanel();
+void BorderPanel::refreshFromRecord() {
+    showBorders(css());
+}
+
+void BorderPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showBorders(record);
+}
+
+void BorderPanel::showBorders(const MenuStyle& record) {
+    initialise();
     for (int part = 0; part < BoxPartCount; ++part)
-        UnmarkSides(part);
+        unmarkSides(part);
     selectedPart_ = BoxBorder;
-    const MenuStyle& record = css();
     bool equal = true;
     for (int side = SideRight; side < BoxSideCount; ++side)
         equal = equal && record.boxUnit[BoxBorder][side] == record.boxUnit[BoxBorder][SideLeft] &&
@@ -332,21 +347,22 @@ void BorderPanel::RefreshBorderPanel() {
                 record.borderColor[side] == record.borderColor[SideLeft] &&
                 record.borderStyle[side] == record.borderStyle[SideLeft];
     selectedSides_ = equal ? 15 : 1;
-    MarkSides();
-    SyncSelectors();
+    markSides();
+    showSelection();
+    showSideValues(record);
     gbBorderColor_->setVisible(true);
     gbBorderStyle_->setVisible(true);
 }
 
-void BorderPanel::iBorderSelectClick() {
+void BorderPanel::forgetDoubleClick() {
     inDoubleClick_ = false;
 }
 
-void BorderPanel::iBorderSelectDblClick() {
+void BorderPanel::noteDoubleClick() {
     inDoubleClick_ = true;
 }
 
-void BorderPanel::iBorderSelectMouseUp(QPoint pos) {
+void BorderPanel::toggleSideAt(QPoint pos) {
     if (inDoubleClick_) return;
     QImage& image = picture_->image();
     if (!image.valid(pos)) return;
@@ -365,7 +381,7 @@ void BorderPanel::iBorderSelectMouseUp(QPoint pos) {
             selectedSides_ |= bit;
         } else {
             cbRing_->setFocus();
-            UnmarkSides(selectedPart_);
+            unmarkSides(selectedPart_);
             selectedPart_ = hit.ring;
             selectedSides_ = bit;
         }
@@ -376,23 +392,23 @@ void BorderPanel::iBorderSelectMouseUp(QPoint pos) {
         selectedSides_ &= std::uint8_t(~bit);
     }
     picture_->update();
-    SyncSelectors();
+    syncSelectors();
 }
 
-void BorderPanel::cbSideSelect(int index) {
+void BorderPanel::selectSides(int index) {
     if (index < 0 || index >= int(std::size(SideSets))) return;
-    UnmarkSides(selectedPart_);
+    unmarkSides(selectedPart_);
     selectedSides_ = SideSets[index];
-    MarkSides();
-    ShowSideValues();
+    markSides();
+    showSideValues();
 }
 
-void BorderPanel::cbRingSelect(int index) {
+void BorderPanel::selectRing(int index) {
     if (index < 0 || index >= BoxPartCount) return;
-    UnmarkSides(selectedPart_);
+    unmarkSides(selectedPart_);
     selectedPart_ = index;
-    MarkSides();
-    ShowSideValues();
+    markSides();
+    showSideValues();
 }
 
 std::string BorderPanel::widthStoredText(int index) const {
@@ -405,7 +421,7 @@ bool BorderPanel::widthNeedsNumber(int index) const {
     return index >= int(widthKeywords(selectedPart_).size());
 }
 
-void BorderPanel::cbBorderBreiteSelect(int index) {
+void BorderPanel::storeWidthUnit(int index) {
     if (index < 0) return;
     const bool isUnit = CssUnitIndex(toModel(cbBorderBreite_->itemText(index))) >= 0;
     if (!isUnit) eBorderBreite_->setText(QStringLiteral("0"));
@@ -421,18 +437,14 @@ void BorderPanel::cbBorderBreiteSelect(int index) {
     eBorderBreite_->setVisible(widthNeedsNumber(index));
 }
 
-void BorderPanel::cbBorderBreiteDropDown() {
+void BorderPanel::unifyBeforeDropDown() {
     if (cbBorderBreite_->currentIndex() < 0 && cbBorderStyle_->currentIndex() < 0) {
-        UnifySides();
-        ShowSideValues();
+        unifySides();
+        showSideValues();
     }
 }
 
-void BorderPanel::cbBorderStyleDropDown() {
-    cbBorderBreiteDropDown();
-}
-
-void BorderPanel::cbBorderStyleSelect(int index) {
+void BorderPanel::storeBorderStyle(int index) {
     if (index < 0) return;
     editStyle("Rahmenstil", [&](MenuStyle& record) {
         for (int side = 0; side < BoxSideCount; ++side)
@@ -441,7 +453,7 @@ void BorderPanel::cbBorderStyleSelect(int index) {
     frameBorderColorChoice_->setVisible(index != 0);
 }
 
-void BorderPanel::frameBorderColorChoiceExit() {
+void BorderPanel::storeBorderColor() {
     const std::string colour = frameBorderColorChoice_->hexColor();
     editStyle("Rahmenfarbe", [&](MenuStyle& record) {
         for (int side = 0; side < BoxSideCount; ++side)
@@ -449,17 +461,17 @@ void BorderPanel::frameBorderColorChoiceExit() {
     });
 }
 
-void BorderPanel::eBorderBreiteEnter() {
-    editState()->EditEnter(eBorderBreite_);
+void BorderPanel::rememberWidthText() {
+    editState()->rememberEnteredText(eBorderBreite_);
 }
 
-void BorderPanel::eBorderBreiteChange() {
+void BorderPanel::markWidthPending() {
     if (widthFieldFiltered_) editState()->editPending = true;
 }
 
-void BorderPanel::eBorderBreiteExit() {
+void BorderPanel::storeBorderWidth() {
     EditState* state = editState();
-    const bool ok = state->EditSingleExit(eBorderBreite_);
+    const bool ok = state->checkNumberOnExit(eBorderBreite_);
     state->editValid = ok;
     if (ok) {
         const std::string value = toModel(eBorderBreite_->text());

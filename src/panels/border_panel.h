@@ -38,28 +38,31 @@ public:
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
-    void blockScanFinished() override { RefreshBorderPanel(); }
+    void blockScanFinished() override { refreshFromRecord(); }
+    // As after a read: the border ring, its sides as refreshFromRecord chooses them.
+    void showRecord(const quilso::MenuStyle& record) override;
 
     // One-time set-up: builds the width item lists and draws the picture with nothing marked.
     // Later calls do nothing.
-    void InitPanel();
+    void initialise();
     // Brings the panel in line with the loaded border values: border ring, all sides when the
     // four border sides agree and the left side otherwise, marks, lists and controls.
-    void RefreshBorderPanel();
+    void refreshFromRecord();
     // false for the main and sub menu: the width field then has no key filter and does not raise
     // editPending; its entry and exit handlers stay.
     void setWidthFieldFiltered(bool filtered);
 
     // Marks the selected sides of the selected part on the picture.
-    void MarkSides();
+    void markSides();
     // Takes the marks of the selected sides off ring `part`.
-    void UnmarkSides(int part);
-    // The two lists show the selection; then ShowSideValues.
-    void SyncSelectors();
+    void unmarkSides(int part);
+    // The two lists show the selection; then showSideValues.
+    void syncSelectors();
     // Fills the width, style and colour controls from the selected sides' common values.
-    void ShowSideValues();
+    void showSideValues();
+    void showSideValues(const quilso::MenuStyle& record);
     // Copies the first selected side's values to the other selected sides.
-    void UnifySides();
+    void unifySides();
 
     int selectedPart() const { return selectedPart_; }
     // Bit 0 left, bit 1 right, bit 2 top, bit 3 bottom.
@@ -69,19 +72,21 @@ public:
     const QStringList& widthItems(int part) const { return widthItems_[part]; }
 
 private:
-    void iBorderSelectClick();
-    void iBorderSelectDblClick();
-    void iBorderSelectMouseUp(QPoint pos);
-    void cbRingSelect(int index);
-    void cbSideSelect(int index);
-    void cbBorderBreiteSelect(int index);
-    void cbBorderBreiteDropDown();
-    void cbBorderStyleDropDown();
-    void cbBorderStyleSelect(int index);
-    void frameBorderColorChoiceExit();
-    void eBorderBreiteEnter();
-    void eBorderBreiteChange();
-    void eBorderBreiteExit();
+    void showBorders(const quilso::MenuStyle& record);
+    // The ring and side lists show the selection.
+    void showSelection();
+    void forgetDoubleClick();
+    void noteDoubleClick();
+    void toggleSideAt(QPoint pos);
+    void selectRing(int index);
+    void selectSides(int index);
+    void storeWidthUnit(int index);
+    void unifyBeforeDropDown();
+    void storeBorderStyle(int index);
+    void storeBorderColor();
+    void rememberWidthText();
+    void markWidthPending();
+    void storeBorderWidth();
 
     // Fills the trapezoid of `side` in ring `part` (which must show `from`) with `to`.
     void paintSide(int part, int side, QRgb to);
@@ -94,10 +99,10 @@ private:
     QComboBox* cbRing_;
     QComboBox* cbSide_;
     BoxPictureView* picture_;
-    QLabel* label1_;
+    QLabel* menuTextLabel_;
     QGroupBox* gbBorderBreite_;
     QLineEdit* eBorderBreite_;
-    KeyFilter* eBorderBreiteKeyPress_;
+    KeyFilter* widthKeyFilter_;
     DropDownComboBox* cbBorderBreite_;
     QGroupBox* gbBorderColor_;
     ColorChoicePanel* frameBorderColorChoice_;

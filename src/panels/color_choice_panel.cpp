@@ -163,7 +163,7 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
     for (const auto& [name, rgb] : namedColors())
         cobColorSelect_->addItem(swatch(rgb), QString::fromUtf8(name), QVariant::fromValue<uint>(rgb));
     cobColorSelect_->setCurrentIndex(-1);
-    connect(cobColorSelect_, &QComboBox::activated, this, &ColorChoicePanel::colorSelectActivated);
+    connect(cobColorSelect_, &QComboBox::activated, this, &ColorChoicePanel::chooseListColor);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -200,14 +200,14 @@ ColorChoicePanel::~ColorChoicePanel() {
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
-void ColorChoicePanel::Init() {
+void ColorChoicePanel::startAtBlack() {
     if (initialised_) return;
     red_ = green_ = blue_ = 0;
     hexColor_ = "000000";
     initialised_ = true;
 }
 
-void ColorChoicePanel::SetColor(std::string_view text) {
+void ColorChoicePanel::showColor(std::string_view text) {
     red_ = std::max(0, hexPair(text, 0));
     green_ = std::max(0, hexPair(text, 2));
     blue_ = std::max(0, hexPair(text, 4));
@@ -219,7 +219,7 @@ void ColorChoicePanel::SetColor(std::string_view text) {
     initialised_ = true;
 }
 
-void ColorChoicePanel::SetNoColor() {
+void ColorChoicePanel::showNoColor() {
     red_ = green_ = blue_ = -1;
     hexColor_.clear();
     for (QLineEdit* edit : {eHexColor_, eRedColor_, eGreenColor_, eBlueColor_}) {
@@ -237,7 +237,7 @@ void ColorChoicePanel::focusChanged(QWidget* old, QWidget* now) {
     const bool wasInside = old && isAncestorOf(old);
     const bool isInside = isAncestorOf(now);
     if (!wasInside && isInside) {
-        Init();
+        startAtBlack();
         emit entered();
     } else if (wasInside && !isInside) {
         emit exited();
@@ -246,17 +246,17 @@ void ColorChoicePanel::focusChanged(QWidget* old, QWidget* now) {
 
 void ColorChoicePanel::fieldLeft(QLineEdit* edit) {
     if (edit == eHexColor_) {
-        hexColorExit();
+        checkHexField();
     } else if (edit == eRedColor_) {
-        componentExit(edit, 0);
+        checkComponentField(edit, 0);
     } else if (edit == eGreenColor_) {
-        componentExit(edit, 1);
+        checkComponentField(edit, 1);
     } else {
-        componentExit(edit, 2);
+        checkComponentField(edit, 2);
     }
 }
 
-void ColorChoicePanel::hexColorExit() {
+void ColorChoicePanel::checkHexField() {
     QString text = eHexColor_->text();
     if ((text.size() == 3 || text.size() == 6) && isHexText(text)) {
         if (editState_) editState_->editValid = true;
@@ -283,7 +283,7 @@ void ColorChoicePanel::hexColorExit() {
     if (editState_) editState_->editPending = false;
 }
 
-void ColorChoicePanel::componentExit(QLineEdit* field, int pairIndex) {
+void ColorChoicePanel::checkComponentField(QLineEdit* field, int pairIndex) {
     // Strict whole-number conversion: an empty field or one holding the comma fails like 256.
     const int value = quilso::StrToIntDef(field->text().toStdString(), -1);
     if (value >= 0 && value < 256) {
@@ -335,7 +335,7 @@ void ColorChoicePanel::selectListColor() {
     cobColorSelect_->setCurrentIndex(0);
 }
 
-void ColorChoicePanel::colorSelectActivated(int index) {
+void ColorChoicePanel::chooseListColor(int index) {
     // Choosing from a panel that shows no colour starts from black.
     if (hexColor_.size() < 6) {
         setComponents(0, 0, 0);
@@ -351,15 +351,15 @@ void ColorChoicePanel::colorSelectActivated(int index) {
         const QRgb rgb = chosen->rgb() & 0xFFFFFF;
         cobColorSelect_->setItemData(0, QVariant::fromValue<uint>(rgb));
         cobColorSelect_->setItemIcon(0, swatch(rgb));
-        colorSelectChange(rgb);
+        applyListColor(rgb);
         // A dialog colour that happens to be a named one shows under its name.
         selectListColor();
         return;
     }
-    colorSelectChange(cobColorSelect_->itemData(index).toUInt());
+    applyListColor(cobColorSelect_->itemData(index).toUInt());
 }
 
-void ColorChoicePanel::colorSelectChange(QRgb rgb) {
+void ColorChoicePanel::applyListColor(QRgb rgb) {
     cobColorSelect_->setFocus(Qt::OtherFocusReason);
     // The platform colour value keeps red in the low byte.
     const std::uint32_t platform = qRed(rgb) | qGreen(rgb) << 8 | qBlue(rgb) << 16;

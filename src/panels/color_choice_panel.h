@@ -1,7 +1,7 @@
 // A small colour editor: six hex digits, three decimal components or a colour list, all kept in
 // step. It knows nothing of the project: its owner copies hexColor() into the model when the
 // focus leaves the whole panel (signal exited()), and the reader shows stored colours with
-// SetColor(). Three of them sit on each font and background panel, one on each border panel.
+// showColor(). Three of them sit on each font and background panel, one on each border panel.
 #pragma once
 
 #include <QColor>
@@ -27,20 +27,20 @@ public:
     // The shared edit state (editPending / editValid, beeps). Owners pass theirs in setup().
     void setEditState(EditState* editState) { editState_ = editState; }
 
-    // The colour as RRGGBB without '#', the form the style record holds; empty after SetNoColor.
+    // The colour as RRGGBB without '#', the form the style record holds; empty after showNoColor.
     const std::string& hexColor() const { return hexColor_; }
-    int red() const { return red_; }     // 0..255, -1 after SetNoColor
-    int green() const { return green_; } // 0..255, -1 after SetNoColor
-    int blue() const { return blue_; }   // 0..255, -1 after SetNoColor
+    int red() const { return red_; }     // 0..255, -1 after showNoColor
+    int green() const { return green_; } // 0..255, -1 after showNoColor
+    int blue() const { return blue_; }   // 0..255, -1 after showNoColor
     bool initialised() const { return initialised_; }
 
     // One-time start at black; runs whenever the focus enters the panel and does nothing once
     // the panel was initialised or shown a colour.
-    void Init();
+    void startAtBlack();
     // Shows a stored colour: `text` is six hex digits, kept as given (letter case included).
-    void SetColor(std::string_view text);
+    void showColor(std::string_view text);
     // Empties all four fields, deselects the list and hides the panel.
-    void SetNoColor();
+    void showNoColor();
 
     // The sixteen named colours of the list (RRGGBB), in list order after the custom entry.
     static const std::array<std::pair<const char*, QRgb>, 16>& namedColors();
@@ -54,19 +54,19 @@ signals:
     // The focus moved from inside the panel to a control outside it, after the field's own exit
     // check ran; the owner reads hexColor() now.
     void exited();
-    // The focus came into the panel from outside (after Init ran).
+    // The focus came into the panel from outside (after startAtBlack ran).
     void entered();
 
 private:
     void focusChanged(QWidget* old, QWidget* now);
     void fieldLeft(QLineEdit* edit);
-    void hexColorExit();
-    void componentExit(QLineEdit* field, int pairIndex);
+    void checkHexField();
+    void checkComponentField(QLineEdit* field, int pairIndex);
     void refuse(QLineEdit* field);
     void showComponents();
     void selectListColor();
-    void colorSelectActivated(int index);
-    void colorSelectChange(QRgb rgb);
+    void chooseListColor(int index);
+    void applyListColor(QRgb rgb);
     void setComponents(int r, int g, int b);
     void setPending();
     void beep();

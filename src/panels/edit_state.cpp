@@ -11,11 +11,11 @@ void EditState::setProjectModified(bool modified) {
     emit projectModifiedChanged(modified);
 }
 
-void EditState::EditEnter(QLineEdit* field) {
+void EditState::rememberEnteredText(QLineEdit* field) {
     enteredText = field->text();
 }
 
-bool EditState::EditSingleExit(QLineEdit* field) {
+bool EditState::checkNumberOnExit(QLineEdit* field) {
     QString t = field->text().trimmed();
     if (!t.isEmpty()) {
         if (t.front() == u',' || t.front() == u'.') t.prepend(u'0');

@@ -20,10 +20,10 @@ public:
     QString enteredText;      // what the focused number field held when it got the focus
 
     // Entry handler of every number field.
-    void EditEnter(QLineEdit* field);
+    void rememberEnteredText(QLineEdit* field);
     // Exit check of every number field: normalises ".5" / "3," and accepts a number under the
     // locale's decimal separator (setting projectModified), or beeps and restores enteredText.
-    bool EditSingleExit(QLineEdit* field);
+    bool checkNumberOnExit(QLineEdit* field);
 
     // Every refusal in the panels beeps through here, so tests can count the beeps.
     void beep();

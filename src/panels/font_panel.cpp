@@ -79,7 +79,8 @@ const QStringList& familyItems() {
 // A keyword list whose change handler stores the chosen keyword into `field`; with no item
 // chosen it only marks the project modified.
 QComboBox* keywordList(FontPanel* panel, const char* name, const KeywordItems& items,
-                       std::function<void(const std::string&)> store, std::function<void()> modified) {
+                       const std::function<void(const std::string&)>& store,
+                       const std::function<void()>& modified) {
     QComboBox* list = makeKeywordList(name, items, 0, panel);
     QObject::connect(list, &QComboBox::activated, panel, [&items, store, modified](int index) {
         if (index >= 0 && index < int(items.size())) store(items[std::size_t(index)].second);
@@ -127,7 +128,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     cbFontFamily_->setCompleter(nullptr);
     cbFontFamily_->addItems(familyItems());
     cbFontFamily_->setCurrentIndex(0);
-    connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::cbFontFamilySelect);
+    connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::storeChosenFamily);
     connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
         // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.
         QString text = typed;
@@ -142,9 +143,8 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
         if (editState()) editState()->editPending = true;
     });
 
-    KeywordItems sizeList = sizeKeywords();
     fontSize_ = new NumberUnitField(QStringLiteral("eFontSize"), QStringLiteral("cbFontSize"),
-                                    UnitItems(sizeList, 9), NumberKeys::Decimal, 3, this);
+                                    UnitItems(sizeKeywords(), 9), NumberKeys::Decimal, 3, this);
 
     cbFontStyle_ = keywordList(
         this, "cbFontStyle", styleItems(),
@@ -164,8 +164,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
         auto* panel = new ColorChoicePanel(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &ColorChoicePanel::exited, this,
-                [this, panel, field] { colorChoiceExit(panel, field); });
+        connect(panel, &ColorChoicePanel::exited, this, [this, panel, field] { storeColor(panel, field); });
         return panel;
     };
     frameFontColorChoice_ = colorPanel("frameFontColorChoice", &MenuStyle::color);
@@ -177,7 +176,7 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     frameFontColorChoiceHover_->setSizePolicy(policy);
     cbFontColorHoverActive_ = new QCheckBox(QStringLiteral("aktivieren"), this);
     cbFontColorHoverActive_->setObjectName(QStringLiteral("cbFontColorHoverActive"));
-    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::cbFontColorHoverActiveClick);
+    connect(cbFontColorHoverActive_, &QCheckBox::clicked, this, &FontPanel::switchHoverColor);
     const char* contrastNames[] = {"lFontContrast", "lFontContrastSelected", "lFontContrastHover"};
     for (int s = 0; s < 3; ++s) {
         contrasts_[s] = new ContrastLabel(static_cast<quilso::MenuState>(s), this);
@@ -240,16 +239,16 @@ void FontPanel::focusChanged(QWidget* old, QWidget* now) {
     if (!old || !now || now->window() != window()) return;
     const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
     const bool isInside = now == cbFontFamily_ || cbFontFamily_->isAncestorOf(now);
-    if (wasInside && !isInside) cbFontFamilyExit();
+    if (wasInside && !isInside) storeTypedFamily();
 }
 
-void FontPanel::cbFontFamilySelect() {
+void FontPanel::storeChosenFamily() {
     familyTyped_ = false;
     storeFamilies();
     markModified();
 }
 
-void FontPanel::cbFontFamilyExit() {
+void FontPanel::storeTypedFamily() {
     // A chosen item was stored when it was chosen; typed text is stored now and never refused.
     if (!familyTyped_) return;
     storeFamilies();
@@ -263,17 +262,17 @@ void FontPanel::storeFamilies() {
     editStyle("Schriftart", [&](MenuStyle& record) { record.fontFamilies = std::move(families); });
 }
 
-void FontPanel::colorChoiceExit(ColorChoicePanel* panel, std::string MenuStyle::*field) {
+void FontPanel::storeColor(ColorChoicePanel* panel, std::string MenuStyle::*field) {
     if (css().*field == panel->hexColor()) return;
     editStyle("Schriftfarbe", [&](MenuStyle& record) { record.*field = panel->hexColor(); });
     refreshContrasts();
 }
 
-void FontPanel::cbFontColorHoverActiveClick() {
+void FontPanel::switchHoverColor() {
     const bool active = cbFontColorHoverActive_->isChecked();
     if (active) {
         // A panel that was never entered shows black; store that rather than "no colour".
-        frameFontColorChoiceHover_->Init();
+        frameFontColorChoiceHover_->startAtBlack();
         editStyle("Schriftfarbe",
                   [this](MenuStyle& record) { record.colorHover = frameFontColorChoiceHover_->hexColor(); });
     } else {
@@ -283,44 +282,86 @@ void FontPanel::cbFontColorHoverActiveClick() {
     refreshContrasts();
 }
 
+void FontPanel::showFamilies(const MenuStyle& record) {
+    QStringList names;
+    for (const std::string& name : record.fontFamilies)
+        names << fromModel(name);
+    cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
+    familyTyped_ = false;
+}
+
+void FontPanel::showFontSize(const MenuStyle& record) {
+    if (const int keyword = keywordIndex(sizeKeywords(), record.fontSizeUnit); keyword >= 0) {
+        fontSize_->showItem(keyword);
+    } else if (const int unit = quilso::CssUnitIndex(record.fontSizeUnit); unit >= 0) {
+        fontSize_->showItem(unit + int(sizeKeywords().size()));
+        fontSize_->setNumberText(record.fontSizeValue);
+    }
+}
+
+void FontPanel::showFontStyle(const MenuStyle& record) {
+    cbFontStyle_->setCurrentIndex(keywordIndex(styleItems(), record.fontStyle));
+}
+
+void FontPanel::showFontVariant(const MenuStyle& record) {
+    cbFontVariant_->setCurrentIndex(keywordIndex(variantItems(), record.fontVariant));
+}
+
+void FontPanel::showFontWeight(const MenuStyle& record) {
+    // Any weight is stored; the list follows only the weights it offers.
+    if (const int index = keywordIndex(weightItems(), record.fontWeight); index >= 0)
+        cbFontWeight_->setCurrentIndex(index);
+}
+
+void FontPanel::showHoverColorState(const MenuStyle& record) {
+    const bool active = !record.colorHover.empty();
+    cbFontColorHoverActive_->setChecked(active);
+    frameFontColorChoiceHover_->setVisible(active);
+    refreshContrasts();
+}
+
 void FontPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
     const MenuStyle& record = css();
     if (block == BlockKind::Item) {
-        if (property == "font-family") {
-            QStringList names;
-            for (const std::string& name : record.fontFamilies)
-                names << fromModel(name);
-            cbFontFamily_->setEditText(names.join(QStringLiteral(", ")));
-            familyTyped_ = false;
-        } else if (property == "font-size") {
-            if (const int keyword = keywordIndex(sizeKeywords(), record.fontSizeUnit); keyword >= 0) {
-                fontSize_->showItem(keyword);
-            } else if (const int unit = quilso::CssUnitIndex(record.fontSizeUnit); unit >= 0) {
-                fontSize_->showItem(unit + int(sizeKeywords().size()));
-                fontSize_->setNumberText(record.fontSizeValue);
-            }
-        } else if (property == "font-style" && stored) {
-            cbFontStyle_->setCurrentIndex(keywordIndex(styleItems(), record.fontStyle));
-        } else if (property == "font-variant" && stored) {
-            cbFontVariant_->setCurrentIndex(keywordIndex(variantItems(), record.fontVariant));
-        } else if (property == "font-weight") {
-            // Any weight is stored; the list follows only the weights it offers.
-            if (const int index = keywordIndex(weightItems(), record.fontWeight); index >= 0)
-                cbFontWeight_->setCurrentIndex(index);
-        }
+        if (property == "font-family")
+            showFamilies(record);
+        else if (property == "font-size")
+            showFontSize(record);
+        else if (property == "font-style" && stored)
+            showFontStyle(record);
+        else if (property == "font-variant" && stored)
+            showFontVariant(record);
+        else if (property == "font-weight")
+            showFontWeight(record);
     } else if (property == "color" && stored) {
         if (block == BlockKind::Link)
-            frameFontColorChoice_->SetColor(record.color);
+            frameFontColorChoice_->showColor(record.color);
         else if (block == BlockKind::SelectedLink)
-            frameFontColorChoiceSelected_->SetColor(record.colorSelected);
+            frameFontColorChoiceSelected_->showColor(record.colorSelected);
         else if (block == BlockKind::Hover)
-            frameFontColorChoiceHover_->SetColor(record.colorHover);
+            frameFontColorChoiceHover_->showColor(record.colorHover);
     }
 }
 
 void FontPanel::blockScanFinished() {
-    const bool active = !css().colorHover.empty();
-    cbFontColorHoverActive_->setChecked(active);
-    frameFontColorChoiceHover_->setVisible(active);
-    refreshContrasts();
+    showHoverColorState(css());
+}
+
+void FontPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showFamilies(record);
+    // A keyword size leaves the number in the record, and the next unit chosen stores only the
+    // unit: the field must hold that number, which a file naming a keyword does not set.
+    fontSize_->setNumberText(record.fontSizeValue);
+    showFontSize(record);
+    showFontStyle(record);
+    showFontVariant(record);
+    showFontWeight(record);
+    // An empty colour was never chosen: the panel keeps what it shows, as after a file without it.
+    if (!record.color.empty()) frameFontColorChoice_->showColor(record.color);
+    if (!record.colorSelected.empty()) frameFontColorChoiceSelected_->showColor(record.colorSelected);
+    // Ticking the hover box stores what the hidden panel holds: without a hover colour it goes
+    // back to black, where a project that never had one starts.
+    frameFontColorChoiceHover_->showColor(record.colorHover.empty() ? "000000" : record.colorHover);
+    showHoverColorState(record);
 }

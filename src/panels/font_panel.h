@@ -30,13 +30,21 @@ public:
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when a hover colour is stored and shows its colour panel to match.
     void blockScanFinished() override;
+    void showRecord(const quilso::MenuStyle& record) override;
 
 private:
-    void cbFontFamilySelect();
-    void cbFontFamilyExit();
+    // Each sets the controls of one property from `record` and stores nothing.
+    void showFamilies(const quilso::MenuStyle& record);
+    void showFontSize(const quilso::MenuStyle& record);
+    void showFontStyle(const quilso::MenuStyle& record);
+    void showFontVariant(const quilso::MenuStyle& record);
+    void showFontWeight(const quilso::MenuStyle& record);
+    void showHoverColorState(const quilso::MenuStyle& record);
+    void storeChosenFamily();
+    void storeTypedFamily();
     void storeFamilies();
-    void colorChoiceExit(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
-    void cbFontColorHoverActiveClick();
+    void storeColor(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
+    void switchHoverColor();
     void focusChanged(QWidget* old, QWidget* now);
     void refreshContrasts();
 

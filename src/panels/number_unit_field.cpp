@@ -13,6 +13,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include <algorithm>
+
 const std::vector<QString>& UnitItemTexts() {
     static const std::vector<QString> texts = {
         QStringLiteral("bezogen auf Schriftgröße (em)"),
@@ -30,6 +32,7 @@ const std::vector<QString>& UnitItemTexts() {
 
 std::vector<UnitItem> UnitItems(const std::vector<std::pair<QString, std::string>>& keywords, int unitCount) {
     std::vector<UnitItem> items;
+    items.reserve(keywords.size() + std::size_t(std::max(unitCount, 0)));
     for (const auto& [text, stored] : keywords)
         items.push_back({text, stored, false});
     for (int u = 0; u < unitCount && u < int(quilso::CssUnits.size()); ++u)
@@ -72,10 +75,10 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     number_->setSizePolicy(policy);
     FieldFocus* focus = FieldFocus::watch(number_);
     connect(focus, &FieldFocus::entered, this, [this] {
-        if (editState_) editState_->EditEnter(number_);
+        if (editState_) editState_->rememberEnteredText(number_);
     });
     connect(focus, &FieldFocus::left, this, [this] {
-        if (editState_) numberExit();
+        if (editState_) storeNumberOnExit();
     });
     keyFilter_ = KeyFilter::attach(number_, NumberKeyFilter(keys));
     connect(keyFilter_, &KeyFilter::refused, this, [this] {
@@ -90,7 +93,7 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     for (const UnitItem& item : items_)
         list_->addItem(item.text);
     list_->setCurrentIndex(initialItem);
-    connect(list_, &QComboBox::activated, this, &NumberUnitField::listActivated);
+    connect(list_, &QComboBox::activated, this, &NumberUnitField::storeChosenItem);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -140,7 +143,7 @@ void NumberUnitField::setNumberText(std::string_view text) {
     number_->setText(QString::fromLatin1(text));
 }
 
-void NumberUnitField::listActivated(int index) {
+void NumberUnitField::storeChosenItem(int index) {
     if (index < 0 || index >= itemCount()) return;
     const UnitItem& item = items_[std::size_t(index)];
     if (storeUnit_) storeUnit_(item.stored);
@@ -149,8 +152,8 @@ void NumberUnitField::listActivated(int index) {
     emit itemChosen(index);
 }
 
-void NumberUnitField::numberExit() {
-    const bool accepted = editState_->EditSingleExit(number_);
+void NumberUnitField::storeNumberOnExit() {
+    const bool accepted = editState_->checkNumberOnExit(number_);
     editState_->editValid = accepted;
     // The separator stays as typed: a comma reaches the CSS as a comma.
     if (accepted && storeValue_) storeValue_(number_->text().toStdString());

@@ -3,9 +3,9 @@
 //   - choosing an item stores its keyword or unit into the record's unit field at once, shows the
 //     number field only for items that need a number and marks the project modified; the record's
 //     number stays as it was while a keyword is chosen;
-//   - the number field follows the edit commit protocol: its entry runs EditEnter, typing sets
-//     editPending, its exit runs EditSingleExit, sets editValid and stores the text only when the
-//     check passed, then clears editPending.
+//   - the number field follows the edit commit protocol: its entry runs rememberEnteredText,
+//     typing sets editPending, its exit runs checkNumberOnExit, sets editValid and stores the text
+//     only when the check passed, then clears editPending.
 // Both widgets are children of this one (number left of the list); the panel gives them their
 // control names and where the values go.
 #pragma once
@@ -85,8 +85,8 @@ signals:
     void numberExited(bool accepted);
 
 private:
-    void listActivated(int index);
-    void numberExit();
+    void storeChosenItem(int index);
+    void storeNumberOnExit();
 
     std::vector<UnitItem> items_;
     EditState* editState_ = nullptr;

@@ -84,10 +84,10 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
     offsetV_ = makeNumberWithUnit(QStringLiteral("gbPosAbstandV"), QStringLiteral("Abstand vertikal"),
                                   QStringLiteral("ePosOffsetV"), QStringLiteral("0"),
                                   QStringLiteral("cbPosOffsetV"), NumberKeys::SignedDecimal);
-    breite_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
-                                 QStringLiteral("ePosBreite"), QStringLiteral("100"),
-                                 QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
-    hoehe_ =
+    width_ = makeNumberWithUnit(QStringLiteral("gbPosBreite"), QStringLiteral("Breite"),
+                                QStringLiteral("ePosBreite"), QStringLiteral("100"),
+                                QStringLiteral("cbPosBreite"), NumberKeys::DecimalPoint);
+    height_ =
         makeNumberWithUnit(QStringLiteral("gbPosHoehe"), QStringLiteral("Höhe"), QStringLiteral("ePosHoehe"),
                            QStringLiteral("20"), QStringLiteral("cbPosHoehe"), NumberKeys::DecimalPoint);
 
@@ -103,14 +103,14 @@ PositionPanel::PositionPanel(QWidget* parent) : StylePanel(parent) {
     layout->addWidget(rgPosDirectionY_, 2, 1);
     layout->addWidget(offsetH_->parentWidget(), 3, 0);
     layout->addWidget(offsetV_->parentWidget(), 3, 1);
-    layout->addWidget(breite_->parentWidget(), 4, 0);
-    layout->addWidget(hoehe_->parentWidget(), 4, 1);
+    layout->addWidget(width_->parentWidget(), 4, 0);
+    layout->addWidget(height_->parentWidget(), 4, 1);
     layout->addWidget(rgPosOverflow_, 5, 0, 1, 2);
     layout->setRowStretch(6, 1);
     for (int c = 0; c < 2; ++c)
         layout->setColumnStretch(c, 1);
 
-    connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::rgPosArtClick);
+    connect(rgPosArt_, &RadioGroup::clicked, this, &PositionPanel::storePositionType);
     connect(rgPosDirectionX_, &RadioGroup::clicked, this,
             [this](int i) { storeRadio(&MenuStyle::offsetXSide, DirectionXStored, i); });
     connect(rgPosDirectionY_, &RadioGroup::clicked, this,
@@ -144,28 +144,33 @@ void PositionPanel::setup(MenuKind kind, StyleEditor* editor, EditState* editSta
     StylePanel::setup(kind, editor, editState);
     offsetH_->bind(editor, kind, &MenuStyle::offsetXValue, &MenuStyle::offsetXUnit);
     offsetV_->bind(editor, kind, &MenuStyle::offsetYValue, &MenuStyle::offsetYUnit);
-    breite_->bind(editor, kind, &MenuStyle::widthValue, &MenuStyle::widthUnit);
-    hoehe_->bind(editor, kind, &MenuStyle::heightValue, &MenuStyle::heightUnit);
-    for (NumberUnitField* field : {offsetH_, offsetV_, breite_, hoehe_})
+    width_->bind(editor, kind, &MenuStyle::widthValue, &MenuStyle::widthUnit);
+    height_->bind(editor, kind, &MenuStyle::heightValue, &MenuStyle::heightUnit);
+    for (NumberUnitField* field : {offsetH_, offsetV_, width_, height_})
         field->setEditState(editState);
 }
 
-void PositionPanel::SetPosArtOtherValues() {
+bool PositionPanel::showStaticOffsets() {
     const bool movable = rgPosArt_->itemIndex() != 0;
     if (!movable) {
         rgPosDirectionX_->setItemIndex(0);
         rgPosDirectionY_->setItemIndex(0);
         offsetH_->showItem(0);
         offsetV_->showItem(0);
-        // Follows the controls whether the user or the reader chose the static position.
-        adjustStyle([](MenuStyle& record) {
-            record.offsetXSide = "left";
-            record.offsetYSide = "top";
-            record.offsetXUnit = "auto";
-            record.offsetYUnit = "auto";
-        });
     }
     enableOffsets(movable);
+    return !movable;
+}
+
+void PositionPanel::applyPositionType() {
+    if (!showStaticOffsets()) return;
+    // Follows the controls whether the user or the reader chose the static position.
+    adjustStyle([](MenuStyle& record) {
+        record.offsetXSide = "left";
+        record.offsetYSide = "top";
+        record.offsetXUnit = "auto";
+        record.offsetYUnit = "auto";
+    });
 }
 
 void PositionPanel::enableOffsets(bool movable) {
@@ -177,14 +182,18 @@ void PositionPanel::enableOffsets(bool movable) {
         field->numberEdit()->setVisible(field->unitList()->currentIndex() != 0);
 }
 
-void PositionPanel::SetPosArtByName(std::string_view name) {
+void PositionPanel::showPositionType(std::string_view name) {
     const int index = indexOf(PositionStored, name);
     if (index >= 0) rgPosArt_->setItemIndex(index);
-    SetPosArtOtherValues();
 }
 
-void PositionPanel::rgPosArtClick(int index) {
-    SetPosArtOtherValues();
+void PositionPanel::setPositionTypeByName(std::string_view name) {
+    showPositionType(name);
+    applyPositionType();
+}
+
+void PositionPanel::storePositionType(int index) {
+    applyPositionType();
     editStyle("Positionsart", [&](MenuStyle& record) { record.position = PositionStored[index]; });
 }
 
@@ -198,31 +207,65 @@ void PositionPanel::showLength(NumberUnitField* field, const std::string& value,
     field->setNumberText(value);
 }
 
+void PositionPanel::showClear(const MenuStyle& record) {
+    rgPosClear_->setItemIndex(indexOf(ClearStored, record.clear));
+}
+
+void PositionPanel::showFloat(const MenuStyle& record) {
+    rgPosFloat_->setItemIndex(indexOf(FloatStored, record.cssFloat));
+}
+
+void PositionPanel::showOverflow(const MenuStyle& record) {
+    rgPosOverflow_->setItemIndex(indexOf(OverflowStored, record.overflow));
+}
+
+void PositionPanel::showOffsetX(std::string_view side, const MenuStyle& record) {
+    rgPosDirectionX_->setItemIndex(indexOf(DirectionXStored, side));
+    showLength(offsetH_, record.offsetXValue, record.offsetXUnit);
+}
+
+void PositionPanel::showOffsetY(std::string_view side, const MenuStyle& record) {
+    rgPosDirectionY_->setItemIndex(indexOf(DirectionYStored, side));
+    showLength(offsetV_, record.offsetYValue, record.offsetYUnit);
+}
+
 void PositionPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
     const MenuStyle& record = css();
     if (block == BlockKind::OuterBox) {
         if (!stored) return;
         if (property == "clear")
-            rgPosClear_->setItemIndex(indexOf(ClearStored, record.clear));
+            showClear(record);
         else if (property == "float")
-            rgPosFloat_->setItemIndex(indexOf(FloatStored, record.cssFloat));
+            showFloat(record);
     } else if (block == BlockKind::Container) {
-        if (property == "position") {
-            SetPosArtByName(record.position);
-        } else if (property == "left" || property == "right") {
-            // The side is set even when the length itself was refused.
-            rgPosDirectionX_->setItemIndex(property == "left" ? 0 : 1);
-            showLength(offsetH_, record.offsetXValue, record.offsetXUnit);
-        } else if (property == "top" || property == "bottom") {
-            rgPosDirectionY_->setItemIndex(property == "top" ? 0 : 1);
-            showLength(offsetV_, record.offsetYValue, record.offsetYUnit);
-        }
+        // The side is the property's, set even when the length itself was refused.
+        if (property == "position")
+            setPositionTypeByName(record.position);
+        else if (property == "left" || property == "right")
+            showOffsetX(property, record);
+        else if (property == "top" || property == "bottom")
+            showOffsetY(property, record);
     } else if (block == BlockKind::Item) {
         if (property == "width")
-            showLength(breite_, record.widthValue, record.widthUnit);
+            showLength(width_, record.widthValue, record.widthUnit);
         else if (property == "height")
-            showLength(hoehe_, record.heightValue, record.heightUnit);
+            showLength(height_, record.heightValue, record.heightUnit);
         else if (property == "overflow" && stored)
-            rgPosOverflow_->setItemIndex(indexOf(OverflowStored, record.overflow));
+            showOverflow(record);
     }
+}
+
+void PositionPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showClear(record);
+    showFloat(record);
+    showPositionType(record.position);
+    // Unlike a read of "position: static", the offsets are not reset: the record is shown as
+    // it is, and its offsets are only out of reach until another position type is chosen.
+    showOffsetX(record.offsetXSide, record);
+    showOffsetY(record.offsetYSide, record);
+    enableOffsets(rgPosArt_->itemIndex() != 0);
+    showLength(width_, record.widthValue, record.widthUnit);
+    showLength(height_, record.heightValue, record.heightUnit);
+    showOverflow(record);
 }

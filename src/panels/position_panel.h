@@ -40,15 +40,25 @@ public:
 
     // Brings the offset controls in line with the chosen position type: a static box gets its
     // offsets reset (sides left/top, units "auto") and the offset controls disabled.
-    void SetPosArtOtherValues();
+    void applyPositionType();
     // Chooses the position type stored as `name` ("static", "relative", "absolute", "fixed"; any
-    // other text keeps the choice), then runs SetPosArtOtherValues.
-    void SetPosArtByName(std::string_view name);
+    // other text keeps the choice), then runs applyPositionType.
+    void setPositionTypeByName(std::string_view name);
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
+    void showRecord(const quilso::MenuStyle& record) override;
 
 private:
-    void rgPosArtClick(int index);
+    // Each sets the controls of one property from `record` and stores nothing.
+    void showClear(const quilso::MenuStyle& record);
+    void showFloat(const quilso::MenuStyle& record);
+    void showOverflow(const quilso::MenuStyle& record);
+    void showPositionType(std::string_view name);
+    void showOffsetX(std::string_view side, const quilso::MenuStyle& record);
+    void showOffsetY(std::string_view side, const quilso::MenuStyle& record);
+    // The offset controls as a static box shows them (left/top, "automatisch"); true for static.
+    bool showStaticOffsets();
+    void storePositionType(int index);
     // Enables the four offset controls and shows an offset field only for a unit.
     void enableOffsets(bool movable);
     void storeRadio(std::string quilso::MenuStyle::*field, const std::vector<std::string>& stored, int index);
@@ -66,6 +76,6 @@ private:
     RadioGroup* rgPosOverflow_;
     NumberUnitField* offsetH_;
     NumberUnitField* offsetV_;
-    NumberUnitField* breite_;
-    NumberUnitField* hoehe_;
+    NumberUnitField* width_;
+    NumberUnitField* height_;
 };

@@ -30,21 +30,46 @@ public:
     virtual void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) = 0;
     // The reader's block scan is over (the border panel refreshes itself here).
     virtual void blockScanFinished() {}
+    // Sets every control from `record`, so that they show what a project holding it shows (a
+    // step undone or redone, a record put back as a whole). Never stores into the record, never
+    // marks the project modified.
+    virtual void showRecord(const quilso::MenuStyle& record) = 0;
 
 protected:
+    // While one lives, the panel only shows: whatever a control's handler would store or mark
+    // is dropped, so setting the controls from a record can never turn into an edit.
+    class ShowingRecord {
+    public:
+        explicit ShowingRecord(StylePanel* panel) : panel_(panel), was_(panel->showingRecord_) {
+            panel_->showingRecord_ = true;
+        }
+        ~ShowingRecord() { panel_->showingRecord_ = was_; }
+        ShowingRecord(const ShowingRecord&) = delete;
+        ShowingRecord& operator=(const ShowingRecord&) = delete;
+
+    private:
+        StylePanel* panel_;
+        bool was_;
+    };
+
     const quilso::MenuStyle& css() const { return editor_->style(kind_); }
     // The one way a panel changes its record; marks the project modified.
     void editStyle(const char* label, const StyleEditor::StyleChange& change) {
-        editor_->editStyle(kind_, label, change);
+        if (!showingRecord_) editor_->editStyle(kind_, label, change);
     }
     // Follow-up values the controls take while the reader sets them; the project is not marked.
-    void adjustStyle(const StyleEditor::StyleChange& change) { editor_->adjustStyle(kind_, change); }
+    void adjustStyle(const StyleEditor::StyleChange& change) {
+        if (!showingRecord_) editor_->adjustStyle(kind_, change);
+    }
     StyleEditor* styleEditor() const { return editor_; }
     EditState* editState() const { return editState_; }
-    void markModified() { editor_->markModified(); }
+    void markModified() {
+        if (!showingRecord_) editor_->markModified();
+    }
 
 private:
     quilso::MenuKind kind_ = quilso::MenuMain;
     StyleEditor* editor_ = nullptr;
     EditState* editState_ = nullptr;
+    bool showingRecord_ = false;
 };

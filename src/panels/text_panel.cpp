@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <tuple>
 
 using quilso::BlockKind;
@@ -130,7 +131,7 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         decorationBox("cbTextDecorationBlink", QStringLiteral("blinken"), &MenuStyle::textDecorationBlink);
     cbTextDecorationInherit_ = new QCheckBox(QStringLiteral("vererbt"), this);
     cbTextDecorationInherit_->setObjectName(QStringLiteral("cbTextDecorationInherit"));
-    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TextPanel::cbTextDecorationInheritClick);
+    connect(cbTextDecorationInherit_, &QCheckBox::clicked, this, &TextPanel::storeDecorationInherit);
 
     auto* decoration = new QGroupBox(QStringLiteral("Text-Markierung"), this);
     decoration->setObjectName(QStringLiteral("gbTextDecoration"));
@@ -184,89 +185,145 @@ void TextPanel::setup(quilso::MenuKind kind, StyleEditor* editor, EditState* edi
     }
 }
 
-void TextPanel::SetInheritTextDecoration() {
+bool TextPanel::showInheritedDecoration() {
     const bool inherit = cbTextDecorationInherit_->isChecked();
-    const std::pair<QCheckBox*, bool MenuStyle::*> boxes[] = {
-        {cbTextDecorationUnderline_, &MenuStyle::textDecorationUnderline},
-        {cbTextDecorationOverline_, &MenuStyle::textDecorationOverline},
-        {cbTextDecorationLineThrough_, &MenuStyle::textDecorationLineThrough},
-        {cbTextDecorationBlink_, &MenuStyle::textDecorationBlink},
-    };
-    for (const auto& [box, field] : boxes) {
-        if (inherit) {
-            box->setChecked(false);
-            adjustStyle([field = field](MenuStyle& record) { record.*field = false; });
-        }
+    for (QCheckBox* box : {cbTextDecorationUnderline_, cbTextDecorationOverline_,
+                           cbTextDecorationLineThrough_, cbTextDecorationBlink_}) {
+        if (inherit) box->setChecked(false);
         box->setEnabled(!inherit);
     }
+    return inherit;
 }
 
-void TextPanel::cbTextDecorationInheritClick() {
-    SetInheritTextDecoration();
+void TextPanel::applyInheritedDecoration() {
+    if (!showInheritedDecoration()) return;
+    adjustStyle([](MenuStyle& record) {
+        record.textDecorationUnderline = false;
+        record.textDecorationOverline = false;
+        record.textDecorationLineThrough = false;
+        record.textDecorationBlink = false;
+    });
+}
+
+void TextPanel::storeDecorationInherit() {
+    applyInheritedDecoration();
     editStyle("Textdekoration", [this](MenuStyle& record) {
         record.textDecorationInherit = cbTextDecorationInherit_->isChecked();
     });
+}
+
+void TextPanel::showLetterSpacing(const MenuStyle& record) {
+    const int unit = quilso::CssUnitIndex(record.letterSpacingUnit);
+    letterSpacing_->setNumberText(record.letterSpacingValue);
+    // A percentage has no item here: the list shows none, the number stays visible.
+    if (unit < 0)
+        letterSpacing_->showItem(record.letterSpacingUnit == "inherit" ? 1 : 0, false);
+    else
+        letterSpacing_->showItem(unit + 2, true);
+}
+
+void TextPanel::showLineHeight(const MenuStyle& record) {
+    const int unit = quilso::CssUnitIndex(record.lineHeightUnit);
+    lineHeight_->setNumberText(record.lineHeightValue);
+    if (unit < 0) {
+        const int index = record.lineHeightUnit == "inherit" ? 1 : record.lineHeightUnit.empty() ? 2 : 0;
+        lineHeight_->showItem(index, index == 2);
+    } else {
+        lineHeight_->showItem(unit + 3, true);
+    }
+}
+
+void TextPanel::showIndent(const MenuStyle& record) {
+    const int unit = quilso::CssUnitIndex(record.textIndentUnit);
+    indent_->setNumberText(record.textIndentValue);
+    indent_->showItem(unit < 0 ? 0 : unit + 1, unit >= 0);
+}
+
+void TextPanel::showWordSpacing(const MenuStyle& record) {
+    const int unit = quilso::CssUnitIndex(record.wordSpacingUnit);
+    wordSpacing_->setNumberText(record.wordSpacingValue);
+    if (unit >= 0 && record.wordSpacingUnit != "%")
+        wordSpacing_->showItem(unit + 2, true);
+    else
+        wordSpacing_->showItem(record.wordSpacingUnit == "inherit" ? 1 : 0, false);
+}
+
+void TextPanel::showVerticalAlign(const MenuStyle& record) {
+    const int unit = quilso::CssUnitIndex(record.verticalAlignUnit);
+    verticalAlign_->setNumberText(record.verticalAlignValue);
+    if (unit < 0)
+        verticalAlign_->showItem(std::max(0, keywordIndex(verticalAlignKeywords(), record.verticalAlignUnit)),
+                                 false);
+    else
+        verticalAlign_->showItem(unit + int(verticalAlignKeywords().size()), true);
+}
+
+void TextPanel::showDirection(const MenuStyle& record) {
+    cbTextDirection_->setCurrentIndex(keywordIndex(directionItems(), record.direction));
+}
+
+void TextPanel::showTransform(const MenuStyle& record) {
+    cbTextTransform_->setCurrentIndex(keywordIndex(transformItems(), record.textTransform));
+}
+
+void TextPanel::showAlign(const MenuStyle& record) {
+    cbTextAlign_->setCurrentIndex(keywordIndex(alignItems(), record.textAlign));
+}
+
+void TextPanel::showWhiteSpace(const MenuStyle& record) {
+    cbTextWhiteSpace_->setCurrentIndex(keywordIndex(whiteSpaceItems(), record.whiteSpace));
+}
+
+void TextPanel::showDecoration(const MenuStyle& record) {
+    cbTextDecorationUnderline_->setChecked(record.textDecorationUnderline);
+    cbTextDecorationOverline_->setChecked(record.textDecorationOverline);
+    cbTextDecorationLineThrough_->setChecked(record.textDecorationLineThrough);
+    cbTextDecorationBlink_->setChecked(record.textDecorationBlink);
+    cbTextDecorationInherit_->setChecked(record.textDecorationInherit);
 }
 
 void TextPanel::declarationRead(BlockKind block, std::string_view property, bool stored) {
     if (!stored) return; // what the reader skipped left the record, and so the controls, as they were
     const MenuStyle& record = css();
     if (block == BlockKind::Item) {
-        if (property == "letter-spacing") {
-            const int unit = quilso::CssUnitIndex(record.letterSpacingUnit);
-            letterSpacing_->setNumberText(record.letterSpacingValue);
-            // A percentage has no item here: the list shows none, the number stays visible.
-            if (unit < 0)
-                letterSpacing_->showItem(record.letterSpacingUnit == "inherit" ? 1 : 0, false);
-            else
-                letterSpacing_->showItem(unit + 2, true);
-        } else if (property == "line-height") {
-            const int unit = quilso::CssUnitIndex(record.lineHeightUnit);
-            lineHeight_->setNumberText(record.lineHeightValue);
-            if (unit < 0) {
-                const int index = record.lineHeightUnit == "inherit" ? 1
-                                  : record.lineHeightUnit.empty()    ? 2
-                                                                     : 0;
-                lineHeight_->showItem(index, index == 2);
-            } else {
-                lineHeight_->showItem(unit + 3, true);
-            }
-        } else if (property == "direction") {
-            cbTextDirection_->setCurrentIndex(keywordIndex(directionItems(), record.direction));
-        } else if (property == "text-indent") {
-            const int unit = quilso::CssUnitIndex(record.textIndentUnit);
-            indent_->setNumberText(record.textIndentValue);
-            indent_->showItem(unit < 0 ? 0 : unit + 1, unit >= 0);
-        } else if (property == "text-transform") {
-            cbTextTransform_->setCurrentIndex(keywordIndex(transformItems(), record.textTransform));
-        } else if (property == "word-spacing") {
-            const int unit = quilso::CssUnitIndex(record.wordSpacingUnit);
-            wordSpacing_->setNumberText(record.wordSpacingValue);
-            if (unit >= 0 && record.wordSpacingUnit != "%")
-                wordSpacing_->showItem(unit + 2, true);
-            else
-                wordSpacing_->showItem(record.wordSpacingUnit == "inherit" ? 1 : 0, false);
-        } else if (property == "vertical-align") {
-            const int unit = quilso::CssUnitIndex(record.verticalAlignUnit);
-            verticalAlign_->setNumberText(record.verticalAlignValue);
-            if (unit < 0)
-                verticalAlign_->showItem(
-                    std::max(0, keywordIndex(verticalAlignKeywords(), record.verticalAlignUnit)), false);
-            else
-                verticalAlign_->showItem(unit + int(verticalAlignKeywords().size()), true);
-        }
+        if (property == "letter-spacing")
+            showLetterSpacing(record);
+        else if (property == "line-height")
+            showLineHeight(record);
+        else if (property == "direction")
+            showDirection(record);
+        else if (property == "text-indent")
+            showIndent(record);
+        else if (property == "text-transform")
+            showTransform(record);
+        else if (property == "word-spacing")
+            showWordSpacing(record);
+        else if (property == "vertical-align")
+            showVerticalAlign(record);
     } else if (block == BlockKind::Link) {
         if (property == "text-align") {
-            cbTextAlign_->setCurrentIndex(keywordIndex(alignItems(), record.textAlign));
+            showAlign(record);
         } else if (property == "white-space") {
-            cbTextWhiteSpace_->setCurrentIndex(keywordIndex(whiteSpaceItems(), record.whiteSpace));
+            showWhiteSpace(record);
         } else if (property == "text-decoration") {
-            cbTextDecorationUnderline_->setChecked(record.textDecorationUnderline);
-            cbTextDecorationOverline_->setChecked(record.textDecorationOverline);
-            cbTextDecorationLineThrough_->setChecked(record.textDecorationLineThrough);
-            cbTextDecorationBlink_->setChecked(record.textDecorationBlink);
-            cbTextDecorationInherit_->setChecked(record.textDecorationInherit);
-            SetInheritTextDecoration();
+            showDecoration(record);
+            applyInheritedDecoration();
         }
     }
+}
+
+void TextPanel::showRecord(const MenuStyle& record) {
+    const ShowingRecord showing(this);
+    showLetterSpacing(record);
+    showWordSpacing(record);
+    showLineHeight(record);
+    showIndent(record);
+    showVerticalAlign(record);
+    showDirection(record);
+    showTransform(record);
+    showAlign(record);
+    showWhiteSpace(record);
+    showDecoration(record);
+    // Unlike a read, flags the record holds beside "vererbt" stay in it: they are only not shown.
+    showInheritedDecoration();
 }

@@ -16,13 +16,28 @@ public:
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
+    void showRecord(const quilso::MenuStyle& record) override;
 
     // Brings the four decoration boxes in line with "vererbt": while it is ticked they are
     // unticked (their flags cleared) and disabled; otherwise they are enabled.
-    void SetInheritTextDecoration();
+    void applyInheritedDecoration();
 
 private:
-    void cbTextDecorationInheritClick();
+    void storeDecorationInherit();
+    // Each sets the controls of one property from `record` and stores nothing.
+    void showLetterSpacing(const quilso::MenuStyle& record);
+    void showWordSpacing(const quilso::MenuStyle& record);
+    void showLineHeight(const quilso::MenuStyle& record);
+    void showIndent(const quilso::MenuStyle& record);
+    void showVerticalAlign(const quilso::MenuStyle& record);
+    void showDirection(const quilso::MenuStyle& record);
+    void showTransform(const quilso::MenuStyle& record);
+    void showAlign(const quilso::MenuStyle& record);
+    void showWhiteSpace(const quilso::MenuStyle& record);
+    void showDecoration(const quilso::MenuStyle& record);
+    // Unticks and disables the four decoration boxes while "vererbt" is ticked, enables them
+    // otherwise; true when "vererbt" is ticked.
+    bool showInheritedDecoration();
 
     NumberUnitField* letterSpacing_;
     NumberUnitField* wordSpacing_;

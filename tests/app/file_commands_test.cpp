@@ -45,11 +45,11 @@ public:
 protected:
     void focusInEvent(QFocusEvent* e) override {
         QLineEdit::focusInEvent(e);
-        state_->EditEnter(this);
+        state_->rememberEnteredText(this);
     }
     void focusOutEvent(QFocusEvent* e) override {
         QLineEdit::focusOutEvent(e);
-        state_->editValid = state_->EditSingleExit(this);
+        state_->editValid = state_->checkNumberOnExit(this);
         state_->editPending = false;
     }
 

@@ -30,7 +30,7 @@ private slots:
         auto* panelColour = colour("frameBackgroundColorChoice");
         QCOMPARE(list->currentText(), QStringLiteral("transparent"));
         QVERIFY(panelColour->isVisible());
-        panelColour->SetColor("a0b0c0");
+        panelColour->showColor("a0b0c0");
         choose(list, 1);
         QCOMPARE(css().backgroundColor, std::string("inherit"));
         QVERIFY(!panelColour->isVisible());
@@ -61,7 +61,7 @@ private slots:
 
     void leavingAColourPanelStoresOnlyAChange() {
         auto* selectedColour = colour("frameBackgroundColorSelectedChoice");
-        selectedColour->SetColor("336699");
+        selectedColour->showColor("336699");
         css().backgroundColorSelected = "336699";
         host.editState.setProjectModified(false);
         auto* hex = control<QLineEdit>(selectedColour, "eHexColor");
@@ -80,7 +80,7 @@ private slots:
         auto* hoverColour = colour("frameBackgroundColorHoverChoice");
         QVERIFY(!active()->isChecked());
         QVERIFY(list->isVisible());
-        hoverColour->SetColor("112233");
+        hoverColour->showColor("112233");
         list->setCurrentIndex(2);
         QTest::mouseClick(active(), Qt::LeftButton);
         QVERIFY(active()->isChecked());

@@ -58,7 +58,7 @@ private slots:
         host.params = {};
         fillBox(css(), "px", "2");
         panel = host.make<BorderPanel>();
-        panel->InitPanel();
+        panel->initialise();
         picture = control<BoxPictureView>(panel.get(), "iBorderSelect");
         cbRing = control<QComboBox>(panel.get(), "cbRing");
         cbSide = control<QComboBox>(panel.get(), "cbSide");
@@ -83,8 +83,8 @@ private slots:
         QCOMPARE(img.pixel(W - 1 - 30, 30), bp::Black);
         QCOMPARE(marked(0) | marked(1) | marked(2), 0);
         // Set-up runs once: a second call does not wipe marks.
-        panel->RefreshBorderPanel();
-        panel->InitPanel();
+        panel->refreshFromRecord();
+        panel->initialise();
         QCOMPARE(marked(BoxBorder), 15);
     }
 
@@ -151,7 +151,7 @@ private slots:
     }
 
     void refreshAfterReadingEqualAndUnequalSides() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         QCOMPARE(panel->selectedPart(), int(BoxBorder));
         QCOMPARE(int(panel->selectedSides()), 15);
         QCOMPARE(cbRing->currentText(), QStringLiteral("Rahmen"));
@@ -169,7 +169,7 @@ private slots:
         click(seed(BoxPadding, SideTop));
         QCOMPARE(marked(BoxPadding), 4);
         css().borderStyle[SideBottom] = "dotted";
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         QCOMPARE(marked(BoxPadding), 0);
         QCOMPARE(marked(BoxMargin), 0);
         QCOMPARE(marked(BoxBorder), 1);
@@ -180,7 +180,7 @@ private slots:
     }
 
     void clickingAnotherRingMovesTheSelection() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         click(seed(BoxMargin, SideLeft));
         QCOMPARE(panel->selectedPart(), int(BoxMargin));
         QCOMPARE(int(panel->selectedSides()), 1);
@@ -197,7 +197,7 @@ private slots:
     }
 
     void addingASideShowsCommonOrMixedValues() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         click(seed(BoxMargin, SideLeft));
         click(seed(BoxMargin, SideTop)); // left + top is no item of the side list
         QCOMPARE(int(panel->selectedSides()), 5);
@@ -221,7 +221,7 @@ private slots:
     }
 
     void lastSideCannotBeDeselectedAndStrayReleasesAreIgnored() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 2); // oben
         QCOMPARE(marked(BoxBorder), 4);
         click(seed(BoxBorder, SideTop));
@@ -238,7 +238,7 @@ private slots:
     }
 
     void doubleClickTogglesOnce() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 0); // links
         // What the window system delivers for a double click.
         const QPoint p = seed(BoxBorder, SideRight);
@@ -255,7 +255,7 @@ private slots:
     }
 
     void listsMoveTheMarks() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 5); // oben + unten
         QCOMPARE(marked(BoxBorder), 12);
         choose(cbRing, BoxPadding);
@@ -267,7 +267,7 @@ private slots:
 
     void keywordWidthStoresZeroForEverySide() {
         host.editState.setProjectModified(false);
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 4);         // links + rechts
         choose(cbBorderBreite, 1); // mittel
         for (int s : {SideLeft, SideRight}) {
@@ -297,7 +297,7 @@ private slots:
         css().borderColor[SideRight] = "00FF00";
         css().borderStyle[SideRight] = "dashed";
         css().boxUnit[BoxBorder][SideLeft] = "em";
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 4); // links + rechts
         QCOMPARE(cbBorderBreite->currentIndex(), -1);
         QCOMPARE(cbBorderStyle->currentIndex(), -1);
@@ -320,7 +320,7 @@ private slots:
     }
 
     void styleAndColourGoToEverySelectedSide() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 5); // oben + unten
         host.editState.setProjectModified(false);
         choose(cbBorderStyle, 0); // kein Rahmen
@@ -334,7 +334,7 @@ private slots:
         QVERIFY(colour->isVisible());
         QVERIFY(host.editState.projectModified());
 
-        colour->SetColor("123456");
+        colour->showColor("123456");
         auto* hex = control<QLineEdit>(colour, "eHexColor");
         focusTo(hex);
         QVERIFY(hex->hasFocus());
@@ -348,7 +348,7 @@ private slots:
     void percentBorderWidthShowsNoItem() {
         for (int s = 0; s < BoxSideCount; ++s)
             css().boxUnit[BoxBorder][s] = "%";
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         QCOMPARE(int(panel->selectedSides()), 15);
         QCOMPARE(cbBorderBreite->currentIndex(), -1);
         QVERIFY(eBorderBreite->isVisible());
@@ -359,7 +359,7 @@ private slots:
     }
 
     void widthFieldCommitsToEverySelectedSide() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 6);
         typeAndLeave(eBorderBreite, QStringLiteral("3,5"), cbSide);
         // The filter turns the comma into a point.
@@ -386,7 +386,7 @@ private slots:
     // A click on the picture moves the focus before it changes the selection, so a width being
     // typed goes to the sides it was typed for.
     void pendingWidthGoesToTheOldSelection() {
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         choose(cbSide, 0); // links
         focusTo(eBorderBreite);
         eBorderBreite->clear();
@@ -400,7 +400,7 @@ private slots:
 
     void unfilteredWidthFieldRaisesNoPendingEdit() {
         panel->setWidthFieldFiltered(false);
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         focusTo(eBorderBreite);
         eBorderBreite->clear();
         QTest::keyClicks(eBorderBreite, QStringLiteral("7,5"));
@@ -412,7 +412,7 @@ private slots:
 
     void unfilteredWidthFieldTakesPlainDecimalsOnly() {
         panel->setWidthFieldFiltered(false);
-        panel->RefreshBorderPanel();
+        panel->refreshFromRecord();
         for (const char* bad : {"nan", "inf", "-inf", "1e5", "0x10", "1.5.2", "1,5,2", "+", "-", "1 2"}) {
             const int beeps = host.editState.beepCount();
             typeAndLeave(eBorderBreite, QString::fromLatin1(bad), cbSide);

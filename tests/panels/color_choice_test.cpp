@@ -85,7 +85,7 @@ private slots:
     }
 
     void hexOfWrongLengthIsRefused() {
-        panel_->SetColor("336699");
+        panel_->showColor("336699");
         typeInto(field("eHexColor"), "12G4"); // G is dropped by the key filter
         QCOMPARE(field("eHexColor")->text(), QString("124"));
         QTest::keyClicks(field("eHexColor"), "5");
@@ -123,7 +123,7 @@ private slots:
     }
     void componentRefusals() {
         QFETCH(QString, typed);
-        panel_->SetColor("102030");
+        panel_->showColor("102030");
         QLineEdit* blue = field("eBlueColor");
         focusTo(blue);
         blue->selectAll();
@@ -146,7 +146,7 @@ private slots:
     }
 
     void pastedTextIsFilteredLikeTyping() {
-        panel_->SetColor("000000");
+        panel_->showColor("000000");
         QLineEdit* hex = field("eHexColor");
         focusTo(hex);
         hex->selectAll();
@@ -192,7 +192,7 @@ private slots:
             offered = initial;
             return std::optional<QColor>(QColor(0x12, 0x34, 0x56));
         });
-        panel_->SetColor("C0C0C0");
+        panel_->showColor("C0C0C0");
         QCOMPARE(list()->currentText(), QString("Silber"));
         choose(list(), 0);
         QCOMPARE(offered, QColor(0xC0, 0xC0, 0xC0));
@@ -202,14 +202,14 @@ private slots:
 
         // Cancelling keeps the colour and its list entry.
         ColorChoicePanel::setColorDialog([](const QColor&, QWidget*) { return std::optional<QColor>(); });
-        panel_->SetColor("FFFFFF");
+        panel_->showColor("FFFFFF");
         choose(list(), 0);
         QCOMPARE(panel_->hexColor(), std::string("FFFFFF"));
         QCOMPARE(list()->currentText(), QString("Weiß"));
     }
 
     void setColorKeepsTextAndSurvivesEntering() {
-        panel_->SetColor("33669a");
+        panel_->showColor("33669a");
         QCOMPARE(panel_->hexColor(), std::string("33669a"));
         QCOMPARE(fields(), (QStringList{"33669a", "51", "102", "154"}));
         QCOMPARE(list()->currentIndex(), 0);
@@ -217,13 +217,13 @@ private slots:
         leave();
         QCOMPARE(panel_->hexColor(), std::string("33669a"));
         QVERIFY(state_->editValid);
-        panel_->SetColor("0000ff");
+        panel_->showColor("0000ff");
         QCOMPARE(list()->currentText(), QString("Blau"));
     }
 
     void setNoColorThenListStartsFromBlack() {
-        panel_->SetColor("AABBCC");
-        panel_->SetNoColor();
+        panel_->showColor("AABBCC");
+        panel_->showNoColor();
         QVERIFY(panel_->isHidden());
         QCOMPARE(panel_->red(), -1);
         QCOMPARE(fields(), (QStringList{"", "", "", ""}));

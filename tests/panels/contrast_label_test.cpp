@@ -43,7 +43,7 @@ private slots:
 
         // Typing a colour changes the label before the colour is stored.
         auto* colour = control<ColorChoicePanel>(panel.get(), "frameFontColorChoice");
-        colour->SetColor("333333");
+        colour->showColor("333333");
         auto* hex = control<QLineEdit>(colour, "eHexColor");
         focusTo(hex);
         hex->selectAll();

@@ -103,7 +103,7 @@ private slots:
         leave(); // the second exit passes: the entered panel stores the black it shows
         state_->setProjectModified(false);
         for (int kind = 0; kind < 3; ++kind) {
-            colorPanel(kind, "frameFontColorChoiceSelected")->SetColor("336699");
+            colorPanel(kind, "frameFontColorChoiceSelected")->showColor("336699");
             params_.css[kind].colorSelected = "336699";
             QLineEdit* hex = colorField(kind, "frameFontColorChoiceSelected", "eHexColor");
             const int beeps = state_->beepCount();
@@ -196,7 +196,7 @@ private slots:
         auto* active = in<QCheckBox>(0, "cbFontColorHoverActive");
         ColorChoicePanel* hover = colorPanel(0, "frameFontColorChoiceHover");
         QVERIFY(!active->isChecked());
-        hover->SetColor("123ABC");
+        hover->showColor("123ABC");
         params_.css[0].colorHover = "123ABC";
         active->click(); // ticks
         QCOMPARE(params_.css[0].colorHover, std::string("123ABC"));

@@ -30,7 +30,7 @@ public:
                          std::make_unique<BackgroundPanel>()};
             for (auto& panel : panels[k])
                 panel->setup(MenuKind(k), &editor, &editState);
-            static_cast<BorderPanel*>(panels[k][1].get())->InitPanel();
+            static_cast<BorderPanel*>(panels[k][1].get())->initialise();
         }
     }
     void declarationRead(MenuKind kind, BlockKind block, std::string_view property, bool stored) override {

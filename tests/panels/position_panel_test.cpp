@@ -94,16 +94,16 @@ private slots:
     }
 
     void setPosArtByName() {
-        panel->SetPosArtByName("fixed");
+        panel->setPositionTypeByName("fixed");
         QCOMPARE(group("rgPosArt")->itemIndex(), 3);
         QVERIFY(combo("cbPosOffsetH")->isEnabled());
-        panel->SetPosArtByName("Fixed"); // unknown (case-sensitive): choice unchanged
+        panel->setPositionTypeByName("Fixed"); // unknown (case-sensitive): choice unchanged
         QCOMPARE(group("rgPosArt")->itemIndex(), 3);
-        panel->SetPosArtByName("static");
+        panel->setPositionTypeByName("static");
         QCOMPARE(css().offsetXUnit, std::string("auto"));
         QVERIFY(!combo("cbPosOffsetH")->isEnabled());
         css().offsetYUnit = "px";
-        panel->SetPosArtByName("sticky"); // unknown, but the static reset still runs
+        panel->setPositionTypeByName("sticky"); // unknown, but the static reset still runs
         QCOMPARE(group("rgPosArt")->itemIndex(), 0);
         QCOMPARE(css().offsetYUnit, std::string("auto"));
     }
