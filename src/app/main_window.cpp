@@ -3,6 +3,7 @@
 #include "edit_state.h"
 #include "link_check_dialog.h"
 #include "link_checker.h"
+#include "live_preview.h"
 #include "new_from_folder.h"
 #include "panel_util.h"
 #include "preview_window.h"
@@ -34,7 +35,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
-#include <QUrl>
 #include <QVBoxLayout>
 
 using quilso::MenuKind;
@@ -105,6 +105,8 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     pageTabs_->setObjectName(QStringLiteral("PageControl1"));
     sitePage_ = new SitePage(document_);
     pageTabs_->addTab(sitePage_, QStringLiteral("Site-Struktur"));
+    livePreview_ = new LivePreview(
+        document_, sitePage_, [this] { return previewWindow(); }, this);
     buildStylePages();
     buildOptionsPage();
     setCentralWidget(pageTabs_);
@@ -333,25 +335,7 @@ PreviewWindow* MainWindow::previewWindow() {
 }
 
 void MainWindow::showPreview() {
-    const quilso::SiteTree& tree = document_->project().tree;
-    if (document_->fileName().isEmpty() || tree.empty()) {
-        MessageBoxes::information(this, QStringLiteral("Keine Seite zum Anzeigen vorhanden"));
-        return;
-    }
-    const QString directory = QFileInfo(document_->saveDialogFileName()).absolutePath() + QLatin1Char('/');
-    QString path = directory + FileNameToUi(tree.root()->child(0)->entry.file);
-    // A file name typed with characters the code page lacks is stored percent-encoded, as the
-    // browser will ask for it; on disk it has its real name.
-    if (!QFileInfo::exists(path) && path.contains(u'%')) {
-        const QString decoded = QUrl::fromPercentEncoding(path.toUtf8());
-        if (QFileInfo::exists(decoded)) path = decoded;
-    }
-    if (QFileInfo::exists(path)) {
-        previewWindow()->showPage(path, QStringLiteral("Vorschau: ") + path);
-    } else {
-        MessageBoxes::information(this,
-                                  QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen"));
-    }
+    livePreview_->showStartPage();
 }
 
 void MainWindow::publishSite() {

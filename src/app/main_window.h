@@ -12,6 +12,7 @@
 
 class EditState;
 class LinkChecker;
+class LivePreview;
 class PreviewWindow;
 class ProjectDocument;
 class QCheckBox;
@@ -58,6 +59,8 @@ public:
     void showHelp();
     void showManual();
     PreviewWindow* previewWindow(); // created on first use
+    // Keeps the open preview on the project as it is now.
+    LivePreview* livePreview() const { return livePreview_; }
 
 signals:
     // The window closed for good (the program ends).
@@ -89,6 +92,7 @@ private:
     bool firstActivation_ = true;
     std::unique_ptr<StylePages> stylePages_;
     QPointer<PreviewWindow> previewWindow_;
+    LivePreview* livePreview_ = nullptr;
 
     QTabWidget* pageTabs_ = nullptr;
     SitePage* sitePage_ = nullptr;

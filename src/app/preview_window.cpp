@@ -1,13 +1,20 @@
 #include "preview_window.h"
 
+#include "preview_scheme_handler.h"
+
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QToolBar>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <utility>
 
 #include <unistd.h>
 
@@ -16,6 +23,7 @@ void PrepareWebEngineEnvironment() {
     // weaken every normal user's browser for no reason.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    RegisterPreviewScheme();
 }
 
 PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWindow_(mainWindow) {
@@ -31,6 +39,18 @@ PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWi
     Beenden1->setObjectName(QStringLiteral("Beenden1"));
     connect(Beenden1, &QAction::triggered, this, &PreviewWindow::closePreview);
 
+    siteBar_ = addToolBar(QStringLiteral("Vorschau"));
+    siteBar_->setObjectName(QStringLiteral("tbPreview"));
+    siteBar_->setMovable(false);
+    followSelection_ = new QCheckBox(QStringLiteral("Auswahl folgen"), siteBar_);
+    followSelection_->setObjectName(QStringLiteral("cbFollowSelection"));
+    followSelection_->setToolTip(QStringLiteral("Zeigt die Seite des im Baum gewählten Eintrags"));
+    siteBar_->addWidget(followSelection_);
+    siteBar_->hide(); // only the site's pages have an entry to follow
+    connect(followSelection_, &QCheckBox::toggled, this, &PreviewWindow::followSelectionToggled);
+    // The handler is cheap; the engine behind it is made with the browser.
+    siteServer_ = new PreviewSchemeHandler(this);
+
     // Web views must be gone before QApplication, or the engine warns about a profile still in
     // use; an owner that forgets to delete this window must not leave one behind.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &PreviewWindow::releaseWebBrowser);
@@ -44,8 +64,19 @@ QWebEngineView* PreviewWindow::ensureWebBrowser() {
     if (WebBrowser1) return WebBrowser1;
     // Created on first use: the engine's page and profile cost noticeable start-up time that a
     // user who never opens the preview should not pay.
+    // A profile of its own, so that each window's pages come from its own project.
+    if (!profile_) {
+        profile_ = new QWebEngineProfile(this);
+        // The menu script file changes with every edit under the same address: a cached copy
+        // would show an old state.
+        profile_->setHttpCacheType(QWebEngineProfile::NoCache);
+        profile_->installUrlSchemeHandler(kPreviewScheme, siteServer_);
+    }
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setPage(new QWebEnginePage(profile_, WebBrowser1));
+    connect(WebBrowser1, &QWebEngineView::loadStarted, this, [this] { loading_ = true; });
+    connect(WebBrowser1, &QWebEngineView::loadFinished, this, &PreviewWindow::finishLoad);
     QWebEngineSettings* settings = WebBrowser1->settings();
     // The built-in PDF viewer is a plugin: without plugins the manual would stay blank.
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
@@ -57,21 +88,97 @@ QWebEngineView* PreviewWindow::ensureWebBrowser() {
 
 void PreviewWindow::releaseWebBrowser() {
     if (!WebBrowser1) return;
-    delete WebBrowser1; // takes the central widget slot with it
+    delete WebBrowser1; // takes the central widget slot and the page with it
     WebBrowser1 = nullptr;
+    // Only now: a profile deleted before its pages leaves the engine in trouble.
+    delete profile_;
+    profile_ = nullptr;
+    loading_ = false;
+    queuedUrl_.clear();
+    pendingScroll_.reset();
 }
 
 void PreviewWindow::showPage(const QString& path, const QString& caption) {
     QWebEngineView* browser = ensureWebBrowser();
     currentPath_ = path;
+    showingSite_ = false;
+    siteBar_->hide();
+    pendingScroll_.reset();
     browser->load(QUrl::fromLocalFile(path));
     setWindowTitle(caption);
+    showWindow(true);
+}
+
+void PreviewWindow::showSitePage(const QUrl& url, const QString& caption, bool activate) {
+    QWebEngineView* browser = ensureWebBrowser();
+    currentPath_ = url.path(QUrl::FullyDecoded);
+    showingSite_ = true;
+    siteBar_->show();
+    // Another page: its own scroll position, and no reload waiting for the last one.
+    pendingScroll_.reset();
+    queuedUrl_.clear();
+    browser->load(url);
+    setWindowTitle(caption);
+    showWindow(activate);
+}
+
+bool PreviewWindow::showsSite() const {
+    return showingSite_ && WebBrowser1 && isVisible();
+}
+
+bool PreviewWindow::followsSelection() const {
+    return followSelection_->isChecked();
+}
+
+void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
+    if (!WebBrowser1) return;
+    if (loading_) {
+        // The page under way has no scroll position of its own yet; the one read before it
+        // still holds.
+        queuedUrl_ = url;
+        return;
+    }
+    loading_ = true; // from now: a second call must not read the position half-way
+    QPointer<PreviewWindow> self(this);
+    QWebEngineView* browser = WebBrowser1;
+    browser->page()->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"),
+                                   [self, browser, url](const QVariant& result) {
+                                       if (!self || self->WebBrowser1 != browser) return;
+                                       const QVariantList xy = result.toList();
+                                       if (xy.size() == 2)
+                                           self->pendingScroll_ = QPointF(xy[0].toDouble(), xy[1].toDouble());
+                                       browser->load(url);
+                                   });
+}
+
+void PreviewWindow::finishLoad(bool ok) {
+    loading_ = false;
+    if (!queuedUrl_.isEmpty()) {
+        loading_ = true;
+        WebBrowser1->load(std::exchange(queuedUrl_, QUrl()));
+        return;
+    }
+    if (!showingSite_) return;
+    if (!pendingScroll_) {
+        emit sitePageReady(ok);
+        return;
+    }
+    const QPointF at = *std::exchange(pendingScroll_, std::nullopt);
+    QPointer<PreviewWindow> self(this);
+    WebBrowser1->page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
+                                       [self, ok](const QVariant&) {
+                                           if (self) emit self->sitePageReady(ok);
+                                       });
+}
+
+void PreviewWindow::showWindow(bool activate) {
     show();
     // Centred after showing, when the window frame is known.
     if (!shownBefore_) {
         centreOnMainWindow();
         shownBefore_ = true;
     }
+    if (!activate) return;
     raise();
     activateWindow();
 }

@@ -3,13 +3,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
+#include <QUrl>
 
+#include <optional>
+
+class PreviewSchemeHandler;
 class QAction;
+class QCheckBox;
+class QToolBar;
+class QWebEngineProfile;
 class QWebEngineView;
 
 // Switches off the browser engine's sandbox when the program runs as root, where the engine
-// refuses to start with it; a normal user keeps the sandbox. Call before QApplication exists.
+// refuses to start with it; a normal user keeps the sandbox. Also registers the preview's own
+// scheme. Call before QApplication exists.
 void PrepareWebEngineEnvironment();
 
 // A normal top-level window without a Qt parent, so the window manager treats it like any other
@@ -27,10 +36,29 @@ public:
     // The file last navigated to; empty before the first page.
     QString currentPath() const;
 
+    // Shows a page of the site (or the built-in page) served by siteServer(), with the "Auswahl
+    // folgen" box; `activate` false leaves the focus where it is (the preview follows the tree).
+    void showSitePage(const QUrl& url, const QString& caption, bool activate = true);
+    // Whether the window is open on a page of the site (not on the help or the manual).
+    bool showsSite() const;
+    // Loads `url` (the shown page under a new address, see PreviewSchemeHandler::renewed) and
+    // scrolls it to where the shown page was; a call while a load is under way loads once more
+    // after it.
+    void reloadKeepingScroll(const QUrl& url);
+    // What the site's pages and the menu script file come from.
+    PreviewSchemeHandler* siteServer() const { return siteServer_; }
+    // "Auswahl folgen": the preview shows the page of the entry selected in the site tree.
+    bool followsSelection() const;
+
     // The embedded browser, or nullptr while no page was shown yet.
     QWebEngineView* webBrowser() const { return WebBrowser1; }
     // Creates the browser if it does not exist yet and returns it.
     QWebEngineView* ensureWebBrowser();
+
+signals:
+    // A page of the site finished loading (and is back at its scroll position after a reload).
+    void sitePageReady(bool ok);
+    void followSelectionToggled(bool on);
 
 public slots:
     // "&Datei" / "&Beenden": hides the window; the page stays for the next time.
@@ -42,9 +70,19 @@ protected:
 private:
     void releaseWebBrowser();
     void centreOnMainWindow();
+    void showWindow(bool activate);
+    void finishLoad(bool ok);
 
     QPointer<QWidget> mainWindow_;
+    PreviewSchemeHandler* siteServer_ = nullptr;
+    QWebEngineProfile* profile_ = nullptr;
     QWebEngineView* WebBrowser1 = nullptr;
+    QToolBar* siteBar_ = nullptr;
+    QCheckBox* followSelection_ = nullptr;
+    bool showingSite_ = false;
+    bool loading_ = false;
+    QUrl queuedUrl_;
+    std::optional<QPointF> pendingScroll_;
     QAction* Beenden1 = nullptr;
     QString currentPath_;
     bool shownBefore_ = false;

@@ -2,7 +2,9 @@
 
 #include "main_window.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -23,6 +25,7 @@ struct FileSeam {
     bool testMode = false;
     std::deque<QString> names;
     QList<FileDialogRequest> requests;
+    QString lastFolder;
 };
 FileSeam& fileSeam() {
     static FileSeam seam;
@@ -109,13 +112,25 @@ int MessageBoxes::pendingAnswers() {
 }
 
 QString FileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
-    if (fileSeam().testMode) return takeQueuedName(request);
-    return runDialog(parent, request, QFileDialog::AcceptOpen);
+    QString chosen =
+        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptOpen);
+    if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 QString FileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    if (fileSeam().testMode) return takeQueuedName(request);
-    return runDialog(parent, request, QFileDialog::AcceptSave);
+    QString chosen =
+        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptSave);
+    if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
+    return chosen;
+}
+
+QString FileDialogs::lastFolder() {
+    return fileSeam().lastFolder;
+}
+
+void FileDialogs::noteFolder(const QString& folder) {
+    fileSeam().lastFolder = QDir(folder).absolutePath();
 }
 
 void FileDialogs::setTestMode(bool on) {
@@ -123,6 +138,7 @@ void FileDialogs::setTestMode(bool on) {
     seam.testMode = on;
     seam.names.clear();
     seam.requests.clear();
+    seam.lastFolder.clear();
 }
 
 void FileDialogs::queueFileName(const QString& fileName) {

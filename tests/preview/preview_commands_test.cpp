@@ -3,6 +3,7 @@
 // manual PDF.
 #include "edit_state.h"
 #include "main_window.h"
+#include "preview_test_support.h"
 #include "preview_window.h"
 #include "project_document.h"
 #include "site_page.h"
@@ -22,34 +23,6 @@
 
 namespace {
 
-const QString kDataDir = QStringLiteral(QUILSO_DATA_DIR);
-const QString kDemoDir = QStringLiteral(QUILSO_SOURCE_DIR "/examples/demo");
-
-QVariant evalJs(QWebEngineView* view, const QString& script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000)) return QStringLiteral("<timeout>");
-    return result;
-}
-
-// A JavaScript expression's JSON result as a list of strings.
-QStringList jsStrings(QWebEngineView* view, const QString& expression) {
-    const QString json = evalJs(view, QStringLiteral("JSON.stringify(%1)").arg(expression)).toString();
-    QStringList out;
-    for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array())
-        out << v.toString();
-    return out;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
@@ -68,13 +41,6 @@ QByteArray demoScriptWithoutEntries() {
     return js.toLatin1();
 }
 
-bool copyDemo(const QString& to) {
-    QDir().mkpath(to);
-    for (const QFileInfo& f : QDir(kDemoDir).entryInfoList(QDir::Files))
-        if (!QFile::copy(f.filePath(), to + QLatin1Char('/') + f.fileName())) return false;
-    return true;
-}
-
 int distinctColours(QWidget* w) {
     const QImage img = w->grab().toImage();
     QSet<QRgb> colours;
@@ -84,14 +50,6 @@ int distinctColours(QWidget* w) {
     return colours.size();
 }
 
-// Top-level preview windows alive; the commands must reuse one.
-int previewWindows() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        n += qobject_cast<PreviewWindow*>(w) != nullptr;
-    return n;
-}
-
 } // namespace
 
 class PreviewCommandsTest : public QObject {
@@ -99,7 +57,7 @@ class PreviewCommandsTest : public QObject {
 private slots:
     void init();
     void cleanup();
-    void noPageForUnsavedProjectOrEmptyTree();
+    void noPageForEmptyTree();
     void missingStartPageNamesTheFullPath();
     void firstEntryInSubDirectoryIsLookedForBelowTheProject();
     void previewShowsStartPageWithItsMenus();
@@ -135,30 +93,18 @@ void PreviewCommandsTest::cleanup() {
     MessageBoxes::setTestMode(false);
 }
 
-void PreviewCommandsTest::noPageForUnsavedProjectOrEmptyTree() {
-    const QStringList noPage{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")};
-    {
-        // Never saved: no page even with entries in the tree.
-        auto form = makeForm();
-        form->sitePage()->addSampleSite();
-        QVERIFY(!form->document()->project().tree.empty());
-        QVERIFY(form->document()->fileName().isEmpty());
-        form->showPreview();
-        QCOMPARE(MessageBoxes::takeShown(), noPage);
-        QCOMPARE(previewWindows(), 0);
-    }
-    {
-        // Saved, but the tree is empty.
-        const QString project = dir_->filePath("leer.js");
-        QVERIFY(writeFile(project, demoScriptWithoutEntries()));
-        QVERIFY(writeFile(dir_->filePath("index.htm"), "<html></html>"));
-        auto form = makeForm();
-        QVERIFY(form->document()->load(project));
-        QVERIFY(form->document()->project().tree.empty());
-        form->showPreview();
-        QCOMPARE(MessageBoxes::takeShown(), noPage);
-        QCOMPARE(previewWindows(), 0);
-    }
+void PreviewCommandsTest::noPageForEmptyTree() {
+    // Saved, but the tree is empty.
+    const QString project = dir_->filePath("leer.js");
+    QVERIFY(writeFile(project, demoScriptWithoutEntries()));
+    QVERIFY(writeFile(dir_->filePath("index.htm"), "<html></html>"));
+    auto form = makeForm();
+    QVERIFY(form->document()->load(project));
+    QVERIFY(form->document()->project().tree.empty());
+    form->showPreview();
+    QCOMPARE(MessageBoxes::takeShown(),
+             QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
+    QCOMPARE(previewWindows(), 0);
 }
 
 void PreviewCommandsTest::missingStartPageNamesTheFullPath() {
@@ -248,7 +194,8 @@ void PreviewCommandsTest::previewReplacesOpenHelpPage() {
     QCOMPARE(previewWindows(), 1);
     QCOMPARE(preview->windowTitle(), QStringLiteral("Vorschau: ") + site + QStringLiteral("/index.htm"));
     QVERIFY(waitForLoad(preview));
-    QCOMPARE(preview->webBrowser()->url(), QUrl::fromLocalFile(site + QStringLiteral("/index.htm")));
+    QCOMPARE(preview->webBrowser()->url().scheme(), QStringLiteral("quilso-preview"));
+    QCOMPARE(preview->currentPath(), site + QStringLiteral("/index.htm"));
     QVERIFY(MessageBoxes::takeShown().isEmpty());
 }
 
