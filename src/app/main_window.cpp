@@ -35,6 +35,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 using quilso::MenuKind;
@@ -104,6 +105,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     pageTabs_ = new QTabWidget(this);
     pageTabs_->setObjectName(QStringLiteral("PageControl1"));
     sitePage_ = new SitePage(document_);
+    sitePage_->addHistoryActions({undoAction_, redoAction_});
     pageTabs_->addTab(sitePage_, QStringLiteral("Site-Struktur"));
     livePreview_ = new LivePreview(
         document_, sitePage_, [this] { return previewWindow(); }, this);
@@ -185,6 +187,7 @@ void MainWindow::buildActions() {
     file->addAction(filePublish);
     file->addSeparator();
     file->addAction(fileExit);
+    menuBar()->addMenu(QStringLiteral("&Bearbeiten"))->addActions(buildHistoryActions());
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
                                  QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
                                  QKeySequence(Qt::Key_F7), [this] { ShowLinkCheck(*this, *linkChecker_); });
@@ -220,6 +223,41 @@ void MainWindow::buildActions() {
                [this] { showPreview(); });
 }
 
+QList<QAction*> MainWindow::buildHistoryActions() {
+    QUndoStack* stack = document_->undoStack();
+    // Own actions rather than the stack's: their texts read "Rückgängig: <step>", and a
+    // pending number field is checked before the history moves.
+    auto historyAction = [this](const char* name, const QString& text, const QList<QKeySequence>& keys,
+                                std::function<void()> run) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        action->setEnabled(false);
+        connect(action, &QAction::triggered, this, [this, run = std::move(run)] {
+            if (commitPendingEdit()) run();
+        });
+        return action;
+    };
+    undoAction_ = historyAction("aUndo", QStringLiteral("&Rückgängig"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                                [stack] { stack->undo(); });
+    redoAction_ =
+        historyAction("aRedo", QStringLiteral("&Wiederholen"),
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+                      [stack] { stack->redo(); });
+    auto follow = [this, stack] {
+        undoAction_->setEnabled(stack->canUndo());
+        undoAction_->setText(stack->canUndo() ? QStringLiteral("&Rückgängig: ") + stack->undoText()
+                                              : QStringLiteral("&Rückgängig"));
+        redoAction_->setEnabled(stack->canRedo());
+        redoAction_->setText(stack->canRedo() ? QStringLiteral("&Wiederholen: ") + stack->redoText()
+                                              : QStringLiteral("&Wiederholen"));
+    };
+    connect(stack, &QUndoStack::indexChanged, this, follow);
+    connect(stack, &QUndoStack::canUndoChanged, this, follow);
+    connect(stack, &QUndoStack::canRedoChanged, this, follow);
+    return {undoAction_, redoAction_};
+}
+
 void MainWindow::buildStylePages() {
     stylePages_ = std::make_unique<StylePages>(pageTabs_, document_, document_->editState());
     connect(document_, &ProjectDocument::styleRestored, this,
@@ -236,6 +274,11 @@ void MainWindow::buildOptionsPage() {
     layout->addStretch();
     pageTabs_->addTab(page, QStringLiteral("Optionen"));
     connect(tagOption_, &QCheckBox::toggled, document_, &ProjectDocument::setTagOption);
+    // Undo and redo set the option behind the box's back.
+    connect(document_, &ProjectDocument::optionsChanged, this, [this] {
+        const QSignalBlocker blocker(tagOption_);
+        tagOption_->setChecked(document_->project().params.options.isTag);
+    });
 }
 
 void MainWindow::setCaption(const QString& caption) {

@@ -13,6 +13,7 @@
 class EditState;
 class LinkChecker;
 class LivePreview;
+class QAction;
 class PreviewWindow;
 class ProjectDocument;
 class QCheckBox;
@@ -76,6 +77,7 @@ private:
     friend class UiTestAccess;
 
     void buildActions();
+    QList<QAction*> buildHistoryActions();
     void buildStylePages();
     void buildOptionsPage();
     void setCaption(const QString& caption);
@@ -98,4 +100,6 @@ private:
     SitePage* sitePage_ = nullptr;
     QStatusBar* statusLine_ = nullptr;
     QCheckBox* tagOption_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
 };

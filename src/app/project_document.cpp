@@ -1,20 +1,30 @@
 #include "project_document.h"
 
 #include "edit_state.h"
+#include "entry_text_command.h"
 #include "file_io.h"
+#include "insert_entry_command.h"
+#include "move_entries_command.h"
 #include "reader.h"
+#include "remove_entries_command.h"
 #include "site_tree_model.h"
+#include "style_command.h"
+#include "tag_option_command.h"
 #include "text_convert.h"
+#include "tree_step.h"
 #include "ui_seams.h"
 #include "writer.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QStringDecoder>
+#include <QUndoStack>
 
 #include <algorithm>
 
 using quilso::MenuKind;
+using quilso::RowRun;
 using quilso::SiteEntry;
 using quilso::SiteNode;
 
@@ -55,6 +65,16 @@ QString writeReason(const QString& path, const std::string& coreReason) {
     return told;
 }
 
+// Callers may hand over a selection in any order; the steps keep rows, which need it in
+// sibling order.
+std::vector<SiteNode*> inSiblingOrder(const std::vector<SiteNode*>& nodes) {
+    std::vector<SiteNode*> ordered(nodes);
+    auto byRow = [](const SiteNode* a, const SiteNode* b) { return a->row() < b->row(); };
+    if (!std::is_sorted(ordered.begin(), ordered.end(), byRow))
+        std::sort(ordered.begin(), ordered.end(), byRow);
+    return ordered;
+}
+
 const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
 
 } // namespace
@@ -68,7 +88,8 @@ QString WriteFailureText(const QString& path, const std::string& coreReason) {
 // views; a read that fails half-way still ends the bracket.
 class ProjectDocument::TreeRebuild : public quilso::ReadObserver {
 public:
-    TreeRebuild(SiteTreeModel* model, quilso::ReadObserver* next) : model_(model), next_(next) {}
+    TreeRebuild(ProjectDocument* document, quilso::ReadObserver* next)
+        : document_(document), model_(document->treeModel_), next_(next) {}
     ~TreeRebuild() override {
         if (rebuilding_) model_->endRebuild();
     }
@@ -81,6 +102,8 @@ public:
     void blockScanFinished() override { next_->blockScanFinished(); }
     void treeAboutToBeRebuilt() override {
         next_->treeAboutToBeRebuilt();
+        // Only now: a read that fails before it leaves project and history as they were.
+        document_->dropHistory();
         rebuilding_ = true;
         model_->beginRebuild();
     }
@@ -91,6 +114,7 @@ public:
     }
 
 private:
+    ProjectDocument* document_;
     SiteTreeModel* model_;
     quilso::ReadObserver* next_;
     bool rebuilding_ = false;
@@ -99,10 +123,13 @@ private:
 ProjectDocument::ProjectDocument(const QString& defaultProjectPath, const QString& functionsPath,
                                  QObject* parent)
     : QObject(parent), treeModel_(new SiteTreeModel(&project_.tree, this)), editState_(new EditState(this)),
-      defaultProjectPath_(defaultProjectPath), functionsPath_(functionsPath) {
+      undoStack_(new QUndoStack(this)), defaultProjectPath_(defaultProjectPath),
+      functionsPath_(functionsPath) {
     program_.edition = "Standard";
     program_.version = QUILSO_VERSION;
     connect(editState_, &EditState::projectModifiedChanged, this, &ProjectDocument::modifiedChanged);
+    connect(undoStack_, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { editState_->setProjectModified(!clean); });
     try {
         program_.functionsLines = quilso::ReadLines(toFsName(functionsPath_));
         functionsLoaded_ = true;
@@ -114,14 +141,27 @@ ProjectDocument::ProjectDocument(const QString& defaultProjectPath, const QStrin
     }
 }
 
-ProjectDocument::~ProjectDocument() = default;
+ProjectDocument::~ProjectDocument() {
+    // The steps free the deleted entries they keep, which live in the tree's memory. Quietly:
+    // the window that shows the modified mark may be half torn down.
+    undoStack_->blockSignals(true);
+    delete undoStack_;
+}
 
 bool ProjectDocument::isModified() const {
     return editState_->projectModified();
 }
 
 void ProjectDocument::setModified(bool modified) {
+    if (!modified)
+        undoStack_->setClean();
+    else if (undoStack_->isClean())
+        undoStack_->resetClean();
     editState_->setProjectModified(modified);
+}
+
+void ProjectDocument::dropHistory() {
+    undoStack_->clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -132,13 +172,19 @@ const quilso::MenuStyle& ProjectDocument::style(MenuKind kind) const {
 }
 
 bool ProjectDocument::editStyle(MenuKind kind, const char* label, const StyleChange& change) {
-    (void)label; // names the step once there is an undo history
+    // What a panel stores while it shows a record put back is part of that undo or redo.
+    if (restoring_) {
+        adjustStyle(kind, change);
+        return false;
+    }
     quilso::MenuStyle& record = project_.params.css[kind];
-    const quilso::MenuStyle before = record;
+    quilso::MenuStyle before = record;
     change(record);
-    // Every stored change marks the project, even one that stores what was there already.
-    markModified();
-    if (record == before) return false;
+    // Every stored change is a step that marks the project, even one that stores what was
+    // there already.
+    const bool changed = record != before;
+    undoStack_->push(new StyleCommand(this, kind, QString::fromUtf8(label), std::move(before), record));
+    if (!changed) return false;
     emit styleChanged(kind);
     return true;
 }
@@ -151,85 +197,137 @@ void ProjectDocument::adjustStyle(MenuKind kind, const StyleChange& change) {
 }
 
 void ProjectDocument::markModified() {
-    setModified(true);
+    // Without a step: the next undo back to the saved state clears it again, as nothing that
+    // a step would have to put back has changed.
+    editState_->setProjectModified(true);
 }
 
 void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& record) {
     quilso::MenuStyle& stored = project_.params.css[kind];
     if (stored == record) return;
     stored = record;
+    const QScopedValueRollback restoring(restoring_, true);
     emit styleChanged(kind);
     emit styleRestored(kind);
 }
 
 void ProjectDocument::setTagOption(bool isTag) {
+    undoStack_->push(new TagOptionCommand(this, project_.params.options.isTag, isTag));
+}
+
+void ProjectDocument::restoreTagOption(bool isTag) {
     project_.params.options.isTag = isTag;
-    markModified();
     emit optionsChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Site tree
 
+ProjectDocument::Step::Step(ProjectDocument& document, const QString& label) : document_(document) {
+    document_.beginStep(label);
+}
+
+ProjectDocument::Step::~Step() {
+    document_.endStep();
+}
+
+void ProjectDocument::beginStep(const QString& label) {
+    if (stepDepth_++ > 0) return;
+    const TreeSelection now = currentSelection();
+    openStep_ = new TreeStep(this, label, NodeSelection::of(now.nodes, now.focus));
+}
+
+void ProjectDocument::endStep() {
+    if (--stepDepth_ > 0) return;
+    TreeStep* step = std::exchange(openStep_, nullptr);
+    if (step->childCount() == 0) {
+        delete step;
+        return;
+    }
+    const TreeSelection now = currentSelection();
+    step->setSelectionAfter(NodeSelection::of(now.nodes, now.focus));
+    undoStack_->push(step);
+}
+
+void ProjectDocument::showSelection(const NodeSelection& selection) {
+    // A focus that is not in the tree in this state would be an index into freed rows.
+    SiteNode* focus = selection.focus;
+    const SiteNode* top = focus;
+    while (top && top->parent())
+        top = top->parent();
+    if (top != project_.tree.root()) focus = nullptr;
+    emit selectionRestored(selection.nodes(), focus);
+}
+
+void ProjectDocument::sealEntryEdit() {
+    const int top = undoStack_->index() - 1;
+    if (top < 0) return;
+    if (const auto* edit = dynamic_cast<const EntryTextCommand*>(undoStack_->command(top))) edit->seal();
+}
+
 SiteNode* ProjectDocument::insertEntry(SiteNode* parent, int row, SiteEntry entry) {
-    SiteNode* node = treeModel_->insertEntry(parent, row, std::move(entry));
-    markModified();
-    return node;
+    const Step step(*this, QStringLiteral("Neuer Eintrag"));
+    auto* command = new InsertEntryCommand(treeModel_, parent, row, std::move(entry), openStep_);
+    command->redo();
+    return command->node();
 }
 
-void ProjectDocument::removeEntries(const std::vector<SiteNode*>& siblings) {
+void ProjectDocument::removeEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return;
-    treeModel_->removeSiblings(siblings);
-    markModified();
+    const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag löschen")
+                                                : QStringLiteral("Einträge löschen"));
+    (new RemoveEntriesCommand(treeModel_, siblings, openStep_))->redo();
 }
 
-bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& siblings) {
+void ProjectDocument::moveEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent,
+                                  std::vector<RowRun> target) {
+    const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag verschieben")
+                                                : QStringLiteral("Einträge verschieben"));
+    (new MoveEntriesCommand(treeModel_, siblings, newParent, std::move(target), openStep_))->redo();
+}
+
+bool ProjectDocument::moveEntriesUp(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty() || !siblings.front()->previousSibling()) return false;
-    SiteNode* parent = siblings.front()->parent();
-    std::vector<SiteNode*> order = parent->children();
-    // Each entry, first to last, swaps with the one before it: a run moves up as a block.
-    for (SiteNode* node : siblings) {
-        const auto at = std::size_t(node->row());
-        std::swap(order[at], order[at - 1]);
-    }
-    treeModel_->reorder(parent, order);
-    markModified();
+    // Each run of neighbours hops over the entry before it: every run ends one row higher.
+    std::vector<RowRun> target = quilso::RowRunsOf(siblings);
+    for (RowRun& run : target)
+        --run.first;
+    moveEntries(siblings, siblings.front()->parent(), std::move(target));
     return true;
 }
 
-bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::moveEntriesDown(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty() || !siblings.back()->nextSibling()) return false;
-    SiteNode* parent = siblings.front()->parent();
-    std::vector<SiteNode*> order = parent->children();
-    // Last to first: a run moves down as a block.
-    for (std::size_t i = siblings.size(); i-- > 0;) {
-        const auto at = std::size_t(siblings[i]->row());
-        std::swap(order[at], order[at + 1]);
-    }
-    treeModel_->reorder(parent, order);
-    markModified();
+    std::vector<RowRun> target = quilso::RowRunsOf(siblings);
+    for (RowRun& run : target)
+        ++run.first;
+    moveEntries(siblings, siblings.front()->parent(), std::move(target));
     return true;
 }
 
-bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::indentEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     SiteNode* target = siblings.front()->previousSibling();
     if (!target) return false;
-    treeModel_->moveSiblings(siblings, target, -1);
-    markModified();
+    moveEntries(siblings, target, {{target->childCount(), int(siblings.size())}});
     return true;
 }
 
-bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& siblings) {
+bool ProjectDocument::outdentEntries(const std::vector<SiteNode*>& selection) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     SiteNode* parent = siblings.front()->parent();
     if (parent->isRoot()) return false;
-    treeModel_->moveSiblings(siblings, parent->parent(), parent->row() + 1);
-    markModified();
+    moveEntries(siblings, parent->parent(), {{parent->row() + 1, int(siblings.size())}});
     return true;
 }
 
-bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& selection, SiteNode* newParent, int row) {
+    const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return false;
     for (const SiteNode* up = newParent; up; up = up->parent())
         for (const SiteNode* node : siblings)
@@ -245,28 +343,38 @@ bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& siblings, Site
             inPlace = siblings[i]->row() == first + int(i);
         if (inPlace) return false;
     }
-    treeModel_->moveSiblings(siblings, newParent, row);
-    markModified();
+    moveEntries(siblings, newParent, {{row, int(siblings.size())}});
     return true;
 }
 
 bool ProjectDocument::setEntryText(SiteNode* node, std::string text, bool byUser) {
     if (text == node->entry.text) return false;
-    node->entry.text = std::move(text);
-    treeModel_->entryChanged(node);
-    if (byUser) markModified();
+    if (!byUser) {
+        node->entry.text = std::move(text);
+        treeModel_->entryChanged(node);
+    } else if (openStep_) {
+        (new EntryTextCommand(this, node, EntryTextCommand::MenuText, std::move(text), openStep_))->redo();
+    } else {
+        undoStack_->push(new EntryTextCommand(this, node, EntryTextCommand::MenuText, std::move(text)));
+    }
     return true;
 }
 
 bool ProjectDocument::setEntryFile(SiteNode* node, std::string file, bool byUser) {
     if (file == node->entry.file) return false;
-    node->entry.file = std::move(file);
-    treeModel_->entryChanged(node);
-    if (byUser) markModified();
+    if (!byUser) {
+        node->entry.file = std::move(file);
+        treeModel_->entryChanged(node);
+    } else if (openStep_) {
+        (new EntryTextCommand(this, node, EntryTextCommand::FileName, std::move(file), openStep_))->redo();
+    } else {
+        undoStack_->push(new EntryTextCommand(this, node, EntryTextCommand::FileName, std::move(file)));
+    }
     return true;
 }
 
 void ProjectDocument::replaceTree(quilso::SiteTree& tree) {
+    dropHistory();
     treeModel_->beginRebuild();
     project_.tree.swap(tree);
     treeModel_->endRebuild();
@@ -291,7 +399,7 @@ bool ProjectDocument::read(const QString& fileName) {
     const QFileInfo info(fileName);
     if (info.exists() && !info.isDir() && !info.isFile())
         return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
-    TreeRebuild observer(treeModel_, readObserver_ ? readObserver_ : &none);
+    TreeRebuild observer(this, readObserver_ ? readObserver_ : &none);
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, observer);
     } catch (const std::bad_alloc&) {

@@ -14,8 +14,11 @@
 #include <vector>
 
 class EditState;
+class QUndoStack;
 class QWidget;
 class SiteTreeModel;
+class TreeStep;
+struct NodeSelection;
 
 namespace quilso {
 class ReadObserver;
@@ -24,6 +27,12 @@ class SiteNode;
 
 // The error box text for a save of `path` that failed for `coreReason`.
 QString WriteFailureText(const QString& path, const std::string& coreReason);
+
+// The selected entries (siblings, in sibling order) and the focused one.
+struct TreeSelection {
+    std::vector<quilso::SiteNode*> nodes;
+    quilso::SiteNode* focus = nullptr;
+};
 
 class ProjectDocument : public QObject, public StyleEditor {
     Q_OBJECT
@@ -51,7 +60,11 @@ public:
     QString defaultProjectPath() const { return defaultProjectPath_; }
     QString functionsPath() const { return functionsPath_; }
 
+    // Every change is a step on this stack; its clean state is the saved state.
+    QUndoStack* undoStack() const { return undoStack_; }
     bool isModified() const;
+    // True: the project differs from its file even where no step says so (a new project made
+    // from a folder); undo never comes back to a saved state then. False: it is saved now.
     void setModified(bool modified);
 
     // Style records and options.
@@ -63,21 +76,41 @@ public:
     // through `styleRestored`. The modified state is the caller's business.
     void restoreStyle(quilso::MenuKind kind, const quilso::MenuStyle& record);
     void setTagOption(bool isTag);
+    // Sets the option without a step (a step undone or redone).
+    void restoreTagOption(bool isTag);
 
-    // Site tree; each change marks the project modified.
+    // Site tree; each change is a step of its own unless a Step is open, which takes all the
+    // changes made while it lives as one step, named by its label.
+    class Step {
+    public:
+        Step(ProjectDocument& document, const QString& label);
+        ~Step();
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        ProjectDocument& document_;
+    };
+    // Asked for the selection before and after a step; set by the page that shows the tree.
+    std::function<TreeSelection()> currentSelection = [] { return TreeSelection{}; };
+    // Shows a step's selection again (a step undone or redone) through `selectionRestored`.
+    void showSelection(const NodeSelection& selection);
+    // The next key in a menu text or file name field starts a new step.
+    void sealEntryEdit();
+
     quilso::SiteNode* insertEntry(quilso::SiteNode* parent, int row, quilso::SiteEntry entry);
-    void removeEntries(const std::vector<quilso::SiteNode*>& siblings);
+    void removeEntries(const std::vector<quilso::SiteNode*>& selection);
     // Moves siblings one place up or down as a block; false when one is at the end already.
-    bool moveEntriesUp(const std::vector<quilso::SiteNode*>& siblings);
-    bool moveEntriesDown(const std::vector<quilso::SiteNode*>& siblings);
+    bool moveEntriesUp(const std::vector<quilso::SiteNode*>& selection);
+    bool moveEntriesDown(const std::vector<quilso::SiteNode*>& selection);
     // Makes siblings the last children of the sibling before the first of them.
-    bool indentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    bool indentEntries(const std::vector<quilso::SiteNode*>& selection);
     // Makes siblings siblings of their parent, right after it.
-    bool outdentEntries(const std::vector<quilso::SiteNode*>& siblings);
+    bool outdentEntries(const std::vector<quilso::SiteNode*>& selection);
     // Moves siblings, keeping their order and subtrees, to child `row` of `newParent` (the row
     // counted as if they were taken out first; -1 appends). False when `newParent` lies inside
     // one of them or nothing would change.
-    bool moveEntriesTo(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
+    bool moveEntriesTo(const std::vector<quilso::SiteNode*>& selection, quilso::SiteNode* newParent, int row);
     // Sets an entry's menu text or file name; false when it already was that. `byUser` false:
     // the text only changes its form (as the fields show it) and the project is not marked.
     bool setEntryText(quilso::SiteNode* node, std::string text, bool byUser = true);
@@ -111,6 +144,8 @@ signals:
     void styleChanged(quilso::MenuKind kind);
     // The record of `kind` was replaced as a whole; whatever shows it must show it anew.
     void styleRestored(quilso::MenuKind kind);
+    // Undo or redo changed the tree: these entries were selected, `focus` focused, there.
+    void selectionRestored(const std::vector<quilso::SiteNode*>& nodes, quilso::SiteNode* focus);
     void optionsChanged();
     void modifiedChanged(bool modified);
     // The window's caption for the project ("quilso: <file>", "quilso: [neues Projekt]").
@@ -124,6 +159,13 @@ private:
     class TreeRebuild;
 
     bool read(const QString& fileName);
+    void beginStep(const QString& label);
+    void endStep();
+    void moveEntries(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent,
+                     std::vector<quilso::RowRun> target);
+    // Drops the history before the tree is replaced: it keeps deleted entries in the tree's
+    // memory.
+    void dropHistory();
     bool write(const QString& fileName);
 
     quilso::Project project_;
@@ -132,6 +174,10 @@ private:
     QString functionsError_;
     SiteTreeModel* treeModel_;
     EditState* editState_;
+    QUndoStack* undoStack_;
+    TreeStep* openStep_ = nullptr;
+    int stepDepth_ = 0;
+    bool restoring_ = false;
     QString fileName_;
     QString saveDialogFileName_;
     QString openDialogFileName_;

@@ -231,6 +231,15 @@ SitePage::SitePage(ProjectDocument* document, QWidget* parent) : QWidget(parent)
         updateControls();
     });
     connect(document_, &ProjectDocument::projectRead, this, [this] { updateControls(); });
+    document_->currentSelection = [this] {
+        collectSelection();
+        return TreeSelection{selection_, focusedNode()};
+    };
+    connect(document_, &ProjectDocument::selectionRestored, this,
+            [this](const std::vector<SiteNode*>& nodes, SiteNode* focus) {
+                reopenSubtrees(nodes);
+                selectNodes(nodes, focus);
+            });
     auto selectionChanged = [this] {
         keepSiblingSelection();
         if (!adjustingSelection_ && !rebuilding_) updateControls();
@@ -309,6 +318,12 @@ void SitePage::buildActions() {
             [this](const QPoint& at) { treeMenu_->popup(siteView_->viewport()->mapToGlobal(at)); });
 }
 
+void SitePage::addHistoryActions(const QList<QAction*>& actions) {
+    QAction* first = treeMenu_->actions().value(0);
+    treeMenu_->insertActions(first, actions);
+    treeMenu_->insertSeparator(first);
+}
+
 QList<QAction*> SitePage::treeActions() const {
     return {addAction_, addChildAction_, deleteAction_, upAction_, downAction_, rightAction_, leftAction_};
 }
@@ -329,6 +344,9 @@ void SitePage::buildFields() {
     fileHint_ = hintLabel("lFile", QStringLiteral("Bitte Dateiname eingeben"));
     connect(textField_, &QLineEdit::textChanged, this, [this] { storeMenuText(); });
     connect(fileField_, &QLineEdit::textChanged, this, [this] { storeFileName(); });
+    // The keys typed into a field are one step until the field is left.
+    connect(textField_, &QLineEdit::editingFinished, document_, &ProjectDocument::sealEntryEdit);
+    connect(fileField_, &QLineEdit::editingFinished, document_, &ProjectDocument::sealEntryEdit);
 
     // The arrow pad.
     auto* pad = new QFrame(this);
@@ -567,6 +585,19 @@ void SitePage::selectNodes(const std::vector<SiteNode*>& nodes, SiteNode* focus)
     updateControls();
 }
 
+void SitePage::reopenSubtrees(const std::vector<SiteNode*>& nodes) {
+    // Entries put back by an undo come back as new rows, which the view shows closed; their
+    // nodes still know how they were shown.
+    std::vector<const SiteNode*> pending(nodes.begin(), nodes.end());
+    while (!pending.empty()) {
+        const SiteNode* node = pending.back();
+        pending.pop_back();
+        if (!node->expanded || node->childCount() == 0) continue;
+        siteView_->expand(document_->treeModel()->indexOf(node));
+        pending.insert(pending.end(), node->children().begin(), node->children().end());
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Entry fields
 
@@ -594,6 +625,7 @@ void SitePage::storeFileName() {
 
 void SitePage::addSampleSite() {
     if (!document_->project().tree.empty()) return;
+    const ProjectDocument::Step step(*document_, QStringLiteral("Beispielstruktur"));
     SiteNode* root = document_->treeModel()->nodeOf({});
     auto add = [this](SiteNode* parent, const char* text, const char* file) {
         return document_->insertEntry(parent, -1, SiteEntry{text, file});
@@ -613,6 +645,8 @@ void SitePage::addEntries() {
     prepareNewEntryDialog();
     if (!runNewEntryDialog(*newEntryDialog())) return;
     const NewEntryDialog& dialog = *newEntryDialog();
+    const ProjectDocument::Step step(*document_, dialog.isSingleMode() ? QStringLiteral("Neuer Eintrag")
+                                                                       : QStringLiteral("Neue Einträge"));
     SiteNode* focused = focusedNode();
     SiteNode* parent = focused ? focused->parent() : document_->treeModel()->nodeOf({});
     int row = focused ? focused->row() + 1 : -1;
@@ -638,6 +672,9 @@ void SitePage::addChildEntries() {
     prepareNewEntryDialog();
     if (!runNewEntryDialog(*newEntryDialog())) return;
     const NewEntryDialog& dialog = *newEntryDialog();
+    const ProjectDocument::Step step(*document_, dialog.isSingleMode()
+                                                     ? QStringLiteral("Neuer Untereintrag")
+                                                     : QStringLiteral("Neue Untereinträge"));
     SiteNode* parent = focusedNode();
     if (!parent) parent = document_->treeModel()->nodeOf({});
     SiteNode* last = nullptr;
@@ -665,6 +702,8 @@ void SitePage::addChildEntries() {
 void SitePage::deleteEntries() {
     collectSelection();
     if (selection_.empty()) return;
+    const ProjectDocument::Step step(*document_, selection_.size() == 1 ? QStringLiteral("Eintrag löschen")
+                                                                        : QStringLiteral("Einträge löschen"));
     const std::vector<SiteNode*> doomed = std::exchange(selection_, {});
     SiteNode* previous = doomed.front()->previousSibling();
     SiteNode* parent = doomed.front()->parent();
@@ -689,6 +728,8 @@ void SitePage::moveEntriesUp() {
     collectSelection();
     if (selection_.empty() || !selection_.front()->previousSibling()) return;
     const std::vector<SiteNode*> moving = selection_;
+    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
+                                                                    : QStringLiteral("Einträge verschieben"));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->moveEntriesUp(moving);
@@ -699,6 +740,8 @@ void SitePage::moveEntriesDown() {
     collectSelection();
     if (selection_.empty() || !selection_.back()->nextSibling()) return;
     const std::vector<SiteNode*> moving = selection_;
+    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
+                                                                    : QStringLiteral("Einträge verschieben"));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->moveEntriesDown(moving);
@@ -711,6 +754,8 @@ void SitePage::moveEntriesRight() {
     SiteNode* target = selection_.front()->previousSibling();
     if (!target) return;
     const std::vector<SiteNode*> moving = selection_;
+    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
+                                                                    : QStringLiteral("Einträge verschieben"));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->indentEntries(moving);
@@ -719,6 +764,10 @@ void SitePage::moveEntriesRight() {
 }
 
 bool SitePage::dropEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
+    // Opened while the dragged entries are still selected: undo selects them again.
+    const ProjectDocument::Step step(*document_, siblings.size() == 1
+                                                     ? QStringLiteral("Eintrag verschieben")
+                                                     : QStringLiteral("Einträge verschieben"));
     SiteNode* focused = focusedNode();
     SiteNode* focus =
         std::find(siblings.begin(), siblings.end(), focused) != siblings.end() ? focused : siblings.front();
@@ -734,6 +783,8 @@ void SitePage::moveEntriesLeft() {
     if (selection_.empty()) return;
     if (selection_.front()->parent()->isRoot()) return;
     const std::vector<SiteNode*> moving = selection_;
+    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
+                                                                    : QStringLiteral("Einträge verschieben"));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->outdentEntries(moving);

@@ -30,6 +30,8 @@ public:
     QTreeView* siteView() const { return siteView_; }
     // The tree commands, for the context menu and for the window's key handling.
     QList<QAction*> treeActions() const;
+    // Undo and redo, shown at the top of the tree's context menu.
+    void addHistoryActions(const QList<QAction*>& actions);
 
     // The tree commands: add after the focused entry, add as its last children, delete the
     // selected entries, move them one place up or down, into the sibling before them, or out
@@ -72,6 +74,7 @@ private:
     void updateControls();
     void keepSiblingSelection();
     void releaseSelection();
+    void reopenSubtrees(const std::vector<quilso::SiteNode*>& nodes);
     void storeMenuText();
     void storeFileName();
     void prepareNewEntryDialog();

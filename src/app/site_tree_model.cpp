@@ -285,3 +285,36 @@ void SiteTreeModel::moveSiblings(const std::vector<SiteNode*>& siblings, SiteNod
     }
     bulkChange({}, [&] { tree_->moveMany(siblings, newParent, row); });
 }
+
+void SiteTreeModel::detachSiblings(const std::vector<SiteNode*>& siblings) {
+    if (siblings.empty()) return;
+    const std::vector<int> rows = rowsOf(siblings);
+    if (contiguous(rows)) {
+        beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());
+        tree_->detachMany(siblings);
+        endRemoveRows();
+        return;
+    }
+    bulkChange(siblings, [&] { tree_->detachMany(siblings); });
+}
+
+void SiteTreeModel::placeSiblings(const std::vector<SiteNode*>& siblings, SiteNode* newParent,
+                                  const std::vector<quilso::RowRun>& runs) {
+    if (siblings.empty() || runs.empty()) return;
+    if (!siblings.front()->parent()) {
+        if (runs.size() == 1) {
+            beginInsertRows(indexOf(newParent), runs.front().first,
+                            runs.front().first + runs.front().count - 1);
+            tree_->attachMany(siblings, newParent, runs);
+            endInsertRows();
+            return;
+        }
+        bulkChange({}, [&] { tree_->attachMany(siblings, newParent, runs); });
+        return;
+    }
+    if (runs.size() == 1 && contiguous(rowsOf(siblings))) {
+        moveSiblings(siblings, newParent, runs.front().first);
+        return;
+    }
+    bulkChange({}, [&] { tree_->placeMany(siblings, newParent, runs); });
+}

@@ -60,6 +60,13 @@ public:
     // Moves siblings (in sibling order) to `newParent` at `row` (counted without them), keeping
     // their order.
     void moveSiblings(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
+    // Takes siblings (in sibling order) out with their subtrees but keeps them for an undo
+    // history; placeSiblings puts them back.
+    void detachSiblings(const std::vector<quilso::SiteNode*>& siblings);
+    // Puts siblings (in sibling order; in the tree or detached) into `newParent` at the rows of
+    // `runs`, the other children keeping their order.
+    void placeSiblings(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent,
+                       const std::vector<quilso::RowRun>& runs);
     // Tells the views that the texts of a node changed.
     void entryChanged(quilso::SiteNode* node);
     // Entries whose page is missing show its warning icon and tooltip.

@@ -89,15 +89,16 @@ void SiteTree::destroyNode(SiteNode* node) noexcept {
     free_ = new (static_cast<void*>(node)) FreeSlot{free_};
 }
 
-void SiteTree::destroySubtrees(std::vector<SiteNode*> pending) {
+std::size_t SiteTree::destroySubtrees(std::vector<SiteNode*> pending) {
+    std::size_t count = 0;
     while (!pending.empty()) {
         SiteNode* n = pending.back();
         pending.pop_back();
         pending.insert(pending.end(), n->children_.begin(), n->children_.end());
         destroyNode(n);
-        --size_;
+        ++count;
     }
-    if (size_ == 0) releaseChunks();
+    return count;
 }
 
 void SiteTree::releaseChunks() noexcept {
@@ -148,7 +149,7 @@ SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_
 }
 
 SiteTree::Builder::Builder(SiteTree& tree) : tree_(tree) {
-    assert(tree.empty() && !tree.free_);
+    assert(tree.empty() && !tree.free_ && tree.detached_ == 0);
     open_.emplace_back(tree.root(), 0);
 }
 
@@ -190,7 +191,8 @@ static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
 void SiteTree::remove(SiteNode* node) {
     assert(node && !node->isRoot());
     detach(node, node->parent_->children_, node->row());
-    destroySubtrees({node});
+    size_ -= destroySubtrees({node});
+    if (size_ == 0 && detached_ == 0) releaseChunks();
 }
 
 void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
@@ -202,7 +204,8 @@ void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
     siblings.erase(
         std::remove_if(siblings.begin(), siblings.end(), [&](SiteNode* n) { return doomed.count(n) != 0; }),
         siblings.end());
-    destroySubtrees(std::move(pending));
+    size_ -= destroySubtrees(std::move(pending));
+    if (size_ == 0 && detached_ == 0) releaseChunks();
 }
 
 void SiteTree::move(SiteNode* node, SiteNode* newParent, int row) {
@@ -229,15 +232,136 @@ void SiteTree::moveMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent
         n->parent_ = newParent;
 }
 
+void SiteTree::takeOut(const std::vector<SiteNode*>& siblings) {
+    // In sibling order, so one pass without a lookup set finds them all.
+    auto& old = siblings.front()->parent_->children_;
+    std::size_t next = 0;
+    old.erase(std::remove_if(old.begin(), old.end(),
+                             [&](SiteNode* n) {
+                                 if (next < siblings.size() && siblings[next] == n) {
+                                     ++next;
+                                     return true;
+                                 }
+                                 return false;
+                             }),
+              old.end());
+    assert(next == siblings.size());
+}
+
+std::size_t SiteTree::subtreeSize(const SiteNode* node) {
+    std::size_t count = 0;
+    std::vector<const SiteNode*> pending{node};
+    while (!pending.empty()) {
+        const SiteNode* n = pending.back();
+        pending.pop_back();
+        pending.insert(pending.end(), n->children_.begin(), n->children_.end());
+        ++count;
+    }
+    return count;
+}
+
+void SiteTree::placeMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent,
+                         const std::vector<RowRun>& runs) {
+    if (nodes.empty()) return;
+    SiteNode* oldParent = nodes.front()->parent_;
+    auto& siblings = newParent->children_;
+    // Allocated before anything changes: a failure leaves the tree as it was.
+    std::vector<SiteNode*> merged;
+    merged.reserve(siblings.size() + (oldParent == newParent ? 0 : nodes.size()));
+    if (oldParent) takeOut(nodes);
+    std::size_t kept = 0;
+    std::size_t next = 0;
+    for (const RowRun& run : runs) {
+        while (merged.size() < static_cast<std::size_t>(run.first) && kept < siblings.size())
+            merged.push_back(siblings[kept++]);
+        for (int i = 0; i < run.count && next < nodes.size(); ++i)
+            merged.push_back(nodes[next++]);
+    }
+    while (next < nodes.size())
+        merged.push_back(nodes[next++]);
+    merged.insert(merged.end(), siblings.begin() + static_cast<std::ptrdiff_t>(kept), siblings.end());
+    siblings.swap(merged);
+    for (SiteNode* n : nodes)
+        n->parent_ = newParent;
+}
+
+void SiteTree::detachMany(const std::vector<SiteNode*>& nodes) {
+    if (nodes.empty()) return;
+    std::size_t count = 0;
+    for (const SiteNode* n : nodes)
+        count += subtreeSize(n);
+    takeOut(nodes);
+    for (SiteNode* n : nodes)
+        n->parent_ = nullptr;
+    size_ -= count;
+    detached_ += count;
+}
+
+void SiteTree::attachMany(const std::vector<SiteNode*>& nodes, SiteNode* parent,
+                          const std::vector<RowRun>& runs) {
+    if (nodes.empty()) return;
+    std::size_t count = 0;
+    for (const SiteNode* n : nodes) {
+        assert(n->parent_ == nullptr);
+        count += subtreeSize(n);
+    }
+    placeMany(nodes, parent, runs);
+    size_ += count;
+    detached_ -= count;
+}
+
+void SiteTree::destroyDetached(SiteNode* node) {
+    assert(node && node->parent_ == nullptr && node != &root_);
+    detached_ -= destroySubtrees({node});
+    if (size_ == 0 && detached_ == 0) releaseChunks();
+}
+
+std::vector<RowRun> RowRunsOf(const std::vector<int>& sortedRows) {
+    std::vector<RowRun> runs;
+    for (const int row : sortedRows) {
+        if (!runs.empty() && runs.back().first + runs.back().count == row)
+            ++runs.back().count;
+        else
+            runs.push_back({row, 1});
+    }
+    return runs;
+}
+
+std::vector<RowRun> RowRunsOf(const std::vector<SiteNode*>& siblings) {
+    std::vector<RowRun> runs;
+    for (const SiteNode* n : siblings) {
+        const int row = n->row();
+        if (!runs.empty() && runs.back().first + runs.back().count == row)
+            ++runs.back().count;
+        else
+            runs.push_back({row, 1});
+    }
+    return runs;
+}
+
+std::vector<SiteNode*> NodesAt(const SiteNode* parent, const std::vector<RowRun>& runs) {
+    std::vector<SiteNode*> nodes;
+    std::size_t total = 0;
+    for (const RowRun& run : runs)
+        total += static_cast<std::size_t>(run.count);
+    nodes.reserve(total);
+    for (const RowRun& run : runs)
+        for (int i = 0; i < run.count; ++i)
+            nodes.push_back(parent->child(run.first + i));
+    return nodes;
+}
+
 void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder) {
     assert(newOrder.size() == parent->children_.size());
     parent->children_ = std::move(newOrder);
 }
 
 void SiteTree::clear() {
-    if (!free_) {
-        // No slot was given back, so every slot handed out holds a node of the tree: they are
-        // destroyed in memory order, without walking the tree.
+    // Detached nodes live in the chunks too: whoever kept them must have let them go first.
+    assert(detached_ == 0);
+    if (!free_ && detached_ == 0) {
+        // No slot was given back and none is held outside the tree, so every slot handed out
+        // holds a node of the tree: they are destroyed in memory order, without a walk.
         root_.children_.clear();
         for (std::size_t c = 0; c < chunks_.size(); ++c) {
             const std::size_t slots = c + 1 == chunks_.size() ? used_ : chunks_[c].slotCount;
@@ -253,12 +377,14 @@ void SiteTree::clear() {
     root_.children_.clear();
     destroySubtrees(std::move(pending));
     size_ = 0;
+    detached_ = 0;
     releaseChunks();
 }
 
 void SiteTree::swap(SiteTree& other) noexcept {
     std::swap(root_.children_, other.root_.children_);
     std::swap(size_, other.size_);
+    std::swap(detached_, other.detached_);
     std::swap(chunks_, other.chunks_);
     std::swap(used_, other.used_);
     std::swap(free_, other.free_);

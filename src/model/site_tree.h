@@ -19,6 +19,14 @@ struct SiteEntry {
     bool operator==(const SiteEntry&) const = default;
 };
 
+// A run of neighbouring rows among one parent's children: how an undo history keeps a block
+// of 50,000 moved siblings in a few bytes.
+struct RowRun {
+    int first = 0;
+    int count = 0;
+    bool operator==(const RowRun&) const = default;
+};
+
 class SiteNode {
 public:
     SiteEntry entry;
@@ -45,6 +53,13 @@ private:
     SiteNode* parent_ = nullptr;
     std::vector<SiteNode*> children_;
 };
+
+// The rows (ascending) as runs.
+std::vector<RowRun> RowRunsOf(const std::vector<int>& sortedRows);
+// The current rows of siblings (in sibling order) as runs.
+std::vector<RowRun> RowRunsOf(const std::vector<SiteNode*>& siblings);
+// The children of `parent` at `runs`, in order.
+std::vector<SiteNode*> NodesAt(const SiteNode* parent, const std::vector<RowRun>& runs);
 
 class SiteTree {
 public:
@@ -73,6 +88,20 @@ public:
     void moveMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent, int row);
     // Removes several siblings with their subtrees in one pass over their parent's children.
     void removeMany(const std::vector<SiteNode*>& nodes);
+    // Puts siblings (in sibling order, with their subtrees) into `newParent` so that they end up
+    // at the rows of `runs` (ascending) and the other children keep their order: undoes and
+    // redoes every kind of move in one pass. `newParent` must not lie inside a moved subtree.
+    void placeMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent, const std::vector<RowRun>& runs);
+    // Takes siblings with their subtrees out of the tree without freeing them, for an undo
+    // history to put back with attachMany or to free with destroyDetached. They keep their
+    // memory in this tree: drop them before the tree is cleared, swapped or destroyed.
+    void detachMany(const std::vector<SiteNode*>& nodes);
+    // Puts detached nodes (in their old order) back at the rows of `runs` under `parent`.
+    void attachMany(const std::vector<SiteNode*>& nodes, SiteNode* parent, const std::vector<RowRun>& runs);
+    // Frees a detached node with its subtree.
+    void destroyDetached(SiteNode* node);
+    // Entries taken out by detachMany and neither put back nor freed.
+    std::size_t detachedCount() const { return detached_; }
     // Replaces the children of `parent` by a permutation of them.
     void reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder);
     void clear();
@@ -119,11 +148,15 @@ private:
     };
     SiteNode* newNode();
     void destroyNode(SiteNode* node) noexcept;
-    void destroySubtrees(std::vector<SiteNode*> pending);
+    // Frees the subtrees and returns how many nodes they held.
+    std::size_t destroySubtrees(std::vector<SiteNode*> pending);
+    void takeOut(const std::vector<SiteNode*>& siblings);
+    static std::size_t subtreeSize(const SiteNode* node);
     void releaseChunks() noexcept;
 
     SiteNode root_;
     std::size_t size_ = 0;
+    std::size_t detached_ = 0;
     std::vector<Chunk> chunks_;
     std::size_t used_ = 0; // slotCount handed out from the newest chunk
     FreeSlot* free_ = nullptr;

@@ -194,3 +194,55 @@ TEST(SiteTree, UnfinishedBuilderTreeIsClearedWhole) {
     tree->append(tree->root(), "again", "a.htm");
     EXPECT_EQ(shape(*tree), "again ");
 }
+
+TEST(SiteTree, DetachedSubtreesComeBackAsTheSameNodesAndAreFreedOnRequest) {
+    SiteTree tree;
+    SiteNode* n[5];
+    for (int i = 0; i < 5; ++i)
+        n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    SiteNode* b1 = tree.insert(n[1], -1, {"B1", ""});
+    tree.detachMany({n[1], n[3]});
+    EXPECT_EQ(shape(tree), "A C E ");
+    EXPECT_EQ(tree.size(), 3u);
+    EXPECT_EQ(tree.detachedCount(), 3u);
+    // Separated rows come back where they were, between the entries that stayed.
+    tree.attachMany({n[1], n[3]}, tree.root(), RowRunsOf(std::vector<int>{1, 3}));
+    EXPECT_EQ(shape(tree), "A B .B1 C D E ");
+    EXPECT_EQ(n[3]->row(), 3);
+    EXPECT_EQ(b1->parent(), n[1]);
+    EXPECT_EQ(tree.size(), 6u);
+    EXPECT_EQ(tree.detachedCount(), 0u);
+
+    // Removing everything else must not free the memory of what is still detached.
+    tree.detachMany({n[1]});
+    tree.removeMany({n[0], n[2], n[3], n[4]});
+    EXPECT_TRUE(tree.empty());
+    SiteNode* again = tree.insert(tree.root(), -1, {"X", ""});
+    EXPECT_NE(again, n[1]);
+    EXPECT_EQ(b1->entry.text, "B1");
+    tree.destroyDetached(n[1]);
+    EXPECT_EQ(tree.detachedCount(), 0u);
+    EXPECT_EQ(shape(tree), "X ");
+}
+
+TEST(SiteTree, PlaceManyPutsSiblingsAtGivenRowsAndUndoesItself) {
+    SiteTree tree;
+    SiteNode* n[6];
+    for (int i = 0; i < 6; ++i)
+        n[i] = tree.insert(tree.root(), -1, {std::string(1, char('A' + i)), ""});
+    // B, C and E each one row up: how the up command moves runs of neighbours.
+    const std::vector<SiteNode*> moving{n[1], n[2], n[4]};
+    const std::vector<RowRun> from = RowRunsOf(moving);
+    EXPECT_EQ(from, (std::vector<RowRun>{{1, 2}, {4, 1}}));
+    tree.placeMany(moving, tree.root(), {{0, 2}, {3, 1}});
+    EXPECT_EQ(shape(tree), "B C A E D F ");
+    tree.placeMany(NodesAt(tree.root(), {{0, 2}, {3, 1}}), tree.root(), from);
+    EXPECT_EQ(shape(tree), "A B C D E F ");
+    // Into another parent and back.
+    tree.placeMany({n[4], n[5]}, n[0], {{0, 2}});
+    EXPECT_EQ(shape(tree), "A .E .F B C D ");
+    EXPECT_EQ(n[5]->parent(), n[0]);
+    tree.placeMany(NodesAt(n[0], {{0, 2}}), tree.root(), {{4, 2}});
+    EXPECT_EQ(shape(tree), "A B C D E F ");
+    EXPECT_EQ(n[5]->parent(), tree.root());
+}
