@@ -9,6 +9,7 @@
 //   - reading one menu text of 1.6 million "&#" without a ';' (3.2 MB; target well under 1 s),
 //   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
 //     process of this program as its VmHWM from /proc/self/status after the read.
+// `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
 #include "reader.h"
 #include "value_helpers.h"
 #include "writer.h"
@@ -266,6 +267,20 @@ int PeakRead(const char* path) {
     return 0;
 }
 
+// Writes the generated files of a million entries (and the chain) into `dir` and keeps them, for
+// comparing the output of two builds or profiling one read outside the benchmark.
+int WriteFiles(const char* dir) {
+    fs::create_directories(dir);
+    for (const char* order : Orders)
+        for (long n : Sizes)
+            fs::copy_file(File(Key(order, n), n, false, order), fs::path(dir) / (Key(order, n) + ".js"),
+                          fs::copy_options::overwrite_existing);
+    fs::copy_file(File("chain-backwards-100000", ChainDepth, true, "reversed"),
+                  fs::path(dir) / "chain-backwards-100000.js", fs::copy_options::overwrite_existing);
+    fs::remove_all(WorkDir());
+    return 0;
+}
+
 long MeasurePeakKb(const std::string& self, const fs::path& file) {
     const fs::path out = WorkDir() / "peak.txt";
     RunShell("'" + self + "' --peak-read '" + file.string() + "' > '" + out.string() + "'");
@@ -282,6 +297,7 @@ void Ratio(const char* what, double value, const char* target, bool met) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "--write-files") return WriteFiles(argv[2]);
     const std::string self = fs::canonical("/proc/self/exe").string();
     benchmark::Initialize(&argc, argv);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -41,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string blockLines;
         quilso::reader::LineCursor all(bytes);
         quilso::reader::CollectLines(all, table, blockLines);
+        // The lines kept for the block scan are those it can react to, shortcuts or not.
+        std::string expected, scratch;
+        quilso::reader::LineCursor again(bytes);
+        for (std::string_view line; again.next(line);)
+            if (quilso::reader::MattersToBlockScan(line, scratch)) expected.append(line).append("\n");
+        if (blockLines != expected) std::abort();
         table.finish();
         std::int32_t top = -1;
         for (std::size_t i = 0; i < table.size() && top < 0; ++i)
@@ -51,6 +58,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 quilso::reader::RebuildTreeShape(table.nextSibling, table.firstChild, top));
             if (direct.entry != rebuilt.entry || direct.depth != rebuilt.depth) std::abort();
         }
+    }
+
+    // Nodes made while the lines are read, where they are, give the tree of the table and the
+    // rebuild.
+    {
+        quilso::Project rebuilt;
+        quilso::reader::MenuTable table;
+        table.stream.active = false;
+        std::string blockLines;
+        quilso::reader::LineCursor all(bytes);
+        quilso::reader::CollectLines(all, table, blockLines);
+        quilso::reader::ReadContext ctx{rebuilt, none, {}};
+        quilso::reader::ReadMenuArray(ctx, table);
+        std::vector<std::pair<const quilso::SiteEntry*, int>> a, b;
+        project.tree.forEachPreorder(
+            [&](const quilso::SiteNode* n, int depth) { a.emplace_back(&n->entry, depth); });
+        rebuilt.tree.forEachPreorder(
+            [&](const quilso::SiteNode* n, int depth) { b.emplace_back(&n->entry, depth); });
+        if (a.size() != b.size()) std::abort();
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (*a[i].first != *b[i].first || a[i].second != b[i].second) std::abort();
     }
 
     std::vector<std::string> pieces;

@@ -148,6 +148,40 @@ SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_
     return node;
 }
 
+SiteTree::Builder::Builder(SiteTree& tree) : tree_(tree) {
+    assert(tree.empty() && !tree.free_ && tree.detached_ == 0);
+    open_.emplace_back(tree.root(), 0);
+}
+
+SiteNode* SiteTree::Builder::add(std::string_view text, std::string_view file) {
+    // A node that fails half-made stays in its slot; clearing the tree destroys it, as every
+    // slot of a tree without freed ones holds a node.
+    SiteNode* node = tree_.newNode();
+    node->entry.text.assign(text);
+    node->entry.file.assign(file);
+    pending_.push_back(node);
+    node->parent_ = open_.back().first;
+    node->rowHint_ = static_cast<int>(pending_.size() - open_.back().second) - 1;
+    ++tree_.size_;
+    return node;
+}
+
+void SiteTree::Builder::descend() {
+    open_.emplace_back(pending_.back(), pending_.size());
+}
+
+void SiteTree::Builder::ascend() {
+    const auto [node, start] = open_.back();
+    node->children_.assign(pending_.begin() + static_cast<std::ptrdiff_t>(start), pending_.end());
+    pending_.resize(start);
+    open_.pop_back();
+}
+
+void SiteTree::Builder::finish() {
+    while (!open_.empty())
+        ascend();
+}
+
 static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
     assert(siblings[static_cast<std::size_t>(row)] == node);
     (void)node;
@@ -323,12 +357,26 @@ void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder
 }
 
 void SiteTree::clear() {
+    // Detached nodes live in the chunks too: whoever kept them must have let them go first.
+    assert(detached_ == 0);
+    if (!free_ && detached_ == 0) {
+        // No slot was given back and none is held outside the tree, so every slot handed out
+        // holds a node of the tree: they are destroyed in memory order, without a walk.
+        root_.children_.clear();
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const std::size_t slots = c + 1 == chunks_.size() ? used_ : chunks_[c].slotCount;
+            auto* nodes = static_cast<SiteNode*>(chunks_[c].memory);
+            for (std::size_t i = 0; i < slots; ++i)
+                nodes[i].~SiteNode();
+        }
+        size_ = 0;
+        releaseChunks();
+        return;
+    }
     std::vector<SiteNode*> pending = std::move(root_.children_);
     root_.children_.clear();
     destroySubtrees(std::move(pending));
     size_ = 0;
-    // Detached nodes live in the chunks too: whoever kept them must have let them go first.
-    assert(detached_ == 0);
     detached_ = 0;
     releaseChunks();
 }

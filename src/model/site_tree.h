@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quilso {
@@ -112,6 +113,28 @@ public:
     // Calls f(node, depth) for every entry in display order (depth first, parents first).
     template <class F> void forEachPreorder(F&& f) const;
 
+    // Builds a tree that is empty from entries in display order (parents before their
+    // children), giving each node its list of children at once, allocated at its final size,
+    // when its last child is known. Until finish() the tree may only be cleared or destroyed.
+    class Builder {
+    public:
+        explicit Builder(SiteTree& tree);
+        // Adds an entry after the one added last at the current depth, its texts made in place.
+        SiteNode* add(std::string_view text, std::string_view file);
+        // The entries added next are children of the one added last.
+        void descend();
+        // The entries added next follow the current parent, which has all its children.
+        void ascend();
+        // Hands every node still open its children; the tree is whole.
+        void finish();
+
+    private:
+        SiteTree& tree_;
+        std::vector<SiteNode*> pending_; // the children of the open nodes, outermost first
+        // The open nodes, innermost last, each with where its children start in pending_.
+        std::vector<std::pair<SiteNode*, std::size_t>> open_;
+    };
+
 private:
     // Nodes live in chunks owned by the tree, not in an allocation each: a large tree is built
     // and freed in a fraction of the time. Removed nodes' slotCount go to a free list for reuse,
@@ -150,6 +173,10 @@ template <class F> void SiteTree::forEachPreorder(F&& f) const {
             continue;
         }
         const SiteNode* child = node->children_[next++];
+        // What the next steps touch, fetched while this node is handled: its list of children
+        // and its next sibling. Nodes made in another order than this lie far apart.
+        __builtin_prefetch(child->children_.data());
+        if (next < node->children_.size()) __builtin_prefetch(node->children_[next]);
         f(child, static_cast<int>(stack.size()) - 1);
         stack.emplace_back(child, 0);
     }

@@ -330,17 +330,66 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
         AppendJsUnescaped(file, table.decodedFile);
         file = table.decodedFile;
     }
-    const std::size_t size = text.size() + file.size();
-    if (size > std::numeric_limits<std::uint32_t>::max()) return false;
-    char* data = table.arena.allocate(size);
-    if (!text.empty()) std::memcpy(data, text.data(), text.size());
-    if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
-    table.texts.push_back(
-        {data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
+    if (text.size() + file.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+    const auto entry = static_cast<std::int32_t>(table.size());
+    if (!table.stream.active || !table.stream.add(entry, text, file, pieces.nextSibling, pieces.firstChild)) {
+        if (table.stream.active) table.endStream();
+        table.addTexts(text, file);
+    }
     table.nextSibling.push_back(pieces.nextSibling);
     table.parent.push_back(pieces.parent);
     table.firstChild.push_back(pieces.firstChild);
     return true;
+}
+
+void MenuTable::addTexts(std::string_view text, std::string_view file) {
+    char* data = arena.allocate(text.size() + file.size());
+    if (!text.empty()) std::memcpy(data, text.data(), text.size());
+    if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
+    texts.push_back({data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
+}
+
+void MenuTable::endStream() {
+    if (!stream.active) return;
+    stream.active = false;
+    stream.builder.finish();
+    // The walk made the nodes in entry order, so the tree order is the entry order.
+    stream.tree.forEachPreorder(
+        [&](const SiteNode* node, int) { addTexts(node->entry.text, node->entry.file); });
+    stream.tree.clear();
+    std::vector<std::int32_t>().swap(stream.resume);
+}
+
+bool TreeOrderStream::add(std::int32_t entry, std::string_view text, std::string_view file,
+                          std::int32_t nextSibling, std::int32_t firstChild) {
+    if (entry != expected) return false;
+    // The walk follows what finish() leaves of the links: a negative number is none.
+    std::int32_t next = std::max(nextSibling, std::int32_t(-1));
+    builder.add(text, file);
+    if (firstChild >= 0) {
+        resume.push_back(next);
+        builder.descend();
+        expected = firstChild;
+        return true;
+    }
+    while (next < 0 && !resume.empty()) {
+        next = resume.back();
+        resume.pop_back();
+        builder.ascend();
+    }
+    expected = next;
+    return true;
+}
+
+bool TreeOrderStream::complete(std::size_t count, std::int32_t firstParent) const {
+    if (!active) return false;
+    // What the walk has not yet followed must name no entry: a link past the last entry counts
+    // as none only now that their number is known. The first entry is the walk's start only
+    // when its parent link names none.
+    const auto n = static_cast<std::int64_t>(count);
+    const auto none = [n](std::int32_t link) { return link < 0 || link >= n; };
+    if (count > 0 && !none(firstParent)) return false;
+    return none(expected) && std::all_of(resume.begin(), resume.end(), none);
 }
 
 void MenuTable::reserveFor(std::size_t fileSize) {
@@ -369,8 +418,10 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
             AddMenuEntry(pieces, table);
             // Such a line has no CSS text, and only its two texts can hold a word of the scan:
             // outside them it has none of the words' letters "}*oi", and a word cannot run across
-            // a quote. So the whole line is tested at once.
-            matters = HoldsBlockWord(line);
+            // a quote. So the stretch from the first text to the end of the second is tested.
+            const char* const from = pieces.text.data();
+            matters = HoldsBlockWord(std::string_view(
+                from, static_cast<std::size_t>(pieces.file.data() + pieces.file.size() - from)));
         } else {
             if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
             matters = MattersToBlockScan(line, scratch);
@@ -383,6 +434,20 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
 }
 
 void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
+    SiteTree rebuilt;
+    if (table.stream.complete(table.size(), table.size() > 0 ? table.parent[0] : -1)) {
+        table.stream.builder.finish();
+        rebuilt.swap(table.stream.tree);
+    } else {
+        table.endStream();
+        RebuildFromTable(table, rebuilt);
+    }
+    ctx.observer.treeAboutToBeRebuilt();
+    ctx.project.tree.swap(rebuilt);
+    ctx.observer.treeRebuilt();
+}
+
+void RebuildFromTable(MenuTable& table, SiteTree& rebuilt) {
     table.finish();
     std::int32_t first = -1;
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -402,12 +467,7 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     LargeVector<std::int32_t>().swap(table.nextSibling);
     LargeVector<std::int32_t>().swap(table.firstChild);
 
-    SiteTree rebuilt;
     CreateNodes(order, table, rebuilt);
-    order = DisplayOrder{};
-    ctx.observer.treeAboutToBeRebuilt();
-    ctx.project.tree.swap(rebuilt);
-    ctx.observer.treeRebuilt();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "large_memory.h"
 #include "project.h"
 #include "read_observer.h"
+#include "site_tree.h"
 
 #include <array>
 #include <cstddef>
@@ -144,6 +145,26 @@ private:
     std::size_t left_ = 0;
 };
 
+// The nodes of a file whose lines come in the order the tree shows them, made while the lines
+// are read: a file as the writer writes it needs neither a table of its texts nor a rebuild.
+// Each entry is checked against the walk that takes the tree order from the links (see
+// DisplayOrderFromLinks); the first entry the walk would not visit next ends the stream.
+struct TreeOrderStream {
+    bool active = true;
+    SiteTree tree;
+    SiteTree::Builder builder{tree};
+    std::vector<std::int32_t> resume; // next-sibling links of the open entries, innermost last
+    std::int32_t expected = 0;        // the entry the walk visits next; -1: it ended
+
+    // Makes the node of entry `entry` and true, or false when the walk would not visit the
+    // entry now; the stream then takes no more entries.
+    bool add(std::int32_t entry, std::string_view text, std::string_view file, std::int32_t nextSibling,
+             std::int32_t firstChild);
+    // Whether the tree made is the one the rebuild gives for all `count` entries, given the
+    // first entry's parent link as read.
+    bool complete(std::size_t count, std::int32_t firstParent) const;
+};
+
 // The accepted menu lines, in file order: what the tree rebuild and the node creation need.
 struct MenuTable {
     struct Texts {
@@ -153,17 +174,24 @@ struct MenuTable {
         std::string_view text() const { return {data, textSize}; }
         std::string_view file() const { return {data + textSize, fileSize}; }
     };
+    // The texts of the entries that are not in `stream.tree`, which holds the first ones.
     LargeVector<Texts> texts;
-    // Link numbers as read; -1 stands for "cs". Numbers naming no entry are turned into -1 by
-    // finish(), once the number of entries is known.
+    // Link numbers as read, of every entry; -1 stands for "cs". Numbers naming no entry are
+    // turned into -1 by finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
     TextArena arena;
     // Reused while decoding, so lines allocate nothing.
     std::string scratch, decodedText, decodedFile;
+    TreeOrderStream stream;
 
-    std::size_t size() const { return texts.size(); }
+    std::size_t size() const { return nextSibling.size(); }
     // Reserves room for as many entries as a file of that size can hold.
     void reserveFor(std::size_t fileSize);
+    // Adds the texts of an entry to `texts`.
+    void addTexts(std::string_view text, std::string_view file);
+    // Moves the texts of the streamed nodes into `texts` and stops the stream, so that the
+    // entries are placed by the rebuild.
+    void endStream();
     void finish();
 };
 
@@ -217,8 +245,11 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
                            std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out);
 // Creates the nodes in `tree` (which must be empty) in the given order.
 void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree);
-// Rebuilds the project's tree from the table and swaps it in, telling the observer.
+// Rebuilds the project's tree from the table (or takes the streamed one) and swaps it in,
+// telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);
+// Places all entries of the table, whose stream has ended, by the rebuild into `rebuilt` (empty).
+void RebuildFromTable(MenuTable& table, SiteTree& rebuilt);
 
 // ---- template definitions ----
 

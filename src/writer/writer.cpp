@@ -1,15 +1,22 @@
 #include "writer.h"
 
 #include "cp1252.h"
+#include "large_memory.h"
 #include "script_sections.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <optional>
+#include <stdexcept>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quilso {
 
@@ -19,6 +26,11 @@ constexpr char HexDigits[] = "0123456789ABCDEF";
 // The longest form one input byte can take: "&nbsp;", "&#228;" or "\u20AC".
 constexpr std::size_t MaxBytesPerByte = 6;
 constexpr std::size_t MaxNumberBytes = 20;
+// Room a cursor needs beyond the longest text it takes, for the sixteen-byte reads of the scan.
+constexpr std::size_t PlainScanSlack = 16;
+// Room a menu line needs beyond its longest form, for the whole-block writes of the scan and of
+// the display numbers.
+constexpr std::size_t LineSlack = PlainScanSlack + MaxNumberBytes;
 
 // Raw output position inside a buffer the caller has sized for the worst case. Entry lines are
 // built this way because a million of them through std::string::append cost more than the
@@ -31,11 +43,27 @@ struct Cursor {
         std::memcpy(p, text.data(), text.size());
         p += text.size();
     }
+    // A fixed-size copy and a move by the length: cheaper than a copy of the length. The line
+    // has room for the whole array.
+    template <class D> void decimal(const D& d) {
+        std::memcpy(p, d.digits, sizeof d.digits);
+        p += d.length;
+    }
     template <std::size_t N> void literal(const char (&text)[N]) {
         std::memcpy(p, text, N - 1);
         p += N - 1;
     }
-    void number(std::size_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
+    void number(std::uint64_t value) {
+        std::size_t length = 1;
+        for (std::uint64_t bound = 10; length < MaxNumberBytes && value >= bound; bound *= 10)
+            ++length;
+        char* digit = p + length;
+        do {
+            *--digit = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        p += length;
+    }
     void hex(unsigned value, int digits) {
         for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
             *p++ = HexDigits[(value >> shift) & 0xF];
@@ -95,20 +123,22 @@ constexpr ByteClasses TagTextClasses = MenuTextClasses(true), PlainTextClasses =
 // sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
 // node's previous sibling is the latest entry seen at the same depth since their parent.
 struct TreeFacts {
-    std::vector<std::size_t> next;
+    // Four bytes a number: a tree of four billion entries would not fit into memory anyway.
+    LargeVector<std::uint32_t> next;
     std::size_t textBytes = 0;
 };
 
 TreeFacts scanTree(const SiteTree& tree) {
     const std::size_t count = tree.size();
+    if (count > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("site tree too large");
     TreeFacts facts;
-    facts.next.assign(count, count);
+    facts.next.assign(count, static_cast<std::uint32_t>(count));
     std::vector<std::size_t> latestAtDepth;
     std::size_t number = 0;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const auto d = static_cast<std::size_t>(depth);
         if (latestAtDepth.size() > d) {
-            facts.next[latestAtDepth[d]] = number;
+            facts.next[latestAtDepth[d]] = static_cast<std::uint32_t>(number);
             latestAtDepth.resize(d);
         }
         latestAtDepth.push_back(number);
@@ -117,6 +147,27 @@ TreeFacts scanTree(const SiteTree& tree) {
     });
     return facts;
 }
+
+// The decimal digits of a display number, kept as text: a line names its own number, its
+// parent's and the next one, and counting up in the digits is cheaper than converting each.
+struct Decimal {
+    char digits[MaxNumberBytes] = {'0'}; // left-aligned; the rest is padding for whole copies
+    unsigned length = 1;
+
+    void increment() {
+        unsigned i = length;
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i > 0) {
+            ++digits[i - 1];
+            return;
+        }
+        // All nines: one digit more.
+        std::memmove(digits + 1, digits, length);
+        digits[0] = '1';
+        ++length;
+    }
+};
 
 void putLink(Cursor& out, std::size_t number, std::size_t count) {
     if (number >= count)
@@ -135,27 +186,75 @@ std::optional<std::time_t> sourceDateEpoch() {
     return static_cast<std::time_t>(seconds);
 }
 
-void putJsEscaped(Cursor& out, std::string_view text, char quote) {
+// Writes the first bytes of `text` that stand for themselves to the cursor, sixteen at a time,
+// and returns their number; the caller writes the rest from there. `readable` is how many bytes
+// from text.data() may be read (a string's whole buffer); only whole blocks of sixteen that lie
+// inside it are taken. The cursor has room for sixteen bytes beyond the text. Menu lines are
+// mostly letters and digits, which this copies without looking at each.
+std::size_t putPlainStart(Cursor& out, std::string_view text, std::size_t readable,
+                          [[maybe_unused]] char quote, [[maybe_unused]] bool menuText,
+                          [[maybe_unused]] bool isTag) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const std::size_t size = text.size();
+    // Signed bytes below 0x20 are the control bytes and all from 0x80 on.
+    const __m128i below = _mm_set1_epi8(0x20), backslash = _mm_set1_epi8('\\');
+    const __m128i first = _mm_set1_epi8(menuText ? '"' : quote),
+                  second = _mm_set1_epi8(menuText ? '\'' : quote);
+    const __m128i open = _mm_set1_epi8(menuText && !isTag ? '<' : quote);
+    const __m128i close = _mm_set1_epi8(menuText && !isTag ? '>' : quote);
+    const __m128i space = _mm_set1_epi8(' ');
+    unsigned spaceBefore = 0;
+    while (i < size && i + 16 <= readable) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out.p + i), block);
+        const __m128i special = _mm_or_si128(
+            _mm_or_si128(_mm_cmplt_epi8(block, below), _mm_cmpeq_epi8(block, backslash)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, first), _mm_cmpeq_epi8(block, second)),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, close))));
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (menuText) {
+            // A space after a space becomes "&nbsp;".
+            const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, space)));
+            hits |= spaces & ((spaces << 1) | spaceBefore);
+            spaceBefore = spaces >> 15 & 1u;
+        }
+        const std::size_t left = size - i;
+        if (left < 16) hits &= (1u << left) - 1;
+        if (hits != 0) {
+            i += static_cast<std::size_t>(std::countr_zero(hits));
+            break;
+        }
+        i = std::min(i + 16, size);
+    }
+#endif
+    out.p += i;
+    return i;
+}
+
+void putJsEscaped(Cursor& out, std::string_view text, char quote, std::size_t readable) {
     // Built here only for a quote other than the two the file uses.
     const ByteClasses* known = quote == '"' ? &DoubleQuoted : quote == '\'' ? &SingleQuoted : nullptr;
     const ByteClasses& classes = known ? *known : EscapeClasses(quote);
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t plain = putPlainStart(out, text, readable, quote, false, false);
+    std::size_t start = plain;
+    for (std::size_t i = plain; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (classes[byte] == Plain) continue;
         out.put(text.substr(start, i - start));
         putEscapedByte(out, byte);
         start = i + 1;
     }
-    out.put(text.substr(start));
+    if (start < text.size()) out.put(text.substr(start));
 }
 
-void putMenuText(Cursor& out, std::string_view text, bool isTag) {
+void putMenuText(Cursor& out, std::string_view text, bool isTag, std::size_t readable) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t plain = putPlainStart(out, text, readable, '"', true, isTag);
+    std::size_t start = plain;
+    for (std::size_t i = plain; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         const ByteClass kind = classes[byte];
@@ -172,13 +271,13 @@ void putMenuText(Cursor& out, std::string_view text, bool isTag) {
             putEscapedByte(out, byte);
         }
     }
-    out.put(text.substr(start));
+    if (start < text.size()) out.put(text.substr(start));
 }
 
 // Runs `fill` on a cursor over `room` bytes appended to `out`, then trims to what it wrote.
 template <class F> void appendWith(std::string& out, std::size_t room, F&& fill) {
     const std::size_t old = out.size();
-    out.resize(old + room);
+    out.resize(old + room + PlainScanSlack);
     Cursor cursor{out.data() + old};
     fill(cursor);
     out.resize(static_cast<std::size_t>(cursor.p - out.data()));
@@ -187,7 +286,8 @@ template <class F> void appendWith(std::string& out, std::size_t room, F&& fill)
 } // namespace
 
 void AppendJsEscaped(std::string& out, std::string_view text, char quote) {
-    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putJsEscaped(c, text, quote); });
+    appendWith(out, text.size() * MaxBytesPerByte,
+               [&](Cursor& c) { putJsEscaped(c, text, quote, text.size()); });
 }
 
 std::string JsEscape(std::string_view text, char quote) {
@@ -197,7 +297,8 @@ std::string JsEscape(std::string_view text, char quote) {
 }
 
 void AppendMenuText(std::string& out, std::string_view text, bool isTag) {
-    appendWith(out, text.size() * MaxBytesPerByte, [&](Cursor& c) { putMenuText(c, text, isTag); });
+    appendWith(out, text.size() * MaxBytesPerByte,
+               [&](Cursor& c) { putMenuText(c, text, isTag, text.size()); });
 }
 
 void AddCssLine(ScriptBuffer& out, std::string_view css) {
@@ -275,7 +376,7 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     out.addLine("function menuinit()\t{");
 
     const TreeFacts facts = scanTree(tree);
-    const std::vector<std::size_t>& next = facts.next;
+    const auto& next = facts.next;
     // The buffer grows in large steps, each covering at least the worst case of the next line;
     // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
     // With a sink the buffer only needs room for a spill's worth of lines.
@@ -285,12 +386,14 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     text.resize(std::max(text.capacity(),
                          used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
     // Display numbers of the current ancestors, innermost last.
-    std::vector<std::size_t> ancestors;
+    std::vector<Decimal> ancestors;
     std::size_t number = 0;
+    Decimal current, following;
+    following.increment();
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const SiteEntry& entry = node->entry;
         const std::size_t worst =
-            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40;
+            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40 + LineSlack;
         if (text.size() - used < worst && out.sink && used > 0) {
             out.sink(std::string_view(text.data(), used));
             used = 0;
@@ -299,22 +402,30 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         Cursor line{text.data() + used};
         ancestors.resize(static_cast<std::size_t>(depth));
         line.literal("ca[");
-        line.number(number);
+        line.decimal(current);
         line.literal("] = new cr(\"");
-        putMenuText(line, entry.text, isTag);
+        putMenuText(line, entry.text, isTag, entry.text.capacity() + 1);
         line.literal("\", \"");
-        putJsEscaped(line, entry.file, '"');
+        putJsEscaped(line, entry.file, '"', entry.file.capacity() + 1);
         line.literal("\", ");
         putLink(line, next[number], count);
         line.literal(", ");
-        putLink(line, ancestors.empty() ? count : ancestors.back(), count);
+        if (ancestors.empty())
+            line.literal("cs");
+        else
+            line.decimal(ancestors.back());
         line.literal(", ");
         // In display order a first child directly follows its parent.
-        putLink(line, node->childCount() > 0 ? number + 1 : count, count);
+        if (node->childCount() > 0)
+            line.decimal(following);
+        else
+            line.literal("cs");
         line.literal(");\r\n");
         used = static_cast<std::size_t>(line.p - text.data());
-        ancestors.push_back(number);
+        ancestors.push_back(current);
         ++number;
+        current = following;
+        following.increment();
     });
     text.resize(used);
     out.addLine("}");

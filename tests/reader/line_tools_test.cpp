@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <random>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -221,6 +223,30 @@ TEST(BlockScanFilter, KeepsEveryLineTheScanCanReactTo) {
          {"", "  c = \"\";", "  c = c + '';", "ca[0] = new cr(\"a\", \"b\", cs, cs, cs);", "/* project",
           "lastsave=1", "function menuinit()\t{"})
         EXPECT_FALSE(reader::MattersToBlockScan(dropped, scratch)) << dropped;
+}
+
+// Menu lines in the writer's shape are tested only from their first text to the end of the
+// second; a word in either text, or one spanning the two, must still keep the line.
+TEST(BlockScanFilter, WriterShapedMenuLinesKeepWordsInTheirTexts) {
+    for (const auto& [text, file, kept] : std::initializer_list<std::tuple<std::string, std::string, bool>>{
+             {"options", "a.htm", true},
+             {"a", "istag.htm", true},
+             {"x*", "/y", false}, // "*" and "/" apart, with the quotes between them
+             {"*/", "", true},
+             {"", "}", true},
+             {"plain", "plain.htm", false},
+             {"a long menu text of many words", "and/a/long/path/to/the/page.htm", false},
+             {"a long menu text of many words", "and/a/long/path/to/the/options.htm", true}}) {
+        const std::string line = "ca[0] = new cr(\"" + text + "\", \"" + file + "\", cs, cs, cs);";
+        reader::MenuTable table;
+        std::string blockLines;
+        reader::LineCursor lines(line);
+        reader::CollectLines(lines, table, blockLines);
+        EXPECT_EQ(table.size(), 1u) << line;
+        EXPECT_EQ(blockLines, kept ? line + "\n" : "") << line;
+        std::string scratch;
+        EXPECT_EQ(reader::MattersToBlockScan(line, scratch), kept) << line;
+    }
 }
 
 // The words are found in lines long enough to be tested many places at a time, wherever they

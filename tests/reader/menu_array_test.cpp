@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
+#include <vector>
 
 using namespace quilso;
 using namespace quilso::test;
@@ -20,6 +22,24 @@ std::string LoadShape(const std::string& text) {
     Project p;
     Load(text, p);
     return Shape(p.tree);
+}
+
+// The tree of the menu lines when every entry goes through the table and the rebuild.
+std::string RebuiltShape(const std::string& text) {
+    Project p;
+    ReadObserver none;
+    reader::MenuTable table;
+    table.stream.active = false;
+    std::string blockLines;
+    reader::LineCursor lines(text);
+    reader::CollectLines(lines, table, blockLines);
+    reader::ReadContext ctx{p, none, {}};
+    reader::ReadMenuArray(ctx, table);
+    return Shape(p.tree);
+}
+
+std::string Link(int link) {
+    return link == -1 ? "cs" : std::to_string(link);
 }
 } // namespace
 
@@ -136,4 +156,66 @@ TEST(MenuLines, WriterShapeShortcutAgreesWithTheGeneralSplit) {
         EXPECT_EQ(fast.firstChild, general.firstChild) << line;
     }
     EXPECT_GT(taken, 10000);
+}
+
+TEST(MenuLines, NodesMadeWhileReadingGiveTheRebuiltTree) {
+    // Small trees in the writer's shape, many of them damaged in one link or in their line order:
+    // wherever the nodes are made as the lines come, and wherever that stops part way, the tree
+    // must be the one the table and the rebuild give.
+    std::mt19937 rng(10);
+    int streamedWhole = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const int n = 1 + static_cast<int>(rng() % 8);
+        std::vector<int> parent(static_cast<std::size_t>(n), -1);
+        std::vector<std::vector<int>> children(static_cast<std::size_t>(n) + 1);
+        for (int e = 1; e < n; ++e) {
+            // The parent is an ancestor of the entry before (or the root), so the numbers are
+            // the writer's display order.
+            std::vector<int> chain{-1};
+            for (int a = e - 1; a >= 0; a = parent[static_cast<std::size_t>(a)])
+                chain.push_back(a);
+            parent[static_cast<std::size_t>(e)] = chain[rng() % chain.size()];
+        }
+        for (int e = 0; e < n; ++e)
+            children[static_cast<std::size_t>(parent[static_cast<std::size_t>(e)] + 1)].push_back(e);
+        std::vector<std::array<int, 3>> links(static_cast<std::size_t>(n)); // next, parent, child
+        for (const auto& siblings : children)
+            for (std::size_t k = 0; k < siblings.size(); ++k) {
+                auto& l = links[static_cast<std::size_t>(siblings[k])];
+                l[0] = k + 1 < siblings.size() ? siblings[k + 1] : -1;
+                l[1] = parent[static_cast<std::size_t>(siblings[k])];
+                const auto& own = children[static_cast<std::size_t>(siblings[k]) + 1];
+                l[2] = own.empty() ? -1 : own.front();
+            }
+        if (rng() % 2) {
+            const int values[] = {-1, -4, 0, 1, 2, n - 1, n, n + 3};
+            links[rng() % links.size()][rng() % 3] = values[rng() % std::size(values)];
+        }
+        std::vector<std::string> lines;
+        for (int e = 0; e < n; ++e) {
+            const auto& l = links[static_cast<std::size_t>(e)];
+            // Every third text needs decoding, so that texts move from nodes back into the table.
+            const std::string text = (e % 3 == 0 ? "M&#252;" : "T") + std::to_string(e);
+            lines.push_back(Entry(std::to_string(e), text, "f" + std::to_string(e) + ".htm", Link(l[0]),
+                                  Link(l[1]), Link(l[2])));
+        }
+        if (rng() % 4 == 0 && n > 1) std::swap(lines[rng() % lines.size()], lines[rng() % lines.size()]);
+        std::string text;
+        for (const std::string& line : lines)
+            text += line;
+
+        Project streamed;
+        ReadObserver none;
+        reader::MenuTable table;
+        std::string blockLines;
+        reader::LineCursor cursor(text);
+        reader::CollectLines(cursor, table, blockLines);
+        streamedWhole += table.stream.complete(table.size(), table.parent[0]);
+        reader::ReadContext ctx{streamed, none, {}};
+        reader::ReadMenuArray(ctx, table);
+        ASSERT_EQ(Shape(streamed.tree), RebuiltShape(text)) << text;
+    }
+    // Both ways were taken often.
+    EXPECT_GT(streamedWhole, 1000);
+    EXPECT_LT(streamedWhole, 3500);
 }

@@ -1,3 +1,4 @@
+#include "cp1252.h"
 #include "example_project.h"
 #include "file_io.h"
 #include "script_sections.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +150,68 @@ TEST(JsEscape, FusedMenuTextMatchesEncodeThenEscape) {
             AppendMenuText(fused, text, isTag);
             EXPECT_EQ(fused, JsEscape(HtmlEncode(text, isTag), '"')) << text;
         }
+    }
+}
+
+TEST(JsEscape, LongTextsMatchEscapingByteByByte) {
+    // Texts long enough to be scanned in several blocks, mostly plain with the odd byte that needs
+    // escaping anywhere, double spaces across block edges included.
+    const auto reference = [](std::string_view text, char quote) {
+        std::string out;
+        char code[8];
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\\') {
+                out += "\\\\";
+            } else if (byte < 0x20 || c == quote) {
+                std::snprintf(code, sizeof code, "\\x%02X", byte);
+                out += code;
+            } else if (byte >= 0x80) {
+                std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(Cp1252ToUnicode(byte)));
+                out += code;
+            } else {
+                out += c;
+            }
+        }
+        return out;
+    };
+    std::mt19937 random(11);
+    const std::string rare = std::string(" \"'<>&\\\x80\xFF\x1F\x7F\t") + std::string(1, '\0');
+    const auto randomText = [&] {
+        std::string text;
+        const int length = static_cast<int>(random() % 50);
+        for (int i = 0; i < length; ++i) {
+            const unsigned pick = random() % 16;
+            text += pick < 2 ? rare[random() % rare.size()] : pick < 4 ? ' ' : static_cast<char>('a' + pick);
+        }
+        return text;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string text = randomText();
+        for (const char quote : {'"', '\''})
+            ASSERT_EQ(JsEscape(text, quote), reference(text, quote)) << text;
+        for (const bool isTag : {false, true}) {
+            std::string fused;
+            AppendMenuText(fused, text, isTag);
+            ASSERT_EQ(fused, reference(HtmlEncode(text, isTag), '"')) << text;
+        }
+    }
+    // The same inside menu lines, where a text's whole buffer is read; 120 entries, so that the
+    // display numbers gain digits on the way.
+    for (const bool isTag : {false, true}) {
+        Project project;
+        project.params.options.isTag = isTag;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 120; ++i) {
+            SiteEntry entry{randomText(), randomText()};
+            if (i % 3 == 0) entry.text.reserve(entry.text.size() + random() % 40);
+            expected.push_back("ca[" + std::to_string(i) + "] = new cr(\"" +
+                               reference(HtmlEncode(entry.text, isTag), '"') + "\", \"" +
+                               reference(entry.file, '"') + "\", " +
+                               (i < 119 ? std::to_string(i + 1) : "cs") + ", cs, cs);");
+            project.tree.insert(project.tree.root(), -1, std::move(entry));
+        }
+        EXPECT_EQ(entryLines(project), expected);
     }
 }
 
