@@ -75,7 +75,10 @@ QWebEngineView* PreviewWindow::ensureWebBrowser() {
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setPage(new QWebEnginePage(profile_, WebBrowser1));
-    connect(WebBrowser1, &QWebEngineView::loadStarted, this, [this] { loading_ = true; });
+    connect(WebBrowser1, &QWebEngineView::loadStarted, this, [this] {
+        loading_ = true;
+        loadingSince_.start();
+    });
     connect(WebBrowser1, &QWebEngineView::loadFinished, this, &PreviewWindow::finishLoad);
     QWebEngineSettings* settings = WebBrowser1->settings();
     // The built-in PDF viewer is a plugin: without plugins the manual would stay blank.
@@ -132,6 +135,8 @@ bool PreviewWindow::followsSelection() const {
 
 void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
     if (!WebBrowser1) return;
+    // A load the engine never reports on must not hold every later change back.
+    if (loading_ && loadingSince_.isValid() && loadingSince_.elapsed() > kLoadPatienceMs) loading_ = false;
     if (loading_) {
         // The page under way has no scroll position of its own yet; the one read before it
         // still holds.
@@ -139,6 +144,7 @@ void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
         return;
     }
     loading_ = true; // from now: a second call must not read the position half-way
+    loadingSince_.start();
     QPointer<PreviewWindow> self(this);
     QWebEngineView* browser = WebBrowser1;
     browser->page()->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"),
@@ -155,7 +161,15 @@ void PreviewWindow::finishLoad(bool ok) {
     loading_ = false;
     if (!queuedUrl_.isEmpty()) {
         loading_ = true;
-        WebBrowser1->load(std::exchange(queuedUrl_, QUrl()));
+        loadingSince_.start();
+        // Not from inside the engine's own load-finished report: a load started there can stall
+        // with a blank page and never report.
+        QMetaObject::invokeMethod(
+            this,
+            [this, browser = QPointer<QWebEngineView>(WebBrowser1), url = std::exchange(queuedUrl_, QUrl())] {
+                if (browser && browser == WebBrowser1) browser->load(url);
+            },
+            Qt::QueuedConnection);
         return;
     }
     if (!showingSite_) return;

@@ -2,6 +2,7 @@
 // page, the help page or the manual. Hidden until a command shows it; keeps its last page.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointF>
 #include <QPointer>
@@ -81,6 +82,8 @@ private:
     QCheckBox* followSelection_ = nullptr;
     bool showingSite_ = false;
     bool loading_ = false;
+    QElapsedTimer loadingSince_;
+    static constexpr int kLoadPatienceMs = 3000;
     QUrl queuedUrl_;
     std::optional<QPointF> pendingScroll_;
     QAction* Beenden1 = nullptr;

@@ -146,12 +146,22 @@ void LivePreviewTest::reloadKeepsTheScrollPosition() {
     QVERIFY(jsStrings(browser, kMainMenuTexts).contains(QStringLiteral("Waren")));
 
     // Two changes close together: still one position, and the last change shows.
+    // Checked once per finished load: a page asked again and again while it is being replaced
+    // holds the replacement back in the engine.
+    QSignalSpy ready(form->previewWindow(), &PreviewWindow::sitePageReady);
     form->document()->setEntryText(topLevel(form.get(), 1), "Artikel");
     QTest::qWait(LivePreview::RefreshDelayMs + 10);
     form->document()->setEntryText(topLevel(form.get(), 2), "Orte");
-    QTRY_COMPARE_WITH_TIMEOUT(jsStrings(browser, kMainMenuTexts), (QStringList{"Home", "Artikel", "Orte"}),
-                              5000);
-    QTRY_COMPARE_WITH_TIMEOUT(evalJs(browser, "window.scrollY").toInt(), 1234, 2000);
+    const QStringList expected{"Home", "Artikel", "Orte"};
+    QStringList shown;
+    for (int load = 0; load < 3 && shown != expected; ++load) {
+        if (ready.isEmpty() && !ready.wait(20000)) break;
+        ready.clear();
+        QTest::qWait(LivePreview::RefreshDelayMs * 2); // a refresh still due starts now
+        if (ready.isEmpty()) shown = jsStrings(browser, kMainMenuTexts);
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(evalJs(browser, "window.scrollY").toInt(), 1234);
 }
 
 void LivePreviewTest::doubleClickAndFollowSelectionShowEntries() {
@@ -224,7 +234,7 @@ void LivePreviewTest::neverSavedProjectWithoutFolderShowsBuiltInPage() {
     QTRY_COMPARE_WITH_TIMEOUT(
         jsStrings(browser, "[...document.querySelectorAll('ul.quilso_um a')].map(a => a.textContent)")
             .value(0),
-        QStringLiteral("Fenster"), 5000);
+        QStringLiteral("Fenster"), 15000);
     QCOMPARE(evalJs(browser, kSelectedText).toString(), QStringLiteral("Produkte"));
 
     // An empty tree still has nothing to show.
