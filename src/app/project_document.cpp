@@ -348,27 +348,24 @@ bool ProjectDocument::moveEntriesTo(const std::vector<SiteNode*>& selection, Sit
 }
 
 bool ProjectDocument::setEntryText(SiteNode* node, std::string text, bool byUser) {
-    if (text == node->entry.text) return false;
-    if (!byUser) {
-        node->entry.text = std::move(text);
-        treeModel_->entryChanged(node);
-    } else if (openStep_) {
-        (new EntryTextCommand(this, node, EntryTextCommand::MenuText, std::move(text), openStep_))->redo();
-    } else {
-        undoStack_->push(new EntryTextCommand(this, node, EntryTextCommand::MenuText, std::move(text)));
-    }
-    return true;
+    return setEntryField(node, EntryTextCommand::MenuText, std::move(text), byUser);
 }
 
 bool ProjectDocument::setEntryFile(SiteNode* node, std::string file, bool byUser) {
-    if (file == node->entry.file) return false;
+    return setEntryField(node, EntryTextCommand::FileName, std::move(file), byUser);
+}
+
+bool ProjectDocument::setEntryField(SiteNode* node, int field, std::string value, bool byUser) {
+    const auto which = EntryTextCommand::Field(field);
+    std::string& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
+    if (value == stored) return false;
     if (!byUser) {
-        node->entry.file = std::move(file);
+        stored = std::move(value);
         treeModel_->entryChanged(node);
     } else if (openStep_) {
-        (new EntryTextCommand(this, node, EntryTextCommand::FileName, std::move(file), openStep_))->redo();
+        (new EntryTextCommand(this, node, which, std::move(value), openStep_))->redo();
     } else {
-        undoStack_->push(new EntryTextCommand(this, node, EntryTextCommand::FileName, std::move(file)));
+        undoStack_->push(new EntryTextCommand(this, node, which, std::move(value)));
     }
     return true;
 }

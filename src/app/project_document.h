@@ -159,6 +159,8 @@ private:
     class TreeRebuild;
 
     bool read(const QString& fileName);
+    // `field`: an EntryTextCommand::Field (the command's header stays out of this one).
+    bool setEntryField(quilso::SiteNode* node, int field, std::string value, bool byUser);
     void beginStep(const QString& label);
     void endStep();
     void moveEntries(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent,

@@ -222,17 +222,22 @@ void SiteTreeModel::bulkChange(const std::vector<SiteNode*>& doomed, Mutate&& mu
     emit layoutChanged({}, QAbstractItemModel::NoLayoutChangeHint);
 }
 
-void SiteTreeModel::removeSiblings(const std::vector<SiteNode*>& siblings) {
+template <class TakeOut>
+void SiteTreeModel::takeOut(const std::vector<SiteNode*>& siblings, TakeOut&& takeOut) {
     if (siblings.empty()) return;
     emit entriesAboutToLeave(siblings);
     const std::vector<int> rows = rowsOf(siblings);
     if (contiguous(rows)) {
         beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());
-        tree_->removeMany(siblings);
+        takeOut();
         endRemoveRows();
         return;
     }
-    bulkChange(siblings, [&] { tree_->removeMany(siblings); });
+    bulkChange(siblings, takeOut);
+}
+
+void SiteTreeModel::removeSiblings(const std::vector<SiteNode*>& siblings) {
+    takeOut(siblings, [&] { tree_->removeMany(siblings); });
 }
 
 void SiteTreeModel::reorder(SiteNode* parent, const std::vector<SiteNode*>& newOrder) {
@@ -288,16 +293,7 @@ void SiteTreeModel::moveSiblings(const std::vector<SiteNode*>& siblings, SiteNod
 }
 
 void SiteTreeModel::detachSiblings(const std::vector<SiteNode*>& siblings) {
-    if (siblings.empty()) return;
-    emit entriesAboutToLeave(siblings);
-    const std::vector<int> rows = rowsOf(siblings);
-    if (contiguous(rows)) {
-        beginRemoveRows(indexOf(siblings.front()->parent()), rows.front(), rows.back());
-        tree_->detachMany(siblings);
-        endRemoveRows();
-        return;
-    }
-    bulkChange(siblings, [&] { tree_->detachMany(siblings); });
+    takeOut(siblings, [&] { tree_->detachMany(siblings); });
 }
 
 void SiteTreeModel::placeSiblings(const std::vector<SiteNode*>& siblings, SiteNode* newParent,

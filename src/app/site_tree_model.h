@@ -84,6 +84,8 @@ private:
 
     // One relayout for changes that touch many separate rows: a signal per row would make each
     // view and every persistent index pay once per row.
+    // Removes or sets aside siblings: one row-removal for a run, one relayout otherwise.
+    template <class TakeOut> void takeOut(const std::vector<quilso::SiteNode*>& siblings, TakeOut&& takeOut);
     template <class Mutate> void bulkChange(const std::vector<quilso::SiteNode*>& doomed, Mutate&& mutate);
 
     quilso::SiteTree* tree_;
