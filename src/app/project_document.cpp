@@ -265,6 +265,14 @@ void ProjectDocument::sealEntryEdit() {
     if (const auto* edit = dynamic_cast<const EntryTextCommand*>(undoStack_->command(top))) edit->seal();
 }
 
+QString ProjectDocument::moveStepName(std::size_t count) {
+    return count == 1 ? QStringLiteral("Eintrag verschieben") : QStringLiteral("Einträge verschieben");
+}
+
+QString ProjectDocument::deleteStepName(std::size_t count) {
+    return count == 1 ? QStringLiteral("Eintrag löschen") : QStringLiteral("Einträge löschen");
+}
+
 SiteNode* ProjectDocument::insertEntry(SiteNode* parent, int row, SiteEntry entry) {
     const Step step(*this, QStringLiteral("Neuer Eintrag"));
     auto* command = new InsertEntryCommand(treeModel_, parent, row, std::move(entry), openStep_);
@@ -275,15 +283,13 @@ SiteNode* ProjectDocument::insertEntry(SiteNode* parent, int row, SiteEntry entr
 void ProjectDocument::removeEntries(const std::vector<SiteNode*>& selection) {
     const std::vector<SiteNode*> siblings = inSiblingOrder(selection);
     if (siblings.empty()) return;
-    const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag löschen")
-                                                : QStringLiteral("Einträge löschen"));
+    const Step step(*this, deleteStepName(siblings.size()));
     (new RemoveEntriesCommand(treeModel_, siblings, openStep_))->redo();
 }
 
 void ProjectDocument::moveEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent,
                                   std::vector<RowRun> target) {
-    const Step step(*this, siblings.size() == 1 ? QStringLiteral("Eintrag verschieben")
-                                                : QStringLiteral("Einträge verschieben"));
+    const Step step(*this, moveStepName(siblings.size()));
     (new MoveEntriesCommand(treeModel_, siblings, newParent, std::move(target), openStep_))->redo();
 }
 

@@ -79,6 +79,10 @@ public:
     // Sets the option without a step (a step undone or redone).
     void restoreTagOption(bool isTag);
 
+    // The names of a move and of a delete of `count` entries in the undo history.
+    static QString moveStepName(std::size_t count);
+    static QString deleteStepName(std::size_t count);
+
     // Site tree; each change is a step of its own unless a Step is open, which takes all the
     // changes made while it lives as one step, named by its label.
     class Step {

@@ -702,8 +702,7 @@ void SitePage::addChildEntries() {
 void SitePage::deleteEntries() {
     collectSelection();
     if (selection_.empty()) return;
-    const ProjectDocument::Step step(*document_, selection_.size() == 1 ? QStringLiteral("Eintrag löschen")
-                                                                        : QStringLiteral("Einträge löschen"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::deleteStepName(selection_.size()));
     const std::vector<SiteNode*> doomed = std::exchange(selection_, {});
     SiteNode* previous = doomed.front()->previousSibling();
     SiteNode* parent = doomed.front()->parent();
@@ -728,8 +727,7 @@ void SitePage::moveEntriesUp() {
     collectSelection();
     if (selection_.empty() || !selection_.front()->previousSibling()) return;
     const std::vector<SiteNode*> moving = selection_;
-    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
-                                                                    : QStringLiteral("Einträge verschieben"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::moveStepName(moving.size()));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->moveEntriesUp(moving);
@@ -740,8 +738,7 @@ void SitePage::moveEntriesDown() {
     collectSelection();
     if (selection_.empty() || !selection_.back()->nextSibling()) return;
     const std::vector<SiteNode*> moving = selection_;
-    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
-                                                                    : QStringLiteral("Einträge verschieben"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::moveStepName(moving.size()));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->moveEntriesDown(moving);
@@ -754,8 +751,7 @@ void SitePage::moveEntriesRight() {
     SiteNode* target = selection_.front()->previousSibling();
     if (!target) return;
     const std::vector<SiteNode*> moving = selection_;
-    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
-                                                                    : QStringLiteral("Einträge verschieben"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::moveStepName(moving.size()));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->indentEntries(moving);
@@ -765,9 +761,7 @@ void SitePage::moveEntriesRight() {
 
 bool SitePage::dropEntries(const std::vector<SiteNode*>& siblings, SiteNode* newParent, int row) {
     // Opened while the dragged entries are still selected: undo selects them again.
-    const ProjectDocument::Step step(*document_, siblings.size() == 1
-                                                     ? QStringLiteral("Eintrag verschieben")
-                                                     : QStringLiteral("Einträge verschieben"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::moveStepName(siblings.size()));
     SiteNode* focused = focusedNode();
     SiteNode* focus =
         std::find(siblings.begin(), siblings.end(), focused) != siblings.end() ? focused : siblings.front();
@@ -783,8 +777,7 @@ void SitePage::moveEntriesLeft() {
     if (selection_.empty()) return;
     if (selection_.front()->parent()->isRoot()) return;
     const std::vector<SiteNode*> moving = selection_;
-    const ProjectDocument::Step step(*document_, moving.size() == 1 ? QStringLiteral("Eintrag verschieben")
-                                                                    : QStringLiteral("Einträge verschieben"));
+    const ProjectDocument::Step step(*document_, ProjectDocument::moveStepName(moving.size()));
     SiteNode* focus = focusedNode();
     releaseSelection();
     document_->outdentEntries(moving);
