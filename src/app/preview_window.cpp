@@ -61,7 +61,7 @@ PreviewWindow::~PreviewWindow() {
 }
 
 QWebEngineView* PreviewWindow::ensureWebBrowser() {
-    if (WebBrowser1) return WebBrowser1;
+    if (browser_) return browser_;
     // Created on first use: the engine's page and profile cost noticeable start-up time that a
     // user who never opens the preview should not pay.
     // A profile of its own, so that each window's pages come from its own project.
@@ -72,27 +72,27 @@ QWebEngineView* PreviewWindow::ensureWebBrowser() {
         profile_->setHttpCacheType(QWebEngineProfile::NoCache);
         profile_->installUrlSchemeHandler(kPreviewScheme, siteServer_);
     }
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setPage(new QWebEnginePage(profile_, WebBrowser1));
-    connect(WebBrowser1, &QWebEngineView::loadStarted, this, [this] {
+    browser_ = new QWebEngineView(this);
+    browser_->setObjectName(QStringLiteral("WebBrowser1"));
+    browser_->setPage(new QWebEnginePage(profile_, browser_));
+    connect(browser_, &QWebEngineView::loadStarted, this, [this] {
         loading_ = true;
         loadingSince_.start();
     });
-    connect(WebBrowser1, &QWebEngineView::loadFinished, this, &PreviewWindow::finishLoad);
-    QWebEngineSettings* settings = WebBrowser1->settings();
+    connect(browser_, &QWebEngineView::loadFinished, this, &PreviewWindow::finishLoad);
+    QWebEngineSettings* settings = browser_->settings();
     // The built-in PDF viewer is a plugin: without plugins the manual would stay blank.
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    setCentralWidget(WebBrowser1);
-    return WebBrowser1;
+    setCentralWidget(browser_);
+    return browser_;
 }
 
 void PreviewWindow::releaseWebBrowser() {
-    if (!WebBrowser1) return;
-    delete WebBrowser1; // takes the central widget slot and the page with it
-    WebBrowser1 = nullptr;
+    if (!browser_) return;
+    delete browser_; // takes the central widget slot and the page with it
+    browser_ = nullptr;
     // Only now: a profile deleted before its pages leaves the engine in trouble.
     delete profile_;
     profile_ = nullptr;
@@ -126,7 +126,7 @@ void PreviewWindow::showSitePage(const QUrl& url, const QString& caption, bool a
 }
 
 bool PreviewWindow::showsSite() const {
-    return showingSite_ && WebBrowser1 && isVisible();
+    return showingSite_ && browser_ && isVisible();
 }
 
 bool PreviewWindow::followsSelection() const {
@@ -134,7 +134,7 @@ bool PreviewWindow::followsSelection() const {
 }
 
 void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
-    if (!WebBrowser1) return;
+    if (!browser_) return;
     // A load the engine never reports on must not hold every later change back.
     if (loading_ && loadingSince_.isValid() && loadingSince_.elapsed() > kLoadPatienceMs) loading_ = false;
     if (loading_) {
@@ -146,10 +146,10 @@ void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
     loading_ = true; // from now: a second call must not read the position half-way
     loadingSince_.start();
     QPointer<PreviewWindow> self(this);
-    QWebEngineView* browser = WebBrowser1;
+    QWebEngineView* browser = browser_;
     browser->page()->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"),
                                    [self, browser, url](const QVariant& result) {
-                                       if (!self || self->WebBrowser1 != browser) return;
+                                       if (!self || self->browser_ != browser) return;
                                        const QVariantList xy = result.toList();
                                        if (xy.size() == 2)
                                            self->pendingScroll_ = QPointF(xy[0].toDouble(), xy[1].toDouble());
@@ -166,8 +166,8 @@ void PreviewWindow::finishLoad(bool ok) {
         // with a blank page and never report.
         QMetaObject::invokeMethod(
             this,
-            [this, browser = QPointer<QWebEngineView>(WebBrowser1), url = std::exchange(queuedUrl_, QUrl())] {
-                if (browser && browser == WebBrowser1) browser->load(url);
+            [this, browser = QPointer<QWebEngineView>(browser_), url = std::exchange(queuedUrl_, QUrl())] {
+                if (browser && browser == browser_) browser->load(url);
             },
             Qt::QueuedConnection);
         return;
@@ -179,10 +179,10 @@ void PreviewWindow::finishLoad(bool ok) {
     }
     const QPointF at = *std::exchange(pendingScroll_, std::nullopt);
     QPointer<PreviewWindow> self(this);
-    WebBrowser1->page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
-                                       [self, ok](const QVariant&) {
-                                           if (self) emit self->sitePageReady(ok);
-                                       });
+    browser_->page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
+                                    [self, ok](const QVariant&) {
+                                        if (self) emit self->sitePageReady(ok);
+                                    });
 }
 
 void PreviewWindow::showWindow(bool activate) {

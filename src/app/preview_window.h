@@ -52,7 +52,7 @@ public:
     bool followsSelection() const;
 
     // The embedded browser, or nullptr while no page was shown yet.
-    QWebEngineView* webBrowser() const { return WebBrowser1; }
+    QWebEngineView* webBrowser() const { return browser_; }
     // Creates the browser if it does not exist yet and returns it.
     QWebEngineView* ensureWebBrowser();
 
@@ -77,7 +77,7 @@ private:
     QPointer<QWidget> mainWindow_;
     PreviewSchemeHandler* siteServer_ = nullptr;
     QWebEngineProfile* profile_ = nullptr;
-    QWebEngineView* WebBrowser1 = nullptr;
+    QWebEngineView* browser_ = nullptr;
     QToolBar* siteBar_ = nullptr;
     QCheckBox* followSelection_ = nullptr;
     bool showingSite_ = false;
