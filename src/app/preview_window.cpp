@@ -35,9 +35,9 @@ PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWi
 
     QMenu* datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
-    Beenden1 = datei->addAction(QStringLiteral("&Beenden"));
-    Beenden1->setObjectName(QStringLiteral("Beenden1"));
-    connect(Beenden1, &QAction::triggered, this, &PreviewWindow::closePreview);
+    closeAction_ = datei->addAction(QStringLiteral("&Beenden"));
+    closeAction_->setObjectName(QStringLiteral("Beenden1"));
+    connect(closeAction_, &QAction::triggered, this, &PreviewWindow::closePreview);
 
     siteBar_ = addToolBar(QStringLiteral("Vorschau"));
     siteBar_->setObjectName(QStringLiteral("tbPreview"));

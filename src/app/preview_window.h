@@ -86,7 +86,7 @@ private:
     static constexpr int kLoadPatienceMs = 3000;
     QUrl queuedUrl_;
     std::optional<QPointF> pendingScroll_;
-    QAction* Beenden1 = nullptr;
+    QAction* closeAction_ = nullptr;
     QString currentPath_;
     bool shownBefore_ = false;
 };
