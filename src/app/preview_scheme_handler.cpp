@@ -1,5 +1,7 @@
 #include "preview_scheme_handler.h"
 
+#include "writer.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
@@ -74,7 +76,9 @@ QByteArray contentTypeOf(const QString& path) {
 // first.
 bool startsLikeMenuScript(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(14) == "/* application";
+    const std::string_view first = quilso::MenuScriptFirstLine;
+    return file.open(QIODevice::ReadOnly) &&
+           file.read(qint64(first.size())) == QByteArrayView(first.data(), qsizetype(first.size()));
 }
 
 } // namespace

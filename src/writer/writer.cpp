@@ -328,7 +328,7 @@ void AddResetLine(ScriptBuffer& out) {
 }
 
 void WriteApplicationHeader(ScriptBuffer& out, const ProgramInfo& program) {
-    out.addLine("/* application");
+    out.addLine(MenuScriptFirstLine);
     out.addLine("program=quilso");
     out.text += "edition=";
     out.addLine(program.edition);

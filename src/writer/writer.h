@@ -10,6 +10,9 @@
 
 namespace quilso {
 
+// The first line of every menu script file: what tells one apart from any other script.
+inline constexpr std::string_view MenuScriptFirstLine = "/* application";
+
 // The whole file as bytes, every line ending in CR LF; `lastSave` is the text after "lastsave=".
 std::string BuildMenuScriptText(const Project& project, const ProgramInfo& program,
                                 const std::string& lastSave);
