@@ -175,8 +175,7 @@ void BackgroundPanel::blockScanFinished() {
     showHoverState(css());
 }
 
-void BackgroundPanel::showRecord(const MenuStyle& record) {
-    const ShowingRecord showing(this);
+void BackgroundPanel::showRecordControls(const MenuStyle& record) {
     showField(normal_, record);
     showField(selected_, record);
     // Ticking the box stores what the hidden list shows: without a hover background the list

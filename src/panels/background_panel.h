@@ -23,7 +23,9 @@ public:
     // Ticks "aktivieren" exactly when the menu has a hover background, and shows the hover list
     // and colour panel to match.
     void blockScanFinished() override;
-    void showRecord(const quilso::MenuStyle& record) override;
+
+protected:
+    void showRecordControls(const quilso::MenuStyle& record) override;
 
 private:
     // One state's list, colour panel and record field.

@@ -330,8 +330,7 @@ void BorderPanel::refreshFromRecord() {
     showBorders(css());
 }
 
-void BorderPanel::showRecord(const MenuStyle& record) {
-    const ShowingRecord showing(this);
+void BorderPanel::showRecordControls(const MenuStyle& record) {
     showBorders(record);
 }
 

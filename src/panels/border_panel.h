@@ -39,8 +39,6 @@ public:
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     void blockScanFinished() override { refreshFromRecord(); }
-    // As after a read: the border ring, its sides as refreshFromRecord chooses them.
-    void showRecord(const quilso::MenuStyle& record) override;
 
     // One-time set-up: builds the width item lists and draws the picture with nothing marked.
     // Later calls do nothing.
@@ -70,6 +68,10 @@ public:
     const QImage& picture() const { return picture_->image(); }
     // Item texts of the width list for each part.
     const QStringList& widthItems(int part) const { return widthItems_[part]; }
+
+protected:
+    // As after a read: the border ring, its sides as refreshFromRecord chooses them.
+    void showRecordControls(const quilso::MenuStyle& record) override;
 
 private:
     void showBorders(const quilso::MenuStyle& record);

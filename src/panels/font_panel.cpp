@@ -347,8 +347,7 @@ void FontPanel::blockScanFinished() {
     showHoverColorState(css());
 }
 
-void FontPanel::showRecord(const MenuStyle& record) {
-    const ShowingRecord showing(this);
+void FontPanel::showRecordControls(const MenuStyle& record) {
     showFamilies(record);
     // A keyword size leaves the number in the record, and the next unit chosen stores only the
     // unit: the field must hold that number, which a file naming a keyword does not set.

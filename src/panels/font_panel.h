@@ -30,7 +30,9 @@ public:
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
     // Ticks "aktivieren" exactly when a hover colour is stored and shows its colour panel to match.
     void blockScanFinished() override;
-    void showRecord(const quilso::MenuStyle& record) override;
+
+protected:
+    void showRecordControls(const quilso::MenuStyle& record) override;
 
 private:
     // Each sets the controls of one property from `record` and stores nothing.

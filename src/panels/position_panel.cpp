@@ -255,8 +255,7 @@ void PositionPanel::declarationRead(BlockKind block, std::string_view property, 
     }
 }
 
-void PositionPanel::showRecord(const MenuStyle& record) {
-    const ShowingRecord showing(this);
+void PositionPanel::showRecordControls(const MenuStyle& record) {
     showClear(record);
     showFloat(record);
     showPositionType(record.position);

@@ -46,7 +46,9 @@ public:
     void setPositionTypeByName(std::string_view name);
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
-    void showRecord(const quilso::MenuStyle& record) override;
+
+protected:
+    void showRecordControls(const quilso::MenuStyle& record) override;
 
 private:
     // Each sets the controls of one property from `record` and stores nothing.

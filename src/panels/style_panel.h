@@ -7,6 +7,7 @@
 #include "read_observer.h"
 #include "style_editor.h"
 
+#include <QScopedValueRollback>
 #include <QWidget>
 
 #include <string_view>
@@ -32,25 +33,16 @@ public:
     virtual void blockScanFinished() {}
     // Sets every control from `record`, so that they show what a project holding it shows (a
     // step undone or redone, a record put back as a whole). Never stores into the record, never
-    // marks the project modified.
-    virtual void showRecord(const quilso::MenuStyle& record) = 0;
+    // marks the project modified: whatever a control's handler would store or mark meanwhile is
+    // dropped.
+    void showRecord(const quilso::MenuStyle& record) {
+        const QScopedValueRollback<bool> showing(showingRecord_, true);
+        showRecordControls(record);
+    }
 
 protected:
-    // While one lives, the panel only shows: whatever a control's handler would store or mark
-    // is dropped, so setting the controls from a record can never turn into an edit.
-    class ShowingRecord {
-    public:
-        explicit ShowingRecord(StylePanel* panel) : panel_(panel), was_(panel->showingRecord_) {
-            panel_->showingRecord_ = true;
-        }
-        ~ShowingRecord() { panel_->showingRecord_ = was_; }
-        ShowingRecord(const ShowingRecord&) = delete;
-        ShowingRecord& operator=(const ShowingRecord&) = delete;
-
-    private:
-        StylePanel* panel_;
-        bool was_;
-    };
+    // The panel's part of showRecord: set the controls; the handlers they fire store nothing.
+    virtual void showRecordControls(const quilso::MenuStyle& record) = 0;
 
     const quilso::MenuStyle& css() const { return editor_->style(kind_); }
     // The one way a panel changes its record; marks the project modified.

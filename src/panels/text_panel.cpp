@@ -312,8 +312,7 @@ void TextPanel::declarationRead(BlockKind block, std::string_view property, bool
     }
 }
 
-void TextPanel::showRecord(const MenuStyle& record) {
-    const ShowingRecord showing(this);
+void TextPanel::showRecordControls(const MenuStyle& record) {
     showLetterSpacing(record);
     showWordSpacing(record);
     showLineHeight(record);

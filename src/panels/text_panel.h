@@ -16,11 +16,13 @@ public:
 
     void setup(quilso::MenuKind kind, StyleEditor* editor, EditState* editState) override;
     void declarationRead(quilso::BlockKind block, std::string_view property, bool stored) override;
-    void showRecord(const quilso::MenuStyle& record) override;
 
     // Brings the four decoration boxes in line with "vererbt": while it is ticked they are
     // unticked (their flags cleared) and disabled; otherwise they are enabled.
     void applyInheritedDecoration();
+
+protected:
+    void showRecordControls(const quilso::MenuStyle& record) override;
 
 private:
     void storeDecorationInherit();
