@@ -200,6 +200,12 @@ struct MenuTable {
 struct MenuPieces {
     std::string_view text, file;
     std::int32_t nextSibling = -1, parent = -1, firstChild = -1;
+    // What the split found out about the texts on its way, so that they need no further scan
+    // where it says "no": whether the menu text may hold a backslash or an ampersand, the file
+    // name a backslash, and the stretch from the menu text to the end of the file name a word
+    // of the block scan. The general split leaves every answer at "maybe".
+    bool textMayHaveEscape = true, textMayHaveAmpersand = true, fileMayHaveEscape = true;
+    bool mayHoldBlockWord = true;
 };
 // The general split and tests of a menu line; false when the line is not accepted.
 bool SplitMenuLine(std::string_view line, MenuPieces& out);

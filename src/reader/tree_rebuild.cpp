@@ -419,7 +419,7 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
     }
     tree.reserveChildren(tree.root(), topLevelCount);
 
-    constexpr std::size_t Ahead = 8;
+    constexpr std::size_t Ahead = 32;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + Ahead < order.size()) {
