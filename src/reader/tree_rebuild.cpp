@@ -424,7 +424,10 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + Ahead < order.size()) {
             __builtin_prefetch(&table.texts[static_cast<std::size_t>(order[i + Ahead])]);
-            __builtin_prefetch(table.texts[static_cast<std::size_t>(order[i + Ahead / 2])].data);
+            // The texts of an entry may cross into the next cache line.
+            const auto& soon = table.texts[static_cast<std::size_t>(order[i + Ahead / 2])];
+            __builtin_prefetch(soon.data);
+            __builtin_prefetch(soon.data + soon.textSize + soon.fileSize);
         }
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
