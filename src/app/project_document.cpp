@@ -363,7 +363,7 @@ bool ProjectDocument::setEntryFile(SiteNode* node, std::string file, bool byUser
 
 bool ProjectDocument::setEntryField(SiteNode* node, int field, std::string value, bool byUser) {
     const auto which = EntryTextCommand::Field(field);
-    std::string& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
+    quilso::EntryText& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
     if (value == stored) return false;
     if (!byUser) {
         stored = std::move(value);

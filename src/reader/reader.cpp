@@ -156,34 +156,6 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines) {
     }
 }
 
-TextArena::~TextArena() {
-    for (const Block& block : blocks_) {
-        if (block.size >= LargeBlock)
-            FreeLarge(block.memory, block.size);
-        else
-            ::operator delete(block.memory);
-    }
-}
-
-char* TextArena::allocate(std::size_t size) {
-    if (size > left_) {
-        const std::size_t blockSize =
-            blocks_.empty() && size <= FirstBlockSize ? FirstBlockSize : std::max(size, LargeBlock);
-        blocks_.reserve(blocks_.size() + 1);
-        auto* memory = static_cast<char*>(blockSize >= LargeBlock ? AllocateLarge(blockSize)
-                                                                  : ::operator new(blockSize));
-        blocks_.push_back({memory, blockSize});
-        // A text larger than a block gets one of its own; the current block's rest stays in use.
-        if (size > LargeBlock) return memory;
-        free_ = memory;
-        left_ = blockSize;
-    }
-    char* out = free_;
-    free_ += size;
-    left_ -= size;
-    return out;
-}
-
 void MenuTable::finish() {
     const auto n = static_cast<std::int64_t>(size());
     for (auto* links : {&nextSibling, &parent, &firstChild})

@@ -122,29 +122,6 @@ bool MattersToBlockScan(std::string_view line, std::string& scratch);
 // Reads the options block after its "/* options" line, up to and including its "*/" line.
 void ReadOptions(ReadContext& ctx, LineCursor& lines);
 
-// Decoded texts of the menu entries, packed into large blocks instead of one allocation each.
-class TextArena {
-public:
-    TextArena() = default;
-    TextArena(const TextArena&) = delete;
-    TextArena& operator=(const TextArena&) = delete;
-    ~TextArena();
-    // Reserves `size` bytes that stay at a fixed address for the arena's lifetime.
-    char* allocate(std::size_t size);
-
-private:
-    // The first block is small, so a small file costs little; the later ones are large blocks.
-    static constexpr std::size_t FirstBlockSize = std::size_t(1) << 16;
-    static constexpr std::size_t LargeBlock = std::size_t(4) << 20;
-    struct Block {
-        char* memory;
-        std::size_t size;
-    };
-    std::vector<Block> blocks_;
-    char* free_ = nullptr;
-    std::size_t left_ = 0;
-};
-
 // The nodes of a file whose lines come in the order the tree shows them, made while the lines
 // are read: a file as the writer writes it needs neither a table of its texts nor a rebuild.
 // Each entry is checked against the walk that takes the tree order from the links (see
@@ -179,7 +156,8 @@ struct MenuTable {
     // Link numbers as read, of every entry; -1 stands for "cs". Numbers naming no entry are
     // turned into -1 by finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
-    TextArena arena;
+    // Decoded texts, packed into large blocks; handed over to the tree the nodes are made in.
+    TextStore arena;
     // Reused while decoding, so lines allocate nothing.
     std::string scratch, decodedText, decodedFile;
     TreeOrderStream stream;
@@ -249,8 +227,9 @@ DisplayOrder DisplayOrderOf(const TreeShape& shape);
 // form one tree from `first` over all entries; false (the rebuild must run) otherwise.
 bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
                            std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out);
-// Creates the nodes in `tree` (which must be empty) in the given order.
-void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree);
+// Creates the nodes in `tree` (which must be empty) in the given order; the tree takes over the
+// table's texts.
+void CreateNodes(const DisplayOrder& display, MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table (or takes the streamed one) and swaps it in,
 // telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);

@@ -398,7 +398,7 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
     return out.entry.size() == n;
 }
 
-void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree) {
+void CreateNodes(const DisplayOrder& display, MenuTable& table, SiteTree& tree) {
     // The nodes are made in display order, fetching the texts ahead.
     const auto& order = display.entry;
     const auto& depth = display.depth;
@@ -418,6 +418,8 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
         at.push_back(i);
     }
     tree.reserveChildren(tree.root(), topLevelCount);
+    // The texts stay where the table put them.
+    tree.adoptTexts(std::move(table.arena));
 
     constexpr std::size_t Ahead = 32;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
@@ -432,7 +434,7 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node = tree.append(path[d], texts.text(), texts.file());
+        SiteNode* node = tree.appendStored(path[d], texts.text(), texts.file());
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }
