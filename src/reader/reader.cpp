@@ -181,27 +181,28 @@ bool SplitMenuLine(std::string_view line, MenuPieces& out) {
 
 namespace {
 // Reads `expected` at p; literal sizes are known here, so the comparison compiles to a few loads.
-template <std::size_t N> bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
+template <std::size_t N>
+[[gnu::always_inline]] inline bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
     constexpr std::size_t size = N - 1;
     if (static_cast<std::size_t>(end - p) < size || std::memcmp(p, expected, size) != 0) return false;
     p += size;
     return true;
 }
 
-// The digits at p in one 64-bit word: their count (0 to 8) and their value, or a count of 8 when
-// eight digits follow, which the caller reads on. No branch depends on the number's length, which
-// in a large file changes from one number to the next.
-inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
+// The digits at the start of eight bytes: their count (0 to 8) and, for fewer than eight, their
+// value. Neither depends on a branch: in a large file the length of a number, and whether a link
+// is a number at all, change from one to the next.
+[[gnu::always_inline]] inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
     constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u, three = 0x3030303030303030u;
     // A byte is a digit when its high half is 3, both before and after adding 6 to it. A carry out
     // of a byte only comes from a byte over 0xF9, which is already no digit; it only changes the
     // bytes after it.
     const std::uint64_t other = ((bytes & high) ^ three) | (((bytes + 0x0606060606060606u) & high) ^ three);
     const int digits = other == 0 ? 8 : std::countr_zero(other) / 8;
-    if (digits == 0 || digits == 8) return digits;
-    // The digits moved to the top of the word, so that the bytes shifted in are leading zeros;
-    // then pairs, fours and eights of them are combined by multiplication.
-    std::uint64_t v = (bytes << (8 * (8 - digits))) & 0x0F0F0F0F0F0F0F0Fu;
+    // The digits moved to the top of the word, so that the bytes shifted in are leading zeros
+    // (none are left for no digits); then pairs, fours and eights of them are combined by
+    // multiplication.
+    std::uint64_t v = digits == 0 ? 0 : (bytes << (8 * (8 - digits))) & 0x0F0F0F0F0F0F0F0Fu;
     v = (v * 2561) >> 8;
     v = ((v & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
     value = static_cast<std::uint32_t>(((v & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32);
@@ -209,26 +210,27 @@ inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
 }
 
 // Up to nine digits (longer numbers take the general way), or "cs" where a link may be none.
-bool WriterNumber(const char*& at, const char* end, std::int32_t& value, bool noneAllowed) {
+[[gnu::always_inline]] inline bool WriterNumber(const char*& at, const char* end, std::int32_t& value,
+                                                bool noneAllowed) {
     const char* p = at;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (end - p >= 8) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, p, 8);
+            std::uint32_t n = 0;
+            const int digits = DigitsIn(bytes, n);
+            if (digits < 8) {
+                const bool none = noneAllowed && (bytes & 0xFFFF) == ('c' | ('s' << 8));
+                value = digits > 0 ? static_cast<std::int32_t>(n) : -1;
+                at = p + (digits > 0 ? digits : 2);
+                return digits > 0 || none;
+            }
+        }
+    }
     if (noneAllowed && end - p >= 2 && p[0] == 'c' && p[1] == 's') {
         at = p + 2;
         value = -1;
         return true;
-    }
-    if (end - p >= 8) {
-        std::uint64_t bytes;
-        std::memcpy(&bytes, p, 8);
-        if constexpr (std::endian::native == std::endian::little) {
-            std::uint32_t n = 0;
-            const int digits = DigitsIn(bytes, n);
-            if (digits == 0) return false;
-            if (digits < 8) {
-                value = static_cast<std::int32_t>(n);
-                at = p + digits;
-                return true;
-            }
-        }
     }
     const char* const start = p;
     const char* const limit = end - p > 9 ? p + 9 : end;
