@@ -109,6 +109,19 @@ std::size_t EntryText::readable() const noexcept {
     return isOwned() ? (size + 15) / 16 * 16 : size + TextStore::ReadAhead;
 }
 
+TextBytes EntryText::Refer(std::string_view text) noexcept {
+    EntryText made;
+    if (text.size() <= Capacity) {
+        if (!text.empty()) std::memcpy(made.bytes_, text.data(), text.size());
+        made.setInlineSize(text.size());
+    } else {
+        made.setHeap(text.data(), text.size(), Stored);
+    }
+    TextBytes out;
+    std::memcpy(out.bytes, made.bytes_, sizeof out.bytes);
+    return out;
+}
+
 void EntryText::refer(std::string_view text) {
     release();
     if (text.size() <= Capacity) {

@@ -59,6 +59,13 @@ private:
     std::size_t left_ = 0;
 };
 
+// The sixteen bytes of a text kept inside, or of one that refers to bytes in a tree's store:
+// such a text owns nothing, so its bytes may be copied as they are to wherever the store lives
+// on. A large load keeps its texts in this form until it makes the nodes.
+struct TextBytes {
+    char bytes[16];
+};
+
 class EntryText {
 public:
     // The longest text kept inside.
@@ -101,10 +108,16 @@ public:
         return std::string(a).append(b.view());
     }
 
+    // The bytes of a text that holds `text` inside, or refers to it where it lies (which must
+    // then be in the store of the tree the text will end up in).
+    static TextBytes Refer(std::string_view text) noexcept;
+
 private:
     friend class SiteTree;
     // Points at `text` in the store of the tree that holds this entry, without a copy.
     void refer(std::string_view text);
+    // Takes over bytes from Refer; this text holds nothing of its own yet.
+    void referBytes(const TextBytes& text) noexcept { std::memcpy(bytes_, text.bytes, sizeof bytes_); }
 
     // Up to 15 bytes inside; the last byte then tells how many of the 15 are unused, which is
     // zero, a terminating zero byte, when all are. Otherwise the first eight bytes hold the

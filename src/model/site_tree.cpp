@@ -154,6 +154,23 @@ SiteNode* SiteTree::appendStored(SiteNode* parent, std::string_view text, std::s
     return node;
 }
 
+SiteNode* SiteTree::appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file) {
+    SiteNode* node = newNode();
+    auto& siblings = parent->children_;
+    try {
+        siblings.push_back(node);
+    } catch (...) {
+        destroyNode(node);
+        throw;
+    }
+    node->entry.text.referBytes(text);
+    node->entry.file.referBytes(file);
+    node->parent_ = parent;
+    node->rowHint_ = static_cast<int>(siblings.size()) - 1;
+    ++size_;
+    return node;
+}
+
 SiteTree::Builder::Builder(SiteTree& tree) : tree_(tree) {
     assert(tree.empty() && !tree.free_ && tree.detached_ == 0);
     open_.emplace_back(tree.root(), 0);

@@ -83,6 +83,8 @@ public:
     // The same for texts that already lie in this tree's text store (see adoptTexts), which the
     // node then refers to instead of copying them.
     SiteNode* appendStored(SiteNode* parent, std::string_view text, std::string_view file);
+    // The same for texts in the form of EntryText::Refer.
+    SiteNode* appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file);
     // Takes over the texts of `store`, for nodes made with appendStored.
     void adoptTexts(TextStore&& store) { texts_.adopt(std::move(store)); }
     // Removes `node` with its whole subtree and frees it.

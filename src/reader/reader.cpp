@@ -415,10 +415,10 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 }
 
 void MenuTable::addTexts(std::string_view text, std::string_view file) {
-    char* data = arena.allocate(text.size() + file.size());
-    if (!text.empty()) std::memcpy(data, text.data(), text.size());
-    if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
-    texts.push_back({data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
+    const auto kept = [this](std::string_view t) {
+        return EntryText::Refer(t.size() > EntryText::InlineCapacity ? arena.keep(t) : t);
+    };
+    texts.push_back({kept(text), kept(file)});
 }
 
 void MenuTable::endStream() {

@@ -145,18 +145,17 @@ struct TreeOrderStream {
 // The accepted menu lines, in file order: what the tree rebuild and the node creation need.
 struct MenuTable {
     struct Texts {
-        const char* data; // text immediately followed by file
-        std::uint32_t textSize;
-        std::uint32_t fileSize;
-        std::string_view text() const { return {data, textSize}; }
-        std::string_view file() const { return {data + textSize, fileSize}; }
+        TextBytes text, file; // inside, or referring to `arena`
     };
-    // The texts of the entries that are not in `stream.tree`, which holds the first ones.
+    // The texts of the entries that are not in `stream.tree`, which holds the first ones. Texts
+    // of up to fifteen bytes are kept here, longer ones in `arena`: making the nodes in another
+    // order than the file's then reads one fixed-size record an entry.
     LargeVector<Texts> texts;
     // Link numbers as read, of every entry; -1 stands for "cs". Numbers naming no entry are
     // turned into -1 by finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
-    // Decoded texts, packed into large blocks; handed over to the tree the nodes are made in.
+    // Decoded texts longer than fifteen bytes, packed into large blocks; handed over to the tree
+    // the nodes are made in.
     TextStore arena;
     // Reused while decoding, so lines allocate nothing.
     std::string scratch, decodedText, decodedFile;

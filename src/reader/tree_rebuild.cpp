@@ -424,17 +424,12 @@ void CreateNodes(const DisplayOrder& display, MenuTable& table, SiteTree& tree) 
     constexpr std::size_t Ahead = 32;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
     for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i + Ahead < order.size()) {
+        if (i + Ahead < order.size())
             __builtin_prefetch(&table.texts[static_cast<std::size_t>(order[i + Ahead])]);
-            // The texts of an entry may cross into the next cache line.
-            const auto& soon = table.texts[static_cast<std::size_t>(order[i + Ahead / 2])];
-            __builtin_prefetch(soon.data);
-            __builtin_prefetch(soon.data + soon.textSize + soon.fileSize);
-        }
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node = tree.appendStored(path[d], texts.text(), texts.file());
+        SiteNode* node = tree.appendStored(path[d], texts.text, texts.file);
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }
