@@ -221,7 +221,10 @@ TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
 struct DisplayOrder {
     LargeVector<std::int32_t> entry, depth;
 };
-DisplayOrder DisplayOrderOf(const TreeShape& shape);
+// From this many entries on, the walk takes several subtrees side by side (the result is the
+// same); below, the links stay in the cache and one walk is fast enough.
+constexpr std::size_t InterleaveWalkFrom = std::size_t(1) << 16;
+DisplayOrder DisplayOrderOf(const TreeShape& shape, std::size_t interleaveFrom = InterleaveWalkFrom);
 // The display order the rebuild gives, straight from the links, for the common case that they
 // form one tree from `first` over all entries; false (the rebuild must run) otherwise.
 bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
