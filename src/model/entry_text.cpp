@@ -110,15 +110,17 @@ std::size_t EntryText::readable() const noexcept {
 }
 
 TextBytes EntryText::Refer(std::string_view text) noexcept {
-    EntryText made;
+    TextBytes out{};
     if (text.size() <= Capacity) {
-        if (!text.empty()) std::memcpy(made.bytes_, text.data(), text.size());
-        made.setInlineSize(text.size());
-    } else {
-        made.setHeap(text.data(), text.size(), Stored);
+        if (!text.empty()) std::memcpy(out.bytes, text.data(), text.size());
+        out.bytes[Capacity] = static_cast<char>(Capacity - text.size());
+        return out;
     }
-    TextBytes out;
-    std::memcpy(out.bytes, made.bytes_, sizeof out.bytes);
+    const char* const p = text.data();
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::memcpy(out.bytes, &p, sizeof p);
+    std::memcpy(out.bytes + sizeof p, &n, sizeof n);
+    out.bytes[Capacity] = static_cast<char>(Stored);
     return out;
 }
 
