@@ -366,7 +366,7 @@ bool ProjectDocument::setEntryField(SiteNode* node, int field, std::string value
     quilso::EntryText& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
     if (value == stored) return false;
     if (!byUser) {
-        stored = std::move(value);
+        stored = value;
         treeModel_->entryChanged(node);
     } else if (openStep_) {
         (new EntryTextCommand(this, node, which, std::move(value), openStep_))->redo();

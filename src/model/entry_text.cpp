@@ -61,6 +61,7 @@ void TextStore::clear() noexcept {
     left_ = 0;
 }
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a stored text is copied; see the declaration.
 EntryText::EntryText(EntryText&& other) noexcept(false) {
     if (other.isOwned()) {
         std::memcpy(bytes_, other.bytes_, sizeof bytes_);
@@ -75,6 +76,7 @@ EntryText& EntryText::operator=(const EntryText& other) {
     return *this;
 }
 
+// NOLINTNEXTLINE(bugprone-exception-escape): as for the move constructor.
 EntryText& EntryText::operator=(EntryText&& other) noexcept(false) {
     if (this == &other) return *this;
     if (other.isOwned()) {
