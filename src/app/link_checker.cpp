@@ -91,7 +91,7 @@ void LinkChecker::startCheck() {
     checkedFiles_.reserve(model_->tree()->size());
     model_->tree()->forEachPreorder([this](const SiteNode* node, int) {
         checkedNodes_.push_back(node);
-        checkedFiles_.push_back(node->entry.file);
+        checkedFiles_.push_back(node->entry.file.str());
     });
     changedSinceStart_ = false;
     const std::filesystem::path site(QFile::encodeName(directory).toStdString());

@@ -363,10 +363,10 @@ bool ProjectDocument::setEntryFile(SiteNode* node, std::string file, bool byUser
 
 bool ProjectDocument::setEntryField(SiteNode* node, int field, std::string value, bool byUser) {
     const auto which = EntryTextCommand::Field(field);
-    std::string& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
+    quilso::EntryText& stored = which == EntryTextCommand::MenuText ? node->entry.text : node->entry.file;
     if (value == stored) return false;
     if (!byUser) {
-        stored = std::move(value);
+        stored = value;
         treeModel_->entryChanged(node);
     } else if (openStep_) {
         (new EntryTextCommand(this, node, which, std::move(value), openStep_))->redo();

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) self = std::filesystem::absolute(argv[0], error);
+    quilso::LeaveProjectsToExit();
     quilso::FdOutputBuffer standardOutput(1);
     std::ostream out(&standardOutput);
     return quilso::RunCli(args, out, std::cerr, self.parent_path().string());

@@ -112,6 +112,7 @@ void SiteTree::releaseChunks() noexcept {
     chunks_.shrink_to_fit();
     used_ = 0;
     free_ = nullptr;
+    texts_.clear();
 }
 
 SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
@@ -132,16 +133,38 @@ SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
 }
 
 SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_view file) {
+    return appendStored(parent, text.size() > EntryText::InlineCapacity ? texts_.keep(text) : text,
+                        file.size() > EntryText::InlineCapacity ? texts_.keep(file) : file);
+}
+
+SiteNode* SiteTree::appendStored(SiteNode* parent, std::string_view text, std::string_view file) {
     SiteNode* node = newNode();
     auto& siblings = parent->children_;
     try {
-        node->entry.text.assign(text);
-        node->entry.file.assign(file);
+        node->entry.text.refer(text);
+        node->entry.file.refer(file);
         siblings.push_back(node);
     } catch (...) {
         destroyNode(node);
         throw;
     }
+    node->parent_ = parent;
+    node->rowHint_ = static_cast<int>(siblings.size()) - 1;
+    ++size_;
+    return node;
+}
+
+SiteNode* SiteTree::appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file) {
+    SiteNode* node = newNode();
+    auto& siblings = parent->children_;
+    try {
+        siblings.push_back(node);
+    } catch (...) {
+        destroyNode(node);
+        throw;
+    }
+    node->entry.text.referBytes(text);
+    node->entry.file.referBytes(file);
     node->parent_ = parent;
     node->rowHint_ = static_cast<int>(siblings.size()) - 1;
     ++size_;
@@ -157,8 +180,8 @@ SiteNode* SiteTree::Builder::add(std::string_view text, std::string_view file) {
     // A node that fails half-made stays in its slot; clearing the tree destroys it, as every
     // slot of a tree without freed ones holds a node.
     SiteNode* node = tree_.newNode();
-    node->entry.text.assign(text);
-    node->entry.file.assign(file);
+    node->entry.text.refer(text.size() > EntryText::InlineCapacity ? tree_.texts_.keep(text) : text);
+    node->entry.file.refer(file.size() > EntryText::InlineCapacity ? tree_.texts_.keep(file) : file);
     pending_.push_back(node);
     node->parent_ = open_.back().first;
     node->rowHint_ = static_cast<int>(pending_.size() - open_.back().second) - 1;
@@ -388,6 +411,7 @@ void SiteTree::swap(SiteTree& other) noexcept {
     std::swap(chunks_, other.chunks_);
     std::swap(used_, other.used_);
     std::swap(free_, other.free_);
+    texts_.swap(other.texts_);
     for (SiteNode* n : root_.children_)
         n->parent_ = &root_;
     for (SiteNode* n : other.root_.children_)

@@ -4,6 +4,8 @@
 // Nothing here recurses: a chain of 100,000 levels is built, walked and destroyed iteratively.
 #pragma once
 
+#include "entry_text.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -14,8 +16,8 @@ namespace quilso {
 
 // The record every node carries: menu text and link target, both as typed (Windows-1252).
 struct SiteEntry {
-    std::string text;
-    std::string file;
+    EntryText text;
+    EntryText file;
     bool operator==(const SiteEntry&) const = default;
 };
 
@@ -78,6 +80,13 @@ public:
     SiteNode* insert(SiteNode* parent, int row, SiteEntry entry);
     // Creates a node as the last child of `parent`, its texts made in place.
     SiteNode* append(SiteNode* parent, std::string_view text, std::string_view file);
+    // The same for texts that already lie in this tree's text store (see adoptTexts), which the
+    // node then refers to instead of copying them.
+    SiteNode* appendStored(SiteNode* parent, std::string_view text, std::string_view file);
+    // The same for texts in the form of EntryText::Refer.
+    SiteNode* appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file);
+    // Takes over the texts of `store`, for nodes made with appendStored.
+    void adoptTexts(TextStore&& store) { texts_.adopt(std::move(store)); }
     // Removes `node` with its whole subtree and frees it.
     void remove(SiteNode* node);
     // Moves `node` (with its subtree) to child `row` of `newParent`, the row counted after the
@@ -160,6 +169,8 @@ private:
     std::vector<Chunk> chunks_;
     std::size_t used_ = 0; // slotCount handed out from the newest chunk
     FreeSlot* free_ = nullptr;
+    // The longer texts of nodes made by the reader; freed with the chunks.
+    TextStore texts_;
 };
 
 template <class F> void SiteTree::forEachPreorder(F&& f) const {

@@ -526,7 +526,7 @@ const LinkText& MenuMarkup::textOf(int i) {
 
 std::string MenuMarkup::hrefOf(int i) const {
     const Entry& e = entries_[static_cast<std::size_t>(i)];
-    return e.link.absolute ? e.entry->file : pagePrefix_ + e.entry->file;
+    return e.link.absolute ? e.entry->file.str() : pagePrefix_ + e.entry->file.str();
 }
 
 void MenuMarkup::appendNavStart(std::string& out, int kind, const char* className) {

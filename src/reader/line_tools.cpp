@@ -178,8 +178,8 @@ std::size_t FindLineEnd(const char* data, std::size_t pos, std::size_t size) {
 } // namespace
 
 LineCursor::LineCursor(int fd, std::string fileName, std::size_t maxLine)
-    : fd_(fd), fileName_(std::move(fileName)), block_(std::make_unique_for_overwrite<char[]>(1 << 20)),
-      capacity_(1 << 20), maxLine_(maxLine) {
+    : fd_(fd), fileName_(std::move(fileName)), block_(std::make_unique_for_overwrite<char[]>(1 << 17)),
+      capacity_(1 << 17), maxLine_(maxLine) {
     text_ = std::string_view(block_.get(), 0);
 }
 

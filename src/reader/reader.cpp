@@ -156,34 +156,6 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines) {
     }
 }
 
-TextArena::~TextArena() {
-    for (const Block& block : blocks_) {
-        if (block.size >= LargeBlock)
-            FreeLarge(block.memory, block.size);
-        else
-            ::operator delete(block.memory);
-    }
-}
-
-char* TextArena::allocate(std::size_t size) {
-    if (size > left_) {
-        const std::size_t blockSize =
-            blocks_.empty() && size <= FirstBlockSize ? FirstBlockSize : std::max(size, LargeBlock);
-        blocks_.reserve(blocks_.size() + 1);
-        auto* memory = static_cast<char*>(blockSize >= LargeBlock ? AllocateLarge(blockSize)
-                                                                  : ::operator new(blockSize));
-        blocks_.push_back({memory, blockSize});
-        // A text larger than a block gets one of its own; the current block's rest stays in use.
-        if (size > LargeBlock) return memory;
-        free_ = memory;
-        left_ = blockSize;
-    }
-    char* out = free_;
-    free_ += size;
-    left_ -= size;
-    return out;
-}
-
 void MenuTable::finish() {
     const auto n = static_cast<std::int64_t>(size());
     for (auto* links : {&nextSibling, &parent, &firstChild})
@@ -192,6 +164,7 @@ void MenuTable::finish() {
 }
 
 bool SplitMenuLine(std::string_view line, MenuPieces& out) {
+    out.textMayHaveEscape = out.textMayHaveAmpersand = out.fileMayHaveEscape = out.mayHoldBlockWord = true;
     if (!Trim(line).starts_with("ca[")) return false;
     const auto p = SplitAtMost<8>(line, MenuLineSplit);
     if (p.count != 8 || p.piece[0] != "ca" || StrToIntDef(p.piece[1]) == -1) return false;
@@ -208,17 +181,54 @@ bool SplitMenuLine(std::string_view line, MenuPieces& out) {
 
 namespace {
 // Reads `expected` at p; literal sizes are known here, so the comparison compiles to a few loads.
-template <std::size_t N> bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
+template <std::size_t N>
+[[gnu::always_inline]] inline bool Literal(const char*& p, const char* end, const char (&expected)[N]) {
     constexpr std::size_t size = N - 1;
     if (static_cast<std::size_t>(end - p) < size || std::memcmp(p, expected, size) != 0) return false;
     p += size;
     return true;
 }
 
+// The digits at the start of eight bytes: their count (0 to 8) and, for fewer than eight, their
+// value. Neither depends on a branch: in a large file the length of a number, and whether a link
+// is a number at all, change from one to the next.
+[[gnu::always_inline]] inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
+    constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u, three = 0x3030303030303030u;
+    // A byte is a digit when its high half is 3, both before and after adding 6 to it. A carry out
+    // of a byte only comes from a byte over 0xF9, which is already no digit; it only changes the
+    // bytes after it.
+    const std::uint64_t other = ((bytes & high) ^ three) | (((bytes + 0x0606060606060606u) & high) ^ three);
+    const int digits = other == 0 ? 8 : std::countr_zero(other) / 8;
+    // The digits moved to the top of the word, so that the bytes shifted in are leading zeros
+    // (none are left for no digits); then pairs, fours and eights of them are combined by
+    // multiplication.
+    std::uint64_t v = digits == 0 ? 0 : (bytes << (8 * (8 - digits))) & 0x0F0F0F0F0F0F0F0Fu;
+    v = (v * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+    value = static_cast<std::uint32_t>(((v & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32);
+    return digits;
+}
+
 // Up to nine digits (longer numbers take the general way), or "cs" where a link may be none.
-bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool noneAllowed) {
+[[gnu::always_inline]] inline bool WriterNumber(const char*& at, const char* end, std::int32_t& value,
+                                                bool noneAllowed) {
+    const char* p = at;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (end - p >= 8) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, p, 8);
+            std::uint32_t n = 0;
+            const int digits = DigitsIn(bytes, n);
+            if (digits < 8) {
+                const bool none = noneAllowed && (bytes & 0xFFFF) == ('c' | ('s' << 8));
+                value = digits > 0 ? static_cast<std::int32_t>(n) : -1;
+                at = p + (digits > 0 ? digits : 2);
+                return digits > 0 || none;
+            }
+        }
+    }
     if (noneAllowed && end - p >= 2 && p[0] == 'c' && p[1] == 's') {
-        p += 2;
+        at = p + 2;
         value = -1;
         return true;
     }
@@ -228,16 +238,71 @@ bool WriterNumber(const char*& p, const char* end, std::int32_t& value, bool non
     for (unsigned digit; p < limit && (digit = static_cast<unsigned char>(*p) - unsigned('0')) < 10; ++p)
         n = n * 10 + digit;
     value = static_cast<std::int32_t>(n);
+    at = p;
     return p > start && !(p < end && *p >= '0' && *p <= '9');
 }
 
-bool WriterQuoted(const char*& p, const char* end, std::string_view& piece) {
-    if (p == end || *p != '"') return false;
+// A double-quoted text at p, up to the next double quote. On the way it tells in `out` whether the
+// text holds a backslash or an ampersand, and whether a word of the block scan may start in it:
+// a "}", or one of the pairs "*/", "op", "is" that begin the others. `begin` is the line's start.
+bool WriterQuoted(const char*& at, const char* begin, const char* end, std::string_view& piece, bool& escape,
+                  bool& ampersand, bool& blockWord) {
+    if (at == end || *at != '"') return false;
+    const char* const text = at + 1;
+#if defined(__SSE2__)
+    // Sixteen places at a time, each compared with the place after it for the pairs; the last
+    // group is taken back to end one place before the line's end, never past it.
+    if (end - begin >= 17) {
+        const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\'), amp = _mm_set1_epi8('&');
+        const __m128i brace = _mm_set1_epi8('}'), star = _mm_set1_epi8('*'), slash = _mm_set1_epi8('/');
+        const __m128i o = _mm_set1_epi8('o'), p = _mm_set1_epi8('p'), letterI = _mm_set1_epi8('i'),
+                      s = _mm_set1_epi8('s');
+        unsigned escapes = 0, ampersands = 0, words = 0;
+        for (const char* q = text;; q += 16) {
+            const char* load = q;
+            unsigned skip = 0;
+            const bool last = end - q < 17;
+            if (last) {
+                if (q >= end - 1) return false;
+                load = end - 17;
+                skip = static_cast<unsigned>(q - load);
+            }
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(load));
+            const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(load + 1));
+            const auto mask = [skip](__m128i hits) {
+                return static_cast<unsigned>(_mm_movemask_epi8(hits)) >> skip;
+            };
+            const unsigned quotes = mask(_mm_cmpeq_epi8(first, quote));
+            // Only the places before the closing quote count.
+            const unsigned before = quotes != 0 ? (quotes & (0u - quotes)) - 1 : 0xFFFFu;
+            escapes |= mask(_mm_cmpeq_epi8(first, backslash)) & before;
+            ampersands |= mask(_mm_cmpeq_epi8(first, amp)) & before;
+            words |=
+                mask(_mm_or_si128(
+                    _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, star), _mm_cmpeq_epi8(second, slash)),
+                                 _mm_and_si128(_mm_cmpeq_epi8(first, o), _mm_cmpeq_epi8(second, p))),
+                    _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, letterI), _mm_cmpeq_epi8(second, s)),
+                                 _mm_cmpeq_epi8(first, brace)))) &
+                before;
+            if (quotes != 0) {
+                const char* const close = q + std::countr_zero(quotes);
+                piece = std::string_view(text, static_cast<std::size_t>(close - text));
+                at = close + 1;
+                escape = escapes != 0;
+                ampersand = ampersands != 0;
+                blockWord = blockWord || words != 0;
+                return true;
+            }
+            if (last) return false;
+        }
+    }
+#endif
     const auto* close =
-        static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
+        static_cast<const char*>(std::memchr(text, '"', static_cast<std::size_t>(end - text)));
     if (!close) return false;
-    piece = std::string_view(p + 1, static_cast<std::size_t>(close - p - 1));
-    p = close + 1;
+    piece = std::string_view(text, static_cast<std::size_t>(close - text));
+    at = close + 1;
+    escape = ampersand = blockWord = true; // not looked at: the caller tests the texts itself
     return true;
 }
 
@@ -295,10 +360,17 @@ bool HoldsBlockWord(std::string_view text) {
 
 bool SplitWriterMenuLine(std::string_view line, MenuPieces& out) {
     const char* p = line.data();
+    const char* const begin = p;
     const char* const end = p + line.size();
     std::int32_t bracket;
+    bool unusedAmpersand = false;
+    out.mayHoldBlockWord = false;
     return Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
-           WriterQuoted(p, end, out.text) && Literal(p, end, ", ") && WriterQuoted(p, end, out.file) &&
+           WriterQuoted(p, begin, end, out.text, out.textMayHaveEscape, out.textMayHaveAmpersand,
+                        out.mayHoldBlockWord) &&
+           Literal(p, end, ", ") &&
+           WriterQuoted(p, begin, end, out.file, out.fileMayHaveEscape, unusedAmpersand,
+                        out.mayHoldBlockWord) &&
            Literal(p, end, ", ") && WriterNumber(p, end, out.nextSibling, true) && Literal(p, end, ", ") &&
            WriterNumber(p, end, out.parent, true) && Literal(p, end, ", ") &&
            WriterNumber(p, end, out.firstChild, true) && Literal(p, end, ");") && p == end;
@@ -314,8 +386,8 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 
     // Most texts hold neither escapes nor references and are copied as they stand.
     std::string_view text = pieces.text;
-    const bool escaped = HasEscape(text);
-    if (escaped || HasByte(text, '&')) {
+    const bool escaped = pieces.textMayHaveEscape && HasEscape(text);
+    if (escaped || (pieces.textMayHaveAmpersand && HasByte(text, '&'))) {
         if (escaped) {
             table.scratch.clear();
             AppendJsUnescaped(text, table.scratch);
@@ -325,7 +397,7 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
         text = table.decodedText;
     }
     std::string_view file = pieces.file;
-    if (HasEscape(file)) {
+    if (pieces.fileMayHaveEscape && HasEscape(file)) {
         table.decodedFile.clear();
         AppendJsUnescaped(file, table.decodedFile);
         file = table.decodedFile;
@@ -343,10 +415,10 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 }
 
 void MenuTable::addTexts(std::string_view text, std::string_view file) {
-    char* data = arena.allocate(text.size() + file.size());
-    if (!text.empty()) std::memcpy(data, text.data(), text.size());
-    if (!file.empty()) std::memcpy(data + text.size(), file.data(), file.size());
-    texts.push_back({data, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(file.size())});
+    const auto kept = [this](std::string_view t) {
+        return EntryText::Refer(t.size() > EntryText::InlineCapacity ? arena.keep(t) : t);
+    };
+    texts.push_back({kept(text), kept(file)});
 }
 
 void MenuTable::endStream() {
@@ -420,8 +492,9 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
             // outside them it has none of the words' letters "}*oi", and a word cannot run across
             // a quote. So the stretch from the first text to the end of the second is tested.
             const char* const from = pieces.text.data();
-            matters = HoldsBlockWord(std::string_view(
-                from, static_cast<std::size_t>(pieces.file.data() + pieces.file.size() - from)));
+            matters = pieces.mayHoldBlockWord &&
+                      HoldsBlockWord(std::string_view(
+                          from, static_cast<std::size_t>(pieces.file.data() + pieces.file.size() - from)));
         } else {
             if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
             matters = MattersToBlockScan(line, scratch);

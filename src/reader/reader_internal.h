@@ -122,29 +122,6 @@ bool MattersToBlockScan(std::string_view line, std::string& scratch);
 // Reads the options block after its "/* options" line, up to and including its "*/" line.
 void ReadOptions(ReadContext& ctx, LineCursor& lines);
 
-// Decoded texts of the menu entries, packed into large blocks instead of one allocation each.
-class TextArena {
-public:
-    TextArena() = default;
-    TextArena(const TextArena&) = delete;
-    TextArena& operator=(const TextArena&) = delete;
-    ~TextArena();
-    // Reserves `size` bytes that stay at a fixed address for the arena's lifetime.
-    char* allocate(std::size_t size);
-
-private:
-    // The first block is small, so a small file costs little; the later ones are large blocks.
-    static constexpr std::size_t FirstBlockSize = std::size_t(1) << 16;
-    static constexpr std::size_t LargeBlock = std::size_t(4) << 20;
-    struct Block {
-        char* memory;
-        std::size_t size;
-    };
-    std::vector<Block> blocks_;
-    char* free_ = nullptr;
-    std::size_t left_ = 0;
-};
-
 // The nodes of a file whose lines come in the order the tree shows them, made while the lines
 // are read: a file as the writer writes it needs neither a table of its texts nor a rebuild.
 // Each entry is checked against the walk that takes the tree order from the links (see
@@ -168,18 +145,18 @@ struct TreeOrderStream {
 // The accepted menu lines, in file order: what the tree rebuild and the node creation need.
 struct MenuTable {
     struct Texts {
-        const char* data; // text immediately followed by file
-        std::uint32_t textSize;
-        std::uint32_t fileSize;
-        std::string_view text() const { return {data, textSize}; }
-        std::string_view file() const { return {data + textSize, fileSize}; }
+        TextBytes text, file; // inside, or referring to `arena`
     };
-    // The texts of the entries that are not in `stream.tree`, which holds the first ones.
+    // The texts of the entries that are not in `stream.tree`, which holds the first ones. Texts
+    // of up to fifteen bytes are kept here, longer ones in `arena`: making the nodes in another
+    // order than the file's then reads one fixed-size record an entry.
     LargeVector<Texts> texts;
     // Link numbers as read, of every entry; -1 stands for "cs". Numbers naming no entry are
     // turned into -1 by finish(), once the number of entries is known.
     LargeVector<std::int32_t> nextSibling, parent, firstChild;
-    TextArena arena;
+    // Decoded texts longer than fifteen bytes, packed into large blocks; handed over to the tree
+    // the nodes are made in.
+    TextStore arena;
     // Reused while decoding, so lines allocate nothing.
     std::string scratch, decodedText, decodedFile;
     TreeOrderStream stream;
@@ -200,6 +177,12 @@ struct MenuTable {
 struct MenuPieces {
     std::string_view text, file;
     std::int32_t nextSibling = -1, parent = -1, firstChild = -1;
+    // What the split found out about the texts on its way, so that they need no further scan
+    // where it says "no": whether the menu text may hold a backslash or an ampersand, the file
+    // name a backslash, and the stretch from the menu text to the end of the file name a word
+    // of the block scan. The general split leaves every answer at "maybe".
+    bool textMayHaveEscape = true, textMayHaveAmpersand = true, fileMayHaveEscape = true;
+    bool mayHoldBlockWord = true;
 };
 // The general split and tests of a menu line; false when the line is not accepted.
 bool SplitMenuLine(std::string_view line, MenuPieces& out);
@@ -238,13 +221,17 @@ TreeShape RebuildTreeShape(std::span<const std::int32_t> nextSibling,
 struct DisplayOrder {
     LargeVector<std::int32_t> entry, depth;
 };
-DisplayOrder DisplayOrderOf(const TreeShape& shape);
+// From this many entries on, the walk takes several subtrees side by side (the result is the
+// same); below, the links stay in the cache and one walk is fast enough.
+constexpr std::size_t InterleaveWalkFrom = std::size_t(1) << 16;
+DisplayOrder DisplayOrderOf(const TreeShape& shape, std::size_t interleaveFrom = InterleaveWalkFrom);
 // The display order the rebuild gives, straight from the links, for the common case that they
 // form one tree from `first` over all entries; false (the rebuild must run) otherwise.
 bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
                            std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out);
-// Creates the nodes in `tree` (which must be empty) in the given order.
-void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree);
+// Creates the nodes in `tree` (which must be empty) in the given order; the tree takes over the
+// table's texts.
+void CreateNodes(const DisplayOrder& display, MenuTable& table, SiteTree& tree);
 // Rebuilds the project's tree from the table (or takes the streamed one) and swaps it in,
 // telling the observer.
 void ReadMenuArray(ReadContext& ctx, MenuTable& table);

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <optional>
 
 namespace quilso::reader {
@@ -325,38 +326,191 @@ namespace {
 using Down = LargeVector<std::pair<std::int32_t, std::int32_t>>; // (first child, next sibling)
 
 // The walk follows only "first child" and "next", packed side by side, with a stack of where to
-// resume after a subtree, so each step touches eight bytes. Stops after `most` entries.
-void WalkDisplayOrder(const Down& down, std::int32_t first, std::size_t most, DisplayOrder& out) {
-    out.entry.clear();
-    out.depth.clear();
-    out.entry.reserve(down.size());
-    out.depth.reserve(down.size());
+// resume after a subtree, so each step touches eight bytes. A walker covers the subtree of its
+// start: the start's own next sibling is not followed.
+struct Walker {
+    std::int32_t x = -1;
+    std::int32_t depth = 0; // of the start
+    bool atStart = true;
     std::vector<std::int32_t> resume;
-    for (std::int32_t x = first; x >= 0 && out.entry.size() < most;) {
-        out.entry.push_back(x);
-        out.depth.push_back(static_cast<std::int32_t>(resume.size()));
-        const auto [child, next] = down[static_cast<std::size_t>(x)];
+
+    void start(std::int32_t root, std::int32_t rootDepth) {
+        x = root;
+        depth = rootDepth;
+        atStart = true;
+        resume.clear();
+    }
+    // Hands the current entry and its depth to `out` and moves on; false when the subtree is done.
+    template <class Out> bool step(const Down& down, Out&& out) {
+        out(x, depth + static_cast<std::int32_t>(resume.size()));
+        auto [child, next] = down[static_cast<std::size_t>(x)];
+        if (atStart) {
+            next = -1;
+            atStart = false;
+        }
         if (child >= 0) {
             resume.push_back(next);
             x = child;
-            continue;
+            return true;
         }
         x = next;
         while (x < 0 && !resume.empty()) {
             x = resume.back();
             resume.pop_back();
         }
+        return x >= 0;
+    }
+};
+
+// How many subtrees are walked side by side.
+constexpr std::size_t Lanes = 32;
+
+// Whether the walk's first steps jump about in memory, as in a file whose lines were shuffled.
+// In the order the writer writes (or its reverse) each step goes to a neighbouring entry, which
+// the processor fetches ahead by itself; a walk side by side would only get in its way.
+bool ScattersInMemory(const Down& down, std::int32_t first) {
+    constexpr int Sample = 1024;
+    Walker walker;
+    walker.start(first, 0);
+    int steps = 0, far = 0;
+    std::int32_t last = first;
+    bool more = true;
+    while (more && steps < Sample) {
+        more = walker.step(down, [](std::int32_t, std::int32_t) {});
+        if (more) {
+            // More than a cache line of links away.
+            if (std::abs(walker.x - last) > 8) ++far;
+            last = walker.x;
+        }
+        ++steps;
+    }
+    return far * 4 > steps;
+}
+
+// Stops after `most` entries. A large tree is cut into pieces in display order, each an entry on
+// its own or a whole subtree, and up to Lanes subtrees are walked side by side, one step of each
+// in turn: the links of an entry lie anywhere, a single walk waits for each of them in turn,
+// while side by side the fetches overlap.
+void WalkDisplayOrder(const Down& down, std::int32_t first, std::size_t most, DisplayOrder& out,
+                      std::size_t interleaveFrom = InterleaveWalkFrom) {
+    out.entry.clear();
+    out.depth.clear();
+    out.entry.reserve(down.size());
+    out.depth.reserve(down.size());
+    const auto keep = [&](std::int32_t entry, std::int32_t depth) {
+        out.entry.push_back(entry);
+        out.depth.push_back(depth);
+    };
+    if (first < 0 || most == 0) return;
+    if (down.size() < interleaveFrom || !ScattersInMemory(down, first)) {
+        std::vector<std::int32_t> resume;
+        for (std::int32_t x = first; x >= 0 && out.entry.size() < most;) {
+            keep(x, static_cast<std::int32_t>(resume.size()));
+            const auto [child, next] = down[static_cast<std::size_t>(x)];
+            if (child >= 0) {
+                resume.push_back(next);
+                x = child;
+                continue;
+            }
+            x = next;
+            while (x < 0 && !resume.empty()) {
+                x = resume.back();
+                resume.pop_back();
+            }
+        }
+        return;
+    }
+
+    // The pieces: the top-level subtrees, then, level by level, subtrees split into their root
+    // and their children's subtrees until there are enough of them.
+    struct Piece {
+        std::int32_t root, depth;
+        bool whole;
+    };
+    std::vector<Piece> pieces;
+    for (std::int32_t x = first; x >= 0 && pieces.size() < most; x = down[static_cast<std::size_t>(x)].second)
+        pieces.push_back({x, 0, true});
+    for (int level = 0; level < 8 && pieces.size() < Lanes; ++level) {
+        std::vector<Piece> split;
+        for (const Piece& piece : pieces) {
+            const std::int32_t child = down[static_cast<std::size_t>(piece.root)].first;
+            if (!piece.whole || child < 0) {
+                split.push_back(piece);
+                continue;
+            }
+            split.push_back({piece.root, piece.depth, false});
+            for (std::int32_t c = child; c >= 0 && split.size() < most;
+                 c = down[static_cast<std::size_t>(c)].second)
+                split.push_back({c, piece.depth + 1, true});
+        }
+        if (split.size() == pieces.size()) break;
+        pieces.swap(split);
+    }
+
+    // Groups of up to Lanes whole pieces; each lane writes into its own list, and the lists are
+    // joined in the order of the pieces.
+    std::vector<Walker> walkers(Lanes);
+    std::vector<DisplayOrder> lists(Lanes);
+    std::size_t total = 0;
+    for (std::size_t p = 0; p < pieces.size() && total < most;) {
+        std::size_t groupEnd = p, used = 0;
+        while (groupEnd < pieces.size() && (used < Lanes || !pieces[groupEnd].whole)) {
+            if (pieces[groupEnd].whole) {
+                lists[used].entry.clear();
+                lists[used].depth.clear();
+                walkers[used].start(pieces[groupEnd].root, pieces[groupEnd].depth);
+                ++used;
+            }
+            ++groupEnd;
+        }
+        std::vector<std::size_t> active(used);
+        for (std::size_t i = 0; i < used; ++i)
+            active[i] = i;
+        std::size_t steps = total;
+        while (!active.empty() && steps < most) {
+            for (std::size_t i = 0; i < active.size();) {
+                const std::size_t lane = active[i];
+                DisplayOrder& list = lists[lane];
+                ++steps;
+                const bool more = walkers[lane].step(down, [&](std::int32_t entry, std::int32_t depth) {
+                    list.entry.push_back(entry);
+                    list.depth.push_back(depth);
+                });
+                if (more) {
+                    __builtin_prefetch(&down[static_cast<std::size_t>(walkers[lane].x)]);
+                    ++i;
+                } else {
+                    active[i] = active.back();
+                    active.pop_back();
+                }
+            }
+        }
+        std::size_t lane = 0;
+        for (; p < groupEnd; ++p) {
+            if (!pieces[p].whole) {
+                keep(pieces[p].root, pieces[p].depth);
+                continue;
+            }
+            const DisplayOrder& list = lists[lane++];
+            out.entry.insert(out.entry.end(), list.entry.begin(), list.entry.end());
+            out.depth.insert(out.depth.end(), list.depth.begin(), list.depth.end());
+        }
+        total = out.entry.size();
+    }
+    if (out.entry.size() > most) {
+        out.entry.resize(most);
+        out.depth.resize(most);
     }
 }
 } // namespace
 
-DisplayOrder DisplayOrderOf(const TreeShape& shape) {
+DisplayOrder DisplayOrderOf(const TreeShape& shape, std::size_t interleaveFrom) {
     const std::size_t n = shape.place.size();
     Down down(n);
     for (std::size_t e = 0; e < n; ++e)
         down[e] = {shape.place[e].firstChild, shape.place[e].next};
     DisplayOrder order;
-    WalkDisplayOrder(down, shape.rootFirst, n, order);
+    WalkDisplayOrder(down, shape.rootFirst, n, order, interleaveFrom);
     return order;
 }
 
@@ -398,7 +552,7 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
     return out.entry.size() == n;
 }
 
-void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& tree) {
+void CreateNodes(const DisplayOrder& display, MenuTable& table, SiteTree& tree) {
     // The nodes are made in display order, fetching the texts ahead.
     const auto& order = display.entry;
     const auto& depth = display.depth;
@@ -418,18 +572,18 @@ void CreateNodes(const DisplayOrder& display, const MenuTable& table, SiteTree& 
         at.push_back(i);
     }
     tree.reserveChildren(tree.root(), topLevelCount);
+    // The texts stay where the table put them.
+    tree.adoptTexts(std::move(table.arena));
 
-    constexpr std::size_t Ahead = 8;
+    constexpr std::size_t Ahead = 32;
     std::vector<SiteNode*> path{tree.root()}; // path[d] is the parent of an entry at depth d
     for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i + Ahead < order.size()) {
+        if (i + Ahead < order.size())
             __builtin_prefetch(&table.texts[static_cast<std::size_t>(order[i + Ahead])]);
-            __builtin_prefetch(table.texts[static_cast<std::size_t>(order[i + Ahead / 2])].data);
-        }
         const auto& texts = table.texts[static_cast<std::size_t>(order[i])];
         const auto d = static_cast<std::size_t>(depth[i]);
         path.resize(d + 1);
-        SiteNode* node = tree.append(path[d], texts.text(), texts.file());
+        SiteNode* node = tree.appendStored(path[d], texts.text, texts.file);
         if (childCount[i] > 0) tree.reserveChildren(node, static_cast<std::size_t>(childCount[i]));
         path.push_back(node);
     }

@@ -24,8 +24,8 @@ bool isBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-std::string entryText(const std::string& text) {
-    return isBlank(text) ? std::string("(ohne Text)") : text;
+std::string entryText(std::string_view text) {
+    return isBlank(text) ? std::string("(ohne Text)") : std::string(text);
 }
 
 char lowerAscii(char c) {
@@ -186,7 +186,7 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
             if (!path.empty()) path += PathSeparator;
             path += text;
         }
-        const std::string& file = node->entry.file;
+        const std::string file = node->entry.file.str();
         if (isBlank(node->entry.text))
             findings.push_back(entryFinding(FindingKind::EmptyText, index, path, "Men\xFCtext fehlt", file));
         fs::path resolved;

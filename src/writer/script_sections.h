@@ -14,7 +14,7 @@ namespace quilso {
 // is passed on whenever it has grown past SpillSize and the buffer is reused, so a large file
 // is written through a small buffer instead of being held whole.
 struct ScriptBuffer {
-    static constexpr std::size_t SpillSize = std::size_t(1) << 20;
+    static constexpr std::size_t SpillSize = std::size_t(1) << 17;
     std::string text;
     PieceSink sink;
     // The rule lines as plain CSS, one per line, without the script around them: the same

@@ -119,12 +119,19 @@ constexpr ByteClasses MenuTextClasses(bool isTag) {
 }
 constexpr ByteClasses TagTextClasses = MenuTextClasses(true), PlainTextClasses = MenuTextClasses(false);
 
-// What the menu array needs before its first line: the display number of each entry's next
-// sibling (or `count` for a last child), and the bytes of all texts and files. One pass: a
-// node's previous sibling is the latest entry seen at the same depth since their parent.
+// What the menu array needs before its first line, one record an entry in display order: the
+// node, its depth and the display number of its next sibling (or `count` for a last child); and
+// the bytes of all texts and files. One walk over the tree: a node's previous sibling is the
+// latest entry seen at the same depth since their parent. The lines are then written from this
+// list, whose nodes can be fetched ahead, instead of walking the tree a second time.
 struct TreeFacts {
-    // Four bytes a number: a tree of four billion entries would not fit into memory anyway.
-    LargeVector<std::uint32_t> next;
+    struct Line {
+        const SiteNode* node;
+        // Four bytes a number: a tree of four billion entries would not fit into memory anyway.
+        std::uint32_t next;
+        std::uint32_t depth;
+    };
+    LargeVector<Line> lines;
     std::size_t textBytes = 0;
 };
 
@@ -132,40 +139,58 @@ TreeFacts scanTree(const SiteTree& tree) {
     const std::size_t count = tree.size();
     if (count > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("site tree too large");
     TreeFacts facts;
-    facts.next.assign(count, static_cast<std::uint32_t>(count));
+    facts.lines.reserve(count);
     std::vector<std::size_t> latestAtDepth;
-    std::size_t number = 0;
     tree.forEachPreorder([&](const SiteNode* node, int depth) {
         const auto d = static_cast<std::size_t>(depth);
+        const std::size_t number = facts.lines.size();
         if (latestAtDepth.size() > d) {
-            facts.next[latestAtDepth[d]] = static_cast<std::uint32_t>(number);
+            facts.lines[latestAtDepth[d]].next = static_cast<std::uint32_t>(number);
             latestAtDepth.resize(d);
         }
         latestAtDepth.push_back(number);
+        facts.lines.push_back({node, static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(depth)});
         facts.textBytes += node->entry.text.size() + node->entry.file.size();
-        ++number;
     });
     return facts;
 }
 
 // The decimal digits of a display number, kept as text: a line names its own number, its
 // parent's and the next one, and counting up in the digits is cheaper than converting each.
+// Display numbers stay below 2^32, so sixteen digits are plenty; the digits are always read and
+// written as one block of sixteen bytes, because a block read right after a single byte was
+// written into it waits until that byte has reached the cache, which at every line costs more
+// than the rest of the counting.
 struct Decimal {
-    char digits[MaxNumberBytes] = {'0'}; // left-aligned; the rest is padding for whole copies
+    alignas(16) char digits[16] = {'0'}; // left-aligned; the rest is padding for whole copies
     unsigned length = 1;
 
     void increment() {
-        unsigned i = length;
-        while (i > 0 && digits[i - 1] == '9')
-            digits[--i] = '0';
-        if (i > 0) {
-            ++digits[i - 1];
+        const unsigned last = length - 1;
+#if defined(__SSE2__)
+        if (digits[last] != '9') {
+            // A one in the place of the last digit, zeros elsewhere.
+            static constexpr char OneAt[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+            const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(digits));
+            const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(OneAt + 16 - last));
+            _mm_store_si128(reinterpret_cast<__m128i*>(digits), _mm_add_epi8(block, one));
             return;
         }
-        // All nines: one digit more.
-        std::memmove(digits + 1, digits, length);
-        digits[0] = '1';
-        ++length;
+#endif
+        char work[16];
+        std::memcpy(work, digits, sizeof work);
+        unsigned i = length;
+        while (i > 0 && work[i - 1] == '9')
+            work[--i] = '0';
+        if (i > 0) {
+            ++work[i - 1];
+        } else {
+            // All nines: one digit more.
+            std::memmove(work + 1, work, length);
+            work[0] = '1';
+            ++length;
+        }
+        std::memcpy(digits, work, sizeof work);
     }
 };
 
@@ -376,7 +401,7 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
     out.addLine("function menuinit()\t{");
 
     const TreeFacts facts = scanTree(tree);
-    const auto& next = facts.next;
+    const auto& lines = facts.lines;
     // The buffer grows in large steps, each covering at least the worst case of the next line;
     // the zero fill of resize() is cheap next to the page faults the bytes cost anyway.
     // With a sink the buffer only needs room for a spill's worth of lines.
@@ -387,11 +412,20 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
                          used + (out.sink ? std::min(estimate, ScriptBuffer::SpillSize) : estimate)));
     // Display numbers of the current ancestors, innermost last.
     std::vector<Decimal> ancestors;
-    std::size_t number = 0;
     Decimal current, following;
     following.increment();
-    tree.forEachPreorder([&](const SiteNode* node, int depth) {
-        const SiteEntry& entry = node->entry;
+    // Nodes made in another order than the display order lie far apart; each is fetched some
+    // lines ahead, and its texts (where they are not kept inside the node) a few lines later.
+    constexpr std::size_t NodeAhead = 16, TextAhead = 8;
+    for (std::size_t number = 0; number < count; ++number) {
+        if (number + NodeAhead < count) __builtin_prefetch(lines[number + NodeAhead].node);
+        if (number + TextAhead < count) {
+            const SiteEntry& ahead = lines[number + TextAhead].node->entry;
+            __builtin_prefetch(ahead.text.data());
+            __builtin_prefetch(ahead.file.data());
+        }
+        const TreeFacts::Line& at = lines[number];
+        const SiteEntry& entry = at.node->entry;
         const std::size_t worst =
             (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40 + LineSlack;
         if (text.size() - used < worst && out.sink && used > 0) {
@@ -400,15 +434,15 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         }
         if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
         Cursor line{text.data() + used};
-        ancestors.resize(static_cast<std::size_t>(depth));
+        ancestors.resize(at.depth);
         line.literal("ca[");
         line.decimal(current);
         line.literal("] = new cr(\"");
-        putMenuText(line, entry.text, isTag, entry.text.capacity() + 1);
+        putMenuText(line, entry.text, isTag, entry.text.readable());
         line.literal("\", \"");
-        putJsEscaped(line, entry.file, '"', entry.file.capacity() + 1);
+        putJsEscaped(line, entry.file, '"', entry.file.readable());
         line.literal("\", ");
-        putLink(line, next[number], count);
+        putLink(line, at.next, count);
         line.literal(", ");
         if (ancestors.empty())
             line.literal("cs");
@@ -416,17 +450,16 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
             line.decimal(ancestors.back());
         line.literal(", ");
         // In display order a first child directly follows its parent.
-        if (node->childCount() > 0)
+        if (number + 1 < count && lines[number + 1].depth > at.depth)
             line.decimal(following);
         else
             line.literal("cs");
         line.literal(");\r\n");
         used = static_cast<std::size_t>(line.p - text.data());
         ancestors.push_back(current);
-        ++number;
         current = following;
         following.increment();
-    });
+    }
     text.resize(used);
     out.addLine("}");
     out.addLine("");

@@ -252,6 +252,93 @@ TEST(TreeRebuild, OrderFromTheLinksMatchesTheCycle) {
     }
 }
 
+// Large trees are walked several subtrees side by side; the order and depths must be those of one
+// plain walk, for every shape the pieces can be cut into: deep, wide, a single chain, a star.
+TEST(TreeRebuild, WalkSideBySideGivesThePlainOrder) {
+    const auto plainOrder = [](const TreeShape& shape) {
+        DisplayOrder out;
+        std::vector<std::pair<std::int32_t, std::int32_t>> pending; // (entry, depth), next last
+        const auto pushSiblings = [&](std::int32_t first, std::int32_t depth) {
+            std::vector<std::int32_t> chain;
+            for (std::int32_t e = first; e >= 0; e = shape.place[static_cast<std::size_t>(e)].next)
+                chain.push_back(e);
+            for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+                pending.emplace_back(*it, depth);
+        };
+        pushSiblings(shape.rootFirst, 0);
+        while (!pending.empty()) {
+            const auto [e, depth] = pending.back();
+            pending.pop_back();
+            out.entry.push_back(e);
+            out.depth.push_back(depth);
+            pushSiblings(shape.place[static_cast<std::size_t>(e)].firstChild, depth + 1);
+        }
+        return out;
+    };
+    // Links of a tree given by each entry's parent (-1: top level), numbered in shuffled order.
+    const auto shuffledLinks = [](std::mt19937& rng, const std::vector<std::int32_t>& parent, Links& next,
+                                  Links& child, std::int32_t& first) {
+        const auto n = static_cast<std::int32_t>(parent.size());
+        std::vector<std::int32_t> position(parent.size());
+        std::iota(position.begin(), position.end(), 0);
+        std::shuffle(position.begin(), position.end(), rng);
+        next.assign(parent.size(), -1);
+        child.assign(parent.size(), -1);
+        std::vector<std::int32_t> last(parent.size() + 1, -1);
+        first = -1;
+        for (std::int32_t e = 0; e < n; ++e) {
+            const std::int32_t p = parent[static_cast<std::size_t>(e)];
+            const auto slot = static_cast<std::size_t>(p < 0 ? n : p);
+            const std::int32_t at = position[static_cast<std::size_t>(e)];
+            if (last[slot] >= 0)
+                next[static_cast<std::size_t>(last[slot])] = at;
+            else if (p >= 0)
+                child[static_cast<std::size_t>(position[static_cast<std::size_t>(p)])] = at;
+            else
+                first = at;
+            last[slot] = at;
+        }
+    };
+    std::mt19937 rng(2718);
+    int checked = 0;
+    for (int round = 0; round < 60; ++round) {
+        const auto n = static_cast<std::int32_t>(1 + rng() % 6000);
+        std::vector<std::int32_t> parent(static_cast<std::size_t>(n));
+        for (std::int32_t e = 0; e < n; ++e) {
+            switch (round % 4) {
+            case 0: // random depth, as TreeLinks makes them
+                parent[static_cast<std::size_t>(e)] =
+                    e == 0 ? -1
+                           : (rng() % 3 ? static_cast<std::int32_t>(rng() % static_cast<unsigned>(e)) : -1);
+                break;
+            case 1: // one chain
+                parent[static_cast<std::size_t>(e)] = e - 1;
+                break;
+            case 2: // a star under one entry
+                parent[static_cast<std::size_t>(e)] = e == 0 ? -1 : 0;
+                break;
+            default: // ten-way, as the benchmarks' trees
+                parent[static_cast<std::size_t>(e)] = e < 10 ? -1 : e / 10 - 1;
+                break;
+            }
+        }
+        Links next, child;
+        std::int32_t first = -1;
+        shuffledLinks(rng, parent, next, child, first);
+        const TreeShape shape = RebuildTreeShape(next, child, first);
+        const DisplayOrder expected = plainOrder(shape);
+        ASSERT_EQ(expected.entry.size(), static_cast<std::size_t>(n));
+        const DisplayOrder sideBySide = DisplayOrderOf(shape, 0);
+        ASSERT_TRUE(sideBySide.entry == expected.entry && sideBySide.depth == expected.depth)
+            << "round " << round << ", " << n << " entries";
+        DisplayOrder direct;
+        ASSERT_TRUE(DisplayOrderFromLinks(next, child, first, direct));
+        EXPECT_TRUE(direct.entry == expected.entry && direct.depth == expected.depth);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 60);
+}
+
 TEST(TreeRebuild, OrderFromTheLinksRefusesWhatOnlyTheCycleCanPlace) {
     DisplayOrder order;
     // 0 -> 1 as next sibling, 2 unreachable: the cycle appends it at the top level.
