@@ -157,40 +157,22 @@ TreeFacts scanTree(const SiteTree& tree) {
 
 // The decimal digits of a display number, kept as text: a line names its own number, its
 // parent's and the next one, and counting up in the digits is cheaper than converting each.
-// Display numbers stay below 2^32, so sixteen digits are plenty; the digits are always read and
-// written as one block of sixteen bytes, because a block read right after a single byte was
-// written into it waits until that byte has reached the cache, which at every line costs more
-// than the rest of the counting.
 struct Decimal {
-    alignas(16) char digits[16] = {'0'}; // left-aligned; the rest is padding for whole copies
+    char digits[MaxNumberBytes] = {'0'}; // left-aligned; the rest is padding for whole copies
     unsigned length = 1;
 
     void increment() {
-        const unsigned last = length - 1;
-#if defined(__SSE2__)
-        if (digits[last] != '9') {
-            // A one in the place of the last digit, zeros elsewhere.
-            static constexpr char OneAt[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-            const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(digits));
-            const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(OneAt + 16 - last));
-            _mm_store_si128(reinterpret_cast<__m128i*>(digits), _mm_add_epi8(block, one));
+        unsigned i = length;
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i > 0) {
+            ++digits[i - 1];
             return;
         }
-#endif
-        char work[16];
-        std::memcpy(work, digits, sizeof work);
-        unsigned i = length;
-        while (i > 0 && work[i - 1] == '9')
-            work[--i] = '0';
-        if (i > 0) {
-            ++work[i - 1];
-        } else {
-            // All nines: one digit more.
-            std::memmove(work + 1, work, length);
-            work[0] = '1';
-            ++length;
-        }
-        std::memcpy(digits, work, sizeof work);
+        // All nines: one digit more.
+        std::memmove(digits + 1, digits, length);
+        digits[0] = '1';
+        ++length;
     }
 };
 
