@@ -327,17 +327,17 @@ using Down = LargeVector<std::pair<std::int32_t, std::int32_t>>; // (first child
 
 // The walk follows only "first child" and "next", packed side by side, with a stack of where to
 // resume after a subtree, so each step touches eight bytes. A walker covers the subtree of its
-// start: the start's own next sibling is not followed.
+// start, and with `siblings` also the start's next siblings and theirs.
 struct Walker {
     std::int32_t x = -1;
     std::int32_t depth = 0; // of the start
-    bool atStart = true;
+    bool atStart = true;    // the start's own next sibling is still to be dropped
     std::vector<std::int32_t> resume;
 
-    void start(std::int32_t root, std::int32_t rootDepth) {
+    void start(std::int32_t root, std::int32_t rootDepth, bool siblings = false) {
         x = root;
         depth = rootDepth;
-        atStart = true;
+        atStart = !siblings;
         resume.clear();
     }
     // Hands the current entry and its depth to `out` and moves on; false when the subtree is done.
@@ -403,21 +403,10 @@ void WalkDisplayOrder(const Down& down, std::int32_t first, std::size_t most, Di
     };
     if (first < 0 || most == 0) return;
     if (down.size() < interleaveFrom || !ScattersInMemory(down, first)) {
-        std::vector<std::int32_t> resume;
-        for (std::int32_t x = first; x >= 0 && out.entry.size() < most;) {
-            keep(x, static_cast<std::int32_t>(resume.size()));
-            const auto [child, next] = down[static_cast<std::size_t>(x)];
-            if (child >= 0) {
-                resume.push_back(next);
-                x = child;
-                continue;
-            }
-            x = next;
-            while (x < 0 && !resume.empty()) {
-                x = resume.back();
-                resume.pop_back();
-            }
-        }
+        Walker walker;
+        walker.start(first, 0, true);
+        for (bool more = true; more && out.entry.size() < most;)
+            more = walker.step(down, keep);
         return;
     }
 
