@@ -111,31 +111,6 @@ std::size_t EntryText::readable() const noexcept {
     return isOwned() ? (size + 15) / 16 * 16 : size + TextStore::ReadAhead;
 }
 
-TextBytes EntryText::Refer(std::string_view text) noexcept {
-    TextBytes out{};
-    if (text.size() <= Capacity) {
-        if (!text.empty()) std::memcpy(out.bytes, text.data(), text.size());
-        out.bytes[Capacity] = static_cast<char>(Capacity - text.size());
-        return out;
-    }
-    const char* const p = text.data();
-    const auto n = static_cast<std::uint32_t>(text.size());
-    std::memcpy(out.bytes, &p, sizeof p);
-    std::memcpy(out.bytes + sizeof p, &n, sizeof n);
-    out.bytes[Capacity] = static_cast<char>(Stored);
-    return out;
-}
-
-void EntryText::refer(std::string_view text) {
-    release();
-    if (text.size() <= Capacity) {
-        // `text` lies outside this text, which no longer holds anything of its own.
-        assignCopy(text);
-        return;
-    }
-    setHeap(text.data(), text.size(), Stored);
-}
-
 void EntryText::setHeap(const char* p, std::size_t size, unsigned char kind) noexcept {
     std::memcpy(bytes_, &p, sizeof p);
     const auto n = static_cast<std::uint32_t>(size);

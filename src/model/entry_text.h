@@ -15,6 +15,13 @@
 
 namespace quilso {
 
+// The sixteen bytes of a text kept inside, or of one that refers to bytes in a tree's store:
+// such a text owns nothing, so its bytes may be copied as they are to wherever the store lives
+// on. A large load keeps its texts in this form until it makes the nodes.
+struct TextBytes {
+    char bytes[16];
+};
+
 // Bytes kept at fixed addresses for a tree's lifetime, handed out one after another from large
 // blocks. Every block ends in ReadAhead spare bytes, so a text in the store can be read in whole
 // blocks of sixteen bytes beyond its end.
@@ -36,6 +43,8 @@ public:
     char* allocate(std::size_t size);
     // A copy of `text` in the store.
     std::string_view keep(std::string_view text);
+    // `text` as an entry text: a short one inside, a longer one copied into the store.
+    TextBytes keepAsEntryText(std::string_view text);
     // Takes over the blocks of `other`, which ends up empty; what was handed out from them stays
     // where it is.
     void adopt(TextStore&& other);
@@ -57,13 +66,6 @@ private:
     std::vector<Block> blocks_;
     char* free_ = nullptr;
     std::size_t left_ = 0;
-};
-
-// The sixteen bytes of a text kept inside, or of one that refers to bytes in a tree's store:
-// such a text owns nothing, so its bytes may be copied as they are to wherever the store lives
-// on. A large load keeps its texts in this form until it makes the nodes.
-struct TextBytes {
-    char bytes[16];
 };
 
 class EntryText {
@@ -117,8 +119,6 @@ public:
 
 private:
     friend class SiteTree;
-    // Points at `text` in the store of the tree that holds this entry, without a copy.
-    void refer(std::string_view text);
     // Takes over bytes from Refer; this text holds nothing of its own yet.
     void referBytes(const TextBytes& text) noexcept { std::memcpy(bytes_, text.bytes, sizeof bytes_); }
 
@@ -152,5 +152,25 @@ private:
 };
 
 std::ostream& operator<<(std::ostream& out, const EntryText& text);
+
+// Inline: a large load calls these twice an entry.
+inline TextBytes EntryText::Refer(std::string_view text) noexcept {
+    TextBytes out{};
+    if (text.size() <= Capacity) {
+        if (!text.empty()) std::memcpy(out.bytes, text.data(), text.size());
+        out.bytes[Capacity] = static_cast<char>(Capacity - text.size());
+        return out;
+    }
+    const char* const p = text.data();
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::memcpy(out.bytes, &p, sizeof p);
+    std::memcpy(out.bytes + sizeof p, &n, sizeof n);
+    out.bytes[Capacity] = static_cast<char>(Stored);
+    return out;
+}
+
+inline TextBytes TextStore::keepAsEntryText(std::string_view text) {
+    return EntryText::Refer(text.size() > EntryText::InlineCapacity ? keep(text) : text);
+}
 
 } // namespace quilso

@@ -133,25 +133,7 @@ SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
 }
 
 SiteNode* SiteTree::append(SiteNode* parent, std::string_view text, std::string_view file) {
-    return appendStored(parent, text.size() > EntryText::InlineCapacity ? texts_.keep(text) : text,
-                        file.size() > EntryText::InlineCapacity ? texts_.keep(file) : file);
-}
-
-SiteNode* SiteTree::appendStored(SiteNode* parent, std::string_view text, std::string_view file) {
-    SiteNode* node = newNode();
-    auto& siblings = parent->children_;
-    try {
-        node->entry.text.refer(text);
-        node->entry.file.refer(file);
-        siblings.push_back(node);
-    } catch (...) {
-        destroyNode(node);
-        throw;
-    }
-    node->parent_ = parent;
-    node->rowHint_ = static_cast<int>(siblings.size()) - 1;
-    ++size_;
-    return node;
+    return appendStored(parent, texts_.keepAsEntryText(text), texts_.keepAsEntryText(file));
 }
 
 SiteNode* SiteTree::appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file) {
@@ -180,8 +162,8 @@ SiteNode* SiteTree::Builder::add(std::string_view text, std::string_view file) {
     // A node that fails half-made stays in its slot; clearing the tree destroys it, as every
     // slot of a tree without freed ones holds a node.
     SiteNode* node = tree_.newNode();
-    node->entry.text.refer(text.size() > EntryText::InlineCapacity ? tree_.texts_.keep(text) : text);
-    node->entry.file.refer(file.size() > EntryText::InlineCapacity ? tree_.texts_.keep(file) : file);
+    node->entry.text.referBytes(tree_.texts_.keepAsEntryText(text));
+    node->entry.file.referBytes(tree_.texts_.keepAsEntryText(file));
     pending_.push_back(node);
     node->parent_ = open_.back().first;
     node->rowHint_ = static_cast<int>(pending_.size() - open_.back().second) - 1;

@@ -80,10 +80,8 @@ public:
     SiteNode* insert(SiteNode* parent, int row, SiteEntry entry);
     // Creates a node as the last child of `parent`, its texts made in place.
     SiteNode* append(SiteNode* parent, std::string_view text, std::string_view file);
-    // The same for texts that already lie in this tree's text store (see adoptTexts), which the
-    // node then refers to instead of copying them.
-    SiteNode* appendStored(SiteNode* parent, std::string_view text, std::string_view file);
-    // The same for texts in the form of EntryText::Refer.
+    // The same for texts in the form of EntryText::Refer, whose longer texts lie in this tree's
+    // text store (see adoptTexts).
     SiteNode* appendStored(SiteNode* parent, const TextBytes& text, const TextBytes& file);
     // Takes over the texts of `store`, for nodes made with appendStored.
     void adoptTexts(TextStore&& store) { texts_.adopt(std::move(store)); }

@@ -415,10 +415,7 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 }
 
 void MenuTable::addTexts(std::string_view text, std::string_view file) {
-    const auto kept = [this](std::string_view t) {
-        return EntryText::Refer(t.size() > EntryText::InlineCapacity ? arena.keep(t) : t);
-    };
-    texts.push_back({kept(text), kept(file)});
+    texts.push_back({arena.keepAsEntryText(text), arena.keepAsEntryText(file)});
 }
 
 void MenuTable::endStream() {
