@@ -313,17 +313,11 @@ bool leaveProjectsToExit = false;
 Project* projectLeftToExit = nullptr;
 
 int run(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
-    auto owned = std::make_unique<Project>();
-    Project& project = *owned;
-    struct LeaveToExit {
-        std::unique_ptr<Project>& project;
-        ~LeaveToExit() {
-            if (leaveProjectsToExit && !projectLeftToExit) projectLeftToExit = project.release();
-        }
-    } leave{owned};
     if (command.name == "import") return runImport(command, out, err, programDir);
     if (command.name == "check") return runCheck(command, out);
     if (command.name == "publish") return publish(command, out);
+    auto owned = std::make_unique<Project>();
+    Project& project = *owned;
     if (command.name == "dump") {
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
@@ -335,6 +329,7 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
         readProject(command, command.positional[0], project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
+    if (leaveProjectsToExit && !projectLeftToExit) projectLeftToExit = owned.release();
     return ExitOk;
 }
 
