@@ -45,6 +45,8 @@ public:
     std::string_view keep(std::string_view text);
     // `text` as an entry text: a short one inside, a longer one copied into the store.
     TextBytes keepAsEntryText(std::string_view text);
+    // The same, written to the sixteen bytes at `out`.
+    void keepAsEntryTextAt(char* out, std::string_view text);
     // Takes over the blocks of `other`, which ends up empty; what was handed out from them stays
     // where it is.
     void adopt(TextStore&& other);
@@ -116,11 +118,16 @@ public:
     // The bytes of a text that holds `text` inside, or refers to it where it lies (which must
     // then be in the store of the tree the text will end up in).
     static TextBytes Refer(std::string_view text) noexcept;
+    // The same, written to the sixteen bytes at `out`.
+    static void ReferAt(char* out, std::string_view text) noexcept;
 
 private:
     friend class SiteTree;
     // Takes over bytes from Refer; this text holds nothing of its own yet.
     void referBytes(const TextBytes& text) noexcept { std::memcpy(bytes_, text.bytes, sizeof bytes_); }
+    // Makes this text (holding nothing of its own yet) the entry text of `text`, keeping a long
+    // one in `store`.
+    void keepIn(TextStore& store, std::string_view text) { store.keepAsEntryTextAt(bytes_, text); }
 
     // Up to 15 bytes inside; the last byte then tells how many of the 15 are unused, which is
     // zero, a terminating zero byte, when all are. Otherwise the first eight bytes hold the
@@ -154,23 +161,53 @@ private:
 std::ostream& operator<<(std::ostream& out, const EntryText& text);
 
 // Inline: a large load calls these twice an entry.
+inline void EntryText::ReferAt(char* out, std::string_view text) noexcept {
+    const std::size_t n = text.size();
+    const char* const p = text.data();
+    if (n <= Capacity) {
+        // Written where the text is to stay, in pieces whose sizes are known here: the bytes of a
+        // short text assembled elsewhere and then copied as a whole would wait for the pieces.
+        std::uint64_t a, b;
+        std::uint32_t c, d;
+        if (n >= 8) {
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, p + n - 8, 8);
+            std::memcpy(out, &a, 8);
+            std::memcpy(out + n - 8, &b, 8);
+        } else if (n >= 4) {
+            std::memcpy(&c, p, 4);
+            std::memcpy(&d, p + n - 4, 4);
+            std::memcpy(out, &c, 4);
+            std::memcpy(out + n - 4, &d, 4);
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = p[i];
+        }
+        out[n] = '\0';
+        out[Capacity] = static_cast<char>(Capacity - n);
+        return;
+    }
+    const auto size = static_cast<std::uint32_t>(n);
+    std::memcpy(out, &p, sizeof p);
+    std::memcpy(out + sizeof p, &size, sizeof size);
+    out[12] = out[13] = out[14] = '\0';
+    out[Capacity] = static_cast<char>(Stored);
+}
+
 inline TextBytes EntryText::Refer(std::string_view text) noexcept {
     TextBytes out{};
-    if (text.size() <= Capacity) {
-        if (!text.empty()) std::memcpy(out.bytes, text.data(), text.size());
-        out.bytes[Capacity] = static_cast<char>(Capacity - text.size());
-        return out;
-    }
-    const char* const p = text.data();
-    const auto n = static_cast<std::uint32_t>(text.size());
-    std::memcpy(out.bytes, &p, sizeof p);
-    std::memcpy(out.bytes + sizeof p, &n, sizeof n);
-    out.bytes[Capacity] = static_cast<char>(Stored);
+    ReferAt(out.bytes, text);
     return out;
 }
 
+inline void TextStore::keepAsEntryTextAt(char* out, std::string_view text) {
+    EntryText::ReferAt(out, text.size() > EntryText::InlineCapacity ? keep(text) : text);
+}
+
 inline TextBytes TextStore::keepAsEntryText(std::string_view text) {
-    return EntryText::Refer(text.size() > EntryText::InlineCapacity ? keep(text) : text);
+    TextBytes out{};
+    keepAsEntryTextAt(out.bytes, text);
+    return out;
 }
 
 } // namespace quilso

@@ -162,8 +162,8 @@ SiteNode* SiteTree::Builder::add(std::string_view text, std::string_view file) {
     // A node that fails half-made stays in its slot; clearing the tree destroys it, as every
     // slot of a tree without freed ones holds a node.
     SiteNode* node = tree_.newNode();
-    node->entry.text.referBytes(tree_.texts_.keepAsEntryText(text));
-    node->entry.file.referBytes(tree_.texts_.keepAsEntryText(file));
+    node->entry.text.keepIn(tree_.texts_, text);
+    node->entry.file.keepIn(tree_.texts_, file);
     pending_.push_back(node);
     node->parent_ = open_.back().first;
     node->rowHint_ = static_cast<int>(pending_.size() - open_.back().second) - 1;

@@ -242,7 +242,8 @@ template <std::size_t N>
     return p > start && !(p < end && *p >= '0' && *p <= '9');
 }
 
-// A double-quoted text at p, up to the next double quote. On the way it tells in `out` whether the
+// A double-quoted text at p, up to the next double quote, which must come before any CR or LF.
+// On the way it tells in `out` whether the
 // text holds a backslash or an ampersand, and whether a word of the block scan may start in it:
 // a "}", or one of the pairs "*/", "op", "is" that begin the others. `begin` is the line's start.
 bool WriterQuoted(const char*& at, const char* begin, const char* end, std::string_view& piece, bool& escape,
@@ -257,6 +258,7 @@ bool WriterQuoted(const char*& at, const char* begin, const char* end, std::stri
         const __m128i brace = _mm_set1_epi8('}'), star = _mm_set1_epi8('*'), slash = _mm_set1_epi8('/');
         const __m128i o = _mm_set1_epi8('o'), p = _mm_set1_epi8('p'), letterI = _mm_set1_epi8('i'),
                       s = _mm_set1_epi8('s');
+        const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
         unsigned escapes = 0, ampersands = 0, words = 0;
         for (const char* q = text;; q += 16) {
             const char* load = q;
@@ -275,6 +277,9 @@ bool WriterQuoted(const char*& at, const char* begin, const char* end, std::stri
             const unsigned quotes = mask(_mm_cmpeq_epi8(first, quote));
             // Only the places before the closing quote count.
             const unsigned before = quotes != 0 ? (quotes & (0u - quotes)) - 1 : 0xFFFFu;
+            // The text runs from a file's bytes: a line end before the quote ends the line.
+            if ((mask(_mm_or_si128(_mm_cmpeq_epi8(first, cr), _mm_cmpeq_epi8(first, lf))) & before) != 0)
+                return false;
             escapes |= mask(_mm_cmpeq_epi8(first, backslash)) & before;
             ampersands |= mask(_mm_cmpeq_epi8(first, amp)) & before;
             words |=
@@ -299,7 +304,8 @@ bool WriterQuoted(const char*& at, const char* begin, const char* end, std::stri
 #endif
     const auto* close =
         static_cast<const char*>(std::memchr(text, '"', static_cast<std::size_t>(end - text)));
-    if (!close) return false;
+    if (!close || std::find_if(text, close, [](char c) { return c == '\r' || c == '\n'; }) != close)
+        return false;
     piece = std::string_view(text, static_cast<std::size_t>(close - text));
     at = close + 1;
     escape = ampersand = blockWord = true; // not looked at: the caller tests the texts itself
@@ -358,22 +364,40 @@ bool HoldsBlockWord(std::string_view text) {
 }
 } // namespace
 
-bool SplitWriterMenuLine(std::string_view line, MenuPieces& out) {
-    const char* p = line.data();
-    const char* const begin = p;
-    const char* const end = p + line.size();
+namespace {
+// A line in the writer's shape from `begin` on, up to `end` at the most; returns where the line
+// stops (after its ");"), or nullptr.
+const char* WriterMenuLine(const char* begin, const char* end, MenuPieces& out) {
+    const char* p = begin;
     std::int32_t bracket;
     bool unusedAmpersand = false;
     out.mayHoldBlockWord = false;
-    return Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
-           WriterQuoted(p, begin, end, out.text, out.textMayHaveEscape, out.textMayHaveAmpersand,
-                        out.mayHoldBlockWord) &&
-           Literal(p, end, ", ") &&
-           WriterQuoted(p, begin, end, out.file, out.fileMayHaveEscape, unusedAmpersand,
-                        out.mayHoldBlockWord) &&
-           Literal(p, end, ", ") && WriterNumber(p, end, out.nextSibling, true) && Literal(p, end, ", ") &&
-           WriterNumber(p, end, out.parent, true) && Literal(p, end, ", ") &&
-           WriterNumber(p, end, out.firstChild, true) && Literal(p, end, ");") && p == end;
+    const bool read =
+        Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
+        WriterQuoted(p, begin, end, out.text, out.textMayHaveEscape, out.textMayHaveAmpersand,
+                     out.mayHoldBlockWord) &&
+        Literal(p, end, ", ") &&
+        WriterQuoted(p, begin, end, out.file, out.fileMayHaveEscape, unusedAmpersand, out.mayHoldBlockWord) &&
+        Literal(p, end, ", ") && WriterNumber(p, end, out.nextSibling, true) && Literal(p, end, ", ") &&
+        WriterNumber(p, end, out.parent, true) && Literal(p, end, ", ") &&
+        WriterNumber(p, end, out.firstChild, true) && Literal(p, end, ");");
+    return read ? p : nullptr;
+}
+} // namespace
+
+bool SplitWriterMenuLine(std::string_view line, MenuPieces& out) {
+    const char* const end = line.data() + line.size();
+    return WriterMenuLine(line.data(), end, out) == end;
+}
+
+bool SplitWriterMenuLineAhead(std::string_view ahead, std::size_t maxLine, MenuPieces& out,
+                              std::size_t& lineBytes) {
+    const char* const begin = ahead.data();
+    const char* const end = begin + ahead.size();
+    const char* const stop = WriterMenuLine(begin, end, out);
+    if (!stop || end - stop < 2 || stop[0] != '\r' || stop[1] != '\n') return false;
+    lineBytes = static_cast<std::size_t>(stop - begin);
+    return lineBytes <= maxLine;
 }
 
 bool ReadMenuLine(std::string_view line, MenuTable& table) {
@@ -415,7 +439,9 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 }
 
 void MenuTable::addTexts(std::string_view text, std::string_view file) {
-    texts.push_back({arena.keepAsEntryText(text), arena.keepAsEntryText(file)});
+    Texts& added = texts.emplace_back();
+    arena.keepAsEntryTextAt(added.text.bytes, text);
+    arena.keepAsEntryTextAt(added.file.bytes, file);
 }
 
 void MenuTable::endStream() {
@@ -481,9 +507,21 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
     std::string scratch;
     std::string_view line;
     MenuPieces pieces;
-    while (lines.next(line)) {
+    for (;;) {
+        // Most lines of a large file are menu lines as the writer writes them, ending in CR LF:
+        // they are read where they lie, and their end is found on the way.
+        std::size_t lineBytes = 0;
+        bool writerShaped = SplitWriterMenuLineAhead(lines.ahead(), lines.maxLine(), pieces, lineBytes);
+        if (writerShaped) {
+            line = lines.ahead().substr(0, lineBytes);
+            lines.skip(lineBytes + 2);
+        } else if (lines.next(line)) {
+            writerShaped = SplitWriterMenuLine(line, pieces);
+        } else {
+            break;
+        }
         bool matters;
-        if (SplitWriterMenuLine(line, pieces)) {
+        if (writerShaped) {
             AddMenuEntry(pieces, table);
             // Such a line has no CSS text, and only its two texts can hold a word of the scan:
             // outside them it has none of the words' letters "}*oi", and a word cannot run across

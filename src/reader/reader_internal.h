@@ -82,6 +82,12 @@ public:
     // FileError naming `fileName`.
     LineCursor(int fd, std::string fileName, std::size_t maxLine = MaxLineBytes);
     bool next(std::string_view& line);
+    // What was read but not yet handed out as lines, for a caller that finds where a line ends
+    // by itself; valid until the next call that moves on.
+    std::string_view ahead() const { return text_.substr(pos_); }
+    // Moves past the first `bytes` of ahead().
+    void skip(std::size_t bytes) { pos_ += bytes; }
+    std::size_t maxLine() const { return maxLine_; }
 
 private:
     void readMore();
@@ -189,6 +195,11 @@ bool SplitMenuLine(std::string_view line, MenuPieces& out);
 // The same for a line in exactly the writer's shape, without the general split; false for any
 // other line, which then goes through SplitMenuLine.
 bool SplitWriterMenuLine(std::string_view line, MenuPieces& out);
+// The same for the first line of `ahead`, whose end is not yet known: true only for a line in
+// the writer's shape, of at most `maxLine` bytes, that ends in CR LF. Its length without the
+// CR LF goes to `lineBytes`.
+bool SplitWriterMenuLineAhead(std::string_view ahead, std::size_t maxLine, MenuPieces& out,
+                              std::size_t& lineBytes);
 
 // One pass over the lines: every accepted menu line goes into `table`, every line that matters to
 // the block scan is appended to `blockLines` (each followed by LF).

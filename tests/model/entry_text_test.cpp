@@ -102,3 +102,29 @@ TEST(EntryText, TextsInATreesStoreStayWithTheTreeAndCopiesOutliveIt) {
     EXPECT_EQ(copied.text, longText);
     EXPECT_EQ(copied.file, longFile);
 }
+
+TEST(EntryText, TextsMadeForANodeKeepEveryLength) {
+    // Short texts are written in pieces that overlap, differently by length; every length up to
+    // past the inside capacity, with no two bytes alike, must come out whole.
+    SiteTree built, appended;
+    SiteTree::Builder builder(built);
+    std::vector<std::string> texts;
+    for (std::size_t n = 0; n <= 20; ++n) {
+        std::string text;
+        for (std::size_t i = 0; i < n; ++i)
+            text += static_cast<char>('a' + i);
+        texts.push_back(text);
+        builder.add(text, text + "!");
+        // Texts held inside: their bytes are copied at once.
+        appended.appendStored(appended.root(), EntryText::Refer(text.substr(0, 15)),
+                              EntryText::Refer("f" + text.substr(0, 9)));
+    }
+    builder.finish();
+    for (std::size_t n = 0; n <= 20; ++n) {
+        const SiteEntry& made = built.root()->child(static_cast<int>(n))->entry;
+        EXPECT_EQ(made.text, texts[n]);
+        EXPECT_EQ(made.file, texts[n] + "!");
+        EXPECT_EQ(appended.root()->child(static_cast<int>(n))->entry.text, texts[n].substr(0, 15));
+        EXPECT_EQ(appended.root()->child(static_cast<int>(n))->entry.file, "f" + texts[n].substr(0, 9));
+    }
+}

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <unistd.h>
 #include <vector>
 
 using namespace quilso;
@@ -218,4 +222,87 @@ TEST(MenuLines, NodesMadeWhileReadingGiveTheRebuiltTree) {
     // Both ways were taken often.
     EXPECT_GT(streamedWhole, 1000);
     EXPECT_LT(streamedWhole, 3500);
+}
+
+namespace {
+// The tree and the entry count of `text` read from a file (in blocks) with the given longest line,
+// or the error's reason.
+std::string ShapeFromFile(const std::string& text, std::size_t maxLine) {
+    const auto path = std::filesystem::temp_directory_path() / "quilso-menu-lines-ahead-test.js";
+    std::ofstream(path, std::ios::binary) << text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::string shape;
+    try {
+        Project p;
+        ReadObserver none;
+        reader::MenuTable table;
+        table.stream.active = false;
+        std::string blockLines;
+        reader::LineCursor lines(fd, path.string(), maxLine);
+        reader::CollectLines(lines, table, blockLines);
+        shape = std::to_string(table.size()) + ": ";
+        reader::ReadContext ctx{p, none, {}};
+        reader::ReadMenuArray(ctx, table);
+        shape += Shape(p.tree);
+    } catch (const FileError& e) {
+        shape = "error: " + e.reason();
+    }
+    ::close(fd);
+    std::filesystem::remove(path);
+    return shape;
+}
+
+// The same, one line at a time as the cursor splits them.
+std::string ShapeLineByLine(const std::string& text) {
+    Project p;
+    ReadObserver none;
+    reader::MenuTable table;
+    table.stream.active = false;
+    reader::LineCursor lines(text);
+    std::string_view line;
+    while (lines.next(line))
+        reader::ReadMenuLine(line, table);
+    const std::string count = std::to_string(table.size()) + ": ";
+    reader::ReadContext ctx{p, none, {}};
+    reader::ReadMenuArray(ctx, table);
+    return count + Shape(p.tree);
+}
+} // namespace
+
+TEST(MenuLines, LinesTakenAheadEndWhereTheCursorEndsThem) {
+    // Writer-shaped lines are split where they lie in the read block, their ends found on the
+    // way. Over several blocks, with line ends of every kind, line ends inside the texts, lines
+    // cut short and lines across block boundaries, the entries must be those of the lines the
+    // cursor gives.
+    std::mt19937 rng(21);
+    const char* ends[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", ""};
+    std::string text;
+    for (int e = 0; text.size() < (std::size_t(3) << 17) + 5000; ++e) {
+        std::string line = Entry(std::to_string(e), "T" + std::to_string(e), "f.htm", Link(e + 1), "cs", "cs");
+        line.resize(line.size() - 2);
+        switch (rng() % 8) {
+        case 0:
+            line.insert(line.find('T') + 1, rng() % 2 ? "\r" : "\n");
+            break;
+        case 1:
+            line.insert(line.rfind('f'), rng() % 2 ? "\r\n" : "\n");
+            break;
+        case 2:
+            line.resize(rng() % line.size());
+            break;
+        default:
+            break;
+        }
+        text += line + ends[rng() % std::size(ends)];
+    }
+    const std::string expected = ShapeLineByLine(text);
+    EXPECT_GT(std::stoi(expected), 3000);
+    EXPECT_EQ(ShapeFromFile(text, std::size_t(1) << 20), expected);
+
+    // A writer-shaped line longer than the longest allowed is refused like any other.
+    // (The first line of a file comes through the cursor: nothing is read ahead yet.)
+    const std::string first = Entry("0", "A", "a.htm", "1", "cs", "cs");
+    const std::string longLine = Entry("1", std::string(300, 'x'), "b.htm", "cs", "cs", "cs");
+    EXPECT_EQ(ShapeFromFile(first + longLine, 200), "error: Zeile zu lang");
+    EXPECT_EQ(ShapeFromFile(first + longLine, 400), "2: A(a.htm) " + std::string(300, 'x') + "(b.htm)");
 }
