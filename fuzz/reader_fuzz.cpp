@@ -49,9 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (quilso::reader::MattersToBlockScan(line, scratch)) expected.append(line).append("\n");
         if (blockLines != expected) std::abort();
         table.finish();
-        std::int32_t top = -1;
-        for (std::size_t i = 0; i < table.size() && top < 0; ++i)
-            if (table.parent[i] == -1) top = static_cast<std::int32_t>(i);
+        const std::int32_t top = table.firstTopLevel();
         quilso::reader::DisplayOrder direct;
         if (quilso::reader::DisplayOrderFromLinks(table.nextSibling, table.firstChild, top, direct)) {
             const auto rebuilt = quilso::reader::DisplayOrderOf(

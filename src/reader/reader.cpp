@@ -158,9 +158,26 @@ void ReadOptions(ReadContext& ctx, LineCursor& lines) {
 
 void MenuTable::finish() {
     const auto n = static_cast<std::int64_t>(size());
-    for (auto* links : {&nextSibling, &parent, &firstChild})
+    for (auto* links : {&nextSibling, &firstChild})
         for (std::int32_t& link : *links)
             if (link < 0 || link >= n) link = -1;
+}
+
+void MenuTable::addParent(std::int32_t link) {
+    const auto entry = static_cast<std::int32_t>(size());
+    if (entry == 0) firstParent = link;
+    if (firstNegative >= 0) return;
+    if (link < 0)
+        firstNegative = entry;
+    else if (link > entry)
+        pointingAhead.emplace_back(entry, link);
+}
+
+std::int32_t MenuTable::firstTopLevel() const {
+    const auto n = static_cast<std::int64_t>(size());
+    for (const auto& [entry, link] : pointingAhead)
+        if (link >= n) return entry;
+    return firstNegative;
 }
 
 bool SplitMenuLine(std::string_view line, MenuPieces& out) {
@@ -432,8 +449,8 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
         if (table.stream.active) table.endStream();
         table.addTexts(text, file);
     }
+    table.addParent(pieces.parent);
     table.nextSibling.push_back(pieces.nextSibling);
-    table.parent.push_back(pieces.parent);
     table.firstChild.push_back(pieces.firstChild);
     return true;
 }
@@ -495,7 +512,6 @@ void MenuTable::reserveFor(std::size_t fileSize) {
     const std::size_t most = std::min(fileSize / ShortestLine + 1, Cap);
     texts.reserve(most);
     nextSibling.reserve(most);
-    parent.reserve(most);
     firstChild.reserve(most);
 }
 
@@ -543,7 +559,7 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
 
 void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     SiteTree rebuilt;
-    if (table.stream.complete(table.size(), table.size() > 0 ? table.parent[0] : -1)) {
+    if (table.stream.complete(table.size(), table.firstParent)) {
         table.stream.builder.finish();
         rebuilt.swap(table.stream.tree);
     } else {
@@ -557,14 +573,7 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
 
 void RebuildFromTable(MenuTable& table, SiteTree& rebuilt) {
     table.finish();
-    std::int32_t first = -1;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        if (table.parent[i] == -1) {
-            first = static_cast<std::int32_t>(i);
-            break;
-        }
-    }
-    LargeVector<std::int32_t>().swap(table.parent);
+    const std::int32_t first = table.firstTopLevel();
     DisplayOrder order;
     if (!DisplayOrderFromLinks(table.nextSibling, table.firstChild, first, order)) {
         const TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);

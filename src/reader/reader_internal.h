@@ -159,7 +159,13 @@ struct MenuTable {
     LargeVector<Texts> texts;
     // Link numbers as read, of every entry; -1 stands for "cs". Numbers naming no entry are
     // turned into -1 by finish(), once the number of entries is known.
-    LargeVector<std::int32_t> nextSibling, parent, firstChild;
+    LargeVector<std::int32_t> nextSibling, firstChild;
+    // Of the parent links only what finds the first top-level entry is kept: the first entry
+    // whose link is negative, and the entries before it whose link points past themselves,
+    // since such a link names no entry if the file ends before the entry it names.
+    std::int32_t firstParent = -1;     // the first entry's link
+    std::int32_t firstNegative = -1;   // the first entry with a negative link
+    std::vector<std::pair<std::int32_t, std::int32_t>> pointingAhead; // (entry, link) before that
     // Decoded texts longer than fifteen bytes, packed into large blocks; handed over to the tree
     // the nodes are made in.
     TextStore arena;
@@ -176,6 +182,10 @@ struct MenuTable {
     // entries are placed by the rebuild.
     void endStream();
     void finish();
+    // Keeps what is needed of the parent link of the entry added next.
+    void addParent(std::int32_t link);
+    // The first entry whose parent link names no entry, or -1.
+    std::int32_t firstTopLevel() const;
 };
 
 // The pieces of an accepted menu line that the table keeps: texts with their surrounding double

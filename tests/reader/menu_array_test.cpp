@@ -214,7 +214,7 @@ TEST(MenuLines, NodesMadeWhileReadingGiveTheRebuiltTree) {
         std::string blockLines;
         reader::LineCursor cursor(text);
         reader::CollectLines(cursor, table, blockLines);
-        streamedWhole += table.stream.complete(table.size(), table.parent[0]);
+        streamedWhole += table.stream.complete(table.size(), table.firstParent);
         reader::ReadContext ctx{streamed, none, {}};
         reader::ReadMenuArray(ctx, table);
         ASSERT_EQ(Shape(streamed.tree), RebuiltShape(text)) << text;
@@ -305,4 +305,27 @@ TEST(MenuLines, LinesTakenAheadEndWhereTheCursorEndsThem) {
     const std::string longLine = Entry("1", std::string(300, 'x'), "b.htm", "cs", "cs", "cs");
     EXPECT_EQ(ShapeFromFile(first + longLine, 200), "error: Zeile zu lang");
     EXPECT_EQ(ShapeFromFile(first + longLine, 400), "2: A(a.htm) " + std::string(300, 'x') + "(b.htm)");
+}
+
+TEST(MenuLines, FirstTopLevelEntryIsTheFirstWhoseParentNamesNone) {
+    // A parent link past the last entry names none, which is known only at the end: with parent
+    // links 7, 0, 9 and "cs" the first top-level entry depends on how many entries follow.
+    const auto firstTopLevel = [](int count) {
+        const char* parents[] = {"7", "0", "9", "cs"};
+        std::string text;
+        for (int e = 0; e < count; ++e)
+            text += Entry(std::to_string(e), "T", "f.htm", "cs", e < 4 ? parents[e] : "cs", "cs");
+        reader::MenuTable table;
+        table.stream.active = false;
+        std::string blockLines;
+        reader::LineCursor lines(text);
+        reader::CollectLines(lines, table, blockLines);
+        table.finish();
+        return table.firstTopLevel();
+    };
+    EXPECT_EQ(firstTopLevel(0), -1);
+    EXPECT_EQ(firstTopLevel(2), 0);
+    EXPECT_EQ(firstTopLevel(4), 0);
+    EXPECT_EQ(firstTopLevel(8), 2);
+    EXPECT_EQ(firstTopLevel(10), 3);
 }
