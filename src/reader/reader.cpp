@@ -209,13 +209,18 @@ template <std::size_t N>
 // The digits at the start of eight bytes: their count (0 to 8) and, for fewer than eight, their
 // value. Neither depends on a branch: in a large file the length of a number, and whether a link
 // is a number at all, change from one to the next.
-[[gnu::always_inline]] inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
+// How many of eight bytes are digits before the first that is none (8: all are).
+[[gnu::always_inline]] inline int LeadingDigits(std::uint64_t bytes) {
     constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u, three = 0x3030303030303030u;
     // A byte is a digit when its high half is 3, both before and after adding 6 to it. A carry out
     // of a byte only comes from a byte over 0xF9, which is already no digit; it only changes the
     // bytes after it.
     const std::uint64_t other = ((bytes & high) ^ three) | (((bytes + 0x0606060606060606u) & high) ^ three);
-    const int digits = other == 0 ? 8 : std::countr_zero(other) / 8;
+    return other == 0 ? 8 : std::countr_zero(other) / 8;
+}
+
+[[gnu::always_inline]] inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
+    const int digits = LeadingDigits(bytes);
     // The digits moved to the top of the word, so that the bytes shifted in are leading zeros
     // (none are left for no digits); then pairs, fours and eights of them are combined by
     // multiplication.
@@ -257,6 +262,23 @@ template <std::size_t N>
     value = static_cast<std::int32_t>(n);
     at = p;
     return p > start && !(p < end && *p >= '0' && *p <= '9');
+}
+
+// A number whose value nothing needs, the entry's own: only whether it is one WriterNumber takes.
+[[gnu::always_inline]] inline bool WriterDigits(const char*& at, const char* end) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (end - at >= 8) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, at, 8);
+            const int digits = LeadingDigits(bytes);
+            if (digits < 8) {
+                at += digits;
+                return digits > 0;
+            }
+        }
+    }
+    std::int32_t unused = 0;
+    return WriterNumber(at, end, unused, false);
 }
 
 // A double-quoted text at p, up to the next double quote, which must come before any CR or LF.
@@ -386,11 +408,10 @@ namespace {
 // stops (after its ");"), or nullptr.
 const char* WriterMenuLine(const char* begin, const char* end, MenuPieces& out) {
     const char* p = begin;
-    std::int32_t bracket;
     bool unusedAmpersand = false;
     out.mayHoldBlockWord = false;
     const bool read =
-        Literal(p, end, "ca[") && WriterNumber(p, end, bracket, false) && Literal(p, end, "] = new cr(") &&
+        Literal(p, end, "ca[") && WriterDigits(p, end) && Literal(p, end, "] = new cr(") &&
         WriterQuoted(p, begin, end, out.text, out.textMayHaveEscape, out.textMayHaveAmpersand,
                      out.mayHoldBlockWord) &&
         Literal(p, end, ", ") &&

@@ -29,6 +29,12 @@ TEST(HtmlDecode, ReferencesAfterReplacedOnesStillDecode) {
     EXPECT_EQ(HtmlDecode("&#34;a&#34; &#228;"), "\"a\" \xE4");
     EXPECT_EQ(HtmlDecode("x&nbsp;&nbsp;y"), "x  y");
     EXPECT_EQ(HtmlDecode("&#60;i&#62;&#39;"), "<i>'");
+    // A lone reference, as most decoded texts hold one: the byte it gives is not read again.
+    EXPECT_EQ(HtmlDecode("Men&#252;eintrag"), "Men\xFC"
+                                             "eintrag");
+    EXPECT_EQ(HtmlDecode("a&#034;b"), "a\"b");
+    EXPECT_EQ(HtmlDecode("&#38;#60;"), "&#60;");
+    EXPECT_EQ(HtmlDecode("x&nbsp;"), "x ");
 }
 
 TEST(HtmlDecode, MalformedReferencesKeepTheAmpersand) {
