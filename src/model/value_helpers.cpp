@@ -73,10 +73,12 @@ void HtmlDecodeTo(std::string_view text, std::string& work) {
     // both stages together replace just that reference by its byte (the fixed references among
     // them by the same byte as the second stage would).
     const std::size_t length = text.size();
-    if (const std::size_t amp = text.find('&');
-        amp != std::string_view::npos && amp + 4 < length && text[amp + 1] == '#' && text[amp + 3] != ';' &&
-        text.find('&', amp + 1) == std::string_view::npos) {
-        const std::size_t semi = text[amp + 4] == ';' ? amp + 4 : amp + 5 < length && text[amp + 5] == ';' ? amp + 5 : 0;
+    if (const std::size_t amp = text.find('&'); amp != std::string_view::npos && amp + 4 < length &&
+                                                text[amp + 1] == '#' && text[amp + 3] != ';' &&
+                                                text.find('&', amp + 1) == std::string_view::npos) {
+        const std::size_t semi = text[amp + 4] == ';'                       ? amp + 4
+                                 : amp + 5 < length && text[amp + 5] == ';' ? amp + 5
+                                                                            : 0;
         unsigned value = 0;
         bool digits = semi != 0;
         for (std::size_t i = amp + 2; digits && i < semi; ++i) {
@@ -85,7 +87,9 @@ void HtmlDecodeTo(std::string_view text, std::string& work) {
         }
         if (digits && value <= 255) {
             work.reserve(length);
-            work.append(text.substr(0, amp)).append(1, static_cast<char>(value)).append(text.substr(semi + 1));
+            work.append(text.substr(0, amp))
+                .append(1, static_cast<char>(value))
+                .append(text.substr(semi + 1));
             return;
         }
     }

@@ -163,8 +163,8 @@ struct MenuTable {
     // Of the parent links only what finds the first top-level entry is kept: the first entry
     // whose link is negative, and the entries before it whose link points past themselves,
     // since such a link names no entry if the file ends before the entry it names.
-    std::int32_t firstParent = -1;     // the first entry's link
-    std::int32_t firstNegative = -1;   // the first entry with a negative link
+    std::int32_t firstParent = -1;                                    // the first entry's link
+    std::int32_t firstNegative = -1;                                  // the first entry with a negative link
     std::vector<std::pair<std::int32_t, std::int32_t>> pointingAhead; // (entry, link) before that
     // Decoded texts longer than fifteen bytes, packed into large blocks; handed over to the tree
     // the nodes are made in.

@@ -31,7 +31,7 @@ TEST(HtmlDecode, ReferencesAfterReplacedOnesStillDecode) {
     EXPECT_EQ(HtmlDecode("&#60;i&#62;&#39;"), "<i>'");
     // A lone reference, as most decoded texts hold one: the byte it gives is not read again.
     EXPECT_EQ(HtmlDecode("Men&#252;eintrag"), "Men\xFC"
-                                             "eintrag");
+                                              "eintrag");
     EXPECT_EQ(HtmlDecode("a&#034;b"), "a\"b");
     EXPECT_EQ(HtmlDecode("&#38;#60;"), "&#60;");
     EXPECT_EQ(HtmlDecode("x&nbsp;"), "x ");

@@ -278,7 +278,8 @@ TEST(MenuLines, LinesTakenAheadEndWhereTheCursorEndsThem) {
     const char* ends[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", ""};
     std::string text;
     for (int e = 0; text.size() < (std::size_t(3) << 17) + 5000; ++e) {
-        std::string line = Entry(std::to_string(e), "T" + std::to_string(e), "f.htm", Link(e + 1), "cs", "cs");
+        std::string line =
+            Entry(std::to_string(e), "T" + std::to_string(e), "f.htm", Link(e + 1), "cs", "cs");
         line.resize(line.size() - 2);
         switch (rng() % 8) {
         case 0:
