@@ -53,17 +53,7 @@ struct Cursor {
         std::memcpy(p, text, N - 1);
         p += N - 1;
     }
-    void number(std::uint64_t value) {
-        std::size_t length = 1;
-        for (std::uint64_t bound = 10; length < MaxNumberBytes && value >= bound; bound *= 10)
-            ++length;
-        char* digit = p + length;
-        do {
-            *--digit = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        p += length;
-    }
+    void number(std::uint64_t value) { p = std::to_chars(p, p + MaxNumberBytes, value).ptr; }
     void hex(unsigned value, int digits) {
         for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
             *p++ = HexDigits[(value >> shift) & 0xF];
@@ -131,7 +121,7 @@ struct TreeFacts {
         std::uint32_t next;
         std::uint32_t depth;
     };
-    LargeVector<Line> lines;
+    std::vector<Line> lines;
     std::size_t textBytes = 0;
 };
 
@@ -424,7 +414,11 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         line.literal("\", \"");
         putJsEscaped(line, entry.file, '"', entry.file.readable());
         line.literal("\", ");
-        putLink(line, at.next, count);
+        // Mostly the next line's number, which is at hand as text.
+        if (at.next == number + 1 && at.next < count)
+            line.decimal(following);
+        else
+            putLink(line, at.next, count);
         line.literal(", ");
         if (ancestors.empty())
             line.literal("cs");
@@ -432,13 +426,15 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
             line.decimal(ancestors.back());
         line.literal(", ");
         // In display order a first child directly follows its parent.
-        if (number + 1 < count && lines[number + 1].depth > at.depth)
+        const bool parent = number + 1 < count && lines[number + 1].depth > at.depth;
+        if (parent)
             line.decimal(following);
         else
             line.literal("cs");
         line.literal(");\r\n");
         used = static_cast<std::size_t>(line.p - text.data());
-        ancestors.push_back(current);
+        // Only a parent is an ancestor of the lines that follow.
+        if (parent) ancestors.push_back(current);
         current = following;
         following.increment();
     }
