@@ -467,13 +467,26 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     if (text.size() + file.size() > std::numeric_limits<std::uint32_t>::max()) return false;
     const auto entry = static_cast<std::int32_t>(table.size());
     if (!table.stream.active || !table.stream.add(entry, text, file, pieces.nextSibling, pieces.firstChild)) {
-        if (table.stream.active) table.endStream();
+        if (table.stream.active) {
+            if (!table.keepLinks) {
+                table.linksLost = true;
+                return false;
+            }
+            table.endStream();
+        }
         table.addTexts(text, file);
     }
     table.addParent(pieces.parent);
-    table.nextSibling.push_back(pieces.nextSibling);
-    table.firstChild.push_back(pieces.firstChild);
+    if (table.keepLinks || !table.stream.active) {
+        table.nextSibling.push_back(pieces.nextSibling);
+        table.firstChild.push_back(pieces.firstChild);
+    }
+    ++table.entryCount;
     return true;
+}
+
+bool MenuTable::needsSecondRead() const {
+    return !keepLinks && (linksLost || !stream.complete(size(), firstParent));
 }
 
 void MenuTable::addTexts(std::string_view text, std::string_view file) {
@@ -571,6 +584,7 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
             if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
             matters = MattersToBlockScan(line, scratch);
         }
+        if (table.linksLost) return;
         if (matters) {
             blockLines.append(line);
             blockLines += '\n';
@@ -620,13 +634,38 @@ void ApplyLoad(Project& project, ReadObserver& observer, MenuTable& table, std::
 
 } // namespace reader
 
-void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer) {
-    reader::MenuTable table;
-    table.reserveFor(bytes.size());
+namespace {
+// Reads the lines that `open(false)` gives, then applies them. A file in the writer's order gets
+// its nodes while it is read; if it turns out to be in another order and it can be read again,
+// `open(true)` gives its lines once more from the start, every entry going through the table and
+// the rebuild. Otherwise the links of every entry are kept as they are read.
+template <class Open>
+void ReadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& project,
+               ReadObserver& observer) {
     std::string blockLines;
-    reader::LineCursor lines(bytes);
+    {
+        reader::MenuTable table;
+        table.reserveFor(fileSize);
+        table.keepLinks = !canReadAgain;
+        reader::LineCursor lines = open(false);
+        reader::CollectLines(lines, table, blockLines);
+        if (!table.needsSecondRead()) {
+            reader::ApplyLoad(project, observer, table, blockLines);
+            return;
+        }
+    }
+    reader::MenuTable table;
+    table.stream.active = false;
+    table.reserveFor(fileSize);
+    blockLines.clear();
+    reader::LineCursor lines = open(true);
     reader::CollectLines(lines, table, blockLines);
     reader::ApplyLoad(project, observer, table, blockLines);
+}
+} // namespace
+
+void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer) {
+    ReadLines([bytes](bool) { return reader::LineCursor(bytes); }, true, bytes.size(), project, observer);
 }
 
 void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer, FileKinds kinds) {
@@ -639,12 +678,15 @@ void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver
         struct stat info {};
         if (::fstat(fd, &info) != 0) throw FileError(fileName, std::generic_category().message(errno));
         // The whole file is read before the project changes, so a read error leaves it as it was.
-        reader::MenuTable table;
-        if (S_ISREG(info.st_mode)) table.reserveFor(static_cast<std::size_t>(info.st_size));
-        std::string blockLines;
-        reader::LineCursor lines(fd, fileName);
-        reader::CollectLines(lines, table, blockLines);
-        reader::ApplyLoad(project, observer, table, blockLines);
+        // Only a regular file can be read twice.
+        const bool regular = S_ISREG(info.st_mode);
+        ReadLines(
+            [&](bool again) {
+                if (again && ::lseek(fd, 0, SEEK_SET) != 0)
+                    throw FileError(fileName, std::generic_category().message(errno));
+                return reader::LineCursor(fd, fileName);
+            },
+            regular, regular ? static_cast<std::size_t>(info.st_size) : 0, project, observer);
     } catch (const std::bad_alloc&) {
         throw FileError(fileName, "Nicht genug Arbeitsspeicher", FileProblem::OutOfMemory);
     }

@@ -173,7 +173,17 @@ struct MenuTable {
     std::string scratch, decodedText, decodedFile;
     TreeOrderStream stream;
 
-    std::size_t size() const { return nextSibling.size(); }
+    // Whether the links of the entries made while reading are kept. A reader that can read the
+    // file again does without them: should the stream end, it reads the file once more with
+    // every entry going through the table (see needsSecondRead).
+    bool keepLinks = true;
+    // The stream ended while the links were not kept; no entry was taken since.
+    bool linksLost = false;
+    std::size_t entryCount = 0;
+
+    std::size_t size() const { return entryCount; }
+    // Whether the tree cannot be made from what was kept, and the file must be read again.
+    bool needsSecondRead() const;
     // Reserves room for as many entries as a file of that size can hold.
     void reserveFor(std::size_t fileSize);
     // Adds the texts of an entry to `texts`.

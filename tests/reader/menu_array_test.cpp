@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -217,7 +219,10 @@ TEST(MenuLines, NodesMadeWhileReadingGiveTheRebuiltTree) {
         streamedWhole += table.stream.complete(table.size(), table.firstParent);
         reader::ReadContext ctx{streamed, none, {}};
         reader::ReadMenuArray(ctx, table);
-        ASSERT_EQ(Shape(streamed.tree), RebuiltShape(text)) << text;
+        const std::string rebuilt = RebuiltShape(text);
+        ASSERT_EQ(Shape(streamed.tree), rebuilt) << text;
+        // A whole read keeps no links while it streams, and reads again where the stream ends.
+        ASSERT_EQ(LoadShape(text), rebuilt) << text;
     }
     // Both ways were taken often.
     EXPECT_GT(streamedWhole, 1000);
@@ -329,4 +334,34 @@ TEST(MenuLines, FirstTopLevelEntryIsTheFirstWhoseParentNamesNone) {
     EXPECT_EQ(firstTopLevel(4), 0);
     EXPECT_EQ(firstTopLevel(8), 2);
     EXPECT_EQ(firstTopLevel(10), 3);
+}
+
+TEST(MenuLines, FilesOutOfOrderReadFromDiskAndFromAPipe) {
+    // The last two lines swapped: the nodes made while reading stop only there. A file on disk is
+    // read a second time; a pipe cannot be, so its links are kept as they come.
+    std::string inOrder, swapped;
+    for (int e = 0; e < 300; ++e)
+        inOrder += Entry(std::to_string(e), "T" + std::to_string(e), "f.htm",
+                         e + 1 < 300 ? Link(e + 1) : "cs", "cs", "cs");
+    const std::size_t last = inOrder.rfind("ca["), beforeLast = inOrder.rfind("ca[", last - 1);
+    swapped =
+        inOrder.substr(0, beforeLast) + inOrder.substr(last) + inOrder.substr(beforeLast, last - beforeLast);
+    const auto path = std::filesystem::temp_directory_path() / "quilso-out-of-order-test.js";
+    for (const std::string& text : {inOrder, swapped}) {
+        const std::string expected = RebuiltShape(text);
+        ReadObserver none;
+        std::ofstream(path, std::ios::binary) << text;
+        Project fromDisk;
+        ReadProjectFile(path.string(), fromDisk, none);
+        EXPECT_EQ(Shape(fromDisk.tree), expected);
+
+        std::filesystem::remove(path);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        std::thread writer([&] { std::ofstream(path, std::ios::binary) << text; });
+        Project fromPipe;
+        ReadProjectFile(path.string(), fromPipe, none);
+        writer.join();
+        EXPECT_EQ(Shape(fromPipe.tree), expected);
+        std::filesystem::remove(path);
+    }
 }
