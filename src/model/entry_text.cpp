@@ -103,14 +103,6 @@ EntryText& EntryText::operator=(std::string_view text) {
     return *this;
 }
 
-std::size_t EntryText::readable() const noexcept {
-    if (isInline()) return sizeof bytes_;
-    const std::size_t size = heapSize();
-    // Blocks of their own are allocated in whole sixteens; the store keeps spare bytes at the end
-    // of each block.
-    return isOwned() ? (size + 15) / 16 * 16 : size + TextStore::ReadAhead;
-}
-
 void EntryText::setHeap(const char* p, std::size_t size, unsigned char kind) noexcept {
     std::memcpy(bytes_, &p, sizeof p);
     const auto n = static_cast<std::uint32_t>(size);

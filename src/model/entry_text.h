@@ -103,7 +103,13 @@ public:
     std::string str() const { return std::string(view()); }
     // How many bytes from data() on may be read, at least size(): sixteen-byte scans of the text
     // may read up to there without looking at the end of each block.
-    std::size_t readable() const noexcept;
+    std::size_t readable() const noexcept {
+        if (isInline()) return sizeof bytes_;
+        const std::size_t size = heapSize();
+        // Blocks of their own are allocated in whole sixteens; the store keeps spare bytes at the
+        // end of each block.
+        return isOwned() ? (size + 15) / 16 * 16 : size + TextStore::ReadAhead;
+    }
 
     friend bool operator==(const EntryText& a, const EntryText& b) noexcept { return a.view() == b.view(); }
     friend bool operator==(const EntryText& a, std::string_view b) noexcept { return a.view() == b; }

@@ -188,9 +188,10 @@ std::optional<std::time_t> sourceDateEpoch() {
 // from text.data() may be read (a string's whole buffer); only whole blocks of sixteen that lie
 // inside it are taken. The cursor has room for sixteen bytes beyond the text. Menu lines are
 // mostly letters and digits, which this copies without looking at each.
-std::size_t putPlainStart(Cursor& out, std::string_view text, std::size_t readable,
-                          [[maybe_unused]] char quote, [[maybe_unused]] bool menuText,
-                          [[maybe_unused]] bool isTag) {
+[[gnu::always_inline]] inline std::size_t putPlainStart(Cursor& out, std::string_view text,
+                                                        std::size_t readable, [[maybe_unused]] char quote,
+                                                        [[maybe_unused]] bool menuText,
+                                                        [[maybe_unused]] bool isTag) {
     std::size_t i = 0;
 #if defined(__SSE2__)
     const std::size_t size = text.size();
@@ -229,7 +230,8 @@ std::size_t putPlainStart(Cursor& out, std::string_view text, std::size_t readab
     return i;
 }
 
-void putJsEscaped(Cursor& out, std::string_view text, char quote, std::size_t readable) {
+[[gnu::always_inline]] inline void putJsEscaped(Cursor& out, std::string_view text, char quote,
+                                                std::size_t readable) {
     // Built here only for a quote other than the two the file uses.
     const ByteClasses* known = quote == '"' ? &DoubleQuoted : quote == '\'' ? &SingleQuoted : nullptr;
     const ByteClasses& classes = known ? *known : EscapeClasses(quote);
@@ -245,7 +247,8 @@ void putJsEscaped(Cursor& out, std::string_view text, char quote, std::size_t re
     if (start < text.size()) out.put(text.substr(start));
 }
 
-void putMenuText(Cursor& out, std::string_view text, bool isTag, std::size_t readable) {
+[[gnu::always_inline]] inline void putMenuText(Cursor& out, std::string_view text, bool isTag,
+                                               std::size_t readable) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
