@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <limits>
 #include <new>
+#include <stdexcept>
 #include <unordered_set>
 
 namespace quilso {
@@ -15,11 +18,71 @@ constexpr std::size_t FirstChunkSlots = 16;
 constexpr std::size_t LargeChunkBytes = std::size_t(2) << 20;
 constexpr std::size_t MostChunkBytes = std::size_t(8) << 20;
 static_assert(sizeof(SiteNode) >= sizeof(void*) && alignof(SiteNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+// One cache line a node; chunks start at page boundaries, so no node spans two lines.
+static_assert(sizeof(void*) != 8 || sizeof(SiteNode) == 64);
 
 bool IsLarge(std::size_t slotCount) {
     return slotCount * sizeof(SiteNode) >= LargeChunkBytes;
 }
 } // namespace
+
+void ChildList::reallocate(std::size_t capacity) {
+    if (capacity > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("too many children");
+    auto** memory = static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
+    if (size_ > 0) std::memcpy(memory, data_, size_ * sizeof(SiteNode*));
+    ::operator delete(data_);
+    data_ = memory;
+    capacity_ = static_cast<std::uint32_t>(capacity);
+}
+
+void ChildList::reserve(std::size_t count) {
+    if (count > capacity_) reallocate(count);
+}
+
+void ChildList::push_back(SiteNode* node) {
+    if (size_ == capacity_) reallocate(std::max<std::size_t>(4, std::size_t(capacity_) * 2));
+    data_[size_++] = node;
+}
+
+void ChildList::insert(std::size_t at, SiteNode* const* first, SiteNode* const* last) {
+    const auto count = static_cast<std::size_t>(last - first);
+    if (count == 0) return;
+    if (size_ + count > capacity_) {
+        const std::size_t capacity = std::max(size_ + count, std::size_t(capacity_) * 2);
+        if (capacity > std::numeric_limits<std::uint32_t>::max())
+            throw std::length_error("too many children");
+        auto** memory = static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
+        std::copy(data_, data_ + at, memory);
+        std::copy(first, last, memory + at);
+        std::copy(data_ + at, data_ + size_, memory + at + count);
+        ::operator delete(data_);
+        data_ = memory;
+        capacity_ = static_cast<std::uint32_t>(capacity);
+    } else {
+        std::copy_backward(data_ + at, data_ + size_, data_ + size_ + count);
+        std::copy(first, last, data_ + at);
+    }
+    size_ += static_cast<std::uint32_t>(count);
+}
+
+void ChildList::erase(std::size_t at) {
+    std::copy(data_ + at + 1, data_ + size_, data_ + at);
+    --size_;
+}
+
+void ChildList::assign(SiteNode* const* first, SiteNode* const* last) {
+    const auto count = static_cast<std::size_t>(last - first);
+    if (count > capacity_) {
+        ChildList fresh;
+        fresh.reallocate(count);
+        std::copy(first, last, fresh.data_);
+        fresh.size_ = static_cast<std::uint32_t>(count);
+        swap(fresh);
+        return;
+    }
+    std::copy(first, last, data_);
+    size_ = static_cast<std::uint32_t>(count);
+}
 
 int SiteNode::row() const {
     if (!parent_) return 0;
@@ -122,7 +185,7 @@ SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
     auto& siblings = parent->children_;
     if (row < 0 || static_cast<std::size_t>(row) > siblings.size()) row = static_cast<int>(siblings.size());
     try {
-        siblings.insert(siblings.begin() + row, node);
+        siblings.insert(static_cast<std::size_t>(row), node);
     } catch (...) {
         destroyNode(node);
         throw;
@@ -177,7 +240,7 @@ void SiteTree::Builder::descend() {
 
 void SiteTree::Builder::ascend() {
     const auto [node, start] = open_.back();
-    node->children_.assign(pending_.begin() + static_cast<std::ptrdiff_t>(start), pending_.end());
+    node->children_.assign(pending_.data() + start, pending_.data() + pending_.size());
     pending_.resize(start);
     open_.pop_back();
 }
@@ -187,15 +250,9 @@ void SiteTree::Builder::finish() {
         ascend();
 }
 
-static void detach(SiteNode* node, std::vector<SiteNode*>& siblings, int row) {
-    assert(siblings[static_cast<std::size_t>(row)] == node);
-    (void)node;
-    siblings.erase(siblings.begin() + row);
-}
-
 void SiteTree::remove(SiteNode* node) {
     assert(node && !node->isRoot());
-    detach(node, node->parent_->children_, node->row());
+    node->parent_->children_.erase(static_cast<std::size_t>(node->row()));
     size_ -= destroySubtrees({node});
     if (size_ == 0 && detached_ == 0) releaseChunks();
 }
@@ -205,20 +262,17 @@ void SiteTree::removeMany(const std::vector<SiteNode*>& nodes) {
     // Copied first: `nodes` may be the parent's own list of children, which the erase empties.
     std::vector<SiteNode*> pending(nodes.begin(), nodes.end());
     const std::unordered_set<const SiteNode*> doomed(nodes.begin(), nodes.end());
-    auto& siblings = pending.front()->parent_->children_;
-    siblings.erase(
-        std::remove_if(siblings.begin(), siblings.end(), [&](SiteNode* n) { return doomed.count(n) != 0; }),
-        siblings.end());
+    pending.front()->parent_->children_.eraseIf([&](SiteNode* n) { return doomed.count(n) != 0; });
     size_ -= destroySubtrees(std::move(pending));
     if (size_ == 0 && detached_ == 0) releaseChunks();
 }
 
 void SiteTree::move(SiteNode* node, SiteNode* newParent, int row) {
     assert(node && !node->isRoot() && newParent);
-    detach(node, node->parent_->children_, node->row());
+    node->parent_->children_.erase(static_cast<std::size_t>(node->row()));
     auto& siblings = newParent->children_;
     if (row < 0 || static_cast<std::size_t>(row) > siblings.size()) row = static_cast<int>(siblings.size());
-    siblings.insert(siblings.begin() + row, node);
+    siblings.insert(static_cast<std::size_t>(row), node);
     node->parent_ = newParent;
     node->rowHint_ = row;
 }
@@ -227,29 +281,24 @@ void SiteTree::moveMany(const std::vector<SiteNode*>& nodes, SiteNode* newParent
     if (nodes.empty()) return;
     SiteNode* oldParent = nodes.front()->parent_;
     const std::unordered_set<const SiteNode*> moving(nodes.begin(), nodes.end());
-    auto& old = oldParent->children_;
-    old.erase(std::remove_if(old.begin(), old.end(), [&](SiteNode* n) { return moving.count(n) != 0; }),
-              old.end());
+    oldParent->children_.eraseIf([&](SiteNode* n) { return moving.count(n) != 0; });
     auto& siblings = newParent->children_;
     if (row < 0 || static_cast<std::size_t>(row) > siblings.size()) row = static_cast<int>(siblings.size());
-    siblings.insert(siblings.begin() + row, nodes.begin(), nodes.end());
+    siblings.insert(static_cast<std::size_t>(row), nodes.data(), nodes.data() + nodes.size());
     for (SiteNode* n : nodes)
         n->parent_ = newParent;
 }
 
 void SiteTree::takeOut(const std::vector<SiteNode*>& siblings) {
     // In sibling order, so one pass without a lookup set finds them all.
-    auto& old = siblings.front()->parent_->children_;
     std::size_t next = 0;
-    old.erase(std::remove_if(old.begin(), old.end(),
-                             [&](SiteNode* n) {
-                                 if (next < siblings.size() && siblings[next] == n) {
-                                     ++next;
-                                     return true;
-                                 }
-                                 return false;
-                             }),
-              old.end());
+    siblings.front()->parent_->children_.eraseIf([&](SiteNode* n) {
+        if (next < siblings.size() && siblings[next] == n) {
+            ++next;
+            return true;
+        }
+        return false;
+    });
     assert(next == siblings.size());
 }
 
@@ -271,7 +320,7 @@ void SiteTree::placeMany(const std::vector<SiteNode*>& nodes, SiteNode* newParen
     SiteNode* oldParent = nodes.front()->parent_;
     auto& siblings = newParent->children_;
     // Allocated before anything changes: a failure leaves the tree as it was.
-    std::vector<SiteNode*> merged;
+    ChildList merged;
     merged.reserve(siblings.size() + (oldParent == newParent ? 0 : nodes.size()));
     if (oldParent) takeOut(nodes);
     std::size_t kept = 0;
@@ -284,7 +333,7 @@ void SiteTree::placeMany(const std::vector<SiteNode*>& nodes, SiteNode* newParen
     }
     while (next < nodes.size())
         merged.push_back(nodes[next++]);
-    merged.insert(merged.end(), siblings.begin() + static_cast<std::ptrdiff_t>(kept), siblings.end());
+    merged.insert(merged.size(), siblings.data() + kept, siblings.data() + siblings.size());
     siblings.swap(merged);
     for (SiteNode* n : nodes)
         n->parent_ = newParent;
@@ -358,7 +407,7 @@ std::vector<SiteNode*> NodesAt(const SiteNode* parent, const std::vector<RowRun>
 
 void SiteTree::reorderChildren(SiteNode* parent, std::vector<SiteNode*> newOrder) {
     assert(newOrder.size() == parent->children_.size());
-    parent->children_ = std::move(newOrder);
+    parent->children_.assign(newOrder.data(), newOrder.data() + newOrder.size());
 }
 
 void SiteTree::clear() {
@@ -378,7 +427,7 @@ void SiteTree::clear() {
         releaseChunks();
         return;
     }
-    std::vector<SiteNode*> pending = std::move(root_.children_);
+    std::vector<SiteNode*> pending = root_.children_;
     root_.children_.clear();
     destroySubtrees(std::move(pending));
     size_ = 0;
@@ -387,7 +436,7 @@ void SiteTree::clear() {
 }
 
 void SiteTree::swap(SiteTree& other) noexcept {
-    std::swap(root_.children_, other.root_.children_);
+    root_.children_.swap(other.root_.children_);
     std::swap(size_, other.size_);
     std::swap(detached_, other.detached_);
     std::swap(chunks_, other.chunks_);
