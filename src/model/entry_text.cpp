@@ -103,14 +103,6 @@ EntryText& EntryText::operator=(std::string_view text) {
     return *this;
 }
 
-void EntryText::setHeap(const char* p, std::size_t size, unsigned char kind) noexcept {
-    std::memcpy(bytes_, &p, sizeof p);
-    const auto n = static_cast<std::uint32_t>(size);
-    std::memcpy(bytes_ + sizeof p, &n, sizeof n);
-    bytes_[sizeof p + sizeof n] = bytes_[sizeof p + sizeof n + 1] = bytes_[sizeof p + sizeof n + 2] = 0;
-    bytes_[Capacity] = static_cast<char>(kind);
-}
-
 void EntryText::assignCopy(std::string_view text) {
     if (text.size() <= Capacity) {
         if (!text.empty()) std::memcpy(bytes_, text.data(), text.size());

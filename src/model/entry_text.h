@@ -157,7 +157,11 @@ private:
         bytes_[size] = '\0';
         bytes_[Capacity] = static_cast<char>(Capacity - size);
     }
-    void setHeap(const char* p, std::size_t size, unsigned char kind) noexcept;
+    void setHeap(const char* p, std::size_t size, unsigned char kind) noexcept {
+        PutAddress(bytes_, p, size, kind);
+    }
+    // The sixteen bytes of a text that lies elsewhere, at `out`.
+    static void PutAddress(char* out, const char* p, std::size_t size, unsigned char kind) noexcept;
     void assignCopy(std::string_view text);
     void release() noexcept;
 
@@ -193,11 +197,15 @@ inline void EntryText::ReferAt(char* out, std::string_view text) noexcept {
         out[Capacity] = static_cast<char>(Capacity - n);
         return;
     }
-    const auto size = static_cast<std::uint32_t>(n);
+    PutAddress(out, p, n, Stored);
+}
+
+inline void EntryText::PutAddress(char* out, const char* p, std::size_t size, unsigned char kind) noexcept {
+    const auto n = static_cast<std::uint32_t>(size);
     std::memcpy(out, &p, sizeof p);
-    std::memcpy(out + sizeof p, &size, sizeof size);
-    out[12] = out[13] = out[14] = '\0';
-    out[Capacity] = static_cast<char>(Stored);
+    std::memcpy(out + sizeof p, &n, sizeof n);
+    std::memset(out + sizeof p + sizeof n, 0, Capacity - sizeof p - sizeof n);
+    out[Capacity] = static_cast<char>(kind);
 }
 
 inline TextBytes EntryText::Refer(std::string_view text) noexcept {

@@ -26,9 +26,15 @@ bool IsLarge(std::size_t slotCount) {
 }
 } // namespace
 
-void ChildList::reallocate(std::size_t capacity) {
+namespace {
+SiteNode** NewList(std::size_t capacity) {
     if (capacity > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("too many children");
-    auto** memory = static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
+    return static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
+}
+} // namespace
+
+void ChildList::reallocate(std::size_t capacity) {
+    SiteNode** memory = NewList(capacity);
     if (size_ > 0) std::memcpy(memory, data_, size_ * sizeof(SiteNode*));
     ::operator delete(data_);
     data_ = memory;
@@ -49,9 +55,7 @@ void ChildList::insert(std::size_t at, SiteNode* const* first, SiteNode* const* 
     if (count == 0) return;
     if (size_ + count > capacity_) {
         const std::size_t capacity = std::max(size_ + count, std::size_t(capacity_) * 2);
-        if (capacity > std::numeric_limits<std::uint32_t>::max())
-            throw std::length_error("too many children");
-        auto** memory = static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
+        SiteNode** memory = NewList(capacity);
         std::copy(data_, data_ + at, memory);
         std::copy(first, last, memory + at);
         std::copy(data_ + at, data_ + size_, memory + at + count);

@@ -206,9 +206,6 @@ template <std::size_t N>
     return true;
 }
 
-// The digits at the start of eight bytes: their count (0 to 8) and, for fewer than eight, their
-// value. Neither depends on a branch: in a large file the length of a number, and whether a link
-// is a number at all, change from one to the next.
 // How many of eight bytes are digits before the first that is none (8: all are).
 [[gnu::always_inline]] inline int LeadingDigits(std::uint64_t bytes) {
     constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0u, three = 0x3030303030303030u;
@@ -219,6 +216,9 @@ template <std::size_t N>
     return other == 0 ? 8 : std::countr_zero(other) / 8;
 }
 
+// The digits at the start of eight bytes: their count (0 to 8) and, for fewer than eight, their
+// value. Neither depends on a branch: in a large file the length of a number, and whether a link
+// is a number at all, change from one to the next.
 [[gnu::always_inline]] inline int DigitsIn(std::uint64_t bytes, std::uint32_t& value) {
     const int digits = LeadingDigits(bytes);
     // The digits moved to the top of the word, so that the bytes shifted in are leading zeros
@@ -282,9 +282,9 @@ template <std::size_t N>
 }
 
 // A double-quoted text at p, up to the next double quote, which must come before any CR or LF.
-// On the way it tells in `out` whether the
-// text holds a backslash or an ampersand, and whether a word of the block scan may start in it:
-// a "}", or one of the pairs "*/", "op", "is" that begin the others. `begin` is the line's start.
+// On the way it tells in `out` whether the text holds a backslash or an ampersand, and whether a
+// word of the block scan may start in it: a "}", or one of the pairs "*/", "op", "is" that begin
+// the others. `begin` is the line's start.
 bool WriterQuoted(const char*& at, const char* begin, const char* end, std::string_view& piece, bool& escape,
                   bool& ampersand, bool& blockWord) {
     if (at == end || *at != '"') return false;
@@ -640,12 +640,13 @@ namespace {
 // `open(true)` gives its lines once more from the start, every entry going through the table and
 // the rebuild. Otherwise the links of every entry are kept as they are read.
 template <class Open>
-void ReadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& project,
+void LoadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& project,
                ReadObserver& observer) {
     std::string blockLines;
     {
         reader::MenuTable table;
-        table.reserveFor(fileSize);
+        // A pass that keeps no links fills no table: the nodes are made as the lines come.
+        if (!canReadAgain) table.reserveFor(fileSize);
         table.keepLinks = !canReadAgain;
         reader::LineCursor lines = open(false);
         reader::CollectLines(lines, table, blockLines);
@@ -665,7 +666,7 @@ void ReadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& pr
 } // namespace
 
 void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer) {
-    ReadLines([bytes](bool) { return reader::LineCursor(bytes); }, true, bytes.size(), project, observer);
+    LoadLines([bytes](bool) { return reader::LineCursor(bytes); }, true, bytes.size(), project, observer);
 }
 
 void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer, FileKinds kinds) {
@@ -680,7 +681,7 @@ void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver
         // The whole file is read before the project changes, so a read error leaves it as it was.
         // Only a regular file can be read twice.
         const bool regular = S_ISREG(info.st_mode);
-        ReadLines(
+        LoadLines(
             [&](bool again) {
                 if (again && ::lseek(fd, 0, SEEK_SET) != 0)
                     throw FileError(fileName, std::generic_category().message(errno));
