@@ -121,7 +121,7 @@ struct TreeFacts {
         std::uint32_t next;
         std::uint32_t depth;
     };
-    std::vector<Line> lines;
+    LargeVector<Line> lines; // in large pages, and taken over by the next save
     std::size_t textBytes = 0;
 };
 
