@@ -28,7 +28,7 @@ bool IsLarge(std::size_t slotCount) {
 
 namespace {
 SiteNode** NewList(std::size_t capacity) {
-    if (capacity > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("too many children");
+    if (capacity >= (std::size_t(1) << 31)) throw std::length_error("too many children");
     return static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
 }
 } // namespace
@@ -36,30 +36,30 @@ SiteNode** NewList(std::size_t capacity) {
 void ChildList::reallocate(std::size_t capacity) {
     SiteNode** memory = NewList(capacity);
     if (size_ > 0) std::memcpy(memory, data_, size_ * sizeof(SiteNode*));
-    ::operator delete(data_);
+    if (owned()) ::operator delete(data_);
     data_ = memory;
     capacity_ = static_cast<std::uint32_t>(capacity);
 }
 
 void ChildList::reserve(std::size_t count) {
-    if (count > capacity_) reallocate(count);
+    if (count > capacity()) reallocate(count);
 }
 
 void ChildList::push_back(SiteNode* node) {
-    if (size_ == capacity_) reallocate(std::max<std::size_t>(4, std::size_t(capacity_) * 2));
+    if (size_ == capacity()) reallocate(std::max<std::size_t>(4, capacity() * 2));
     data_[size_++] = node;
 }
 
 void ChildList::insert(std::size_t at, SiteNode* const* first, SiteNode* const* last) {
     const auto count = static_cast<std::size_t>(last - first);
     if (count == 0) return;
-    if (size_ + count > capacity_) {
-        const std::size_t capacity = std::max(size_ + count, std::size_t(capacity_) * 2);
+    if (size_ + count > capacity()) {
+        const std::size_t capacity = std::max(size_ + count, this->capacity() * 2);
         SiteNode** memory = NewList(capacity);
         std::copy(data_, data_ + at, memory);
         std::copy(first, last, memory + at);
         std::copy(data_ + at, data_ + size_, memory + at + count);
-        ::operator delete(data_);
+        if (owned()) ::operator delete(data_);
         data_ = memory;
         capacity_ = static_cast<std::uint32_t>(capacity);
     } else {
@@ -76,7 +76,7 @@ void ChildList::erase(std::size_t at) {
 
 void ChildList::assign(SiteNode* const* first, SiteNode* const* last) {
     const auto count = static_cast<std::size_t>(last - first);
-    if (count > capacity_) {
+    if (count > capacity()) {
         ChildList fresh;
         fresh.reallocate(count);
         std::copy(first, last, fresh.data_);
@@ -180,6 +180,9 @@ void SiteTree::releaseChunks() noexcept {
     used_ = 0;
     free_ = nullptr;
     texts_.clear();
+    // The tree is empty, but the root's list may still hold memory lent by the store.
+    if (!root_.children_.owned()) root_.children_ = ChildList();
+    lists_.clear();
 }
 
 SiteNode* SiteTree::insert(SiteNode* parent, int row, SiteEntry entry) {
@@ -244,6 +247,7 @@ void SiteTree::Builder::descend() {
 
 void SiteTree::Builder::ascend() {
     const auto [node, start] = open_.back();
+    tree_.reserveChildren(node, pending_.size() - start);
     node->children_.assign(pending_.data() + start, pending_.data() + pending_.size());
     pending_.resize(start);
     open_.pop_back();
@@ -439,6 +443,16 @@ void SiteTree::clear() {
     releaseChunks();
 }
 
+void SiteTree::reserveChildren(SiteNode* parent, std::size_t count) {
+    ChildList& list = parent->children_;
+    if (list.data_ || count == 0) {
+        list.reserve(count);
+        return;
+    }
+    if (count >= ChildList::Lent) throw std::length_error("too many children");
+    list.lend(reinterpret_cast<SiteNode**>(lists_.allocate(count * sizeof(SiteNode*))), count);
+}
+
 void SiteTree::swap(SiteTree& other) noexcept {
     root_.children_.swap(other.root_.children_);
     std::swap(size_, other.size_);
@@ -447,6 +461,7 @@ void SiteTree::swap(SiteTree& other) noexcept {
     std::swap(used_, other.used_);
     std::swap(free_, other.free_);
     texts_.swap(other.texts_);
+    lists_.swap(other.lists_);
     for (SiteNode* n : root_.children_)
         n->parent_ = &root_;
     for (SiteNode* n : other.root_.children_)

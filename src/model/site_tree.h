@@ -49,13 +49,15 @@ public:
         ChildList(std::move(other)).swap(*this);
         return *this;
     }
-    ~ChildList() { ::operator delete(data_); }
+    ~ChildList() {
+        if (owned()) ::operator delete(data_);
+    }
 
     const_iterator begin() const noexcept { return data_; }
     const_iterator end() const noexcept { return data_ + size_; }
     SiteNode* const* data() const noexcept { return data_; }
     std::size_t size() const noexcept { return size_; }
-    std::size_t capacity() const noexcept { return capacity_; }
+    std::size_t capacity() const noexcept { return capacity_ & ~Lent; }
     bool empty() const noexcept { return size_ == 0; }
     SiteNode* operator[](std::size_t i) const noexcept { return data_[i]; }
     SiteNode* front() const noexcept { return data_[0]; }
@@ -87,6 +89,14 @@ private:
         std::swap(capacity_, other.capacity_);
     }
     void reallocate(std::size_t capacity);
+    // Set in capacity_ while the memory is lent by the tree, which frees it with its nodes.
+    static constexpr std::uint32_t Lent = std::uint32_t(1) << 31;
+    bool owned() const noexcept { return (capacity_ & Lent) == 0; }
+    // Takes memory for `capacity` children from the tree instead of the heap; the list holds none.
+    void lend(SiteNode** memory, std::size_t capacity) noexcept {
+        data_ = memory;
+        capacity_ = static_cast<std::uint32_t>(capacity) | Lent;
+    }
 
     SiteNode** data_ = nullptr;
     std::uint32_t size_ = 0, capacity_ = 0;
@@ -178,7 +188,7 @@ public:
     // Exchanges the contents of two trees (the reader builds a new tree aside, then swaps).
     void swap(SiteTree& other) noexcept;
     // Makes room for `count` children of `parent`, for a caller that knows how many will come.
-    void reserveChildren(SiteNode* parent, std::size_t count) { parent->children_.reserve(count); }
+    void reserveChildren(SiteNode* parent, std::size_t count);
 
     // Calls f(node, depth) for every entry in display order (depth first, parents first).
     template <class F> void forEachPreorder(F&& f) const;
@@ -232,6 +242,9 @@ private:
     FreeSlot* free_ = nullptr;
     // The longer texts of nodes made by the reader; freed with the chunks.
     TextStore texts_;
+    // The lists of children whose size was known when they were made (see reserveChildren),
+    // packed side by side in large blocks; freed with the chunks.
+    TextStore lists_;
 };
 
 template <class F> void SiteTree::forEachPreorder(F&& f) const {

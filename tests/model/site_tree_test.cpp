@@ -176,6 +176,55 @@ TEST(SiteTree, BuilderMakesTheTreeInDisplayOrderWithListsAtTheirSize) {
     EXPECT_EQ(shape(tree), "C A .A1 .A2 .." + std::string(40, 'x') + " ");
 }
 
+// The lists a built tree gets at their size lie in memory of the tree, not of the heap: they must
+// grow, shrink and change hands like any other, and go when the tree empties (under the address
+// sanitizer a list freed to the heap or used after the tree let go of it is reported).
+TEST(SiteTree, ListsMadeAtTheirSizeTakeEveryChange) {
+    const auto build = [](SiteTree& tree, const std::string& prefix) {
+        SiteTree::Builder builder(tree);
+        for (int top = 0; top < 3; ++top) {
+            builder.add(prefix + std::to_string(top), "");
+            builder.descend();
+            for (int child = 0; child < 3; ++child)
+                builder.add(prefix + std::to_string(top) + std::to_string(child), "");
+            builder.ascend();
+        }
+        builder.finish();
+    };
+    SiteTree tree;
+    build(tree, "a");
+    SiteNode* a0 = tree.root()->child(0);
+    SiteNode* a1 = tree.root()->child(1);
+    for (int i = 0; i < 20; ++i)
+        tree.append(a0, "n" + std::to_string(i), ""); // past the size it was made with
+    EXPECT_EQ(a0->childCount(), 23);
+    tree.move(a1->child(2), a0, 0);
+    tree.moveMany({a0->child(1), a0->child(2)}, a1, 1);
+    tree.reorderChildren(a1, {a1->child(3), a1->child(2), a1->child(1), a1->child(0)});
+    std::string expected = "a0 .a12 .a02 ";
+    for (int i = 0; i < 20; ++i)
+        expected += ".n" + std::to_string(i) + " ";
+    EXPECT_EQ(shape(tree), expected + "a1 .a11 .a01 .a00 .a10 a2 .a20 .a21 .a22 ");
+
+    SiteTree other;
+    build(other, "b");
+    tree.swap(other);
+    tree.insert(tree.root(), 1, {"x", ""});
+    EXPECT_EQ(tree.root()->childCount(), 4);
+    EXPECT_EQ(other.root()->child(0), a0);
+
+    // Emptied, the tree gives its lists back; the root's grows anew.
+    tree.removeMany(
+        {tree.root()->child(0), tree.root()->child(1), tree.root()->child(2), tree.root()->child(3)});
+    EXPECT_TRUE(tree.empty());
+    for (int i = 0; i < 10; ++i)
+        tree.append(tree.root(), "c" + std::to_string(i), "");
+    EXPECT_EQ(tree.root()->childCount(), 10);
+    other.clear();
+    build(other, "d");
+    EXPECT_EQ(shape(other), "d0 .d00 .d01 .d02 d1 .d10 .d11 .d12 d2 .d20 .d21 .d22 ");
+}
+
 TEST(SiteTree, UnfinishedBuilderTreeIsClearedWhole) {
     // Nodes whose parents never got their lists are destroyed with the tree all the same (the
     // leak check of a sanitizer build sees it).
