@@ -247,7 +247,7 @@ void SiteTree::Builder::descend() {
 
 void SiteTree::Builder::ascend() {
     const auto [node, start] = open_.back();
-    tree_.reserveChildren(node, pending_.size() - start);
+    tree_.lendChildren(node, pending_.size() - start);
     node->children_.assign(pending_.data() + start, pending_.data() + pending_.size());
     pending_.resize(start);
     open_.pop_back();
@@ -443,7 +443,7 @@ void SiteTree::clear() {
     releaseChunks();
 }
 
-void SiteTree::reserveChildren(SiteNode* parent, std::size_t count) {
+void SiteTree::lendChildren(SiteNode* parent, std::size_t count) {
     ChildList& list = parent->children_;
     if (list.data_ || count == 0) {
         list.reserve(count);

@@ -188,7 +188,7 @@ public:
     // Exchanges the contents of two trees (the reader builds a new tree aside, then swaps).
     void swap(SiteTree& other) noexcept;
     // Makes room for `count` children of `parent`, for a caller that knows how many will come.
-    void reserveChildren(SiteNode* parent, std::size_t count);
+    void reserveChildren(SiteNode* parent, std::size_t count) { parent->children_.reserve(count); }
 
     // Calls f(node, depth) for every entry in display order (depth first, parents first).
     template <class F> void forEachPreorder(F&& f) const;
@@ -233,6 +233,8 @@ private:
     void takeOut(const std::vector<SiteNode*>& siblings);
     static std::size_t subtreeSize(const SiteNode* node);
     void releaseChunks() noexcept;
+    // Room for `count` children of `parent`, whose list holds no memory yet, from lists_.
+    void lendChildren(SiteNode* parent, std::size_t count);
 
     SiteNode root_;
     std::size_t size_ = 0;
@@ -242,8 +244,8 @@ private:
     FreeSlot* free_ = nullptr;
     // The longer texts of nodes made by the reader; freed with the chunks.
     TextStore texts_;
-    // The lists of children whose size was known when they were made (see reserveChildren),
-    // packed side by side in large blocks; freed with the chunks.
+    // The lists of children the Builder makes at their final size, packed side by side in large
+    // blocks; freed with the chunks.
     TextStore lists_;
 };
 
