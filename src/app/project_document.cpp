@@ -4,6 +4,7 @@
 #include "entry_text_command.h"
 #include "file_io.h"
 #include "insert_entry_command.h"
+#include "large_memory.h"
 #include "move_entries_command.h"
 #include "reader.h"
 #include "remove_entries_command.h"
@@ -403,6 +404,12 @@ bool ProjectDocument::read(const QString& fileName) {
     if (info.exists() && !info.isDir() && !info.isFile())
         return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
     TreeRebuild observer(this, readObserver_ ? readObserver_ : &none);
+    // The core keeps the large blocks a read frees (the old tree's among them) for a read that
+    // follows soon; the window may stay open for hours with the next project, so they go back
+    // to the system once the read is over.
+    struct GiveBack {
+        ~GiveBack() { quilso::ReleaseKeptLargeBlocks(); }
+    } giveBack;
     try {
         quilso::ReadProjectFile(toFsName(fileName), project_, observer);
     } catch (const std::bad_alloc&) {
