@@ -1,4 +1,5 @@
 #include "app_test_support.h"
+#include "large_memory.h"
 #include "preview_window.h"
 #include "site_tree_model.h"
 #include "style_panel.h"
@@ -506,4 +507,19 @@ TEST(FileCommands, TypedCharactersSurviveSavingAndReopening) {
     form->document()->setModified(true);
     ASSERT_TRUE(form->document()->save());
     EXPECT_EQ(fileBytes(path), first);
+}
+
+TEST(FileCommands, AWindowKeepsNoFreedBlocksAfterOpeningALargeProject) {
+    AppFixture data;
+    quilso::Project project;
+    for (int i = 0; i < 40000; ++i) // nodes and lists large enough for blocks of their own
+        project.tree.append(project.tree.root(), "Eintrag " + std::to_string(i), "s.htm");
+    const QString path = data.path(QStringLiteral("gross.js"));
+    WriteProjectFile(path, project);
+    auto form = data.makeForm({}, false);
+    for (int round = 0; round < 2; ++round) { // the second read frees the first one's tree
+        ASSERT_TRUE(form->document()->load(path));
+        EXPECT_EQ(form->document()->project().tree.size(), 40000u);
+        EXPECT_EQ(quilso::KeptLargeBytes(), 0u) << "round " << round;
+    }
 }
