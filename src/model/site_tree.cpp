@@ -28,6 +28,7 @@ bool IsLarge(std::size_t slotCount) {
 
 namespace {
 SiteNode** NewList(std::size_t capacity) {
+    // The top bit of a list's capacity marks memory lent by the tree.
     if (capacity >= (std::size_t(1) << 31)) throw std::length_error("too many children");
     return static_cast<SiteNode**>(::operator new(capacity * sizeof(SiteNode*)));
 }

@@ -245,7 +245,7 @@ private:
     // The longer texts of nodes made by the reader; freed with the chunks.
     TextStore texts_;
     // The lists of children the Builder makes at their final size, packed side by side in large
-    // blocks; freed with the chunks.
+    // blocks (a text store serves as a plain store of bytes here); freed with the chunks.
     TextStore lists_;
 };
 
