@@ -6,15 +6,12 @@
 #include <sys/mman.h>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILSO_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILSO_ASAN 1
-#endif
-#endif
-#ifdef QUILSO_ASAN
+// Poisoning marks kept blocks for the address sanitizer; without it the macros do nothing.
+#if __has_include(<sanitizer/asan_interface.h>)
 #include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
 #endif
 
 namespace quilso {
@@ -22,28 +19,8 @@ namespace quilso {
 namespace {
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 
-// A kept block is off limits until it is handed out again: with the address sanitizer, a use
-// after FreeLarge is reported as it would be for a block given back to the system.
-void MarkKept(void* memory, std::size_t size) {
-#ifdef QUILSO_ASAN
-    ASAN_POISON_MEMORY_REGION(memory, size);
-#else
-    (void)memory;
-    (void)size;
-#endif
-}
-
-void MarkInUse(void* memory, std::size_t size) {
-#ifdef QUILSO_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(memory, size);
-#else
-    (void)memory;
-    (void)size;
-#endif
-}
-
 void Unmap(void* memory, std::size_t size) {
-    MarkInUse(memory, size); // the address range may be mapped again for anything
+    ASAN_UNPOISON_MEMORY_REGION(memory, size); // the range may be mapped again for anything
     ::munmap(memory, size);
 }
 
@@ -71,7 +48,7 @@ public:
             *best = {memory + size, best->size - size};
         else
             kept_.erase(kept_.begin() + (best - kept_.data()));
-        MarkInUse(memory, size);
+        ASAN_UNPOISON_MEMORY_REGION(memory, size);
         return memory;
     }
 
@@ -90,7 +67,8 @@ public:
 #ifdef MADV_FREE
         ::madvise(memory, size, MADV_FREE);
 #endif
-        MarkKept(memory, size);
+        // Off limits until handed out again: a use after FreeLarge is still reported.
+        ASAN_POISON_MEMORY_REGION(memory, size);
         kept_.push_back({static_cast<char*>(memory), size});
         bytes_ += size;
         return true;

@@ -23,6 +23,9 @@ void WriteProjectFile(const QString& path, const quilso::Project& project);
 void FillTopLevel(quilso::SiteTree& tree, const char* letters);
 // The menu texts in display order, children in brackets: "A B[B1 B2] C".
 std::string TreeShape(const quilso::SiteTree& tree);
+// A saved file with the value of its "lastsave=" line left out: the time of the save is the one
+// line that may differ between two saves of one project.
+QByteArray WithoutSaveTime(const QByteArray& bytes);
 
 class AppFixture {
 public:

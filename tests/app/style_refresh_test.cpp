@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 
@@ -128,10 +127,7 @@ private:
         EXPECT_TRUE(document()->save());
         QFile file(data_.path(QStringLiteral("saved.js")));
         file.open(QIODevice::ReadOnly);
-        QByteArray bytes = file.readAll();
-        // The time of the save is the one line that may differ between two saves of one project.
-        static const QRegularExpression saveTime(QStringLiteral("lastsave=[^\r\n]*"));
-        return QString::fromLatin1(bytes).replace(saveTime, QStringLiteral("lastsave=")).toLatin1();
+        return WithoutSaveTime(file.readAll());
     }
 
     AppFixture data_;

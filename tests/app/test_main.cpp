@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,11 @@ void WriteProjectFile(const QString& path, const quilso::Project& project) {
 void FillTopLevel(quilso::SiteTree& tree, const char* letters) {
     for (const char* p = letters; *p; ++p)
         tree.insert(tree.root(), -1, {std::string(1, *p), std::string(1, *p) + ".htm"});
+}
+
+QByteArray WithoutSaveTime(const QByteArray& bytes) {
+    static const QRegularExpression saveTime(QStringLiteral("lastsave=[^\r\n]*"));
+    return QString::fromLatin1(bytes).replace(saveTime, QStringLiteral("lastsave=")).toLatin1();
 }
 
 std::string TreeShape(const quilso::SiteTree& tree) {
