@@ -233,6 +233,9 @@ private:
     void takeOut(const std::vector<SiteNode*>& siblings);
     static std::size_t subtreeSize(const SiteNode* node);
     void releaseChunks() noexcept;
+    // How far forEachPreorder fetches ahead.
+    static constexpr std::ptrdiff_t SiblingsAhead = 8;
+    static constexpr std::uintptr_t NodesAheadInMemory = 32;
     // Room for `count` children of `parent`, whose list holds no memory yet, from lists_.
     void lendChildren(SiteNode* parent, std::size_t count);
 
@@ -250,22 +253,37 @@ private:
 };
 
 template <class F> void SiteTree::forEachPreorder(F&& f) const {
-    // Explicit stack of (node, next child index) keeps deep chains off the call stack.
-    std::vector<std::pair<const SiteNode*, std::size_t>> stack;
-    stack.emplace_back(&root_, 0);
+    // An explicit stack of sibling ranges keeps deep chains off the call stack.
+    struct Siblings {
+        SiteNode* const* at;
+        SiteNode* const* end;
+    };
+    std::vector<Siblings> stack;
+    if (!root_.children_.empty()) stack.push_back({root_.children_.begin(), root_.children_.end()});
     while (!stack.empty()) {
-        auto& [node, next] = stack.back();
-        if (next == node->children_.size()) {
+        Siblings& siblings = stack.back();
+        if (siblings.at == siblings.end) {
             stack.pop_back();
             continue;
         }
-        const SiteNode* child = node->children_[next++];
-        // What the next steps touch, fetched while this node is handled: its list of children
-        // and its next sibling. Nodes made in another order than this lie far apart.
-        __builtin_prefetch(child->children_.data());
-        if (next < node->children_.size()) __builtin_prefetch(node->children_[next]);
-        f(child, static_cast<int>(stack.size()) - 1);
-        stack.emplace_back(child, 0);
+        const SiteNode* node = *siblings.at++;
+        // A walk over a large tree waits for memory, not for work: what the next steps touch is
+        // fetched while this node is handled, one step further down the further ahead it lies.
+        // Siblings some steps ahead; the list of children of the next but one; the first child of
+        // the next, whose list was asked for one step before.
+        const std::ptrdiff_t left = siblings.end - siblings.at;
+        if (left > SiblingsAhead) __builtin_prefetch(siblings.at[SiblingsAhead]);
+        if (left > 1) __builtin_prefetch(siblings.at[1]->children_.data());
+        if (left > 0) {
+            if (SiteNode* const* list = siblings.at[0]->children_.data()) __builtin_prefetch(list[0]);
+        }
+        // Nodes made one after another lie side by side, and a walk mostly meets them in that
+        // order (a file's entries, the children of consecutive parents): the memory some nodes
+        // further on is fetched too. A fetch of an address outside the tree costs nothing.
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(node) +
+                                                         NodesAheadInMemory * sizeof(SiteNode)));
+        f(node, static_cast<int>(stack.size()) - 1);
+        if (!node->children_.empty()) stack.push_back({node->children_.begin(), node->children_.end()});
     }
 }
 
