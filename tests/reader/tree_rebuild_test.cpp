@@ -352,6 +352,11 @@ TEST(TreeRebuild, OrderFromTheLinksRefusesWhatOnlyTheCycleCanPlace) {
     EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, 0}, Links{1, -1}, 0, order));
     // An entry naming itself.
     EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, 1}, Links{1, -1}, 0, order));
+    // Every entry reached from the one named by none, but the first top-level entry, 2, is the
+    // next sibling of 1 below 0: the cycle starts at 2, not at 0.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, 2, -1}, Links{1, -1, -1}, 2, order));
+    // Two entries named by none, 0 and 1: the walk from either misses the other.
+    EXPECT_FALSE(DisplayOrderFromLinks(Links{-1, -1}, Links{-1, -1}, 1, order));
     // A sound tree: 0 with children 2, 1; then 3 at the top level.
     ASSERT_TRUE(DisplayOrderFromLinks(Links{3, -1, 1, -1}, Links{2, -1, -1, -1}, 0, order));
     EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{0, 2, 1, 3}));
