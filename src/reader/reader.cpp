@@ -285,8 +285,9 @@ template <std::size_t N>
 // On the way it tells in `out` whether the text holds a backslash or an ampersand, and whether a
 // word of the block scan may start in it: a "}", or one of the pairs "*/", "op", "is" that begin
 // the others. `begin` is the line's start.
-bool WriterQuoted(const char*& at, const char* begin, const char* end, std::string_view& piece, bool& escape,
-                  bool& ampersand, bool& blockWord) {
+[[gnu::always_inline]] inline bool WriterQuoted(const char*& at, const char* begin, const char* end,
+                                                std::string_view& piece, bool& escape, bool& ampersand,
+                                                bool& blockWord) {
     if (at == end || *at != '"') return false;
     const char* const text = at + 1;
 #if defined(__SSE2__)
@@ -406,7 +407,8 @@ bool HoldsBlockWord(std::string_view text) {
 namespace {
 // A line in the writer's shape from `begin` on, up to `end` at the most; returns where the line
 // stops (after its ");"), or nullptr.
-const char* WriterMenuLine(const char* begin, const char* end, MenuPieces& out) {
+[[gnu::always_inline]] inline const char* WriterMenuLine(const char* begin, const char* end,
+                                                         MenuPieces& out) {
     const char* p = begin;
     bool unusedAmpersand = false;
     out.mayHoldBlockWord = false;
