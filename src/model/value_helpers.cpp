@@ -86,10 +86,13 @@ void HtmlDecodeTo(std::string_view text, std::string& work) {
             value = value * 10 + static_cast<unsigned>(text[i] - '0');
         }
         if (digits && value <= 255) {
-            work.reserve(length);
-            work.append(text.substr(0, amp))
-                .append(1, static_cast<char>(value))
-                .append(text.substr(semi + 1));
+            // Written in place: three appends cost more than the decoding itself.
+            const std::size_t rest = length - semi - 1;
+            work.resize(amp + 1 + rest);
+            char* const out = work.data();
+            std::memcpy(out, text.data(), amp);
+            out[amp] = static_cast<char>(value);
+            std::memcpy(out + amp + 1, text.data() + semi + 1, rest);
             return;
         }
     }

@@ -33,6 +33,9 @@ TEST(HtmlDecode, ReferencesAfterReplacedOnesStillDecode) {
     EXPECT_EQ(HtmlDecode("Men&#252;eintrag"), "Men\xFC"
                                               "eintrag");
     EXPECT_EQ(HtmlDecode("a&#034;b"), "a\"b");
+    EXPECT_EQ(HtmlDecode("&#228;"), "\xE4");
+    EXPECT_EQ(HtmlDecode("Gr&#252;n"), "Gr\xFCn");
+    EXPECT_EQ(HtmlDecode("gr&#252;"), "gr\xFC");
     EXPECT_EQ(HtmlDecode("&#38;#60;"), "&#60;");
     EXPECT_EQ(HtmlDecode("x&nbsp;"), "x ");
 }
