@@ -472,6 +472,20 @@ int main(int argc, char** argv) {
                   u1m / u100k <= 11);
     }
 
+    // Every display number of the larger file has one digit more, so its lines are longer: the
+    // bytes alone grow more than tenfold, and a growth of time is best read next to this one.
+    {
+        const fs::path small = WorkDir() / (Key("writer", 100000) + ".js");
+        const fs::path large = WorkDir() / (Key("writer", 1000000) + ".js");
+        if (fs::exists(small) && fs::exists(large))
+            std::printf("\nFile size, writer order: 100,000 entries %.1f MB, 1,000,000 entries %.1f MB, "
+                        "growth %.2f\n",
+                        static_cast<double>(fs::file_size(small)) / 1048576.0,
+                        static_cast<double>(fs::file_size(large)) / 1048576.0,
+                        static_cast<double>(fs::file_size(large)) /
+                            static_cast<double>(fs::file_size(small)));
+    }
+
     std::printf(
         "\nFirst read in a fresh process (median of 5; no target, for comparison with the reads above):\n");
     for (const char* order : Orders) {
