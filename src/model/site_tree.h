@@ -226,7 +226,9 @@ private:
     struct FreeSlot {
         FreeSlot* next;
     };
-    SiteNode* newNode();
+    inline SiteNode* newNode();
+    // The memory of a node when the newest chunk is full or a freed slot is there.
+    void* newSlot();
     void destroyNode(SiteNode* node) noexcept;
     // Frees the subtrees and returns how many nodes they held.
     std::size_t destroySubtrees(std::vector<SiteNode*> pending);

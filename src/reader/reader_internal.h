@@ -141,8 +141,8 @@ struct TreeOrderStream {
 
     // Makes the node of entry `entry` and true, or false when the walk would not visit the
     // entry now; the stream then takes no more entries.
-    bool add(std::int32_t entry, std::string_view text, std::string_view file, std::int32_t nextSibling,
-             std::int32_t firstChild);
+    inline bool add(std::int32_t entry, std::string_view text, std::string_view file,
+                    std::int32_t nextSibling, std::int32_t firstChild);
     // Whether the tree made is the one the rebuild gives for all `count` entries, given the
     // first entry's parent link as read.
     bool complete(std::size_t count, std::int32_t firstParent) const;
@@ -193,7 +193,7 @@ struct MenuTable {
     void endStream();
     void finish();
     // Keeps what is needed of the parent link of the entry added next.
-    void addParent(std::int32_t link);
+    inline void addParent(std::int32_t link);
     // The first entry whose parent link names no entry, or -1.
     std::int32_t firstTopLevel() const;
 };
