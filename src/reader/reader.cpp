@@ -448,10 +448,12 @@ bool ReadMenuLine(std::string_view line, MenuTable& table) {
 bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
     if (table.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
-    // Most texts hold neither escapes nor references and are copied as they stand.
+    // Most texts hold neither escapes nor references and are copied as they stand. The split of
+    // a writer-shaped line knows whether the text holds an ampersand; after the general split it
+    // may not, and decoding a text without one leaves it as it is.
     std::string_view text = pieces.text;
     const bool escaped = pieces.textMayHaveEscape && HasEscape(text);
-    if (escaped || (pieces.textMayHaveAmpersand && HasByte(text, '&'))) {
+    if (escaped || pieces.textMayHaveAmpersand) {
         if (escaped) {
             table.scratch.clear();
             AppendJsUnescaped(text, table.scratch);
