@@ -140,7 +140,8 @@ struct TreeOrderStream {
     std::int32_t expected = 0;        // the entry the walk visits next; -1: it ended
 
     // Makes the node of entry `entry` and true, or false when the walk would not visit the
-    // entry now; the stream then takes no more entries.
+    // entry now; the stream then takes no more entries. Inline, with the reader that calls it
+    // for every line.
     inline bool add(std::int32_t entry, std::string_view text, std::string_view file,
                     std::int32_t nextSibling, std::int32_t firstChild);
     // Whether the tree made is the one the rebuild gives for all `count` entries, given the
@@ -192,7 +193,7 @@ struct MenuTable {
     // entries are placed by the rebuild.
     void endStream();
     void finish();
-    // Keeps what is needed of the parent link of the entry added next.
+    // Keeps what is needed of the parent link of the entry added next. Inline, with the reader.
     inline void addParent(std::int32_t link);
     // The first entry whose parent link names no entry, or -1.
     std::int32_t firstTopLevel() const;
