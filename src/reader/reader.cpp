@@ -611,10 +611,10 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
 }
 
 void RebuildFromTable(MenuTable& table, SiteTree& rebuilt) {
-    table.finish();
     const std::int32_t first = table.firstTopLevel();
     DisplayOrder order;
     if (!DisplayOrderFromLinks(table.nextSibling, table.firstChild, first, order)) {
+        table.finish();
         const TreeShape shape = RebuildTreeShape(table.nextSibling, table.firstChild, first);
         LargeVector<std::int32_t>().swap(table.nextSibling);
         LargeVector<std::int32_t>().swap(table.firstChild);

@@ -192,6 +192,7 @@ struct MenuTable {
     // Moves the texts of the streamed nodes into `texts` and stops the stream, so that the
     // entries are placed by the rebuild.
     void endStream();
+    // Turns every link that names no entry into -1, for the rebuild.
     void finish();
     // Keeps what is needed of the parent link of the entry added next. Inline, with the reader.
     inline void addParent(std::int32_t link);
@@ -258,7 +259,8 @@ struct DisplayOrder {
 constexpr std::size_t InterleaveWalkFrom = std::size_t(1) << 16;
 DisplayOrder DisplayOrderOf(const TreeShape& shape, std::size_t interleaveFrom = InterleaveWalkFrom);
 // The display order the rebuild gives, straight from the links, for the common case that they
-// form one tree from `first` over all entries; false (the rebuild must run) otherwise.
+// form one tree from `first` over all entries; false (the rebuild must run) otherwise. A link
+// that names no entry (negative, or past the last) counts as none, as after MenuTable::finish.
 bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
                            std::span<const std::int32_t> firstChild, std::int32_t first, DisplayOrder& out);
 // Creates the nodes in `tree` (which must be empty) in the given order; the tree takes over the

@@ -516,8 +516,12 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
     constexpr std::int32_t None = -1, ByChild = -2; // otherwise the entry whose next it is
     LargeVector<std::int32_t> namer(n, None);
     Down down(n);
+    // Links naming no entry are made none here, on the way, rather than in a pass of their own
+    // over both arrays, which for a large file have long left the cache.
+    const auto none = [n](std::int32_t link) { return link < 0 || static_cast<std::size_t>(link) >= n; };
     for (std::size_t e = 0; e < n; ++e) {
-        const std::int32_t child = firstChild[e], next = nextSibling[e];
+        const std::int32_t child = none(firstChild[e]) ? -1 : firstChild[e];
+        const std::int32_t next = none(nextSibling[e]) ? -1 : nextSibling[e];
         if (child >= 0) {
             std::int32_t& slot = namer[static_cast<std::size_t>(child)];
             if (slot != None) return false;

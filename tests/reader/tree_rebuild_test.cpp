@@ -361,6 +361,11 @@ TEST(TreeRebuild, OrderFromTheLinksRefusesWhatOnlyTheCycleCanPlace) {
     ASSERT_TRUE(DisplayOrderFromLinks(Links{3, -1, 1, -1}, Links{2, -1, -1, -1}, 0, order));
     EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{0, 2, 1, 3}));
     EXPECT_TRUE((order.depth == LargeVector<std::int32_t>{0, 1, 1, 0}));
+    // The same with links that name no entry, as a file read without the table's final pass
+    // holds them: negative or past the last entry, they count as none.
+    ASSERT_TRUE(DisplayOrderFromLinks(Links{3, 7, 1, -5}, Links{2, 9, -1, 4}, 0, order));
+    EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{0, 2, 1, 3}));
+    EXPECT_TRUE((order.depth == LargeVector<std::int32_t>{0, 1, 1, 0}));
     // The same with 3 listed first: the top level starts at 0, whose sibling 3 is.
     ASSERT_TRUE(DisplayOrderFromLinks(Links{-1, 0, -1, 2}, Links{-1, 3, -1, -1}, 0, order));
     EXPECT_TRUE((order.entry == LargeVector<std::int32_t>{1, 3, 2, 0}));
