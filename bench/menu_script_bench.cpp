@@ -50,8 +50,9 @@ const char* const Orders[] = {"writer", "reversed", "shuffled"};
 constexpr long ChainDepth = 100000;
 // The runs of a million entries take one iteration each; every run is repeated.
 constexpr int Repeats = 3;
-// A resave that waits for the disk is repeated more often: the writes of the runs before it are
-// still being flushed, and a run that meets them takes several times as long, CPU time included.
+// What waits for the disk (a resave, a copy with sync) is repeated more often: the writes of the
+// runs before it are still being flushed, and a run that meets them takes several times as long,
+// CPU time included.
 constexpr int FlushedRepeats = 5;
 
 fs::path WorkDir() {
@@ -381,7 +382,7 @@ int main(int argc, char** argv) {
                                  "cat '" + big.string() + "' > '" + copy + "' && sync '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
-        ->Repetitions(Repeats);
+        ->Repetitions(FlushedRepeats);
     benchmark::RegisterBenchmark("Tool/cp-1000000", Shell, "cp '" + big.string() + "' '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
@@ -390,7 +391,7 @@ int main(int argc, char** argv) {
                                  "cp '" + big.string() + "' '" + copy + "' && sync '" + copy + "'")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
-        ->Repetitions(Repeats);
+        ->Repetitions(FlushedRepeats);
 #ifdef QUILSO_CLI
     const std::string cli = QUILSO_CLI;
     const std::string resaved = (WorkDir() / "resaved.js").string();
