@@ -302,25 +302,26 @@ int FirstRead(const char* path) {
 }
 
 // The median of five first reads, each in a process of its own.
+// The one figure a fresh process of this program prints for `mode` (--first-read, --peak-read)
+// on `file`.
+double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
+    const fs::path out = WorkDir() / "figure.txt";
+    RunShell("'" + self + "' " + mode + " '" + file.string() + "' > '" + out.string() + "'");
+    double figure = -1;
+    std::ifstream(out) >> figure;
+    return figure;
+}
+
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
-    const fs::path out = WorkDir() / "first.txt";
     std::vector<double> times;
-    for (int run = 0; run < 5; ++run) {
-        RunShell("'" + self + "' --first-read '" + file.string() + "' > '" + out.string() + "'");
-        double ms = -1;
-        std::ifstream(out) >> ms;
-        times.push_back(ms);
-    }
+    for (int run = 0; run < 5; ++run)
+        times.push_back(FigureOfFreshProcess(self, "--first-read", file));
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
 long MeasurePeakKb(const std::string& self, const fs::path& file) {
-    const fs::path out = WorkDir() / "peak.txt";
-    RunShell("'" + self + "' --peak-read '" + file.string() + "' > '" + out.string() + "'");
-    long kb = -1;
-    std::ifstream(out) >> kb;
-    return kb;
+    return static_cast<long>(FigureOfFreshProcess(self, "--peak-read", file));
 }
 
 void Ratio(const char* what, double value, const char* target, bool met) {
