@@ -513,8 +513,16 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
     // links lead to the first one go before it at the top level; the chain's start must be named
     // by none, else where it lands depends on the order of the visits. Should some entry stay out
     // of reach, the cycle appends it somewhere, which only the full rebuild knows.
-    constexpr std::int32_t None = -1, ByChild = -2; // otherwise the entry whose next it is
-    LargeVector<std::int32_t> namer(n, None);
+    // Who names an entry is not needed, only that one does: one bit an entry, which stays in the
+    // cache where an array of whole numbers for a large file would not.
+    std::vector<std::uint64_t> named((n + 63) / 64, 0);
+    const auto nameOnce = [&named](std::int32_t entry) {
+        std::uint64_t& word = named[static_cast<std::size_t>(entry) / 64];
+        const std::uint64_t bit = std::uint64_t(1) << (static_cast<std::size_t>(entry) % 64);
+        const bool before = (word & bit) != 0;
+        word |= bit;
+        return !before;
+    };
     Down down(n);
     // Links naming no entry are made none here, on the way, rather than in a pass of their own
     // over both arrays, which for a large file have long left the cache.
@@ -522,25 +530,27 @@ bool DisplayOrderFromLinks(std::span<const std::int32_t> nextSibling,
     for (std::size_t e = 0; e < n; ++e) {
         const std::int32_t child = none(firstChild[e]) ? -1 : firstChild[e];
         const std::int32_t next = none(nextSibling[e]) ? -1 : nextSibling[e];
-        if (child >= 0) {
-            std::int32_t& slot = namer[static_cast<std::size_t>(child)];
-            if (slot != None) return false;
-            slot = ByChild;
-        }
-        if (next >= 0) {
-            std::int32_t& slot = namer[static_cast<std::size_t>(next)];
-            if (slot != None) return false;
-            slot = static_cast<std::int32_t>(e);
-        }
+        if (child >= 0 && !nameOnce(child)) return false;
+        if (next >= 0 && !nameOnce(next)) return false;
         down[e] = {child, next};
     }
-    std::int32_t start = first;
-    for (std::size_t steps = 0; namer[static_cast<std::size_t>(start)] >= 0; ++steps) {
-        if (steps == n) return false; // the first entry's siblings run in a circle
-        start = namer[static_cast<std::size_t>(start)];
+    // A walk that reaches every entry starts at the only entry named by none. With one such
+    // entry, the first one's siblings before it lead back to it exactly when the first one lies
+    // on its chain of next siblings, which cannot run in a circle as no entry is named twice.
+    std::int32_t start = -1;
+    for (std::size_t w = 0; w < named.size(); ++w) {
+        std::uint64_t unnamed = ~named[w];
+        if (w + 1 == named.size() && n % 64 != 0) unnamed &= (std::uint64_t(1) << (n % 64)) - 1;
+        if (unnamed == 0) continue;
+        if (start >= 0 || std::popcount(unnamed) > 1) return false;
+        start = static_cast<std::int32_t>(w * 64 + static_cast<std::size_t>(std::countr_zero(unnamed)));
     }
-    if (namer[static_cast<std::size_t>(start)] != None) return false;
-    LargeVector<std::int32_t>().swap(namer);
+    if (start < 0) return false;
+    std::int32_t x = start;
+    while (x >= 0 && x != first)
+        x = down[static_cast<std::size_t>(x)].second;
+    if (x != first) return false;
+    std::vector<std::uint64_t>().swap(named);
     WalkDisplayOrder(down, start, n, out);
     return out.entry.size() == n;
 }
