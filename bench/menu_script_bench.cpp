@@ -9,6 +9,8 @@
 //   - reading one menu text of 1.6 million "&#" without a ';' (3.2 MB; target well under 1 s),
 //   - the first read of the 100,000- and 1,000,000-entry files in a fresh process, with its
 //     growth: no target, but the reads above reuse memory freed by the reads before them,
+//   - writing the same two trees with the caches emptied before each write, with its growth: no
+//     target, but the smaller tree written again and again stays in the cache,
 //   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
 //     process of this program as its VmHWM from /proc/self/status after the read.
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
@@ -189,13 +191,30 @@ void WriteSaved(benchmark::State& state, long entries, bool chain) {
                             static_cast<std::int64_t>(fs::file_size(out)));
 }
 
-// Writing as a save does, in pieces through a small buffer, without the flush to disk.
-void WriteUnflushed(benchmark::State& state, long entries, bool chain) {
+// Pushes what the runs before left in the processor's caches out of them, by writing to more
+// memory than the caches hold.
+void EmptyCaches() {
+    static std::vector<char> other(std::size_t(512) << 20, 1);
+    for (std::size_t i = 0; i < other.size(); i += 64)
+        ++other[i];
+    benchmark::DoNotOptimize(other.data());
+}
+
+// Writing as a save does, in pieces through a small buffer, without the flush to disk. With
+// `coldCaches` every write starts with caches that hold nothing of the tree or the file, as the
+// first save after other work does; a tree of 100,000 entries written again and again otherwise
+// stays in the cache, which one of 1,000,000 cannot.
+void WriteUnflushed(benchmark::State& state, long entries, bool chain, bool coldCaches) {
     Project project;
     MakeProject(entries, chain, project);
     const ProgramInfo program = Program();
     const fs::path out = WorkDir() / "written.js";
     for (auto _ : state) {
+        if (coldCaches) {
+            state.PauseTiming();
+            EmptyCaches();
+            state.ResumeTiming();
+        }
         const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         WriteMenuScriptTo(
             [&](std::string_view piece) {
@@ -359,11 +378,17 @@ int main(int argc, char** argv) {
             ->UseRealTime()
             ->Repetitions(Repeats);
         benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n,
-                                     false)
+                                     false, false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Repetitions(Repeats);
     }
+    for (long n : {100000L, 1000000L})
+        benchmark::RegisterBenchmark(("WriteUnflushedColdCaches/" + std::to_string(n)).c_str(),
+                                     WriteUnflushed, n, false, true)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Repetitions(Repeats);
     benchmark::RegisterBenchmark("WriteSaved/chain-100000", WriteSaved, ChainDepth, true)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
@@ -488,6 +513,19 @@ int main(int argc, char** argv) {
                         static_cast<double>(fs::file_size(large)) / 1048576.0,
                         static_cast<double>(fs::file_size(large)) /
                             static_cast<double>(fs::file_size(small)));
+    }
+
+    {
+        const std::string name = "WriteUnflushedColdCaches/";
+        const double r100k = time(name + "100000"), r1m = time(name + "1000000");
+        const double c100k = cpu(name + "100000"), c1m = cpu(name + "1000000");
+        if (r100k > 0 && r1m > 0 && c100k > 0 && c1m > 0)
+            std::printf(
+                "\nWriting (no flush) with the caches emptied before each write (no target, for comparison\n"
+                "with the writes above):\n"
+                "  real time 100,000 entries %.1f ms, 1,000,000 entries %.1f ms, growth %.2f\n"
+                "  CPU time  100,000 entries %.1f ms, 1,000,000 entries %.1f ms, growth %.2f\n",
+                r100k * 1e3, r1m * 1e3, r1m / r100k, c100k * 1e3, c1m * 1e3, c1m / c100k);
     }
 
     std::printf(
