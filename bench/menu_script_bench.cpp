@@ -347,6 +347,11 @@ void Ratio(const char* what, double value, const char* target, bool met) {
     std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
 }
 
+// Every run is timed by real time in milliseconds, and repeated.
+void Timed(benchmark::internal::Benchmark* run, int repeats = Repeats) {
+    run->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(repeats);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -358,79 +363,42 @@ int main(int argc, char** argv) {
 
     for (const char* order : Orders)
         for (long n : Sizes)
-            benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read,
-                                         File(Key(order, n), n, false, order))
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime()
-                ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("Read/chain-backwards-100000", Read,
-                                 File("chain-backwards-100000", ChainDepth, true, "reversed"))
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("Read/ampersand-hash-1600000", Read, AmpersandHashFile(1600000))
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
+            Timed(benchmark::RegisterBenchmark(("Read/" + Key(order, n)).c_str(), Read,
+                                               File(Key(order, n), n, false, order)));
+    Timed(benchmark::RegisterBenchmark("Read/chain-backwards-100000", Read,
+                                       File("chain-backwards-100000", ChainDepth, true, "reversed")));
+    Timed(benchmark::RegisterBenchmark("Read/ampersand-hash-1600000", Read, AmpersandHashFile(1600000)));
     for (long n : Sizes) {
-        benchmark::RegisterBenchmark(("WriteSaved/" + std::to_string(n)).c_str(), WriteSaved, n, false)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Repetitions(Repeats);
-        benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n,
-                                     false, false)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Repetitions(Repeats);
+        Timed(
+            benchmark::RegisterBenchmark(("WriteSaved/" + std::to_string(n)).c_str(), WriteSaved, n, false));
+        Timed(benchmark::RegisterBenchmark(("WriteUnflushed/" + std::to_string(n)).c_str(), WriteUnflushed, n,
+                                           false, false));
     }
     for (long n : {100000L, 1000000L})
-        benchmark::RegisterBenchmark(("WriteUnflushedColdCaches/" + std::to_string(n)).c_str(),
-                                     WriteUnflushed, n, false, true)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("WriteSaved/chain-100000", WriteSaved, ChainDepth, true)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
+        Timed(benchmark::RegisterBenchmark(("WriteUnflushedColdCaches/" + std::to_string(n)).c_str(),
+                                           WriteUnflushed, n, false, true));
+    Timed(benchmark::RegisterBenchmark("WriteSaved/chain-100000", WriteSaved, ChainDepth, true));
     const fs::path big = File(Key("writer", 1000000), 1000000, false, "writer");
     const std::string copy = (WorkDir() / "copy.js").string();
-    benchmark::RegisterBenchmark("Tool/wc-l-1000000", Shell, "wc -l '" + big.string() + "' > /dev/null")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell,
-                                 "cat '" + big.string() + "' > '" + copy + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("Tool/cat-copy-sync-1000000", Shell,
-                                 "cat '" + big.string() + "' > '" + copy + "' && sync '" + copy + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(FlushedRepeats);
-    benchmark::RegisterBenchmark("Tool/cp-1000000", Shell, "cp '" + big.string() + "' '" + copy + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
-    benchmark::RegisterBenchmark("Tool/cp-sync-1000000", Shell,
-                                 "cp '" + big.string() + "' '" + copy + "' && sync '" + copy + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(FlushedRepeats);
+    Timed(
+        benchmark::RegisterBenchmark("Tool/wc-l-1000000", Shell, "wc -l '" + big.string() + "' > /dev/null"));
+    Timed(benchmark::RegisterBenchmark("Tool/cat-copy-1000000", Shell,
+                                       "cat '" + big.string() + "' > '" + copy + "'"));
+    Timed(benchmark::RegisterBenchmark("Tool/cat-copy-sync-1000000", Shell,
+                                       "cat '" + big.string() + "' > '" + copy + "' && sync '" + copy + "'"),
+          FlushedRepeats);
+    Timed(benchmark::RegisterBenchmark("Tool/cp-1000000", Shell, "cp '" + big.string() + "' '" + copy + "'"));
+    Timed(benchmark::RegisterBenchmark("Tool/cp-sync-1000000", Shell,
+                                       "cp '" + big.string() + "' '" + copy + "' && sync '" + copy + "'"),
+          FlushedRepeats);
 #ifdef QUILSO_CLI
     const std::string cli = QUILSO_CLI;
     const std::string resaved = (WorkDir() / "resaved.js").string();
-    benchmark::RegisterBenchmark("Tool/resave-1000000", Shell,
-                                 "'" + cli + "' resave '" + big.string() + "' '" + resaved + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(FlushedRepeats);
-    benchmark::RegisterBenchmark("Tool/resave-unflushed-1000000", Shell,
-                                 "'" + cli + "' resave '" + big.string() + "' - > '" + resaved + "'")
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->Repetitions(Repeats);
+    Timed(benchmark::RegisterBenchmark("Tool/resave-1000000", Shell,
+                                       "'" + cli + "' resave '" + big.string() + "' '" + resaved + "'"),
+          FlushedRepeats);
+    Timed(benchmark::RegisterBenchmark("Tool/resave-unflushed-1000000", Shell,
+                                       "'" + cli + "' resave '" + big.string() + "' - > '" + resaved + "'"));
 #endif
 
     Collector collector;
