@@ -163,8 +163,9 @@ bool isNameChar(char c) {
     return !(isAsciiSpace(c) || c == '/' || c == '>');
 }
 
-// Elements that may stay inside a link's text: phrasing content that neither runs code nor
-// nests interactive elements.
+// The allow list of menu texts with markup, shared with the script library (web/README.md):
+// phrasing elements that neither run code nor nest interactive elements, each with the
+// attributes it keeps.
 bool allowedElement(std::string_view name) {
     static constexpr std::string_view allowed[] = {
         "abbr", "b",      "bdi",    "bdo", "big", "br",   "cite", "code", "data", "del",  "dfn",
@@ -173,14 +174,24 @@ bool allowedElement(std::string_view name) {
     return std::find(std::begin(allowed), std::end(allowed), name) != std::end(allowed);
 }
 
+bool allowedAttribute(std::string_view element, std::string_view name) {
+    static constexpr std::string_view everywhere[] = {"class", "dir", "lang", "style", "title"};
+    static constexpr std::pair<std::string_view, std::string_view> own[] = {
+        {"img", "src"},      {"img", "alt"},   {"img", "width"},    {"img", "height"},    {"font", "color"},
+        {"font", "face"},    {"font", "size"}, {"data", "value"},   {"time", "datetime"}, {"del", "cite"},
+        {"del", "datetime"}, {"ins", "cite"},  {"ins", "datetime"}, {"q", "cite"}};
+    if (std::find(std::begin(everywhere), std::end(everywhere), name) != std::end(everywhere)) return true;
+    return std::find(std::begin(own), std::end(own), std::pair(element, name)) != std::end(own);
+}
+
 bool voidElement(std::string_view name) {
     return name == "br" || name == "img" || name == "wbr";
 }
 
-// Elements whose content is not markup: it is skipped up to their end tag.
+// Elements whose content is not text to show: it is skipped up to their end tag.
 bool rawTextElement(std::string_view name) {
-    static constexpr std::string_view raw[] = {"script",   "style",    "xmp",   "iframe",  "noembed",
-                                               "noframes", "textarea", "title", "noscript"};
+    static constexpr std::string_view raw[] = {"script",   "style",    "xmp",   "iframe",   "noembed",
+                                               "noframes", "textarea", "title", "noscript", "template"};
     return std::find(std::begin(raw), std::end(raw), name) != std::end(raw);
 }
 
@@ -229,18 +240,28 @@ bool readAttributes(std::string_view html, std::size_t& pos, std::vector<Attribu
     return false;
 }
 
-bool safeAttribute(const Attribute& a) {
-    if (a.name.size() >= 2 && a.name[0] == 'o' && a.name[1] == 'n') return false;
-    for (char c : a.name)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':'))
-            return false;
-    // The parser decodes references before the address is read: "&#106;avascript:" is a scheme.
+// Addresses in markup texts: relative ones and http(s) only. The parser decodes references
+// before the address is read ("&#106;avascript:" is a scheme); a reference left undecoded here
+// before the path could hide one ("javascript&colon;"), so such an address goes too.
+bool safeAddress(std::string_view value) {
     std::u32string decoded;
-    decodeText(a.value, decoded);
+    decodeText(value, decoded);
     std::string narrow;
     for (char32_t c : decoded)
         narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return !IsUnsafeAddress(narrow);
+    const std::string address = urlTrimmed(narrow);
+    const std::string_view head = std::string_view(address).substr(0, address.find_first_of("/?#"));
+    if (head.find('&') != std::string_view::npos) return false;
+    if (!hasScheme(head)) return true;
+    std::string scheme(head.substr(0, head.find(':')));
+    for (char& c : scheme)
+        c = lower(c);
+    return scheme == "http" || scheme == "https";
+}
+
+bool keptAttribute(std::string_view element, const Attribute& a) {
+    if (!allowedAttribute(element, a.name)) return false;
+    return (a.name != "src" && a.name != "cite") || safeAddress(a.value);
 }
 
 void appendJsonString(std::string& out, const std::u32string& text) {
@@ -389,7 +410,7 @@ LinkText StaticLinkText(std::string_view html) {
             if (!allowedElement(name)) continue;
             result.markup += '<' + name;
             for (const Attribute& a : attributes) {
-                if (!safeAttribute(a)) continue;
+                if (!keptAttribute(name, a)) continue;
                 result.markup += ' ' + a.name + "=\"";
                 appendEscaped(result.markup, a.value, Ampersands::Keep);
                 result.markup += '"';
