@@ -909,7 +909,7 @@ var quilso_write, quilso_render;
     cssDone = true;
     var css = styleText();
     if (canWrite()) {
-      doc.write('<style type="text/css">' + css + '</style>');
+      doc.write('<style>' + css + '</style>');
       return;
     }
     var style = doc.createElement('style');

@@ -127,6 +127,14 @@ for (const browser of browsers()) {
       assert.equal(await p.locator('ul.quilso_m > li').count(), 6);
     });
 
+    test('the style sheets carry no type attribute, written in place or added later', async () => {
+      for (const rel of ['deep/a1.htm', 'deep-d/a1.htm']) {
+        const p = await open(rel);
+        assert.ok(await p.locator('style').count() >= 2, rel);
+        assert.equal(await p.locator('style[type]').count(), 0, rel);
+      }
+    });
+
     test('file names reach the page only as the href attribute', async () => {
       const p = await open('texts/say"hi.htm');
       const a = p.locator('#um_selected');
