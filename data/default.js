@@ -891,6 +891,12 @@ var quilso_write, quilso_render;
       }
       return more.length ? end + selectors.replace(/\s*$/, '') + ',\n' + more.join(',\n') + ' {' : whole;
     });
+    // The main menu's rules reach its own items only: ".quilso_m li a:hover"
+    // also matched the links of the sub menu inside an item, which then took
+    // the main menu's colours. Specificity stays as it was.
+    css = css.replace(/(^|[\n,}])(\s*\.quilso_m) +li\b( +(?=a\b|span\b))?/g, function (whole, lead, head, link) {
+      return lead + head + ' > li' + (link ? ' > ' : '');
+    });
     return css.replace(/</g, '\\3C ');
   }
 

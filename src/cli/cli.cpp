@@ -283,6 +283,7 @@ int runCheck(const Command& command, std::ostream& out) {
             if (finding.kind == FindingKind::LowContrast) {
                 item["menu"] = MenuIds[finding.menu];
                 item["state"] = MenuStateIds[static_cast<std::size_t>(finding.state)];
+                if (finding.insideMain) item["inside"] = MenuIds[MenuMain];
                 item["ratio"] = std::floor(finding.contrast.ratio * 100) / 100;
                 item["color"] = finding.contrast.color;
                 item["background"] = finding.contrast.background;

@@ -472,6 +472,21 @@ std::string withTextOnlyEntries(std::string_view line) {
            std::string(id) + " {";
 }
 
+// The main menu's rules reach its own items only, as the library writes them: ".quilso_m li a"
+// also matched the links of the sub menu inside an item, which then took the main menu's
+// colours. Specificity stays as it was.
+std::string scopedToOwnItems(std::string_view line) {
+    constexpr std::string_view item = ".quilso_m li";
+    if (!line.starts_with(item) ||
+        (line.size() > item.size() && line[item.size()] != ' ' && line[item.size()] != ','))
+        return std::string(line);
+    std::string_view rest = line.substr(item.size());
+    std::string out = ".quilso_m > li";
+    if (rest.starts_with(" a") || rest.starts_with(" span")) out += " >";
+    out += rest;
+    return out;
+}
+
 std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) {
     ScriptBuffer rules;
     rules.plainCss = true;
@@ -479,7 +494,12 @@ std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) 
         WriteMenuCss(rules, params.css[k], static_cast<MenuKind>(k));
     std::string sheet;
     for (std::string_view line : SplitLines(rules.text)) {
-        sheet += withTextOnlyEntries(line);
+        // A rule with text-only entries added spans two lines, each a selector of its own.
+        const std::string rule = withTextOnlyEntries(line);
+        const std::size_t copy = rule.find('\n');
+        sheet += scopedToOwnItems(std::string_view(rule).substr(0, copy));
+        if (copy != std::string::npos)
+            sheet += '\n' + scopedToOwnItems(std::string_view(rule).substr(copy + 1));
         sheet += '\n';
     }
     std::string out = "<style>";

@@ -51,7 +51,9 @@ std::string FormatRatio(double ratio) {
     return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + ":1";
 }
 
-MenuContrast ContrastOf(const MenuStyle& style, MenuState state) {
+namespace {
+
+MenuContrast contrastOn(const MenuStyle& style, MenuState state, Rgb behind) {
     std::optional<Rgb> text, background;
     switch (state) {
     case MenuState::Normal:
@@ -68,8 +70,18 @@ MenuContrast ContrastOf(const MenuStyle& style, MenuState state) {
     if (!text) text = ParseHexColor(style.color);
     if (!background) background = ParseHexColor(style.backgroundColor);
     const Rgb fg = text.value_or(Rgb{0, 0, 0});
-    const Rgb bg = background.value_or(Rgb{255, 255, 255});
+    const Rgb bg = background.value_or(behind);
     return {hex(fg), hex(bg), ContrastRatio(fg, bg)};
+}
+
+} // namespace
+
+MenuContrast ContrastOf(const MenuStyle& style, MenuState state) {
+    return contrastOn(style, state, Rgb{255, 255, 255});
+}
+
+MenuContrast NestedSubContrastOf(const MenuStyle& sub, const MenuStyle& main, MenuState state) {
+    return contrastOn(sub, state, ParseHexColor(main.backgroundColor).value_or(Rgb{255, 255, 255}));
 }
 
 } // namespace quilso

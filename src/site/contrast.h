@@ -46,5 +46,9 @@ struct MenuContrast {
 // black; the state's own background, else the item's, else white ("transparent" and "inherit"
 // look further out, as does a value that is not a colour).
 MenuContrast ContrastOf(const MenuStyle& style, MenuState state);
+// The same for the sub menu inside the main menu's item: where the sub menu has no background
+// of its own, the item's shows (the sub menu lies inside it on small screens). The main menu's
+// other rules do not reach the sub menu.
+MenuContrast NestedSubContrastOf(const MenuStyle& sub, const MenuStyle& main, MenuState state);
 
 } // namespace quilso

@@ -251,21 +251,29 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
 
 std::vector<Finding> CheckContrasts(const ProjectParams& params) {
     std::vector<Finding> findings;
+    const auto add = [&](int k, int s, const MenuContrast& contrast, bool insideMain) {
+        Finding finding;
+        finding.kind = FindingKind::LowContrast;
+        finding.where = Cp1252FromUtf8(MenuLabelsUtf8[static_cast<std::size_t>(k)]).value_or("");
+        if (insideMain) finding.where += " im " + Cp1252FromUtf8(MenuLabelsUtf8[MenuMain]).value_or("");
+        finding.where += ", " + std::string(MenuStateLabels[static_cast<std::size_t>(s)]);
+        finding.message = "Kontrast " + FormatRatio(contrast.ratio) + " unter 4,5:1 (Schrift #" +
+                          contrast.color + " auf #" + contrast.background + ")";
+        finding.menu = static_cast<MenuKind>(k);
+        finding.state = static_cast<MenuState>(s);
+        finding.contrast = contrast;
+        finding.insideMain = insideMain;
+        findings.push_back(std::move(finding));
+    };
     for (int k = 0; k < MenuKindCount; ++k) {
         for (int s = 0; s < MenuStateCount; ++s) {
             const auto state = static_cast<MenuState>(s);
             const MenuContrast contrast = ContrastOf(params.css[k], state);
-            if (contrast.sufficient()) continue;
-            Finding finding;
-            finding.kind = FindingKind::LowContrast;
-            finding.where = Cp1252FromUtf8(MenuLabelsUtf8[static_cast<std::size_t>(k)]).value_or("") + ", " +
-                            std::string(MenuStateLabels[static_cast<std::size_t>(s)]);
-            finding.message = "Kontrast " + FormatRatio(contrast.ratio) + " unter 4,5:1 (Schrift #" +
-                              contrast.color + " auf #" + contrast.background + ")";
-            finding.menu = static_cast<MenuKind>(k);
-            finding.state = state;
-            finding.contrast = contrast;
-            findings.push_back(std::move(finding));
+            if (!contrast.sufficient()) add(k, s, contrast, false);
+            if (k != MenuSub) continue;
+            const MenuContrast nested = NestedSubContrastOf(params.css[k], params.css[MenuMain], state);
+            const bool same = nested.color == contrast.color && nested.background == contrast.background;
+            if (!same && !nested.sufficient()) add(k, s, nested, true);
         }
     }
     return findings;

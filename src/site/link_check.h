@@ -39,6 +39,7 @@ struct Finding {
     MenuKind menu = MenuMain;
     MenuState state = MenuState::Normal;
     MenuContrast contrast;
+    bool insideMain = false; // the sub menu as shown inside the main menu's item
 };
 
 // What an entry's file name names on disk.
@@ -66,7 +67,8 @@ struct CheckOptions {
 std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options);
 // The entry findings and unlinked pages alone.
 std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options);
-// The contrast findings alone: every menu and state below the limit.
+// The contrast findings alone: every menu and state below the limit; the sub menu also as shown
+// inside the main menu, where that pair differs.
 std::vector<Finding> CheckContrasts(const ProjectParams& params);
 
 // True for the findings that make a site broken: a missing page or an unsafe address.

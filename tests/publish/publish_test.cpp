@@ -207,7 +207,7 @@ TEST_F(Publish, UnsafeSchemesNeverBecomeLinks) {
     EXPECT_EQ(m.find("msgbox"), std::string::npos);
     // The style rules for links cover the text-only entries too.
     const std::string css = block(page("index.htm"), "css");
-    EXPECT_NE(css.find(".quilso_m li a,\n.quilso_m li span.quilso_nolink {"), std::string::npos);
+    EXPECT_NE(css.find(".quilso_m > li > a,\n.quilso_m > li > span.quilso_nolink {"), std::string::npos);
     EXPECT_NE(css.find(".quilso_bc li a#bc_selected,\n.quilso_bc li span.quilso_nolink#bc_selected {"),
               std::string::npos);
 }

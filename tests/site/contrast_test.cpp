@@ -70,3 +70,47 @@ TEST(Contrast, FindingsNameMenuAndState) {
     EXPECT_EQ(findings[1].contrast.background, "111111");
     EXPECT_FALSE(IsBrokenLink(findings[0]));
 }
+
+// A sub menu inside the main menu's item shows, where it has no background of its own, the
+// item's background (it lies inside the item on small screens); elsewhere the page's.
+TEST(Contrast, SubMenuRatedInEachPlacement) {
+    ProjectParams params;
+    for (auto& css : params.css) {
+        css.color = "000000";
+        css.backgroundColor = "FFFFFF";
+        css.colorSelected = "FFFFFF";
+        css.backgroundColorSelected = "0000FF";
+    }
+    MenuStyle& main = params.css[MenuMain];
+    main.color = "FFFFFF";
+    main.backgroundColor = "333333";
+    main.colorHover = "FFCC00";
+    MenuStyle& sub = params.css[MenuSub];
+    sub.backgroundColor = "EEEEEE";
+    // The sub menu keeps its own colours wherever it is placed: nothing of the main menu's
+    // hover reaches it.
+    EXPECT_TRUE(CheckContrasts(params).empty());
+
+    sub.color = "555555";
+    sub.backgroundColor = "transparent";
+    const auto findings = CheckContrasts(params);
+    std::vector<std::string> seen;
+    for (const Finding& f : findings)
+        seen.push_back(DisplayUtf8(f.where) + ": " + DisplayUtf8(f.message));
+    EXPECT_EQ(
+        seen,
+        (std::vector<std::string>{
+            "Unter-Menü im Haupt-Menü, normal: Kontrast 1,6:1 unter 4,5:1 (Schrift #555555 auf #333333)",
+            "Unter-Menü im Haupt-Menü, Hover/Fokus: Kontrast 1,6:1 unter 4,5:1 (Schrift #555555 auf "
+            "#333333)"}));
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].menu, MenuSub);
+    EXPECT_TRUE(findings[0].insideMain);
+
+    // A pair too weak on its own is named once, for the sub menu as such.
+    sub.backgroundColor = "666666";
+    const auto weak = CheckContrasts(params);
+    ASSERT_EQ(weak.size(), 2u);
+    EXPECT_EQ(DisplayUtf8(weak[0].where), "Unter-Menü, normal");
+    EXPECT_FALSE(weak[0].insideMain);
+}

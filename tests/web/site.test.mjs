@@ -197,7 +197,7 @@ for (const browser of browsers()) {
       assert.equal(await p.locator('#bc_selected').count(), 1);
       // quilso_css() stays the library's: one project sheet, nothing written over the page.
       assert.equal(await p.locator('style:not([data-quilso-own])').evaluateAll((s) =>
-        s.filter((x) => x.textContent.includes('.quilso_m li a')).length), 1);
+        s.filter((x) => x.textContent.includes('.quilso_m > li > a')).length), 1);
       await p.evaluate(() => quilso_css());
       assert.equal(await p.locator('ul.quilso_m').count(), 1);
     });
