@@ -468,6 +468,8 @@ var quilso_write, quilso_render;
   // Rules the library adds after the project's style sheet: focus that no
   // item height can clip, nested levels beside their own parent, small
   // screens and print. Selectors carry more weight than the generated ones.
+  // quilso-cli publish writes the same rules, but those of the button, into
+  // the css block for pages without script: keep the two alike.
   var OWN_CSS = [
     'button.quilso_toggle { display: none; }',
     'ul.quilso_m li:focus-within, ul.quilso_um li:focus-within, ul.quilso_bc li:focus-within { overflow: visible; }',
@@ -495,7 +497,8 @@ var quilso_write, quilso_render;
     // The menus cannot be followed on paper and would take a column of every
     // page; the trail still says where the page belongs. Separate rules: a
     // browser without :has() drops only the one that uses it.
-    '  nav.quilso_m_div, button.quilso_toggle { display: none !important; }',
+    '  nav.quilso_m_div { display: none !important; }',
+    '  button.quilso_toggle { display: none !important; }',
     '  nav:has(> ul.quilso_um) { display: none !important; }',
     '  nav.quilso_bc_div { float: none; }',
     '  ul.quilso_bc li { height: auto; }',

@@ -487,6 +487,42 @@ std::string scopedToOwnItems(std::string_view line) {
     return out;
 }
 
+// The script library's own rules that need no script, as it adds them after the project's
+// style sheet (web/quilso_functions.js, OWN_CSS, without the small-screen button's): focus,
+// nested levels, small screens with the menus stacked, wrapped and open, and print. A page
+// without script would otherwise scroll sideways on a phone.
+constexpr std::string_view NoScriptRules =
+    "ul.quilso_m li:focus-within, ul.quilso_um li:focus-within, ul.quilso_bc li:focus-within { overflow: "
+    "visible; }\n"
+    "ul.quilso_m li a:focus, ul.quilso_um li a:focus, ul.quilso_bc li a:focus { outline: 2px solid; "
+    "outline-offset: -2px; }\n"
+    "ul.quilso_um > li:has(> ul.quilso_um) { position: relative; overflow: visible; }\n"
+    "@media (max-width: 599.98px) {\n"
+    "  nav.quilso_m_div, nav.quilso_bc_div { float: none; clear: both; width: auto; }\n"
+    "  ul.quilso_m, ul.quilso_um, ul.quilso_bc { position: static; left: auto; top: auto; width: auto; "
+    "max-width: 100%; box-sizing: border-box; }\n"
+    "  ul.quilso_bc { display: flow-root; }\n"
+    "  ul.quilso_m li, ul.quilso_um li { float: none; width: auto; height: auto; max-width: 100%; "
+    "box-sizing: "
+    "border-box; }\n"
+    "  ul.quilso_bc li { height: auto; max-width: 100%; box-sizing: border-box; }\n"
+    "  ul.quilso_m li > nav > ul.quilso_um, ul.quilso_um ul.quilso_um { margin: 0 0 0 1em; }\n"
+    "  ul.quilso_m li a, ul.quilso_um li a, ul.quilso_bc li a, ul.quilso_m li span.quilso_nolink, "
+    "ul.quilso_um "
+    "li span.quilso_nolink, ul.quilso_bc li span.quilso_nolink { white-space: normal; overflow-wrap: "
+    "break-word; height: auto; max-width: 100%; box-sizing: border-box; }\n"
+    "}\n"
+    "@media print {\n"
+    "  nav.quilso_m_div { display: none !important; }\n"
+    "  nav:has(> ul.quilso_um) { display: none !important; }\n"
+    "  nav.quilso_bc_div { float: none; }\n"
+    "  ul.quilso_bc li { height: auto; }\n"
+    "  ul.quilso_bc li, ul.quilso_bc li a, ul.quilso_bc li span.quilso_nolink { background: none !important; "
+    "color: #000 !important; }\n"
+    "  ul.quilso_m [aria-current=\"page\"], ul.quilso_um [aria-current=\"page\"], ul.quilso_bc "
+    "[aria-current=\"page\"] { font-weight: bold !important; text-decoration: underline !important; }\n"
+    "}\n";
+
 std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) {
     ScriptBuffer rules;
     rules.plainCss = true;
@@ -502,6 +538,7 @@ std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) 
             sheet += '\n' + scopedToOwnItems(std::string_view(rule).substr(copy + 1));
         sheet += '\n';
     }
+    sheet += NoScriptRules;
     std::string out = "<style>";
     out += eol;
     for (char c : sheet) {
