@@ -30,6 +30,11 @@ dark.tree = [
   { text: 'Kontakt', file: 'kontakt.htm', children: [] },
 ];
 
+// The same with a sub menu in grey without a background of its own: inside the main menu's
+// item (where it lies on small screens) it shows the item's #333.
+const faint = structuredClone(dark);
+Object.assign(faint.css[1], { color: '555555', backgroundColor: 'transparent' });
+
 // `kinds` in page order; "live" pages let the library render them, the others carry markers
 // for publish and no library.
 function darkPage(live, kinds) {
@@ -75,6 +80,11 @@ before(async () => {
   write('static/b.htm', darkPage(false, ['m', 'um']));
   execFileSync(CLI, ['publish', path.join(site, 'static', 'menu.js')], { encoding: 'utf8' });
 
+  build(faint, path.join(site, 'faint', 'menu.js'));
+  write('faint/a.htm', darkPage(false, ['m']));
+  write('faint/b.htm', darkPage(false, ['m', 'um']));
+  execFileSync(CLI, ['publish', path.join(site, 'faint', 'menu.js')], { encoding: 'utf8' });
+
   build(phoneProject, path.join(site, 'phone', 'menu.js'));
   for (const rel of phonePages) write(`phone/${rel}`, phonePage(rel));
   execFileSync(CLI, ['publish', path.join(site, 'phone', 'menu.js')], { encoding: 'utf8' });
@@ -82,12 +92,18 @@ before(async () => {
 });
 after(() => server?.close());
 
-test('check finds no colour pair of the sub menu too weak, in either placement', () => {
-  // The pages are missing: check exits with 1 for them, the colours are rated all the same.
-  const run = spawnSync(CLI, ['check', '--json', path.join(site, 'live', 'menu.js')], { encoding: 'utf8' });
+// The sub menu's contrast findings of check, as [state, inside, colour, background].
+function subContrasts(dir) {
+  // Some pages are missing: check exits with 1 for them, the colours are rated all the same.
+  const run = spawnSync(CLI, ['check', '--json', path.join(site, dir, 'menu.js')], { encoding: 'utf8' });
   const out = JSON.parse(run.stdout);
-  assert.ok(out.findings.length > 0);
-  assert.deepEqual(out.findings.filter((f) => f.kind === 'low-contrast' && f.menu === 'um'), []);
+  assert.ok(out.findings.length > 0, run.stderr);
+  return out.findings.filter((f) => f.kind === 'low-contrast' && f.menu === 'um')
+    .map((f) => [f.state, f.inside || '', f.color, f.background]);
+}
+
+test('check finds no colour pair of the sub menu too weak, in either placement', () => {
+  assert.deepEqual(subContrasts('live'), []);
 });
 
 for (const browser of browsers()) {
@@ -121,7 +137,8 @@ for (const browser of browsers()) {
       const rest = await read();
       await link.hover();
       const hover = await read();
-      await p.mouse.move(990, 590);
+      const view = p.viewportSize();
+      await p.mouse.move(view.width - 1, view.height - 1);
       await link.focus();
       const focus = await read();
       await link.blur();
@@ -150,6 +167,23 @@ for (const browser of browsers()) {
         }
       });
     }
+
+    test('check rates the pair a visitor sees of a sub menu inside the main menu on a small screen', async () => {
+      const hex = (c) => c.map((v) => v.toString(16).padStart(2, '0')).join('').toUpperCase();
+      await p.setViewportSize({ width: 375, height: 700 });
+      try {
+        const inside = await subLinkColours(`${server.base}/faint/a.htm`);
+        const own = await subLinkColours(`${server.base}/faint/b.htm`);
+        const seen = [['normal', inside.rest], ['hover', inside.hover]].map(([state, pair]) =>
+          [state, 'm', hex(pair.color), hex(pair.background)]);
+        assert.deepEqual(subContrasts('faint'), seen);
+        assert.deepEqual(seen[0].slice(2), ['555555', '333333']);
+        // On its own, on the page's white, the same grey reads well: nothing to report there.
+        assert.deepEqual([hex(own.rest.color), hex(own.rest.background)], ['555555', 'FFFFFF']);
+      } finally {
+        await p.setViewportSize({ width: 1000, height: 600 });
+      }
+    });
 
     test('the css block carries the library\'s own rules, but the button\'s', async () => {
       // Every rule as [media condition, rule text], as the browser reads them.
