@@ -214,6 +214,14 @@ private:
     std::unordered_map<std::uint64_t, bool> scripts_;
 };
 
+// A file name as a message names it: its first 1,000 bytes, then "…". A finding is read by a
+// person, and the file field keeps the whole name.
+std::string shownFile(std::string_view file) {
+    constexpr std::size_t LongestShownFile = 1000;
+    if (file.size() <= LongestShownFile) return std::string(file);
+    return std::string(file.substr(0, LongestShownFile)) + '\x85';
+}
+
 Finding entryFinding(FindingKind kind, const SiteNode* node, long index, std::string message,
                      std::string_view file) {
     Finding finding{
@@ -286,11 +294,12 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
             report(entryFinding(FindingKind::EmptyFile, node, index, "Dateiname fehlt", file));
             break;
         case LinkStatus::Missing:
-            report(
-                entryFinding(FindingKind::MissingPage, node, index, "Datei nicht gefunden: " + file, file));
+            report(entryFinding(FindingKind::MissingPage, node, index,
+                                "Datei nicht gefunden: " + shownFile(file), file));
             break;
         case LinkStatus::Unsafe:
-            report(entryFinding(FindingKind::UnsafeAddress, node, index, "Unsichere Adresse: " + file, file));
+            report(entryFinding(FindingKind::UnsafeAddress, node, index,
+                                "Unsichere Adresse: " + shownFile(file), file));
             break;
         case LinkStatus::Present: {
             if (!IsPageFileName(resolved.filename().string())) {
@@ -300,7 +309,7 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
             if (!linked.includesScript(resolved,
                                        [&] { return includesScript(resolved, siteDir, projectFile); }))
                 report(entryFinding(FindingKind::MissingScript, node, index,
-                                    "Seite bindet " + projectName + " nicht ein: " + file, file));
+                                    "Seite bindet " + projectName + " nicht ein: " + shownFile(file), file));
             break;
         }
         case LinkStatus::NotChecked:

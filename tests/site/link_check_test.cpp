@@ -174,4 +174,18 @@ TEST(EntryPathText, FindingsOfADeepChainStayShort) {
         EXPECT_LE(finding.where.size(), 40u) << finding.entry;
 }
 
+// The message names a file by at most its first 1,000 bytes; the finding keeps the whole name.
+TEST(EntryPathText, MessagesCutLongFileNames) {
+    SiteTree tree;
+    const std::string longName = std::string(3000, 'x') + ".htm";
+    tree.insert(tree.root(), -1, {"Lang", longName});
+    tree.insert(tree.root(), -1, {"Kurz", std::string(1000, 'y')});
+    const fs::path nowhere = fs::temp_directory_path() / "quilso_no_such_site";
+    const auto findings = CheckSiteLinks(tree, {nowhere / "menu.js", {}});
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].message, "Datei nicht gefunden: " + std::string(1000, 'x') + "\x85");
+    EXPECT_EQ(findings[0].file, longName);
+    EXPECT_EQ(findings[1].message, "Datei nicht gefunden: " + std::string(1000, 'y'));
+}
+
 } // namespace
