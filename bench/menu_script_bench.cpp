@@ -12,7 +12,10 @@
 //   - writing the same two trees with the caches emptied before each write, with its growth: no
 //     target, but the smaller tree written again and again stays in the cache,
 //   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
-//     process of this program as its VmHWM from /proc/self/status after the read.
+//     process of this program as its VmHWM from /proc/self/status after the read,
+//   - `quilso-cli check --json` of the 100,000- and 1,000,000-entry files and of chains 10,000 and
+//     100,000 deep, each in a fresh process: time, its growth for 10x (target <= 11x) and peak
+//     memory (target <= 2x the file size + 30 MB).
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
 #include "reader.h"
 #include "value_helpers.h"
@@ -226,12 +229,29 @@ void WriteUnflushed(benchmark::State& state, long entries, bool chain, bool cold
     }
 }
 
-int RunShell(const std::string& command) {
+// What a child process used: its real and CPU time and its peak resident size.
+struct ChildUse {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKb = 0;
+};
+
+// Runs a shell command and waits for it; `use` receives what it used. The shell's peak is that of
+// the command it runs, the largest of the processes it waited for.
+int RunShell(const std::string& command, ChildUse* use = nullptr) {
     pid_t pid;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
     if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    if (use) {
+        use->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        use->cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        use->peakKb = usage.ru_maxrss;
+    }
     return status;
 }
 
@@ -346,6 +366,43 @@ long MeasurePeakKb(const std::string& self, const fs::path& file) {
 void Ratio(const char* what, double value, const char* target, bool met) {
     std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
 }
+
+#ifdef QUILSO_CLI
+// `quilso-cli check --json` of the file in a fresh process each time, its output thrown away: the
+// least real and CPU time of the runs (other work on the machine only ever adds to them) and the
+// largest peak.
+ChildUse CheckUse(const fs::path& file) {
+    ChildUse figures{1e300, 1e300, 0};
+    for (int run = 0; run < Repeats; ++run) {
+        ChildUse use;
+        RunShell("'" QUILSO_CLI "' check '" + file.string() + "' --json > /dev/null", &use);
+        figures.seconds = std::min(figures.seconds, use.seconds);
+        figures.cpuSeconds = std::min(figures.cpuSeconds, use.cpuSeconds);
+        figures.peakKb = std::max(figures.peakKb, use.peakKb);
+    }
+    return figures;
+}
+
+// Checks the smaller and the larger project, prints time and peak of each against the limit of
+// twice the project file plus 30 MB (no page exists, so there is no page to add), and the growth.
+void PrintCheckFigures(const std::string& name, const fs::path& small, const fs::path& large) {
+    ChildUse uses[2];
+    for (int k = 0; k < 2; ++k) {
+        const fs::path& file = k == 0 ? small : large;
+        uses[k] = CheckUse(file);
+        const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
+        const double peakMb = static_cast<double>(uses[k].peakKb) / 1024.0;
+        const double limit = 2 * fileMb + 30;
+        std::printf("  %-28s file %6.1f MB: %7.2f s (CPU %7.2f s), peak %6.1f MB, limit 2x+30 = %6.1f MB%s\n",
+                    file.stem().c_str(), fileMb, uses[k].seconds, uses[k].cpuSeconds, peakMb, limit,
+                    peakMb <= limit ? "" : "   NOT MET");
+    }
+    const double growth = uses[1].seconds / uses[0].seconds,
+                 cpuGrowth = uses[1].cpuSeconds / uses[0].cpuSeconds;
+    Ratio(("check, " + name + ": real time growth for 10x").c_str(), growth, "<= 11", growth <= 11);
+    Ratio(("check, " + name + ": CPU time growth for 10x").c_str(), cpuGrowth, "<= 11", cpuGrowth <= 11);
+}
+#endif
 
 // Every run is timed by real time in milliseconds, and repeated.
 void Timed(benchmark::internal::Benchmark* run, int repeats = Repeats) {
@@ -518,6 +575,15 @@ int main(int argc, char** argv) {
         std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 2x+30 = %7.1f MB, peak/file %.2f%s\n",
                     key.c_str(), fileMb, peakMb, limit, peakMb / fileMb, peakMb <= limit ? "" : "   NOT MET");
     }
+#ifdef QUILSO_CLI
+    std::printf("\nquilso-cli check --json in a fresh process (least of %d runs; no page of the generated\n"
+                "projects exists, so every entry is a finding):\n",
+                Repeats);
+    PrintCheckFigures("10x the entries", File(Key("writer", 100000), 100000, false, "writer"),
+                      File(Key("writer", 1000000), 1000000, false, "writer"));
+    PrintCheckFigures("a chain 10x as deep", File("chain-backwards-10000", ChainDepth / 10, true, "reversed"),
+                      File("chain-backwards-100000", ChainDepth, true, "reversed"));
+#endif
     fs::remove_all(WorkDir());
     benchmark::Shutdown();
     return 0;
