@@ -340,16 +340,24 @@ int FirstRead(const char* path) {
     return 0;
 }
 
-// The median of five first reads, each in a process of its own.
-// The one figure a fresh process of this program prints for `mode` (--first-read, --peak-read)
-// on `file`.
-double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
+// The figures a fresh process of this program prints for `mode` (--first-read, --peak-read,
+// --check-use) on `file`.
+std::vector<double> FiguresOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
     const fs::path out = WorkDir() / "figure.txt";
     RunShell("'" + self + "' " + mode + " '" + file.string() + "' > '" + out.string() + "'");
-    double figure = -1;
-    std::ifstream(out) >> figure;
-    return figure;
+    std::vector<double> figures;
+    std::ifstream in(out);
+    for (double figure; in >> figure;)
+        figures.push_back(figure);
+    return figures;
 }
+
+double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
+    const std::vector<double> figures = FiguresOfFreshProcess(self, mode, file);
+    return figures.empty() ? -1 : figures.front();
+}
+
+// The median of five first reads, each in a process of its own.
 
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
     std::vector<double> times;
@@ -368,28 +376,39 @@ void Ratio(const char* what, double value, const char* target, bool met) {
 }
 
 #ifdef QUILSO_CLI
-// `quilso-cli check --json` of the file in a fresh process each time, its output thrown away: the
-// least real and CPU time of the runs (other work on the machine only ever adds to them) and the
-// largest peak.
-ChildUse CheckUse(const fs::path& file) {
+// Runs `quilso-cli check --json` on the file, its output thrown away, and prints its real and CPU
+// seconds and its peak resident size in kB. Started in a fresh process of this program, so that
+// the peak the system reports for the child is not the benchmark's own, which a child started
+// from it takes over until it runs the command.
+int CheckUseHere(const char* file) {
+    ChildUse use;
+    RunShell("'" QUILSO_CLI "' check '" + std::string(file) + "' --json > /dev/null", &use);
+    std::printf("%.6f %.6f %ld\n", use.seconds, use.cpuSeconds, use.peakKb);
+    return 0;
+}
+
+// The least real and CPU time of the runs (other work on the machine only ever adds to them) and
+// the largest peak.
+ChildUse CheckUse(const std::string& self, const fs::path& file) {
     ChildUse figures{1e300, 1e300, 0};
     for (int run = 0; run < Repeats; ++run) {
-        ChildUse use;
-        RunShell("'" QUILSO_CLI "' check '" + file.string() + "' --json > /dev/null", &use);
-        figures.seconds = std::min(figures.seconds, use.seconds);
-        figures.cpuSeconds = std::min(figures.cpuSeconds, use.cpuSeconds);
-        figures.peakKb = std::max(figures.peakKb, use.peakKb);
+        const std::vector<double> use = FiguresOfFreshProcess(self, "--check-use", file);
+        if (use.size() != 3) return {-1, -1, -1};
+        figures.seconds = std::min(figures.seconds, use[0]);
+        figures.cpuSeconds = std::min(figures.cpuSeconds, use[1]);
+        figures.peakKb = std::max(figures.peakKb, static_cast<long>(use[2]));
     }
     return figures;
 }
 
 // Checks the smaller and the larger project, prints time and peak of each against the limit of
 // twice the project file plus 30 MB (no page exists, so there is no page to add), and the growth.
-void PrintCheckFigures(const std::string& name, const fs::path& small, const fs::path& large) {
+void PrintCheckFigures(const std::string& self, const std::string& name, const fs::path& small,
+                       const fs::path& large) {
     ChildUse uses[2];
     for (int k = 0; k < 2; ++k) {
         const fs::path& file = k == 0 ? small : large;
-        uses[k] = CheckUse(file);
+        uses[k] = CheckUse(self, file);
         const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
         const double peakMb = static_cast<double>(uses[k].peakKb) / 1024.0;
         const double limit = 2 * fileMb + 30;
@@ -415,6 +434,9 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--first-read") return FirstRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--write-files") return WriteFiles(argv[2]);
+#ifdef QUILSO_CLI
+    if (argc == 3 && std::string(argv[1]) == "--check-use") return CheckUseHere(argv[2]);
+#endif
     const std::string self = fs::canonical("/proc/self/exe").string();
     benchmark::Initialize(&argc, argv);
 
@@ -579,9 +601,10 @@ int main(int argc, char** argv) {
     std::printf("\nquilso-cli check --json in a fresh process (least of %d runs; no page of the generated\n"
                 "projects exists, so every entry is a finding):\n",
                 Repeats);
-    PrintCheckFigures("10x the entries", File(Key("writer", 100000), 100000, false, "writer"),
+    PrintCheckFigures(self, "10x the entries", File(Key("writer", 100000), 100000, false, "writer"),
                       File(Key("writer", 1000000), 1000000, false, "writer"));
-    PrintCheckFigures("a chain 10x as deep", File("chain-backwards-10000", ChainDepth / 10, true, "reversed"),
+    PrintCheckFigures(self, "a chain 10x as deep",
+                      File("chain-backwards-10000", ChainDepth / 10, true, "reversed"),
                       File("chain-backwards-100000", ChainDepth, true, "reversed"));
 #endif
     fs::remove_all(WorkDir());
