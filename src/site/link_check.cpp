@@ -132,7 +132,8 @@ bool anyScriptSource(std::string_view html, const std::function<bool(const std::
         std::size_t j = i + 1;
         while (j < html.size() && !isSpace(html[j]) && html[j] != '/' && html[j] != '>')
             ++j;
-        std::string tag(html.substr(i + 1, j - i - 1));
+        // Only short names matter here: a name of megabytes is not copied.
+        std::string tag(j - i - 1 <= 8 ? html.substr(i + 1, j - i - 1) : std::string_view());
         for (char& c : tag)
             c = lowerAscii(c);
         std::optional<std::string> src;
