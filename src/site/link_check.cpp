@@ -224,10 +224,9 @@ std::string shownFile(std::string_view file) {
 }
 
 Finding entryFinding(FindingKind kind, const SiteNode* node, long index, std::string message,
-                     std::string_view file) {
-    Finding finding{
-        kind, index, EntryPath(node), std::move(message), std::string(file), MenuMain, MenuState::Normal, {}};
-    return finding;
+                     std::string file) {
+    return {kind, index, EntryPath(node), std::move(message), std::move(file), MenuMain, MenuState::Normal,
+            {}};
 }
 
 } // namespace
@@ -286,21 +285,24 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
     LinkedPages linked;
     long index = 0;
     tree.forEachPreorder([&](const SiteNode* node, int) {
-        const std::string file = node->entry.file.str();
+        std::string file = node->entry.file.str();
+        // The file name goes into the entry's last finding instead of being copied again: it may
+        // be megabytes long.
+        const auto found = [&](FindingKind kind, std::string message) {
+            report(entryFinding(kind, node, index, std::move(message), std::move(file)));
+        };
         if (isBlank(node->entry.text))
             report(entryFinding(FindingKind::EmptyText, node, index, "Men\xFCtext fehlt", file));
         fs::path resolved;
         switch (CheckLink(file, siteDir, &resolved)) {
         case LinkStatus::Empty:
-            report(entryFinding(FindingKind::EmptyFile, node, index, "Dateiname fehlt", file));
+            found(FindingKind::EmptyFile, "Dateiname fehlt");
             break;
         case LinkStatus::Missing:
-            report(entryFinding(FindingKind::MissingPage, node, index,
-                                "Datei nicht gefunden: " + shownFile(file), file));
+            found(FindingKind::MissingPage, "Datei nicht gefunden: " + shownFile(file));
             break;
         case LinkStatus::Unsafe:
-            report(entryFinding(FindingKind::UnsafeAddress, node, index,
-                                "Unsichere Adresse: " + shownFile(file), file));
+            found(FindingKind::UnsafeAddress, "Unsichere Adresse: " + shownFile(file));
             break;
         case LinkStatus::Present: {
             if (!IsPageFileName(resolved.filename().string())) {
@@ -309,8 +311,8 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
             }
             if (!linked.includesScript(resolved,
                                        [&] { return includesScript(resolved, siteDir, projectFile); }))
-                report(entryFinding(FindingKind::MissingScript, node, index,
-                                    "Seite bindet " + projectName + " nicht ein: " + shownFile(file), file));
+                found(FindingKind::MissingScript,
+                      "Seite bindet " + projectName + " nicht ein: " + shownFile(file));
             break;
         }
         case LinkStatus::NotChecked:
