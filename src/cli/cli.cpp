@@ -256,7 +256,7 @@ const char* findingId(FindingKind kind) {
 
 // Stored texts are shown a piece at a time, so that a text of many megabytes is never held
 // converted as a whole.
-constexpr std::size_t ShownPieceBytes = 64 * 1024;
+constexpr std::size_t ShownPieceBytes = std::size_t{64} * 1024;
 
 // A stored text on one line of the text form: control characters and line separators, which
 // would break the line or act on the terminal, shown as escapes ("\t", "\n", "\x1B", "\u0085").

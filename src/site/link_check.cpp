@@ -261,9 +261,10 @@ std::string EntryPath(const SiteNode* node) {
     for (; node && !node->isRoot() && chain.size() < PathLevels; node = node->parent())
         chain.push_back(node);
     std::string path = node && !node->isRoot() ? "\x85" : ""; // "…": more levels above
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    std::reverse(chain.begin(), chain.end());
+    for (const SiteNode* level : chain) {
         if (!path.empty()) path += PathSeparator;
-        const std::string_view text = (*it)->entry.text;
+        const std::string_view text = level->entry.text;
         if (isBlank(text)) {
             path += "(ohne Text)";
         } else if (text.size() <= PathTextBytes) {
