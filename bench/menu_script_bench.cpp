@@ -236,8 +236,9 @@ struct ChildUse {
     long peakKb = 0;
 };
 
-// Runs a shell command and waits for it; `use` receives what it used. The shell's peak is that of
-// the command it runs, the largest of the processes it waited for.
+// Runs a shell command and waits for it; `use` receives what it used. The peak is the largest of
+// the shell and the processes it waited for, and counts what this process held when it started
+// the shell: only a fresh, small process measures another's peak this way.
 int RunShell(const std::string& command, ChildUse* use = nullptr) {
     pid_t pid;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
@@ -358,7 +359,6 @@ double FigureOfFreshProcess(const std::string& self, const char* mode, const fs:
 }
 
 // The median of five first reads, each in a process of its own.
-
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
     std::vector<double> times;
     for (int run = 0; run < 5; ++run)
