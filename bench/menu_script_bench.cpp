@@ -12,7 +12,10 @@
 //   - writing the same two trees with the caches emptied before each write, with its growth: no
 //     target, but the smaller tree written again and again stays in the cache,
 //   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
-//     process of this program as its VmHWM from /proc/self/status after the read.
+//     process of this program as its VmHWM from /proc/self/status after the read,
+//   - `quilso-cli check --json` of the 100,000- and 1,000,000-entry files and of chains 10,000 and
+//     100,000 deep, each in a fresh process: time, its growth for 10x (target <= 11x) and peak
+//     memory (target <= 2x the file size + 30 MB).
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
 #include "reader.h"
 #include "value_helpers.h"
@@ -226,12 +229,30 @@ void WriteUnflushed(benchmark::State& state, long entries, bool chain, bool cold
     }
 }
 
-int RunShell(const std::string& command) {
+// What a child process used: its real and CPU time and its peak resident size.
+struct ChildUse {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKb = 0;
+};
+
+// Runs a shell command and waits for it; `use` receives what it used. The peak is the largest of
+// the shell and the processes it waited for, and counts what this process held when it started
+// the shell: only a fresh, small process measures another's peak this way.
+int RunShell(const std::string& command, ChildUse* use = nullptr) {
     pid_t pid;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
     if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    if (use) {
+        use->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        use->cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        use->peakKb = usage.ru_maxrss;
+    }
     return status;
 }
 
@@ -320,17 +341,24 @@ int FirstRead(const char* path) {
     return 0;
 }
 
-// The median of five first reads, each in a process of its own.
-// The one figure a fresh process of this program prints for `mode` (--first-read, --peak-read)
-// on `file`.
-double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
+// The figures a fresh process of this program prints for `mode` (--first-read, --peak-read,
+// --check-use) on `file`.
+std::vector<double> FiguresOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
     const fs::path out = WorkDir() / "figure.txt";
     RunShell("'" + self + "' " + mode + " '" + file.string() + "' > '" + out.string() + "'");
-    double figure = -1;
-    std::ifstream(out) >> figure;
-    return figure;
+    std::vector<double> figures;
+    std::ifstream in(out);
+    for (double figure; in >> figure;)
+        figures.push_back(figure);
+    return figures;
 }
 
+double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
+    const std::vector<double> figures = FiguresOfFreshProcess(self, mode, file);
+    return figures.empty() ? -1 : figures.front();
+}
+
+// The median of five first reads, each in a process of its own.
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
     std::vector<double> times;
     for (int run = 0; run < 5; ++run)
@@ -347,6 +375,54 @@ void Ratio(const char* what, double value, const char* target, bool met) {
     std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
 }
 
+#ifdef QUILSO_CLI
+// Runs `quilso-cli check --json` on the file, its output thrown away, and prints its real and CPU
+// seconds and its peak resident size in kB. Started in a fresh process of this program, so that
+// the peak the system reports for the child is not the benchmark's own, which a child started
+// from it takes over until it runs the command.
+int CheckUseHere(const char* file) {
+    ChildUse use;
+    RunShell("'" QUILSO_CLI "' check '" + std::string(file) + "' --json > /dev/null", &use);
+    std::printf("%.6f %.6f %ld\n", use.seconds, use.cpuSeconds, use.peakKb);
+    return 0;
+}
+
+// The least real and CPU time of the runs (other work on the machine only ever adds to them) and
+// the largest peak.
+ChildUse CheckUse(const std::string& self, const fs::path& file) {
+    ChildUse figures{1e300, 1e300, 0};
+    for (int run = 0; run < Repeats; ++run) {
+        const std::vector<double> use = FiguresOfFreshProcess(self, "--check-use", file);
+        if (use.size() != 3) return {-1, -1, -1};
+        figures.seconds = std::min(figures.seconds, use[0]);
+        figures.cpuSeconds = std::min(figures.cpuSeconds, use[1]);
+        figures.peakKb = std::max(figures.peakKb, static_cast<long>(use[2]));
+    }
+    return figures;
+}
+
+// Checks the smaller and the larger project, prints time and peak of each against the limit of
+// twice the project file plus 30 MB (no page exists, so there is no page to add), and the growth.
+void PrintCheckFigures(const std::string& self, const std::string& name, const fs::path& small,
+                       const fs::path& large) {
+    ChildUse uses[2];
+    for (int k = 0; k < 2; ++k) {
+        const fs::path& file = k == 0 ? small : large;
+        uses[k] = CheckUse(self, file);
+        const double fileMb = static_cast<double>(fs::file_size(file)) / 1048576.0;
+        const double peakMb = static_cast<double>(uses[k].peakKb) / 1024.0;
+        const double limit = 2 * fileMb + 30;
+        std::printf("  %-28s file %6.1f MB: %7.2f s (CPU %7.2f s), peak %6.1f MB, limit 2x+30 = %6.1f MB%s\n",
+                    file.stem().c_str(), fileMb, uses[k].seconds, uses[k].cpuSeconds, peakMb, limit,
+                    peakMb <= limit ? "" : "   NOT MET");
+    }
+    const double growth = uses[1].seconds / uses[0].seconds,
+                 cpuGrowth = uses[1].cpuSeconds / uses[0].cpuSeconds;
+    Ratio(("check, " + name + ": real time growth for 10x").c_str(), growth, "<= 11", growth <= 11);
+    Ratio(("check, " + name + ": CPU time growth for 10x").c_str(), cpuGrowth, "<= 11", cpuGrowth <= 11);
+}
+#endif
+
 // Every run is timed by real time in milliseconds, and repeated.
 void Timed(benchmark::internal::Benchmark* run, int repeats = Repeats) {
     run->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(repeats);
@@ -358,6 +434,9 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--first-read") return FirstRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--write-files") return WriteFiles(argv[2]);
+#ifdef QUILSO_CLI
+    if (argc == 3 && std::string(argv[1]) == "--check-use") return CheckUseHere(argv[2]);
+#endif
     const std::string self = fs::canonical("/proc/self/exe").string();
     benchmark::Initialize(&argc, argv);
 
@@ -518,6 +597,16 @@ int main(int argc, char** argv) {
         std::printf("  %-28s file %7.1f MB, peak %7.1f MB, limit 2x+30 = %7.1f MB, peak/file %.2f%s\n",
                     key.c_str(), fileMb, peakMb, limit, peakMb / fileMb, peakMb <= limit ? "" : "   NOT MET");
     }
+#ifdef QUILSO_CLI
+    std::printf("\nquilso-cli check --json in a fresh process (least of %d runs; no page of the generated\n"
+                "projects exists, so every entry is a finding):\n",
+                Repeats);
+    PrintCheckFigures(self, "10x the entries", File(Key("writer", 100000), 100000, false, "writer"),
+                      File(Key("writer", 1000000), 1000000, false, "writer"));
+    PrintCheckFigures(self, "a chain 10x as deep",
+                      File("chain-backwards-10000", ChainDepth / 10, true, "reversed"),
+                      File("chain-backwards-100000", ChainDepth, true, "reversed"));
+#endif
     fs::remove_all(WorkDir());
     benchmark::Shutdown();
     return 0;

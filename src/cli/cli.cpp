@@ -50,9 +50,11 @@ constexpr const char* Usage =
     "      Check the project against its site folder DIR (default: the project's folder):\n"
     "      entries whose page is missing or whose address is unsafe, pages no entry links\n"
     "      to, linked pages that do not include PROJECT, entries without text or file\n"
-    "      name, and menu colours with a contrast below 4.5:1. One line per finding, or\n"
-    "      JSON with --json. Exit status 1 when a page is missing or an address unsafe;\n"
-    "      with --strict every finding counts.\n"
+    "      name, and menu colours with a contrast below 4.5:1. One line per finding\n"
+    "      (an entry named by its last three levels, control characters escaped), or\n"
+    "      JSON with --json: {\"findings\": [{kind, entry, where, message, file or the\n"
+    "      contrast}], \"broken\"}. Exit status 1 when a page is missing or an address\n"
+    "      unsafe; with --strict every finding counts.\n"
     "  quilso-cli publish PROJECT.js [--base BASE]\n"
     "      Write the menus as static HTML into every page of the project's site tree\n"
     "      that exists in the project's folder, between the marker comments\n"
@@ -78,7 +80,7 @@ struct Command {
 
 // Splits the arguments into command, positional arguments and the options it allows.
 Command parse(const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"no command given"};
+    if (args.empty()) throw UsageError{"Kein Befehl angegeben"};
     Command command{args[0], {}, {}, {}};
     std::vector<std::string> allowed;
     std::vector<std::string> allowedFlags;
@@ -97,34 +99,34 @@ Command parse(const std::vector<std::string>& args) {
         allowedFlags = {"--json", "--strict"};
         positional = 1;
     } else {
-        throw UsageError{"unknown command '" + command.name + "'"};
+        throw UsageError{"Unbekannter Befehl: " + command.name};
     }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (std::find(allowedFlags.begin(), allowedFlags.end(), arg) != allowedFlags.end()) {
-            if (!command.flags.insert(arg).second) throw UsageError{"option " + arg + " given twice"};
+            if (!command.flags.insert(arg).second)
+                throw UsageError{"Option " + arg + " ist doppelt angegeben"};
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::string name = arg, value;
             const auto equals = arg.find('=');
-            if (equals != std::string::npos) {
-                name = arg.substr(0, equals);
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                throw UsageError{"option " + arg + " needs a value"};
-            }
+            const std::string name = arg.substr(0, equals);
+            // Known before its value is taken: an unknown option must not swallow the next argument.
             if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
-                throw UsageError{"option " + name + " is not known to " + command.name};
+                throw UsageError{"Unbekannte Option: " + name};
+            std::string value;
+            if (equals != std::string::npos)
+                value = arg.substr(equals + 1);
+            else if (i + 1 < args.size())
+                value = args[++i];
+            else
+                throw UsageError{"Option " + arg + " braucht einen Wert"};
             if (!command.options.emplace(name, value).second)
-                throw UsageError{"option " + name + " given twice"};
+                throw UsageError{"Option " + name + " ist doppelt angegeben"};
         } else {
             command.positional.push_back(arg);
         }
     }
     if (command.positional.size() != positional)
-        throw UsageError{command.name + " takes " + std::to_string(positional) + " file name" +
-                         (positional == 1 ? "" : "s")};
+        throw UsageError{command.name + " erwartet " + std::to_string(positional) + " Dateinamen"};
     return command;
 }
 
@@ -252,6 +254,109 @@ const char* findingId(FindingKind kind) {
     return "";
 }
 
+// Stored texts are shown a piece at a time, so that a text of many megabytes is never held
+// converted as a whole.
+constexpr std::size_t ShownPieceBytes = std::size_t{64} * 1024;
+
+// A stored text on one line of the text form: control characters and line separators, which
+// would break the line or act on the terminal, shown as escapes ("\t", "\n", "\x1B", "\u0085").
+void writeVisible(std::ostream& out, std::string_view stored) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    ForEachDisplayPiece(stored, ShownPieceBytes, [&](std::string_view utf8) {
+        std::string line;
+        line.reserve(utf8.size());
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(utf8[i]);
+            if (byte == '\t') {
+                line += "\\t";
+            } else if (byte == '\n') {
+                line += "\\n";
+            } else if (byte == '\r') {
+                line += "\\r";
+            } else if (byte < 0x20 || byte == 0x7F) {
+                line += {'\\', 'x', Hex[byte >> 4], Hex[byte & 15]};
+            } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+                       static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+                const auto c1 = static_cast<unsigned char>(utf8[++i]); // U+0080..U+009F
+                line += {'\\', 'u', '0', '0', Hex[c1 >> 4], Hex[c1 & 15]};
+            } else if (byte == 0xE2 && utf8.compare(i + 1, 2, "\x80\xA8") == 0) {
+                line += "\\u2028";
+                i += 2;
+            } else if (byte == 0xE2 && utf8.compare(i + 1, 2, "\x80\xA9") == 0) {
+                line += "\\u2029";
+                i += 2;
+            } else {
+                line += static_cast<char>(byte);
+            }
+        }
+        out << line;
+    });
+}
+
+// A stored text as a JSON string, escaped by JSON's rules.
+void writeJsonText(std::ostream& out, std::string_view stored) {
+    out << '"';
+    ForEachDisplayPiece(stored, ShownPieceBytes, [&](std::string_view utf8) {
+        const std::string quoted = nlohmann::json(std::string(utf8)).dump();
+        out.write(quoted.data() + 1, static_cast<std::streamsize>(quoted.size() - 2));
+    });
+    out << '"';
+}
+
+// Writes the findings of `check` as they come: one line each, or the JSON form
+// {"findings": [...], "broken": ...} laid out as dump(2) lays it out.
+class CheckOutput {
+public:
+    CheckOutput(std::ostream& out, bool json) : out_(out), json_(json) {
+        if (json_) out_ << "{\n  \"findings\": [";
+    }
+
+    void write(const Finding& finding) {
+        if (!json_) {
+            if (!finding.where.empty()) {
+                writeVisible(out_, finding.where);
+                out_ << ": ";
+            }
+            writeVisible(out_, finding.message);
+            out_ << "\n";
+            return;
+        }
+        out_ << (first_ ? "\n" : ",\n") << "    {\n";
+        first_ = false;
+        out_ << "      \"kind\": \"" << findingId(finding.kind) << "\",\n";
+        if (finding.entry >= 0) out_ << "      \"entry\": " << finding.entry << ",\n";
+        out_ << "      \"where\": ";
+        writeJsonText(out_, finding.where);
+        out_ << ",\n      \"message\": ";
+        writeJsonText(out_, finding.message);
+        if (finding.kind == FindingKind::LowContrast) {
+            nlohmann::ordered_json contrast;
+            contrast["menu"] = MenuIds[finding.menu];
+            contrast["state"] = MenuStateIds[static_cast<std::size_t>(finding.state)];
+            if (finding.insideMain) contrast["inside"] = MenuIds[MenuMain];
+            contrast["ratio"] = std::floor(finding.contrast.ratio * 100) / 100;
+            contrast["color"] = finding.contrast.color;
+            contrast["background"] = finding.contrast.background;
+            for (const auto& [key, value] : contrast.items())
+                out_ << ",\n      \"" << key << "\": " << value.dump();
+        } else {
+            out_ << ",\n      \"file\": ";
+            writeJsonText(out_, finding.file);
+        }
+        out_ << "\n    }";
+    }
+
+    void finish(bool broken) {
+        if (!json_) return;
+        out_ << (first_ ? "],\n" : "\n  ],\n") << "  \"broken\": " << (broken ? "true" : "false") << "\n}\n";
+    }
+
+private:
+    std::ostream& out_;
+    bool json_;
+    bool first_ = true;
+};
+
 int runCheck(const Command& command, std::ostream& out) {
     namespace fs = std::filesystem;
     Project project;
@@ -268,41 +373,18 @@ int runCheck(const Command& command, std::ostream& out) {
     }
     std::error_code error;
     if (!options.siteDir.empty() && !fs::is_directory(options.siteDir, error))
-        throw UsageError{options.siteDir.string() + ": not a folder"};
+        throw UsageError{options.siteDir.string() + ": kein Ordner"};
 
-    const std::vector<Finding> findings = CheckProject(project, options);
-    const bool broken = std::any_of(findings.begin(), findings.end(), IsBrokenLink);
-    if (command.flags.count("--json")) {
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const Finding& finding : findings) {
-            nlohmann::ordered_json item;
-            item["kind"] = findingId(finding.kind);
-            if (finding.entry >= 0) item["entry"] = finding.entry;
-            item["where"] = DisplayUtf8(finding.where);
-            item["message"] = DisplayUtf8(finding.message);
-            if (finding.kind == FindingKind::LowContrast) {
-                item["menu"] = MenuIds[finding.menu];
-                item["state"] = MenuStateIds[static_cast<std::size_t>(finding.state)];
-                if (finding.insideMain) item["inside"] = MenuIds[MenuMain];
-                item["ratio"] = std::floor(finding.contrast.ratio * 100) / 100;
-                item["color"] = finding.contrast.color;
-                item["background"] = finding.contrast.background;
-            } else {
-                item["file"] = DisplayUtf8(finding.file);
-            }
-            list.push_back(std::move(item));
-        }
-        nlohmann::ordered_json result;
-        result["broken"] = broken;
-        result["findings"] = std::move(list);
-        out << result.dump(2) << "\n";
-    } else {
-        for (const Finding& finding : findings) {
-            if (!finding.where.empty()) out << DisplayUtf8(finding.where) << ": ";
-            out << DisplayUtf8(finding.message) << "\n";
-        }
-    }
-    if (broken || (command.flags.count("--strict") && !findings.empty())) return ExitFileError;
+    CheckOutput output(out, command.flags.count("--json") != 0);
+    bool broken = false;
+    long count = 0;
+    CheckProject(project, options, [&](const Finding& finding) {
+        broken = broken || IsBrokenLink(finding);
+        ++count;
+        output.write(finding);
+    });
+    output.finish(broken);
+    if (broken || (command.flags.count("--strict") && count > 0)) return ExitFileError;
     return ExitOk;
 }
 

@@ -5,9 +5,11 @@
 #include "value_helpers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
-#include <map>
-#include <set>
+#include <functional>
+#include <optional>
+#include <unordered_map>
 
 namespace quilso {
 
@@ -16,16 +18,16 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view PathSeparator = " \x9B "; // " › " in Windows-1252
+// An entry's place names its last levels, each text cut to a readable length: a finding stays
+// short however deep the tree or long its texts.
+constexpr std::size_t PathLevels = 3;
+constexpr std::size_t PathTextBytes = 48;
 
 constexpr std::string_view IndexNames[] = {"index.htm", "index.html", "index.shtml", "index.shtm",
                                            "index.php"};
 
 bool isBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
-}
-
-std::string entryText(std::string_view text) {
-    return isBlank(text) ? std::string("(ohne Text)") : std::string(text);
 }
 
 char lowerAscii(char c) {
@@ -47,85 +49,184 @@ std::string readPage(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::string bytes;
     char buffer[64 * 1024];
-    while (in && bytes.size() < 8 * 1024 * 1024) {
+    while (in) {
         in.read(buffer, sizeof buffer);
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
     }
     return bytes;
 }
 
-// The src attribute values of the page's script elements.
-std::vector<std::string> scriptSources(std::string_view html) {
-    std::string lower(html);
-    for (char& c : lower)
-        c = lowerAscii(c);
-    std::vector<std::string> sources;
-    for (std::size_t at = lower.find("<script"); at != std::string::npos;
-         at = lower.find("<script", at + 7)) {
-        const std::size_t end = lower.find('>', at);
-        if (end == std::string::npos) break;
-        // Attribute by attribute, so that "data-src" or a src inside another value is not taken.
-        std::size_t i = at + 7;
-        while (i < end) {
-            while (i < end && (lower[i] == ' ' || lower[i] == '\t' || lower[i] == '\n' || lower[i] == '\r' ||
-                               lower[i] == '\f' || lower[i] == '/'))
-                ++i;
-            const std::size_t nameStart = i;
-            while (i < end && lower[i] != '=' && lower[i] != ' ' && lower[i] != '\t' && lower[i] != '\n' &&
-                   lower[i] != '\r' && lower[i] != '/')
-                ++i;
-            const std::string name = lower.substr(nameStart, i - nameStart);
-            while (i < end && (lower[i] == ' ' || lower[i] == '\t' || lower[i] == '\n' || lower[i] == '\r'))
-                ++i;
-            std::string value;
-            if (i < end && lower[i] == '=') {
-                ++i;
-                while (i < end &&
-                       (lower[i] == ' ' || lower[i] == '\t' || lower[i] == '\n' || lower[i] == '\r'))
-                    ++i;
-                if (i < lower.size() && (lower[i] == '"' || lower[i] == '\'')) {
-                    const char quote = lower[i];
-                    const std::size_t close = lower.find(quote, i + 1);
-                    if (close == std::string::npos) return sources;
-                    value = std::string(html.substr(i + 1, close - i - 1));
-                    i = close + 1;
-                } else {
-                    const std::size_t valueStart = i;
-                    while (i < end && lower[i] != ' ' && lower[i] != '\t' && lower[i] != '\n' &&
-                           lower[i] != '\r')
-                        ++i;
-                    value = std::string(html.substr(valueStart, i - valueStart));
-                }
-            } else if (name.empty()) {
-                ++i;
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isAsciiLetter(char c) {
+    c = lowerAscii(c);
+    return c >= 'a' && c <= 'z';
+}
+
+// True when `html` holds `word` (lower case) at `at`, in any case.
+bool hasWordAt(std::string_view html, std::size_t at, std::string_view word) {
+    if (at + word.size() > html.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k)
+        if (lowerAscii(html[at + k]) != word[k]) return false;
+    return true;
+}
+
+// Elements whose content is text up to their end tag, not markup.
+constexpr std::string_view TextElements[] = {"script", "style", "textarea", "title"};
+
+// Where the end tag of the text element `name` starts, at or after `from`; npos when it has none.
+std::size_t endTagOf(std::string_view html, std::size_t from, std::string_view name) {
+    for (std::size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2)) {
+        const std::size_t after = at + 2 + name.size();
+        if (hasWordAt(html, at + 2, name) &&
+            (after == html.size() || isSpace(html[after]) || html[after] == '/' || html[after] == '>'))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+// Calls `visit` with the src attribute of each script element of the page's markup, in order,
+// until it returns true, and says whether one did. Comments, the text of script, style, text area
+// and title elements and attribute values are not markup, so a tag inside them does not count.
+bool anyScriptSource(std::string_view html, const std::function<bool(const std::string&)>& visit) {
+    constexpr auto npos = std::string_view::npos;
+    for (std::size_t i = html.find('<'); i != npos; i = html.find('<', i)) {
+        if (html.compare(i, 4, "<!--") == 0) {
+            std::size_t end = i + 4;
+            if (html.compare(end, 1, ">") == 0) {
+                i = end + 1; // "<!-->": an empty comment
+                continue;
             }
-            if (name == "src") sources.push_back(EncodeUtf8(DecodeHtmlReferences(DecodeUtf8(value))));
+            if (html.compare(end, 2, "->") == 0) {
+                i = end + 2; // "<!--->"
+                continue;
+            }
+            for (end = html.find("--", end); end != npos; end = html.find("--", end + 1)) {
+                if (html.compare(end + 2, 1, ">") == 0) {
+                    end += 3;
+                    break;
+                }
+                if (html.compare(end + 2, 2, "!>") == 0) {
+                    end += 4;
+                    break;
+                }
+            }
+            if (end == npos) return false; // the rest of the page is a comment
+            i = end;
+            continue;
+        }
+        const char next = i + 1 < html.size() ? html[i + 1] : '\0';
+        if (next == '!' || next == '?' || next == '/') {
+            // A doctype, a CDATA section or another bogus comment, or an end tag: up to its '>'.
+            const std::size_t end = html.find('>', i + 2);
+            if (end == npos) return false;
+            i = end + 1;
+            continue;
+        }
+        if (!isAsciiLetter(next)) {
+            ++i; // a '<' in the text
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < html.size() && !isSpace(html[j]) && html[j] != '/' && html[j] != '>')
+            ++j;
+        // Only short names matter here: a name of megabytes is not copied.
+        std::string tag(j - i - 1 <= 8 ? html.substr(i + 1, j - i - 1) : std::string_view());
+        for (char& c : tag)
+            c = lowerAscii(c);
+        std::optional<std::string> src;
+        // Attribute by attribute, so that "data-src" or a src inside another value is not taken.
+        while (j < html.size() && html[j] != '>') {
+            if (isSpace(html[j]) || html[j] == '/') {
+                ++j;
+                continue;
+            }
+            const std::size_t nameStart = j++; // a name may start with '='
+            while (j < html.size() && !isSpace(html[j]) && html[j] != '/' && html[j] != '>' && html[j] != '=')
+                ++j;
+            const bool isSrc = j - nameStart == 3 && hasWordAt(html, nameStart, "src");
+            while (j < html.size() && isSpace(html[j]))
+                ++j;
+            if (j >= html.size() || html[j] != '=') continue;
+            ++j;
+            while (j < html.size() && isSpace(html[j]))
+                ++j;
+            std::string_view value;
+            if (j < html.size() && (html[j] == '"' || html[j] == '\'')) {
+                const std::size_t close = html.find(html[j], j + 1);
+                if (close == npos) return false;
+                value = html.substr(j + 1, close - j - 1);
+                j = close + 1;
+            } else {
+                const std::size_t valueStart = j;
+                while (j < html.size() && !isSpace(html[j]) && html[j] != '>')
+                    ++j;
+                value = html.substr(valueStart, j - valueStart);
+            }
+            // Of attributes named twice the first counts.
+            if (isSrc && !src) src = EncodeUtf8(DecodeHtmlReferences(DecodeUtf8(value)));
+        }
+        if (j >= html.size()) return false;
+        i = j + 1;
+        if (tag == "script" && src && visit(*src)) return true;
+        if (std::find(std::begin(TextElements), std::end(TextElements), tag) != std::end(TextElements)) {
+            i = endTagOf(html, i, tag);
+            if (i == npos) return false;
         }
     }
-    return sources;
+    return false;
 }
 
 // True when a script element of the page loads the project file.
 bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::path& projectFile) {
     const std::string projectName = projectFile.filename().string();
-    for (std::string src : scriptSources(readPage(page))) {
-        src = PercentDecode(src.substr(0, src.find_first_of("?#")));
+    return anyScriptSource(readPage(page), [&](const std::string& source) {
+        const std::string src = PercentDecode(source.substr(0, source.find_first_of("?#")));
         if (src.find("://") != std::string::npos || src.starts_with("//")) {
             // Another host cannot be looked up: its file name is the best evidence there is.
             const std::size_t slash = src.rfind('/');
-            if (src.substr(slash + 1) == projectName) return true;
-            continue;
+            return src.substr(slash + 1) == projectName;
         }
         const fs::path target = src.starts_with("/") ? siteDir / src.substr(1) : page.parent_path() / src;
-        if (sameFile(target) == projectFile) return true;
-    }
-    return false;
+        return sameFile(target) == projectFile;
+    });
 }
 
-Finding entryFinding(FindingKind kind, long index, const std::string& where, std::string message,
-                     const std::string& file) {
-    Finding finding{kind, index, where, std::move(message), file, MenuMain, MenuState::Normal, {}};
-    return finding;
+// The pages entries link to, by a hash of their path, each with whether it loads the project
+// file: eight bytes and a flag a page instead of a path object, so that a project of a million
+// entries costs little besides its tree. Two pages of a million each share a hash with a chance
+// of about one in twenty million; the one then taken for the other would not be reported as in
+// no menu, or inherit its script finding.
+class LinkedPages {
+public:
+    static std::uint64_t key(const fs::path& page) { return std::hash<std::string>{}(page.native()); }
+    bool contains(const fs::path& page) const { return scripts_.count(key(page)) != 0; }
+    // Whether the page loads the project file, looked up once per page.
+    bool includesScript(const fs::path& page, const std::function<bool()>& lookUp) {
+        auto [it, fresh] = scripts_.emplace(key(page), false);
+        if (fresh) it->second = lookUp();
+        return it->second;
+    }
+    void add(const fs::path& page) { scripts_.emplace(key(page), true); }
+
+private:
+    std::unordered_map<std::uint64_t, bool> scripts_;
+};
+
+// A file name as a message names it: its first 1,000 bytes, then "…". A finding is read by a
+// person, and the file field keeps the whole name.
+std::string shownFile(std::string_view file) {
+    constexpr std::size_t LongestShownFile = 1000;
+    if (file.size() <= LongestShownFile) return std::string(file);
+    return std::string(file.substr(0, LongestShownFile)) + '\x85';
+}
+
+Finding entryFinding(FindingKind kind, const SiteNode* node, long index, std::string message,
+                     std::string file) {
+    return {kind, index, EntryPath(node), std::move(message), std::move(file), MenuMain, MenuState::Normal,
+            {}};
 }
 
 } // namespace
@@ -157,59 +258,62 @@ LinkStatus CheckLink(const std::string& file, const fs::path& siteDir, fs::path*
 
 std::string EntryPath(const SiteNode* node) {
     std::vector<const SiteNode*> chain;
-    for (; node && !node->isRoot(); node = node->parent())
+    for (; node && !node->isRoot() && chain.size() < PathLevels; node = node->parent())
         chain.push_back(node);
-    std::string path;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    std::string path = node && !node->isRoot() ? "\x85" : ""; // "…": more levels above
+    std::reverse(chain.begin(), chain.end());
+    for (const SiteNode* level : chain) {
         if (!path.empty()) path += PathSeparator;
-        path += entryText((*it)->entry.text);
+        const std::string_view text = level->entry.text;
+        if (isBlank(text)) {
+            path += "(ohne Text)";
+        } else if (text.size() <= PathTextBytes) {
+            path += text;
+        } else {
+            path += text.substr(0, ReferenceSafeCut(text, PathTextBytes));
+            path += '\x85';
+        }
     }
     return path;
 }
 
-std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options) {
+void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const FindingSink& report) {
     const fs::path projectFile = sameFile(options.projectFile);
     const fs::path siteDir =
         normalAbsolute(options.siteDir.empty() ? projectFile.parent_path() : options.siteDir);
     const std::string projectName = StoredFileNameFromUtf8(projectFile.filename().string());
 
-    std::vector<Finding> findings;
-    std::set<fs::path> linked;
-    std::map<fs::path, bool> scriptChecked;
-    std::vector<std::string> where; // menu texts of the current branch
+    LinkedPages linked;
     long index = 0;
-    tree.forEachPreorder([&](const SiteNode* node, int depth) {
-        where.resize(static_cast<std::size_t>(depth));
-        where.push_back(entryText(node->entry.text));
-        std::string path;
-        for (const std::string& text : where) {
-            if (!path.empty()) path += PathSeparator;
-            path += text;
-        }
-        const std::string file = node->entry.file.str();
+    tree.forEachPreorder([&](const SiteNode* node, int) {
+        std::string file = node->entry.file.str();
+        // The file name goes into the entry's last finding instead of being copied again: it may
+        // be megabytes long.
+        const auto found = [&](FindingKind kind, std::string message) {
+            report(entryFinding(kind, node, index, std::move(message), std::move(file)));
+        };
         if (isBlank(node->entry.text))
-            findings.push_back(entryFinding(FindingKind::EmptyText, index, path, "Men\xFCtext fehlt", file));
+            report(entryFinding(FindingKind::EmptyText, node, index, "Men\xFCtext fehlt", file));
         fs::path resolved;
         switch (CheckLink(file, siteDir, &resolved)) {
         case LinkStatus::Empty:
-            findings.push_back(entryFinding(FindingKind::EmptyFile, index, path, "Dateiname fehlt", file));
+            found(FindingKind::EmptyFile, "Dateiname fehlt");
             break;
         case LinkStatus::Missing:
-            findings.push_back(
-                entryFinding(FindingKind::MissingPage, index, path, "Datei nicht gefunden: " + file, file));
+            found(FindingKind::MissingPage, "Datei nicht gefunden: " + shownFile(file));
             break;
         case LinkStatus::Unsafe:
-            findings.push_back(
-                entryFinding(FindingKind::UnsafeAddress, index, path, "Unsichere Adresse: " + file, file));
+            found(FindingKind::UnsafeAddress, "Unsichere Adresse: " + shownFile(file));
             break;
         case LinkStatus::Present: {
-            linked.insert(resolved);
-            if (!IsPageFileName(resolved.filename().string())) break;
-            auto [it, fresh] = scriptChecked.emplace(resolved, true);
-            if (fresh) it->second = includesScript(resolved, siteDir, projectFile);
-            if (!it->second)
-                findings.push_back(entryFinding(FindingKind::MissingScript, index, path,
-                                                "Seite bindet " + projectName + " nicht ein: " + file, file));
+            if (!IsPageFileName(resolved.filename().string())) {
+                linked.add(resolved);
+                break;
+            }
+            if (!linked.includesScript(resolved,
+                                       [&] { return includesScript(resolved, siteDir, projectFile); }))
+                found(FindingKind::MissingScript,
+                      "Seite bindet " + projectName + " nicht ein: " + shownFile(file));
             break;
         }
         case LinkStatus::NotChecked:
@@ -234,7 +338,7 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
         }
         if (!it->is_regular_file(ignored) || !IsPageFileName(name)) continue;
         const fs::path page = it->path().lexically_normal();
-        if (linked.count(page)) continue;
+        if (linked.contains(page)) continue;
         std::string relative;
         for (const fs::path& segment : page.lexically_relative(siteDir)) {
             if (!relative.empty()) relative += '/';
@@ -244,8 +348,19 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
     }
     std::sort(unlinked.begin(), unlinked.end());
     for (const auto& [sortKey, relative] : unlinked)
-        findings.push_back(entryFinding(FindingKind::UnlinkedPage, -1, "",
-                                        "Seite in keinem Men\xFC: " + relative, relative));
+        report({FindingKind::UnlinkedPage,
+                -1,
+                "",
+                "Seite in keinem Men\xFC: " + relative,
+                relative,
+                MenuMain,
+                MenuState::Normal,
+                {}});
+}
+
+std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options) {
+    std::vector<Finding> findings;
+    CheckSiteLinks(tree, options, [&](const Finding& finding) { findings.push_back(finding); });
     return findings;
 }
 
@@ -279,11 +394,15 @@ std::vector<Finding> CheckContrasts(const ProjectParams& params) {
     return findings;
 }
 
+void CheckProject(const Project& project, const CheckOptions& options, const FindingSink& report) {
+    CheckSiteLinks(project.tree, options, report);
+    for (const Finding& finding : CheckContrasts(project.params))
+        report(finding);
+}
+
 std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options) {
-    std::vector<Finding> findings = CheckSiteLinks(project.tree, options);
-    std::vector<Finding> contrasts = CheckContrasts(project.params);
-    findings.insert(findings.end(), std::make_move_iterator(contrasts.begin()),
-                    std::make_move_iterator(contrasts.end()));
+    std::vector<Finding> findings;
+    CheckProject(project, options, [&](const Finding& finding) { findings.push_back(finding); });
     return findings;
 }
 

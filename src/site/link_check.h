@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,8 @@ struct Finding {
     // The entry's number in display order (depth first, parents first); -1 when the finding
     // belongs to no entry (an unlinked page, a contrast).
     long entry = -1;
-    // Where: "Produkte › Teil A" for an entry, "Haupt-Menü, Hover/Fokus" for a contrast; stored
-    // menu texts, Windows-1252.
+    // Where: the entry's place as EntryPath gives it ("Produkte › Teil A", "… › Teil A › A1 › A1a")
+    // for an entry, "Haupt-Menü, Hover/Fokus" for a contrast; stored menu texts, Windows-1252.
     std::string where;
     // The German message, Windows-1252: "Datei nicht gefunden: teil-a.htm".
     std::string message;
@@ -61,11 +62,17 @@ struct CheckOptions {
     std::filesystem::path siteDir;     // empty: the project file's folder
 };
 
+// Receives each finding as soon as it is made; what it is given lives only for the call.
+using FindingSink = std::function<void(const Finding&)>;
+
 // Every finding, in this order: per entry in display order (empty text, empty file name, missing
 // page or unsafe address, page without the menu script file), then unlinked pages by path, then
-// contrasts by menu and state.
+// contrasts by menu and state. The first form hands them on one by one, so that a project with a
+// finding for each of a million entries is checked without holding them all.
+void CheckProject(const Project& project, const CheckOptions& options, const FindingSink& report);
 std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options);
 // The entry findings and unlinked pages alone.
+void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const FindingSink& report);
 std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options);
 // The contrast findings alone: every menu and state below the limit; the sub menu also as shown
 // inside the main menu, where that pair differs.
@@ -73,8 +80,9 @@ std::vector<Finding> CheckContrasts(const ProjectParams& params);
 
 // True for the findings that make a site broken: a missing page or an unsafe address.
 bool IsBrokenLink(const Finding& finding);
-// "Produkte › Teil A": the menu texts from the top level down to the entry; "(ohne Text)" for
-// an empty one.
+// "Produkte › Teil A": the menu texts of the entry's last three levels down to the entry, after
+// "… › " when there are more above; "(ohne Text)" for an empty one, and a text longer than 48
+// bytes cut and ended with "…". Its length is bounded however deep the tree or long the texts.
 std::string EntryPath(const SiteNode* node);
 
 } // namespace quilso

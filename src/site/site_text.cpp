@@ -314,6 +314,26 @@ std::string DisplayUtf8(std::string_view stored) {
     return EncodeUtf8(text);
 }
 
+std::size_t ReferenceSafeCut(std::string_view stored, std::size_t at) {
+    if (at >= stored.size()) return stored.size();
+    // The longest reference DisplayUtf8 decodes is "&#" and eight digits and ';'.
+    constexpr std::size_t LongestReference = 11;
+    const std::size_t from = at > LongestReference ? at - LongestReference : 0;
+    const std::size_t amp = stored.substr(from, at - from).rfind('&');
+    if (amp == std::string_view::npos) return at;
+    const std::string_view open = stored.substr(from + amp, at - from - amp);
+    return open.find(';') == std::string_view::npos && from + amp > 0 ? from + amp : at;
+}
+
+void ForEachDisplayPiece(std::string_view stored, std::size_t pieceBytes,
+                         const std::function<void(std::string_view utf8)>& piece) {
+    while (!stored.empty()) {
+        const std::size_t cut = ReferenceSafeCut(stored, std::max<std::size_t>(pieceBytes, 16));
+        piece(DisplayUtf8(stored.substr(0, cut)));
+        stored.remove_prefix(cut);
+    }
+}
+
 std::string StoredFileNameFromUtf8(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

@@ -6,6 +6,8 @@
 // Windows-1252 bytes with the UTF-8 bytes of such characters percent-encoded.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,13 @@ std::string EncodeUtf8(std::u32string_view text);
 // A stored menu text for a UTF-8 terminal or JSON: the bytes as their characters, and the
 // references of characters Windows-1252 lacks shown as those characters again.
 std::string DisplayUtf8(std::string_view stored);
+// Where to cut a stored menu text at most `at` bytes long so that no character reference is
+// split: `at`, or the start of a reference that would reach past it.
+std::size_t ReferenceSafeCut(std::string_view stored, std::size_t at);
+// DisplayUtf8 piece by piece, each piece of at most about `pieceBytes` stored bytes: a text of many
+// megabytes is shown without holding it converted as a whole.
+void ForEachDisplayPiece(std::string_view stored, std::size_t pieceBytes,
+                         const std::function<void(std::string_view utf8)>& piece);
 
 // One path segment or a relative path as the file system spells it (UTF-8) -> stored file name.
 // Besides what the code page cannot hold, "%", "#", "?" and the backslash are percent-encoded, as a

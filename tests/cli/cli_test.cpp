@@ -155,7 +155,7 @@ TEST_F(Cli, HelpNamesOnlyKnownCommandsAndVersionAnswers) {
     EXPECT_GE(commands.size(), 3u) << out.str();
     for (const std::string& command : commands) {
         EXPECT_EQ(run({command}), ExitUsage) << command;
-        EXPECT_EQ(err.str().find("unknown command"), std::string::npos) << command << ": " << err.str();
+        EXPECT_EQ(err.str().find("Unbekannter Befehl"), std::string::npos) << command << ": " << err.str();
     }
 
     ASSERT_EQ(run({"--version"}), ExitOk);

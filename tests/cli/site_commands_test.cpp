@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,54 @@ TEST_F(SiteCommands, UsageAndFileErrors) {
     EXPECT_EQ(run({"import", site.string(), (dir / "neu.js").string()}), ExitFileError);
     EXPECT_NE(err.str().find("default.js"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "neu.js"));
+}
+
+// The parser names what is wrong in German, and an option it does not know is not taken for one
+// that needs a value.
+TEST_F(SiteCommands, UsageErrorsNameTheFault) {
+    ASSERT_EQ(import(), ExitOk) << err.str();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"check", project(), "--bogus"}, "Unbekannte Option: --bogus"},
+        {{"check", project(), "--bogus=1"}, "Unbekannte Option: --bogus"},
+        {{"check", "--bogus", project()}, "Unbekannte Option: --bogus"},
+        {{"check", project(), "--base", "x.js"}, "Unbekannte Option: --base"},
+        {{"check", project(), "--site"}, "Option --site braucht einen Wert"},
+        {{"check", project(), "--json", "--json"}, "Option --json ist doppelt angegeben"},
+        {{"check", project(), "--site=a", "--site=b"}, "Option --site ist doppelt angegeben"},
+        {{"check"}, "check erwartet 1 Dateinamen"},
+        {{"import", site.string()}, "import erwartet 2 Dateinamen"},
+        {{"frobnicate"}, "Unbekannter Befehl: frobnicate"},
+        {{"check", project(), "--site", (dir / "fehlt").string()},
+         (dir / "fehlt").string() + ": kein Ordner"},
+    };
+    for (const auto& [args, message] : cases) {
+        EXPECT_EQ(run(args), ExitUsage) << message;
+        EXPECT_EQ(err.str().substr(0, err.str().find('\n')), "quilso-cli: " + message);
+        EXPECT_EQ(out.str(), "");
+    }
+}
+
+// One finding, one line: the control characters of a text or file name are shown escaped in the
+// text form, and by JSON's own rules in the JSON form.
+TEST_F(SiteCommands, EveryFindingIsOneLine) {
+    put("menu.js",
+        "ca[0] = new cr(\"B\\xf6se\\x0aZeile\", \"javascript:\\x09alert(1)\\x0d\\x0a.htm\", 1, cs, cs);\r\n"
+        "ca[1] = new cr(\"Tab\\x81\", \"fehlt\\x09\\x1bhier\\x7f.htm\", cs, cs, cs);\r\n");
+    ASSERT_EQ(run({"check", project()}), ExitFileError) << err.str();
+    const std::string text = out.str();
+    EXPECT_EQ(text.substr(0, text.find("Seite in keinem")),
+              "Böse\\nZeile: Unsichere Adresse: javascript:\\talert(1)\\r\\n.htm\n"
+              "Tab\\u0081: Datei nicht gefunden: fehlt\\t\\x1Bhier\\x7F.htm\n");
+
+    ASSERT_EQ(run({"check", project(), "--json"}), ExitFileError) << err.str();
+    const auto json = nlohmann::json::parse(out.str());
+    EXPECT_EQ(json["broken"], true);
+    ASSERT_GE(json["findings"].size(), 2u);
+    EXPECT_EQ(json["findings"][0]["where"], "Böse\nZeile");
+    EXPECT_EQ(json["findings"][0]["file"], "javascript:\talert(1)\r\n.htm");
+    EXPECT_EQ(json["findings"][1]["where"], "Tab\u0081");
+    EXPECT_EQ(json["findings"][1]["file"], "fehlt\t\x1bhier\x7f.htm");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(json["findings"].size()));
 }
 
 } // namespace

@@ -113,13 +113,79 @@ TEST_F(LinkCheck, LinkStatusOfSingleNames) {
     EXPECT_EQ(CheckLink("vb\x01script:x", dir), LinkStatus::Unsafe);
 }
 
-TEST(EntryPathText, NamesTheBranch) {
+// Only a script element of the page's markup loads the file: not one in a comment, nor the text
+// of a script, a style sheet, a text area or a title, nor a tag written into an attribute value.
+TEST_F(LinkCheck, OnlyScriptElementsOfTheMarkupCount) {
+    const std::pair<std::string_view, bool> pages[] = {
+        {"<!-- <script src=\"menu.js\"></script> -->", false},
+        {"<!-- alt: --><script src=\"menu.js\"></script>", true},
+        {"<!--> <script src=\"menu.js\"></script>", true},
+        {"<!-- <script src=\"menu.js\"></script>", false},
+        {"<!-- a -- b --!><script src=menu.js></script>", true},
+        {"<script>document.write('<script src=\"menu.js\"><\\/script>')</script>", false},
+        {"<script>var a = '<!--';</script><script src=\"menu.js\"></script>", true},
+        {"<SCRIPT>x()</SCRIPT ><script src=\"menu.js\"></script>", true},
+        {"<style>/* <script src=\"menu.js\"></script> */</style>", false},
+        {"<textarea><script src=\"menu.js\"></script></textarea>", false},
+        {"<title><script src=\"menu.js\"></script></title>", false},
+        {"<div title=\"<script src='menu.js'>\"></div>", false},
+        {"<div title=\"<!--\"><script src=\"menu.js\"></script><!-- -->", true},
+        {"<![CDATA[ x ]]><script src=\"menu.js\"></script>", true},
+        {"<p>a < b</p><script src=\"menu.js\"></script>", true},
+    };
+    for (const auto& [page, includes] : pages) {
+        put("seite.htm", page);
+        SiteTree tree;
+        tree.insert(tree.root(), -1, {"Seite", "seite.htm"});
+        const auto findings = CheckSiteLinks(tree, {dir / "menu.js", {}});
+        EXPECT_EQ(findings.empty(), includes) << page << "\n" << describe(findings);
+    }
+}
+
+// An entry is named by its position and the last levels of its branch, each text cut to a
+// readable length: a deep chain or long texts give findings of bounded size.
+TEST(EntryPathText, NamesTheLastLevelsOfTheBranch) {
     SiteTree tree;
     SiteNode* a = tree.insert(tree.root(), -1, {"Produkte", "p.htm"});
     SiteNode* b = tree.insert(a, -1, {"", "x.htm"});
     SiteNode* c = tree.insert(b, -1, {"Teil &#8594; A", "c.htm"});
-    EXPECT_EQ(DisplayUtf8(EntryPath(c)), "Produkte › (ohne Text) › Teil → A");
+    SiteNode* d = tree.insert(c, -1, {"Unten", "d.htm"});
+    SiteNode* e = tree.insert(d, -1, {std::string(70, 'x') + "&#8594;", "e.htm"});
+    SiteNode* f = tree.insert(e, -1, {std::string(45, 'y') + "&#8594;z", "f.htm"});
     EXPECT_EQ(EntryPath(a), "Produkte");
+    EXPECT_EQ(DisplayUtf8(EntryPath(c)), "Produkte › (ohne Text) › Teil → A");
+    EXPECT_EQ(DisplayUtf8(EntryPath(d)), "… › (ohne Text) › Teil → A › Unten");
+    // A reference is kept whole or left out, never cut.
+    EXPECT_EQ(DisplayUtf8(EntryPath(f)),
+              "… › Unten › " + std::string(48, 'x') + "… › " + std::string(45, 'y') + "…");
+}
+
+TEST(EntryPathText, FindingsOfADeepChainStayShort) {
+    SiteTree tree;
+    SiteNode* parent = tree.root();
+    for (int depth = 0; depth < 3000; ++depth)
+        parent = tree.insert(parent, -1, {"Ebene " + std::to_string(depth), "fehlt.htm"});
+    const fs::path nowhere = fs::temp_directory_path() / "quilso_no_such_site";
+    const auto findings = CheckSiteLinks(tree, {nowhere / "menu.js", {}});
+    ASSERT_EQ(findings.size(), 3000u);
+    EXPECT_EQ(findings.front().where, "Ebene 0");
+    EXPECT_EQ(DisplayUtf8(findings.back().where), "… › Ebene 2997 › Ebene 2998 › Ebene 2999");
+    for (const Finding& finding : findings)
+        EXPECT_LE(finding.where.size(), 40u) << finding.entry;
+}
+
+// The message names a file by at most its first 1,000 bytes; the finding keeps the whole name.
+TEST(EntryPathText, MessagesCutLongFileNames) {
+    SiteTree tree;
+    const std::string longName = std::string(3000, 'x') + ".htm";
+    tree.insert(tree.root(), -1, {"Lang", longName});
+    tree.insert(tree.root(), -1, {"Kurz", std::string(1000, 'y')});
+    const fs::path nowhere = fs::temp_directory_path() / "quilso_no_such_site";
+    const auto findings = CheckSiteLinks(tree, {nowhere / "menu.js", {}});
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].message, "Datei nicht gefunden: " + std::string(1000, 'x') + "\x85");
+    EXPECT_EQ(findings[0].file, longName);
+    EXPECT_EQ(findings[1].message, "Datei nicht gefunden: " + std::string(1000, 'y'));
 }
 
 } // namespace

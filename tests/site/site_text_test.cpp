@@ -101,3 +101,26 @@ TEST(AddressKinds, UnsafeSchemesAndNamesThatAreNotFiles) {
     for (const char* other : {"a.php3", "a.txt", "htm", ".htm", "a.htm.bak"})
         EXPECT_FALSE(IsPageFileName(other)) << other;
 }
+
+// A text shown piece by piece reads as the whole text shown at once: no reference is cut, and a
+// cut falls at the requested length wherever no reference reaches past it.
+TEST(DisplayPieces, PiecesJoinToTheWholeText) {
+    const std::string texts[] = {
+        std::string(40, 'a'),
+        std::string(14, 'a') + "&#8594;" + std::string(30, 'b'),
+        std::string(10, 'a') + "&#12345678;" + "&#8364;x&#;&#99999999999;" + std::string(20, '&'),
+        "&#8594;&#8594;&#8594;&#8594;&#8594;&#8594;&#8594;&#8594;",
+        "\x80\x9F\xFF&#8594",
+    };
+    for (const std::string& text : texts) {
+        std::string joined;
+        ForEachDisplayPiece(text, 16, [&](std::string_view piece) { joined += piece; });
+        EXPECT_EQ(joined, DisplayUtf8(text)) << text;
+    }
+    const std::string arrow = "abcdefghij&#8594;";
+    EXPECT_EQ(ReferenceSafeCut(arrow, 12), 10u);
+    EXPECT_EQ(ReferenceSafeCut(arrow, 17), 17u);
+    EXPECT_EQ(ReferenceSafeCut(arrow, 10), 10u);
+    EXPECT_EQ(ReferenceSafeCut(arrow, 99), arrow.size());
+    EXPECT_EQ(ReferenceSafeCut("&#8594;abc", 3), 3u); // nothing before it to cut at
+}
