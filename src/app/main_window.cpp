@@ -190,7 +190,11 @@ void MainWindow::buildActions() {
     menuBar()->addMenu(QStringLiteral("&Bearbeiten"))->addActions(buildHistoryActions());
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
                                  QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
-                                 QKeySequence(Qt::Key_F7), [this] { ShowLinkCheck(*this, *linkChecker_); });
+                                 QKeySequence(Qt::Key_F7), [this] {
+                                     // The marks are brought in line with what the list will say.
+                                     linkChecker_->scheduleCheck();
+                                     ShowLinkCheck(*this, *linkChecker_);
+                                 });
     menuBar()->addMenu(QStringLiteral("&Ansicht"))->addActions({preview, checkLinks});
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->addActions({help, manual});
@@ -369,6 +373,8 @@ bool MainWindow::event(QEvent* event) {
     // Without a window manager a window is never activated; its first showing counts then.
     if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && firstActivation_)
         QMetaObject::invokeMethod(this, &MainWindow::loadStartupProject, Qt::QueuedConnection);
+    // Back from another program, where pages may have been added or deleted.
+    if (event->type() == QEvent::WindowActivate && linkChecker_) linkChecker_->scheduleCheck();
     return QMainWindow::event(event);
 }
 

@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QProgressDialog>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
@@ -153,6 +154,32 @@ TEST_F(SiteFolderApp, LinkCheckListsFindingsAndSelectsTheChosenEntry) {
     EXPECT_EQ(rows[2], QStringLiteral("D: Datei nicht gefunden: D.htm"));
     EXPECT_EQ(rows[3], QStringLiteral("Seite in keinem Menü: alt.htm"));
     EXPECT_EQ(form->sitePage()->focusedNode(), top(2));
+}
+
+// A page deleted on disk: F7 and the window getting the focus back both bring the marks in line
+// with what "Links prüfen" lists.
+TEST_F(SiteFolderApp, F7AndActivationRefreshTheMarks) {
+    LinkCheckDialog::setRunner([](LinkCheckDialog&) {});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    ASSERT_FALSE(hasIcon(*form, top(0)));
+    QFile::remove(site + QStringLiteral("/A.htm"));
+    QTest::keyClick(form.get(), Qt::Key_F7);
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_TRUE(hasIcon(*form, top(0)));
+
+    // Away to another program's window and back.
+    QFile::remove(site + QStringLiteral("/C.htm"));
+    QWidget elsewhere;
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_FALSE(hasIcon(*form, top(2)));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_TRUE(hasIcon(*form, top(2)));
 }
 
 TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
