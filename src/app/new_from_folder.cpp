@@ -37,7 +37,6 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
     if (!window.document()->confirmDiscard()) return false;
     const QString folder = folderChooser()(&window);
     if (folder.isEmpty()) return false;
-    FileDialogs::noteFolder(folder);
 
     // The pages are read before anything changes, so a cancel or an error keeps the project.
     const std::filesystem::path dir(QFile::encodeName(folder).toStdString());
