@@ -6,6 +6,7 @@
 #include "preview_test_support.h"
 #include "preview_window.h"
 #include "project_document.h"
+#include "publish.h"
 #include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
@@ -40,6 +41,7 @@ private slots:
     void doubleClickAndFollowSelectionShowEntries();
     void neverSavedProjectWithoutFolderShowsBuiltInPage();
     void newProjectAfterAnOpenedOneShowsTheBuiltInPage();
+    void publishedMenusGiveWayToLiveOnes();
 
 private:
     std::unique_ptr<MainWindow> makeForm() {
@@ -279,6 +281,40 @@ void LivePreviewTest::newProjectAfterAnOpenedOneShowsTheBuiltInPage() {
     QCOMPARE(evalJs(view(form.get()), kSelectedText).toString(), QStringLiteral("Neu"));
     QCOMPARE(evalJs(view(form.get()), "document.querySelector('p.logo').textContent").toString(),
              QStringLiteral("Muster GmbH"));
+}
+
+// A page with menus written into it by "Veröffentlichen" shows the live menus of the project in
+// the preview; the file on disk keeps what was published.
+void LivePreviewTest::publishedMenusGiveWayToLiveOnes() {
+    site_ = dir_->filePath(QStringLiteral("site"));
+    QVERIFY(copyDemo(site_));
+    const QString index = site_ + QStringLiteral("/index.htm");
+    QByteArray page = readFile(index);
+    page.replace("<script>quilso_write(\"m\");</script>", "<!-- quilso:m --><!-- /quilso:m -->");
+    page.replace("<script>quilso_write(\"bc\");</script>", "<!-- quilso:bc --><!-- /quilso:bc -->");
+    QFile file(index);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(page);
+    file.close();
+    auto form = makeForm();
+    QVERIFY(form->document()->load(site_ + QStringLiteral("/menu.js")));
+    quilso::PublishSite(form->document()->project(),
+                        QFile::encodeName(site_ + QStringLiteral("/menu.js")).toStdString());
+    const QByteArray published = readFile(index);
+    QVERIFY(published.contains("data-quilso-published=\"m\""));
+
+    form->show();
+    form->showPreview();
+    QVERIFY(waitReady(form.get()));
+    QCOMPARE(jsStrings(view(form.get()), kMainMenuTexts), (QStringList{"Home", "Produkte", "Filialen"}));
+    form->document()->setEntryText(topLevel(form.get(), 0), "Start");
+    QVERIFY(waitReady(form.get()));
+    QCOMPARE(jsStrings(view(form.get()), kMainMenuTexts), (QStringList{"Start", "Produkte", "Filialen"}));
+    QCOMPARE(jsStrings(view(form.get()),
+                       "[...document.querySelectorAll('ul.quilso_bc a')].map(a => a.textContent)"),
+             QStringList{"Start"});
+    QCOMPARE(evalJs(view(form.get()), "document.querySelectorAll('ul.quilso_m').length").toInt(), 1);
+    QCOMPARE(readFile(index), published);
 }
 
 int main(int argc, char* argv[]) {
