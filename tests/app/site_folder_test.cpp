@@ -235,6 +235,25 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     SetFolderChooser({});
 }
 
+// Numbers in names count as numbers: Ordner2 before Ordner10.
+TEST(SiteFolderCommands, NewFromFolderSortsNumbersNaturally) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    const QString site = data.path(QStringLiteral("nummern"));
+    writePage(site + QStringLiteral("/index.htm"), "<title>Start</title>");
+    for (const char* name : {"Ordner10", "Ordner2", "Ordner1"})
+        writePage(site + QStringLiteral("/%1/index.htm").arg(QLatin1String(name)),
+                  "<title>" + QByteArray(name) + "</title>");
+    for (const char* name : {"Seite 10", "Seite 9", "Seite 100"})
+        writePage(site + QStringLiteral("/%1.htm").arg(QLatin1String(name)),
+                  "<title>" + QByteArray(name) + "</title>");
+    SetFolderChooser([&](QWidget*) { return site; });
+    ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
+    SetFolderChooser({});
+    EXPECT_EQ(TreeShape(form->document()->project().tree),
+              "Start Ordner1 Ordner2 Ordner10 Seite 9 Seite 10 Seite 100");
+}
+
 TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
     AppFixture data("AB");
     auto form = data.makeForm();
