@@ -13,9 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QProgressDialog>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -62,6 +64,13 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
                                  0, static_cast<int>(summary.pages), &window);
         progress.setObjectName(QStringLiteral("ProgressNewFromFolder"));
         progress.setWindowTitle(QStringLiteral("Neu aus Ordner"));
+        // Wide enough for the whole caption beside the title bar's icon and buttons, which the
+        // short text inside would not make room for.
+        QFont captionFont = progress.font();
+        captionFont.setBold(true);
+        progress.setMinimumWidth(
+            std::max(progress.sizeHint().width(),
+                     QFontMetrics(captionFont).horizontalAdvance(progress.windowTitle()) + 240));
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(0);
         read = quilso::ReadPageTitles(root, [&](std::size_t done, std::size_t) {

@@ -262,14 +262,20 @@ TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
         writePage(site + QStringLiteral("/seite%1.htm").arg(i), "<title>Seite</title>");
     SetFolderChooser([&](QWidget*) { return site; });
     bool sawProgress = false;
+    int widthForTitle = 0;
     QTimer::singleShot(0, form.get(), [&] {
         if (auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder"))) {
             sawProgress = true;
+            // The caption whole beside the title bar's icon and buttons.
+            QFont bold = progress->font();
+            bold.setBold(true);
+            widthForTitle = progress->width() - QFontMetrics(bold).horizontalAdvance(progress->windowTitle());
             progress->cancel();
         }
     });
     EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
     EXPECT_TRUE(sawProgress);
+    EXPECT_GE(widthForTitle, 200);
     EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
     EXPECT_FALSE(form->document()->isModified());
 
