@@ -126,6 +126,12 @@ QString plainCaption(QString text) {
     return text;
 }
 
+QString groupCaptionOf(const QWidget* widget, const QWidget* root) {
+    for (const QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
+        if (auto* group = qobject_cast<const QGroupBox*>(up)) return plainCaption(group->title());
+    return {};
+}
+
 QString labelOf(const QWidget* widget) {
     if (!widget->parentWidget()) return {};
     for (const QLabel* label : widget->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
@@ -133,6 +139,10 @@ QString labelOf(const QWidget* widget) {
     return {};
 }
 } // namespace
+
+QString GroupCaption(const QWidget* control) {
+    return groupCaptionOf(control, nullptr);
+}
 
 void NameUnnamedControls(QWidget* root) {
     for (QWidget* widget : root->findChildren<QWidget*>()) {
@@ -145,11 +155,7 @@ void NameUnnamedControls(QWidget* root) {
         QString name = widget->toolTip();
         if (name.isEmpty()) {
             QStringList parts;
-            for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
-                if (auto* group = qobject_cast<QGroupBox*>(up)) {
-                    parts << plainCaption(group->title());
-                    break;
-                }
+            if (const QString group = groupCaptionOf(widget, root); !group.isEmpty()) parts << group;
             if (!own.isEmpty())
                 parts << own;
             else if (widget->parentWidget() && widget->parentWidget()->inherits("NumberUnitField"))
