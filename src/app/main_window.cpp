@@ -388,8 +388,19 @@ void MainWindow::showPreview() {
 }
 
 void MainWindow::publishSite() {
-    // The pages get what the saved file holds, so the file is saved first.
-    if (document_->save()) PublishAndReport(this, document_->project(), document_->fileName());
+    // The pages get what the saved file holds: unsaved changes are saved first, if the user
+    // wants, as before "Neu" and "Öffnen"; else the pages get the file as it was saved.
+    if (!commitPendingEdit()) return;
+    focusTabs();
+    if (!document_->confirmDiscard()) return;
+    if (document_->fileName().isEmpty() && (document_->isModified() || !document_->save())) return;
+    const QString fileName = document_->fileName();
+    if (!document_->isModified()) {
+        PublishAndReport(this, document_->project(), fileName);
+        return;
+    }
+    quilso::Project saved;
+    if (document_->readSavedFile(saved)) PublishAndReport(this, saved, fileName);
 }
 
 void MainWindow::showHelp() {
