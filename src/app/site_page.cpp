@@ -522,16 +522,14 @@ void SitePage::updateControls() {
     const bool one = selection_.size() == 1;
     textField_->setEnabled(one);
     fileField_->setEnabled(one);
-    if (one) {
-        const SiteNode* node = selection_.front();
-        updatingFields_ = true;
-        textField_->setText(MenuTextToUi(node->entry.text));
-        fileField_->setText(FileNameToUi(node->entry.file));
-        updatingFields_ = false;
-    }
+    // Fields that edit no entry show none: no text of an entry that is no longer selected.
+    const SiteNode* node = one ? selection_.front() : nullptr;
+    updatingFields_ = true;
+    textField_->setText(node ? MenuTextToUi(node->entry.text) : QString());
+    fileField_->setText(node ? FileNameToUi(node->entry.file) : QString());
+    updatingFields_ = false;
     const bool any = !selection_.empty();
-    addChildPlus_->setVisible(any);
-    addChildArrow_->setVisible(any);
+    addChildButton_->setVisible(any);
     auto enable = [](QAction* action, QWidget* image, bool on) {
         action->setEnabled(on);
         if (image) image->setVisible(on);
@@ -603,7 +601,8 @@ void SitePage::reopenSubtrees(const std::vector<SiteNode*>& nodes) {
 
 void SitePage::storeMenuText() {
     const QString t = textField_->text().trimmed();
-    setFieldState(textField_, textHint_, !t.isEmpty());
+    // A field that edits no entry asks for nothing.
+    setFieldState(textField_, textHint_, !t.isEmpty() || !textField_->isEnabled());
     if (t.isEmpty() || selection_.size() != 1) return;
     // Unchanged text keeps its bytes: a reference shown as its character may be stored as
     // written ("&#0937;") or as the byte the code page has for it.
@@ -615,7 +614,7 @@ void SitePage::storeMenuText() {
 
 void SitePage::storeFileName() {
     const QString t = fileField_->text().trimmed();
-    setFieldState(fileField_, fileHint_, !t.isEmpty());
+    setFieldState(fileField_, fileHint_, !t.isEmpty() || !fileField_->isEnabled());
     if (t.isEmpty() || selection_.size() != 1) return;
     document_->setEntryFile(selection_.front(), FileNameFromUi(t), !updatingFields_);
 }
