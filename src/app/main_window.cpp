@@ -199,6 +199,21 @@ void MainWindow::buildActions() {
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->addActions({help, manual});
 
+    // The tab widget's own Ctrl+Tab reaches it only where no control takes the key first (the
+    // style pages' inner tabs do).
+    auto tabKeys = [this](const char* name, const QList<QKeySequence>& keys, int step) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, [this, step] { switchTab(step); });
+        addAction(action);
+    };
+    tabKeys("aNextTab", {QKeySequence(Qt::CTRL | Qt::Key_Tab)}, 1);
+    tabKeys("aPreviousTab",
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
+            -1);
+
     auto* tools = addToolBar(QStringLiteral("Werkzeuge"));
     tools->setObjectName(QStringLiteral("ToolBar"));
     tools->setMovable(false);
@@ -307,6 +322,12 @@ bool MainWindow::commitPendingEdit() {
 
 void MainWindow::focusTabs() {
     pageTabs_->setFocus();
+}
+
+void MainWindow::switchTab(int step) {
+    if (!commitPendingEdit()) return;
+    const int count = pageTabs_->count();
+    pageTabs_->setCurrentIndex((pageTabs_->currentIndex() + step + count) % count);
 }
 
 void MainWindow::showHint(const QString& hint) {

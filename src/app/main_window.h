@@ -84,6 +84,8 @@ private:
     void focusTabs();
     bool tabSwitchAllowed(QObject* watched, QEvent* event);
     void loadStartupProject();
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next or previous tab, from any control.
+    void switchTab(int step);
 
     ProjectDocument* document_;
     LinkChecker* linkChecker_ = nullptr;

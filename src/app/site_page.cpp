@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -70,6 +71,30 @@ protected:
             return;
         }
         QTreeView::keyPressEvent(event);
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        QTreeView::paintEvent(event);
+        // An empty tree draws nothing that could carry the focus mark.
+        if (!hasFocus() || model()->rowCount() > 0) return;
+        QPainter painter(viewport());
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = viewport()->rect().adjusted(2, 2, -2, -2);
+        option.backgroundColor = palette().color(QPalette::Base);
+        // However the focus came: an empty tree has nothing else that shows it.
+        option.state |= QStyle::State_KeyboardFocusChange;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QTreeView::focusInEvent(event);
+        viewport()->update();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        QTreeView::focusOutEvent(event);
+        viewport()->update();
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -405,6 +430,23 @@ void SitePage::buildFields() {
         label->installEventFilter(this);
         label->setCursor(Qt::PointingHandCursor);
     }
+    // The round buttons are reached with Tab, in the order they show, and pressed with Space or
+    // Return; a ring marks the one with the focus.
+    for (QWidget* button : {static_cast<QWidget*>(addButton_), static_cast<QWidget*>(addChildButton_),
+                            static_cast<QWidget*>(deleteButton_)}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(button->toolTip());
+        button->installEventFilter(this);
+    }
+    addButton_->setStyleSheet(addButton_->styleSheet() +
+                              QStringLiteral(" QLabel:focus { border: 3px solid #1d3f1d; }"));
+    deleteButton_->setStyleSheet(deleteButton_->styleSheet() +
+                                 QStringLiteral(" QLabel:focus { border: 3px solid #4d1616; }"));
+    addChildButton_->setStyleSheet(
+        addChildButton_->styleSheet() +
+        QStringLiteral(" QFrame#pNodeAddChild:focus { border: 3px solid #1c3550; }"));
+    setTabOrder(addButton_, addChildButton_);
+    setTabOrder(addChildButton_, deleteButton_);
 
     auto* fields = new QVBoxLayout;
     auto* textCaption = new QLabel(QStringLiteral("Menütext"), this);
@@ -455,6 +497,18 @@ bool SitePage::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (siteView_ && watched == siteView_->viewport() && type == QEvent::MouseButtonRelease) {
         addSampleSite();
+    } else if (type == QEvent::KeyPress &&
+               (watched == addButton_ || watched == addChildButton_ || watched == deleteButton_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == addButton_)
+                addEntries();
+            else if (watched == addChildButton_)
+                addChildEntries();
+            else
+                deleteEntries();
+            return true;
+        }
     } else if (type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == addButton_) {

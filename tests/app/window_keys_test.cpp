@@ -76,6 +76,89 @@ protected:
 
 } // namespace
 
+// The round buttons are reached with Tab and pressed with Space or Return.
+TEST_F(WindowKeys, TheRoundButtonsAreInTheTabOrder) {
+    select(1);
+    auto* fileField = named<QLineEdit>("leFile");
+    fileField->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int i = 0; i < 8; ++i) {
+        press(Qt::Key_Tab);
+        order << focusName();
+    }
+    // After the arrow pad's buttons.
+    EXPECT_TRUE(order.join(u' ').contains(QStringLiteral("iNodeRight lNodeAdd pNodeAddChild lNodeDelete")))
+        << order.join(u' ').toStdString();
+
+    int asked = 0;
+    form->sitePage()->runNewEntryDialog = [&](NewEntryDialog&) {
+        ++asked;
+        return false;
+    };
+    named("lNodeAdd")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Space);
+    named("pNodeAddChild")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Return);
+    EXPECT_EQ(asked, 2);
+    named("lNodeDelete")->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Space);
+    EXPECT_EQ(shape(), "A C D");
+}
+
+// An empty tree that has the focus shows that it has it.
+TEST(WindowFocus, AnEmptyTreeWithTheFocusShowsAFocusMark) {
+    AppFixture data("");
+    auto form = data.makeForm();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTreeView* tree = form->sitePage()->siteView();
+    ASSERT_EQ(tree->model()->rowCount(), 0);
+    form->findChild<QLineEdit*>(QStringLiteral("leText"))->setFocus();
+    const QImage without = tree->viewport()->grab().toImage();
+    tree->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(tree->hasFocus());
+    const QImage with = tree->viewport()->grab().toImage();
+    EXPECT_NE(with, without);
+}
+
+// The Schrift tab is walked with Tab column by column, top to bottom, as it shows.
+TEST_F(WindowKeys, SchriftTabOrderFollowsTheScreen) {
+    QWidget* panel = form->stylePages()->panel(quilso::MenuMain, StylePages::FontTab);
+    for (QWidget* w = panel; w && w->parentWidget(); w = w->parentWidget())
+        if (auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget()))
+            tabs->setCurrentWidget(w);
+    panel->findChild<QWidget*>(QStringLiteral("cbFontFamily"))->setFocus(Qt::TabFocusReason);
+    QStringList groups;
+    for (int i = 0; i < 60 && panel->isAncestorOf(QApplication::focusWidget()); ++i) {
+        QString group;
+        for (QWidget* w = QApplication::focusWidget(); w && w != panel; w = w->parentWidget())
+            if (qobject_cast<QGroupBox*>(w)) group = w->objectName();
+        if (groups.isEmpty() || groups.back() != group) groups << group;
+        press(Qt::Key_Tab);
+    }
+    EXPECT_EQ(groups.join(u' ').toStdString(),
+              "gbFontFamily gbFontSize gbFontColor gbFontColorSelected gbFontColorHover gbFontStyle "
+              "gbFontWeight gbFontVariant");
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab switch the window's tabs from any control, also from inside a
+// style page with tabs of its own.
+TEST_F(WindowKeys, CtrlTabSwitchesTabsFromAnyControl) {
+    auto* pages = named<QTabWidget>("PageControl1");
+    select(0);
+    named("leText")->setFocus();
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), 1);
+    QWidget* panel = form->stylePages()->panel(quilso::MenuMain, StylePages::FontTab);
+    panel->findChild<QWidget*>(QStringLiteral("eFontSize"))->setFocus();
+    ASSERT_TRUE(panel->isAncestorOf(QApplication::focusWidget()));
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentIndex(), 2);
+    named("cbTextAlign")->setFocus();
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages->currentIndex(), 1);
+}
+
 // The entry fields show nothing of an entry they do not edit: after "Neu" and while several
 // entries are selected.
 TEST_F(WindowKeys, DisabledEntryFieldsAreEmpty) {
