@@ -10,6 +10,7 @@
 #include "project_document.h"
 #include "publish_dialog.h"
 #include "read_observer.h"
+#include "recent_projects.h"
 #include "site_page.h"
 #include "site_tree_model.h"
 #include "style_pages.h"
@@ -174,15 +175,27 @@ void MainWindow::buildActions() {
     auto filePublish = makeAction("miPublish", QStringLiteral("&Veröffentlichen"),
                                   QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"), {},
                                   [this] { publishSite(); });
-    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
-                               QStringLiteral("Diese Anwendung beenden"), {}, [this] { close(); });
+    auto fileExit =
+        makeAction("miExit", QStringLiteral("&Beenden"), QStringLiteral("Diese Anwendung beenden"),
+                   QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
                               [this] { showPreview(); });
-    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, {}, [this] { showHelp(); });
-    auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, [this] { showManual(); });
+    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, QKeySequence(Qt::Key_F1),
+                           [this] { showHelp(); });
+    auto manual = makeAction("Handbuch1", QStringLiteral("Hand&buch"), {}, {}, [this] { showManual(); });
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
-    file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
+    file->addActions({fileNew, fileNewFromFolder, fileOpen});
+    auto* recent = new QMenu(QStringLiteral("&Zuletzt geöffnet"), this);
+    recent->setObjectName(QStringLiteral("mRecent"));
+    file->addMenu(recent);
+    recentProjects_ = new RecentProjects(recent, this);
+    connect(recentProjects_, &RecentProjects::chosen, doc, &ProjectDocument::openFile);
+    // Opened or saved under a name: the caption names the file then.
+    connect(doc, &ProjectDocument::captionChanged, this, [this] {
+        if (!document_->fileName().isEmpty()) recentProjects_->note(document_->fileName());
+    });
+    file->addActions({fileSave, fileSaveAs});
     file->addSeparator();
     file->addAction(filePublish);
     file->addSeparator();

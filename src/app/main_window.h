@@ -19,6 +19,7 @@ class ProjectDocument;
 class QCheckBox;
 class QStatusBar;
 class QTabWidget;
+class RecentProjects;
 class SitePage;
 class StylePages;
 
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<StylePages> stylePages_;
     QPointer<PreviewWindow> previewWindow_;
     LivePreview* livePreview_ = nullptr;
+    RecentProjects* recentProjects_ = nullptr;
 
     QTabWidget* pageTabs_ = nullptr;
     SitePage* sitePage_ = nullptr;

@@ -505,17 +505,25 @@ bool ProjectDocument::confirmDiscard() {
     return false;
 }
 
-void ProjectDocument::newProject() {
-    if (!commitPendingEdit()) return;
+bool ProjectDocument::mayReplaceProject() {
+    if (!commitPendingEdit()) return false;
     leaveField();
-    if (!confirmDiscard()) return;
+    return confirmDiscard();
+}
+
+void ProjectDocument::newProject() {
+    if (!mayReplaceProject()) return;
     loadTemplate();
 }
 
+void ProjectDocument::openFile(const QString& fileName) {
+    if (!mayReplaceProject()) return;
+    openDialogFileName_ = fileName;
+    load(fileName);
+}
+
 void ProjectDocument::open() {
-    if (!commitPendingEdit()) return;
-    leaveField();
-    if (!confirmDiscard()) return;
+    if (!mayReplaceProject()) return;
     const QString chosen = FileDialogs::getOpenFileName(
         dialogParent_, {QStringLiteral("Projekt öffnen"), QStringLiteral("javascript (*.js)"),
                         QStringLiteral("js"), openDialogFileName_});

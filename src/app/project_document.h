@@ -129,6 +129,8 @@ public:
     bool loadTemplate();
     void newProject();
     void open();
+    // Opens `fileName` as "Öffnen" would once the user chose it (a project from the recent list).
+    void openFile(const QString& fileName);
     bool save();
     bool saveAs();
     // Asks "Projekt vorher speichern?" when there are unsaved changes; true when the caller may
@@ -167,6 +169,9 @@ private:
 
     bool read(const QString& fileName);
     bool readInto(const QString& fileName, quilso::Project& project, quilso::ReadObserver& observer) const;
+    // The steps before the project is replaced: the focused field checked, unsaved changes saved
+    // if the user wants; false when the command stops.
+    bool mayReplaceProject();
     // `field`: an EntryTextCommand::Field (the command's header stays out of this one).
     bool setEntryField(quilso::SiteNode* node, int field, std::string value, bool byUser);
     void beginStep(const QString& label);

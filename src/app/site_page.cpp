@@ -70,7 +70,28 @@ protected:
             event->accept();
             return;
         }
+        // The context menu from the keyboard opens at the focused entry, not at the pointer.
+        if (key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+            event->accept();
+            const QModelIndex current = currentIndex();
+            if (current.isValid()) scrollTo(current);
+            const QRect place = current.isValid() ? visualRect(current) : QRect();
+            emit customContextMenuRequested(current.isValid() ? QPoint(place.left() + 8, place.center().y())
+                                                              : QPoint(8, 8));
+            return;
+        }
         QTreeView::keyPressEvent(event);
+    }
+
+    bool event(QEvent* event) override {
+        // Handled as a key above; the context menu event the platform may make of the same key
+        // would open the menu a second time, at the pointer.
+        if (event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            event->accept();
+            return true;
+        }
+        return QTreeView::event(event);
     }
 
     void paintEvent(QPaintEvent* event) override {
@@ -316,14 +337,27 @@ void SitePage::buildActions() {
         connect(a, &QAction::triggered, this, command);
         return a;
     };
-    addAction_ = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &SitePage::addEntries);
+    // Each with a letter of its own in the context menu, also beside "&Rückgängig" and
+    // "&Wiederholen" at its top.
+    addAction_ = action("aNodeNew", QStringLiteral("Neuer &Eintrag"), &SitePage::addEntries);
     addChildAction_ =
-        action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &SitePage::addChildEntries);
-    deleteAction_ = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &SitePage::deleteEntries);
-    upAction_ = action("aNodeUp", QStringLiteral("nach oben"), &SitePage::moveEntriesUp);
-    downAction_ = action("aNodeDown", QStringLiteral("nach unten"), &SitePage::moveEntriesDown);
-    rightAction_ = action("aNodeRight", QStringLiteral("nach rechts"), &SitePage::moveEntriesRight);
-    leftAction_ = action("aNodeLeft", QStringLiteral("nach links"), &SitePage::moveEntriesLeft);
+        action("aNodeNewChild", QStringLiteral("Neuer &Untereintrag"), &SitePage::addChildEntries);
+    deleteAction_ = action("aNodeDelete", QStringLiteral("Eintrag &löschen"), &SitePage::deleteEntries);
+    editTextAction_ =
+        action("aNodeEditText", QStringLiteral("&Menütext bearbeiten"), &SitePage::editMenuText);
+    upAction_ = action("aNodeUp", QStringLiteral("nach &oben"), &SitePage::moveEntriesUp);
+    downAction_ = action("aNodeDown", QStringLiteral("nach u&nten"), &SitePage::moveEntriesDown);
+    rightAction_ = action("aNodeRight", QStringLiteral("nach re&chts"), &SitePage::moveEntriesRight);
+    leftAction_ = action("aNodeLeft", QStringLiteral("nach lin&ks"), &SitePage::moveEntriesLeft);
+    // The keys of a tree: only while the tree has the focus, so that Delete in a field
+    // deletes a character and not the entry.
+    const std::pair<QAction*, Qt::Key> treeKeys[] = {
+        {addAction_, Qt::Key_Insert}, {deleteAction_, Qt::Key_Delete}, {editTextAction_, Qt::Key_F2}};
+    for (const auto& [command, key] : treeKeys) {
+        command->setShortcut(QKeySequence(key));
+        command->setShortcutContext(Qt::WidgetShortcut);
+        siteView_->addAction(command);
+    }
     // The arrow pad's moves for the keyboard, wherever the focus is on this page.
     const std::pair<QAction*, Qt::Key> moveKeys[] = {{upAction_, Qt::Key_Up},
                                                      {downAction_, Qt::Key_Down},
@@ -336,7 +370,7 @@ void SitePage::buildActions() {
     }
     treeMenu_ = new QMenu(this);
     treeMenu_->setObjectName(QStringLiteral("pmTree"));
-    treeMenu_->addActions({addAction_, addChildAction_, deleteAction_});
+    treeMenu_->addActions({addAction_, addChildAction_, deleteAction_, editTextAction_});
     treeMenu_->addSeparator();
     treeMenu_->addActions({upAction_, downAction_, rightAction_, leftAction_});
     connect(siteView_, &QWidget::customContextMenuRequested, this,
@@ -350,7 +384,8 @@ void SitePage::addHistoryActions(const QList<QAction*>& actions) {
 }
 
 QList<QAction*> SitePage::treeActions() const {
-    return {addAction_, addChildAction_, deleteAction_, upAction_, downAction_, rightAction_, leftAction_};
+    return {addAction_, addChildAction_, deleteAction_, editTextAction_,
+            upAction_,  downAction_,     rightAction_,  leftAction_};
 }
 
 void SitePage::buildFields() {
@@ -396,9 +431,9 @@ void SitePage::buildFields() {
     rightButton_ = arrow("iNodeRight", Qt::RightArrow, &SitePage::moveEntriesRight);
     for (auto [button, move] : {std::pair{upButton_, upAction_}, std::pair{downButton_, downAction_},
                                 std::pair{leftButton_, leftAction_}, std::pair{rightButton_, rightAction_}}) {
-        button->setAccessibleName(move->text());
-        button->setToolTip(
-            QStringLiteral("%1 (%2)").arg(move->text(), move->shortcut().toString(QKeySequence::NativeText)));
+        button->setAccessibleName(move->iconText()); // the text without its "&"
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+            move->iconText(), move->shortcut().toString(QKeySequence::NativeText)));
     }
     upButton_->move(41, 6);
     downButton_->move(41, 76);
@@ -449,9 +484,10 @@ void SitePage::buildFields() {
     setTabOrder(addChildButton_, deleteButton_);
 
     auto* fields = new QVBoxLayout;
-    auto* textCaption = new QLabel(QStringLiteral("Menütext"), this);
+    // Alt with their letters takes the focus to the fields; the menu bar does not use them.
+    auto* textCaption = new QLabel(QStringLiteral("&Menütext"), this);
     textCaption->setBuddy(textField_);
-    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), this);
+    auto* fileCaption = new QLabel(QStringLiteral("Da&tei:"), this);
     fileCaption->setBuddy(fileField_);
     siteView_->setAccessibleName(QStringLiteral("Site-Struktur"));
     fields->addWidget(textCaption);
@@ -671,6 +707,12 @@ void SitePage::storeFileName() {
     setFieldState(fileField_, fileHint_, !t.isEmpty() || !fileField_->isEnabled());
     if (t.isEmpty() || selection_.size() != 1) return;
     document_->setEntryFile(selection_.front(), FileNameFromUi(t), !updatingFields_);
+}
+
+void SitePage::editMenuText() {
+    if (!textField_->isEnabled()) return;
+    textField_->setFocus(Qt::ShortcutFocusReason);
+    textField_->selectAll();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -76,6 +76,139 @@ protected:
 
 } // namespace
 
+// "Zuletzt geöffnet": the last ten projects opened or saved under a name, newest first, kept
+// from one run to the next; one that is gone from disk is dropped when the menu opens.
+TEST_F(WindowKeys, RecentProjectsAreOfferedNewestFirstWithoutMissingOnes) {
+    QStringList files;
+    for (int i = 0; i < 12; ++i) {
+        quilso::Project project;
+        FillTopLevel(project.tree, i % 2 ? "X" : "Y");
+        files << data.path(QStringLiteral("p%1.js").arg(i));
+        WriteProjectFile(files.back(), project);
+        FileDialogs::queueFileName(files.back());
+        form->document()->open();
+    }
+    auto* recent = named<QMenu>("mRecent");
+    ASSERT_NE(recent, nullptr);
+    auto shown = [&] {
+        recent->popup(QPoint(0, 0));
+        QStringList out;
+        for (QAction* a : recent->actions())
+            out << a->data().toString();
+        recent->hide();
+        return out;
+    };
+    QStringList expected;
+    for (int i = 11; i >= 2; --i)
+        expected << files[i];
+    EXPECT_EQ(shown(), expected);
+
+    QFile::remove(files[5]);
+    expected.removeAll(files[5]);
+    EXPECT_EQ(shown(), expected);
+
+    // The next run offers the same, and opening one makes it the newest.
+    auto next = data.makeForm();
+    auto* again = next->findChild<QMenu*>(QStringLiteral("mRecent"));
+    again->popup(QPoint(0, 0));
+    ASSERT_EQ(again->actions().size(), 9);
+    QAction* oldest = again->actions().back();
+    again->hide();
+    EXPECT_EQ(oldest->data().toString(), files[2]);
+    oldest->trigger();
+    EXPECT_EQ(next->document()->fileName(), files[2]);
+    again->popup(QPoint(0, 0));
+    EXPECT_EQ(again->actions().front()->data().toString(), files[2]);
+    again->hide();
+    // The menu sits in "Datei", below "Öffnen".
+    QMenu* file = next->menuBar()->actions().front()->menu();
+    EXPECT_EQ(file->actions().indexOf(again->menuAction()),
+              file->actions().indexOf(next->findChild<QAction*>(QStringLiteral("miOpen"))) + 1);
+    EXPECT_EQ(again->title(), QStringLiteral("&Zuletzt geöffnet"));
+}
+
+TEST_F(WindowKeys, CtrlQClosesTheProgram) {
+    QSignalSpy closed(form.get(), &MainWindow::closed);
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(closed.count(), 1);
+}
+
+// In the tree: Delete deletes, Insert adds an entry, F2 edits the menu text; in the fields the
+// keys keep their usual meaning.
+TEST_F(WindowKeys, TreeKeysDeleteInsertAndEditTheMenuText) {
+    select(1);
+    press(Qt::Key_Delete);
+    EXPECT_EQ(shape(), "A C D");
+
+    int asked = 0;
+    form->sitePage()->runNewEntryDialog = [&](NewEntryDialog&) {
+        ++asked;
+        return false;
+    };
+    press(Qt::Key_Insert);
+    EXPECT_EQ(asked, 1);
+
+    select(0);
+    press(Qt::Key_F2);
+    auto* text = named<QLineEdit>("leText");
+    EXPECT_EQ(QApplication::focusWidget(), text);
+    EXPECT_EQ(text->selectedText(), QStringLiteral("A"));
+    press(Qt::Key_End);
+    press(Qt::Key_Delete); // at the end of the text: nothing to delete, and no entry goes
+    EXPECT_EQ(shape(), "A C D");
+}
+
+// Shift+F10 and the Menu key open the tree's context menu at the focused entry.
+TEST_F(WindowKeys, KeyboardOpensTheTreeContextMenu) {
+    auto* menu = named<QMenu>("pmTree");
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+        select(2);
+        press(key, modifiers);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000)) << key;
+        EXPECT_TRUE(
+            tree->viewport()->rect().contains(tree->viewport()->mapFromGlobal(menu->geometry().topLeft())));
+        menu->hide();
+    }
+}
+
+// Every entry of the tree's context menu and of "Hilfe" has a letter of its own; the labels of
+// the two entry fields take the focus with Alt and theirs, which no menu of the bar uses.
+TEST_F(WindowKeys, MenusAndFieldLabelsHaveAcceleratorLetters) {
+    auto distinctLetters = [&](QMenu* menu) {
+        QStringList missing;
+        QSet<QChar> letters;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator() || a->menu()) continue;
+            const QChar letter = mnemonic(a->text());
+            if (letter.isNull() || letters.contains(letter)) missing << a->text();
+            letters.insert(letter);
+        }
+        return missing;
+    };
+    EXPECT_EQ(distinctLetters(named<QMenu>("pmTree")), QStringList());
+    QMenu* help = form->menuBar()->actions().back()->menu();
+    EXPECT_EQ(distinctLetters(help), QStringList());
+
+    QSet<QChar> barLetters;
+    for (QAction* a : form->menuBar()->actions())
+        barLetters.insert(mnemonic(a->text()));
+    select(0);
+    for (const char* field : {"leText", "leFile"}) {
+        auto* edit = named<QLineEdit>(field);
+        QLabel* caption = nullptr;
+        for (QLabel* label : edit->parentWidget()->findChildren<QLabel*>())
+            if (label->buddy() == edit) caption = label;
+        ASSERT_NE(caption, nullptr) << field;
+        const QChar letter = mnemonic(caption->text());
+        ASSERT_FALSE(letter.isNull()) << caption->text().toStdString();
+        EXPECT_FALSE(barLetters.contains(letter)) << caption->text().toStdString();
+        tree->setFocus();
+        QTest::keyClick(form.get(), Qt::Key(letter.toUpper().unicode()), Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), edit) << field;
+    }
+}
+
 // The round buttons are reached with Tab and pressed with Space or Return.
 TEST_F(WindowKeys, TheRoundButtonsAreInTheTabOrder) {
     select(1);

@@ -12,6 +12,7 @@
 #include "ui_seams.h"
 
 #include <QCheckBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -321,6 +322,9 @@ int main(int argc, char* argv[]) {
     PrepareWebEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     LivePreviewTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -243,6 +244,9 @@ void PreviewWindowTest::sandboxOffOnlyForRoot() {
 int main(int argc, char* argv[]) {
     PrepareWebEngineEnvironment();
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     PreviewWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }
