@@ -256,13 +256,15 @@ void PreviewWindow::placeBesideMainWindow() {
         return;
     }
     // The user edits in the main window and watches the preview: side by side, on the side with
-    // more room, narrower if need be down to a width a page still reads in.
-    constexpr int ReadableWidth = 360;
+    // more room, narrower if need be, but not below the width where the menus take their
+    // small-screen form (600 px and a scroll bar): the preview would not show what desktop
+    // visitors see. Where that much room is missing it overlaps the main window least.
+    constexpr int DesktopLayoutWidth = 640;
     const QRect main = mainWindow_->frameGeometry();
     const int roomRight = area.right() - main.right();
     const int roomLeft = main.left() - area.left();
     const bool right = roomRight >= roomLeft;
-    const int width = std::min(frame.width(), std::max(right ? roomRight : roomLeft, ReadableWidth));
+    const int width = std::min(frame.width(), std::max(right ? roomRight : roomLeft, DesktopLayoutWidth));
     const int height = std::min(frame.height(), area.height());
     resize(width - (frame.width() - this->width()), height - (frame.height() - this->height()));
     const int x = std::clamp(right ? main.right() + 1 : main.left() - width, area.left(),

@@ -114,7 +114,7 @@ void PreviewWindowTest::showsHtmlPageWithScriptsBesideTheMainWindow() {
     // Where the screen leaves room beside the main window, the preview opens there, not over it.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget main;
-    main.setGeometry(screen.left(), screen.top(), screen.width() / 2, 300);
+    main.setGeometry(screen.left(), screen.top(), std::max(100, screen.width() - 700), 300);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     PreviewWindow form(&main);
