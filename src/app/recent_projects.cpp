@@ -50,10 +50,10 @@ void RecentProjects::fillMenu() {
     for (int i = 0; i < list.size(); ++i) {
         // "&1" to "&9", then "1&0": each entry has a key of its own.
         const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
-        QAction* action = menu_->addAction(number + u' ' + QDir::toNativeSeparators(list[i]));
-        action->setData(list[i]);
-        action->setStatusTip(list[i]);
-        const QString path = list[i];
+        const QString& path = list.at(i);
+        QAction* action = menu_->addAction(number + u' ' + QDir::toNativeSeparators(path));
+        action->setData(path);
+        action->setStatusTip(path);
         connect(action, &QAction::triggered, this, [this, path] { emit chosen(path); });
     }
     menu_->menuAction()->setEnabled(!list.isEmpty());
