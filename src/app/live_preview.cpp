@@ -61,10 +61,10 @@ LivePreview::LivePreview(ProjectDocument* document, SitePage* sitePage,
 }
 
 QString LivePreview::siteFolder() const {
-    // A project made from a folder is named after it before it is ever saved.
+    // A project made from a folder is named after it before it is ever saved. Any other new
+    // project has no folder yet: the one last used for another project is not its own.
     const QString named = document_->saveDialogFileName();
-    if (!named.isEmpty()) return QFileInfo(named).absolutePath();
-    return FileDialogs::lastFolder();
+    return named.isEmpty() ? QString() : QFileInfo(named).absolutePath();
 }
 
 QByteArray LivePreview::menuScript() {

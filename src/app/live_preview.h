@@ -35,7 +35,7 @@ public:
     void showEntry(const quilso::SiteNode* node, bool activate);
 
     // The folder the pages are taken from: the project's, for a project that was never saved
-    // the last one a file dialog was used in; empty when there is none.
+    // the folder it was made from; empty when there is none (the built-in page shows then).
     QString siteFolder() const;
     // The menu script file as the writer would save it now.
     QByteArray menuScript();

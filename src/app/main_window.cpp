@@ -10,6 +10,7 @@
 #include "project_document.h"
 #include "publish_dialog.h"
 #include "read_observer.h"
+#include "recent_projects.h"
 #include "site_page.h"
 #include "site_tree_model.h"
 #include "style_pages.h"
@@ -174,15 +175,27 @@ void MainWindow::buildActions() {
     auto filePublish = makeAction("miPublish", QStringLiteral("&Veröffentlichen"),
                                   QStringLiteral("Menüs als statisches HTML in die Seiten schreiben"), {},
                                   [this] { publishSite(); });
-    auto fileExit = makeAction("miExit", QStringLiteral("&Beenden"),
-                               QStringLiteral("Diese Anwendung beenden"), {}, [this] { close(); });
+    auto fileExit =
+        makeAction("miExit", QStringLiteral("&Beenden"), QStringLiteral("Diese Anwendung beenden"),
+                   QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     auto preview = makeAction("Vorschau1", QStringLiteral("&Vorschau"), {}, QKeySequence(Qt::Key_F5),
                               [this] { showPreview(); });
-    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, {}, [this] { showHelp(); });
-    auto manual = makeAction("Handbuch1", QStringLiteral("Handbuch"), {}, {}, [this] { showManual(); });
+    auto help = makeAction("quilsohilfe1", QStringLiteral("quilso &Hilfe"), {}, QKeySequence(Qt::Key_F1),
+                           [this] { showHelp(); });
+    auto manual = makeAction("Handbuch1", QStringLiteral("Hand&buch"), {}, {}, [this] { showManual(); });
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
-    file->addActions({fileNew, fileNewFromFolder, fileOpen, fileSave, fileSaveAs});
+    file->addActions({fileNew, fileNewFromFolder, fileOpen});
+    auto* recent = new QMenu(QStringLiteral("&Zuletzt geöffnet"), this);
+    recent->setObjectName(QStringLiteral("mRecent"));
+    file->addMenu(recent);
+    recentProjects_ = new RecentProjects(recent, this);
+    connect(recentProjects_, &RecentProjects::chosen, doc, &ProjectDocument::openFile);
+    // Opened or saved under a name: the caption names the file then.
+    connect(doc, &ProjectDocument::captionChanged, this, [this] {
+        if (!document_->fileName().isEmpty()) recentProjects_->note(document_->fileName());
+    });
+    file->addActions({fileSave, fileSaveAs});
     file->addSeparator();
     file->addAction(filePublish);
     file->addSeparator();
@@ -190,10 +203,29 @@ void MainWindow::buildActions() {
     menuBar()->addMenu(QStringLiteral("&Bearbeiten"))->addActions(buildHistoryActions());
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
                                  QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
-                                 QKeySequence(Qt::Key_F7), [this] { ShowLinkCheck(*this, *linkChecker_); });
+                                 QKeySequence(Qt::Key_F7), [this] {
+                                     // The marks are brought in line with what the list will say.
+                                     linkChecker_->scheduleCheck();
+                                     ShowLinkCheck(*this, *linkChecker_);
+                                 });
     menuBar()->addMenu(QStringLiteral("&Ansicht"))->addActions({preview, checkLinks});
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->addActions({help, manual});
+
+    // The tab widget's own Ctrl+Tab reaches it only where no control takes the key first (the
+    // style pages' inner tabs do).
+    auto tabKeys = [this](const char* name, const QList<QKeySequence>& keys, int step) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, [this, step] { switchTab(step); });
+        addAction(action);
+    };
+    tabKeys("aNextTab", {QKeySequence(Qt::CTRL | Qt::Key_Tab)}, 1);
+    tabKeys("aPreviousTab",
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
+            -1);
 
     auto* tools = addToolBar(QStringLiteral("Werkzeuge"));
     tools->setObjectName(QStringLiteral("ToolBar"));
@@ -305,6 +337,12 @@ void MainWindow::focusTabs() {
     pageTabs_->setFocus();
 }
 
+void MainWindow::switchTab(int step) {
+    if (!commitPendingEdit()) return;
+    const int count = pageTabs_->count();
+    pageTabs_->setCurrentIndex((pageTabs_->currentIndex() + step + count) % count);
+}
+
 void MainWindow::showHint(const QString& hint) {
     statusLine_->showMessage(longHint(hint));
 }
@@ -369,6 +407,8 @@ bool MainWindow::event(QEvent* event) {
     // Without a window manager a window is never activated; its first showing counts then.
     if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && firstActivation_)
         QMetaObject::invokeMethod(this, &MainWindow::loadStartupProject, Qt::QueuedConnection);
+    // Back from another program, where pages may have been added or deleted.
+    if (event->type() == QEvent::WindowActivate && linkChecker_) linkChecker_->scheduleCheck();
     return QMainWindow::event(event);
 }
 
@@ -382,8 +422,19 @@ void MainWindow::showPreview() {
 }
 
 void MainWindow::publishSite() {
-    // The pages get what the saved file holds, so the file is saved first.
-    if (document_->save()) PublishAndReport(this, document_->project(), document_->fileName());
+    // The pages get what the saved file holds: unsaved changes are saved first, if the user
+    // wants, as before "Neu" and "Öffnen"; else the pages get the file as it was saved.
+    if (!commitPendingEdit()) return;
+    focusTabs();
+    if (!document_->confirmDiscard()) return;
+    if (document_->fileName().isEmpty() && (document_->isModified() || !document_->save())) return;
+    const QString fileName = document_->fileName();
+    if (!document_->isModified()) {
+        PublishAndReport(this, document_->project(), fileName);
+        return;
+    }
+    quilso::Project saved;
+    if (document_->readSavedFile(saved)) PublishAndReport(this, saved, fileName);
 }
 
 void MainWindow::showHelp() {

@@ -19,6 +19,7 @@ class ProjectDocument;
 class QCheckBox;
 class QStatusBar;
 class QTabWidget;
+class RecentProjects;
 class SitePage;
 class StylePages;
 
@@ -84,6 +85,8 @@ private:
     void focusTabs();
     bool tabSwitchAllowed(QObject* watched, QEvent* event);
     void loadStartupProject();
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next or previous tab, from any control.
+    void switchTab(int step);
 
     ProjectDocument* document_;
     LinkChecker* linkChecker_ = nullptr;
@@ -95,6 +98,7 @@ private:
     std::unique_ptr<StylePages> stylePages_;
     QPointer<PreviewWindow> previewWindow_;
     LivePreview* livePreview_ = nullptr;
+    RecentProjects* recentProjects_ = nullptr;
 
     QTabWidget* pageTabs_ = nullptr;
     SitePage* sitePage_ = nullptr;

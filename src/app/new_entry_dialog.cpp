@@ -27,10 +27,31 @@ public:
         grid_->editor_ = editor;
         if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             edit->setObjectName(QStringLiteral("SGValuesEditor"));
+            edit->setAccessibleName(columnName(index.column()));
             connect(edit, &QLineEdit::textEdited, this,
                     [this, edit] { emit const_cast<LiveDelegate*>(this)->commitData(edit); });
         }
         return editor;
+    }
+
+    // The column's header text, which is what the cell holds.
+    static QString columnName(int column) {
+        return column == 0 ? QStringLiteral("Menütext") : QStringLiteral("Dateiname");
+    }
+
+protected:
+    // The stock editor takes Return as "done with this cell"; here it finishes the dialog, as it
+    // does in the single fields.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && grid_->returnPressed) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (auto* editor = qobject_cast<QWidget*>(object)) emit commitData(editor);
+                grid_->returnPressed();
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
@@ -139,10 +160,19 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     sbAddFile_->setObjectName(QStringLiteral("sbAddFile"));
     sbAddFile_->setText(QStringLiteral("…"));
     sbAddFile_->setToolTip(QStringLiteral("Datei auswählen"));
+    sbAddFile_->setAccessibleName(sbAddFile_->toolTip());
 
     grid_ = new SiteGrid(this);
     grid_->setObjectName(QStringLiteral("SGValues"));
     grid_->selectCell = [this](int col, int row) { return mayEnterCell(col, row); };
+    grid_->returnPressed = [this] {
+        updateOkButton();
+        if (okButton_->isEnabled()) okButton_->click();
+    };
+    // What a screen reader reads: the fields by their labels, the symbol buttons by what they do.
+    leText_->setAccessibleName(QStringLiteral("Menütext"));
+    leFile_->setAccessibleName(QStringLiteral("Dateiname"));
+    grid_->setAccessibleName(QStringLiteral("Einträge"));
 
     auto button = [this](const char* name, const QString& text) {
         auto* b = new QPushButton(text, this);
@@ -151,22 +181,31 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
         return b;
     };
     bRowUp_ = button("bRowUp", QStringLiteral("↑"));
+    bRowUp_->setAccessibleName(QStringLiteral("Zeile nach oben"));
     bRowDown_ = button("bRowDown", QStringLiteral("↓"));
+    bRowDown_->setAccessibleName(QStringLiteral("Zeile nach unten"));
     bAddRow_ = button("bAddRow", QStringLiteral("+"));
+    bAddRow_->setAccessibleName(QStringLiteral("Zeile einfügen"));
     bDeleteRow_ = button("bDeleteRow", QStringLiteral("-"));
+    bDeleteRow_->setAccessibleName(QStringLiteral("Zeile löschen"));
     bDeleteAll_ = button("bDeleteAll", QStringLiteral("Alles löschen"));
     sbAddFiles_ = new QToolButton(this);
     sbAddFiles_->setObjectName(QStringLiteral("sbAddFiles"));
     sbAddFiles_->setText(QStringLiteral("…"));
     sbAddFiles_->setToolTip(QStringLiteral("Datei auswählen"));
+    sbAddFiles_->setAccessibleName(sbAddFiles_->toolTip());
     okButton_ = button("OKBtn", QStringLiteral("OK"));
     okButton_->setDefault(true);
     cancelButton_ = button("CancelBtn", QStringLiteral("Abbrechen"));
 
     auto* single = new QGridLayout;
-    single->addWidget(new QLabel(QStringLiteral("Menütext:"), this), 0, 0);
+    auto* textLabel = new QLabel(QStringLiteral("Menütext:"), this);
+    textLabel->setBuddy(leText_);
+    single->addWidget(textLabel, 0, 0);
     single->addWidget(leText_, 0, 1);
-    single->addWidget(new QLabel(QStringLiteral("Dateiname:"), this), 1, 0);
+    auto* fileLabel = new QLabel(QStringLiteral("Dateiname:"), this);
+    fileLabel->setBuddy(leFile_);
+    single->addWidget(fileLabel, 1, 0);
     single->addWidget(leFile_, 1, 1);
     single->addWidget(sbAddFile_, 1, 2);
 
@@ -243,6 +282,13 @@ void NewEntryDialog::prepareForShow() {
     if (rbOne_->isChecked() == rbSome_->isChecked()) {
         rbSome_->setChecked(true);
         rbOne_->setChecked(true);
+    }
+    // Each use starts at the menu text, the last one's text selected so that typing replaces it.
+    if (rbOne_->isChecked()) {
+        leText_->setFocus();
+        leText_->selectAll();
+    } else {
+        focusGrid();
     }
 }
 

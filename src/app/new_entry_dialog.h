@@ -33,6 +33,8 @@ public:
 
     // Asked with the target cell before the cursor moves; false keeps it where it is.
     std::function<bool(int col, int row)> selectCell;
+    // Return or Enter in a cell, after the cell took the typed text.
+    std::function<void()> returnPressed;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

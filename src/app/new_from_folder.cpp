@@ -13,9 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QProgressDialog>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -37,7 +39,6 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
     if (!window.document()->confirmDiscard()) return false;
     const QString folder = folderChooser()(&window);
     if (folder.isEmpty()) return false;
-    FileDialogs::noteFolder(folder);
 
     // The pages are read before anything changes, so a cancel or an error keeps the project.
     const std::filesystem::path dir(QFile::encodeName(folder).toStdString());
@@ -63,6 +64,13 @@ bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker) {
                                  0, static_cast<int>(summary.pages), &window);
         progress.setObjectName(QStringLiteral("ProgressNewFromFolder"));
         progress.setWindowTitle(QStringLiteral("Neu aus Ordner"));
+        // Wide enough for the whole caption beside the title bar's icon and buttons, which the
+        // short text inside would not make room for.
+        QFont captionFont = progress.font();
+        captionFont.setBold(true);
+        progress.setMinimumWidth(
+            std::max(progress.sizeHint().width(),
+                     QFontMetrics(captionFont).horizontalAdvance(progress.windowTitle()) + 240));
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(0);
         read = quilso::ReadPageTitles(root, [&](std::size_t done, std::size_t) {

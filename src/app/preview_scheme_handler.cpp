@@ -1,5 +1,6 @@
 #include "preview_scheme_handler.h"
 
+#include "publish.h"
 #include "writer.h"
 
 #include <QBuffer>
@@ -56,6 +57,14 @@ QByteArray builtInPage(int entry) {
                           "</body></html>\n")
         .arg(entry)
         .toUtf8();
+}
+
+// The page with its published menus replaced by live ones: the preview shows the project as it
+// is, and the published blocks would keep their kinds from the library.
+QByteArray withLiveMenus(const QByteArray& page) {
+    const std::string live =
+        quilso::WithLiveMenus(std::string_view(page.constData(), std::size_t(page.size())));
+    return QByteArray(live.data(), qsizetype(live.size()));
 }
 
 bool isPageName(const QString& path) {
@@ -174,7 +183,10 @@ void PreviewSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     }
     auto* file = new QFile(path, job);
     if (QFileInfo(path).isFile() && file->open(QIODevice::ReadOnly)) {
-        job->reply(contentTypeOf(path), file);
+        if (isPageName(path))
+            replyWith(job, contentTypeOf(path), withLiveMenus(file->readAll()));
+        else
+            job->reply(contentTypeOf(path), file);
     } else if (isPageName(path)) {
         replyWith(job, "text/html", messagePage(missingPageText(path)));
     } else {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
@@ -14,6 +15,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <utility>
 
 #include <unistd.h>
@@ -48,6 +50,10 @@ PreviewWindow::PreviewWindow(QWidget* mainWindow) : QMainWindow(nullptr), mainWi
     siteBar_->addWidget(followSelection_);
     siteBar_->hide(); // only the site's pages have an entry to follow
     connect(followSelection_, &QCheckBox::toggled, this, &PreviewWindow::followSelectionToggled);
+    cover_ = new QLabel(this);
+    cover_->setObjectName(QStringLiteral("lPreviewCover"));
+    cover_->hide();
+
     // The handler is cheap; the engine behind it is made with the browser.
     siteServer_ = new PreviewSchemeHandler(this);
 
@@ -99,6 +105,7 @@ void PreviewWindow::releaseWebBrowser() {
     loading_ = false;
     queuedUrl_.clear();
     pendingScroll_.reset();
+    uncoverBrowser();
 }
 
 void PreviewWindow::showPage(const QString& path, const QString& caption) {
@@ -107,6 +114,7 @@ void PreviewWindow::showPage(const QString& path, const QString& caption) {
     showingSite_ = false;
     siteBar_->hide();
     pendingScroll_.reset();
+    uncoverBrowser();
     browser->load(QUrl::fromLocalFile(path));
     setWindowTitle(caption);
     showWindow(true);
@@ -120,6 +128,7 @@ void PreviewWindow::showSitePage(const QUrl& url, const QString& caption, bool a
     // Another page: its own scroll position, and no reload waiting for the last one.
     pendingScroll_.reset();
     queuedUrl_.clear();
+    uncoverBrowser();
     browser->load(url);
     setWindowTitle(caption);
     showWindow(activate);
@@ -153,6 +162,7 @@ void PreviewWindow::reloadKeepingScroll(const QUrl& url) {
                                        const QVariantList xy = result.toList();
                                        if (xy.size() == 2)
                                            self->pendingScroll_ = QPointF(xy[0].toDouble(), xy[1].toDouble());
+                                       self->coverBrowser();
                                        browser->load(url);
                                    });
 }
@@ -172,8 +182,12 @@ void PreviewWindow::finishLoad(bool ok) {
             Qt::QueuedConnection);
         return;
     }
-    if (!showingSite_) return;
+    if (!showingSite_) {
+        uncoverBrowser();
+        return;
+    }
     if (!pendingScroll_) {
+        uncoverBrowser();
         emit sitePageReady(ok);
         return;
     }
@@ -181,15 +195,17 @@ void PreviewWindow::finishLoad(bool ok) {
     QPointer<PreviewWindow> self(this);
     browser_->page()->runJavaScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at.x()).arg(at.y()),
                                     [self, ok](const QVariant&) {
-                                        if (self) emit self->sitePageReady(ok);
+                                        if (!self) return;
+                                        self->uncoverBrowser();
+                                        emit self->sitePageReady(ok);
                                     });
 }
 
 void PreviewWindow::showWindow(bool activate) {
     show();
-    // Centred after showing, when the window frame is known.
+    // Placed after showing, when the window frame is known.
     if (!shownBefore_) {
-        centreOnMainWindow();
+        placeBesideMainWindow();
         shownBefore_ = true;
     }
     if (!activate) return;
@@ -211,14 +227,48 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void PreviewWindow::centreOnMainWindow() {
-    QRect area;
-    if (mainWindow_ && mainWindow_->isVisible())
-        area = mainWindow_->frameGeometry();
-    else if (QScreen* screen = mainWindow_ ? mainWindow_->screen() : QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    if (area.isEmpty()) return;
+void PreviewWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (cover_->isVisible() && browser_) cover_->setGeometry(browser_->geometry());
+}
+
+void PreviewWindow::coverBrowser() {
+    if (!browser_ || !browser_->isVisible()) return;
+    cover_->setPixmap(browser_->grab());
+    cover_->setGeometry(browser_->geometry());
+    cover_->show();
+    cover_->raise();
+}
+
+void PreviewWindow::uncoverBrowser() {
+    cover_->hide();
+    cover_->clear();
+}
+
+void PreviewWindow::placeBesideMainWindow() {
+    QScreen* screen = mainWindow_ ? mainWindow_->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
     QRect frame = frameGeometry();
-    frame.moveCenter(area.center());
-    move(frame.topLeft());
+    if (!mainWindow_ || !mainWindow_->isVisible()) {
+        frame.moveCenter(area.center());
+        move(frame.topLeft());
+        return;
+    }
+    // The user edits in the main window and watches the preview: side by side, on the side with
+    // more room, narrower if need be, but not below the width where the menus take their
+    // small-screen form (600 px and a scroll bar): the preview would not show what desktop
+    // visitors see. Where that much room is missing it overlaps the main window least.
+    constexpr int DesktopLayoutWidth = 640;
+    const QRect main = mainWindow_->frameGeometry();
+    const int roomRight = area.right() - main.right();
+    const int roomLeft = main.left() - area.left();
+    const bool right = roomRight >= roomLeft;
+    const int width = std::min(frame.width(), std::max(right ? roomRight : roomLeft, DesktopLayoutWidth));
+    const int height = std::min(frame.height(), area.height());
+    resize(width - (frame.width() - this->width()), height - (frame.height() - this->height()));
+    const int x = std::clamp(right ? main.right() + 1 : main.left() - width, area.left(),
+                             std::max(area.left(), area.right() + 1 - width));
+    const int y = std::clamp(main.top(), area.top(), std::max(area.top(), area.bottom() + 1 - height));
+    move(x, y);
 }

@@ -13,6 +13,7 @@
 class PreviewSchemeHandler;
 class QAction;
 class QCheckBox;
+class QLabel;
 class QToolBar;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -32,7 +33,7 @@ public:
     ~PreviewWindow() override;
 
     // Navigates to a local file (HTML with its scripts, or PDF), sets the caption and shows the
-    // window (centred on the main window the first time). The browser is created on first use.
+    // window (beside the main window the first time). The browser is created on first use.
     void showPage(const QString& path, const QString& caption);
     // The file last navigated to; empty before the first page.
     QString currentPath() const;
@@ -67,10 +68,15 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void releaseWebBrowser();
-    void centreOnMainWindow();
+    void placeBesideMainWindow();
+    // A reload shows a blank page until the new one paints: the last picture of the page stands
+    // over the browser meanwhile.
+    void coverBrowser();
+    void uncoverBrowser();
     void showWindow(bool activate);
     void finishLoad(bool ok);
 
@@ -80,6 +86,7 @@ private:
     QWebEngineView* browser_ = nullptr;
     QToolBar* siteBar_ = nullptr;
     QCheckBox* followSelection_ = nullptr;
+    QLabel* cover_ = nullptr;
     bool showingSite_ = false;
     bool loading_ = false;
     QElapsedTimer loadingSince_;

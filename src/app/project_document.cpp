@@ -393,6 +393,25 @@ void ProjectDocument::setEntryExpanded(SiteNode* node, bool expanded) {
 
 bool ProjectDocument::read(const QString& fileName) {
     quilso::ReadObserver none;
+    TreeRebuild observer(this, readObserver_ ? readObserver_ : &none);
+    // The core keeps the large blocks a read frees (the old tree's among them) for a read that
+    // follows soon; the window may stay open for hours with the next project, so they go back
+    // to the system once the read is over.
+    struct GiveBack {
+        ~GiveBack() { quilso::ReleaseKeptLargeBlocks(); }
+    } giveBack;
+    if (!readInto(fileName, project_, observer)) return false;
+    emit projectRead();
+    return true;
+}
+
+bool ProjectDocument::readSavedFile(quilso::Project& saved) const {
+    quilso::ReadObserver none;
+    return !fileName_.isEmpty() && readInto(fileName_, saved, none);
+}
+
+bool ProjectDocument::readInto(const QString& fileName, quilso::Project& project,
+                               quilso::ReadObserver& observer) const {
     auto refuse = [this, &fileName](const QString& reason) {
         MessageBoxes::error(
             dialogParent_,
@@ -403,15 +422,8 @@ bool ProjectDocument::read(const QString& fileName) {
     const QFileInfo info(fileName);
     if (info.exists() && !info.isDir() && !info.isFile())
         return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
-    TreeRebuild observer(this, readObserver_ ? readObserver_ : &none);
-    // The core keeps the large blocks a read frees (the old tree's among them) for a read that
-    // follows soon; the window may stay open for hours with the next project, so they go back
-    // to the system once the read is over.
-    struct GiveBack {
-        ~GiveBack() { quilso::ReleaseKeptLargeBlocks(); }
-    } giveBack;
     try {
-        quilso::ReadProjectFile(toFsName(fileName), project_, observer);
+        quilso::ReadProjectFile(toFsName(fileName), project, observer);
     } catch (const std::bad_alloc&) {
         return refuse(kOutOfMemory);
     } catch (const quilso::FileError& e) {
@@ -423,7 +435,6 @@ bool ProjectDocument::read(const QString& fileName) {
                                                .arg(fileName, QString::fromLocal8Bit(e.what())));
         return false;
     }
-    emit projectRead();
     return true;
 }
 
@@ -494,17 +505,25 @@ bool ProjectDocument::confirmDiscard() {
     return false;
 }
 
-void ProjectDocument::newProject() {
-    if (!commitPendingEdit()) return;
+bool ProjectDocument::mayReplaceProject() {
+    if (!commitPendingEdit()) return false;
     leaveField();
-    if (!confirmDiscard()) return;
+    return confirmDiscard();
+}
+
+void ProjectDocument::newProject() {
+    if (!mayReplaceProject()) return;
     loadTemplate();
 }
 
+void ProjectDocument::openFile(const QString& fileName) {
+    if (!mayReplaceProject()) return;
+    openDialogFileName_ = fileName;
+    load(fileName);
+}
+
 void ProjectDocument::open() {
-    if (!commitPendingEdit()) return;
-    leaveField();
-    if (!confirmDiscard()) return;
+    if (!mayReplaceProject()) return;
     const QString chosen = FileDialogs::getOpenFileName(
         dialogParent_, {QStringLiteral("Projekt öffnen"), QStringLiteral("javascript (*.js)"),
                         QStringLiteral("js"), openDialogFileName_});

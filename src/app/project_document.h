@@ -129,11 +129,16 @@ public:
     bool loadTemplate();
     void newProject();
     void open();
+    // Opens `fileName` as "Öffnen" would once the user chose it (a project from the recent list).
+    void openFile(const QString& fileName);
     bool save();
     bool saveAs();
     // Asks "Projekt vorher speichern?" when there are unsaved changes; true when the caller may
     // go on (saved, or the user chose not to save).
     bool confirmDiscard();
+    // Reads the project's file as it was last saved into `saved`, leaving the project alone;
+    // false (with the error shown) when it cannot be read or the project has no file.
+    bool readSavedFile(quilso::Project& saved) const;
 
     // Set by the window: the parent of dialogs and message boxes, the step that checks the
     // focused field before a file command (false: stay), and what sees the controls set while a
@@ -163,6 +168,10 @@ private:
     class TreeRebuild;
 
     bool read(const QString& fileName);
+    bool readInto(const QString& fileName, quilso::Project& project, quilso::ReadObserver& observer) const;
+    // The steps before the project is replaced: the focused field checked, unsaved changes saved
+    // if the user wants; false when the command stops.
+    bool mayReplaceProject();
     // `field`: an EntryTextCommand::Field (the command's header stays out of this one).
     bool setEntryField(quilso::SiteNode* node, int field, std::string value, bool byUser);
     void beginStep(const QString& label);

@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -69,7 +70,52 @@ protected:
             event->accept();
             return;
         }
+        // The context menu from the keyboard opens at the focused entry, not at the pointer.
+        if (key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+            event->accept();
+            const QModelIndex current = currentIndex();
+            if (current.isValid()) scrollTo(current);
+            const QRect place = current.isValid() ? visualRect(current) : QRect();
+            emit customContextMenuRequested(current.isValid() ? QPoint(place.left() + 8, place.center().y())
+                                                              : QPoint(8, 8));
+            return;
+        }
         QTreeView::keyPressEvent(event);
+    }
+
+    bool event(QEvent* event) override {
+        // Handled as a key above; the context menu event the platform may make of the same key
+        // would open the menu a second time, at the pointer.
+        if (event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            event->accept();
+            return true;
+        }
+        return QTreeView::event(event);
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        QTreeView::paintEvent(event);
+        // An empty tree draws nothing that could carry the focus mark.
+        if (!hasFocus() || model()->rowCount() > 0) return;
+        QPainter painter(viewport());
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = viewport()->rect().adjusted(2, 2, -2, -2);
+        option.backgroundColor = palette().color(QPalette::Base);
+        // However the focus came: an empty tree has nothing else that shows it.
+        option.state |= QStyle::State_KeyboardFocusChange;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QTreeView::focusInEvent(event);
+        viewport()->update();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override {
+        QTreeView::focusOutEvent(event);
+        viewport()->update();
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -291,14 +337,27 @@ void SitePage::buildActions() {
         connect(a, &QAction::triggered, this, command);
         return a;
     };
-    addAction_ = action("aNodeNew", QStringLiteral("Neuer Eintrag"), &SitePage::addEntries);
+    // Each with a letter of its own in the context menu, also beside "&Rückgängig" and
+    // "&Wiederholen" at its top.
+    addAction_ = action("aNodeNew", QStringLiteral("Neuer &Eintrag"), &SitePage::addEntries);
     addChildAction_ =
-        action("aNodeNewChild", QStringLiteral("Neuer Untereintrag"), &SitePage::addChildEntries);
-    deleteAction_ = action("aNodeDelete", QStringLiteral("Eintrag löschen"), &SitePage::deleteEntries);
-    upAction_ = action("aNodeUp", QStringLiteral("nach oben"), &SitePage::moveEntriesUp);
-    downAction_ = action("aNodeDown", QStringLiteral("nach unten"), &SitePage::moveEntriesDown);
-    rightAction_ = action("aNodeRight", QStringLiteral("nach rechts"), &SitePage::moveEntriesRight);
-    leftAction_ = action("aNodeLeft", QStringLiteral("nach links"), &SitePage::moveEntriesLeft);
+        action("aNodeNewChild", QStringLiteral("Neuer &Untereintrag"), &SitePage::addChildEntries);
+    deleteAction_ = action("aNodeDelete", QStringLiteral("Eintrag &löschen"), &SitePage::deleteEntries);
+    editTextAction_ =
+        action("aNodeEditText", QStringLiteral("&Menütext bearbeiten"), &SitePage::editMenuText);
+    upAction_ = action("aNodeUp", QStringLiteral("nach &oben"), &SitePage::moveEntriesUp);
+    downAction_ = action("aNodeDown", QStringLiteral("nach u&nten"), &SitePage::moveEntriesDown);
+    rightAction_ = action("aNodeRight", QStringLiteral("nach re&chts"), &SitePage::moveEntriesRight);
+    leftAction_ = action("aNodeLeft", QStringLiteral("nach lin&ks"), &SitePage::moveEntriesLeft);
+    // The keys of a tree: only while the tree has the focus, so that Delete in a field
+    // deletes a character and not the entry.
+    const std::pair<QAction*, Qt::Key> treeKeys[] = {
+        {addAction_, Qt::Key_Insert}, {deleteAction_, Qt::Key_Delete}, {editTextAction_, Qt::Key_F2}};
+    for (const auto& [command, key] : treeKeys) {
+        command->setShortcut(QKeySequence(key));
+        command->setShortcutContext(Qt::WidgetShortcut);
+        siteView_->addAction(command);
+    }
     // The arrow pad's moves for the keyboard, wherever the focus is on this page.
     const std::pair<QAction*, Qt::Key> moveKeys[] = {{upAction_, Qt::Key_Up},
                                                      {downAction_, Qt::Key_Down},
@@ -311,7 +370,7 @@ void SitePage::buildActions() {
     }
     treeMenu_ = new QMenu(this);
     treeMenu_->setObjectName(QStringLiteral("pmTree"));
-    treeMenu_->addActions({addAction_, addChildAction_, deleteAction_});
+    treeMenu_->addActions({addAction_, addChildAction_, deleteAction_, editTextAction_});
     treeMenu_->addSeparator();
     treeMenu_->addActions({upAction_, downAction_, rightAction_, leftAction_});
     connect(siteView_, &QWidget::customContextMenuRequested, this,
@@ -325,7 +384,8 @@ void SitePage::addHistoryActions(const QList<QAction*>& actions) {
 }
 
 QList<QAction*> SitePage::treeActions() const {
-    return {addAction_, addChildAction_, deleteAction_, upAction_, downAction_, rightAction_, leftAction_};
+    return {addAction_, addChildAction_, deleteAction_, editTextAction_,
+            upAction_,  downAction_,     rightAction_,  leftAction_};
 }
 
 void SitePage::buildFields() {
@@ -371,9 +431,9 @@ void SitePage::buildFields() {
     rightButton_ = arrow("iNodeRight", Qt::RightArrow, &SitePage::moveEntriesRight);
     for (auto [button, move] : {std::pair{upButton_, upAction_}, std::pair{downButton_, downAction_},
                                 std::pair{leftButton_, leftAction_}, std::pair{rightButton_, rightAction_}}) {
-        button->setAccessibleName(move->text());
-        button->setToolTip(
-            QStringLiteral("%1 (%2)").arg(move->text(), move->shortcut().toString(QKeySequence::NativeText)));
+        button->setAccessibleName(move->iconText()); // the text without its "&"
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+            move->iconText(), move->shortcut().toString(QKeySequence::NativeText)));
     }
     upButton_->move(41, 6);
     downButton_->move(41, 76);
@@ -405,11 +465,29 @@ void SitePage::buildFields() {
         label->installEventFilter(this);
         label->setCursor(Qt::PointingHandCursor);
     }
+    // The round buttons are reached with Tab, in the order they show, and pressed with Space or
+    // Return; a ring marks the one with the focus.
+    for (QWidget* button : {static_cast<QWidget*>(addButton_), static_cast<QWidget*>(addChildButton_),
+                            static_cast<QWidget*>(deleteButton_)}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(button->toolTip());
+        button->installEventFilter(this);
+    }
+    addButton_->setStyleSheet(addButton_->styleSheet() +
+                              QStringLiteral(" QLabel:focus { border: 3px solid #1d3f1d; }"));
+    deleteButton_->setStyleSheet(deleteButton_->styleSheet() +
+                                 QStringLiteral(" QLabel:focus { border: 3px solid #4d1616; }"));
+    addChildButton_->setStyleSheet(
+        addChildButton_->styleSheet() +
+        QStringLiteral(" QFrame#pNodeAddChild:focus { border: 3px solid #1c3550; }"));
+    setTabOrder(addButton_, addChildButton_);
+    setTabOrder(addChildButton_, deleteButton_);
 
     auto* fields = new QVBoxLayout;
-    auto* textCaption = new QLabel(QStringLiteral("Menütext"), this);
+    // Alt with their letters takes the focus to the fields; the menu bar does not use them.
+    auto* textCaption = new QLabel(QStringLiteral("&Menütext"), this);
     textCaption->setBuddy(textField_);
-    auto* fileCaption = new QLabel(QStringLiteral("Datei:"), this);
+    auto* fileCaption = new QLabel(QStringLiteral("Da&tei:"), this);
     fileCaption->setBuddy(fileField_);
     siteView_->setAccessibleName(QStringLiteral("Site-Struktur"));
     fields->addWidget(textCaption);
@@ -455,6 +533,18 @@ bool SitePage::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (siteView_ && watched == siteView_->viewport() && type == QEvent::MouseButtonRelease) {
         addSampleSite();
+    } else if (type == QEvent::KeyPress &&
+               (watched == addButton_ || watched == addChildButton_ || watched == deleteButton_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == addButton_)
+                addEntries();
+            else if (watched == addChildButton_)
+                addChildEntries();
+            else
+                deleteEntries();
+            return true;
+        }
     } else if (type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == addButton_) {
@@ -522,16 +612,14 @@ void SitePage::updateControls() {
     const bool one = selection_.size() == 1;
     textField_->setEnabled(one);
     fileField_->setEnabled(one);
-    if (one) {
-        const SiteNode* node = selection_.front();
-        updatingFields_ = true;
-        textField_->setText(MenuTextToUi(node->entry.text));
-        fileField_->setText(FileNameToUi(node->entry.file));
-        updatingFields_ = false;
-    }
+    // Fields that edit no entry show none: no text of an entry that is no longer selected.
+    const SiteNode* node = one ? selection_.front() : nullptr;
+    updatingFields_ = true;
+    textField_->setText(node ? MenuTextToUi(node->entry.text) : QString());
+    fileField_->setText(node ? FileNameToUi(node->entry.file) : QString());
+    updatingFields_ = false;
     const bool any = !selection_.empty();
-    addChildPlus_->setVisible(any);
-    addChildArrow_->setVisible(any);
+    addChildButton_->setVisible(any);
     auto enable = [](QAction* action, QWidget* image, bool on) {
         action->setEnabled(on);
         if (image) image->setVisible(on);
@@ -603,7 +691,8 @@ void SitePage::reopenSubtrees(const std::vector<SiteNode*>& nodes) {
 
 void SitePage::storeMenuText() {
     const QString t = textField_->text().trimmed();
-    setFieldState(textField_, textHint_, !t.isEmpty());
+    // A field that edits no entry asks for nothing.
+    setFieldState(textField_, textHint_, !t.isEmpty() || !textField_->isEnabled());
     if (t.isEmpty() || selection_.size() != 1) return;
     // Unchanged text keeps its bytes: a reference shown as its character may be stored as
     // written ("&#0937;") or as the byte the code page has for it.
@@ -615,9 +704,15 @@ void SitePage::storeMenuText() {
 
 void SitePage::storeFileName() {
     const QString t = fileField_->text().trimmed();
-    setFieldState(fileField_, fileHint_, !t.isEmpty());
+    setFieldState(fileField_, fileHint_, !t.isEmpty() || !fileField_->isEnabled());
     if (t.isEmpty() || selection_.size() != 1) return;
     document_->setEntryFile(selection_.front(), FileNameFromUi(t), !updatingFields_);
+}
+
+void SitePage::editMenuText() {
+    if (!textField_->isEnabled()) return;
+    textField_->setFocus(Qt::ShortcutFocusReason);
+    textField_->selectAll();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -48,6 +48,8 @@ public:
     bool dropEntries(const std::vector<quilso::SiteNode*>& siblings, quilso::SiteNode* newParent, int row);
     // A click into an empty tree fills it with a sample site to start from.
     void addSampleSite();
+    // F2: the focus goes to the menu text field, its text selected.
+    void editMenuText();
 
     // Selects `nodes` (siblings) with `focus` as the focused entry.
     void selectNodes(const std::vector<quilso::SiteNode*>& nodes, quilso::SiteNode* focus);
@@ -108,4 +110,5 @@ private:
     QAction* downAction_ = nullptr;
     QAction* rightAction_ = nullptr;
     QAction* leftAction_ = nullptr;
+    QAction* editTextAction_ = nullptr;
 };

@@ -25,7 +25,6 @@ struct FileSeam {
     bool testMode = false;
     std::deque<QString> names;
     QList<FileDialogRequest> requests;
-    QString lastFolder;
 };
 FileSeam& fileSeam() {
     static FileSeam seam;
@@ -112,25 +111,13 @@ int MessageBoxes::pendingAnswers() {
 }
 
 QString FileDialogs::getOpenFileName(QWidget* parent, const FileDialogRequest& request) {
-    QString chosen =
-        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptOpen);
-    if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
-    return chosen;
+    return fileSeam().testMode ? takeQueuedName(request)
+                               : runDialog(parent, request, QFileDialog::AcceptOpen);
 }
 
 QString FileDialogs::getSaveFileName(QWidget* parent, const FileDialogRequest& request) {
-    QString chosen =
-        fileSeam().testMode ? takeQueuedName(request) : runDialog(parent, request, QFileDialog::AcceptSave);
-    if (!chosen.isEmpty()) noteFolder(QFileInfo(chosen).absolutePath());
-    return chosen;
-}
-
-QString FileDialogs::lastFolder() {
-    return fileSeam().lastFolder;
-}
-
-void FileDialogs::noteFolder(const QString& folder) {
-    fileSeam().lastFolder = QDir(folder).absolutePath();
+    return fileSeam().testMode ? takeQueuedName(request)
+                               : runDialog(parent, request, QFileDialog::AcceptSave);
 }
 
 void FileDialogs::setTestMode(bool on) {
@@ -138,7 +125,6 @@ void FileDialogs::setTestMode(bool on) {
     seam.testMode = on;
     seam.names.clear();
     seam.requests.clear();
-    seam.lastFolder.clear();
 }
 
 void FileDialogs::queueFileName(const QString& fileName) {

@@ -46,10 +46,6 @@ public:
     static QString getOpenFileName(QWidget* parent, const FileDialogRequest& request);
     // A file to write (asks before overwriting), or empty when the user cancels.
     static QString getSaveFileName(QWidget* parent, const FileDialogRequest& request);
-    // The folder of the last file or folder chosen in any file dialog (empty before the first):
-    // where a project that was never saved has its pages.
-    static QString lastFolder();
-    static void noteFolder(const QString& folder);
 
     // Test mode: the queued file names are returned in turn (an empty one means "cancelled";
     // an empty queue also cancels) and each request is recorded.

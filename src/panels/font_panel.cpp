@@ -197,14 +197,24 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
                                 {cbFontColorHoverActive_, frameFontColorChoiceHover_, contrasts_[2]}, this));
     middle->addStretch(1);
     auto* right = new QVBoxLayout;
-    right->addWidget(makeGroup("gbFontStyle", QStringLiteral("Schriftstil"), {cbFontStyle_}, this));
-    right->addWidget(makeGroup("gbFontWeight", QStringLiteral("Schriftgewicht"), {cbFontWeight_}, this));
-    right->addWidget(makeGroup("gbFontVariant", QStringLiteral("Schriftvariante"), {cbFontVariant_}, this));
+    QGroupBox* styleGroup = makeGroup("gbFontStyle", QStringLiteral("Schriftstil"), {cbFontStyle_}, this);
+    QGroupBox* weightGroup =
+        makeGroup("gbFontWeight", QStringLiteral("Schriftgewicht"), {cbFontWeight_}, this);
+    QGroupBox* variantGroup =
+        makeGroup("gbFontVariant", QStringLiteral("Schriftvariante"), {cbFontVariant_}, this);
+    right->addWidget(styleGroup);
+    right->addWidget(weightGroup);
+    right->addWidget(variantGroup);
     right->addStretch(1);
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(left, 3);
     columns->addLayout(middle, 2);
     columns->addLayout(right, 2);
+    // Tab walks the columns from left to right, each from top to bottom; the hover colour's
+    // switch comes before its colour, as it shows.
+    OrderTabChain(this, {cbFontFamily_, fontSize_, frameFontColorChoice_, frameFontColorChoiceSelected_,
+                         cbFontColorHoverActive_, frameFontColorChoiceHover_, styleGroup, weightGroup,
+                         variantGroup});
 
     connect(qApp, &QApplication::focusChanged, this, &FontPanel::focusChanged);
 }

@@ -110,12 +110,19 @@ void NumberUnitField::setStoreHandlers(std::function<void(const std::string&)> s
 
 void NumberUnitField::bind(StyleEditor* editor, quilso::MenuKind kind, std::string quilso::MenuStyle::*value,
                            std::string quilso::MenuStyle::*unit) {
+    // The steps are named after the field ("Schriftgröße"), number and unit alike.
+    auto stepName = [this](const char* part) {
+        const QString caption = GroupCaption(this);
+        return caption.isEmpty() ? QByteArray(part) : caption.toUtf8();
+    };
     setStoreHandlers(
-        [editor, kind, value](const std::string& text) {
-            editor->editStyle(kind, "Zahl", [&](quilso::MenuStyle& record) { record.*value = text; });
+        [editor, kind, value, stepName](const std::string& text) {
+            editor->editStyle(kind, stepName("Zahl").constData(),
+                              [&](quilso::MenuStyle& record) { record.*value = text; });
         },
-        [editor, kind, unit](const std::string& text) {
-            editor->editStyle(kind, "Einheit", [&](quilso::MenuStyle& record) { record.*unit = text; });
+        [editor, kind, unit, stepName](const std::string& text) {
+            editor->editStyle(kind, stepName("Einheit").constData(),
+                              [&](quilso::MenuStyle& record) { record.*unit = text; });
         });
 }
 

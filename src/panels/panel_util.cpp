@@ -1,5 +1,7 @@
 #include "panel_util.h"
 
+#include <algorithm>
+
 #include "cp1252.h"
 
 #include <QAbstractButton>
@@ -126,6 +128,12 @@ QString plainCaption(QString text) {
     return text;
 }
 
+QString groupCaptionOf(const QWidget* widget, const QWidget* root) {
+    for (const QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
+        if (auto* group = qobject_cast<const QGroupBox*>(up)) return plainCaption(group->title());
+    return {};
+}
+
 QString labelOf(const QWidget* widget) {
     if (!widget->parentWidget()) return {};
     for (const QLabel* label : widget->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
@@ -133,6 +141,27 @@ QString labelOf(const QWidget* widget) {
     return {};
 }
 } // namespace
+
+void OrderTabChain(QWidget* panel, const std::vector<QWidget*>& blocks) {
+    // The panel's part of the window's Tab chain as it stands: the order the controls were made.
+    std::vector<QWidget*> chain;
+    for (QWidget* w = panel->nextInFocusChain(); w && w != panel; w = w->nextInFocusChain())
+        if (panel->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            chain.push_back(w);
+    auto blockOf = [&blocks](const QWidget* w) {
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            if (blocks[i] == w || blocks[i]->isAncestorOf(w)) return i;
+        return blocks.size();
+    };
+    std::stable_sort(chain.begin(), chain.end(),
+                     [&](const QWidget* a, const QWidget* b) { return blockOf(a) < blockOf(b); });
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+QString GroupCaption(const QWidget* control) {
+    return groupCaptionOf(control, nullptr);
+}
 
 void NameUnnamedControls(QWidget* root) {
     for (QWidget* widget : root->findChildren<QWidget*>()) {
@@ -145,11 +174,7 @@ void NameUnnamedControls(QWidget* root) {
         QString name = widget->toolTip();
         if (name.isEmpty()) {
             QStringList parts;
-            for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
-                if (auto* group = qobject_cast<QGroupBox*>(up)) {
-                    parts << plainCaption(group->title());
-                    break;
-                }
+            if (const QString group = groupCaptionOf(widget, root); !group.isEmpty()) parts << group;
             if (!own.isEmpty())
                 parts << own;
             else if (widget->parentWidget() && widget->parentWidget()->inherits("NumberUnitField"))

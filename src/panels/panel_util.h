@@ -51,6 +51,15 @@ std::string toModel(const QString& text);
 // Removes the characters Windows-1252 cannot hold; true when there were any.
 bool dropNonCp1252(QString& text);
 
+// Orders Tab through the controls below `panel` as the screen shows them: by the block each
+// belongs to (a control or one of its ancestors in `blocks`, in screen order), keeping the
+// order within a block. Controls in none of the blocks come last.
+void OrderTabChain(QWidget* panel, const std::vector<QWidget*>& blocks);
+
+// The caption of the group box `control` sits in, without "&" and a trailing colon; empty
+// outside a group. It names the undo steps of the control.
+QString GroupCaption(const QWidget* control);
+
 // Gives every control below `root` that a screen reader could not name an accessible name:
 // its hint, else the caption of its group and its own label ("Schriftfarbe: rot"), and for
 // the parts of a number field "Zahl" or "Einheit".

@@ -95,22 +95,25 @@ TextPanel::TextPanel(QWidget* parent) : StylePanel(parent) {
         new NumberUnitField(QStringLiteral("eTextVerticalAlign"), QStringLiteral("cbTextVerticalAlign"),
                             UnitItems(verticalAlignKeywords(), 9), NumberKeys::SignedDecimal, -1, this);
 
-    auto keywordList = [this](const char* name, const KeywordItems& items, int initial,
+    // `step` names the undo step: the setting, not just "a choice".
+    auto keywordList = [this](const char* name, const char* step, const KeywordItems& items, int initial,
                               std::string MenuStyle::*field) {
         QComboBox* list = makeKeywordList(name, items, initial, this);
-        connect(list, &QComboBox::activated, this, [this, &items, field](int index) {
+        connect(list, &QComboBox::activated, this, [this, step, &items, field](int index) {
             if (index >= 0 && index < int(items.size()))
-                editStyle("Auswahl",
-                          [&](MenuStyle& record) { record.*field = items[std::size_t(index)].second; });
+                editStyle(step, [&](MenuStyle& record) { record.*field = items[std::size_t(index)].second; });
             else
                 markModified();
         });
         return list;
     };
-    cbTextAlign_ = keywordList("cbTextAlign", alignItems(), 0, &MenuStyle::textAlign);
-    cbTextDirection_ = keywordList("cbTextDirection", directionItems(), 0, &MenuStyle::direction);
-    cbTextTransform_ = keywordList("cbTextTransform", transformItems(), 0, &MenuStyle::textTransform);
-    cbTextWhiteSpace_ = keywordList("cbTextWhiteSpace", whiteSpaceItems(), -1, &MenuStyle::whiteSpace);
+    cbTextAlign_ = keywordList("cbTextAlign", "Textausrichtung", alignItems(), 0, &MenuStyle::textAlign);
+    cbTextDirection_ =
+        keywordList("cbTextDirection", "Schreibrichtung", directionItems(), 0, &MenuStyle::direction);
+    cbTextTransform_ = keywordList("cbTextTransform", "Groß-/Kleinbuchstaben", transformItems(), 0,
+                                   &MenuStyle::textTransform);
+    cbTextWhiteSpace_ = keywordList("cbTextWhiteSpace", "Trennzeichen-Behandlung", whiteSpaceItems(), -1,
+                                    &MenuStyle::whiteSpace);
 
     auto decorationBox = [this](const char* name, const QString& caption, bool MenuStyle::*field) {
         auto* box = new QCheckBox(caption, this);

@@ -144,6 +144,25 @@ PageRewrite RewritePage(std::string_view page, const Project& project, std::size
     return rewrite(page, project, markup, entry, pagePath);
 }
 
+std::string WithLiveMenus(std::string_view page) {
+    const BlockScan scan = scanBlocks(page);
+    if (scan.reason != PageReason::None) return std::string(page);
+    std::string result;
+    result.reserve(page.size());
+    std::size_t pos = 0;
+    for (const Block& block : scan.blocks) {
+        result.append(page.substr(pos, block.contentBegin - pos));
+        // The library may be loaded later (defer): then its placeholders add the style sheet.
+        if (block.kind == "css")
+            result += "<script>if (typeof quilso_css === \"function\") quilso_css();</script>";
+        else
+            result += "<div data-quilso=\"" + std::string(block.kind) + "\"></div>";
+        pos = block.contentEnd;
+    }
+    result.append(page.substr(pos));
+    return result;
+}
+
 PublishReport PublishSite(const Project& project, const std::string& projectFile) {
     PublishReport report;
     std::error_code ec;

@@ -68,6 +68,12 @@ struct PageRewrite {
 PageRewrite RewritePage(std::string_view page, const Project& project, std::size_t entry,
                         std::string_view pagePath);
 
+// The page as a preview of the project shows it: every block between marker pairs gives way to
+// what lets the script library render that kind from the menu script file (a placeholder; for
+// the style sheet a call of quilso_css()), so the menus show the project as it is now, not as it
+// was published. A page without well-formed marker pairs comes back unchanged.
+std::string WithLiveMenus(std::string_view page);
+
 // Publishes every page of the project whose menu script file is `projectFile`. File errors of
 // single pages are reported, not thrown.
 PublishReport PublishSite(const Project& project, const std::string& projectFile);

@@ -174,6 +174,8 @@ std::vector<SortedItem> sortedItems(const ImportedFolder& folder, std::vector<st
     for (std::size_t i = 0; i < items.size(); ++i)
         keys.emplace_back(SortKey(*items[i].text), i);
     std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        // Numbers count as numbers: "Ordner2" before "Ordner10".
+        if (const int order = strverscmp(a.first.c_str(), b.first.c_str()); order != 0) return order < 0;
         if (a.first != b.first) return a.first < b.first;
         const SortedItem &x = items[a.second], &y = items[b.second];
         if (*x.text != *y.text) return *x.text < *y.text;

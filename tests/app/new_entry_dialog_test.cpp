@@ -1,13 +1,22 @@
+#include "app_test_support.h"
 #include "new_entry_dialog.h"
+#include "site_tree_model.h"
 #include "ui_seams.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+using quilso::SiteNode;
 
 namespace {
 class GridRules : public ::testing::Test {
@@ -232,4 +241,95 @@ TEST(DlgTreeItem, APickedFileInsideTheBaseFolderKeepsItsRelativePath) {
     dialog.insertRowFromFile();
     EXPECT_EQ(dialog.grid()->cell(1, 1), QStringLiteral("a/b.htm"));
     EXPECT_EQ(dialog.grid()->cell(0, 1), QStringLiteral("B"));
+}
+
+namespace {
+// The new-entry dialog as the "+" button opens it in the window; `drive` types into it once it
+// is shown and returns whether it was accepted.
+class EntryDialogFromWindow : public ::testing::Test {
+protected:
+    AppFixture data{"AB"};
+    std::unique_ptr<MainWindow> form = data.makeForm();
+
+    void SetUp() override {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        SiteNode* first = form->document()->treeModel()->nodeOf({})->child(0);
+        form->sitePage()->selectNodes({first}, first);
+    }
+    // Clicks "+" and, once the dialog runs, lets `drive` work it; a dialog still open after that
+    // is cancelled.
+    void addThrough(const std::function<void(NewEntryDialog&)>& drive) {
+        NewEntryDialog* dialog = form->sitePage()->newEntryDialog();
+        QTimer::singleShot(0, dialog, [dialog, &drive] {
+            // The user types once the dialog has the keyboard.
+            if (QTest::qWaitFor([dialog] { return dialog->isAncestorOf(QApplication::focusWidget()); }, 2000))
+                drive(*dialog);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        QTest::mouseClick(form->findChild<QWidget*>(QStringLiteral("lNodeAdd")), Qt::LeftButton);
+    }
+    static void type(const char* text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+    static void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+};
+} // namespace
+
+// Each use starts in the menu text field with its text selected, so the user types over what
+// the last use left, and Tab then Return finish the entry.
+TEST_F(EntryDialogFromWindow, OpensInTheMenuTextFieldWithItsTextSelected) {
+    for (const auto& [text, file] : {std::pair{"Eins", "1.htm"}, std::pair{"Zwei", "2.htm"}}) {
+        addThrough([&](NewEntryDialog& dialog) {
+            auto* leText = dialog.findChild<QLineEdit*>(QStringLiteral("leText"));
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "leText");
+            EXPECT_EQ(leText->selectedText(), leText->text());
+            type(text);
+            key(Qt::Key_Tab);
+            type(file);
+            key(Qt::Key_Return);
+        });
+    }
+    ASSERT_EQ(TreeShape(form->document()->project().tree), "A Eins Zwei B");
+    const SiteNode* second = form->document()->project().tree.root()->child(2);
+    EXPECT_EQ(second->entry.file, "2.htm");
+}
+
+// In the grid Return in a cell presses OK, as it does in the single fields.
+TEST_F(EntryDialogFromWindow, ReturnInAGridCellPressesOk) {
+    addThrough([&](NewEntryDialog& dialog) {
+        auto* rbSome = dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"));
+        QTest::mouseClick(rbSome, Qt::LeftButton, {}, QPoint(8, rbSome->height() / 2));
+        type("Drei");
+        key(Qt::Key_Tab);
+        type("3.htm");
+        key(Qt::Key_Return);
+    });
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A Drei B");
+}
+
+// What a screen reader reads for the dialog's fields, buttons and grid (and the grid's editor).
+TEST(DlgTreeItem, EveryControlHasAnAccessibleName) {
+    NewEntryDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto nameOf = [](QWidget* widget) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        return face ? face->text(QAccessible::Name).trimmed() : QString();
+    };
+    EXPECT_EQ(nameOf(dialog.findChild<QWidget*>(QStringLiteral("leText"))), QStringLiteral("Menütext"));
+    EXPECT_EQ(nameOf(dialog.findChild<QWidget*>(QStringLiteral("leFile"))), QStringLiteral("Dateiname"));
+    EXPECT_EQ(nameOf(dialog.grid()), QStringLiteral("Einträge"));
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbSome"))->setChecked(true);
+    QStringList unnamed;
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QAbstractItemView*>(widget);
+        if (control && widget->isVisibleTo(&dialog) && !widget->inherits("QHeaderView") &&
+            nameOf(widget).isEmpty())
+            unnamed << widget->objectName() + u'/' + widget->metaObject()->className();
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+    auto* editor = dialog.findChild<QWidget*>(QStringLiteral("SGValuesEditor"));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(nameOf(editor), QStringLiteral("Menütext"));
 }

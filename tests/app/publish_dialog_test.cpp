@@ -32,7 +32,7 @@ TEST(PublishCommand, SavesFirstThenWritesThePagesAndShowsTheReport) {
     const QByteArray page = "<body><!-- quilso:m --><!-- /quilso:m --></body>";
     writeBytes(data.path(QStringLiteral("A.htm")), page);
 
-    // Saving cancelled: nothing is published.
+    // Never saved: saving cancelled, nothing is published.
     publish->trigger();
     EXPECT_EQ(fileBytes(data.path(QStringLiteral("A.htm"))), page);
     EXPECT_EQ(form->findChild<PublishDialog*>(), nullptr);
@@ -41,6 +41,7 @@ TEST(PublishCommand, SavesFirstThenWritesThePagesAndShowsTheReport) {
     form->document()->insertEntry(form->document()->treeModel()->nodeOf({}), -1, {"Neu", "neu.htm"});
     form->document()->setModified(true);
     FileDialogs::queueFileName(data.path(QStringLiteral("site.js")));
+    MessageBoxes::queueAnswer(MessageBoxes::Yes); // "Projekt vorher speichern?"
     publish->trigger();
     EXPECT_FALSE(form->document()->isModified());
     EXPECT_TRUE(QFile::exists(data.path(QStringLiteral("site.js"))));

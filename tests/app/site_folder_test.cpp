@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QProgressDialog>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
@@ -155,6 +156,32 @@ TEST_F(SiteFolderApp, LinkCheckListsFindingsAndSelectsTheChosenEntry) {
     EXPECT_EQ(form->sitePage()->focusedNode(), top(2));
 }
 
+// A page deleted on disk: F7 and the window getting the focus back both bring the marks in line
+// with what "Links prüfen" lists.
+TEST_F(SiteFolderApp, F7AndActivationRefreshTheMarks) {
+    LinkCheckDialog::setRunner([](LinkCheckDialog&) {});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    ASSERT_FALSE(hasIcon(*form, top(0)));
+    QFile::remove(site + QStringLiteral("/A.htm"));
+    QTest::keyClick(form.get(), Qt::Key_F7);
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_TRUE(hasIcon(*form, top(0)));
+
+    // Away to another program's window and back.
+    QFile::remove(site + QStringLiteral("/C.htm"));
+    QWidget elsewhere;
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_FALSE(hasIcon(*form, top(2)));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(waitForCheck(*form->linkChecker()));
+    EXPECT_TRUE(hasIcon(*form, top(2)));
+}
+
 TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     AppFixture data("AB");
     auto form = data.makeForm();
@@ -208,6 +235,25 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     SetFolderChooser({});
 }
 
+// Numbers in names count as numbers: Ordner2 before Ordner10.
+TEST(SiteFolderCommands, NewFromFolderSortsNumbersNaturally) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    const QString site = data.path(QStringLiteral("nummern"));
+    writePage(site + QStringLiteral("/index.htm"), "<title>Start</title>");
+    for (const char* name : {"Ordner10", "Ordner2", "Ordner1"})
+        writePage(site + QStringLiteral("/%1/index.htm").arg(QLatin1String(name)),
+                  "<title>" + QByteArray(name) + "</title>");
+    for (const char* name : {"Seite 10", "Seite 9", "Seite 100"})
+        writePage(site + QStringLiteral("/%1.htm").arg(QLatin1String(name)),
+                  "<title>" + QByteArray(name) + "</title>");
+    SetFolderChooser([&](QWidget*) { return site; });
+    ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
+    SetFolderChooser({});
+    EXPECT_EQ(TreeShape(form->document()->project().tree),
+              "Start Ordner1 Ordner2 Ordner10 Seite 9 Seite 10 Seite 100");
+}
+
 TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
     AppFixture data("AB");
     auto form = data.makeForm();
@@ -216,14 +262,20 @@ TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
         writePage(site + QStringLiteral("/seite%1.htm").arg(i), "<title>Seite</title>");
     SetFolderChooser([&](QWidget*) { return site; });
     bool sawProgress = false;
+    int widthForTitle = 0;
     QTimer::singleShot(0, form.get(), [&] {
         if (auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder"))) {
             sawProgress = true;
+            // The caption whole beside the title bar's icon and buttons.
+            QFont bold = progress->font();
+            bold.setBold(true);
+            widthForTitle = progress->width() - QFontMetrics(bold).horizontalAdvance(progress->windowTitle());
             progress->cancel();
         }
     });
     EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
     EXPECT_TRUE(sawProgress);
+    EXPECT_GE(widthForTitle, 200);
     EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
     EXPECT_FALSE(form->document()->isModified());
 

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +74,9 @@ int main(int argc, char** argv) {
     PrepareWebEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     MessageBoxes::setTestMode(true);
     FileDialogs::setTestMode(true);
     ::testing::InitGoogleTest(&argc, argv);

@@ -318,7 +318,7 @@ TEST_F(Undo, AValueChosenInAStylePanelIsOneStepAndThePanelShowsWhatUndoPutsBack)
     };
     choose(1);
     ASSERT_EQ(document->style(quilso::MenuMain).textAlign, "right");
-    roundTrip([&] { choose(2); }, QStringLiteral("Auswahl"));
+    roundTrip([&] { choose(2); }, QStringLiteral("Textausrichtung"));
     EXPECT_EQ(document->style(quilso::MenuMain).textAlign, "center");
     action("aUndo")->trigger();
     EXPECT_EQ(document->style(quilso::MenuMain).textAlign, "right");

@@ -6,11 +6,13 @@
 #include "preview_test_support.h"
 #include "preview_window.h"
 #include "project_document.h"
+#include "publish.h"
 #include "site_page.h"
 #include "site_tree_model.h"
 #include "ui_seams.h"
 
 #include <QCheckBox>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,7 +41,8 @@ private slots:
     void reloadKeepsTheScrollPosition();
     void doubleClickAndFollowSelectionShowEntries();
     void neverSavedProjectWithoutFolderShowsBuiltInPage();
-    void neverSavedProjectUsesLastDialogFolder();
+    void newProjectAfterAnOpenedOneShowsTheBuiltInPage();
+    void publishedMenusGiveWayToLiveOnes();
 
 private:
     std::unique_ptr<MainWindow> makeForm() {
@@ -245,46 +248,83 @@ void LivePreviewTest::neverSavedProjectWithoutFolderShowsBuiltInPage() {
              QStringList{QStringLiteral("info:Keine Seite zum Anzeigen vorhanden")});
 }
 
-void LivePreviewTest::neverSavedProjectUsesLastDialogFolder() {
+void LivePreviewTest::newProjectAfterAnOpenedOneShowsTheBuiltInPage() {
     site_ = dir_->filePath(QStringLiteral("site"));
     QVERIFY(copyDemo(site_));
     auto form = makeForm();
-    // Opened through the dialog, then a new project: the dialog's folder stays the site's.
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    // Opened through the dialog, then "Neu": the opened project's folder is not the new one's.
     FileDialogs::queueFileName(site_ + QStringLiteral("/menu.js"));
     form->document()->open();
     QCOMPARE(form->document()->fileName(), site_ + QStringLiteral("/menu.js"));
-    form->document()->newProject();
+    QTest::keyClick(form.get(), Qt::Key_N, Qt::ControlModifier);
     QVERIFY(form->document()->fileName().isEmpty());
     form->sitePage()->addSampleSite();
     form->document()->setEntryText(topLevel(form.get(), 0), "Neu");
     MessageBoxes::takeShown();
 
-    form->showPreview();
+    QTest::keyClick(form.get(), Qt::Key_F5);
     QVERIFY(waitReady(form.get()));
-    QVERIFY(MessageBoxes::takeShown().isEmpty());
+    QCOMPARE(MessageBoxes::takeShown(), QStringList());
+    QCOMPARE(form->previewWindow()->windowTitle(), QStringLiteral("Vorschau: [neues Projekt]"));
+    QCOMPARE(evalJs(view(form.get()), kSelectedText).toString(), QStringLiteral("Neu"));
+
+    // Made from a folder, it has that folder before it is ever saved: the folder's page includes
+    // the folder's menu.js and gets the new project's.
+    form->document()->setSaveDialogFileName(site_ + QStringLiteral("/menu.js"));
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    QVERIFY(waitReady(form.get()));
     QCOMPARE(form->previewWindow()->windowTitle(),
              QStringLiteral("Vorschau: ") + site_ + QStringLiteral("/index.htm"));
-    // The page includes the folder's menu.js; it gets the new project's, not the file's.
     QCOMPARE(evalJs(view(form.get()), kSelectedText).toString(), QStringLiteral("Neu"));
     QCOMPARE(evalJs(view(form.get()), "document.querySelector('p.logo').textContent").toString(),
              QStringLiteral("Muster GmbH"));
+}
 
-    // The start page missing there: the message as before, and no preview is opened for it.
-    auto other = makeForm();
-    QVERIFY(other->document()->loadTemplate());
-    other->sitePage()->addSampleSite();
-    other->document()->setEntryFile(topLevel(other.get(), 0), "fehlt.htm");
-    const int windows = previewWindows();
-    other->showPreview();
-    QCOMPARE(MessageBoxes::takeShown(), QStringList{QStringLiteral("info:Kann Datei ") + site_ +
-                                                    QStringLiteral("/fehlt.htm nicht öffnen")});
-    QCOMPARE(previewWindows(), windows);
+// A page with menus written into it by "Veröffentlichen" shows the live menus of the project in
+// the preview; the file on disk keeps what was published.
+void LivePreviewTest::publishedMenusGiveWayToLiveOnes() {
+    site_ = dir_->filePath(QStringLiteral("site"));
+    QVERIFY(copyDemo(site_));
+    const QString index = site_ + QStringLiteral("/index.htm");
+    QByteArray page = readFile(index);
+    page.replace("<script>quilso_write(\"m\");</script>", "<!-- quilso:m --><!-- /quilso:m -->");
+    page.replace("<script>quilso_write(\"bc\");</script>", "<!-- quilso:bc --><!-- /quilso:bc -->");
+    QFile file(index);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(page);
+    file.close();
+    auto form = makeForm();
+    QVERIFY(form->document()->load(site_ + QStringLiteral("/menu.js")));
+    quilso::PublishSite(form->document()->project(),
+                        QFile::encodeName(site_ + QStringLiteral("/menu.js")).toStdString());
+    const QByteArray published = readFile(index);
+    QVERIFY(published.contains("data-quilso-published=\"m\""));
+
+    form->show();
+    form->showPreview();
+    QVERIFY(waitReady(form.get()));
+    QCOMPARE(jsStrings(view(form.get()), kMainMenuTexts), (QStringList{"Home", "Produkte", "Filialen"}));
+    form->document()->setEntryText(topLevel(form.get(), 0), "Start");
+    QVERIFY(waitReady(form.get()));
+    QCOMPARE(jsStrings(view(form.get()), kMainMenuTexts), (QStringList{"Start", "Produkte", "Filialen"}));
+    QCOMPARE(jsStrings(view(form.get()),
+                       "[...document.querySelectorAll('ul.quilso_bc a')].map(a => a.textContent)"),
+             QStringList{"Start"});
+    QCOMPARE(evalJs(view(form.get()), "document.querySelectorAll('ul.quilso_m').length").toInt(), 1);
+    QCOMPARE(readFile(index), published);
 }
 
 int main(int argc, char* argv[]) {
     PrepareWebEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     LivePreviewTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -182,8 +183,12 @@ void PreviewCommandsTest::previewReplacesOpenHelpPage() {
     auto form = makeForm();
     QVERIFY(form->document()->load(site + QStringLiteral("/menu.js")));
 
-    form->showHelp();
+    // F1 opens the help.
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F1);
     PreviewWindow* preview = form->previewWindow();
+    QVERIFY(preview->isVisible());
     QCOMPARE(preview->windowTitle(), QStringLiteral("Hilfe - Inhalt"));
     QVERIFY(waitForLoad(preview));
     QCOMPARE(preview->webBrowser()->url(), QUrl::fromLocalFile(kDataDir + QStringLiteral("/hilfe.htm")));
@@ -250,6 +255,9 @@ int main(int argc, char* argv[]) {
     PrepareWebEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     PreviewCommandsTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,7 +73,8 @@ class PreviewWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startsHiddenWithoutBrowser();
-    void showsHtmlPageWithScriptsAndCentresOnce();
+    void showsHtmlPageWithScriptsBesideTheMainWindow();
+    void reloadKeepsTheOldPictureUntilTheNewPageIsReady();
     void hidingKeepsThePage();
     void showsPdfInTheSameWindow();
     void closingTheMainWindowEndsTheProgram();
@@ -98,7 +101,7 @@ void PreviewWindowTest::startsHiddenWithoutBrowser() {
     QCOMPARE(menus.first()->menu()->actions().first()->text(), QStringLiteral("&Beenden"));
 }
 
-void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
+void PreviewWindowTest::showsHtmlPageWithScriptsBesideTheMainWindow() {
     // The page's inline script, its external script and its style sheet must all take effect.
     writeFile(dir_.filePath("style.css"), "#m { color: rgb(1, 2, 3); }\n");
     writeFile(dir_.filePath("lib.js"),
@@ -108,9 +111,12 @@ void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
               "<html><head><link rel=stylesheet href=style.css><script src=lib.js></script></head>"
               "<body><script>build();</script></body></html>\n");
 
+    // Where the screen leaves room beside the main window, the preview opens there, not over it.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget main;
-    main.setGeometry(100, 80, 1000, 700);
+    main.setGeometry(screen.left(), screen.top(), std::max(100, screen.width() - 700), 300);
     main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
     PreviewWindow form(&main);
     form.showPage(dir_.filePath("index.htm"), QStringLiteral("Vorschau: x"));
     QVERIFY(form.webBrowser() != nullptr);
@@ -124,7 +130,9 @@ void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
              QStringLiteral("Start"));
     QCOMPARE(evalJs(form.webBrowser(), "getComputedStyle(document.getElementById('m')).color").toString(),
              QStringLiteral("rgb(1, 2, 3)"));
-    QVERIFY((form.frameGeometry().center() - main.frameGeometry().center()).manhattanLength() <= 2);
+    QVERIFY(!form.frameGeometry().intersects(main.frameGeometry()));
+    QVERIFY(screen.contains(form.frameGeometry()));
+    QCOMPARE(form.frameGeometry().top(), main.frameGeometry().top());
 
     // Later pages reuse the window where the user left it.
     form.move(5, 5);
@@ -133,6 +141,37 @@ void PreviewWindowTest::showsHtmlPageWithScriptsAndCentresOnce() {
     QVERIFY(waitForLoad(loaded));
     QCOMPARE(form.pos(), moved);
     QCOMPARE(form.windowTitle(), QStringLiteral("Hilfe - Inhalt"));
+}
+
+// A reload of the shown page (every live edit) shows the last picture of the page until the new
+// one is loaded and back at its scroll position, so the window does not flash white.
+void PreviewWindowTest::reloadKeepsTheOldPictureUntilTheNewPageIsReady() {
+    writeFile(dir_.filePath("bunt.htm"), "<html><body style='background: rgb(0, 128, 0); margin: 0'>"
+                                         "<div style='height: 3000px'></div></body></html>\n");
+    QWidget main;
+    PreviewWindow form(&main);
+    const QUrl url = QUrl::fromLocalFile(dir_.filePath("bunt.htm"));
+    QSignalSpy ready(&form, &PreviewWindow::sitePageReady);
+    form.showSitePage(url, QStringLiteral("Vorschau: bunt"));
+    QVERIFY(ready.wait(20000));
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    evalJs(form.webBrowser(), "window.scrollTo(0, 500); 0");
+
+    bool coveredWhileLoading = false;
+    QImage picture;
+    connect(form.webBrowser(), &QWebEngineView::loadStarted, &form, [&] {
+        auto* cover = form.findChild<QWidget*>(QStringLiteral("lPreviewCover"));
+        if (!cover || !cover->isVisible()) return;
+        coveredWhileLoading = cover->geometry() == form.webBrowser()->geometry();
+        picture = cover->grab().toImage();
+    });
+    form.reloadKeepingScroll(url);
+    QVERIFY(ready.wait(20000));
+    QVERIFY(coveredWhileLoading);
+    // The picture is the page as it was: green, not blank.
+    QCOMPARE(QColor(picture.pixel(picture.width() / 2, picture.height() / 2)), QColor(0, 128, 0));
+    QVERIFY(!form.findChild<QWidget*>(QStringLiteral("lPreviewCover"))->isVisible());
+    QCOMPARE(evalJs(form.webBrowser(), "window.scrollY").toInt(), 500);
 }
 
 void PreviewWindowTest::hidingKeepsThePage() {
@@ -205,6 +244,9 @@ void PreviewWindowTest::sandboxOffOnlyForRoot() {
 int main(int argc, char* argv[]) {
     PrepareWebEngineEnvironment();
     QApplication app(argc, argv);
+    // What the window remembers between runs stays with this run.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     PreviewWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -396,3 +396,23 @@ TEST(EntryFiles, ClassifiedAsBrowsersReadThem) {
     const EntryTarget here = ClassifyEntryFile("./");
     EXPECT_TRUE(here.inside && here.folder && here.path.empty());
 }
+
+// The preview's form of a page: every published block becomes what renders that kind live; a page
+// whose markers do not pair up stays as it is.
+TEST(LiveMenus, PublishedBlocksGiveWayToTheLibrary) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<head><!-- quilso:css --><style>a{}</style><!-- /quilso:css --></head>",
+         "<head><!-- quilso:css --><script>if (typeof quilso_css === \"function\") quilso_css();</script>"
+         "<!-- /quilso:css --></head>"},
+        {"<!-- quilso:bc --><nav>alt</nav><!-- /quilso:bc -->x<!-- quilso:m --><nav>alt</nav><!-- /quilso:m "
+         "-->",
+         "<!-- quilso:bc --><div data-quilso=\"bc\"></div><!-- /quilso:bc -->x"
+         "<!-- quilso:m --><div data-quilso=\"m\"></div><!-- /quilso:m -->"},
+        {"<!-- quilso:um --><!-- /quilso:um -->",
+         "<!-- quilso:um --><div data-quilso=\"um\"></div><!-- /quilso:um -->"},
+        {"<body>keine Marken</body>", "<body>keine Marken</body>"},
+        {"<!-- quilso:m --><nav>offen</nav>", "<!-- quilso:m --><nav>offen</nav>"},
+    };
+    for (const auto& [page, shown] : cases)
+        EXPECT_EQ(WithLiveMenus(page), shown) << page;
+}
