@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <system_error>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -201,7 +200,7 @@ void LineCursor::readMore() {
     do {
         got = ::read(fd_, block_.get() + rest, capacity_ - rest);
     } while (got < 0 && errno == EINTR);
-    if (got < 0) throw FileError(fileName_, std::generic_category().message(errno));
+    if (got < 0) throw FileError(fileName_, SystemErrorText(errno));
     if (got == 0) endOfInput_ = true;
     text_ = std::string_view(block_.get(), rest + static_cast<std::size_t>(got));
     pos_ = 0;

@@ -177,7 +177,7 @@ TEST_F(Cli, BadModelsExitWithTwoAndWriteNothing) {
 TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
     EXPECT_EQ(run({"dump", path("missing.js")}), ExitFileError);
     EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
-    EXPECT_NE(err.str().find(std::strerror(ENOENT)), std::string::npos);
+    EXPECT_EQ(err.str(), "quilso-cli: " + path("missing.js") + ": Datei oder Verzeichnis nicht gefunden\n");
     EXPECT_EQ(out.str(), "");
 
     EXPECT_EQ(run({"build", path("missing.json"), path("out.js")}), ExitFileError);
@@ -186,6 +186,13 @@ TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
               ExitFileError);
     EXPECT_NE(err.str().find("nolib.js"), std::string::npos);
     EXPECT_EQ(run({"build", path("model.json"), path("no/such/dir/out.js")}), ExitFileError);
+    EXPECT_EQ(err.str(),
+              "quilso-cli: " + path("no/such/dir/out.js") + ": Datei oder Verzeichnis nicht gefunden\n");
+    EXPECT_EQ(run({"build", path("model.json"), path("model.json/out.js")}), ExitFileError);
+    EXPECT_EQ(err.str(),
+              "quilso-cli: " + path("model.json/out.js") + ": Ein Teil des Pfades ist kein Verzeichnis\n");
+    EXPECT_EQ(run({"dump", dir.string()}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: " + dir.string() + ": Ist ein Verzeichnis\n");
     EXPECT_EQ(run({"resave", path("missing.js"), path("out.js")}), ExitFileError);
     EXPECT_FALSE(fs::exists(path("out.js")));
     // The old file survives a failed resave over it.
@@ -269,10 +276,8 @@ TEST_F(Cli, PublishPrintsOneLinePerPageAndFailsOnlyOnUnwritablePages) {
                          "skipped   sub/index.htm (no marker comments)\n"
                          "written   sub/offen.htm\n"
                          "skipped   sub/fehlt.htm (not found)\n"
-                         "failed    gro\xC3\x9F.htm (cannot write: " +
-                             std::string(std::strerror(EFBIG)) +
-                             ")\n"
-                             "5 pages: 1 written, 1 unchanged, 2 skipped, 1 failed\n");
+                         "failed    gro\xC3\x9F.htm (cannot write: Datei zu groß)\n"
+                         "5 pages: 1 written, 1 unchanged, 2 skipped, 1 failed\n");
     EXPECT_EQ(readFile(dir / "gro\xC3\x9F.htm"), large);
 
     EXPECT_EQ(run({"publish"}), ExitUsage);
@@ -301,7 +306,10 @@ Outcome runProgram(const fs::path& dir, const std::string& shell) {
     const std::string command = "cd '" + dir.string() + "' && CLI='" QUILSO_CLI_PROGRAM "' && " + shell +
                                 " 2>'" + errFile.string() + "'";
     Outcome outcome;
+    // As a user's shell starts it: a file-size limit ends a program that does not see to it.
+    auto* const fileSizeAction = ::signal(SIGXFSZ, SIG_DFL);
     const int status = std::system(command.c_str());
+    ::signal(SIGXFSZ, fileSizeAction);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
     outcome.err = readFile(errFile);
     fs::remove(errFile);
@@ -328,9 +336,14 @@ TEST_F(Cli, OutputThatCannotBeWrittenExitsWithOne) {
     // The program itself, on a device that is always full.
     Outcome run = runProgram(dir, "\"$CLI\" dump '" + golden + "' >/dev/full");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string("quilso-cli: standard output: ") + std::strerror(ENOSPC) + "\n");
+    EXPECT_EQ(run.err, "quilso-cli: standard output: Kein Platz mehr auf dem Datenträger\n");
     run = runProgram(dir, "\"$CLI\" resave '" + golden + "' - --library lib.js >/dev/full");
     EXPECT_EQ(run.status, 1);
+    // A file-size limit on standard output is a write error too, not the end of the process.
+    writeFile(path("lib.js"), GoldenLibrary);
+    run = runProgram(dir, "ulimit -f 4 && \"$CLI\" resave '" + golden + "' - --library lib.js >limited.js");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: standard output: Datei zu groß\n");
 }
 
 TEST_F(Cli, DashAsOutputWritesToStandardOutput) {
@@ -383,10 +396,36 @@ TEST_F(Cli, EndlessInputAndMemoryOrFileSizeLimitsEndWithAMessage) {
     writeFile(path("model.json"), "{}");
     run = runProgram(dir, "ulimit -f 8 && \"$CLI\" build model.json out.js");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "quilso-cli: out.js: " + std::string(std::strerror(EFBIG)) + "\n");
+    EXPECT_EQ(run.err, "quilso-cli: out.js: Datei zu groß\n");
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"bin", "model.json"}));
+}
+
+TEST_F(Cli, AFileASaveLeftHalfRewrittenIsNamedWithItsCompleteCopy) {
+    const std::string golden = (fs::path(QUILSO_WRITER_GOLDEN) / "example.js").string();
+    writeFile(path("menu.js"), readFile(golden));
+    // What a save killed while it rewrote menu.js in place leaves beside it.
+    const std::string copy = path(".menu.js.quilso-complete-Ab12Cd");
+    writeFile(copy, readFile(golden));
+    const std::string message = "quilso-cli: Das Speichern von „" + path("menu.js") +
+                                "“ wurde unterbrochen; die Datei ist womöglich unvollständig. Die "
+                                "vollständige Fassung liegt in „" +
+                                copy + "“.\n";
+    writeFile(path("model.json"), "{}");
+    const std::vector<std::vector<std::string>> commands = {
+        {"dump", path("menu.js")},           {"resave", path("menu.js"), path("out.js")},
+        {"resave", golden, path("menu.js")}, {"build", path("model.json"), path("menu.js")},
+        {"check", path("menu.js")},          {"publish", path("menu.js")},
+    };
+    for (const auto& args : commands) {
+        EXPECT_EQ(run(args), ExitFileError) << args[0];
+        EXPECT_EQ(err.str(), message) << args[0];
+        EXPECT_EQ(out.str(), "") << args[0];
+    }
+    EXPECT_FALSE(fs::exists(path("out.js")));
+    EXPECT_EQ(readFile(path("menu.js")), readFile(golden));
+    EXPECT_TRUE(fs::exists(copy));
 }
