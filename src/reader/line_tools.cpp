@@ -215,14 +215,16 @@ bool LineCursor::next(std::string_view& line) {
             continue;
         }
         const char* const data = text_.data();
-        const std::size_t end = FindLineEnd(data, pos_, size);
+        const std::size_t end = FindLineEnd(data, pos_ + scanned_, size);
         if (end - pos_ > maxLine_) throw FileError(fileName_, "Zeile zu lang", FileProblem::LineTooLong);
         // Without the rest of the file it is open where this line ends, or whether an LF follows
         // a CR at the end of the block.
         if (!endOfInput_ && (end == size || (end + 1 == size && data[end] == '\r'))) {
+            scanned_ = end - pos_;
             readMore();
             continue;
         }
+        scanned_ = 0;
         line = text_.substr(pos_, end - pos_);
         if (end == size)
             pos_ = size;
