@@ -144,7 +144,7 @@ std::optional<std::string> option(const Command& command, const char* name) {
 void readProjectFile(const std::string& fileName, Project& project) {
     RefuseInterruptedSave(fileName);
     ReadObserver ignore;
-    ReadProjectFile(fileName, project, ignore);
+    ReadProjectFile(fileName, project, ignore, FileKinds::FilesAndPipes);
 }
 
 // A fresh project, then BASE when given, then the file.
@@ -157,7 +157,7 @@ ProgramInfo programFor(const Command& command, const std::string& programDir) {
     ProgramInfo program;
     program.version = QUILSO_VERSION;
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
-    if (!library.empty()) program.functionsLines = ReadLines(library);
+    if (!library.empty()) program.functionsLines = ReadLines(library, FileKinds::FilesAndPipes);
     return program;
 }
 
@@ -334,7 +334,7 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
     } else if (command.name == "build") {
-        const std::string model = ReadFileBytes(command.positional[0]);
+        const std::string model = ReadFileBytes(command.positional[0], FileKinds::FilesAndPipes);
         ProjectFromJson(model, project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {

@@ -517,6 +517,15 @@ void writeInPlace(const Target& target, int tempFd, const std::string& fileName,
     if (file.release() != 0) damaged(errno);
 }
 
+bool isDevice(const struct stat& info) {
+    return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode);
+}
+
+// The names under which a process reads its standard input, a terminal included.
+bool isStandardInput(const std::string& fileName) {
+    return fileName == "/dev/stdin" || fileName == "/dev/fd/0" || fileName == "/proc/self/fd/0";
+}
+
 } // namespace
 
 FileError::FileError(std::string fileName, std::string reason, FileProblem problem)
@@ -573,7 +582,19 @@ std::string SystemErrorText(int error) {
 }
 
 int OpenForReading(const std::string& fileName, FileKinds kinds) {
-    if (kinds == FileKinds::Any) {
+    if (kinds == FileKinds::FilesAndPipes && !isStandardInput(fileName)) {
+        // Opening a device may already do something (a tape rewinds), so it is refused first.
+        struct stat info {};
+        if (::stat(fileName.c_str(), &info) == 0 && isDevice(info)) failNotRegular(fileName);
+        Fd file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+        if (file.fd < 0) fail(fileName, errno);
+        if (::fstat(file.fd, &info) != 0) fail(fileName, errno);
+        if (isDevice(info)) failNotRegular(fileName);
+        const int fd = file.fd;
+        file.fd = -1;
+        return fd;
+    }
+    if (kinds != FileKinds::RegularOnly) {
         const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail(fileName, errno);
         return fd;

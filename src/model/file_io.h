@@ -50,13 +50,14 @@ std::string SystemErrorText(int error);
 // endless input such as /dev/zero cannot take all memory.
 constexpr std::size_t MaxLineBytes = std::size_t(256) << 20;
 
-// Which files the readers open: any (pipes and devices too, as a command line tool wants), or
-// regular files only, so that a FIFO or device is refused at once instead of blocking.
-enum class FileKinds { Any, RegularOnly };
+// Which files the readers open: any (pipes and devices too); regular files, pipes and standard
+// input, whatever it is, as a command line tool wants (a device such as /dev/urandom would never
+// end); or regular files only, so that a FIFO or device is refused at once instead of blocking.
+enum class FileKinds { Any, FilesAndPipes, RegularOnly };
 
-// Opens a file for reading and returns its descriptor (the caller closes it). With RegularOnly
-// anything but a regular file (after following links) is refused with FileError
-// (NotRegularFile) without waiting for a FIFO's writer.
+// Opens a file for reading and returns its descriptor (the caller closes it). What `kinds`
+// leaves out (after following links) is refused with FileError (NotRegularFile), a device
+// before it is opened, and with RegularOnly without waiting for a FIFO's writer.
 int OpenForReading(const std::string& fileName, FileKinds kinds);
 // Throws FileError (NotRegularFile) unless the name leads to a regular file, or FileError
 // (System) when it cannot be examined. Never blocks.

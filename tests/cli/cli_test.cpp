@@ -376,20 +376,37 @@ TEST_F(Cli, TargetsThatAreNoFileOrWriteProtectedAreRefused) {
 }
 
 TEST_F(Cli, EndlessInputAndMemoryOrFileSizeLimitsEndWithAMessage) {
-    EXPECT_EQ(run({"dump", "/dev/zero"}), ExitFileError);
-    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
-    EXPECT_EQ(run({"build", "/dev/zero", path("out.js")}), ExitFileError);
-    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
+    // Devices are refused at once; files, pipes and standard input are read.
+    writeFile(path("model.json"), "{}");
+    struct Case {
+        std::vector<std::string> args;
+        const char* device;
+    };
+    const Case cases[] = {
+        {{"dump", "/dev/zero"}, "/dev/zero"},
+        {{"dump", "/dev/urandom"}, "/dev/urandom"},
+        {{"resave", "/dev/urandom", path("out.js")}, "/dev/urandom"},
+        {{"build", "/dev/zero", path("out.js")}, "/dev/zero"},
+        {{"build", path("model.json"), path("out.js"), "--library", "/dev/urandom"}, "/dev/urandom"},
+    };
+    for (const Case& refused : cases) {
+        EXPECT_EQ(run(refused.args), ExitFileError) << refused.args[0];
+        EXPECT_EQ(err.str(),
+                  std::string("quilso-cli: „") + refused.device + "“ ist keine gewöhnliche Datei.\n");
+    }
     EXPECT_FALSE(fs::exists(path("out.js")));
+    Outcome run = runProgram(dir, "head -c 1000 /dev/zero | \"$CLI\" dump /dev/stdin >/dev/null");
+    EXPECT_EQ(run.status, 0) << run.err;
+    run = runProgram(dir, "head -c 300000000 /dev/zero | \"$CLI\" dump /dev/stdin");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: /dev/stdin: Zeile zu lang\n");
 
     // Less memory than the longest line needs: a message, not an abort. AddressSanitizer reserves
     // its shadow memory up front and cannot start under an address-space limit at all.
 #ifndef __SANITIZE_ADDRESS__
-    Outcome run = runProgram(dir, "ulimit -v 120000 && \"$CLI\" dump /dev/zero");
+    run = runProgram(dir, "ulimit -v 120000 && head -c 300000000 /dev/zero | \"$CLI\" dump /dev/fd/0");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "quilso-cli: /dev/zero: Nicht genug Arbeitsspeicher\n");
-#else
-    Outcome run;
+    EXPECT_EQ(run.err, "quilso-cli: /dev/fd/0: Nicht genug Arbeitsspeicher\n");
 #endif
 
     // A file-size limit below the file's size: a write error, and no temporary file is left.

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -765,6 +766,35 @@ TEST_F(FileIo, InPlaceSavesInAReadOnlyFolderKeepTheirCopyInTheStateFolder) {
     ::unsetenv("XDG_STATE_HOME");
     EXPECT_TRUE(fs::is_empty(dir / "state" / "quilso"));
     ::chmod(path("site").c_str(), 0755);
+}
+
+TEST_F(FileIo, FilesAndPipesRefuseDevicesButReadPipesAndStandardInput) {
+    for (const char* device : {"/dev/zero", "/dev/urandom", "/dev/null"}) {
+        FileProblem problem = FileProblem::System;
+        EXPECT_EQ(messageOf([&] { ReadFileBytes(device, FileKinds::FilesAndPipes); }, problem),
+                  std::string("„") + device + "“ ist keine gewöhnliche Datei.");
+        EXPECT_EQ(problem, FileProblem::NotRegularFile);
+    }
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ASSERT_EQ(::write(pipe[1], "a\nb", 3), 3);
+    ::close(pipe[1]);
+    EXPECT_EQ(ReadLines("/proc/self/fd/" + std::to_string(pipe[0]), FileKinds::FilesAndPipes),
+              (Lines{"a", "b"}));
+    ::close(pipe[0]);
+    put(path("plain.js"), "x");
+    EXPECT_EQ(ReadFileBytes(path("plain.js"), FileKinds::FilesAndPipes), "x");
+    // Standard input is read whatever it is, as the user asked for it.
+    const int status = inChild([] {
+        const int null = ::open("/dev/null", O_RDONLY);
+        ::dup2(null, 0);
+        try {
+            ::_exit(ReadFileBytes("/dev/stdin", FileKinds::FilesAndPipes).empty() ? 0 : 6);
+        } catch (const FileError&) {
+            ::_exit(7);
+        }
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(SystemErrorText, CommonErrorsInGermanTheRestWithTheSystemsText) {
