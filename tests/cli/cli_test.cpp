@@ -11,11 +11,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <streambuf>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -445,4 +448,64 @@ TEST_F(Cli, AFileASaveLeftHalfRewrittenIsNamedWithItsCompleteCopy) {
     EXPECT_FALSE(fs::exists(path("out.js")));
     EXPECT_EQ(readFile(path("menu.js")), readFile(golden));
     EXPECT_TRUE(fs::exists(copy));
+}
+
+// The program itself, stopped while it rewrites a file with two names in place: SIGTERM waits
+// until the file is whole; after SIGKILL the file is whole or every command names the copy.
+TEST_F(Cli, AKilledSaveLeavesTheFileWholeOrNamesItsCompleteCopy) {
+    const auto model = [](char letter) {
+        std::string json = "{\"tree\": [";
+        for (int i = 0; i < 60000; ++i)
+            json += std::string(i ? "," : "") + "{\"text\": \"" + std::string(40, letter) +
+                    "\", \"file\": \"p" + std::to_string(i) + ".htm\"}";
+        return json + "]}";
+    };
+    writeFile(path("old.json"), model('o'));
+    writeFile(path("new.json"), model('n'));
+    writeFile(path("lib.js"), GoldenLibrary);
+    ASSERT_EQ(run({"build", path("new.json"), path("new.js"), "--library", path("lib.js")}), ExitOk);
+    const std::string after = readFile(path("new.js"));
+    ASSERT_EQ(run({"build", path("old.json"), path("menu.js"), "--library", path("lib.js")}), ExitOk);
+    fs::create_hard_link(path("menu.js"), path("link.js"));
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        for (int delay = 0; delay < 1600; delay += 400) {
+            ASSERT_EQ(run({"build", path("old.json"), path("menu.js"), "--library", path("lib.js")}), ExitOk)
+                << err.str();
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            ASSERT_GE(::inotify_add_watch(watch, path("menu.js").c_str(), IN_MODIFY), 0);
+            std::fflush(nullptr);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::execl(QUILSO_CLI_PROGRAM, "quilso-cli", "build", path("new.json").c_str(),
+                        path("menu.js").c_str(), "--library", path("lib.js").c_str(),
+                        static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            pollfd event{watch, POLLIN, 0};
+            if (::poll(&event, 1, 20000) == 1) {
+                char buffer[4096];
+                (void)!::read(watch, buffer, sizeof buffer);
+            }
+            ::usleep(static_cast<useconds_t>(delay));
+            ::kill(pid, signal);
+            ::waitpid(pid, nullptr, 0);
+            ::close(watch);
+            std::vector<fs::path> copies;
+            for (const auto& entry : fs::directory_iterator(dir))
+                if (entry.path().filename().string().starts_with(".menu.js.quilso-complete-"))
+                    copies.push_back(entry.path());
+            if (copies.empty()) {
+                EXPECT_TRUE(readFile(path("link.js")) == after) << signal << ", " << delay << " µs";
+                continue;
+            }
+            EXPECT_EQ(signal, SIGKILL) << delay << " µs";
+            EXPECT_EQ(run({"dump", path("menu.js")}), ExitFileError);
+            EXPECT_NE(err.str().find("wurde unterbrochen"), std::string::npos) << err.str();
+            // Taken back by hand: the copy is the new file.
+            ASSERT_EQ(copies.size(), 1u);
+            EXPECT_TRUE(readFile(copies[0]) == after);
+            fs::remove(copies[0]);
+        }
+    }
+    EXPECT_TRUE(readFile(path("link.js")) == readFile(path("menu.js")));
 }
