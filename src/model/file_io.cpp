@@ -137,6 +137,10 @@ constexpr std::size_t NameLimit = 255;
 constexpr std::string_view TempMark = ".quilso-";
 constexpr std::string_view CopyMark = ".quilso-complete-";
 constexpr std::size_t RandomChars = 6;
+// While the copy is written in place, the target itself names its complete copy in this
+// attribute (where the file system keeps user attributes), so that every hard link of it leads
+// there, not only the name that was saved.
+constexpr char CopyAttribute[] = "user.quilso.complete-copy";
 
 std::string namePrefix(const std::string& baseName, std::string_view mark) {
     const std::size_t overhead = 1 + mark.size() + RandomChars;
@@ -341,8 +345,17 @@ std::string stateNameOf(const struct stat& info) {
     return std::to_string(info.st_dev) + "-" + std::to_string(info.st_ino);
 }
 
-// A complete copy in `dirFd` under `prefix` whose save died (no process holds its lock) and
-// that is not `ignored`; its name, or "".
+// Whether `name` in `dirFd` is a copy whose save died (no process holds its lock) other than
+// `ignored`.
+bool isDeadCopy(int dirFd, const char* name, const struct stat* ignored) {
+    Fd file(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (ignored && info.st_dev == ignored->st_dev && info.st_ino == ignored->st_ino) return false;
+    return ::flock(file.fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// The name of such a copy in `dirFd` under `prefix`, or "".
 std::string deadCopyIn(int dirFd, const std::string& prefix, const struct stat* ignored) {
     const int scanFd = ::dup(dirFd);
     if (scanFd < 0) return {};
@@ -354,12 +367,7 @@ std::string deadCopyIn(int dirFd, const std::string& prefix, const struct stat* 
     ::rewinddir(folder);
     std::string found;
     while (const dirent* entry = ::readdir(folder)) {
-        if (!isTempOf(entry->d_name, prefix)) continue;
-        Fd file(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat info {};
-        if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        if (ignored && info.st_dev == ignored->st_dev && info.st_ino == ignored->st_ino) continue;
-        if (::flock(file.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+        if (!isTempOf(entry->d_name, prefix) || !isDeadCopy(dirFd, entry->d_name, ignored)) continue;
         found = entry->d_name;
         break;
     }
@@ -367,10 +375,28 @@ std::string deadCopyIn(int dirFd, const std::string& prefix, const struct stat* 
     return found;
 }
 
-// The complete copy an interrupted in-place save of `target` left, beside it or in the state
-// folder; "" when there is none.
+// The copy the target's attribute names, if it is one whose save died.
+std::string deadCopyNamedBy(const std::string& targetPath, const struct stat* ignored) {
+    char named[PATH_MAX];
+    const ssize_t size = ::getxattr(targetPath.c_str(), CopyAttribute, named, sizeof named - 1);
+    if (size <= 0) return {};
+    const std::string copy(named, static_cast<std::size_t>(size));
+    const auto slash = copy.rfind('/');
+    if (copy.front() != '/' || slash == std::string::npos) return {};
+    Fd dir(::open(copy.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0) return {};
+    const std::string name = copy.substr(slash + 1);
+    const std::string prefix = name.substr(0, name.size() < RandomChars ? 0 : name.size() - RandomChars);
+    if (!prefix.ends_with(CopyMark) || !isTempOf(name, prefix) || !isDeadCopy(dir.fd, name.c_str(), ignored))
+        return {};
+    return copy;
+}
+
+// The complete copy an interrupted in-place save of `target` left, as its attribute names it,
+// beside it or in the state folder; "" when there is none.
 std::string findCopy(const Target& target, int dirFd, const std::string& dirName,
                      const struct stat* ignored) {
+    if (std::string named = deadCopyNamedBy(target.path, ignored); !named.empty()) return named;
     std::string name = deadCopyIn(dirFd, namePrefix(baseNameOf(target.path), CopyMark), ignored);
     if (!name.empty()) return dirName + "/" + name;
     std::string stateName;
@@ -440,6 +466,7 @@ void copyAttributes(const std::string& fileName, const std::string& from, int to
                 ::fremovexattr(toFd, name.c_str());
     std::string value, present;
     for (const std::string& name : names) {
+        if (name == CopyAttribute) continue; // belongs to the old file's content, not to the file
         if (!attributeValue(
                 [&](void* data, std::size_t size) {
                     return ::getxattr(from.c_str(), name.c_str(), data, size);
@@ -480,10 +507,20 @@ void writeInPlace(const Target& target, int tempFd, const std::string& fileName,
     }
     struct stat temp {};
     if (::fstat(tempFd, &temp) != 0) fail(fileName, errno);
+    // The file names its complete copy before anything of it changes.
+    std::string absoluteCopy = keptCopy;
+    if (absoluteCopy.front() != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd)) absoluteCopy = std::string(cwd) + "/" + keptCopy;
+    }
+    ::fsetxattr(file.fd, CopyAttribute, absoluteCopy.data(), absoluteCopy.size(), 0);
     const off_t size = temp.st_size;
     if (size > 0 && ::fallocate(file.fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS)
-        fail(fileName, errno);
+        errno != ENOSYS) {
+        const int error = errno;
+        ::fremovexattr(file.fd, CopyAttribute);
+        fail(fileName, error);
+    }
 
     // From here on the old content is being overwritten: a failure leaves the complete new
     // content in the temporary file, and the message says where.
@@ -514,6 +551,7 @@ void writeInPlace(const Target& target, int tempFd, const std::string& fileName,
     }
     if (::ftruncate(file.fd, size) != 0) damaged(errno);
     if (::fsync(file.fd) != 0) damaged(errno);
+    ::fremovexattr(file.fd, CopyAttribute);
     if (file.release() != 0) damaged(errno);
 }
 

@@ -79,16 +79,16 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // place from the flushed temporary copy (for such a folder it lives in the user's state
 // folder), so every name keeps seeing one file. During that copy SIGTERM, SIGINT and SIGHUP
 // wait until it is done, and the temporary copy is renamed to ".NAME.quilso-complete-XXXXXX"
-// first: should the process die anyway, that complete copy stays and is never removed as a
-// leftover; saving over the file is then refused (FileError, InterruptedSave) until the copy
-// is restored or discarded. An existing target that is not a regular file or is
-// write-protected is refused before anything is written. On failure the old file is untouched
-// (in place: the copy holding the new content is kept and named in the message), the
-// temporary file is removed and FileError is thrown. SIGTERM, SIGINT and SIGHUP before the
-// copy remove the temporary file before they take effect; a file-size limit is reported as a
-// write error. Temporary files that earlier saves of the same target left behind (the process
-// was killed before it touched the target) are removed after a successful save; a save
-// running in another process keeps its own. One save at a time per process.
+// first, and the target names it in its attribute user.quilso.complete-copy (where the file
+// system keeps user attributes, so that every hard link leads there): should the process die
+// anyway, that complete copy stays and is never removed as a leftover; saving over the file is
+// then refused (FileError, InterruptedSave) until the copy is restored or discarded. An existing target that
+// is not a regular file or is write-protected is refused before anything is written. On failure the old file
+// is untouched (in place: the copy holding the new content is kept and named in the message), the temporary
+// file is removed and FileError is thrown. SIGTERM, SIGINT and SIGHUP before the copy remove the temporary
+// file before they take effect; a file-size limit is reported as a write error. Temporary files that earlier
+// saves of the same target left behind (the process was killed before it touched the target) are removed
+// after a successful save; a save running in another process keeps its own. One save at a time per process.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
 // Hands each piece of the file's content to the file being written.
 using PieceSink = std::function<void(std::string_view)>;

@@ -466,6 +466,7 @@ TEST_F(Cli, AKilledSaveLeavesTheFileWholeOrNamesItsCompleteCopy) {
     ASSERT_EQ(run({"build", path("new.json"), path("new.js"), "--library", path("lib.js")}), ExitOk);
     const std::string after = readFile(path("new.js"));
     ASSERT_EQ(run({"build", path("old.json"), path("menu.js"), "--library", path("lib.js")}), ExitOk);
+    const std::string before = readFile(path("menu.js"));
     fs::create_hard_link(path("menu.js"), path("link.js"));
     for (const int signal : {SIGTERM, SIGKILL}) {
         for (int delay = 0; delay < 1600; delay += 400) {
@@ -501,6 +502,12 @@ TEST_F(Cli, AKilledSaveLeavesTheFileWholeOrNamesItsCompleteCopy) {
             EXPECT_EQ(signal, SIGKILL) << delay << " µs";
             EXPECT_EQ(run({"dump", path("menu.js")}), ExitFileError);
             EXPECT_NE(err.str().find("wurde unterbrochen"), std::string::npos) << err.str();
+            // The other name leads there too while the file is not whole.
+            const std::string seen = readFile(path("link.js"));
+            if (seen != after && seen != before) {
+                EXPECT_EQ(run({"dump", path("link.js")}), ExitFileError);
+                EXPECT_NE(err.str().find("wurde unterbrochen"), std::string::npos) << err.str();
+            }
             // Taken back by hand: the copy is the new file.
             ASSERT_EQ(copies.size(), 1u);
             EXPECT_TRUE(readFile(copies[0]) == after);
