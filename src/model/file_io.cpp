@@ -380,7 +380,7 @@ std::string deadCopyNamedBy(const std::string& targetPath, const struct stat* ig
     char named[PATH_MAX];
     const ssize_t size = ::getxattr(targetPath.c_str(), CopyAttribute, named, sizeof named - 1);
     if (size <= 0) return {};
-    const std::string copy(named, static_cast<std::size_t>(size));
+    std::string copy(named, static_cast<std::size_t>(size));
     const auto slash = copy.rfind('/');
     if (copy.front() != '/' || slash == std::string::npos) return {};
     Fd dir(::open(copy.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
