@@ -78,6 +78,12 @@ std::vector<SiteNode*> inSiblingOrder(const std::vector<SiteNode*>& nodes) {
 
 const QString kOutOfMemory = QStringLiteral("Nicht genügend Arbeitsspeicher.");
 
+// The core's sentence about a save that stopped while it rewrote `fileName`, and the question.
+QString interruptedSaveQuestion(const QString& fileName, const std::string& copy, const QString& question) {
+    const std::string told = quilso::FileError::interruptedSave(toFsName(fileName), copy).what();
+    return coreText(told) + u'\n' + question;
+}
+
 } // namespace
 
 QString WriteFailureText(const QString& path, const std::string& coreReason) {
@@ -422,6 +428,31 @@ bool ProjectDocument::readInto(const QString& fileName, quilso::Project& project
     const QFileInfo info(fileName);
     if (info.exists() && !info.isDir() && !info.isFile())
         return refuse(QStringLiteral("Der Name bezeichnet keine gewöhnliche Datei."));
+    // A save that stopped half-way left the file part old, part new; its complete content
+    // lives on in a copy, which the user may take back.
+    if (const std::string copy = quilso::FindInterruptedSaveCopy(toFsName(fileName)); !copy.empty()) {
+        switch (MessageBoxes::question(
+            dialogParent_, QStringLiteral("Unterbrochenes Speichern"),
+            interruptedSaveQuestion(fileName, copy,
+                                    QStringLiteral("Die vollständige Fassung wiederherstellen und öffnen? "
+                                                   "(„Nein“ öffnet die Datei, wie sie ist.)")))) {
+        case MessageBoxes::Yes:
+            try {
+                quilso::RestoreInterruptedSaveCopy(toFsName(fileName), copy);
+            } catch (const quilso::FileError& e) {
+                MessageBoxes::error(dialogParent_,
+                                    QStringLiteral("Die vollständige Fassung von „%1“ kann nicht "
+                                                   "wiederhergestellt werden:\n%2")
+                                        .arg(fileName, coreText(e.what())));
+                return false;
+            }
+            break;
+        case MessageBoxes::No:
+            break;
+        case MessageBoxes::Cancel:
+            return false;
+        }
+    }
     try {
         quilso::ReadProjectFile(toFsName(fileName), project, observer);
     } catch (const std::bad_alloc&) {
@@ -445,6 +476,23 @@ bool ProjectDocument::write(const QString& fileName) {
                                            "fehlt oder ist nicht lesbar.")
                                 .arg(fileName, functionsPath_));
         return false;
+    }
+    // The copy a stopped save left is the only complete version of the file: it goes only when
+    // the user agrees.
+    if (const std::string copy = quilso::FindInterruptedSaveCopy(toFsName(fileName)); !copy.empty()) {
+        if (MessageBoxes::question(
+                dialogParent_, QStringLiteral("Unterbrochenes Speichern"),
+                interruptedSaveQuestion(fileName, copy,
+                                        QStringLiteral("Das Projekt trotzdem speichern? Die "
+                                                       "vollständige Fassung wird dann "
+                                                       "gelöscht."))) != MessageBoxes::Yes)
+            return false;
+        try {
+            quilso::DiscardInterruptedSaveCopy(copy);
+        } catch (const quilso::FileError& e) {
+            MessageBoxes::error(dialogParent_, WriteFailureText(fileName, e.what()));
+            return false;
+        }
     }
     try {
         quilso::WriteMenuScript(toFsName(fileName), project_, program_);

@@ -71,6 +71,11 @@ struct UsageError {
     std::string message;
 };
 
+// A failure that the message alone explains but that exits as a usage error.
+struct MessageError {
+    std::string message;
+};
+
 struct Command {
     std::string name;
     std::vector<std::string> positional;
@@ -136,18 +141,25 @@ std::optional<std::string> option(const Command& command, const char* name) {
     return it->second;
 }
 
-// A fresh project, then BASE when given, then the file, each read as opening a project does.
-void readProject(const Command& command, const std::string& fileName, Project& project) {
+// Reads a project file as opening one does; one that a save left half rewritten is refused,
+// naming the complete copy that save kept.
+void readProjectFile(const std::string& fileName, Project& project) {
+    RefuseInterruptedSave(fileName);
     ReadObserver ignore;
-    if (const auto base = option(command, "--base")) ReadProjectFile(*base, project, ignore);
-    ReadProjectFile(fileName, project, ignore);
+    ReadProjectFile(fileName, project, ignore, FileKinds::FilesAndPipes);
+}
+
+// A fresh project, then BASE when given, then the file.
+void readProject(const Command& command, const std::string& fileName, Project& project) {
+    if (const auto base = option(command, "--base")) readProjectFile(*base, project);
+    readProjectFile(fileName, project);
 }
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
     ProgramInfo program;
     program.version = QUILSO_VERSION;
     std::string library = option(command, "--library").value_or(FindShippedLibrary(programDir));
-    if (!library.empty()) program.functionsLines = ReadLines(library);
+    if (!library.empty()) program.functionsLines = ReadLines(library, FileKinds::FilesAndPipes);
     return program;
 }
 
@@ -220,8 +232,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err, cons
     const std::string base = option(command, "--base").value_or(findShippedFile(programDir, "default.js"));
     if (base.empty()) throw FileError("default.js", "not found beside the program; name one with --base");
     Project project;
-    ReadObserver ignore;
-    ReadProjectFile(base, project, ignore);
+    readProjectFile(base, project);
     std::error_code error;
     const fs::path projectDir = fs::absolute(outFile, error).parent_path();
     const ImportSummary summary = *ImportSite(command.positional[0], projectDir, project.tree);
@@ -360,20 +371,21 @@ private:
 int runCheck(const Command& command, std::ostream& out) {
     namespace fs = std::filesystem;
     Project project;
-    ReadObserver ignore;
     CheckOptions options;
     options.projectFile = command.positional[0];
     options.siteDir = option(command, "--site").value_or("");
-    // The check's own exit status 1 means broken links, so a file it cannot read is reported
-    // as a usage error.
+    // The check's own exit status 1 means broken links, so a file it cannot read exits as a
+    // usage error (without the usage text, which would bury the message); a file a save left
+    // half rewritten is refused as everywhere.
     try {
-        ReadProjectFile(command.positional[0], project, ignore);
+        readProjectFile(command.positional[0], project);
     } catch (const FileError& e) {
-        throw UsageError{e.fileName() + ": " + e.reason()};
+        if (e.problem() == FileProblem::InterruptedSave) throw;
+        throw MessageError{e.what()};
     }
     std::error_code error;
     if (!options.siteDir.empty() && !fs::is_directory(options.siteDir, error))
-        throw UsageError{options.siteDir.string() + ": kein Ordner"};
+        throw MessageError{options.siteDir.string() + ": kein Ordner"};
 
     CheckOutput output(out, command.flags.count("--json") != 0);
     bool broken = false;
@@ -405,7 +417,7 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
         readProject(command, command.positional[0], project);
         out << ProjectToJson(project);
     } else if (command.name == "build") {
-        const std::string model = ReadFileBytes(command.positional[0]);
+        const std::string model = ReadFileBytes(command.positional[0], FileKinds::FilesAndPipes);
         ProjectFromJson(model, project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {
@@ -423,7 +435,7 @@ int finishOutput(std::ostream& out, std::ostream& err) {
     const auto* buffer = dynamic_cast<const FdOutputBuffer*>(out.rdbuf());
     const int error = buffer ? buffer->error() : 0;
     err << "quilso-cli: standard output: "
-        << (error != 0 ? std::strerror(error) : "the output could not be written") << "\n";
+        << (error != 0 ? SystemErrorText(error) : "the output could not be written") << "\n";
     return ExitFileError;
 }
 
@@ -452,6 +464,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         status = run(parse(args), out, err, programDir);
     } catch (const UsageError& e) {
         err << "quilso-cli: " << e.message << "\n" << Usage;
+        return ExitUsage;
+    } catch (const MessageError& e) {
+        err << "quilso-cli: " << e.message << "\n";
         return ExitUsage;
     } catch (const ModelError& e) {
         err << "quilso-cli: " << e.what() << "\n";

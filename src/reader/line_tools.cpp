@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <system_error>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -201,7 +200,7 @@ void LineCursor::readMore() {
     do {
         got = ::read(fd_, block_.get() + rest, capacity_ - rest);
     } while (got < 0 && errno == EINTR);
-    if (got < 0) throw FileError(fileName_, std::generic_category().message(errno));
+    if (got < 0) throw FileError(fileName_, SystemErrorText(errno));
     if (got == 0) endOfInput_ = true;
     text_ = std::string_view(block_.get(), rest + static_cast<std::size_t>(got));
     pos_ = 0;
@@ -216,14 +215,16 @@ bool LineCursor::next(std::string_view& line) {
             continue;
         }
         const char* const data = text_.data();
-        const std::size_t end = FindLineEnd(data, pos_, size);
+        const std::size_t end = FindLineEnd(data, pos_ + scanned_, size);
         if (end - pos_ > maxLine_) throw FileError(fileName_, "Zeile zu lang", FileProblem::LineTooLong);
         // Without the rest of the file it is open where this line ends, or whether an LF follows
         // a CR at the end of the block.
         if (!endOfInput_ && (end == size || (end + 1 == size && data[end] == '\r'))) {
+            scanned_ = end - pos_;
             readMore();
             continue;
         }
+        scanned_ = 0;
         line = text_.substr(pos_, end - pos_);
         if (end == size)
             pos_ = size;

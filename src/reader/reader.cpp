@@ -12,7 +12,6 @@
 #include <new>
 #include <optional>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -681,14 +680,13 @@ void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver
     } closer{fd};
     try {
         struct stat info {};
-        if (::fstat(fd, &info) != 0) throw FileError(fileName, std::generic_category().message(errno));
+        if (::fstat(fd, &info) != 0) throw FileError(fileName, SystemErrorText(errno));
         // The whole file is read before the project changes, so a read error leaves it as it was.
         // Only a regular file can be read twice.
         const bool regular = S_ISREG(info.st_mode);
         LoadLines(
             [&](bool again) {
-                if (again && ::lseek(fd, 0, SEEK_SET) != 0)
-                    throw FileError(fileName, std::generic_category().message(errno));
+                if (again && ::lseek(fd, 0, SEEK_SET) != 0) throw FileError(fileName, SystemErrorText(errno));
                 return reader::LineCursor(fd, fileName);
             },
             regular, regular ? static_cast<std::size_t>(info.st_size) : 0, project, observer);

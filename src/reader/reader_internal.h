@@ -86,7 +86,10 @@ public:
     // by itself; valid until the next call that moves on.
     std::string_view ahead() const { return text_.substr(pos_); }
     // Moves past the first `bytes` of ahead().
-    void skip(std::size_t bytes) { pos_ += bytes; }
+    void skip(std::size_t bytes) {
+        pos_ += bytes;
+        scanned_ = 0;
+    }
     std::size_t maxLine() const { return maxLine_; }
 
 private:
@@ -94,6 +97,9 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
+    // Bytes after pos_ already searched for a line end: a long line arriving in small pieces
+    // (a pipe gives at most 64 KiB a read) is searched once, not once per piece.
+    std::size_t scanned_ = 0;
     bool endOfInput_ = false;
     int fd_ = -1;
     std::string fileName_;

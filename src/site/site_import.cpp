@@ -57,10 +57,8 @@ bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder&
                 ImportSummary& summary) {
     std::error_code error;
     fs::directory_iterator it(dir, error);
-    if (error) {
-        ++summary.skipped;
-        return false;
-    }
+    // An unreadable folder is one without pages; the caller counts it as skipped.
+    if (error) return false;
     int bestIndex = 0;
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error) break;
@@ -240,7 +238,7 @@ ImportedFolder ScanSiteFolder(const fs::path& siteDir, const fs::path& projectDi
     std::error_code error;
     const fs::path dir = fs::absolute(siteDir, error).lexically_normal();
     fs::directory_iterator probe(dir, error);
-    if (error) throw FileError(siteDir.string(), error.message());
+    if (error) throw FileError(siteDir.string(), SystemErrorText(error.value()));
     const fs::path base = fs::absolute(projectDir, error).lexically_normal();
     ImportedFolder root;
     root.name = dir.filename().string();

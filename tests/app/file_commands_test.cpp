@@ -524,3 +524,64 @@ TEST(FileCommands, AWindowKeepsNoFreedBlocksAfterOpeningALargeProject) {
         EXPECT_EQ(quilso::KeptLargeBytes(), 0u) << "round " << round;
     }
 }
+
+// A save that died while it rewrote the file in place left a complete copy beside it: opening
+// offers it back, saving asks before it goes.
+TEST(FileCommands, AFileASaveLeftHalfRewrittenOffersItsCompleteCopy) {
+    AppFixture data("AB");
+    auto form = data.makeForm();
+    quilso::Project complete;
+    FillTopLevel(complete.tree, "PQR");
+    const QString path = data.path(QStringLiteral("seite.js"));
+    const QString copy = data.path(QStringLiteral(".seite.js.quilso-complete-Ab12Cd"));
+    WriteProjectFile(copy, complete);
+    const QByteArray completeBytes = fileBytes(copy);
+    QFile half(path);
+    ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+    half.write(fileBytes(copy).left(300));
+    half.close();
+    const QString told = QStringLiteral("question:Das Speichern von „%1“ wurde unterbrochen; die Datei ist "
+                                        "womöglich unvollständig. Die vollständige Fassung liegt in „%2“.\n")
+                             .arg(path, copy);
+
+    FileDialogs::queueFileName(path);
+    MessageBoxes::queueAnswer(MessageBoxes::Cancel);
+    form->document()->open();
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{told + QStringLiteral("Die vollständige Fassung wiederherstellen und öffnen? "
+                                                "(„Nein“ öffnet die Datei, wie sie ist.)")});
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
+    EXPECT_TRUE(form->document()->fileName().isEmpty());
+
+    FileDialogs::queueFileName(path);
+    MessageBoxes::queueAnswer(MessageBoxes::No);
+    form->document()->open();
+    EXPECT_EQ(MessageBoxes::takeShown().size(), 1);
+    EXPECT_EQ(form->document()->fileName(), path);
+    editTree(*form);
+    MessageBoxes::queueAnswer(MessageBoxes::No);
+    EXPECT_FALSE(form->document()->save());
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{told + QStringLiteral("Das Projekt trotzdem speichern? Die vollständige Fassung "
+                                                "wird dann gelöscht.")});
+    EXPECT_TRUE(form->document()->isModified());
+    EXPECT_TRUE(QFile::exists(copy));
+
+    form->document()->setModified(false);
+    FileDialogs::queueFileName(path);
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    form->document()->open();
+    EXPECT_EQ(MessageBoxes::takeShown().size(), 1);
+    EXPECT_EQ(TreeShape(form->document()->project().tree), "P Q R");
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_EQ(fileBytes(path), completeBytes);
+
+    // Once more half rewritten, now saved over with consent: the copy goes.
+    WriteProjectFile(copy, complete);
+    editTree(*form);
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    EXPECT_TRUE(form->document()->save());
+    EXPECT_EQ(MessageBoxes::takeShown().size(), 1);
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_FALSE(form->document()->isModified());
+}

@@ -11,11 +11,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <streambuf>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -177,7 +180,7 @@ TEST_F(Cli, BadModelsExitWithTwoAndWriteNothing) {
 TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
     EXPECT_EQ(run({"dump", path("missing.js")}), ExitFileError);
     EXPECT_NE(err.str().find(path("missing.js")), std::string::npos);
-    EXPECT_NE(err.str().find(std::strerror(ENOENT)), std::string::npos);
+    EXPECT_EQ(err.str(), "quilso-cli: " + path("missing.js") + ": Datei oder Verzeichnis nicht gefunden\n");
     EXPECT_EQ(out.str(), "");
 
     EXPECT_EQ(run({"build", path("missing.json"), path("out.js")}), ExitFileError);
@@ -186,6 +189,13 @@ TEST_F(Cli, FileErrorsExitWithOneAndNameTheFile) {
               ExitFileError);
     EXPECT_NE(err.str().find("nolib.js"), std::string::npos);
     EXPECT_EQ(run({"build", path("model.json"), path("no/such/dir/out.js")}), ExitFileError);
+    EXPECT_EQ(err.str(),
+              "quilso-cli: " + path("no/such/dir/out.js") + ": Datei oder Verzeichnis nicht gefunden\n");
+    EXPECT_EQ(run({"build", path("model.json"), path("model.json/out.js")}), ExitFileError);
+    EXPECT_EQ(err.str(),
+              "quilso-cli: " + path("model.json/out.js") + ": Ein Teil des Pfades ist kein Verzeichnis\n");
+    EXPECT_EQ(run({"dump", dir.string()}), ExitFileError);
+    EXPECT_EQ(err.str(), "quilso-cli: " + dir.string() + ": Ist ein Verzeichnis\n");
     EXPECT_EQ(run({"resave", path("missing.js"), path("out.js")}), ExitFileError);
     EXPECT_FALSE(fs::exists(path("out.js")));
     // The old file survives a failed resave over it.
@@ -269,10 +279,8 @@ TEST_F(Cli, PublishPrintsOneLinePerPageAndFailsOnlyOnUnwritablePages) {
                          "skipped   sub/index.htm (no marker comments)\n"
                          "written   sub/offen.htm\n"
                          "skipped   sub/fehlt.htm (not found)\n"
-                         "failed    gro\xC3\x9F.htm (cannot write: " +
-                             std::string(std::strerror(EFBIG)) +
-                             ")\n"
-                             "5 pages: 1 written, 1 unchanged, 2 skipped, 1 failed\n");
+                         "failed    gro\xC3\x9F.htm (cannot write: Datei zu groß)\n"
+                         "5 pages: 1 written, 1 unchanged, 2 skipped, 1 failed\n");
     EXPECT_EQ(readFile(dir / "gro\xC3\x9F.htm"), large);
 
     EXPECT_EQ(run({"publish"}), ExitUsage);
@@ -301,7 +309,10 @@ Outcome runProgram(const fs::path& dir, const std::string& shell) {
     const std::string command = "cd '" + dir.string() + "' && CLI='" QUILSO_CLI_PROGRAM "' && " + shell +
                                 " 2>'" + errFile.string() + "'";
     Outcome outcome;
+    // As a user's shell starts it: a file-size limit ends a program that does not see to it.
+    auto* const fileSizeAction = ::signal(SIGXFSZ, SIG_DFL);
     const int status = std::system(command.c_str());
+    ::signal(SIGXFSZ, fileSizeAction);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
     outcome.err = readFile(errFile);
     fs::remove(errFile);
@@ -328,9 +339,14 @@ TEST_F(Cli, OutputThatCannotBeWrittenExitsWithOne) {
     // The program itself, on a device that is always full.
     Outcome run = runProgram(dir, "\"$CLI\" dump '" + golden + "' >/dev/full");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string("quilso-cli: standard output: ") + std::strerror(ENOSPC) + "\n");
+    EXPECT_EQ(run.err, "quilso-cli: standard output: Kein Platz mehr auf dem Datenträger\n");
     run = runProgram(dir, "\"$CLI\" resave '" + golden + "' - --library lib.js >/dev/full");
     EXPECT_EQ(run.status, 1);
+    // A file-size limit on standard output is a write error too, not the end of the process.
+    writeFile(path("lib.js"), GoldenLibrary);
+    run = runProgram(dir, "ulimit -f 4 && \"$CLI\" resave '" + golden + "' - --library lib.js >limited.js");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: standard output: Datei zu groß\n");
 }
 
 TEST_F(Cli, DashAsOutputWritesToStandardOutput) {
@@ -363,30 +379,140 @@ TEST_F(Cli, TargetsThatAreNoFileOrWriteProtectedAreRefused) {
 }
 
 TEST_F(Cli, EndlessInputAndMemoryOrFileSizeLimitsEndWithAMessage) {
-    EXPECT_EQ(run({"dump", "/dev/zero"}), ExitFileError);
-    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
-    EXPECT_EQ(run({"build", "/dev/zero", path("out.js")}), ExitFileError);
-    EXPECT_EQ(err.str(), "quilso-cli: /dev/zero: Zeile zu lang\n");
+    // Devices are refused at once; files, pipes and standard input are read.
+    writeFile(path("model.json"), "{}");
+    struct Case {
+        std::vector<std::string> args;
+        const char* device;
+    };
+    const Case cases[] = {
+        {{"dump", "/dev/zero"}, "/dev/zero"},
+        {{"dump", "/dev/urandom"}, "/dev/urandom"},
+        {{"resave", "/dev/urandom", path("out.js")}, "/dev/urandom"},
+        {{"build", "/dev/zero", path("out.js")}, "/dev/zero"},
+        {{"build", path("model.json"), path("out.js"), "--library", "/dev/urandom"}, "/dev/urandom"},
+    };
+    for (const Case& refused : cases) {
+        EXPECT_EQ(run(refused.args), ExitFileError) << refused.args[0];
+        EXPECT_EQ(err.str(),
+                  std::string("quilso-cli: „") + refused.device + "“ ist keine gewöhnliche Datei.\n");
+    }
     EXPECT_FALSE(fs::exists(path("out.js")));
+    Outcome run = runProgram(dir, "head -c 1000 /dev/zero | \"$CLI\" dump /dev/stdin >/dev/null");
+    EXPECT_EQ(run.status, 0) << run.err;
+    run = runProgram(dir, "head -c 300000000 /dev/zero | \"$CLI\" dump /dev/stdin");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: /dev/stdin: Zeile zu lang\n");
 
     // Less memory than the longest line needs: a message, not an abort. AddressSanitizer reserves
     // its shadow memory up front and cannot start under an address-space limit at all.
 #ifndef __SANITIZE_ADDRESS__
-    Outcome run = runProgram(dir, "ulimit -v 120000 && \"$CLI\" dump /dev/zero");
+    run = runProgram(dir, "ulimit -v 120000 && head -c 300000000 /dev/zero | \"$CLI\" dump /dev/fd/0");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "quilso-cli: /dev/zero: Nicht genug Arbeitsspeicher\n");
-#else
-    Outcome run;
+    EXPECT_EQ(run.err, "quilso-cli: /dev/fd/0: Nicht genug Arbeitsspeicher\n");
 #endif
 
     // A file-size limit below the file's size: a write error, and no temporary file is left.
     writeFile(path("model.json"), "{}");
     run = runProgram(dir, "ulimit -f 8 && \"$CLI\" build model.json out.js");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "quilso-cli: out.js: " + std::string(std::strerror(EFBIG)) + "\n");
+    EXPECT_EQ(run.err, "quilso-cli: out.js: Datei zu groß\n");
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"bin", "model.json"}));
+}
+
+TEST_F(Cli, AFileASaveLeftHalfRewrittenIsNamedWithItsCompleteCopy) {
+    const std::string golden = (fs::path(QUILSO_WRITER_GOLDEN) / "example.js").string();
+    writeFile(path("menu.js"), readFile(golden));
+    // What a save killed while it rewrote menu.js in place leaves beside it.
+    const std::string copy = path(".menu.js.quilso-complete-Ab12Cd");
+    writeFile(copy, readFile(golden));
+    const std::string message = "quilso-cli: Das Speichern von „" + path("menu.js") +
+                                "“ wurde unterbrochen; die Datei ist womöglich unvollständig. Die "
+                                "vollständige Fassung liegt in „" +
+                                copy + "“.\n";
+    writeFile(path("model.json"), "{}");
+    const std::vector<std::vector<std::string>> commands = {
+        {"dump", path("menu.js")},           {"resave", path("menu.js"), path("out.js")},
+        {"resave", golden, path("menu.js")}, {"build", path("model.json"), path("menu.js")},
+        {"check", path("menu.js")},          {"publish", path("menu.js")},
+    };
+    for (const auto& args : commands) {
+        EXPECT_EQ(run(args), ExitFileError) << args[0];
+        EXPECT_EQ(err.str(), message) << args[0];
+        EXPECT_EQ(out.str(), "") << args[0];
+    }
+    EXPECT_FALSE(fs::exists(path("out.js")));
+    EXPECT_EQ(readFile(path("menu.js")), readFile(golden));
+    EXPECT_TRUE(fs::exists(copy));
+}
+
+// The program itself, stopped while it rewrites a file with two names in place: SIGTERM waits
+// until the file is whole; after SIGKILL the file is whole or every command names the copy.
+TEST_F(Cli, AKilledSaveLeavesTheFileWholeOrNamesItsCompleteCopy) {
+    const auto model = [](char letter) {
+        std::string json = "{\"tree\": [";
+        for (int i = 0; i < 60000; ++i)
+            json += std::string(i ? "," : "") + "{\"text\": \"" + std::string(40, letter) +
+                    "\", \"file\": \"p" + std::to_string(i) + ".htm\"}";
+        return json + "]}";
+    };
+    writeFile(path("old.json"), model('o'));
+    writeFile(path("new.json"), model('n'));
+    writeFile(path("lib.js"), GoldenLibrary);
+    ASSERT_EQ(run({"build", path("new.json"), path("new.js"), "--library", path("lib.js")}), ExitOk);
+    const std::string after = readFile(path("new.js"));
+    ASSERT_EQ(run({"build", path("old.json"), path("menu.js"), "--library", path("lib.js")}), ExitOk);
+    const std::string before = readFile(path("menu.js"));
+    fs::create_hard_link(path("menu.js"), path("link.js"));
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        for (int delay = 0; delay < 1600; delay += 400) {
+            ASSERT_EQ(run({"build", path("old.json"), path("menu.js"), "--library", path("lib.js")}), ExitOk)
+                << err.str();
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            ASSERT_GE(::inotify_add_watch(watch, path("menu.js").c_str(), IN_MODIFY), 0);
+            std::fflush(nullptr);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::execl(QUILSO_CLI_PROGRAM, "quilso-cli", "build", path("new.json").c_str(),
+                        path("menu.js").c_str(), "--library", path("lib.js").c_str(),
+                        static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            pollfd event{watch, POLLIN, 0};
+            if (::poll(&event, 1, 20000) == 1) {
+                char buffer[4096];
+                (void)!::read(watch, buffer, sizeof buffer);
+            }
+            ::usleep(static_cast<useconds_t>(delay));
+            ::kill(pid, signal);
+            ::waitpid(pid, nullptr, 0);
+            ::close(watch);
+            std::vector<fs::path> copies;
+            for (const auto& entry : fs::directory_iterator(dir))
+                if (entry.path().filename().string().starts_with(".menu.js.quilso-complete-"))
+                    copies.push_back(entry.path());
+            if (copies.empty()) {
+                EXPECT_TRUE(readFile(path("link.js")) == after) << signal << ", " << delay << " µs";
+                continue;
+            }
+            EXPECT_EQ(signal, SIGKILL) << delay << " µs";
+            EXPECT_EQ(run({"dump", path("menu.js")}), ExitFileError);
+            EXPECT_NE(err.str().find("wurde unterbrochen"), std::string::npos) << err.str();
+            // The other name leads there too while the file is not whole.
+            const std::string seen = readFile(path("link.js"));
+            if (seen != after && seen != before) {
+                EXPECT_EQ(run({"dump", path("link.js")}), ExitFileError);
+                EXPECT_NE(err.str().find("wurde unterbrochen"), std::string::npos) << err.str();
+            }
+            // Taken back by hand: the copy is the new file.
+            ASSERT_EQ(copies.size(), 1u);
+            EXPECT_TRUE(readFile(copies[0]) == after);
+            fs::remove(copies[0]);
+        }
+    }
+    EXPECT_TRUE(readFile(path("link.js")) == readFile(path("menu.js")));
 }

@@ -4,10 +4,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -114,9 +118,13 @@ TEST_F(SiteCommands, UsageAndFileErrors) {
         EXPECT_EQ(run(args), ExitUsage) << args.back();
         EXPECT_EQ(out.str(), "");
     }
-    // Exit status 1 is kept for broken links, so an unreadable project is a usage error.
+    // Exit status 1 is kept for broken links, so an unreadable project is a usage error, told
+    // by the message alone.
     EXPECT_EQ(run({"check", (dir / "fehlt.js").string()}), ExitUsage);
-    EXPECT_NE(err.str().find("fehlt.js"), std::string::npos);
+    EXPECT_EQ(err.str(),
+              "quilso-cli: " + (dir / "fehlt.js").string() + ": Datei oder Verzeichnis nicht gefunden\n");
+    EXPECT_EQ(run({"check", project(), "--site", (dir / "fehlt").string()}), ExitUsage);
+    EXPECT_EQ(err.str(), "quilso-cli: " + (dir / "fehlt").string() + ": kein Ordner\n");
 
     EXPECT_EQ(run({"import", (dir / "fehlt").string(), project(), "--base", QUILSO_DEFAULT_JS}),
               ExitFileError);
@@ -173,6 +181,29 @@ TEST_F(SiteCommands, EveryFindingIsOneLine) {
     EXPECT_EQ(json["findings"][1]["where"], "Tab\u0081");
     EXPECT_EQ(json["findings"][1]["file"], "fehlt\t\x1bhier\x7f.htm");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(json["findings"].size()));
+}
+
+TEST_F(SiteCommands, AnUnreadableFolderIsSkippedOnce) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to switch to another user";
+    put("geheim/seite.htm", "<title>Geheim</title>");
+    fs::permissions(site / "geheim", fs::perms::none);
+    fs::permissions(dir, fs::perms::all);
+    fs::permissions(site, fs::perms::all);
+    // Where the other user can read it, whichever folder the sources are in.
+    fs::copy_file(QUILSO_DEFAULT_JS, dir / "default.js");
+    std::fflush(nullptr);
+    // The folder is unreadable only for a user without privileges.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(5);
+        const int status = run({"import", site.string(), project(), "--base", (dir / "default.js").string()});
+        std::fprintf(stderr, "%s%s", out.str().c_str(), err.str().c_str());
+        ::_exit(status == ExitOk && out.str() == project() + ": 3 pages, 1 folder, 2 skipped\n" ? 0 : 6);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::permissions(site / "geheim", fs::perms::owner_all);
 }
 
 } // namespace

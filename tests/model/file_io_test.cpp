@@ -4,15 +4,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
+#include <poll.h>
 #include <stdexcept>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace quilso;
@@ -72,13 +79,13 @@ TEST_F(FileIo, ReadErrorsNameTheFileAndReason) {
         FAIL() << "no error";
     } catch (const FileError& e) {
         EXPECT_EQ(e.fileName(), path("missing.js"));
-        EXPECT_EQ(e.reason(), std::strerror(ENOENT));
+        EXPECT_EQ(e.reason(), SystemErrorText(ENOENT));
     }
     try {
         ReadLines(dir.string());
         FAIL() << "no error";
     } catch (const FileError& e) {
-        EXPECT_EQ(e.reason(), std::strerror(EISDIR));
+        EXPECT_EQ(e.reason(), SystemErrorText(EISDIR));
     }
 }
 
@@ -134,7 +141,7 @@ TEST_F(FileIo, WriteFailingMidwayKeepsTheOldFile) {
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(reason, std::strerror(EFBIG));
+    EXPECT_EQ(reason, SystemErrorText(EFBIG));
     EXPECT_EQ(get(target), "old content");
     EXPECT_EQ(entries(), (Lines{"menu.js"}));
 }
@@ -185,6 +192,34 @@ template <class F> int inChild(F&& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
+}
+
+// The value of an extended attribute, or "(none)".
+std::string attribute(const std::string& name, const char* key) {
+    std::string value(4096, '\0');
+    const ssize_t size = ::getxattr(name.c_str(), key, value.data(), value.size());
+    if (size < 0) return "(none)";
+    value.resize(static_cast<std::size_t>(size));
+    return value;
+}
+
+// The stored form of a POSIX access list: a version, then tag, permissions and id per entry.
+enum : std::uint16_t { AclUserObject = 1, AclUser = 2, AclGroupObject = 4, AclMask = 0x10, AclOther = 0x20 };
+constexpr std::uint32_t AclNoId = 0xFFFFFFFF;
+struct AclEntry {
+    std::uint16_t tag, permissions;
+    std::uint32_t id;
+};
+std::string aclValue(std::initializer_list<AclEntry> entries) {
+    std::string value;
+    auto add = [&](auto number) { value.append(reinterpret_cast<const char*>(&number), sizeof number); };
+    add(std::uint32_t{2});
+    for (const AclEntry& entry : entries) {
+        add(entry.tag);
+        add(entry.permissions);
+        add(entry.id);
+    }
+    return value;
 }
 
 std::string messageOf(const std::function<void()>& save, FileProblem& problem) {
@@ -340,7 +375,7 @@ TEST_F(FileIo, SignalsDuringASaveLeaveNoTemporaryFile) {
         try {
             WriteFileAtomically(target, std::string(100000, 'n'));
         } catch (const FileError& e) {
-            ::_exit(e.reason() == std::strerror(EFBIG) ? 3 : 4);
+            ::_exit(e.reason() == SystemErrorText(EFBIG) ? 3 : 4);
         }
     });
     ASSERT_TRUE(WIFEXITED(status)) << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
@@ -446,4 +481,357 @@ TEST_F(FileIo, ReadingRegularFilesOnlyRefusesPipesAndDevicesAtOnce) {
     EXPECT_EQ(ReadLines(path("link.js"), FileKinds::RegularOnly), (Lines{"a", "b"}));
     EXPECT_EQ(ReadFileBytes("/dev/null"), ""); // anything goes by default
     EXPECT_THROW(RequireRegularFile(path("missing.js")), FileError);
+}
+
+// ---- every fault of a save leaves one complete file ----
+
+namespace {
+
+// Runs `body` in a child process as the unprivileged user nobody (a test run by root would
+// otherwise pass every permission check), and returns its wait status.
+void becomeNobody() {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(5);
+}
+template <class F> int asNobody(F&& body) {
+    return inChild([&] {
+        becomeNobody();
+        body();
+    });
+}
+
+// Starts a save of `bytes` over `target` in a child and sends it `signal` once the save began
+// to overwrite the target's own content, after `delayMicros` more; returns the wait status.
+template <class F>
+int killDuringInPlaceCopy(const std::string& target, const std::string& bytes, int signal, int delayMicros,
+                          F&& becomeUser) {
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    EXPECT_GE(watch, 0);
+    EXPECT_GE(::inotify_add_watch(watch, target.c_str(), IN_MODIFY), 0);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        becomeUser();
+        try {
+            WriteFileAtomically(target, bytes);
+        } catch (const FileError& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ::_exit(7);
+        }
+        ::_exit(0);
+    }
+    pollfd event{watch, POLLIN, 0};
+    if (::poll(&event, 1, 20000) == 1) {
+        char buffer[4096];
+        (void)!::read(watch, buffer, sizeof buffer);
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delayMicros);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(watch);
+    return status;
+}
+
+void stayUser() {}
+
+} // namespace
+
+TEST_F(FileIo, CleanupSignalsWaitUntilAnInPlaceCopyHasFinished) {
+    const std::string target = path("menu.js");
+    const std::string before(6 << 20, 'o');
+    const std::string after(6 << 20, 'n');
+    put(target, before);
+    fs::create_hard_link(target, dir / "link.js");
+    int trial = 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        for (int delay = 0; delay < 2400; delay += 300, ++trial) {
+            put(target, before); // in place: the link stays
+            const int status = killDuringInPlaceCopy(target, after, signal, delay, stayUser);
+            EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+            EXPECT_TRUE(get(target) == after) << "signal " << signal << ", " << delay << " µs";
+            EXPECT_EQ(entries(), (Lines{"link.js", "menu.js"}));
+        }
+    }
+}
+
+namespace {
+
+// Starts `savers` saves of `target` at once, `rounds` times; saver i writes contentOf(i).
+// Returns how many saves failed; after each round the file must hold one saver's content.
+template <class Content>
+int saveAtOnce(const std::string& target, int savers, int rounds, Content contentOf) {
+    int failures = 0;
+    for (int round = 0; round < rounds; ++round) {
+        int start[2];
+        EXPECT_EQ(::pipe(start), 0);
+        std::fflush(nullptr);
+        std::vector<pid_t> children;
+        for (int i = 0; i < savers; ++i) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(start[1]);
+                char c;
+                (void)!::read(start[0], &c, 1); // all begin together once the pipe closes
+                try {
+                    WriteFileAtomically(target, contentOf(i));
+                } catch (const FileError& e) {
+                    std::fprintf(stderr, "%s\n", e.what());
+                    ::_exit(1);
+                }
+                ::_exit(0);
+            }
+            children.push_back(pid);
+        }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (const pid_t pid : children) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
+        }
+        std::ifstream in(target, std::ios::binary);
+        const std::string now{std::istreambuf_iterator<char>(in), {}};
+        bool whole = false;
+        for (int i = 0; i < savers; ++i)
+            whole = whole || now == contentOf(i);
+        EXPECT_TRUE(whole) << "round " << round;
+    }
+    return failures;
+}
+
+} // namespace
+
+TEST_F(FileIo, ConcurrentSavesOfOneFileAllSucceed) {
+    const std::string target = path("menu.js");
+    put(target, "old");
+    const auto small = [](int i) { return "saver " + std::to_string(i); };
+    EXPECT_EQ(saveAtOnce(target, 2, 500, small), 0);
+    EXPECT_EQ(saveAtOnce(target, 3, 300, small), 0);
+    EXPECT_EQ(entries(), (Lines{"menu.js"}));
+    // Written in place, they take turns instead of mixing their contents.
+    fs::create_hard_link(target, dir / "link.js");
+    const auto large = [](int i) { return std::string(std::size_t(200000 + 1000 * i), char('a' + i)); };
+    EXPECT_EQ(saveAtOnce(target, 3, 100, large), 0);
+    EXPECT_EQ(entries(), (Lines{"link.js", "menu.js"}));
+}
+
+TEST_F(FileIo, ExtendedAttributesAndAclsSurviveASave) {
+    const std::string target = path("menu.js");
+    put(target, "old");
+    if (::setxattr(target.c_str(), "user.note", "keepme", 6, 0) != 0)
+        GTEST_SKIP() << "the file system refuses user attributes: " << std::strerror(errno);
+    // An access list granting user 1 read and write, as setfacl -m u:1:rw writes it.
+    const std::string acl = aclValue({{AclUserObject, 6, AclNoId},
+                                      {AclUser, 6, 1},
+                                      {AclGroupObject, 4, AclNoId},
+                                      {AclMask, 6, AclNoId},
+                                      {AclOther, 4, AclNoId}});
+    ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0)
+        << std::strerror(errno);
+    const struct stat before = statOf(target);
+    WriteFileAtomically(target, "new");
+    EXPECT_EQ(get(target), "new");
+    EXPECT_NE(statOf(target).st_ino, before.st_ino); // replaced, not written in place
+    EXPECT_EQ(attribute(target, "user.note"), "keepme");
+    EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
+    EXPECT_EQ(statOf(target).st_mode, before.st_mode);
+    EXPECT_EQ(entries(), (Lines{"menu.js"}));
+}
+
+TEST_F(FileIo, AnAttributeThatCannotBeCopiedKeepsTheOldFileAndIsNamed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to set an attribute another user cannot";
+    const std::string target = path("menu.js");
+    put(target, "old");
+    if (::setxattr(target.c_str(), "security.quilso_test", "x", 1, 0) != 0)
+        GTEST_SKIP() << "the file system refuses security attributes: " << std::strerror(errno);
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ::chmod(dir.c_str(), 0777);
+    const int status = asNobody([&] {
+        FileProblem problem = FileProblem::System;
+        const std::string message = messageOf([&] { WriteFileAtomically(target, "new"); }, problem);
+        std::fprintf(stderr, "%s\n", message.c_str());
+        ::_exit(message.find("„security.quilso_test“") != std::string::npos ? 0 : 6);
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(get(target), "old");
+    EXPECT_EQ(attribute(target, "security.quilso_test"), "x");
+    EXPECT_EQ(entries(), (Lines{"menu.js"}));
+}
+
+TEST_F(FileIo, AWritableFileInAReadOnlyFolderIsWrittenInPlace) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to switch to another user";
+    fs::create_directories(dir / "site");
+    fs::create_directories(dir / "state");
+    const std::string target = path("site/menu.js");
+    put(target, "old");
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(path("state").c_str(), 65534, 65534), 0);
+    ::chmod(path("site").c_str(), 0555);
+    ::chmod(dir.c_str(), 0755);
+    ::setenv("XDG_STATE_HOME", path("state").c_str(), 1);
+    const struct stat before = statOf(target);
+    const int status = asNobody([&] {
+        try {
+            WriteFileAtomically(target, "new by nobody");
+        } catch (const FileError& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            ::_exit(6);
+        }
+        ::_exit(0);
+    });
+    ::unsetenv("XDG_STATE_HOME");
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(get(target), "new by nobody");
+    EXPECT_EQ(statOf(target).st_ino, before.st_ino);
+    ::chmod(path("site").c_str(), 0755);
+}
+
+TEST_F(FileIo, TheCompleteCopyOfAnInterruptedSaveIsKeptUntilRestoredOrDiscarded) {
+    const std::string target = path("menu.js");
+    put(target, "half old, half new");
+    // What a save that died while it rewrote the target leaves beside it.
+    const std::string copy = path(".menu.js.quilso-complete-Ab12Cd");
+    put(copy, "the new content");
+    put(path(".menu.js.quilso-Xy34Zw"), "a save that died before it touched the target");
+    EXPECT_EQ(FindInterruptedSaveCopy(target), copy);
+    FileProblem problem = FileProblem::System;
+    EXPECT_EQ(messageOf([&] { WriteFileAtomically(target, "newer"); }, problem),
+              "Das Speichern von „" + target +
+                  "“ wurde unterbrochen; die Datei ist womöglich unvollständig. Die vollständige Fassung "
+                  "liegt in „" +
+                  copy + "“.");
+    EXPECT_EQ(problem, FileProblem::InterruptedSave);
+    EXPECT_THROW(RefuseInterruptedSave(target), FileError);
+    EXPECT_EQ(get(target), "half old, half new");
+    EXPECT_EQ(get(copy), "the new content");
+
+    // Other files of the folder save as ever, and their sweep leaves the copy alone.
+    WriteFileAtomically(path("other.js"), "other");
+    EXPECT_EQ(entries(),
+              (Lines{".menu.js.quilso-Xy34Zw", ".menu.js.quilso-complete-Ab12Cd", "menu.js", "other.js"}));
+
+    fs::create_hard_link(target, dir / "link.js");
+    RestoreInterruptedSaveCopy(target, copy);
+    EXPECT_EQ(get(target), "the new content");
+    EXPECT_EQ(get(path("link.js")), "the new content");
+    EXPECT_EQ(FindInterruptedSaveCopy(target), "");
+    EXPECT_EQ(entries(), (Lines{"link.js", "menu.js", "other.js"}));
+
+    put(copy, "older");
+    DiscardInterruptedSaveCopy(copy);
+    WriteFileAtomically(target, "newer");
+    EXPECT_EQ(get(path("link.js")), "newer");
+    EXPECT_EQ(entries(), (Lines{"link.js", "menu.js", "other.js"}));
+}
+
+TEST_F(FileIo, AKilledInPlaceSaveLeavesTheNewFileOrItsCompleteCopy) {
+    const std::string target = path("menu.js");
+    const std::string before(6 << 20, 'o');
+    const std::string after(6 << 20, 'n');
+    put(target, before);
+    fs::create_hard_link(target, dir / "link.js");
+    int copiesLeft = 0;
+    for (int delay = 0; delay < 4800; delay += 300) {
+        put(target, before);
+        killDuringInPlaceCopy(target, after, SIGKILL, delay, stayUser);
+        const std::string copy = FindInterruptedSaveCopy(target);
+        if (copy.empty()) {
+            EXPECT_TRUE(get(target) == after) << delay << " µs";
+            EXPECT_EQ(entries(), (Lines{"link.js", "menu.js"}));
+            continue;
+        }
+        ++copiesLeft;
+        EXPECT_TRUE(get(copy) == after) << delay << " µs";
+        // The file's other name leads to the same copy while the file is not whole, where the
+        // file system keeps attributes.
+        if (::setxattr(path("link.js").c_str(), "user.probe", "", 0, 0) == 0) {
+            ::removexattr(path("link.js").c_str(), "user.probe");
+            const std::string seen = get(path("link.js"));
+            EXPECT_TRUE(FindInterruptedSaveCopy(path("link.js")) == copy || seen == after || seen == before);
+        }
+        FileProblem problem = FileProblem::System;
+        messageOf([&] { WriteFileAtomically(target, "x"); }, problem);
+        EXPECT_EQ(problem, FileProblem::InterruptedSave);
+        RestoreInterruptedSaveCopy(target, copy);
+        EXPECT_TRUE(get(path("link.js")) == after);
+        EXPECT_EQ(entries(), (Lines{"link.js", "menu.js"}));
+    }
+    std::printf("%d of 16 killed saves left their complete copy\n", copiesLeft);
+}
+
+TEST_F(FileIo, InPlaceSavesInAReadOnlyFolderKeepTheirCopyInTheStateFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to switch to another user";
+    fs::create_directories(dir / "site");
+    fs::create_directories(dir / "state");
+    const std::string target = path("site/menu.js");
+    const std::string before(6 << 20, 'o');
+    const std::string after(6 << 20, 'n');
+    put(target, before);
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(path("state").c_str(), 65534, 65534), 0);
+    ::chmod(path("site").c_str(), 0555);
+    ::chmod(dir.c_str(), 0755);
+    ::setenv("XDG_STATE_HOME", path("state").c_str(), 1);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        for (int delay = 0; delay < 2400; delay += 600) {
+            put(target, before);
+            killDuringInPlaceCopy(target, after, signal, delay, becomeNobody);
+            const std::string copy = FindInterruptedSaveCopy(target);
+            if (!copy.empty()) {
+                EXPECT_EQ(signal, SIGKILL);
+                EXPECT_EQ(copy.rfind(path("state/quilso/."), 0), 0u) << copy;
+                EXPECT_TRUE(get(copy) == after);
+                DiscardInterruptedSaveCopy(copy);
+            } else {
+                EXPECT_TRUE(get(target) == after) << signal << ", " << delay << " µs";
+            }
+        }
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_TRUE(fs::is_empty(dir / "state" / "quilso"));
+    ::chmod(path("site").c_str(), 0755);
+}
+
+TEST_F(FileIo, FilesAndPipesRefuseDevicesButReadPipesAndStandardInput) {
+    for (const char* device : {"/dev/zero", "/dev/urandom", "/dev/null"}) {
+        FileProblem problem = FileProblem::System;
+        EXPECT_EQ(messageOf([&] { ReadFileBytes(device, FileKinds::FilesAndPipes); }, problem),
+                  std::string("„") + device + "“ ist keine gewöhnliche Datei.");
+        EXPECT_EQ(problem, FileProblem::NotRegularFile);
+    }
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ASSERT_EQ(::write(pipe[1], "a\nb", 3), 3);
+    ::close(pipe[1]);
+    EXPECT_EQ(ReadLines("/proc/self/fd/" + std::to_string(pipe[0]), FileKinds::FilesAndPipes),
+              (Lines{"a", "b"}));
+    ::close(pipe[0]);
+    put(path("plain.js"), "x");
+    EXPECT_EQ(ReadFileBytes(path("plain.js"), FileKinds::FilesAndPipes), "x");
+    // Standard input is read whatever it is, as the user asked for it.
+    const int status = inChild([] {
+        const int null = ::open("/dev/null", O_RDONLY);
+        ::dup2(null, 0);
+        try {
+            ::_exit(ReadFileBytes("/dev/stdin", FileKinds::FilesAndPipes).empty() ? 0 : 6);
+        } catch (const FileError&) {
+            ::_exit(7);
+        }
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(SystemErrorText, CommonErrorsInGermanTheRestWithTheSystemsText) {
+    for (const int error : {ENOSPC, EFBIG, EACCES, EPERM, ENOENT, EROFS, EISDIR, ENOTDIR, EEXIST, EDQUOT, EIO,
+                            ENAMETOOLONG, ELOOP, EMFILE, ENOMEM}) {
+        const std::string text = SystemErrorText(error);
+        EXPECT_NE(text, std::strerror(error));
+        EXPECT_EQ(text.find("Systemfehler"), std::string::npos) << text;
+    }
+    EXPECT_EQ(SystemErrorText(ENOSPC), "Kein Platz mehr auf dem Datenträger");
+    EXPECT_EQ(SystemErrorText(EPROTO), std::string("Systemfehler (") + std::strerror(EPROTO) + ")");
 }

@@ -1,6 +1,7 @@
 #include "publish.h"
 
 #include "example_project.h"
+#include "file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -372,7 +373,7 @@ TEST_F(Publish, PageThatCannotBeWrittenIsReportedAndTheRestGoesOn) {
     ASSERT_EQ(report.pages.size(), 2u);
     EXPECT_EQ(report.pages[0].status, PageStatus::Failed);
     EXPECT_EQ(report.pages[0].reason, PageReason::WriteError);
-    EXPECT_EQ(report.pages[0].detail, std::strerror(EFBIG));
+    EXPECT_EQ(report.pages[0].detail, SystemErrorText(EFBIG));
     EXPECT_EQ(page("gross.htm"), Page);
     EXPECT_EQ(report.pages[1].status, PageStatus::Written);
     std::vector<std::string> names;
