@@ -48,11 +48,12 @@ constexpr const char* Usage =
     "      folders without pages were skipped.\n"
     "  quilso-cli check PROJECT [--site DIR] [--json] [--strict]\n"
     "      Check the project against its site folder DIR (default: the project's folder):\n"
-    "      entries whose page is missing or whose address is unsafe, pages no entry links\n"
-    "      to, linked pages that do not include PROJECT, entries without text or file\n"
-    "      name, and menu colours with a contrast below 4.5:1. One line per finding, or\n"
-    "      JSON with --json. Exit status 1 when a page is missing or an address unsafe;\n"
-    "      with --strict every finding counts.\n"
+    "      entries whose page is missing or lies outside DIR (symbolic links resolved)\n"
+    "      or whose address is unsafe, pages no entry links to, linked pages that do not\n"
+    "      include PROJECT, entries without text or file name, and menu colours with a\n"
+    "      contrast below 4.5:1. One line per finding, or JSON with --json. Exit status 1\n"
+    "      when a page is missing or outside or an address unsafe; with --strict every\n"
+    "      finding counts.\n"
     "  quilso-cli publish PROJECT.js [--base BASE]\n"
     "      Write the menus as static HTML into every page of the project's site tree\n"
     "      that exists in the project's folder, between the marker comments\n"
@@ -240,6 +241,8 @@ const char* findingId(FindingKind kind) {
         return "empty-file";
     case FindingKind::MissingPage:
         return "missing-page";
+    case FindingKind::PageOutside:
+        return "page-outside";
     case FindingKind::UnsafeAddress:
         return "unsafe-address";
     case FindingKind::MissingScript:

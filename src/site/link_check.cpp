@@ -1,6 +1,7 @@
 #include "link_check.h"
 
 #include "cp1252.h"
+#include "page_lookup.h"
 #include "site_text.h"
 #include "value_helpers.h"
 
@@ -16,9 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view PathSeparator = " \x9B "; // " › " in Windows-1252
-
-constexpr std::string_view IndexNames[] = {"index.htm", "index.html", "index.shtml", "index.shtm",
-                                           "index.php"};
+constexpr std::string_view OutsideMessage = "Datei liegt au\xDF"
+                                            "erhalb des Ordners: ";
 
 bool isBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -105,8 +105,10 @@ std::vector<std::string> scriptSources(std::string_view html) {
     return sources;
 }
 
-// True when a script element of the page loads the project file.
-bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::path& projectFile) {
+// True when a script element of the page loads the project file. `page` is read; `address` is
+// where the browser finds it, against which the page's relative addresses resolve.
+bool includesScript(const fs::path& page, const fs::path& address, const fs::path& siteDir,
+                    const fs::path& projectFile) {
     const std::string projectName = projectFile.filename().string();
     for (std::string src : scriptSources(readPage(page))) {
         src = PercentDecode(src.substr(0, src.find_first_of("?#")));
@@ -116,7 +118,7 @@ bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::pat
             if (src.substr(slash + 1) == projectName) return true;
             continue;
         }
-        const fs::path target = src.starts_with("/") ? siteDir / src.substr(1) : page.parent_path() / src;
+        const fs::path target = src.starts_with("/") ? siteDir / src.substr(1) : address.parent_path() / src;
         if (sameFile(target) == projectFile) return true;
     }
     return false;
@@ -131,26 +133,21 @@ Finding entryFinding(FindingKind kind, long index, const std::string& where, std
 } // namespace
 
 LinkStatus CheckLink(const std::string& file, const fs::path& siteDir, fs::path* resolved) {
-    if (isBlank(file)) return LinkStatus::Empty;
-    if (IsUnsafeAddress(file)) return LinkStatus::Unsafe;
-    std::string name = file.substr(0, file.find_first_of("?#"));
-    std::replace(name.begin(), name.end(), '\\', '/');
-    if (name.empty() || HasSchemeOrIsRooted(name)) return LinkStatus::NotChecked;
-    const fs::path path = (siteDir / Utf8PathFromStoredFileName(name)).lexically_normal();
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (fs::is_regular_file(status)) {
-        if (resolved) *resolved = path;
+    PageLookup page = FindEntryPage(file, siteDir);
+    switch (page.result) {
+    case PageLookupResult::Empty:
+        return LinkStatus::Empty;
+    case PageLookupResult::Unsafe:
+        return LinkStatus::Unsafe;
+    case PageLookupResult::NotCheckable:
+        return LinkStatus::NotChecked;
+    case PageLookupResult::Found:
+        if (resolved) *resolved = std::move(page.real);
         return LinkStatus::Present;
-    }
-    if (fs::is_directory(status)) {
-        for (std::string_view index : IndexNames) {
-            const fs::path page = path / index;
-            if (fs::is_regular_file(page, error)) {
-                if (resolved) *resolved = page;
-                return LinkStatus::Present;
-            }
-        }
+    case PageLookupResult::Missing:
+        return LinkStatus::Missing;
+    case PageLookupResult::Outside:
+        return LinkStatus::Outside;
     }
     return LinkStatus::Missing;
 }
@@ -169,8 +166,8 @@ std::string EntryPath(const SiteNode* node) {
 
 std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options) {
     const fs::path projectFile = sameFile(options.projectFile);
-    const fs::path siteDir =
-        normalAbsolute(options.siteDir.empty() ? projectFile.parent_path() : options.siteDir);
+    const SitePageFinder pages(options.siteDir.empty() ? projectFile.parent_path() : options.siteDir);
+    const fs::path& siteDir = pages.root();
     const std::string projectName = StoredFileNameFromUtf8(projectFile.filename().string());
 
     std::vector<Finding> findings;
@@ -189,30 +186,34 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
         const std::string file = node->entry.file.str();
         if (isBlank(node->entry.text))
             findings.push_back(entryFinding(FindingKind::EmptyText, index, path, "Men\xFCtext fehlt", file));
-        fs::path resolved;
-        switch (CheckLink(file, siteDir, &resolved)) {
-        case LinkStatus::Empty:
+        const PageLookup page = pages.find(file);
+        switch (page.result) {
+        case PageLookupResult::Empty:
             findings.push_back(entryFinding(FindingKind::EmptyFile, index, path, "Dateiname fehlt", file));
             break;
-        case LinkStatus::Missing:
+        case PageLookupResult::Missing:
             findings.push_back(
                 entryFinding(FindingKind::MissingPage, index, path, "Datei nicht gefunden: " + file, file));
             break;
-        case LinkStatus::Unsafe:
+        case PageLookupResult::Outside:
+            findings.push_back(entryFinding(FindingKind::PageOutside, index, path,
+                                            std::string(OutsideMessage) + file, file));
+            break;
+        case PageLookupResult::Unsafe:
             findings.push_back(
                 entryFinding(FindingKind::UnsafeAddress, index, path, "Unsichere Adresse: " + file, file));
             break;
-        case LinkStatus::Present: {
-            linked.insert(resolved);
-            if (!IsPageFileName(resolved.filename().string())) break;
-            auto [it, fresh] = scriptChecked.emplace(resolved, true);
-            if (fresh) it->second = includesScript(resolved, siteDir, projectFile);
+        case PageLookupResult::Found: {
+            linked.insert(page.real);
+            if (!IsPageFileName(fs::path(page.relative).filename().string())) break;
+            auto [it, fresh] = scriptChecked.emplace(page.real, true);
+            if (fresh) it->second = includesScript(page.real, siteDir / page.relative, siteDir, projectFile);
             if (!it->second)
                 findings.push_back(entryFinding(FindingKind::MissingScript, index, path,
                                                 "Seite bindet " + projectName + " nicht ein: " + file, file));
             break;
         }
-        case LinkStatus::NotChecked:
+        case PageLookupResult::NotCheckable:
             break;
         }
         ++index;
@@ -234,7 +235,15 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
         }
         if (!it->is_regular_file(ignored) || !IsPageFileName(name)) continue;
         const fs::path page = it->path().lexically_normal();
-        if (linked.count(page)) continue;
+        // A link counts as the page it leads to; one that leads out of the folder is no page of
+        // the site at all.
+        fs::path real = page;
+        if (it->is_symlink(ignored)) {
+            PageLookup target = pages.findPath(page.lexically_relative(siteDir).generic_string());
+            if (!target.found()) continue;
+            real = std::move(target.real);
+        }
+        if (linked.count(real)) continue;
         std::string relative;
         for (const fs::path& segment : page.lexically_relative(siteDir)) {
             if (!relative.empty()) relative += '/';
@@ -280,7 +289,8 @@ std::vector<Finding> CheckProject(const Project& project, const CheckOptions& op
 }
 
 bool IsBrokenLink(const Finding& finding) {
-    return finding.kind == FindingKind::MissingPage || finding.kind == FindingKind::UnsafeAddress;
+    return finding.kind == FindingKind::MissingPage || finding.kind == FindingKind::PageOutside ||
+           finding.kind == FindingKind::UnsafeAddress;
 }
 
 } // namespace quilso

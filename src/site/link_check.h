@@ -1,6 +1,6 @@
-// Checks a project against the site folder it serves: entries whose page is missing or whose
-// address is unsafe, pages no entry links to, pages that do not include the menu script file,
-// entries without text or file name, and menu colours that are hard to read.
+// Checks a project against the site folder it serves: entries whose page is missing, lies outside
+// the folder or whose address is unsafe, pages no entry links to, pages that do not include the menu script
+// file, entries without text or file name, and menu colours that are hard to read.
 #pragma once
 
 #include "contrast.h"
@@ -17,6 +17,7 @@ enum class FindingKind {
     EmptyText,
     EmptyFile,
     MissingPage,
+    PageOutside, // the entry's page lies outside the site folder: never looked at
     UnsafeAddress,
     MissingScript,
     UnlinkedPage,
@@ -46,12 +47,14 @@ enum class LinkStatus {
     NotChecked, // a full address, a rooted path or a mere fragment: nothing to look up
     Present,
     Missing,
+    Outside, // above the site folder, or a symbolic link leads out of it
     Unsafe,
     Empty
 };
 
-// Looks the file name up relative to `siteDir`; a folder counts as present when it holds an
-// index page. `resolved` receives the page it names (the index page for a folder), normalised.
+// Looks the file name up relative to `siteDir` (see FindEntryPage); a folder counts as present
+// when it holds an index page. `resolved` receives the page's real path (the index page for a
+// folder).
 LinkStatus CheckLink(const std::string& file, const std::filesystem::path& siteDir,
                      std::filesystem::path* resolved = nullptr);
 
@@ -61,15 +64,16 @@ struct CheckOptions {
 };
 
 // Every finding, in this order: per entry in display order (empty text, empty file name, missing
-// page or unsafe address, page without the menu script file), then unlinked pages by path, then
-// contrasts by menu and state.
+// page, page outside the folder or unsafe address, page without the menu script file), then unlinked pages by
+// path, then contrasts by menu and state.
 std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options);
 // The entry findings and unlinked pages alone.
 std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& options);
 // The contrast findings alone: every menu and state below the limit.
 std::vector<Finding> CheckContrasts(const ProjectParams& params);
 
-// True for the findings that make a site broken: a missing page or an unsafe address.
+// True for the findings that make a site broken: a missing page, a page outside the folder or an
+// unsafe address.
 bool IsBrokenLink(const Finding& finding);
 // "Produkte › Teil A": the menu texts from the top level down to the entry; "(ohne Text)" for
 // an empty one.
