@@ -156,6 +156,8 @@ std::string reasonText(const PageReport& page) {
         return {};
     case PageReason::NotFound:
         return "not found";
+    case PageReason::Outside:
+        return "outside the folder";
     case PageReason::NoMarkers:
         return "no marker comments";
     case PageReason::UnclosedMarker:
