@@ -45,7 +45,8 @@ constexpr const char* Usage =
     "      whose styles come from BASE (default: the shipped default.js). DIR may also be\n"
     "      a sitemap file; its addresses then give the tree and the file names the texts.\n"
     "      Prints how many pages and folders became entries and how many hidden names and\n"
-    "      folders without pages were skipped.\n"
+    "      folders without pages were skipped. Symbolic links that lead out of DIR are\n"
+    "      skipped and named.\n"
     "  quilso-cli check PROJECT [--site DIR] [--json] [--strict]\n"
     "      Check the project against its site folder DIR (default: the project's folder):\n"
     "      entries whose page is missing or lies outside DIR (symbolic links resolved)\n"
@@ -229,6 +230,8 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err, cons
     writeScript(outFile, project, programFor(command, programDir), out);
     // The summary must not end up inside a script written to standard output.
     std::ostream& report = outFile == "-" ? err : out;
+    for (const std::string& name : summary.outside)
+        report << "skipped   " << DisplayUtf8(name) << " (outside the folder)\n";
     report << outFile << ": " << summary.pages << (summary.pages == 1 ? " page, " : " pages, ")
            << summary.folders << (summary.folders == 1 ? " folder, " : " folders, ") << summary.skipped
            << " skipped\n";
