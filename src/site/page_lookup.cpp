@@ -47,6 +47,7 @@ SitePageFinder::SitePageFinder(const fs::path& siteDir) {
     if (root_.empty()) root_ = absolute;
     // "/site/" and "/site" are one folder; the empty last part would spoil the comparison.
     if (!root_.has_filename() && root_.has_relative_path()) root_ = root_.parent_path();
+    rootStatus_ = fs::status(root_, error);
 }
 
 bool SitePageFinder::contains(const fs::path& real) const {
@@ -125,7 +126,7 @@ PageLookup SitePageFinder::findPath(std::string_view relativeUtf8) const {
     // real path, and one status per level is all a lookup costs.
     fs::path path = root_;
     std::error_code error;
-    fs::file_status status = fs::symlink_status(path, error);
+    fs::file_status status = rootStatus_;
     bool linked = false;
     for (std::size_t i = 0; i < kept.size() && !linked; ++i) {
         if (!fs::is_directory(status)) return answer(PageLookupResult::Missing, std::move(relative));

@@ -66,6 +66,7 @@ public:
 
 private:
     std::filesystem::path root_;
+    std::filesystem::file_status rootStatus_;
 };
 
 // One lookup of an entry's file name in `siteDir` (see SitePageFinder::find).
