@@ -160,6 +160,9 @@ TEST_F(PageAgreement, PageServerServesNothingOutsideAndSendsFoldersToTheirIndexP
     EXPECT_EQ(server.answerFor(folder() + QStringLiteral("/link_out.htm")).kind, Answer::Outside);
     EXPECT_EQ(server.answerFor(folder() + QStringLiteral("/outdir/target.htm")).kind, Answer::Outside);
     EXPECT_EQ(server.answerFor(folder() + QStringLiteral("/../outside/target.htm")).kind, Answer::Outside);
+    EXPECT_EQ(server.answerFor(QStringLiteral("/etc/passwd")).kind, Answer::Outside);
+    // A rooted entry ("/etc/passwd") is shown below the folder, where nothing of that name is.
+    EXPECT_EQ(server.answerFor(LivePreview::entryPagePath(folder(), "/etc/passwd")).kind, Answer::Missing);
     const Answer shop = server.answerFor(folder() + QStringLiteral("/shop"));
     EXPECT_EQ(shop.kind, Answer::Redirect);
     EXPECT_EQ(shop.path, folder() + QStringLiteral("/shop/index.php"));
