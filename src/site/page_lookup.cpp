@@ -67,7 +67,7 @@ PageLookup SitePageFinder::find(std::string_view file) const {
     if (name.empty() || HasSchemeOrIsRooted(name)) return answer(PageLookupResult::NotCheckable, {});
     // Split before decoding: an escaped "%5C" is a backslash in a file's name, not a separator.
     // Each segment is then decoded on its own; "%2e%2e" becomes ".." and climbs as a browser
-    // makes it climb.
+    // makes it climb. An escaped "%2F" separates folders like the page server's decoded path.
     std::string relative;
     std::size_t start = 0;
     while (true) {

@@ -51,7 +51,8 @@ public:
     // An entry's file name as the project stores it: Windows-1252 bytes, percent escapes for
     // UTF-8 bytes, optionally a query and a fragment, '\' taken as '/' (as a browser does),
     // leading and trailing white space ignored and tabs and line breaks inside dropped.
-    // A percent-encoded "." or ".." segment ("%2e%2e/") climbs like the plain one.
+    // A percent-encoded "." or ".." segment ("%2e%2e/") climbs like the plain one; an escaped
+    // "%2F" separates folders, an escaped "%5C" is a backslash in a name.
     PageLookup find(std::string_view file) const;
     // A path already decoded (UTF-8, '/' between segments, "." and ".." allowed) relative to the
     // site folder, as a server receives it; a trailing '/' names a folder. Never Empty, Unsafe or
