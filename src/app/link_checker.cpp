@@ -1,6 +1,7 @@
 #include "link_checker.h"
 
 #include "link_check.h"
+#include "page_lookup.h"
 #include "site_tree_model.h"
 #include "text_convert.h"
 
@@ -96,9 +97,15 @@ void LinkChecker::startCheck() {
     changedSinceStart_ = false;
     const std::filesystem::path site(QFile::encodeName(directory).toStdString());
     watcher_.setFuture(QtConcurrent::run([files = checkedFiles_, site] {
+        // Per entry: 0 nothing to mark, 1 missing, 2 outside the folder.
         std::vector<char> missing(files.size(), 0);
-        for (std::size_t i = 0; i < files.size(); ++i)
-            missing[i] = quilso::CheckLink(files[i], site) == quilso::LinkStatus::Missing;
+        const quilso::SitePageFinder pages(site);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const quilso::PageLookupResult result = pages.find(files[i]).result;
+            missing[i] = result == quilso::PageLookupResult::Missing   ? 1
+                         : result == quilso::PageLookupResult::Outside ? 2
+                                                                       : 0;
+        }
         return missing;
     }));
 }
@@ -114,7 +121,9 @@ void LinkChecker::applyResult() {
     for (std::size_t i = 0; i < missing.size(); ++i) {
         if (!missing[i]) continue;
         marks.emplace(checkedNodes_[i],
-                      QStringLiteral("Datei nicht gefunden: ") + FileNameToUi(checkedFiles_[i]));
+                      (missing[i] == 2 ? QStringLiteral("Datei liegt außerhalb des Ordners: ")
+                                       : QStringLiteral("Datei nicht gefunden: ")) +
+                          FileNameToUi(checkedFiles_[i]));
     }
     setMarks(std::move(marks));
     emit checked();

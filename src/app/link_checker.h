@@ -1,5 +1,5 @@
-// Marks the site-tree entries whose page is missing. The files are looked up on a worker thread
-// after every change of the tree (and after opening and saving), so a tree of 100,000 entries
+// Marks the site-tree entries whose page is missing or lies outside the folder. The files are looked up on a
+// worker thread after every change of the tree (and after opening and saving), so a tree of 100,000 entries
 // stays responsive; the marks appear when the lookup is done.
 #pragma once
 

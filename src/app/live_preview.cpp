@@ -1,5 +1,6 @@
 #include "live_preview.h"
 
+#include "page_lookup.h"
 #include "preview_scheme_handler.h"
 #include "preview_window.h"
 #include "project_document.h"
@@ -9,6 +10,7 @@
 #include "ui_seams.h"
 #include "writer.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTreeView>
 #include <QWebEngineView>
@@ -77,15 +79,20 @@ QByteArray LivePreview::menuScript() {
     return script_;
 }
 
+QString LivePreview::entryPagePath(const QString& folder, const std::string& file, bool* found,
+                                   bool* outside) {
+    const quilso::PageLookup page =
+        quilso::FindEntryPage(file, std::filesystem::path(QFile::encodeName(folder).toStdString()));
+    if (found) *found = page.found();
+    if (outside) *outside = page.result == quilso::PageLookupResult::Outside;
+    const bool named = page.found() || page.result == quilso::PageLookupResult::Missing ||
+                       page.result == quilso::PageLookupResult::Outside;
+    return folder + QLatin1Char('/') +
+           (named ? QFile::decodeName(page.relative.c_str()) : FileNameToUi(file));
+}
+
 QString LivePreview::pagePath(const SiteNode* node) const {
-    QString path = siteFolder() + QLatin1Char('/') + FileNameToUi(node->entry.file);
-    // A file name typed with characters the code page lacks is stored percent-encoded, as the
-    // browser will ask for it; on disk it has its real name.
-    if (!QFileInfo::exists(path) && path.contains(u'%')) {
-        const QString decoded = QUrl::fromPercentEncoding(path.toUtf8());
-        if (QFileInfo::exists(decoded)) path = decoded;
-    }
-    return path;
+    return entryPagePath(siteFolder(), node->entry.file.str());
 }
 
 int LivePreview::menuNumber(const SiteNode* node) const {
@@ -124,9 +131,13 @@ void LivePreview::showStartPage() {
         preview_->showSitePage(preview_->siteServer()->builtInUrl(0), kUnsavedCaption);
         return;
     }
-    const QString path = pagePath(first);
-    if (!QFileInfo::exists(path)) {
-        MessageBoxes::information(document_->dialogParent(), PreviewSchemeHandler::missingPageText(path));
+    bool found = false;
+    bool outside = false;
+    const QString path = entryPagePath(siteFolder(), first->entry.file.str(), &found, &outside);
+    if (!found) {
+        MessageBoxes::information(document_->dialogParent(),
+                                  outside ? PreviewSchemeHandler::outsidePageText(path)
+                                          : PreviewSchemeHandler::missingPageText(path));
         return;
     }
     prepareWindow();

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <string>
 
 class PreviewWindow;
 class ProjectDocument;
@@ -39,6 +40,13 @@ public:
     QString siteFolder() const;
     // The menu script file as the writer would save it now.
     QByteArray menuScript();
+
+    // The path under `folder` (for the page server's siteUrl) of the page an entry's stored file
+    // name names: the site folder's lookup decides, so a folder entry shows its index page. A
+    // name that finds nothing keeps its own path, for the message the server then shows.
+    // `found` receives whether it is a page of the folder, `outside` whether it lies outside.
+    static QString entryPagePath(const QString& folder, const std::string& file, bool* found = nullptr,
+                                 bool* outside = nullptr);
 
     // How long changes are gathered before the page is loaded again.
     static constexpr int RefreshDelayMs = 25;

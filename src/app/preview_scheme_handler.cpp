@@ -1,5 +1,6 @@
 #include "preview_scheme_handler.h"
 
+#include "page_lookup.h"
 #include "publish.h"
 #include "writer.h"
 
@@ -148,6 +149,30 @@ QString PreviewSchemeHandler::missingPageText(const QString& path) {
     return QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen");
 }
 
+QString PreviewSchemeHandler::outsidePageText(const QString& path) {
+    return QStringLiteral("Datei liegt außerhalb des Ordners: ") + path;
+}
+
+PreviewSchemeHandler::SiteAnswer PreviewSchemeHandler::answerFor(const QString& path) const {
+    if (folder_.isEmpty()) return {SiteAnswer::Missing, {}};
+    const QString prefix = folder_.endsWith(u'/') ? folder_ : folder_ + QLatin1Char('/');
+    if (path != folder_ && !path.startsWith(prefix)) return {SiteAnswer::Outside, {}};
+    const QString relative = path.mid(prefix.size());
+    const quilso::SitePageFinder pages(std::filesystem::path(QFile::encodeName(folder_).toStdString()));
+    const quilso::PageLookup page = pages.findPath(QFile::encodeName(relative).toStdString());
+    switch (page.result) {
+    case quilso::PageLookupResult::Found:
+        // Without its '/' a folder's page would resolve its relative addresses one level up.
+        if (!path.endsWith(u'/') && QFileInfo(path).isDir())
+            return {SiteAnswer::Redirect, prefix + QFile::decodeName(page.relative.c_str())};
+        return {SiteAnswer::File, QFile::decodeName(page.real.c_str())};
+    case quilso::PageLookupResult::Outside:
+        return {SiteAnswer::Outside, {}};
+    default:
+        return {SiteAnswer::Missing, {}};
+    }
+}
+
 bool PreviewSchemeHandler::isMenuScript(const QString& path) const {
     if (!scriptPath_.isEmpty()) return path == scriptPath_;
     if (folder_.isEmpty() || !path.endsWith(QLatin1String(".js"), Qt::CaseInsensitive)) return false;
@@ -181,15 +206,27 @@ void PreviewSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         replyWith(job, script, scriptSource_ ? scriptSource_() : QByteArray());
         return;
     }
-    auto* file = new QFile(path, job);
-    if (QFileInfo(path).isFile() && file->open(QIODevice::ReadOnly)) {
-        if (isPageName(path))
-            replyWith(job, contentTypeOf(path), withLiveMenus(file->readAll()));
-        else
-            job->reply(contentTypeOf(path), file);
-    } else if (isPageName(path)) {
-        replyWith(job, "text/html", messagePage(missingPageText(path)));
+    const SiteAnswer answer = answerFor(path);
+    if (answer.kind == SiteAnswer::Redirect) {
+        job->redirect(siteUrl(answer.path));
+        return;
+    }
+    if (answer.kind == SiteAnswer::File) {
+        auto* file = new QFile(answer.path, job);
+        if (file->open(QIODevice::ReadOnly)) {
+            if (isPageName(answer.path))
+                replyWith(job, contentTypeOf(answer.path), withLiveMenus(file->readAll()));
+            else
+                job->reply(contentTypeOf(answer.path), file);
+            return;
+        }
+    }
+    if (!isPageName(path)) {
+        job->fail(answer.kind == SiteAnswer::Outside ? QWebEngineUrlRequestJob::RequestDenied
+                                                     : QWebEngineUrlRequestJob::UrlNotFound);
+    } else if (answer.kind == SiteAnswer::Outside) {
+        replyWith(job, "text/html", messagePage(outsidePageText(path)));
     } else {
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        replyWith(job, "text/html", messagePage(missingPageText(path)));
     }
 }

@@ -50,6 +50,17 @@ public:
     static bool isPreviewUrl(const QUrl& url);
     // The message a page shows when its file is missing.
     static QString missingPageText(const QString& path);
+    // The message a page shows when its file lies outside the site's folder.
+    static QString outsidePageText(const QString& path);
+
+    // What the server gives for the path of an address (absolute, as siteUrl takes it): the
+    // page the site folder's lookup finds, a folder address without its '/' sent on to its
+    // index page, or nothing - missing, or outside the folder (links resolved).
+    struct SiteAnswer {
+        enum Kind { File, Redirect, Missing, Outside } kind = Missing;
+        QString path; // File: the file to send; Redirect: the index page's path for siteUrl
+    };
+    SiteAnswer answerFor(const QString& path) const;
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 

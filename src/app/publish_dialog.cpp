@@ -55,6 +55,9 @@ QString PublishDialog::pageLine(const PageReport& page) {
     case PageReason::NotFound:
         reason = QStringLiteral("nicht gefunden");
         break;
+    case PageReason::Outside:
+        reason = QStringLiteral("liegt außerhalb des Ordners");
+        break;
     case PageReason::NoMarkers:
         reason = QStringLiteral("keine Markierungskommentare");
         break;

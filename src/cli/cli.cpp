@@ -45,16 +45,18 @@ constexpr const char* Usage =
     "      whose styles come from BASE (default: the shipped default.js). DIR may also be\n"
     "      a sitemap file; its addresses then give the tree and the file names the texts.\n"
     "      Prints how many pages and folders became entries and how many hidden names and\n"
-    "      folders without pages were skipped.\n"
+    "      folders without pages were skipped. Symbolic links that lead out of DIR are\n"
+    "      skipped and named.\n"
     "  quilso-cli check PROJECT [--site DIR] [--json] [--strict]\n"
     "      Check the project against its site folder DIR (default: the project's folder):\n"
-    "      entries whose page is missing or whose address is unsafe, pages no entry links\n"
-    "      to, linked pages that do not include PROJECT, entries without text or file\n"
-    "      name, and menu colours with a contrast below 4.5:1. One line per finding\n"
-    "      (an entry named by its last three levels, control characters escaped), or\n"
-    "      JSON with --json: {\"findings\": [{kind, entry, where, message, file or the\n"
-    "      contrast}], \"broken\"}. Exit status 1 when a page is missing or an address\n"
-    "      unsafe; with --strict every finding counts.\n"
+    "      entries whose page is missing or lies outside DIR (symbolic links resolved)\n"
+    "      or whose address is unsafe, pages no entry links to, linked pages that do not\n"
+    "      include PROJECT, entries without text or file name, and menu colours with a\n"
+    "      contrast below 4.5:1. One line per finding (an entry named by its last three\n"
+    "      levels, control characters escaped), or JSON with --json: {\"findings\":\n"
+    "      [{kind, entry, where, message, file or the contrast}], \"broken\"}. Exit status\n"
+    "      1 when a page is missing or outside or an address unsafe; with --strict every\n"
+    "      finding counts.\n"
     "  quilso-cli publish PROJECT.js [--base BASE]\n"
     "      Write the menus as static HTML into every page of the project's site tree\n"
     "      that exists in the project's folder, between the marker comments\n"
@@ -169,6 +171,8 @@ std::string reasonText(const PageReport& page) {
         return {};
     case PageReason::NotFound:
         return "not found";
+    case PageReason::Outside:
+        return "outside the folder";
     case PageReason::NoMarkers:
         return "no marker comments";
     case PageReason::UnclosedMarker:
@@ -239,6 +243,8 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err, cons
     writeScript(outFile, project, programFor(command, programDir), out);
     // The summary must not end up inside a script written to standard output.
     std::ostream& report = outFile == "-" ? err : out;
+    for (const std::string& name : summary.outside)
+        report << "skipped   " << DisplayUtf8(name) << " (outside the folder)\n";
     report << outFile << ": " << summary.pages << (summary.pages == 1 ? " page, " : " pages, ")
            << summary.folders << (summary.folders == 1 ? " folder, " : " folders, ") << summary.skipped
            << " skipped\n";
@@ -253,6 +259,8 @@ const char* findingId(FindingKind kind) {
         return "empty-file";
     case FindingKind::MissingPage:
         return "missing-page";
+    case FindingKind::PageOutside:
+        return "page-outside";
     case FindingKind::UnsafeAddress:
         return "unsafe-address";
     case FindingKind::MissingScript:

@@ -3,6 +3,7 @@
 #include "file_io.h"
 
 #include "menu_markup.h"
+#include "page_lookup.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -101,10 +102,6 @@ PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& m
     return result;
 }
 
-std::string joinPath(const std::string& folder, std::string_view name) {
-    return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
-}
-
 } // namespace
 
 std::size_t PublishReport::count(PageStatus status) const {
@@ -118,24 +115,6 @@ std::string StartMarker(std::string_view kind) {
 
 std::string EndMarker(std::string_view kind) {
     return "<!-- /quilso:" + std::string(kind) + " -->";
-}
-
-EntryTarget ClassifyEntryFile(std::string_view file) {
-    const LinkPath link = SplitLinkPath(file);
-    EntryTarget target;
-    if (link.unsafe) {
-        target.kind = EntryTarget::Unsafe;
-        return target;
-    }
-    if (link.absolute) {
-        target.kind = EntryTarget::Absolute;
-        return target;
-    }
-    for (const std::string& segment : link.decoded)
-        target.path = joinPath(target.path, segment);
-    target.folder = link.folder;
-    target.inside = link.ups == 0 && (!link.decoded.empty() || link.folder);
-    return target;
 }
 
 PageRewrite RewritePage(std::string_view page, const Project& project, std::size_t entry,
@@ -166,39 +145,31 @@ std::string WithLiveMenus(std::string_view page) {
 PublishReport PublishSite(const Project& project, const std::string& projectFile) {
     PublishReport report;
     std::error_code ec;
-    fs::path folder = fs::absolute(fs::path(projectFile), ec).parent_path();
+    const SitePageFinder pages(fs::absolute(fs::path(projectFile), ec).parent_path());
     MenuMarkup markup(project);
     std::set<std::string> seen;
     for (std::size_t i = 0; i < markup.size(); ++i) {
-        const EntryTarget target = ClassifyEntryFile(markup.entry(i).file);
-        if (target.kind != EntryTarget::Relative || !target.inside) continue;
-        std::string page = target.path;
-        bool found = false;
-        if (target.folder || page.empty() || fs::is_directory(folder / page, ec)) {
-            for (const char* index : {"index.htm", "index.html"}) {
-                const std::string candidate = joinPath(page, index);
-                if (fs::is_regular_file(folder / candidate, ec)) {
-                    page = candidate;
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) page += '/';
-        } else {
-            found = fs::is_regular_file(folder / page, ec);
-        }
-        // Several entries may name one page: the first one in the tree is its entry.
-        if (!seen.insert(page).second) continue;
-        PageReport line{page, PageStatus::Skipped, PageReason::NotFound, {}};
-        if (!found) {
+        const PageLookup target = pages.find(markup.entry(i).file);
+        if (target.result != PageLookupResult::Found && target.result != PageLookupResult::Missing &&
+            target.result != PageLookupResult::Outside)
+            continue;
+        const std::string& page = target.relative;
+        // Several entries may name one page: the first one in the tree is its entry. A page
+        // counts by its real path (absolute), so a link inside the folder is not written twice;
+        // what is not found counts by its name (relative).
+        if (!seen.insert(target.found() ? target.real.string() : page).second) continue;
+        PageReport line{page,
+                        PageStatus::Skipped,
+                        target.result == PageLookupResult::Outside ? PageReason::Outside
+                                                                   : PageReason::NotFound,
+                        {}};
+        if (!target.found()) {
             report.pages.push_back(std::move(line));
             continue;
         }
         // A page reached through a link is rewritten where it really lives, not replaced by a
         // file of its own.
-        fs::path file = folder / page;
-        const fs::path real = fs::canonical(file, ec);
-        if (!ec) file = real;
+        const fs::path& file = target.real;
         std::string bytes;
         try {
             bytes = ReadFileBytes(file.string());

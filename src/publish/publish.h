@@ -17,6 +17,7 @@ enum class PageStatus { Written, Unchanged, Skipped, Failed };
 enum class PageReason {
     None,
     NotFound,       // the entry names a page that does not exist
+    Outside,        // the entry's page lies outside the project's folder (a link may lead there)
     NoMarkers,      // the page holds none of the marker comments
     UnclosedMarker, // a start marker without its end marker; detail: the start marker
     NestedMarkers,  // a block starts inside another one; detail: the inner start marker
@@ -25,7 +26,9 @@ enum class PageReason {
 };
 
 struct PageReport {
-    std::string page; // relative to the project's folder, '/' between folders, as on disk
+    // Relative to the project's folder, '/' between folders, as on disk (the index page for a
+    // folder entry that has one); "../" steps for a page above the folder.
+    std::string page;
     PageStatus status = PageStatus::Skipped;
     PageReason reason = PageReason::None;
     std::string detail;
@@ -39,22 +42,6 @@ struct PublishReport {
 // The start and end marker comment of a block kind ("m", "um", "bc", "css").
 std::string StartMarker(std::string_view kind);
 std::string EndMarker(std::string_view kind);
-
-// Where an entry's file name leads, seen from the project's folder.
-struct EntryTarget {
-    enum Kind {
-        Unsafe,   // javascript:, vbscript: or data: - never a link
-        Absolute, // a scheme or a leading slash: written as it is
-        Relative, // relative to the project's folder
-    } kind = Relative;
-    // For Relative: the path inside the project's folder, '/' between folders, percent escapes
-    // and Windows-1252 decoded to the file system's UTF-8, without a trailing '/'; empty for the
-    // folder itself.
-    std::string path;
-    bool folder = false; // names a folder (a trailing '/'): its index page is meant
-    bool inside = false; // Relative and inside the project's folder, naming a path at all
-};
-EntryTarget ClassifyEntryFile(std::string_view file);
 
 // The new bytes of one page whose current entry is `entry` (its number in site-tree order) and
 // whose path relative to the project's folder is `pagePath`. Only the bytes between marker
@@ -74,8 +61,9 @@ PageRewrite RewritePage(std::string_view page, const Project& project, std::size
 // was published. A page without well-formed marker pairs comes back unchanged.
 std::string WithLiveMenus(std::string_view page);
 
-// Publishes every page of the project whose menu script file is `projectFile`. File errors of
-// single pages are reported, not thrown.
+// Publishes every page of the project whose menu script file is `projectFile`: the pages
+// FindEntryPage finds in its folder. Entries whose page is missing or lies outside the folder are
+// reported as skipped. File errors of single pages are reported, not thrown.
 PublishReport PublishSite(const Project& project, const std::string& projectFile);
 
 } // namespace quilso

@@ -1,6 +1,7 @@
 #include "link_check.h"
 
 #include "cp1252.h"
+#include "page_lookup.h"
 #include "site_text.h"
 #include "value_helpers.h"
 
@@ -23,8 +24,8 @@ constexpr std::string_view PathSeparator = " \x9B "; // " › " in Windows-1252
 constexpr std::size_t PathLevels = 3;
 constexpr std::size_t PathTextBytes = 48;
 
-constexpr std::string_view IndexNames[] = {"index.htm", "index.html", "index.shtml", "index.shtm",
-                                           "index.php"};
+constexpr std::string_view OutsideMessage = "Datei liegt au\xDF"
+                                            "erhalb des Ordners: ";
 
 bool isBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -179,8 +180,10 @@ bool anyScriptSource(std::string_view html, const std::function<bool(const std::
     return false;
 }
 
-// True when a script element of the page loads the project file.
-bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::path& projectFile) {
+// True when a script element of the page loads the project file. `page` is read; `address` is
+// where the browser finds it, against which the page's relative addresses resolve.
+bool includesScript(const fs::path& page, const fs::path& address, const fs::path& siteDir,
+                    const fs::path& projectFile) {
     const std::string projectName = projectFile.filename().string();
     return anyScriptSource(readPage(page), [&](const std::string& source) {
         const std::string src = PercentDecode(source.substr(0, source.find_first_of("?#")));
@@ -189,7 +192,7 @@ bool includesScript(const fs::path& page, const fs::path& siteDir, const fs::pat
             const std::size_t slash = src.rfind('/');
             return src.substr(slash + 1) == projectName;
         }
-        const fs::path target = src.starts_with("/") ? siteDir / src.substr(1) : page.parent_path() / src;
+        const fs::path target = src.starts_with("/") ? siteDir / src.substr(1) : address.parent_path() / src;
         return sameFile(target) == projectFile;
     });
 }
@@ -232,26 +235,21 @@ Finding entryFinding(FindingKind kind, const SiteNode* node, long index, std::st
 } // namespace
 
 LinkStatus CheckLink(const std::string& file, const fs::path& siteDir, fs::path* resolved) {
-    if (isBlank(file)) return LinkStatus::Empty;
-    if (IsUnsafeAddress(file)) return LinkStatus::Unsafe;
-    std::string name = file.substr(0, file.find_first_of("?#"));
-    std::replace(name.begin(), name.end(), '\\', '/');
-    if (name.empty() || HasSchemeOrIsRooted(name)) return LinkStatus::NotChecked;
-    const fs::path path = (siteDir / Utf8PathFromStoredFileName(name)).lexically_normal();
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (fs::is_regular_file(status)) {
-        if (resolved) *resolved = path;
+    PageLookup page = FindEntryPage(file, siteDir);
+    switch (page.result) {
+    case PageLookupResult::Empty:
+        return LinkStatus::Empty;
+    case PageLookupResult::Unsafe:
+        return LinkStatus::Unsafe;
+    case PageLookupResult::NotCheckable:
+        return LinkStatus::NotChecked;
+    case PageLookupResult::Found:
+        if (resolved) *resolved = std::move(page.real);
         return LinkStatus::Present;
-    }
-    if (fs::is_directory(status)) {
-        for (std::string_view index : IndexNames) {
-            const fs::path page = path / index;
-            if (fs::is_regular_file(page, error)) {
-                if (resolved) *resolved = page;
-                return LinkStatus::Present;
-            }
-        }
+    case PageLookupResult::Missing:
+        return LinkStatus::Missing;
+    case PageLookupResult::Outside:
+        return LinkStatus::Outside;
     }
     return LinkStatus::Missing;
 }
@@ -279,8 +277,8 @@ std::string EntryPath(const SiteNode* node) {
 
 void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const FindingSink& report) {
     const fs::path projectFile = sameFile(options.projectFile);
-    const fs::path siteDir =
-        normalAbsolute(options.siteDir.empty() ? projectFile.parent_path() : options.siteDir);
+    const SitePageFinder pages(options.siteDir.empty() ? projectFile.parent_path() : options.siteDir);
+    const fs::path& siteDir = pages.root();
     const std::string projectName = StoredFileNameFromUtf8(projectFile.filename().string());
 
     LinkedPages linked;
@@ -294,29 +292,33 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
         };
         if (isBlank(node->entry.text))
             report(entryFinding(FindingKind::EmptyText, node, index, "Men\xFCtext fehlt", file));
-        fs::path resolved;
-        switch (CheckLink(file, siteDir, &resolved)) {
-        case LinkStatus::Empty:
+        const PageLookup page = pages.find(file);
+        switch (page.result) {
+        case PageLookupResult::Empty:
             found(FindingKind::EmptyFile, "Dateiname fehlt");
             break;
-        case LinkStatus::Missing:
+        case PageLookupResult::Missing:
             found(FindingKind::MissingPage, "Datei nicht gefunden: " + shownFile(file));
             break;
-        case LinkStatus::Unsafe:
+        case PageLookupResult::Outside:
+            found(FindingKind::PageOutside, std::string(OutsideMessage) + shownFile(file));
+            break;
+        case PageLookupResult::Unsafe:
             found(FindingKind::UnsafeAddress, "Unsichere Adresse: " + shownFile(file));
             break;
-        case LinkStatus::Present: {
-            if (!IsPageFileName(resolved.filename().string())) {
-                linked.add(resolved);
+        case PageLookupResult::Found: {
+            if (!IsPageFileName(fs::path(page.relative).filename().string())) {
+                linked.add(page.real);
                 break;
             }
-            if (!linked.includesScript(resolved,
-                                       [&] { return includesScript(resolved, siteDir, projectFile); }))
+            if (!linked.includesScript(page.real, [&] {
+                    return includesScript(page.real, siteDir / page.relative, siteDir, projectFile);
+                }))
                 found(FindingKind::MissingScript,
                       "Seite bindet " + projectName + " nicht ein: " + shownFile(file));
             break;
         }
-        case LinkStatus::NotChecked:
+        case PageLookupResult::NotCheckable:
             break;
         }
         ++index;
@@ -338,7 +340,15 @@ void CheckSiteLinks(const SiteTree& tree, const CheckOptions& options, const Fin
         }
         if (!it->is_regular_file(ignored) || !IsPageFileName(name)) continue;
         const fs::path page = it->path().lexically_normal();
-        if (linked.contains(page)) continue;
+        // A link counts as the page it leads to; one that leads out of the folder is no page of
+        // the site at all.
+        fs::path real = page;
+        if (it->is_symlink(ignored)) {
+            PageLookup target = pages.findPath(page.lexically_relative(siteDir).generic_string());
+            if (!target.found()) continue;
+            real = std::move(target.real);
+        }
+        if (linked.contains(real)) continue;
         std::string relative;
         for (const fs::path& segment : page.lexically_relative(siteDir)) {
             if (!relative.empty()) relative += '/';
@@ -407,7 +417,8 @@ std::vector<Finding> CheckProject(const Project& project, const CheckOptions& op
 }
 
 bool IsBrokenLink(const Finding& finding) {
-    return finding.kind == FindingKind::MissingPage || finding.kind == FindingKind::UnsafeAddress;
+    return finding.kind == FindingKind::MissingPage || finding.kind == FindingKind::PageOutside ||
+           finding.kind == FindingKind::UnsafeAddress;
 }
 
 } // namespace quilso

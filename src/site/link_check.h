@@ -1,6 +1,6 @@
-// Checks a project against the site folder it serves: entries whose page is missing or whose
-// address is unsafe, pages no entry links to, pages that do not include the menu script file,
-// entries without text or file name, and menu colours that are hard to read.
+// Checks a project against the site folder it serves: entries whose page is missing, lies outside
+// the folder or whose address is unsafe, pages no entry links to, pages that do not include the menu script
+// file, entries without text or file name, and menu colours that are hard to read.
 #pragma once
 
 #include "contrast.h"
@@ -18,6 +18,7 @@ enum class FindingKind {
     EmptyText,
     EmptyFile,
     MissingPage,
+    PageOutside, // the entry's page lies outside the site folder: never looked at
     UnsafeAddress,
     MissingScript,
     UnlinkedPage,
@@ -48,12 +49,14 @@ enum class LinkStatus {
     NotChecked, // a full address, a rooted path or a mere fragment: nothing to look up
     Present,
     Missing,
+    Outside, // above the site folder, or a symbolic link leads out of it
     Unsafe,
     Empty
 };
 
-// Looks the file name up relative to `siteDir`; a folder counts as present when it holds an
-// index page. `resolved` receives the page it names (the index page for a folder), normalised.
+// Looks the file name up relative to `siteDir` (see FindEntryPage); a folder counts as present
+// when it holds an index page. `resolved` receives the page's real path (the index page for a
+// folder).
 LinkStatus CheckLink(const std::string& file, const std::filesystem::path& siteDir,
                      std::filesystem::path* resolved = nullptr);
 
@@ -66,9 +69,10 @@ struct CheckOptions {
 using FindingSink = std::function<void(const Finding&)>;
 
 // Every finding, in this order: per entry in display order (empty text, empty file name, missing
-// page or unsafe address, page without the menu script file), then unlinked pages by path, then
-// contrasts by menu and state. The first form hands them on one by one, so that a project with a
-// finding for each of a million entries is checked without holding them all.
+// page, page outside the folder or unsafe address, page without the menu script file), then
+// unlinked pages by path, then contrasts by menu and state. The first form hands them on one by
+// one, so that a project with a finding for each of a million entries is checked without holding
+// them all.
 void CheckProject(const Project& project, const CheckOptions& options, const FindingSink& report);
 std::vector<Finding> CheckProject(const Project& project, const CheckOptions& options);
 // The entry findings and unlinked pages alone.
@@ -78,7 +82,8 @@ std::vector<Finding> CheckSiteLinks(const SiteTree& tree, const CheckOptions& op
 // inside the main menu, where that pair differs.
 std::vector<Finding> CheckContrasts(const ProjectParams& params);
 
-// True for the findings that make a site broken: a missing page or an unsafe address.
+// True for the findings that make a site broken: a missing page, a page outside the folder or an
+// unsafe address.
 bool IsBrokenLink(const Finding& finding);
 // "Produkte › Teil A": the menu texts of the entry's last three levels down to the entry, after
 // "… › " when there are more above; "(ohne Text)" for an empty one, and a text longer than 48

@@ -1,6 +1,7 @@
 #include "site_import.h"
 
 #include "file_io.h"
+#include "page_lookup.h"
 #include "project.h"
 #include "site_text.h"
 
@@ -45,16 +46,18 @@ std::string storedRelativePath(const fs::path& relative) {
     return out;
 }
 
-// index.htm wins over index.html; the loser stays an ordinary page.
+// A folder's index page is the one a folder address finds: the earlier of the index names wins,
+// the others stay ordinary pages. Any case, as the name is stored as it is spelt.
 int indexRank(std::string_view name) {
     const std::string lower = lowerAscii(name);
-    if (lower == "index.htm") return 2;
-    if (lower == "index.html") return 1;
+    const auto count = static_cast<int>(std::size(IndexPageNames));
+    for (int i = 0; i < count; ++i)
+        if (lower == IndexPageNames[i]) return count - i;
     return 0;
 }
 
-bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder& folder,
-                ImportSummary& summary) {
+bool scanFolder(const fs::path& dir, const fs::path& projectDir, const SitePageFinder& pages,
+                ImportedFolder& folder, ImportSummary& summary) {
     std::error_code error;
     fs::directory_iterator it(dir, error);
     // An unreadable folder is one without pages; the caller counts it as skipped.
@@ -69,16 +72,30 @@ bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder&
             continue;
         }
         std::error_code ignored;
-        if (entry.is_directory(ignored)) {
-            // A linked folder could lead back up the tree; its pages are reached by their own
-            // path anyway.
-            if (entry.is_symlink(ignored)) {
+        fs::path real = entry.path();
+        if (entry.is_symlink(ignored)) {
+            // A link counts by where it leads: out of the folder it is named and never read. A
+            // linked folder inside could lead back up the tree; its pages are reached by their
+            // own path anyway.
+            const fs::path relative = entry.path().lexically_relative(pages.root());
+            PageLookup target = pages.findPath(relative.generic_string());
+            const bool isFolder = entry.is_directory(ignored);
+            if (target.result == PageLookupResult::Outside) {
+                summary.outside.push_back(storedRelativePath(relative) + (isFolder ? "/" : ""));
                 ++summary.skipped;
                 continue;
             }
+            if (isFolder) {
+                ++summary.skipped;
+                continue;
+            }
+            if (!target.found()) continue;
+            real = std::move(target.real);
+        }
+        if (entry.is_directory(ignored)) {
             ImportedFolder sub;
             sub.name = name;
-            if (scanFolder(entry.path(), projectDir, sub, summary)) {
+            if (scanFolder(entry.path(), projectDir, pages, sub, summary)) {
                 folder.folders.push_back(std::move(sub));
                 ++summary.folders;
             } else {
@@ -88,7 +105,7 @@ bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder&
         }
         if (!entry.is_regular_file(ignored) || !IsPageFileName(name)) continue;
         ImportedPage page;
-        page.path = entry.path();
+        page.path = std::move(real);
         page.file = storedRelativePath(entry.path().lexically_relative(projectDir));
         page.text = textFromFileName(name);
         ++summary.pages;
@@ -236,13 +253,19 @@ ImportedFolder& subFolder(ImportedFolder& folder, const std::string& name, Impor
 
 ImportedFolder ScanSiteFolder(const fs::path& siteDir, const fs::path& projectDir, ImportSummary& summary) {
     std::error_code error;
-    const fs::path dir = fs::absolute(siteDir, error).lexically_normal();
-    fs::directory_iterator probe(dir, error);
+    fs::directory_iterator probe(siteDir, error);
     if (error) throw FileError(siteDir.string(), SystemErrorText(error.value()));
-    const fs::path base = fs::absolute(projectDir, error).lexically_normal();
+    // Both folders by their real paths, so that the file names relative to the project's folder
+    // come out right when either is reached through a link.
+    const SitePageFinder pages(siteDir);
+    const fs::path& dir = pages.root();
+    const fs::path absoluteBase = fs::absolute(projectDir, error).lexically_normal();
+    fs::path base = fs::weakly_canonical(absoluteBase, error);
+    if (error) base = absoluteBase;
     ImportedFolder root;
-    root.name = dir.filename().string();
-    scanFolder(dir, base, root, summary);
+    root.name = fs::absolute(siteDir, error).lexically_normal().filename().string();
+    scanFolder(dir, base, pages, root, summary);
+    std::sort(summary.outside.begin(), summary.outside.end());
     return root;
 }
 

@@ -33,6 +33,9 @@ struct ImportSummary {
     std::size_t pages = 0;
     std::size_t folders = 0; // sub folders that became entries
     std::size_t skipped = 0; // hidden files and folders, folders without pages, unreadable ones
+    // Links whose target lies outside the folder, never read: relative to the folder, stored
+    // form, in name order; a folder with a trailing '/'. Counted in `skipped` too.
+    std::vector<std::string> outside;
 };
 
 // Called while titles are read with the number of pages done and the total; returning false

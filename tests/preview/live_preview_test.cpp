@@ -3,6 +3,7 @@
 // folgen" show an entry's page, and a project that was never saved has a preview too.
 #include "live_preview.h"
 #include "main_window.h"
+#include "preview_scheme_handler.h"
 #include "preview_test_support.h"
 #include "preview_window.h"
 #include "project_document.h"
@@ -12,6 +13,8 @@
 #include "ui_seams.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -43,6 +46,7 @@ private slots:
     void neverSavedProjectWithoutFolderShowsBuiltInPage();
     void newProjectAfterAnOpenedOneShowsTheBuiltInPage();
     void publishedMenusGiveWayToLiveOnes();
+    void pagesOutsideTheFolderAreNotServed();
 
 private:
     std::unique_ptr<MainWindow> makeForm() {
@@ -316,6 +320,44 @@ void LivePreviewTest::publishedMenusGiveWayToLiveOnes() {
              QStringList{"Start"});
     QCOMPARE(evalJs(view(form.get()), "document.querySelectorAll('ul.quilso_m').length").toInt(), 1);
     QCOMPARE(readFile(index), published);
+}
+
+void LivePreviewTest::pagesOutsideTheFolderAreNotServed() {
+    auto form = previewDemo();
+    QVERIFY(form);
+    const QString outside = dir_->filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(outside));
+    QFile secret(outside + QStringLiteral("/geheim.htm"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("<html><body>Geheim</body></html>");
+    secret.close();
+    QVERIFY(QFile::link(outside + QStringLiteral("/geheim.htm"), site_ + QStringLiteral("/link_out.htm")));
+    QVERIFY(QFile::link(outside, site_ + QStringLiteral("/outdir")));
+    QVERIFY(QDir(site_).mkdir(QStringLiteral("shop")));
+    QFile shop(site_ + QStringLiteral("/shop/index.php"));
+    QVERIFY(shop.open(QIODevice::WriteOnly));
+    shop.write("<html><body>Laden</body></html>");
+    shop.close();
+    form->document()->setEntryFile(topLevel(form.get(), 1), "shop/");
+    QVERIFY(waitReady(form.get()));
+    PreviewWindow* preview = form->previewWindow();
+    PreviewSchemeHandler* server = preview->siteServer();
+
+    // Asked for directly, as a page's link would: nothing of what lies outside comes back.
+    for (const QString& path :
+         {site_ + QStringLiteral("/link_out.htm"), site_ + QStringLiteral("/outdir/geheim.htm"),
+          outside + QStringLiteral("/geheim.htm")}) {
+        preview->showSitePage(server->siteUrl(path), path);
+        QVERIFY(waitReady(form.get()));
+        const QString shown = evalJs(view(form.get()), kMessage).toString();
+        QVERIFY2(!shown.contains(QStringLiteral("Geheim")), qPrintable(path));
+        QVERIFY2(shown.startsWith(QStringLiteral("Datei liegt außerhalb des Ordners: ")), qPrintable(shown));
+    }
+    // A folder entry shows the page the check and publish take for it, whatever its index name.
+    form->livePreview()->showEntry(topLevel(form.get(), 1), true);
+    QTRY_COMPARE_WITH_TIMEOUT(evalJs(view(form.get()), kMessage).toString(), QStringLiteral("Laden"), 20000);
+    QCOMPARE(preview->windowTitle(),
+             QStringLiteral("Vorschau: ") + site_ + QStringLiteral("/shop/index.php"));
 }
 
 int main(int argc, char* argv[]) {

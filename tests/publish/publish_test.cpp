@@ -172,8 +172,10 @@ TEST_F(Publish, OnlyExistingPagesInsideTheFolderArePublished) {
         lines.push_back(p.page + ":" + std::to_string(static_cast<int>(p.reason)));
     const auto none = std::to_string(static_cast<int>(PageReason::None));
     const auto missing = std::to_string(static_cast<int>(PageReason::NotFound));
+    const auto outside = std::to_string(static_cast<int>(PageReason::Outside));
     EXPECT_EQ(lines,
-              (std::vector<std::string>{"index.htm:" + none, "fehlt.htm:" + missing, "leer/:" + missing,
+              (std::vector<std::string>{"index.htm:" + none, "fehlt.htm:" + missing,
+                                        "../draussen.htm:" + outside, "leer/:" + missing,
                                         "ohne.htm:" + std::to_string(static_cast<int>(PageReason::NoMarkers)),
                                         "mit leer.htm:" + none}));
     EXPECT_EQ(readFile(dir / ".." / "draussen.htm"), Page);
@@ -184,6 +186,48 @@ TEST_F(Publish, OnlyExistingPagesInsideTheFolderArePublished) {
     EXPECT_NE(m.find("<a href=\"https://example.org/index.htm\">"), std::string::npos);
     EXPECT_NE(m.find("<a href=\"/index.htm\">"), std::string::npos);
     EXPECT_NE(m.find("<a href=\"./index.htm?x=1#oben\">Nochmal</a>"), std::string::npos);
+}
+
+TEST_F(Publish, NothingOutsideTheFolderIsWrittenWhateverLeadsThere) {
+    const fs::path outside = dir.parent_path() / (dir.filename().string() + "_outside");
+    writeFile(outside / "target.htm", Page);
+    writeFile(dir / "index.htm", Page);
+    fs::create_symlink(outside / "target.htm", dir / "link_out.htm");
+    fs::create_directory_symlink(outside, dir / "outdir");
+    fs::create_symlink("index.htm", dir / "alias.htm");
+    add(nullptr, "Link", "link_out.htm");
+    add(nullptr, "Ordner", "outdir/target.htm");
+    add(nullptr, "Kodiert", ("%2e%2E/" + outside.filename().string() + "/target.htm").c_str());
+    add(nullptr, "Alias", "alias.htm");
+
+    const PublishReport report = publish();
+    std::vector<std::string> lines;
+    for (const PageReport& p : report.pages)
+        lines.push_back(p.page + ":" + std::to_string(static_cast<int>(p.status)) + ":" +
+                        std::to_string(static_cast<int>(p.reason)));
+    const auto skipped = std::to_string(static_cast<int>(PageStatus::Skipped));
+    const auto outsideReason = std::to_string(static_cast<int>(PageReason::Outside));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "link_out.htm:" + skipped + ":" + outsideReason,
+                         "outdir/target.htm:" + skipped + ":" + outsideReason,
+                         "../" + outside.filename().string() + "/target.htm:" + skipped + ":" + outsideReason,
+                         "alias.htm:" + std::to_string(static_cast<int>(PageStatus::Written)) + ":0"}));
+    EXPECT_EQ(readFile(outside / "target.htm"), Page);
+    EXPECT_NE(page("index.htm"), Page); // written where the link inside the folder leads
+    EXPECT_TRUE(fs::is_symlink(dir / "alias.htm"));
+    fs::remove_all(outside);
+}
+
+TEST_F(Publish, FolderEntriesFindEveryKindOfIndexPage) {
+    add(nullptr, "Shop", "shop/");
+    add(nullptr, "Blog", "blog");
+    writeFile(dir / "shop" / "index.php", Page);
+    writeFile(dir / "blog" / "index.shtml", Page);
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 2u);
+    EXPECT_EQ(report.pages[0].page, "shop/index.php");
+    EXPECT_EQ(report.pages[1].page, "blog/index.shtml");
+    EXPECT_EQ(report.count(PageStatus::Written), 2u);
 }
 
 TEST_F(Publish, UnsafeSchemesNeverBecomeLinks) {
@@ -381,21 +425,6 @@ TEST_F(Publish, PageThatCannotBeWrittenIsReportedAndTheRestGoesOn) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"gross.htm", "klein.htm"})); // no temporary file left
-}
-
-TEST(EntryFiles, ClassifiedAsBrowsersReadThem) {
-    EXPECT_EQ(ClassifyEntryFile("\tjavascript:x").kind, EntryTarget::Unsafe);
-    EXPECT_EQ(ClassifyEntryFile("jav\nascript:x").kind, EntryTarget::Unsafe);
-    EXPECT_EQ(ClassifyEntryFile("mailto:a@b.de").kind, EntryTarget::Absolute);
-    EXPECT_EQ(ClassifyEntryFile("\\\\server\\x.htm").kind, EntryTarget::Absolute);
-    const EntryTarget back = ClassifyEntryFile("a\\b\\..\\c%C3%BC.htm#x");
-    EXPECT_TRUE(back.inside);
-    EXPECT_EQ(back.path, "a/c\xC3\xBC.htm");
-    EXPECT_EQ(ClassifyEntryFile("\xFC.htm").path, "\xC3\xBC.htm"); // typed in Windows-1252
-    EXPECT_FALSE(ClassifyEntryFile("a/../../x.htm").inside);
-    EXPECT_FALSE(ClassifyEntryFile("#oben").inside);
-    const EntryTarget here = ClassifyEntryFile("./");
-    EXPECT_TRUE(here.inside && here.folder && here.path.empty());
 }
 
 // The preview's form of a page: every published block becomes what renders that kind live; a page

@@ -142,6 +142,55 @@ TEST_F(LinkCheck, OnlyScriptElementsOfTheMarkupCount) {
     }
 }
 
+TEST_F(LinkCheck, PagesOutsideTheFolderAreBrokenWhateverLeadsThere) {
+    const fs::path site = dir / "site";
+    put("site/index.htm", "<script src=\"menu.js\"></script>");
+    put("outside/target.htm", "<script src=\"../site/menu.js\"></script>");
+    put("site2/x.htm", "");
+    fs::create_directory_symlink("../outside", site / "outdir");
+    fs::create_symlink("../outside/target.htm", site / "link_out.htm");
+    fs::create_symlink("/etc/passwd", site / "passwd.htm");
+    fs::create_symlink("index.htm", site / "alias.htm");
+    fs::create_symlink("loop.htm", site / "loop.htm");
+    SiteNode* root = tree.root();
+    tree.insert(root, -1, {"Start", "index.htm"});
+    tree.insert(root, -1, {"Alias", "alias.htm"});
+    tree.insert(root, -1, {"Schatten", "../../../../../../etc/shadow"});
+    tree.insert(root, -1, {"Link", "link_out.htm"});
+    tree.insert(root, -1, {"Ordner", "outdir/target.htm"});
+    tree.insert(root, -1, {"Ordner fehlt", "outdir/fehlt.htm"});
+    tree.insert(root, -1, {"Kodiert", "%2e%2E/outside/target.htm"});
+    tree.insert(root, -1,
+                {"Zur\xFC"
+                 "ck",
+                 "a\\..\\..\\outside\\target.htm"});
+    tree.insert(root, -1, {"Nachbar", "../site2/x.htm"});
+    tree.insert(root, -1, {"Schleife", "loop.htm"});
+    const auto findings = CheckSiteLinks(tree, {site / "menu.js", {}});
+    EXPECT_EQ(describe(findings),
+              "2 Schatten: Datei liegt außerhalb des Ordners: ../../../../../../etc/shadow\n"
+              "3 Link: Datei liegt außerhalb des Ordners: link_out.htm\n"
+              "4 Ordner: Datei liegt außerhalb des Ordners: outdir/target.htm\n"
+              "5 Ordner fehlt: Datei liegt außerhalb des Ordners: outdir/fehlt.htm\n"
+              "6 Kodiert: Datei liegt außerhalb des Ordners: %2e%2E/outside/target.htm\n"
+              "7 Zurück: Datei liegt außerhalb des Ordners: a\\..\\..\\outside\\target.htm\n"
+              "8 Nachbar: Datei liegt außerhalb des Ordners: ../site2/x.htm\n"
+              "9 Schleife: Datei nicht gefunden: loop.htm\n");
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(), IsBrokenLink), 8);
+}
+
+TEST_F(LinkCheck, SiteFolderReachedThroughALink) {
+    put("real/index.htm", "<script src=\"menu.js\"></script>");
+    put("real/shop/index.php", "<script src=\"../menu.js\"></script>");
+    fs::create_directory_symlink("real", dir / "linked");
+    tree.insert(tree.root(), -1, {"Start", "index.htm"});
+    tree.insert(tree.root(), -1, {"Shop", "shop/"});
+    EXPECT_EQ(describe(CheckSiteLinks(tree, {dir / "linked" / "menu.js", {}})), "");
+    EXPECT_EQ(describe(CheckSiteLinks(tree, {dir / "elsewhere" / "menu.js", dir / "linked"})),
+              "0 Start: Seite bindet menu.js nicht ein: index.htm\n"
+              "1 Shop: Seite bindet menu.js nicht ein: shop/\n");
+}
+
 // An entry is named by its position and the last levels of its branch, each text cut to a
 // readable length: a deep chain or long texts give findings of bounded size.
 TEST(EntryPathText, NamesTheLastLevelsOfTheBranch) {

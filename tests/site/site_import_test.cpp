@@ -1,3 +1,4 @@
+#include "page_lookup.h"
 #include "site_import.h"
 #include "site_test_support.h"
 
@@ -76,6 +77,43 @@ TEST_F(Import, FileNamesAreRelativeToTheProjectFolder) {
                            "100% Ω#1 | ../100%25 %CE%A9%231.htm\n"
                            "A | ../a/b.htm\n"
                            "  B | ../a/b.htm\n");
+}
+
+TEST_F(Import, LinksOutOfTheFolderAreSkippedAndNamed) {
+    const fs::path site = dir / "site";
+    put("site/index.htm", "<title>Start</title>");
+    put("site/echt.htm", "<title>Echt</title>");
+    put("outside/geheim.htm", "<title>Geheim</title>");
+    put("outside/tief/auch.htm", "<title>Auch</title>");
+    fs::create_symlink("/etc/passwd", site / "passwd.htm");
+    fs::create_symlink("../outside/geheim.htm", site / "link_out.htm");
+    fs::create_symlink("echt.htm", site / "kopie.htm");
+    fs::create_symlink("kreis.htm", site / "kreis.htm");
+    fs::create_directory_symlink("../outside", site / "outdir");
+    SiteTree tree;
+    const auto summary = ImportSite(site, site, tree);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(shape(tree), "Start | index.htm\n"
+                           "Echt | echt.htm\n"
+                           "Echt | kopie.htm\n");
+    EXPECT_EQ(summary->pages, 3u);
+    EXPECT_EQ(summary->outside, (std::vector<std::string>{"link_out.htm", "outdir/", "passwd.htm"}));
+}
+
+TEST_F(Import, FolderEntryIsTheIndexPageAFolderAddressFinds) {
+    put("shop/index.php", "<title>Laden</title>");
+    put("shop/kasse.htm", "<title>Kasse</title>");
+    put("blog/index.php", "<title>Alt</title>");
+    put("blog/index.html", "<title>Blog</title>");
+    SiteTree tree;
+    ASSERT_TRUE(ImportSite(dir, dir, tree));
+    for (const char* folder : {"shop/", "blog/"})
+        EXPECT_EQ(tree.root()->child(folder[0] == 'b' ? 0 : 1)->entry.file.str(),
+                  FindEntryPage(folder, dir).relative);
+    EXPECT_EQ(shape(tree), "Blog | blog/index.html\n"
+                           "  Alt | blog/index.php\n"
+                           "Laden | shop/index.php\n"
+                           "  Kasse | shop/kasse.htm\n");
 }
 
 TEST_F(Import, UnreadableFolderIsAnErrorAndCancelLeavesTheTree) {

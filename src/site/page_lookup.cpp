@@ -1,0 +1,178 @@
+#include "page_lookup.h"
+
+#include "site_text.h"
+#include "value_helpers.h"
+
+#include <algorithm>
+#include <system_error>
+#include <vector>
+
+namespace quilso {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a browser makes of an href before reading it: tabs and line breaks anywhere go, and so do
+// control characters and spaces at either end.
+std::string browserTrimmed(std::string_view file) {
+    std::string out;
+    out.reserve(file.size());
+    for (char c : file)
+        if (c != '\t' && c != '\n' && c != '\r') out += c;
+    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 0x20; };
+    const auto first = std::find_if(out.begin(), out.end(), kept);
+    const auto last = std::find_if(out.rbegin(), out.rend(), kept).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+// The real path of `path`, links resolved as far as the path exists; empty when a link cannot
+// be resolved (it loops, or a folder cannot be read).
+fs::path realPathOf(const fs::path& path) {
+    std::error_code error;
+    fs::path real = fs::weakly_canonical(path, error);
+    return error ? fs::path() : real;
+}
+
+PageLookup answer(PageLookupResult result, std::string relative, fs::path real = {}) {
+    return PageLookup{result, std::move(relative), std::move(real)};
+}
+
+} // namespace
+
+SitePageFinder::SitePageFinder(const fs::path& siteDir) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(siteDir, error).lexically_normal();
+    root_ = realPathOf(absolute);
+    if (root_.empty()) root_ = absolute;
+    // "/site/" and "/site" are one folder; the empty last part would spoil the comparison.
+    if (!root_.has_filename() && root_.has_relative_path()) root_ = root_.parent_path();
+    rootStatus_ = fs::status(root_, error);
+}
+
+bool SitePageFinder::contains(const fs::path& real) const {
+    auto at = real.begin();
+    for (const fs::path& part : root_) {
+        if (at == real.end() || *at != part) return false;
+        ++at;
+    }
+    return true;
+}
+
+PageLookup SitePageFinder::find(std::string_view file) const {
+    const std::string address = browserTrimmed(file);
+    if (address.empty()) return answer(PageLookupResult::Empty, {});
+    if (IsUnsafeAddress(address)) return answer(PageLookupResult::Unsafe, {});
+    const std::string name = address.substr(0, address.find_first_of("?#"));
+    if (name.empty() || HasSchemeOrIsRooted(name)) return answer(PageLookupResult::NotCheckable, {});
+    // Split before decoding: an escaped "%5C" is a backslash in a file's name, not a separator.
+    // Each segment is then decoded on its own; "%2e%2e" becomes ".." and climbs as a browser
+    // makes it climb. An escaped "%2F" separates folders like the page server's decoded path.
+    std::string relative;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = name.find_first_of("/\\", start);
+        relative += Utf8PathFromStoredFileName(std::string_view(name).substr(start, end - start));
+        if (end == std::string::npos) break;
+        relative += '/';
+        start = end + 1;
+    }
+    return findPath(relative);
+}
+
+PageLookup SitePageFinder::findPath(std::string_view relativeUtf8) const {
+    // The path as the browser resolves it, before anything on disk is asked.
+    std::vector<std::string_view> kept;
+    std::size_t ups = 0;
+    bool folder = false;
+    bool unnamable = false; // a segment no file can have
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = relativeUtf8.find('/', start);
+        const std::string_view segment = relativeUtf8.substr(start, end - start);
+        const bool last = end == std::string_view::npos;
+        if (segment == "..") {
+            if (kept.empty())
+                ++ups;
+            else
+                kept.pop_back();
+            folder = last;
+        } else if (segment == ".") {
+            folder = last;
+        } else if (segment.empty()) {
+            // "a//b" is "a/b"; only a last empty segment, a trailing '/', says "folder".
+            folder = last && !relativeUtf8.empty();
+        } else {
+            kept.push_back(segment);
+            folder = false;
+            if (segment.find('\0') != std::string_view::npos) unnamable = true;
+        }
+        if (last) break;
+        start = end + 1;
+    }
+    std::string relative;
+    for (std::size_t i = 0; i < ups; ++i)
+        relative += "../";
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) relative += '/';
+        relative += kept[i];
+    }
+    if (folder && !kept.empty()) relative += '/';
+    // Above the folder: never looked at, so that no name can probe what lies out there.
+    if (ups > 0) return answer(PageLookupResult::Outside, std::move(relative));
+    if (unnamable) return answer(PageLookupResult::Missing, std::move(relative));
+
+    // Folder by folder from the real site folder: without a link on the way the path is its own
+    // real path, and one status per level is all a lookup costs.
+    fs::path path = root_;
+    std::error_code error;
+    fs::file_status status = rootStatus_;
+    bool linked = false;
+    for (std::size_t i = 0; i < kept.size() && !linked; ++i) {
+        if (!fs::is_directory(status)) return answer(PageLookupResult::Missing, std::move(relative));
+        path /= fs::path(kept[i]);
+        status = fs::symlink_status(path, error);
+        if (fs::is_symlink(status)) {
+            linked = true;
+            for (std::size_t k = i + 1; k < kept.size(); ++k)
+                path /= fs::path(kept[k]);
+        } else if (!fs::exists(status)) {
+            return answer(PageLookupResult::Missing, std::move(relative));
+        }
+    }
+    if (linked) {
+        const fs::path real = realPathOf(path);
+        if (real.empty()) return answer(PageLookupResult::Missing, std::move(relative));
+        // Outside wins over missing: a link out of the folder is reported as what it is.
+        if (!contains(real)) return answer(PageLookupResult::Outside, std::move(relative));
+        path = real;
+        status = fs::status(path, error);
+    }
+    if (fs::is_regular_file(status))
+        return folder ? answer(PageLookupResult::Missing, std::move(relative))
+                      : answer(PageLookupResult::Found, std::move(relative), std::move(path));
+    if (!fs::is_directory(status)) return answer(PageLookupResult::Missing, std::move(relative));
+
+    if (!relative.empty() && relative.back() != '/') relative += '/';
+    for (std::string_view index : IndexPageNames) {
+        fs::path page = path / index;
+        const fs::file_status indexStatus = fs::symlink_status(page, error);
+        if (!fs::exists(indexStatus)) continue;
+        if (fs::is_symlink(indexStatus)) {
+            page = realPathOf(page);
+            if (page.empty()) continue;
+            if (!contains(page)) return answer(PageLookupResult::Outside, relative + std::string(index));
+            if (!fs::is_regular_file(page, error)) continue;
+        } else if (!fs::is_regular_file(indexStatus)) {
+            continue;
+        }
+        return answer(PageLookupResult::Found, relative + std::string(index), std::move(page));
+    }
+    return answer(PageLookupResult::Missing, std::move(relative));
+}
+
+PageLookup FindEntryPage(std::string_view file, const fs::path& siteDir) {
+    return SitePageFinder(siteDir).find(file);
+}
+
+} // namespace quilso
