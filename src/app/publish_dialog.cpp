@@ -70,6 +70,9 @@ QString PublishDialog::pageLine(const PageReport& page) {
     case PageReason::WriteError:
         reason = QStringLiteral("kann nicht geschrieben werden: %1").arg(detail);
         break;
+    case PageReason::ChangedMeanwhile:
+        reason = QStringLiteral("während des Veröffentlichens geändert, nicht überschrieben");
+        break;
     }
     QString line = status + QStringLiteral(": ") + QString::fromUtf8(page.page);
     if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');

@@ -165,6 +165,8 @@ std::string reasonText(const PageReport& page) {
         return "cannot read: " + page.detail;
     case PageReason::WriteError:
         return "cannot write: " + page.detail;
+    case PageReason::ChangedMeanwhile:
+        return "während des Veröffentlichens geändert, nicht überschrieben";
     }
     return {};
 }

@@ -146,6 +146,19 @@ PageRewrite RewritePage(std::string_view page, const Project& project, std::size
 
 PublishReport PublishSite(const Project& project, const std::string& projectFile) {
     PublishReport report;
+    PublishHooks hooks;
+    hooks.pageDone = [&](const PageReport& page) { report.pages.push_back(page); };
+    PublishSite(project, projectFile, hooks);
+    return report;
+}
+
+PublishCounts PublishSite(const Project& project, const std::string& projectFile, const PublishHooks& hooks) {
+    PublishCounts counts;
+    const auto done = [&](const PageReport& page) {
+        ++counts.pages;
+        ++counts.byStatus[static_cast<int>(page.status)];
+        if (hooks.pageDone) hooks.pageDone(page);
+    };
     std::error_code ec;
     fs::path folder = fs::absolute(fs::path(projectFile), ec).parent_path();
     MenuMarkup markup(project);
@@ -172,7 +185,7 @@ PublishReport PublishSite(const Project& project, const std::string& projectFile
         if (!seen.insert(page).second) continue;
         PageReport line{page, PageStatus::Skipped, PageReason::NotFound, {}};
         if (!found) {
-            report.pages.push_back(std::move(line));
+            done(line);
             continue;
         }
         // A page reached through a link is rewritten where it really lives, not replaced by a
@@ -181,15 +194,17 @@ PublishReport PublishSite(const Project& project, const std::string& projectFile
         const fs::path real = fs::canonical(file, ec);
         if (!ec) file = real;
         std::string bytes;
+        FileVersion version;
         try {
-            bytes = ReadFileBytes(file.string());
+            bytes = ReadFileBytes(file.string(), version);
         } catch (const FileError& e) {
             line.status = PageStatus::Failed;
             line.reason = PageReason::ReadError;
             line.detail = e.reason();
-            report.pages.push_back(std::move(line));
+            done(line);
             continue;
         }
+        if (hooks.pageRead) hooks.pageRead(file.string());
         PageRewrite result = rewrite(bytes, project, markup, i, page);
         line.reason = result.reason;
         line.detail = result.detail;
@@ -199,17 +214,19 @@ PublishReport PublishSite(const Project& project, const std::string& projectFile
             line.status = PageStatus::Unchanged;
         } else {
             try {
-                WriteFileAtomically(file.string(), result.bytes);
+                // An edit made since the page was read is the author's: it wins over the menus.
+                WriteFileAtomically(file.string(), result.bytes, &version);
                 line.status = PageStatus::Written;
             } catch (const FileError& e) {
-                line.status = PageStatus::Failed;
-                line.reason = PageReason::WriteError;
-                line.detail = e.reason();
+                const bool edited = e.problem() == FileProblem::ChangedMeanwhile;
+                line.status = edited ? PageStatus::Skipped : PageStatus::Failed;
+                line.reason = edited ? PageReason::ChangedMeanwhile : PageReason::WriteError;
+                line.detail = edited ? std::string() : e.reason();
             }
         }
-        report.pages.push_back(std::move(line));
+        done(line);
     }
-    return report;
+    return counts;
 }
 
 } // namespace quilso

@@ -6,6 +6,7 @@
 #include "project.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +17,13 @@ enum class PageStatus { Written, Unchanged, Skipped, Failed };
 
 enum class PageReason {
     None,
-    NotFound,       // the entry names a page that does not exist
-    NoMarkers,      // the page holds none of the marker comments
-    UnclosedMarker, // a start marker without its end marker; detail: the start marker
-    NestedMarkers,  // a block starts inside another one; detail: the inner start marker
-    ReadError,      // detail: the system's reason
-    WriteError,     // detail: the system's reason
+    NotFound,         // the entry names a page that does not exist
+    NoMarkers,        // the page holds none of the marker comments
+    UnclosedMarker,   // a start marker without its end marker; detail: the start marker
+    NestedMarkers,    // a block starts inside another one; detail: the inner start marker
+    ReadError,        // detail: the system's reason
+    WriteError,       // detail: the system's reason
+    ChangedMeanwhile, // the page was changed after it was read: its edit is kept, not published
 };
 
 struct PageReport {
@@ -68,8 +70,26 @@ struct PageRewrite {
 PageRewrite RewritePage(std::string_view page, const Project& project, std::size_t entry,
                         std::string_view pagePath);
 
+// What PublishSite tells its caller while it runs.
+struct PublishHooks {
+    // Each page's report as soon as it is known, in the order of PublishReport::pages.
+    std::function<void(const PageReport&)> pageDone;
+    // Runs after a page was read and before its new content replaces it, with the file read:
+    // the place where an edit made meanwhile lands (tests make one there).
+    std::function<void(const std::string& file)> pageRead;
+};
+
+struct PublishCounts {
+    std::size_t pages = 0;
+    std::size_t byStatus[4] = {0, 0, 0, 0}; // indexed by PageStatus
+    std::size_t count(PageStatus status) const { return byStatus[static_cast<int>(status)]; }
+};
+
 // Publishes every page of the project whose menu script file is `projectFile`. File errors of
-// single pages are reported, not thrown.
+// single pages are reported, not thrown. A page changed between its reading and its
+// replacement keeps the change and is reported as skipped (ChangedMeanwhile).
+PublishCounts PublishSite(const Project& project, const std::string& projectFile, const PublishHooks& hooks);
+// The same, with every page's report collected.
 PublishReport PublishSite(const Project& project, const std::string& projectFile);
 
 } // namespace quilso

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -11,8 +12,10 @@
 #include <cstring>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace quilso;
 using namespace std::string_literals;
@@ -380,6 +383,60 @@ TEST_F(Publish, PageThatCannotBeWrittenIsReportedAndTheRestGoesOn) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"gross.htm", "klein.htm"})); // no temporary file left
+}
+
+// An editor or a script that changes a page while it is being published wins: the page keeps
+// the edit and is reported, whichever part of the page's state the edit changed.
+TEST_F(Publish, APageEditedWhileItIsPublishedKeepsTheEdit) {
+    struct Edit {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        std::string expected;
+    };
+    const std::string appended = std::string(Page) + "<p>neu</p>\n";
+    std::string sameSize = Page;
+    sameSize.replace(sameSize.find("Inhalt"), 6, "Andres");
+    const Edit edits[] = {
+        {"appended", [](const fs::path& file) { std::ofstream(file, std::ios::app) << "<p>neu</p>\n"; },
+         appended},
+        {"saved as a new file of the same size",
+         [&](const fs::path& file) {
+             writeFile(file.string() + ".neu", sameSize);
+             fs::rename(file.string() + ".neu", file);
+         },
+         sameSize},
+        {"rewritten in place at the same size, later",
+         [&](const fs::path& file) {
+             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary) << sameSize;
+             const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 60, 0}};
+             ::utimensat(AT_FDCWD, file.c_str(), later, 0);
+         },
+         sameSize},
+    };
+    add(nullptr, "Start", "index.htm");
+    add(nullptr, "Danach", "danach.htm");
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.what);
+        writeFile(dir / "index.htm", Page);
+        writeFile(dir / "danach.htm", Page);
+        PublishHooks hooks;
+        std::vector<PageReport> lines;
+        hooks.pageDone = [&](const PageReport& line) { lines.push_back(line); };
+        hooks.pageRead = [&](const std::string& file) {
+            if (fs::path(file).filename() == "index.htm") edit.make(file);
+        };
+        const PublishCounts counts = PublishSite(project, (dir / "menu.js").string(), hooks);
+        EXPECT_EQ(page("index.htm"), edit.expected);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].status, PageStatus::Skipped);
+        EXPECT_EQ(lines[0].reason, PageReason::ChangedMeanwhile);
+        EXPECT_EQ(lines[1].status, PageStatus::Written); // the others go on
+        EXPECT_EQ(counts.count(PageStatus::Skipped), 1u);
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(dir))
+            files += entry.is_regular_file() ? 1 : 0;
+        EXPECT_EQ(files, 2u); // no temporary file left
+    }
 }
 
 TEST(EntryFiles, ClassifiedAsBrowsersReadThem) {
