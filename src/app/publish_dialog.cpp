@@ -73,6 +73,9 @@ QString PublishDialog::pageLine(const PageReport& page) {
     case PageReason::ChangedMeanwhile:
         reason = QStringLiteral("während des Veröffentlichens geändert, nicht überschrieben");
         break;
+    case PageReason::MisplacedMarker:
+        reason = QStringLiteral("%1, nicht als Kommentar der Seite").arg(detail);
+        break;
     }
     QString line = status + QStringLiteral(": ") + QString::fromUtf8(page.page);
     if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');

@@ -167,6 +167,8 @@ std::string reasonText(const PageReport& page) {
         return "cannot write: " + page.detail;
     case PageReason::ChangedMeanwhile:
         return "während des Veröffentlichens geändert, nicht überschrieben";
+    case PageReason::MisplacedMarker:
+        return page.detail + ", nicht als Kommentar der Seite";
     }
     return {};
 }

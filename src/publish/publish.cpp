@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 namespace quilso {
@@ -27,36 +28,89 @@ struct BlockScan {
     std::vector<Block> blocks; // in page order
     PageReason reason = PageReason::None;
     std::string detail;
+    MarkupPart place = MarkupPart::Comment;
+    std::string element;
 };
 
+struct MarkerComment {
+    std::string_view kind;
+    bool start;
+    std::size_t begin, end;
+};
+
+// The marker `text` holds at `at` ("<!-- quilso:m -->", "<!-- /quilso:bc -->"), or nothing.
+std::optional<MarkerComment> markerAt(std::string_view text, std::size_t at) {
+    struct Marker {
+        std::string_view kind;
+        bool start;
+        std::string text;
+    };
+    static const std::vector<Marker> markers = [] {
+        std::vector<Marker> all;
+        for (std::string_view kind : BlockKinds) {
+            all.push_back({kind, true, StartMarker(kind)});
+            all.push_back({kind, false, EndMarker(kind)});
+        }
+        return all;
+    }();
+    for (const Marker& marker : markers)
+        if (text.compare(at, marker.text.size(), marker.text) == 0)
+            return MarkerComment{marker.kind, marker.start, at, at + marker.text.size()};
+    return std::nullopt;
+}
+
+// Pairs the markers that stand as comments of the page's markup. Marker text anywhere else
+// (inside a script, a style sheet, a text field, a tag, a CDATA section or another comment)
+// is not the author's marker, and writing menus there would break the page: the page is left
+// alone.
 BlockScan scanBlocks(std::string_view page) {
     BlockScan scan;
-    for (std::string_view kind : BlockKinds) {
-        const std::string start = StartMarker(kind);
-        const std::string end = EndMarker(kind);
-        for (std::size_t pos = 0, at; (at = page.find(start, pos)) != std::string_view::npos;) {
-            const std::size_t begin = at + start.size();
-            const std::size_t close = page.find(end, begin);
-            const std::size_t again = page.find(start, begin);
+    std::vector<MarkerComment> markers;
+    bool misplaced = false;
+    WalkMarkup(page, [&](const MarkupSpan& span) {
+        if (misplaced) return;
+        const std::string_view text = page.substr(span.begin, span.end - span.begin);
+        if (span.part == MarkupPart::Comment) {
+            const auto marker = markerAt(text, 0);
+            if (marker && marker->end == text.size()) {
+                markers.push_back({marker->kind, marker->start, span.begin, span.end});
+                return;
+            }
+        }
+        for (std::size_t at = 0; (at = text.find("<!-- ", at)) != std::string_view::npos; ++at) {
+            if (const auto marker = markerAt(text, at)) {
+                misplaced = true;
+                scan.reason = PageReason::MisplacedMarker;
+                scan.place = span.part;
+                scan.element = std::string(span.element);
+                scan.detail = (marker->start ? StartMarker(marker->kind) : EndMarker(marker->kind)) + " " +
+                              MarkerPlaceText(scan.place, scan.element);
+                return;
+            }
+        }
+    });
+    if (misplaced) return scan;
+    const MarkerComment* open = nullptr;
+    for (const MarkerComment& marker : markers) {
+        if (open && marker.start) {
             // A second start before the end would leave the first block without its end:
             // rewriting then would eat whatever lies between them.
-            if (close == std::string_view::npos || again < close) {
-                scan.reason = PageReason::UnclosedMarker;
-                scan.detail = start;
-                return scan;
-            }
-            scan.blocks.push_back({kind, at, begin, close});
-            pos = close + end.size();
-        }
-    }
-    std::sort(scan.blocks.begin(), scan.blocks.end(),
-              [](const Block& a, const Block& b) { return a.contentBegin < b.contentBegin; });
-    for (std::size_t k = 1; k < scan.blocks.size(); ++k) {
-        if (scan.blocks[k].start < scan.blocks[k - 1].contentEnd) {
-            scan.reason = PageReason::NestedMarkers;
-            scan.detail = StartMarker(scan.blocks[k].kind);
+            scan.reason = marker.kind == open->kind ? PageReason::UnclosedMarker : PageReason::NestedMarkers;
+            scan.detail = StartMarker(marker.kind);
             return scan;
         }
+        if (marker.start) {
+            open = &marker;
+        } else if (open && marker.kind == open->kind) {
+            scan.blocks.push_back({open->kind, open->begin, open->end, marker.begin});
+            open = nullptr;
+        }
+        // An end marker without its start is left where it is.
+    }
+    if (open) {
+        scan.reason = PageReason::UnclosedMarker;
+        scan.detail = StartMarker(open->kind);
+        return scan;
     }
     if (scan.blocks.empty()) scan.reason = PageReason::NoMarkers;
     return scan;
@@ -78,7 +132,8 @@ std::string_view lineEndOf(std::string_view page, const std::vector<Block>& bloc
 PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& markup, std::size_t entry,
                     std::string_view pagePath) {
     const BlockScan scan = scanBlocks(page);
-    if (scan.reason != PageReason::None) return {std::string(page), scan.reason, scan.detail};
+    if (scan.reason != PageReason::None)
+        return {std::string(page), scan.reason, scan.detail, scan.place, scan.element};
     const bool subOwnPlace =
         std::any_of(scan.blocks.begin(), scan.blocks.end(), [](const Block& b) { return b.kind == "um"; });
     markup.setPage(entry, pagePath, subOwnPlace);
@@ -110,6 +165,23 @@ std::string joinPath(const std::string& folder, std::string_view name) {
 std::size_t PublishReport::count(PageStatus status) const {
     return static_cast<std::size_t>(
         std::count_if(pages.begin(), pages.end(), [&](const PageReport& p) { return p.status == status; }));
+}
+
+std::string MarkerPlaceText(MarkupPart place, std::string_view element) {
+    switch (place) {
+    case MarkupPart::Comment:
+        return "in einem anderen Kommentar";
+    case MarkupPart::Tag:
+        return "im Tag <" + std::string(element) + ">";
+    case MarkupPart::RawText:
+    case MarkupPart::EscapableRawText:
+        return "im Inhalt von <" + std::string(element) + ">";
+    case MarkupPart::Cdata:
+        return "in einem CDATA-Abschnitt";
+    case MarkupPart::Declaration:
+        return "in einer Deklaration";
+    }
+    return {};
 }
 
 std::string StartMarker(std::string_view kind) {

@@ -3,6 +3,7 @@
 // style sheet) written between marker comments, with its own current entry baked in.
 #pragma once
 
+#include "markup_scan.h"
 #include "project.h"
 
 #include <cstddef>
@@ -24,6 +25,9 @@ enum class PageReason {
     ReadError,        // detail: the system's reason
     WriteError,       // detail: the system's reason
     ChangedMeanwhile, // the page was changed after it was read: its edit is kept, not published
+    MisplacedMarker,  // a marker that is no comment of the page's markup (inside a script, a
+                      // style sheet, a text field, a tag, ...); detail: the marker and where it
+                      // lies ("<!-- quilso:m --> im Inhalt von <script>")
 };
 
 struct PageReport {
@@ -37,6 +41,10 @@ struct PublishReport {
     std::vector<PageReport> pages; // in site-tree order, each page once
     std::size_t count(PageStatus status) const;
 };
+
+// Where a misplaced marker lies, as the German phrase the reports show: "im Inhalt von
+// <script>", "im Tag <div>", "in einem CDATA-Abschnitt". ASCII apart from the element's name.
+std::string MarkerPlaceText(MarkupPart place, std::string_view element);
 
 // The start and end marker comment of a block kind ("m", "um", "bc", "css").
 std::string StartMarker(std::string_view kind);
@@ -60,12 +68,16 @@ EntryTarget ClassifyEntryFile(std::string_view file);
 
 // The new bytes of one page whose current entry is `entry` (its number in site-tree order) and
 // whose path relative to the project's folder is `pagePath`. Only the bytes between marker
-// pairs change. `reason` is None, NoMarkers, UnclosedMarker or NestedMarkers; with anything but
-// None `bytes` is the page unchanged.
+// pairs change, and a marker counts only where it stands as a comment of the page's markup.
+// `reason` is None, NoMarkers, UnclosedMarker, NestedMarkers or MisplacedMarker (then also
+// `place` and `element`: what holds the marker); with anything but None `bytes` is the page
+// unchanged.
 struct PageRewrite {
     std::string bytes;
     PageReason reason = PageReason::None;
     std::string detail;
+    MarkupPart place = MarkupPart::Comment;
+    std::string element;
 };
 PageRewrite RewritePage(std::string_view page, const Project& project, std::size_t entry,
                         std::string_view pagePath);

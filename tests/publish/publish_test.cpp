@@ -243,6 +243,71 @@ TEST_F(Publish, BrokenMarkersLeaveThePageUntouched) {
     EXPECT_EQ(page("c.htm"), nested);
 }
 
+// Marker text counts only where it stands as a comment of the page's markup, read as a browser
+// reads the page. Anywhere else, filling it would break the page: the page stays as it is.
+TEST_F(Publish, OnlyMarkersThatAreCommentsOfTheMarkupCount) {
+    add(nullptr, "Start", "index.htm");
+    const std::string m = "<!-- quilso:m --><!-- /quilso:m -->";
+    struct Misplaced {
+        const char* where;
+        std::string page;
+        MarkupPart place;
+        const char* element;
+    };
+    const Misplaced misplaced[] = {
+        {"script string", "<script>var s = '" + m + "';</script>" + m, MarkupPart::RawText, "script"},
+        {"script without end", "<SCRIPT type=module>x = 1;\n" + m, MarkupPart::RawText, "SCRIPT"},
+        {"script after a nested script in a comment",
+         "<script><!-- document.write('<script></script>'); " + m + " --></script>", MarkupPart::RawText,
+         "script"},
+        {"style block", "<style>/* " + m + " */</style>", MarkupPart::RawText, "style"},
+        {"text field", "<textarea name=t>" + m + "</textarea>", MarkupPart::EscapableRawText, "textarea"},
+        {"title", "<title>" + m + "</title>", MarkupPart::EscapableRawText, "title"},
+        {"quoted attribute", "<p title=\"" + m + "\">x</p>", MarkupPart::Tag, "p"},
+        {"attribute with a '>' before it", "<a title='a>b' data-x=\"" + m + "\">", MarkupPart::Tag, "a"},
+        {"unquoted attribute", "<img alt=" + m, MarkupPart::Tag, "img"},
+        {"CDATA section", "<svg><![CDATA[" + m + "]]></svg>", MarkupPart::Cdata, ""},
+        {"another comment", "<!-- alt: " + m + " -->", MarkupPart::Comment, ""},
+        {"declaration", "<!DOCTYPE html " + m + ">", MarkupPart::Declaration, ""},
+    };
+    for (const Misplaced& c : misplaced) {
+        SCOPED_TRACE(c.where);
+        const PageRewrite result = RewritePage(c.page, project, 0, "index.htm");
+        EXPECT_EQ(result.reason, PageReason::MisplacedMarker);
+        EXPECT_EQ(result.detail.substr(0, 18), "<!-- quilso:m --> ");
+        EXPECT_EQ(result.place, c.place);
+        EXPECT_EQ(result.element, c.element);
+        EXPECT_EQ(result.bytes, c.page);
+    }
+
+    // What only looks like one of those places leaves the marker a comment.
+    const std::string fine[] = {
+        "<script>if (a < b && c > d) x = '</scrip' + 't';</script>" + m,
+        "<script><!-- document.write('<script><\\/script>'); --></script>" + m,
+        "<script><!--></script>" + m,
+        "<style>p::after { content: '>'; }</style><textarea></textarea><title>t</title>" + m,
+        "<p title='x > y'\n>x</p>" + m + "<p class=a>y</p>",
+        "<!---->" + m + "<!-->" + "<![CDATA[x]]>",
+        "<noscript>" + m + "</noscript>",
+    };
+    for (const std::string& page : fine) {
+        SCOPED_TRACE(page);
+        const PageRewrite result = RewritePage(page, project, 0, "index.htm");
+        EXPECT_EQ(result.reason, PageReason::None);
+        EXPECT_NE(block(result.bytes, "m").find("Start"), std::string::npos);
+    }
+
+    // Published: the page is left alone and reported.
+    const std::string page = "<script>var menu = \"" + m + "\";</script>\n" + m;
+    writeFile(dir / "index.htm", page);
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 1u);
+    EXPECT_EQ(report.pages[0].status, PageStatus::Skipped);
+    EXPECT_EQ(report.pages[0].reason, PageReason::MisplacedMarker);
+    EXPECT_EQ(report.pages[0].detail, "<!-- quilso:m --> im Inhalt von <script>");
+    EXPECT_EQ(this->page("index.htm"), page);
+}
+
 TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     twoDepthSite();
     publish();
