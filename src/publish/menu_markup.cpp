@@ -630,22 +630,23 @@ std::string MenuMarkup::trail() {
     // The trail once more for search engines.
     out += "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
            "\"@type\":\"BreadcrumbList\",\"itemListElement\":[";
-    for (std::size_t k = 0; k < branch_.size(); ++k) {
-        const int i = branch_[k];
+    // Search engines expect an address on every entry but the last: a text-only ancestor stays
+    // in the visible trail only. The current page always has one.
+    std::size_t position = 0;
+    for (const int i : branch_) {
         const Entry& e = entries_[static_cast<std::size_t>(i)];
+        if (e.link.unsafe) continue;
         const LinkText& text = textOf(i);
-        if (k) out += ',';
-        out += "{\"@type\":\"ListItem\",\"position\":" + std::to_string(k + 1) + ",\"name\":";
+        if (position) out += ',';
+        out += "{\"@type\":\"ListItem\",\"position\":" + std::to_string(++position) + ",\"name\":";
         std::u32string name = text.plain;
         if (name.empty()) decodeText(e.entry->file, name);
         appendJsonString(out, name);
-        if (!e.link.unsafe) {
-            out += ",\"item\":";
-            std::u32string href;
-            for (char c : hrefOf(i))
-                href += Cp1252ToUnicode(static_cast<unsigned char>(c));
-            appendJsonString(out, href);
-        }
+        out += ",\"item\":";
+        std::u32string href;
+        for (char c : hrefOf(i))
+            href += Cp1252ToUnicode(static_cast<unsigned char>(c));
+        appendJsonString(out, href);
         out += '}';
     }
     out += "]}</script>";

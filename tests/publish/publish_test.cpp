@@ -308,6 +308,22 @@ TEST_F(Publish, OnlyMarkersThatAreCommentsOfTheMarkupCount) {
     EXPECT_EQ(this->page("index.htm"), page);
 }
 
+// Search engines expect an address on every entry of a trail but the last: an ancestor that is
+// text only stays in the visible trail and is left out of the structured one.
+TEST_F(Publish, TextOnlyAncestorsAreLeftOutOfTheStructuredTrail) {
+    SiteNode* top = add(nullptr, "Start", "index.htm");
+    SiteNode* group = add(top, "Gruppe", "javascript:void(0)");
+    add(group, "Seite", "seite.htm");
+    const std::string bytes = "<!-- quilso:bc --><!-- /quilso:bc -->";
+    const std::string bc = block(RewritePage(bytes, project, 2, "seite.htm").bytes, "bc");
+    EXPECT_NE(bc.find("<li><span class=\"quilso_nolink\">Gruppe</span></li>"), std::string::npos);
+    EXPECT_EQ(bc.substr(bc.find("<script")),
+              "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
+              "\"@type\":\"BreadcrumbList\",\"itemListElement\":["
+              "{\"@type\":\"ListItem\",\"position\":1,\"name\":\"Start\",\"item\":\"index.htm\"},"
+              "{\"@type\":\"ListItem\",\"position\":2,\"name\":\"Seite\",\"item\":\"seite.htm\"}]}</script>");
+}
+
 TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     twoDepthSite();
     publish();
