@@ -176,21 +176,24 @@ std::string reasonText(const PageReport& page) {
 int publish(const Command& command, std::ostream& out) {
     Project project;
     readProject(command, command.positional[0], project);
-    const PublishReport report = PublishSite(project, command.positional[0]);
     static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
-    for (const PageReport& page : report.pages) {
+    // Each line as soon as its page is done: a large site shows its progress, and the report
+    // of a million pages is never held at once.
+    PublishHooks hooks;
+    hooks.pageDone = [&](const PageReport& page) {
         std::string word = Words[static_cast<int>(page.status)];
         word.resize(10, ' ');
         out << word << page.page;
         if (page.reason != PageReason::None) out << " (" << reasonText(page) << ")";
         out << "\n";
-    }
-    out << report.pages.size() << (report.pages.size() == 1 ? " page: " : " pages: ")
-        << report.count(PageStatus::Written) << " written, " << report.count(PageStatus::Unchanged)
-        << " unchanged, " << report.count(PageStatus::Skipped) << " skipped, "
-        << report.count(PageStatus::Failed) << " failed\n";
+    };
+    const PublishCounts counts = PublishSite(project, command.positional[0], hooks);
+    out << counts.pages << (counts.pages == 1 ? " page: " : " pages: ") << counts.count(PageStatus::Written)
+        << " written, " << counts.count(PageStatus::Unchanged) << " unchanged, "
+        << counts.count(PageStatus::Skipped) << " skipped, " << counts.count(PageStatus::Failed)
+        << " failed\n";
     out.flush();
-    return report.count(PageStatus::Failed) ? ExitFileError : ExitOk;
+    return counts.count(PageStatus::Failed) ? ExitFileError : ExitOk;
 }
 
 // OUT as a file, saved as the program saves, or "-" for standard output.

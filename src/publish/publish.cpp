@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
-#include <set>
 
 namespace quilso {
 
@@ -148,13 +148,103 @@ PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& m
             result.bytes += StaticStyleSheet(project.params, eol);
             result.bytes.append(eol);
         } else {
-            result.bytes += markup.render(block.kind);
+            markup.render(result.bytes, block.kind);
         }
         pos = block.contentEnd;
     }
     result.bytes.append(page.substr(pos));
     return result;
 }
+
+// Reads, rewrites and replaces one page; `line` names it and receives the outcome.
+PageReport publishPage(const fs::path& file, PageReport line, const Project& project, MenuMarkup& markup,
+                       std::size_t entry, const PublishHooks& hooks) {
+    std::string bytes;
+    FileVersion version;
+    try {
+        bytes = ReadFileBytes(file.string(), version);
+    } catch (const FileError& e) {
+        line.status = PageStatus::Failed;
+        line.reason = PageReason::ReadError;
+        line.detail = e.reason();
+        return line;
+    }
+    if (hooks.pageRead) hooks.pageRead(file.string());
+    const PageRewrite result = rewrite(bytes, project, markup, entry, line.page);
+    line.reason = result.reason;
+    line.detail = result.detail;
+    if (result.reason != PageReason::None) {
+        line.status = PageStatus::Skipped;
+    } else if (result.bytes == bytes) {
+        line.status = PageStatus::Unchanged;
+    } else {
+        try {
+            // An edit made since the page was read is the author's: it wins over the menus.
+            WriteFileAtomically(file.string(), result.bytes, &version);
+            line.status = PageStatus::Written;
+        } catch (const FileError& e) {
+            const bool edited = e.problem() == FileProblem::ChangedMeanwhile;
+            line.status = edited ? PageStatus::Skipped : PageStatus::Failed;
+            line.reason = edited ? PageReason::ChangedMeanwhile : PageReason::WriteError;
+            line.detail = edited ? std::string() : e.reason();
+        }
+    }
+    return line;
+}
+
+// The pages met so far, each once. A million names cost little more than their bytes: they lie
+// one after the other in one string, found through a table of their offsets.
+class PageNames {
+public:
+    // False when `name` was added before.
+    bool insert(std::string_view name) {
+        if ((count_ + 1) * 2 > slots_.size()) grow();
+        for (std::size_t slot = hashOf(name);; slot = (slot + 1) & (slots_.size() - 1)) {
+            if (slots_[slot] == 0) {
+                slots_[slot] = bytes_.size() + 1;
+                appendLength(name.size());
+                bytes_ += name;
+                ++count_;
+                return true;
+            }
+            if (nameAt(slots_[slot] - 1) == name) return false;
+        }
+    }
+
+private:
+    std::size_t hashOf(std::string_view name) const {
+        return std::hash<std::string_view>{}(name) & (slots_.size() - 1);
+    }
+    void appendLength(std::size_t length) {
+        for (; length >= 0x80; length >>= 7)
+            bytes_ += static_cast<char>(0x80 | (length & 0x7F));
+        bytes_ += static_cast<char>(length);
+    }
+    std::string_view nameAt(std::size_t offset) const {
+        std::size_t length = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto b = static_cast<unsigned char>(bytes_[offset++]);
+            length |= static_cast<std::size_t>(b & 0x7F) << shift;
+            if (b < 0x80) break;
+        }
+        return std::string_view(bytes_).substr(offset, length);
+    }
+    void grow() {
+        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+        old.swap(slots_);
+        for (const std::size_t at : old) {
+            if (at == 0) continue;
+            std::size_t slot = hashOf(nameAt(at - 1));
+            while (slots_[slot] != 0)
+                slot = (slot + 1) & (slots_.size() - 1);
+            slots_[slot] = at;
+        }
+    }
+
+    std::string bytes_;              // each name after its length (seven bits a byte, low bits first)
+    std::vector<std::size_t> slots_; // offset + 1 of a name in bytes_, 0 for none; a power of 2
+    std::size_t count_ = 0;
+};
 
 std::string joinPath(const std::string& folder, std::string_view name) {
     return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
@@ -234,7 +324,7 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
     std::error_code ec;
     fs::path folder = fs::absolute(fs::path(projectFile), ec).parent_path();
     MenuMarkup markup(project);
-    std::set<std::string> seen;
+    PageNames seen;
     for (std::size_t i = 0; i < markup.size(); ++i) {
         const EntryTarget target = ClassifyEntryFile(markup.entry(i).file);
         if (target.kind != EntryTarget::Relative || !target.inside) continue;
@@ -254,7 +344,7 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
             found = fs::is_regular_file(folder / page, ec);
         }
         // Several entries may name one page: the first one in the tree is its entry.
-        if (!seen.insert(page).second) continue;
+        if (!seen.insert(page)) continue;
         PageReport line{page, PageStatus::Skipped, PageReason::NotFound, {}};
         if (!found) {
             done(line);
@@ -265,38 +355,7 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
         fs::path file = folder / page;
         const fs::path real = fs::canonical(file, ec);
         if (!ec) file = real;
-        std::string bytes;
-        FileVersion version;
-        try {
-            bytes = ReadFileBytes(file.string(), version);
-        } catch (const FileError& e) {
-            line.status = PageStatus::Failed;
-            line.reason = PageReason::ReadError;
-            line.detail = e.reason();
-            done(line);
-            continue;
-        }
-        if (hooks.pageRead) hooks.pageRead(file.string());
-        PageRewrite result = rewrite(bytes, project, markup, i, page);
-        line.reason = result.reason;
-        line.detail = result.detail;
-        if (result.reason != PageReason::None) {
-            line.status = PageStatus::Skipped;
-        } else if (result.bytes == bytes) {
-            line.status = PageStatus::Unchanged;
-        } else {
-            try {
-                // An edit made since the page was read is the author's: it wins over the menus.
-                WriteFileAtomically(file.string(), result.bytes, &version);
-                line.status = PageStatus::Written;
-            } catch (const FileError& e) {
-                const bool edited = e.problem() == FileProblem::ChangedMeanwhile;
-                line.status = edited ? PageStatus::Skipped : PageStatus::Failed;
-                line.reason = edited ? PageReason::ChangedMeanwhile : PageReason::WriteError;
-                line.detail = edited ? std::string() : e.reason();
-            }
-        }
-        done(line);
+        done(publishPage(file, std::move(line), project, markup, i, hooks));
     }
     return counts;
 }
