@@ -77,6 +77,9 @@ QString PublishDialog::pageLine(const PageReport& page) {
         reason = QStringLiteral("%1, nicht als Kommentar der Seite").arg(detail);
         break;
     }
+    if (!page.inMenu)
+        reason =
+            QStringLiteral("in keinem Menü") + (reason.isEmpty() ? QString() : QStringLiteral("; ") + reason);
     QString line = status + QStringLiteral(": ") + QString::fromUtf8(page.page);
     if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');
     return line;

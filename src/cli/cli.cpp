@@ -184,7 +184,9 @@ int publish(const Command& command, std::ostream& out) {
         std::string word = Words[static_cast<int>(page.status)];
         word.resize(10, ' ');
         out << word << page.page;
-        if (page.reason != PageReason::None) out << " (" << reasonText(page) << ")";
+        std::string notes = page.inMenu ? std::string() : "in keinem Menü";
+        if (page.reason != PageReason::None) notes += (notes.empty() ? "" : "; ") + reasonText(page);
+        if (!notes.empty()) out << " (" << notes << ")";
         out << "\n";
     };
     const PublishCounts counts = PublishSite(project, command.positional[0], hooks);

@@ -3,11 +3,14 @@
 #include "file_io.h"
 
 #include "menu_markup.h"
+#include "site_text.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <utility>
 
 namespace quilso {
 
@@ -250,6 +253,68 @@ std::string joinPath(const std::string& folder, std::string_view name) {
     return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
 }
 
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+// Calls `visit` with every page file under `folder` (as the site's pages are named: no hidden
+// names, no folder reached through a link, no file whose link leads out of the folder) that
+// holds marker text and is none of `treePages` (sorted), with its path relative to `folder`.
+// Folder by folder, the files of a folder by name before its sub folders by name; only one
+// folder's names are held at a time.
+void forEachPageInNoMenu(const fs::path& folder, const std::vector<FileIdentity>& treePages,
+                         const std::function<void(const fs::path&, std::string)>& visit) {
+    std::error_code ec;
+    const fs::path realFolder = fs::canonical(folder, ec);
+    if (ec) return;
+    std::vector<std::string> pending{std::string()}; // relative folders still to visit, last first
+    while (!pending.empty()) {
+        const std::string relative = std::move(pending.back());
+        pending.pop_back();
+        std::vector<std::string> files, folders;
+        for (fs::directory_iterator it(folder / relative, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code ignored;
+            if (name.empty() || name[0] == '.') continue;
+            if (it->is_directory(ignored)) {
+                if (!it->is_symlink(ignored)) folders.push_back(name);
+            } else if (IsPageFileName(name) && it->is_regular_file(ignored)) {
+                files.push_back(name);
+            }
+        }
+        ec.clear();
+        std::sort(files.begin(), files.end());
+        std::sort(folders.begin(), folders.end());
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+            pending.push_back(joinPath(relative, *it));
+        for (const std::string& name : files) {
+            const std::string page = joinPath(relative, name);
+            std::error_code error;
+            const fs::path real = fs::canonical(folder / page, error);
+            if (error) continue;
+            const auto [outside, rest] =
+                std::mismatch(realFolder.begin(), realFolder.end(), real.begin(), real.end());
+            if (outside != realFolder.end()) continue;
+            struct stat info {};
+            if (::stat(real.c_str(), &info) != 0 ||
+                std::binary_search(treePages.begin(), treePages.end(),
+                                   FileIdentity{info.st_dev, info.st_ino}))
+                continue;
+            // Most pages of a site without a menu entry ask for none: a look for the marker
+            // text spares them the whole scan.
+            std::string bytes;
+            try {
+                bytes = ReadFileBytes(real.string());
+            } catch (const FileError&) {
+                continue;
+            }
+            if (bytes.find("<!-- quilso:") == std::string::npos &&
+                bytes.find("<!-- /quilso:") == std::string::npos)
+                continue;
+            bytes = std::string();
+            visit(real, page);
+        }
+    }
+}
+
 } // namespace
 
 std::size_t PublishReport::count(PageStatus status) const {
@@ -325,6 +390,7 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
     fs::path folder = fs::absolute(fs::path(projectFile), ec).parent_path();
     MenuMarkup markup(project);
     PageNames seen;
+    std::vector<FileIdentity> treePages;
     for (std::size_t i = 0; i < markup.size(); ++i) {
         const EntryTarget target = ClassifyEntryFile(markup.entry(i).file);
         if (target.kind != EntryTarget::Relative || !target.inside) continue;
@@ -356,7 +422,21 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
         const fs::path real = fs::canonical(file, ec);
         if (!ec) file = real;
         done(publishPage(file, std::move(line), project, markup, i, hooks));
+        // After the page was replaced: the new file is the one the folder holds now.
+        if (struct stat info{}; ::stat(file.c_str(), &info) == 0)
+            treePages.push_back({info.st_dev, info.st_ino});
     }
+
+    // Pages that ask for menus although no entry names them (a thank-you page, an archive) get
+    // what the library gives a page outside the tree: the main menu without a current entry.
+    std::sort(treePages.begin(), treePages.end());
+    forEachPageInNoMenu(folder, treePages, [&](const fs::path& file, std::string page) {
+        PageReport line{std::move(page), PageStatus::Skipped, PageReason::None, {}};
+        line.inMenu = false;
+        line = publishPage(file, std::move(line), project, markup, markup.size(), hooks);
+        // Marker text the scan does not take for a block ("<!-- quilso:x -->") asks for nothing.
+        if (line.reason != PageReason::NoMarkers) done(line);
+    });
     return counts;
 }
 

@@ -35,10 +35,12 @@ struct PageReport {
     PageStatus status = PageStatus::Skipped;
     PageReason reason = PageReason::None;
     std::string detail;
+    bool inMenu = true; // false for a page with markers that no entry names
 };
 
 struct PublishReport {
-    std::vector<PageReport> pages; // in site-tree order, each page once
+    // In site-tree order, each page once; then the pages with markers that no entry names.
+    std::vector<PageReport> pages;
     std::size_t count(PageStatus status) const;
 };
 

@@ -324,6 +324,50 @@ TEST_F(Publish, TextOnlyAncestorsAreLeftOutOfTheStructuredTrail) {
               "{\"@type\":\"ListItem\",\"position\":2,\"name\":\"Seite\",\"item\":\"seite.htm\"}]}</script>");
 }
 
+// A page that asks for menus but that no entry names (a thank-you page, an archive) gets what
+// the library gives a page outside the tree, the main menu without a current entry, and the
+// report lists it after the tree's pages, folder by folder.
+TEST_F(Publish, PagesWithMarkersInNoMenuGetTheMainMenuAndAreListed) {
+    add(nullptr, "Start", "index.htm");
+    SiteNode* goods = add(nullptr, "Waren", "waren/");
+    add(goods, "Obst", "waren/obst.htm");
+    writeFile(dir / "index.htm", Page);
+    writeFile(dir / "waren/index.htm", Page);
+    writeFile(dir / "waren/obst.htm", Page);
+    writeFile(dir / "danke.htm", Page);
+    writeFile(dir / "archiv/2020.html", Page);
+    writeFile(dir / "archiv/kaputt.php", "<!-- quilso:m -->");
+    writeFile(dir / "archiv/ohne.htm", "<p>ohne Marken</p>");
+    writeFile(dir / ".entwurf/neu.htm", Page);          // hidden
+    writeFile(dir / "notiz.txt", Page);                 // no page
+    fs::create_symlink("index.htm", dir / "start.htm"); // the same page as an entry's
+
+    const PublishReport report = publish();
+    std::vector<std::string> lines;
+    for (const PageReport& p : report.pages)
+        lines.push_back(p.page + (p.inMenu ? "" : " (in keinem Men\xFC)") + ":" +
+                        std::to_string(static_cast<int>(p.status)));
+    EXPECT_EQ(lines, (std::vector<std::string>{"index.htm:0", "waren/index.htm:0", "waren/obst.htm:0",
+                                               "danke.htm (in keinem Men\xFC):0",
+                                               "archiv/2020.html (in keinem Men\xFC):0",
+                                               "archiv/kaputt.php (in keinem Men\xFC):2"}));
+    EXPECT_EQ(report.pages.back().reason, PageReason::UnclosedMarker);
+
+    const std::string thanks = page("danke.htm");
+    EXPECT_EQ(block(thanks, "m"), "<nav class=\"quilso_m_div\" aria-label=\"Hauptmen&#252;\" "
+                                  "data-quilso-published=\"m\"><ul class=\"quilso_m\">"
+                                  "<li><a href=\"index.htm\">Start</a></li>"
+                                  "<li><a href=\"waren/\">Waren</a></li></ul></nav>");
+    EXPECT_EQ(block(thanks, "bc"), "");
+    EXPECT_NE(block(thanks, "css").find(".quilso_m li a"), std::string::npos);
+    EXPECT_NE(block(page("archiv/2020.html"), "m").find("<a href=\"../index.htm\">Start</a>"),
+              std::string::npos);
+    EXPECT_EQ(page("archiv/ohne.htm"), "<p>ohne Marken</p>");
+    EXPECT_EQ(page(".entwurf/neu.htm"), Page);
+    EXPECT_EQ(page("notiz.txt"), Page);
+    EXPECT_EQ(publish().count(PageStatus::Unchanged), 5u);
+}
+
 TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     twoDepthSite();
     publish();
