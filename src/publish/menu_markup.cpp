@@ -55,6 +55,11 @@ bool hasScheme(std::string_view s) {
     return false;
 }
 
+// A scheme or a leading slash: the same address from every page.
+bool isAbsoluteFile(std::string_view file) {
+    return !file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\');
+}
+
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     c = lower(c);
@@ -295,7 +300,7 @@ LinkPath SplitLinkPath(std::string_view file) {
         link.unsafe = true;
         return link;
     }
-    if (!file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\')) {
+    if (isAbsoluteFile(file)) {
         link.absolute = true;
         return link;
     }
@@ -522,7 +527,7 @@ bool MenuMarkup::isTextOnly(const SiteNode* node) {
 
 void MenuMarkup::appendHref(std::string& out, const SiteNode* node) const {
     const std::string_view file = node->entry.file;
-    if (!SplitLinkPath(file).absolute) out += pagePrefix_;
+    if (!isAbsoluteFile(file)) out += pagePrefix_;
     out += file;
 }
 
@@ -588,6 +593,7 @@ void MenuMarkup::appendItems(std::string& out, const SiteNode* const* first, con
         out += "<li>";
         appendLink(out, *first, kind);
         out += "</li>";
+        spillIfLarge(out);
     }
 }
 
@@ -630,12 +636,14 @@ void MenuMarkup::appendSubMenu(std::string& out, std::string_view published) {
         out += "<li>";
         appendLink(out, *nest, 1);
         rest[level] = static_cast<std::size_t>(nest - children.begin()) + 1;
+        spillIfLarge(out);
     }
     for (std::size_t level = levels - 1; level-- > 0;) {
         const ChildList& children = branch_[level]->children();
         out += "</li>";
         appendItems(out, children.begin() + rest[level], children.end(), 1);
         out += "</ul>";
+        spillIfLarge(out);
     }
     out += "</nav>";
 }
@@ -650,6 +658,7 @@ void MenuMarkup::appendMainMenu(std::string& out, std::string_view published) {
         appendLink(out, node, 0);
         if (node == nest) appendSubMenu(out, {});
         out += "</li>";
+        spillIfLarge(out);
     }
     out += "</ul></nav>";
 }
@@ -680,15 +689,24 @@ void MenuMarkup::appendTrail(std::string& out, std::string_view published) {
             wide += Cp1252ToUnicode(static_cast<unsigned char>(c));
         appendJsonString(out, wide);
         out += '}';
+        spillIfLarge(out);
     }
     out += "]}</script>";
 }
 
-void MenuMarkup::render(std::string& out, std::string_view kind) {
+void MenuMarkup::spillIfLarge(std::string& out) {
+    constexpr std::size_t SpillBytes = 1 << 16;
+    if (spill_ && *spill_ && out.size() >= SpillBytes) (*spill_)(out);
+}
+
+void MenuMarkup::render(std::string& out, std::string_view kind,
+                        const std::function<void(std::string&)>& spill) {
+    spill_ = &spill;
     const int k = kindIndex(kind);
     if (k == 0 && !root_->children().empty()) appendMainMenu(out, kind);
     if (k == 1 && subMenuLevels() > 0) appendSubMenu(out, kind);
     if (k == 2 && !branch_.empty()) appendTrail(out, kind);
+    spill_ = nullptr;
 }
 
 } // namespace quilso

@@ -5,6 +5,7 @@
 #include "project.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -53,8 +54,9 @@ public:
 
     // Appends the block content of one kind ("m", "um", "bc") to `out`; nothing when that menu
     // has nothing to show. Later blocks of the same kind on a page give up the id and number
-    // their label.
-    void render(std::string& out, std::string_view kind);
+    // their label. With `spill`, `out` is handed to it (which empties it) whenever it holds
+    // more than a few kilobytes, so that a menu of any size takes little memory.
+    void render(std::string& out, std::string_view kind, const std::function<void(std::string&)>& spill = {});
 
 private:
     const LinkText& textOf(const SiteNode* node);
@@ -65,6 +67,7 @@ private:
     void appendItems(std::string& out, const SiteNode* const* first, const SiteNode* const* last, int kind);
     void appendLink(std::string& out, const SiteNode* node, int kind);
     std::size_t subMenuLevels() const;
+    void spillIfLarge(std::string& out);
     void appendSubMenu(std::string& out, std::string_view published);
     void appendMainMenu(std::string& out, std::string_view published);
     void appendTrail(std::string& out, std::string_view published);
@@ -78,6 +81,7 @@ private:
     bool subOwnPlace_ = false;
     int instances_[3] = {0, 0, 0};
     std::unordered_map<const SiteNode*, LinkText> texts_;
+    const std::function<void(std::string&)>* spill_ = nullptr; // during render
 };
 
 } // namespace quilso

@@ -6,6 +6,7 @@
 #include "site_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -132,34 +133,51 @@ std::string_view lineEndOf(std::string_view page, const std::vector<Block>& bloc
     return "\n";
 }
 
+// Hands the new page to `write` piece by piece: the page's own bytes and the content of each
+// block, the menus in pieces of a few kilobytes, so that even a page whose menus hold a branch
+// 100,000 levels deep is never held twice.
+void produceRewrite(std::string_view page, const BlockScan& scan, const Project& project, MenuMarkup& markup,
+                    std::size_t entry, std::string_view pagePath, const PieceSink& write) {
+    const bool subOwnPlace =
+        std::any_of(scan.blocks.begin(), scan.blocks.end(), [](const Block& b) { return b.kind == "um"; });
+    markup.setPage(entry, pagePath, subOwnPlace);
+    const std::string_view eol = lineEndOf(page, scan.blocks);
+    std::string piece;
+    const std::function<void(std::string&)> spill = [&](std::string& out) {
+        write(out);
+        out.clear();
+    };
+    std::size_t pos = 0;
+    for (const Block& block : scan.blocks) {
+        write(page.substr(pos, block.contentBegin - pos));
+        if (block.kind == "css") {
+            piece.append(eol);
+            piece += StaticStyleSheet(project.params, eol);
+            piece.append(eol);
+        } else {
+            markup.render(piece, block.kind, spill);
+        }
+        spill(piece);
+        pos = block.contentEnd;
+    }
+    write(page.substr(pos));
+}
+
 PageRewrite rewrite(std::string_view page, const Project& project, MenuMarkup& markup, std::size_t entry,
                     std::string_view pagePath) {
     const BlockScan scan = scanBlocks(page);
     if (scan.reason != PageReason::None)
         return {std::string(page), scan.reason, scan.detail, scan.place, scan.element};
-    const bool subOwnPlace =
-        std::any_of(scan.blocks.begin(), scan.blocks.end(), [](const Block& b) { return b.kind == "um"; });
-    markup.setPage(entry, pagePath, subOwnPlace);
-    const std::string_view eol = lineEndOf(page, scan.blocks);
     PageRewrite result;
     result.bytes.reserve(page.size() + 4096);
-    std::size_t pos = 0;
-    for (const Block& block : scan.blocks) {
-        result.bytes.append(page.substr(pos, block.contentBegin - pos));
-        if (block.kind == "css") {
-            result.bytes.append(eol);
-            result.bytes += StaticStyleSheet(project.params, eol);
-            result.bytes.append(eol);
-        } else {
-            markup.render(result.bytes, block.kind);
-        }
-        pos = block.contentEnd;
-    }
-    result.bytes.append(page.substr(pos));
+    produceRewrite(page, scan, project, markup, entry, pagePath,
+                   [&](std::string_view piece) { result.bytes += piece; });
     return result;
 }
 
-// Reads, rewrites and replaces one page; `line` names it and receives the outcome.
+// Reads, rewrites and replaces one page; `line` names it and receives the outcome. The new page
+// is made twice when it differs, once to compare it with the old one and once into the file,
+// so that it is never held whole besides the old one.
 PageReport publishPage(const fs::path& file, PageReport line, const Project& project, MenuMarkup& markup,
                        std::size_t entry, const PublishHooks& hooks) {
     std::string bytes;
@@ -173,79 +191,108 @@ PageReport publishPage(const fs::path& file, PageReport line, const Project& pro
         return line;
     }
     if (hooks.pageRead) hooks.pageRead(file.string());
-    const PageRewrite result = rewrite(bytes, project, markup, entry, line.page);
-    line.reason = result.reason;
-    line.detail = result.detail;
-    if (result.reason != PageReason::None) {
+    const BlockScan scan = scanBlocks(bytes);
+    line.reason = scan.reason;
+    line.detail = scan.detail;
+    if (scan.reason != PageReason::None) {
         line.status = PageStatus::Skipped;
-    } else if (result.bytes == bytes) {
+        return line;
+    }
+    std::size_t at = 0;
+    bool same = true;
+    produceRewrite(bytes, scan, project, markup, entry, line.page, [&](std::string_view piece) {
+        same = same && piece.size() <= bytes.size() - at && bytes.compare(at, piece.size(), piece) == 0;
+        at += piece.size();
+    });
+    if (same && at == bytes.size()) {
         line.status = PageStatus::Unchanged;
-    } else {
-        try {
-            // An edit made since the page was read is the author's: it wins over the menus.
-            WriteFileAtomically(file.string(), result.bytes, &version);
-            line.status = PageStatus::Written;
-        } catch (const FileError& e) {
-            const bool edited = e.problem() == FileProblem::ChangedMeanwhile;
-            line.status = edited ? PageStatus::Skipped : PageStatus::Failed;
-            line.reason = edited ? PageReason::ChangedMeanwhile : PageReason::WriteError;
-            line.detail = edited ? std::string() : e.reason();
-        }
+        return line;
+    }
+    try {
+        // An edit made since the page was read is the author's: it wins over the menus.
+        WriteFileAtomicallyInPieces(
+            file.string(),
+            [&](const PieceSink& write) {
+                produceRewrite(bytes, scan, project, markup, entry, line.page, write);
+            },
+            &version);
+        line.status = PageStatus::Written;
+    } catch (const FileError& e) {
+        const bool edited = e.problem() == FileProblem::ChangedMeanwhile;
+        line.status = edited ? PageStatus::Skipped : PageStatus::Failed;
+        line.reason = edited ? PageReason::ChangedMeanwhile : PageReason::WriteError;
+        line.detail = edited ? std::string() : e.reason();
     }
     return line;
 }
 
 // The pages met so far, each once. A million names cost little more than their bytes: they lie
-// one after the other in one string, found through a table of their offsets.
+// one after the other in one string, found through a table of their offsets. Each slot also holds
+// a few bits of the name's hash, so that a probe reads a name only when those match: a lookup in
+// a large table then costs one access to memory, not two.
 class PageNames {
 public:
     // False when `name` was added before.
     bool insert(std::string_view name) {
         if ((count_ + 1) * 2 > slots_.size()) grow();
-        for (std::size_t slot = hashOf(name);; slot = (slot + 1) & (slots_.size() - 1)) {
-            if (slots_[slot] == 0) {
-                slots_[slot] = bytes_.size() + 1;
+        const std::size_t hash = std::hash<std::string_view>{}(name);
+        for (std::size_t slot = hash & (slots_.size() - 1);; slot = (slot + 1) & (slots_.size() - 1)) {
+            const std::uint64_t entry = slots_[slot];
+            if (entry == 0) {
+                slots_[slot] = slotFor(bytes_.size(), hash);
                 appendLength(name.size());
                 bytes_ += name;
                 ++count_;
                 return true;
             }
-            if (nameAt(slots_[slot] - 1) == name) return false;
+            if ((entry & FingerprintMask) == fingerprintOf(hash) && nameAt(entry >> FingerprintBits) == name)
+                return false;
         }
     }
 
 private:
-    std::size_t hashOf(std::string_view name) const {
-        return std::hash<std::string_view>{}(name) & (slots_.size() - 1);
+    static constexpr int FingerprintBits = 16;
+    static constexpr std::uint64_t FingerprintMask = (std::uint64_t(1) << FingerprintBits) - 1;
+    static std::uint64_t fingerprintOf(std::size_t hash) {
+        return static_cast<std::uint64_t>(hash >> (sizeof(std::size_t) * 8 - FingerprintBits)) &
+               FingerprintMask;
+    }
+    // Offset + 1 above the fingerprint, so that no used slot is 0.
+    static std::uint64_t slotFor(std::size_t offset, std::size_t hash) {
+        return (static_cast<std::uint64_t>(offset + 1) << FingerprintBits) | fingerprintOf(hash);
     }
     void appendLength(std::size_t length) {
         for (; length >= 0x80; length >>= 7)
             bytes_ += static_cast<char>(0x80 | (length & 0x7F));
         bytes_ += static_cast<char>(length);
     }
-    std::string_view nameAt(std::size_t offset) const {
+    // The name whose length starts at `offsetPlusOne - 1`; `next` receives the offset after it.
+    std::string_view nameAt(std::uint64_t offsetPlusOne, std::size_t* next = nullptr) const {
+        std::size_t offset = static_cast<std::size_t>(offsetPlusOne - 1);
         std::size_t length = 0;
         for (int shift = 0;; shift += 7) {
             const auto b = static_cast<unsigned char>(bytes_[offset++]);
             length |= static_cast<std::size_t>(b & 0x7F) << shift;
             if (b < 0x80) break;
         }
+        if (next) *next = offset + length;
         return std::string_view(bytes_).substr(offset, length);
     }
+    // The names are read in the order they lie in, not in the old table's order.
     void grow() {
-        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
-        old.swap(slots_);
-        for (const std::size_t at : old) {
-            if (at == 0) continue;
-            std::size_t slot = hashOf(nameAt(at - 1));
+        slots_.assign(std::max<std::size_t>(64, slots_.size() * 2), 0);
+        for (std::size_t offset = 0; offset < bytes_.size();) {
+            const std::size_t at = offset;
+            const std::size_t hash = std::hash<std::string_view>{}(nameAt(at + 1, &offset));
+            std::size_t slot = hash & (slots_.size() - 1);
             while (slots_[slot] != 0)
                 slot = (slot + 1) & (slots_.size() - 1);
-            slots_[slot] = at;
+            slots_[slot] = slotFor(at, hash);
         }
     }
 
-    std::string bytes_;              // each name after its length (seven bits a byte, low bits first)
-    std::vector<std::size_t> slots_; // offset + 1 of a name in bytes_, 0 for none; a power of 2
+    std::string bytes_;                // each name after its length (seven bits a byte, low bits first)
+    std::vector<std::uint64_t> slots_; // see slotFor, 0 for none; a power of 2 of them
     std::size_t count_ = 0;
 };
 

@@ -368,6 +368,18 @@ TEST_F(Publish, PagesWithMarkersInNoMenuGetTheMainMenuAndAreListed) {
     EXPECT_EQ(publish().count(PageStatus::Unchanged), 5u);
 }
 
+// Several entries naming one page: the page is reported once, where the tree first names it,
+// however many pages the site has.
+TEST_F(Publish, EveryPageIsReportedOnceWhereTheTreeFirstNamesIt) {
+    for (int k = 0; k < 3000; ++k)
+        add(nullptr, "Eintrag", ("seite" + std::to_string((k * 7) % 1000) + ".htm").c_str());
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 1000u);
+    for (int k = 0; k < 1000; ++k)
+        ASSERT_EQ(report.pages[static_cast<std::size_t>(k)].page,
+                  "seite" + std::to_string((k * 7) % 1000) + ".htm");
+}
+
 TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     twoDepthSite();
     publish();
