@@ -232,6 +232,18 @@ PageReport publishPage(const fs::path& file, PageReport line, const Project& pro
 // a large table then costs one access to memory, not two.
 class PageNames {
 public:
+    // Room for `count` names without growing: each growth reads every name again.
+    explicit PageNames(std::size_t count) {
+        std::size_t slots = 64;
+        while (slots < count * 2)
+            slots *= 2;
+        slots_.assign(slots, 0);
+    }
+    // Fetches the slot where `name` would go into the cache ahead of insert, so that the wait
+    // for memory overlaps the work done in between.
+    void prefetch(std::string_view name) const {
+        __builtin_prefetch(&slots_[std::hash<std::string_view>{}(name) & (slots_.size() - 1)]);
+    }
     // False when `name` was added before.
     bool insert(std::string_view name) {
         if ((count_ + 1) * 2 > slots_.size()) grow();
@@ -436,11 +448,12 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
     std::error_code ec;
     fs::path folder = fs::absolute(fs::path(projectFile), ec).parent_path();
     MenuMarkup markup(project);
-    PageNames seen;
+    PageNames seen(markup.size());
     std::vector<FileIdentity> treePages;
     for (std::size_t i = 0; i < markup.size(); ++i) {
         const EntryTarget target = ClassifyEntryFile(markup.entry(i).file);
         if (target.kind != EntryTarget::Relative || !target.inside) continue;
+        seen.prefetch(target.path);
         std::string page = target.path;
         bool found = false;
         if (target.folder || page.empty() || fs::is_directory(folder / page, ec)) {
