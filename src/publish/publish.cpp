@@ -23,7 +23,6 @@ constexpr std::string_view BlockKinds[] = {"css", "m", "um", "bc"};
 
 struct Block {
     std::string_view kind;
-    std::size_t start; // of the start marker
     std::size_t contentBegin;
     std::size_t contentEnd;
 };
@@ -106,7 +105,7 @@ BlockScan scanBlocks(std::string_view page) {
         if (marker.start) {
             open = &marker;
         } else if (open && marker.kind == open->kind) {
-            scan.blocks.push_back({open->kind, open->begin, open->end, marker.begin});
+            scan.blocks.push_back({open->kind, open->end, marker.begin});
             open = nullptr;
         }
         // An end marker without its start is left where it is.
