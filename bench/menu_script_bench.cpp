@@ -16,6 +16,9 @@
 //   - `quilso-cli check --json` of the 100,000- and 1,000,000-entry files and of chains 10,000 and
 //     100,000 deep, each in a fresh process: time, its growth for 10x (target <= 11x) and peak
 //     memory (target <= 2x the file size + 30 MB).
+//   - `quilso-cli publish` of the 1,000,000-entry project and of the 100,000-level chain, each
+//     with its growth from a tenth of the entries (target <= 11x) and the peak memory of the
+//     command (target <= 2x the project file + the largest page + 30 MB).
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
 #include "reader.h"
 #include "value_helpers.h"
@@ -53,6 +56,16 @@ const std::string Stamp = "06.12.2026 14:51:03";
 const long Sizes[] = {1000, 100000, 1000000};
 const char* const Orders[] = {"writer", "reversed", "shuffled"};
 constexpr long ChainDepth = 100000;
+// The publish figures: a ten-way tree and a chain, each also at a tenth of its entries.
+struct PublishFigure {
+    const char* name;
+    long entries;
+    bool chain;
+};
+const PublishFigure PublishFigures[] = {{"100000", 100000, false},
+                                        {"1000000", 1000000, false},
+                                        {"chain-10000", 10000, true},
+                                        {"chain-100000", ChainDepth, true}};
 // The runs of a million entries take one iteration each; every run is repeated.
 constexpr int Repeats = 3;
 // What waits for the disk (a resave, a copy with sync) is repeated more often: the writes of the
@@ -371,6 +384,93 @@ long MeasurePeakKb(const std::string& self, const fs::path& file) {
     return static_cast<long>(FigureOfFreshProcess(self, "--peak-read", file));
 }
 
+#ifdef QUILSO_CLI
+// ---- publishing ----
+
+// A page that asks for every block.
+const char* const MarkedPage = "<!DOCTYPE html>\n<html><head><title>Seite</title>\n"
+                               "<!-- quilso:css --><!-- /quilso:css -->\n</head><body>\n"
+                               "<!-- quilso:bc --><!-- /quilso:bc -->\n<!-- quilso:m --><!-- /quilso:m -->\n"
+                               "<p>Inhalt</p></body></html>\n";
+
+// A site to publish: the project as menu.js in a folder of its own, and a page with every block
+// for the entries `pages` names (their file names are "seiteK.htm"); the other entries' pages are
+// missing, so that the site's output grows as the tree does.
+struct PublishedSite {
+    fs::path folder;
+    std::vector<fs::path> pages;
+};
+
+PublishedSite MakePublishedSite(const std::string& key, long entries, bool chain,
+                                const std::vector<long>& pages) {
+    PublishedSite site{WorkDir() / ("publish-" + key), {}};
+    fs::create_directories(site.folder);
+    fs::copy_file(File(key, entries, chain, "writer"), site.folder / "menu.js",
+                  fs::copy_options::overwrite_existing);
+    for (long k : pages)
+        site.pages.push_back(site.folder / ("seite" + std::to_string(k) + ".htm"));
+    return site;
+}
+
+// Every 1,000th entry of a ten-way tree; the top and the deepest entry of a chain, whose sub menu
+// and trail hold the whole chain.
+std::vector<long> PublishedPages(long entries, bool chain) {
+    std::vector<long> pages;
+    if (chain) return {0, entries - 1};
+    for (long k = 0; k < entries; k += 1000)
+        pages.push_back(k);
+    return pages;
+}
+
+// `quilso-cli publish` as a whole, its output thrown away; every run starts from pages with empty
+// blocks, so that each run writes them.
+void PublishCommand(benchmark::State& state, std::string cli, PublishedSite site) {
+    const double before = ChildrenCpuSeconds();
+    const std::string command =
+        "'" + cli + "' publish '" + (site.folder / "menu.js").string() + "' > /dev/null";
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const fs::path& page : site.pages)
+            std::ofstream(page, std::ios::binary) << MarkedPage;
+        state.ResumeTiming();
+        if (RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
+    }
+    state.counters["child_cpu_ms"] =
+        (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
+}
+
+// Runs `quilso-cli publish` on `projectFile` and prints its peak resident size in kB. Run in a
+// fresh process of this program: a command started from the benchmark process itself is counted
+// with that process's own peak, which it shares until it starts the program.
+int PeakPublish(const char* projectFile) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::execl(QUILSO_CLI, QUILSO_CLI, "publish", projectFile, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    std::printf("%ld\n", WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1L);
+    return 0;
+}
+
+// The peak memory of one publish run in kB, and the size of the largest page it leaves in bytes.
+std::pair<long, std::uintmax_t> PublishPeak(const std::string& self, const PublishedSite& site) {
+    for (const fs::path& page : site.pages)
+        std::ofstream(page, std::ios::binary) << MarkedPage;
+    const long peak =
+        static_cast<long>(FigureOfFreshProcess(self, "--peak-publish", site.folder / "menu.js"));
+    std::uintmax_t largest = 0;
+    for (const fs::path& page : site.pages)
+        largest = std::max(largest, fs::file_size(page));
+    return {peak, largest};
+}
+
+#endif
+
 void Ratio(const char* what, double value, const char* target, bool met) {
     std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
 }
@@ -433,6 +533,9 @@ void Timed(benchmark::internal::Benchmark* run, int repeats = Repeats) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--first-read") return FirstRead(argv[2]);
+#ifdef QUILSO_CLI
+    if (argc == 3 && std::string(argv[1]) == "--peak-publish") return PeakPublish(argv[2]);
+#endif
     if (argc == 3 && std::string(argv[1]) == "--write-files") return WriteFiles(argv[2]);
 #ifdef QUILSO_CLI
     if (argc == 3 && std::string(argv[1]) == "--check-use") return CheckUseHere(argv[2]);
@@ -478,6 +581,13 @@ int main(int argc, char** argv) {
           FlushedRepeats);
     Timed(benchmark::RegisterBenchmark("Tool/resave-unflushed-1000000", Shell,
                                        "'" + cli + "' resave '" + big.string() + "' - > '" + resaved + "'"));
+    std::map<std::string, PublishedSite> publishedSites;
+    for (const auto& [name, entries, chain] : PublishFigures) {
+        const std::string key = chain ? "chain-writer-" + std::to_string(entries) : Key("writer", entries);
+        publishedSites[name] = MakePublishedSite(key, entries, chain, PublishedPages(entries, chain));
+        Timed(benchmark::RegisterBenchmark((std::string("Publish/") + name).c_str(), PublishCommand, cli,
+                                           publishedSites[name]));
+    }
 #endif
 
     Collector collector;
@@ -606,6 +716,30 @@ int main(int argc, char** argv) {
     PrintCheckFigures(self, "a chain 10x as deep",
                       File("chain-backwards-10000", ChainDepth / 10, true, "reversed"),
                       File("chain-backwards-100000", ChainDepth, true, "reversed"));
+    std::printf(
+        "\nPublishing (quilso-cli publish; a page for every 1,000th entry of the tree, the top and the\n"
+        "deepest page of the chain; growth from a tenth of the entries, target <= 11):\n");
+    for (const auto& [large, small] :
+         {std::pair<std::string, std::string>{"1000000", "100000"}, {"chain-100000", "chain-10000"}}) {
+        const double real = time("Publish/" + large), realSmall = time("Publish/" + small);
+        const double used = cpu("Publish/" + large), usedSmall = cpu("Publish/" + small);
+        if (real <= 0 || realSmall <= 0) continue;
+        std::printf("  %-14s real %8.1f ms (a tenth: %7.1f ms), growth %5.2f%s\n", large.c_str(), real * 1e3,
+                    realSmall * 1e3, real / realSmall, real / realSmall <= 11 ? "" : "   NOT MET");
+        std::printf("  %-14s CPU  %8.1f ms (a tenth: %7.1f ms), growth %5.2f%s\n", "", used * 1e3,
+                    usedSmall * 1e3, used / usedSmall, used / usedSmall <= 11 ? "" : "   NOT MET");
+    }
+    std::printf("\nPeak memory while publishing (the command's own, a fresh run):\n");
+    for (const auto& [name, site] : publishedSites) {
+        const auto [peakKb, largestPage] = PublishPeak(self, site);
+        const double fileMb = static_cast<double>(fs::file_size(site.folder / "menu.js")) / 1048576.0;
+        const double pageMb = static_cast<double>(largestPage) / 1048576.0;
+        const double peakMb = static_cast<double>(peakKb) / 1024.0;
+        const double limit = 2 * fileMb + pageMb + 30;
+        std::printf(
+            "  %-14s file %6.1f MB, largest page %6.1f MB, peak %6.1f MB, limit 2x+page+30 = %6.1f MB%s\n",
+            name.c_str(), fileMb, pageMb, peakMb, limit, peakMb <= limit ? "" : "   NOT MET");
+    }
 #endif
     fs::remove_all(WorkDir());
     benchmark::Shutdown();

@@ -73,7 +73,16 @@ QString PublishDialog::pageLine(const PageReport& page) {
     case PageReason::WriteError:
         reason = QStringLiteral("kann nicht geschrieben werden: %1").arg(detail);
         break;
+    case PageReason::ChangedMeanwhile:
+        reason = QStringLiteral("während des Veröffentlichens geändert, nicht überschrieben");
+        break;
+    case PageReason::MisplacedMarker:
+        reason = QStringLiteral("%1, nicht als Kommentar der Seite").arg(detail);
+        break;
     }
+    if (!page.inMenu)
+        reason =
+            QStringLiteral("in keinem Menü") + (reason.isEmpty() ? QString() : QStringLiteral("; ") + reason);
     QString line = status + QStringLiteral(": ") + QString::fromUtf8(page.page);
     if (!reason.isEmpty()) line += QStringLiteral(" (") + reason + QLatin1Char(')');
     return line;

@@ -61,8 +61,9 @@ constexpr const char* Usage =
     "      Write the menus as static HTML into every page of the project's site tree\n"
     "      that exists in the project's folder, between the marker comments\n"
     "      <!-- quilso:m --> ... <!-- /quilso:m --> (and um, bc; css for the style sheet).\n"
-    "      Prints one line per page and a summary; exit status 1 when a page could not\n"
-    "      be read or written.\n"
+    "      Pages with markers that no entry names get the main menu without a current\n"
+    "      entry. Prints one line per page and a summary; exit status 1 when a page\n"
+    "      could not be read or written.\n"
     "  quilso-cli --help\n"
     "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
@@ -183,6 +184,10 @@ std::string reasonText(const PageReport& page) {
         return "cannot read: " + page.detail;
     case PageReason::WriteError:
         return "cannot write: " + page.detail;
+    case PageReason::ChangedMeanwhile:
+        return "während des Veröffentlichens geändert, nicht überschrieben";
+    case PageReason::MisplacedMarker:
+        return page.detail + ", nicht als Kommentar der Seite";
     }
     return {};
 }
@@ -190,21 +195,26 @@ std::string reasonText(const PageReport& page) {
 int publish(const Command& command, std::ostream& out) {
     Project project;
     readProject(command, command.positional[0], project);
-    const PublishReport report = PublishSite(project, command.positional[0]);
     static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
-    for (const PageReport& page : report.pages) {
+    // Each line as soon as its page is done: a large site shows its progress, and the report
+    // of a million pages is never held at once.
+    PublishHooks hooks;
+    hooks.pageDone = [&](const PageReport& page) {
         std::string word = Words[static_cast<int>(page.status)];
         word.resize(10, ' ');
         out << word << page.page;
-        if (page.reason != PageReason::None) out << " (" << reasonText(page) << ")";
+        std::string notes = page.inMenu ? std::string() : "in keinem Menü";
+        if (page.reason != PageReason::None) notes += (notes.empty() ? "" : "; ") + reasonText(page);
+        if (!notes.empty()) out << " (" << notes << ")";
         out << "\n";
-    }
-    out << report.pages.size() << (report.pages.size() == 1 ? " page: " : " pages: ")
-        << report.count(PageStatus::Written) << " written, " << report.count(PageStatus::Unchanged)
-        << " unchanged, " << report.count(PageStatus::Skipped) << " skipped, "
-        << report.count(PageStatus::Failed) << " failed\n";
+    };
+    const PublishCounts counts = PublishSite(project, command.positional[0], hooks);
+    out << counts.pages << (counts.pages == 1 ? " page: " : " pages: ") << counts.count(PageStatus::Written)
+        << " written, " << counts.count(PageStatus::Unchanged) << " unchanged, "
+        << counts.count(PageStatus::Skipped) << " skipped, " << counts.count(PageStatus::Failed)
+        << " failed\n";
     out.flush();
-    return report.count(PageStatus::Failed) ? ExitFileError : ExitOk;
+    return counts.count(PageStatus::Failed) ? ExitFileError : ExitOk;
 }
 
 // OUT as a file, saved as the program saves, or "-" for standard output.

@@ -41,6 +41,8 @@ std::string messageFor(const std::string& fileName, const std::string& reason, F
         return "Die Datei „" + fileName + "“ ist schreibgeschützt.";
     case FileProblem::InterruptedSave:
         return reason;
+    case FileProblem::ChangedMeanwhile:
+        return "Die Datei „" + fileName + "“ wurde inzwischen geändert.";
     default:
         return fileName + ": " + reason;
     }
@@ -85,6 +87,16 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+FileVersion versionOf(const struct stat& info) {
+    FileVersion version;
+    version.device = static_cast<std::uint64_t>(info.st_dev);
+    version.inode = static_cast<std::uint64_t>(info.st_ino);
+    version.size = static_cast<std::int64_t>(info.st_size);
+    version.modifiedSeconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    version.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return version;
 }
 
 // ---- the target of a save ----
@@ -656,7 +668,9 @@ void RequireRegularFile(const std::string& fileName) {
     if (!S_ISREG(info.st_mode)) failNotRegular(fileName);
 }
 
-std::string ReadFileBytes(const std::string& fileName, FileKinds kinds) {
+namespace {
+
+std::string readAll(const std::string& fileName, FileKinds kinds, FileVersion* version) {
     Fd file(OpenForReading(fileName, kinds));
     struct stat info {};
     if (::fstat(file.fd, &info) != 0) fail(fileName, errno);
@@ -688,7 +702,26 @@ std::string ReadFileBytes(const std::string& fileName, FileKinds kinds) {
     } catch (const std::bad_alloc&) {
         throw FileError(fileName, OutOfMemoryReason, FileProblem::OutOfMemory);
     }
+    if (version) {
+        // Bytes read while someone wrote are no version at all: the state after the read must
+        // be the one before it, and hold exactly what was read.
+        struct stat after {};
+        if (::fstat(file.fd, &after) != 0) fail(fileName, errno);
+        *version = versionOf(after);
+        if (!(versionOf(info) == *version) || version->size != static_cast<std::int64_t>(bytes.size()))
+            version->size = -1;
+    }
     return bytes;
+}
+
+} // namespace
+
+std::string ReadFileBytes(const std::string& fileName, FileKinds kinds) {
+    return readAll(fileName, kinds, nullptr);
+}
+
+std::string ReadFileBytes(const std::string& fileName, FileVersion& version, FileKinds kinds) {
+    return readAll(fileName, kinds, &version);
 }
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
@@ -720,7 +753,7 @@ namespace {
 // The save itself; `restoring` is the complete copy being put back, which does not count as
 // an interrupted save of the target.
 void writeFile(const std::string& fileName, const std::function<void(const PieceSink&)>& produce,
-               const struct stat* restoring) {
+               const struct stat* restoring, const FileVersion* unchangedSince) {
     const Target target = resolveTarget(fileName);
     if (target.exists) {
         if (!S_ISREG(target.info.st_mode)) failNotRegular(fileName);
@@ -812,6 +845,18 @@ void writeFile(const std::string& fileName, const std::function<void(const Piece
     }
     if (::fsync(temp.fd) != 0) abandon(errno);
 
+    // As late as possible: writing a large file takes time, and the target may have been
+    // edited meanwhile. Its edit wins; the new content goes.
+    if (unchangedSince) {
+        struct stat now {};
+        if (::stat(target.path.c_str(), &now) != 0 || !(versionOf(now) == *unchangedSince)) {
+            SaveSignals::disarm();
+            temp.release();
+            ::unlinkat(tempDir, tempName.c_str(), 0);
+            throw FileError(fileName, "inzwischen geändert", FileProblem::ChangedMeanwhile);
+        }
+    }
+
     if (inPlace) {
         // The temporary copy is on disk; from now on it is the safe one. The cleanup signals
         // wait until the target is whole again, and the copy gets the name no sweep removes
@@ -849,13 +894,16 @@ void writeFile(const std::string& fileName, const std::function<void(const Piece
 
 } // namespace
 
-void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
-    WriteFileAtomicallyInPieces(fileName, [&](const PieceSink& write) { write(bytes); });
+void WriteFileAtomically(const std::string& fileName, std::string_view bytes,
+                         const FileVersion* unchangedSince) {
+    WriteFileAtomicallyInPieces(
+        fileName, [&](const PieceSink& write) { write(bytes); }, unchangedSince);
 }
 
 void WriteFileAtomicallyInPieces(const std::string& fileName,
-                                 const std::function<void(const PieceSink&)>& produce) {
-    writeFile(fileName, produce, nullptr);
+                                 const std::function<void(const PieceSink&)>& produce,
+                                 const FileVersion* unchangedSince) {
+    writeFile(fileName, produce, nullptr, unchangedSince);
 }
 
 std::string FindInterruptedSaveCopy(const std::string& fileName) {
@@ -897,7 +945,7 @@ void RestoreInterruptedSaveCopy(const std::string& fileName, const std::string& 
                     write(std::string_view(chunk, static_cast<std::size_t>(n)));
                 }
             },
-            &info);
+            &info, nullptr);
     } catch (const ReadFailed& failed) {
         fail(copy, failed.error);
     }

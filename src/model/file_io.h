@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -13,12 +14,13 @@ namespace quilso {
 
 // What went wrong with a file, for callers that answer some cases differently.
 enum class FileProblem {
-    System,          // the system refused (reason: its message)
-    LineTooLong,     // a line longer than MaxLineBytes
-    OutOfMemory,     // the content did not fit into memory
-    NotRegularFile,  // a directory, device, FIFO or socket where a plain file is needed
-    WriteProtected,  // an existing file without write permission
-    InterruptedSave, // an earlier save stopped while it rewrote the file; completeCopy() names its content
+    System,           // the system refused (reason: its message)
+    LineTooLong,      // a line longer than MaxLineBytes
+    OutOfMemory,      // the content did not fit into memory
+    NotRegularFile,   // a directory, device, FIFO or socket where a plain file is needed
+    WriteProtected,   // an existing file without write permission
+    InterruptedSave,  // an earlier save stopped while it rewrote the file; completeCopy() names its content
+    ChangedMeanwhile, // the file is no longer the version that was read (save only-if-unchanged)
 };
 
 // A file that cannot be read or written; carries the file name and the reason. what() is the
@@ -67,6 +69,20 @@ void RequireRegularFile(const std::string& fileName);
 std::vector<std::string> ReadLines(const std::string& fileName, FileKinds kinds = FileKinds::Any);
 // The whole file as bytes; throws FileError, also for a line longer than MaxLineBytes.
 std::string ReadFileBytes(const std::string& fileName, FileKinds kinds = FileKinds::Any);
+// What a file was when it was read: which file (device and inode), its size and the time it was
+// last modified. A later save compares it with what the file is by then, to notice an edit
+// made in between (an editor saving under the same name, a script appending).
+struct FileVersion {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = -1; // -1: the file changed while it was read, so no state matches
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+// The whole file as ReadFileBytes reads it, and in `version` the version those bytes are.
+std::string ReadFileBytes(const std::string& fileName, FileVersion& version,
+                          FileKinds kinds = FileKinds::Any);
 // Splits bytes into lines the way ReadLines does; a final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view bytes);
 
@@ -89,14 +105,22 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // file before they take effect; a file-size limit is reported as a write error. Temporary files that earlier
 // saves of the same target left behind (the process was killed before it touched the target) are removed
 // after a successful save; a save running in another process keeps its own. One save at a time per process.
-void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+//
+// With `unchangedSince`, the target (the file a link leads to) must still be that version when
+// the new content is on disk, checked right before it is renamed over the target or written
+// into it; otherwise the target is left as it is, the temporary file removed and FileError
+// (ChangedMeanwhile) thrown. An edit that lands between that check and the rename itself is
+// not caught: without a lock every other program respects, no check can close that gap.
+void WriteFileAtomically(const std::string& fileName, std::string_view bytes,
+                         const FileVersion* unchangedSince = nullptr);
 // Hands each piece of the file's content to the file being written.
 using PieceSink = std::function<void(std::string_view)>;
 // The same for content made piece by piece, so it never has to be held whole: `produce` gets a
 // sink and passes it every piece in order. An exception from `produce` is passed on after the
 // temporary file was removed (std::bad_alloc as FileError, OutOfMemory).
 void WriteFileAtomicallyInPieces(const std::string& fileName,
-                                 const std::function<void(const PieceSink&)>& produce);
+                                 const std::function<void(const PieceSink&)>& produce,
+                                 const FileVersion* unchangedSince = nullptr);
 
 // The complete copy an interrupted in-place save of `fileName` left (whose process died while
 // it rewrote the file, so the file may hold part old, part new content), or "" when there is

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 namespace quilso {
 
@@ -52,6 +53,11 @@ bool hasScheme(std::string_view s) {
         if (!ok) return false;
     }
     return false;
+}
+
+// A scheme or a leading slash: the same address from every page.
+bool isAbsoluteFile(std::string_view file) {
+    return !file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\');
 }
 
 int hexValue(char c) {
@@ -315,7 +321,7 @@ LinkPath SplitLinkPath(std::string_view file) {
         link.unsafe = true;
         return link;
     }
-    if (!file.empty() && (hasScheme(file) || file[0] == '/' || file[0] == '\\')) {
+    if (isAbsoluteFile(file)) {
         link.absolute = true;
         return link;
     }
@@ -562,27 +568,17 @@ std::string StaticStyleSheet(const ProjectParams& params, std::string_view eol) 
     return out;
 }
 
-MenuMarkup::MenuMarkup(const Project& project) : isTag_(project.params.options.isTag) {
-    entries_.reserve(project.tree.size());
-    std::vector<int> lastAtDepth;
-    project.tree.forEachPreorder([&](const SiteNode* node, int depth) {
-        const int index = static_cast<int>(entries_.size());
-        const int parent = depth > 0 ? lastAtDepth[static_cast<std::size_t>(depth - 1)] : -1;
-        entries_.push_back(Entry{&node->entry, parent, {}, SplitLinkPath(node->entry.file), {}, false});
-        if (parent >= 0)
-            entries_[static_cast<std::size_t>(parent)].children.push_back(index);
-        else
-            top_.push_back(index);
-        lastAtDepth.resize(static_cast<std::size_t>(depth) + 1);
-        lastAtDepth[static_cast<std::size_t>(depth)] = index;
-    });
+MenuMarkup::MenuMarkup(const Project& project)
+    : root_(project.tree.root()), isTag_(project.params.options.isTag) {
+    nodes_.reserve(project.tree.size());
+    project.tree.forEachPreorder([&](const SiteNode* node, int) { nodes_.push_back(node); });
 }
 
 void MenuMarkup::setPage(std::size_t current, std::string_view pagePath, bool subOwnPlace) {
-    current_ = current < entries_.size() ? static_cast<int>(current) : -1;
+    current_ = current < nodes_.size() ? nodes_[current] : nullptr;
     branch_.clear();
-    for (int i = current_; i >= 0; i = entries_[static_cast<std::size_t>(i)].parent)
-        branch_.push_back(i);
+    for (const SiteNode* node = current_; node && !node->isRoot(); node = node->parent())
+        branch_.push_back(node);
     std::reverse(branch_.begin(), branch_.end());
     // The library links every relative file name through the steps from the page's folder to
     // the menu script file's folder, the name itself as entered.
@@ -593,21 +589,28 @@ void MenuMarkup::setPage(std::size_t current, std::string_view pagePath, bool su
     std::fill(std::begin(instances_), std::end(instances_), 0);
 }
 
-const LinkText& MenuMarkup::textOf(int i) {
-    Entry& e = entries_[static_cast<std::size_t>(i)];
-    if (!e.textDone) {
-        e.text = StaticLinkText(HtmlEncode(e.entry->text, isTag_));
-        e.textDone = true;
-    }
-    return e.text;
+const LinkText& MenuMarkup::textOf(const SiteNode* node) {
+    // Pages in tree order show mostly the same entries, so a few thousand texts spare almost
+    // every repetition; keeping every text of a large tree would cost more than the tree.
+    constexpr std::size_t KeptTexts = 4096;
+    const auto it = texts_.find(node);
+    if (it != texts_.end()) return it->second;
+    if (texts_.size() >= KeptTexts) texts_.clear();
+    return texts_.emplace(node, StaticLinkText(HtmlEncode(node->entry.text, isTag_))).first->second;
 }
 
-std::string MenuMarkup::hrefOf(int i) const {
-    const Entry& e = entries_[static_cast<std::size_t>(i)];
-    return e.link.absolute ? e.entry->file.str() : pagePrefix_ + e.entry->file.str();
+bool MenuMarkup::isTextOnly(const SiteNode* node) {
+    return IsUnsafeAddress(node->entry.file);
 }
 
-void MenuMarkup::appendNavStart(std::string& out, int kind, const char* className) {
+void MenuMarkup::appendHref(std::string& out, const SiteNode* node) const {
+    const std::string_view file = node->entry.file;
+    if (!isAbsoluteFile(file)) out += pagePrefix_;
+    out += file;
+}
+
+void MenuMarkup::appendNavStart(std::string& out, int kind, const char* className,
+                                std::string_view published) {
     const int instance = ++instances_[kind];
     out += "<nav";
     if (*className) {
@@ -618,21 +621,29 @@ void MenuMarkup::appendNavStart(std::string& out, int kind, const char* classNam
     out += " aria-label=\"";
     out += Labels[static_cast<std::size_t>(kind)];
     if (instance > 1) out += ' ' + std::to_string(instance);
-    out += "\">";
+    out += '"';
+    // The library leaves a kind alone that the page already holds.
+    if (!published.empty()) {
+        out += " data-quilso-published=\"";
+        out += published;
+        out += '"';
+    }
+    out += '>';
 }
 
-void MenuMarkup::appendLink(std::string& out, int i, int kind) {
-    const Entry& e = entries_[static_cast<std::size_t>(i)];
-    const LinkText& text = textOf(i);
-    const bool current = i == current_;
+void MenuMarkup::appendLink(std::string& out, const SiteNode* node, int kind) {
+    const bool textOnly = isTextOnly(node);
+    const bool current = node == current_;
     // A link that could run code is shown as its text only.
-    const char* tag = e.link.unsafe ? "span" : "a";
+    const char* tag = textOnly ? "span" : "a";
     out += '<';
     out += tag;
-    if (e.link.unsafe) out += " class=\"quilso_nolink\"";
-    if (!e.link.unsafe) {
+    if (textOnly) out += " class=\"quilso_nolink\"";
+    if (!textOnly) {
+        std::string href;
+        appendHref(href, node);
         out += " href=\"";
-        appendEscaped(out, hrefOf(i));
+        appendEscaped(out, href);
         out += '"';
     }
     if (current) {
@@ -644,103 +655,136 @@ void MenuMarkup::appendLink(std::string& out, int i, int kind) {
         out += " aria-current=\"page\"";
     }
     out += '>';
+    const LinkText& text = textOf(node);
     if (text.named)
         out += text.markup;
-    else if (!e.link.unsafe)
-        appendEscaped(out, e.entry->file); // a link without a name is unusable with a screen reader
+    else if (!textOnly)
+        appendEscaped(out, node->entry.file); // a link without a name is unusable with a screen reader
     out += "</";
     out += tag;
     out += '>';
 }
 
-void MenuMarkup::appendList(std::string& out, const std::vector<int>& ids, int kind, int nestAt,
-                            const std::string& nested) {
+void MenuMarkup::appendItems(std::string& out, const SiteNode* const* first, const SiteNode* const* last,
+                             int kind) {
+    for (; first != last; ++first) {
+        out += "<li>";
+        appendLink(out, *first, kind);
+        out += "</li>";
+        spillIfLarge(out);
+    }
+}
+
+void MenuMarkup::appendListStart(std::string& out, int kind) {
     out += "<ul class=\"quilso_";
     out += Kinds[static_cast<std::size_t>(kind)];
     out += "\">";
-    for (int i : ids) {
-        out += "<li>";
-        appendLink(out, i, kind);
-        if (i == nestAt) out += nested;
-        out += "</li>";
-    }
-    out += "</ul>";
 }
 
-// The children of the current top-level entry, and inside the item of every deeper entry of
-// the current branch that has children, those children.
-std::string MenuMarkup::subMenu() {
-    if (branch_.empty() || entries_[static_cast<std::size_t>(branch_[0])].children.empty()) return {};
-    std::string out;
-    appendNavStart(out, 1, "");
-    // Built from the deepest level up: each list goes into its parent's item.
+// How many levels of the current branch the sub menu shows: the children of the top-level
+// entry, and of every deeper entry of the branch as long as it has children.
+std::size_t MenuMarkup::subMenuLevels() const {
+    if (branch_.empty() || branch_[0]->children().empty()) return 0;
     std::size_t depth = 1;
-    while (depth < branch_.size() && !entries_[static_cast<std::size_t>(branch_[depth])].children.empty())
+    while (depth < branch_.size() && !branch_[depth]->children().empty())
         ++depth;
-    std::string inner;
-    for (std::size_t level = depth; level-- > 0;) {
-        std::string list;
-        const int nestAt = level + 1 < depth ? branch_[level + 1] : -1;
-        appendList(list, entries_[static_cast<std::size_t>(branch_[level])].children, 1, nestAt, inner);
-        inner = std::move(list);
+    return depth;
+}
+
+// Each level's list goes into the item of its parent: the lists are opened from the top down
+// up to the item of the next level's parent, then closed from the bottom up, so that a branch
+// 100,000 levels deep is written once, not copied into each level above it.
+void MenuMarkup::appendSubMenu(std::string& out, std::string_view published) {
+    const std::size_t levels = subMenuLevels();
+    if (levels == 0) return;
+    appendNavStart(out, 1, "", published);
+    std::vector<std::size_t> rest(levels); // per level: the children after the nested item
+    for (std::size_t level = 0; level < levels; ++level) {
+        const ChildList& children = branch_[level]->children();
+        appendListStart(out, 1);
+        const ChildList::const_iterator nest =
+            level + 1 < levels ? std::find(children.begin(), children.end(), branch_[level + 1])
+                               : children.end();
+        appendItems(out, children.begin(), nest, 1);
+        if (nest == children.end()) {
+            out += "</ul>";
+            rest[level] = children.size();
+            break;
+        }
+        out += "<li>";
+        appendLink(out, *nest, 1);
+        rest[level] = static_cast<std::size_t>(nest - children.begin()) + 1;
+        spillIfLarge(out);
     }
-    out += inner;
+    for (std::size_t level = levels - 1; level-- > 0;) {
+        const ChildList& children = branch_[level]->children();
+        out += "</li>";
+        appendItems(out, children.begin() + rest[level], children.end(), 1);
+        out += "</ul>";
+        spillIfLarge(out);
+    }
     out += "</nav>";
-    return out;
 }
 
-std::string MenuMarkup::mainMenu() {
-    if (top_.empty()) return {};
-    std::string out;
-    appendNavStart(out, 0, "quilso_m_div");
-    const std::string sub = subOwnPlace_ ? std::string() : subMenu();
-    appendList(out, top_, 0, sub.empty() ? -1 : branch_[0], sub);
-    out += "</nav>";
-    return out;
+void MenuMarkup::appendMainMenu(std::string& out, std::string_view published) {
+    const ChildList& top = root_->children();
+    appendNavStart(out, 0, "quilso_m_div", published);
+    appendListStart(out, 0);
+    const SiteNode* nest = !subOwnPlace_ && subMenuLevels() > 0 ? branch_[0] : nullptr;
+    for (const SiteNode* node : top) {
+        out += "<li>";
+        appendLink(out, node, 0);
+        if (node == nest) appendSubMenu(out, {});
+        out += "</li>";
+        spillIfLarge(out);
+    }
+    out += "</ul></nav>";
 }
 
-std::string MenuMarkup::trail() {
-    if (branch_.empty()) return {};
-    std::string out;
-    appendNavStart(out, 2, "quilso_bc_div");
-    appendList(out, branch_, 2, -1, {});
-    out += "</nav>";
-    // The trail once more for search engines.
+void MenuMarkup::appendTrail(std::string& out, std::string_view published) {
+    appendNavStart(out, 2, "quilso_bc_div", published);
+    appendListStart(out, 2);
+    appendItems(out, branch_.data(), branch_.data() + branch_.size(), 2);
+    out += "</ul></nav>";
+    // The trail once more for search engines, which expect an address on every entry but the
+    // last: a text-only ancestor stays in the visible trail only. The current page always has
+    // one.
     out += "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
            "\"@type\":\"BreadcrumbList\",\"itemListElement\":[";
-    for (std::size_t k = 0; k < branch_.size(); ++k) {
-        const int i = branch_[k];
-        const Entry& e = entries_[static_cast<std::size_t>(i)];
-        const LinkText& text = textOf(i);
-        if (k) out += ',';
-        out += "{\"@type\":\"ListItem\",\"position\":" + std::to_string(k + 1) + ",\"name\":";
-        std::u32string name = text.plain;
-        if (name.empty()) decodeText(e.entry->file, name);
+    std::size_t position = 0;
+    for (const SiteNode* node : branch_) {
+        if (isTextOnly(node)) continue;
+        if (position) out += ',';
+        out += "{\"@type\":\"ListItem\",\"position\":" + std::to_string(++position) + ",\"name\":";
+        std::u32string name = textOf(node).plain;
+        if (name.empty()) decodeText(node->entry.file, name);
         appendJsonString(out, name);
-        if (!e.link.unsafe) {
-            out += ",\"item\":";
-            std::u32string href;
-            for (char c : hrefOf(i))
-                href += Cp1252ToUnicode(static_cast<unsigned char>(c));
-            appendJsonString(out, href);
-        }
+        out += ",\"item\":";
+        std::string href;
+        appendHref(href, node);
+        std::u32string wide;
+        for (char c : href)
+            wide += Cp1252ToUnicode(static_cast<unsigned char>(c));
+        appendJsonString(out, wide);
         out += '}';
+        spillIfLarge(out);
     }
     out += "]}</script>";
-    return out;
 }
 
-std::string MenuMarkup::render(std::string_view kind) {
-    std::string out;
+void MenuMarkup::spillIfLarge(std::string& out) {
+    constexpr std::size_t SpillBytes = 1 << 16;
+    if (spill_ && *spill_ && out.size() >= SpillBytes) (*spill_)(out);
+}
+
+void MenuMarkup::render(std::string& out, std::string_view kind,
+                        const std::function<void(std::string&)>& spill) {
+    spill_ = &spill;
     const int k = kindIndex(kind);
-    if (k == 0) out = mainMenu();
-    if (k == 1) out = subMenu();
-    if (k == 2) out = trail();
-    if (out.empty()) return out;
-    // The library leaves a kind alone that the page already holds.
-    const std::string mark = " data-quilso-published=\"" + std::string(kind) + "\"";
-    out.insert(out.find('>'), mark);
-    return out;
+    if (k == 0 && !root_->children().empty()) appendMainMenu(out, kind);
+    if (k == 1 && subMenuLevels() > 0) appendSubMenu(out, kind);
+    if (k == 2 && !branch_.empty()) appendTrail(out, kind);
+    spill_ = nullptr;
 }
 
 } // namespace quilso

@@ -69,4 +69,18 @@ TEST(PublishCommand, ReasonsReadInGerman) {
               QStringLiteral("fehlgeschlagen: x.htm (kann nicht geschrieben werden: No space)"));
     EXPECT_EQ(PublishDialog::pageLine({"x.htm", PageStatus::Unchanged, PageReason::None, {}}),
               QStringLiteral("unverändert: x.htm"));
+    EXPECT_EQ(
+        PublishDialog::pageLine({"x.htm", PageStatus::Skipped, PageReason::ChangedMeanwhile, {}}),
+        QStringLiteral("übersprungen: x.htm (während des Veröffentlichens geändert, nicht überschrieben)"));
+    EXPECT_EQ(
+        PublishDialog::pageLine(
+            {"x.htm", PageStatus::Skipped, PageReason::MisplacedMarker, "<!-- quilso:m --> im Tag <p>"}),
+        QStringLiteral("übersprungen: x.htm (<!-- quilso:m --> im Tag <p>, nicht als Kommentar der Seite)"));
+    quilso::PageReport thanks{"danke.htm", PageStatus::Written, PageReason::None, {}};
+    thanks.inMenu = false;
+    EXPECT_EQ(PublishDialog::pageLine(thanks), QStringLiteral("geschrieben: danke.htm (in keinem Menü)"));
+    thanks.status = PageStatus::Skipped;
+    thanks.reason = PageReason::NoMarkers;
+    EXPECT_EQ(PublishDialog::pageLine(thanks),
+              QStringLiteral("übersprungen: danke.htm (in keinem Menü; keine Markierungskommentare)"));
 }

@@ -94,6 +94,21 @@ TEST_F(SiteCommands, ImportedSiteChecksCleanUntilAPageGoes) {
     }
 }
 
+TEST_F(SiteCommands, PublishListsPagesInNoMenuAndMarkersThatAreNoComments) {
+    ASSERT_EQ(import(), ExitOk) << err.str();
+    const std::string markers = "<!-- quilso:m --><!-- /quilso:m -->";
+    put("index.htm", "<title>Start</title>" + markers);
+    put("termine/2027.htm", "<script>var menu = '" + markers + "';</script>");
+    put("danke.htm", markers);
+    ASSERT_EQ(run({"publish", project()}), ExitOk) << err.str();
+    EXPECT_EQ(out.str(), "written   index.htm\n"
+                         "skipped   termine/index.htm (no marker comments)\n"
+                         "skipped   termine/2027.htm (<!-- quilso:m --> im Inhalt von <script>, nicht als "
+                         "Kommentar der Seite)\n"
+                         "written   danke.htm (in keinem Menü)\n"
+                         "4 pages: 2 written, 0 unchanged, 2 skipped, 0 failed\n");
+}
+
 TEST_F(SiteCommands, SiteFolderOption) {
     ASSERT_EQ(import(), ExitOk) << err.str();
     fs::create_directories(dir / "leer");

@@ -321,6 +321,46 @@ TEST_F(FileIo, AFileWithSeveralHardLinksIsUpdatedInPlace) {
     EXPECT_EQ(entries(), (Lines{"menu.js", "other"}));
 }
 
+// A save that must not overwrite an edit: an edit made before the new content is on disk
+// keeps the file as edited, whether the file is replaced by rename or, with a second hard
+// link, written in place; the version read through a link is the linked file's.
+TEST_F(FileIo, SavingOnlyIfUnchangedKeepsAnEditMadeMeanwhile) {
+    for (const bool hardLinked : {false, true}) {
+        SCOPED_TRACE(hardLinked ? "in place" : "by rename");
+        const std::string target = path("seite.htm");
+        put(target, "alt");
+        if (hardLinked) fs::create_hard_link(target, dir / "zweiter-name.htm");
+        fs::create_symlink("seite.htm", dir / "verweis.htm");
+        FileVersion version;
+        ASSERT_EQ(ReadFileBytes(path("verweis.htm"), version), "alt");
+        FileProblem problem = FileProblem::System;
+        const std::string message = messageOf(
+            [&] {
+                WriteFileAtomicallyInPieces(
+                    path("verweis.htm"),
+                    [&](const PieceSink& write) {
+                        std::ofstream(target, std::ios::binary | std::ios::app) << " bearbeitet";
+                        write("neu");
+                    },
+                    &version);
+            },
+            problem);
+        EXPECT_EQ(problem, FileProblem::ChangedMeanwhile);
+        EXPECT_EQ(message, "Die Datei „" + path("verweis.htm") + "“ wurde inzwischen geändert.");
+        EXPECT_EQ(get(target), "alt bearbeitet");
+
+        // Unchanged since it was read: saved as always.
+        ASSERT_EQ(ReadFileBytes(target, version), "alt bearbeitet");
+        WriteFileAtomically(path("verweis.htm"), "neu", &version);
+        EXPECT_EQ(get(target), "neu");
+        EXPECT_TRUE(fs::is_symlink(dir / "verweis.htm"));
+        EXPECT_EQ(entries(), hardLinked ? (Lines{"seite.htm", "verweis.htm", "zweiter-name.htm"})
+                                        : (Lines{"seite.htm", "verweis.htm"}));
+        fs::remove(dir / "verweis.htm");
+        fs::remove(dir / "zweiter-name.htm");
+    }
+}
+
 TEST_F(FileIo, AFileThatCannotBeGivenBackToItsOwnerIsUpdatedInPlace) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs to switch to another user";
     // Group-writable for an unprivileged user, who could not make a new file belong to root.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -12,8 +13,10 @@
 #include <cstring>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace quilso;
 using namespace std::string_literals;
@@ -285,6 +288,143 @@ TEST_F(Publish, BrokenMarkersLeaveThePageUntouched) {
     EXPECT_EQ(page("c.htm"), nested);
 }
 
+// Marker text counts only where it stands as a comment of the page's markup, read as a browser
+// reads the page. Anywhere else, filling it would break the page: the page stays as it is.
+TEST_F(Publish, OnlyMarkersThatAreCommentsOfTheMarkupCount) {
+    add(nullptr, "Start", "index.htm");
+    const std::string m = "<!-- quilso:m --><!-- /quilso:m -->";
+    struct Misplaced {
+        const char* where;
+        std::string page;
+        MarkupPart place;
+        const char* element;
+    };
+    const Misplaced misplaced[] = {
+        {"script string", "<script>var s = '" + m + "';</script>" + m, MarkupPart::RawText, "script"},
+        {"script without end", "<SCRIPT type=module>x = 1;\n" + m, MarkupPart::RawText, "SCRIPT"},
+        {"script after a nested script in a comment",
+         "<script><!-- document.write('<script></script>'); " + m + " --></script>", MarkupPart::RawText,
+         "script"},
+        {"style block", "<style>/* " + m + " */</style>", MarkupPart::RawText, "style"},
+        {"text field", "<textarea name=t>" + m + "</textarea>", MarkupPart::EscapableRawText, "textarea"},
+        {"title", "<title>" + m + "</title>", MarkupPart::EscapableRawText, "title"},
+        {"quoted attribute", "<p title=\"" + m + "\">x</p>", MarkupPart::Tag, "p"},
+        {"attribute with a '>' before it", "<a title='a>b' data-x=\"" + m + "\">", MarkupPart::Tag, "a"},
+        {"unquoted attribute", "<img alt=" + m, MarkupPart::Tag, "img"},
+        {"CDATA section", "<svg><![CDATA[" + m + "]]></svg>", MarkupPart::Cdata, ""},
+        {"another comment", "<!-- alt: " + m + " -->", MarkupPart::Comment, ""},
+        {"declaration", "<!DOCTYPE html " + m + ">", MarkupPart::Declaration, ""},
+    };
+    for (const Misplaced& c : misplaced) {
+        SCOPED_TRACE(c.where);
+        const PageRewrite result = RewritePage(c.page, project, 0, "index.htm");
+        EXPECT_EQ(result.reason, PageReason::MisplacedMarker);
+        EXPECT_EQ(result.detail.substr(0, 18), "<!-- quilso:m --> ");
+        EXPECT_EQ(result.place, c.place);
+        EXPECT_EQ(result.element, c.element);
+        EXPECT_EQ(result.bytes, c.page);
+    }
+
+    // What only looks like one of those places leaves the marker a comment.
+    const std::string fine[] = {
+        "<script>if (a < b && c > d) x = '</scrip' + 't';</script>" + m,
+        "<script><!-- document.write('<script><\\/script>'); --></script>" + m,
+        "<script><!--></script>" + m,
+        "<style>p::after { content: '>'; }</style><textarea></textarea><title>t</title>" + m,
+        "<p title='x > y'\n>x</p>" + m + "<p class=a>y</p>",
+        "<!---->" + m + "<!-->" + "<![CDATA[x]]>",
+        "<noscript>" + m + "</noscript>",
+    };
+    for (const std::string& page : fine) {
+        SCOPED_TRACE(page);
+        const PageRewrite result = RewritePage(page, project, 0, "index.htm");
+        EXPECT_EQ(result.reason, PageReason::None);
+        EXPECT_NE(block(result.bytes, "m").find("Start"), std::string::npos);
+    }
+
+    // Published: the page is left alone and reported.
+    const std::string page = "<script>var menu = \"" + m + "\";</script>\n" + m;
+    writeFile(dir / "index.htm", page);
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 1u);
+    EXPECT_EQ(report.pages[0].status, PageStatus::Skipped);
+    EXPECT_EQ(report.pages[0].reason, PageReason::MisplacedMarker);
+    EXPECT_EQ(report.pages[0].detail, "<!-- quilso:m --> im Inhalt von <script>");
+    EXPECT_EQ(this->page("index.htm"), page);
+}
+
+// Search engines expect an address on every entry of a trail but the last: an ancestor that is
+// text only stays in the visible trail and is left out of the structured one.
+TEST_F(Publish, TextOnlyAncestorsAreLeftOutOfTheStructuredTrail) {
+    SiteNode* top = add(nullptr, "Start", "index.htm");
+    SiteNode* group = add(top, "Gruppe", "javascript:void(0)");
+    add(group, "Seite", "seite.htm");
+    const std::string bytes = "<!-- quilso:bc --><!-- /quilso:bc -->";
+    const std::string bc = block(RewritePage(bytes, project, 2, "seite.htm").bytes, "bc");
+    EXPECT_NE(bc.find("<li><span class=\"quilso_nolink\">Gruppe</span></li>"), std::string::npos);
+    EXPECT_EQ(bc.substr(bc.find("<script")),
+              "<script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
+              "\"@type\":\"BreadcrumbList\",\"itemListElement\":["
+              "{\"@type\":\"ListItem\",\"position\":1,\"name\":\"Start\",\"item\":\"index.htm\"},"
+              "{\"@type\":\"ListItem\",\"position\":2,\"name\":\"Seite\",\"item\":\"seite.htm\"}]}</script>");
+}
+
+// A page that asks for menus but that no entry names (a thank-you page, an archive) gets what
+// the library gives a page outside the tree, the main menu without a current entry, and the
+// report lists it after the tree's pages, folder by folder.
+TEST_F(Publish, PagesWithMarkersInNoMenuGetTheMainMenuAndAreListed) {
+    add(nullptr, "Start", "index.htm");
+    SiteNode* goods = add(nullptr, "Waren", "waren/");
+    add(goods, "Obst", "waren/obst.htm");
+    writeFile(dir / "index.htm", Page);
+    writeFile(dir / "waren/index.htm", Page);
+    writeFile(dir / "waren/obst.htm", Page);
+    writeFile(dir / "danke.htm", Page);
+    writeFile(dir / "archiv/2020.html", Page);
+    writeFile(dir / "archiv/kaputt.php", "<!-- quilso:m -->");
+    writeFile(dir / "archiv/ohne.htm", "<p>ohne Marken</p>");
+    writeFile(dir / ".entwurf/neu.htm", Page);          // hidden
+    writeFile(dir / "notiz.txt", Page);                 // no page
+    fs::create_symlink("index.htm", dir / "start.htm"); // the same page as an entry's
+
+    const PublishReport report = publish();
+    std::vector<std::string> lines;
+    for (const PageReport& p : report.pages)
+        lines.push_back(p.page + (p.inMenu ? "" : " (in keinem Men\xFC)") + ":" +
+                        std::to_string(static_cast<int>(p.status)));
+    EXPECT_EQ(lines, (std::vector<std::string>{"index.htm:0", "waren/index.htm:0", "waren/obst.htm:0",
+                                               "danke.htm (in keinem Men\xFC):0",
+                                               "archiv/2020.html (in keinem Men\xFC):0",
+                                               "archiv/kaputt.php (in keinem Men\xFC):2"}));
+    EXPECT_EQ(report.pages.back().reason, PageReason::UnclosedMarker);
+
+    const std::string thanks = page("danke.htm");
+    EXPECT_EQ(block(thanks, "m"), "<nav class=\"quilso_m_div\" aria-label=\"Hauptmen&#252;\" "
+                                  "data-quilso-published=\"m\"><ul class=\"quilso_m\">"
+                                  "<li><a href=\"index.htm\">Start</a></li>"
+                                  "<li><a href=\"waren/\">Waren</a></li></ul></nav>");
+    EXPECT_EQ(block(thanks, "bc"), "");
+    EXPECT_NE(block(thanks, "css").find(".quilso_m li a"), std::string::npos);
+    EXPECT_NE(block(page("archiv/2020.html"), "m").find("<a href=\"../index.htm\">Start</a>"),
+              std::string::npos);
+    EXPECT_EQ(page("archiv/ohne.htm"), "<p>ohne Marken</p>");
+    EXPECT_EQ(page(".entwurf/neu.htm"), Page);
+    EXPECT_EQ(page("notiz.txt"), Page);
+    EXPECT_EQ(publish().count(PageStatus::Unchanged), 5u);
+}
+
+// Several entries naming one page: the page is reported once, where the tree first names it,
+// however many pages the site has.
+TEST_F(Publish, EveryPageIsReportedOnceWhereTheTreeFirstNamesIt) {
+    for (int k = 0; k < 3000; ++k)
+        add(nullptr, "Eintrag", ("seite" + std::to_string((k * 7) % 1000) + ".htm").c_str());
+    const PublishReport report = publish();
+    ASSERT_EQ(report.pages.size(), 1000u);
+    for (int k = 0; k < 1000; ++k)
+        ASSERT_EQ(report.pages[static_cast<std::size_t>(k)].page,
+                  "seite" + std::to_string((k * 7) % 1000) + ".htm");
+}
+
 TEST_F(Publish, SecondRunLeavesUnchangedPagesAlone) {
     twoDepthSite();
     publish();
@@ -445,4 +585,58 @@ TEST(LiveMenus, PublishedBlocksGiveWayToTheLibrary) {
     };
     for (const auto& [page, shown] : cases)
         EXPECT_EQ(WithLiveMenus(page), shown) << page;
+}
+
+// An editor or a script that changes a page while it is being published wins: the page keeps
+// the edit and is reported, whichever part of the page's state the edit changed.
+TEST_F(Publish, APageEditedWhileItIsPublishedKeepsTheEdit) {
+    struct Edit {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        std::string expected;
+    };
+    const std::string appended = std::string(Page) + "<p>neu</p>\n";
+    std::string sameSize = Page;
+    sameSize.replace(sameSize.find("Inhalt"), 6, "Andres");
+    const Edit edits[] = {
+        {"appended", [](const fs::path& file) { std::ofstream(file, std::ios::app) << "<p>neu</p>\n"; },
+         appended},
+        {"saved as a new file of the same size",
+         [&](const fs::path& file) {
+             writeFile(file.string() + ".neu", sameSize);
+             fs::rename(file.string() + ".neu", file);
+         },
+         sameSize},
+        {"rewritten in place at the same size, later",
+         [&](const fs::path& file) {
+             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary) << sameSize;
+             const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 60, 0}};
+             ::utimensat(AT_FDCWD, file.c_str(), later, 0);
+         },
+         sameSize},
+    };
+    add(nullptr, "Start", "index.htm");
+    add(nullptr, "Danach", "danach.htm");
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.what);
+        writeFile(dir / "index.htm", Page);
+        writeFile(dir / "danach.htm", Page);
+        PublishHooks hooks;
+        std::vector<PageReport> lines;
+        hooks.pageDone = [&](const PageReport& line) { lines.push_back(line); };
+        hooks.pageRead = [&](const std::string& file) {
+            if (fs::path(file).filename() == "index.htm") edit.make(file);
+        };
+        const PublishCounts counts = PublishSite(project, (dir / "menu.js").string(), hooks);
+        EXPECT_EQ(page("index.htm"), edit.expected);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].status, PageStatus::Skipped);
+        EXPECT_EQ(lines[0].reason, PageReason::ChangedMeanwhile);
+        EXPECT_EQ(lines[1].status, PageStatus::Written); // the others go on
+        EXPECT_EQ(counts.count(PageStatus::Skipped), 1u);
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(dir))
+            files += entry.is_regular_file() ? 1 : 0;
+        EXPECT_EQ(files, 2u); // no temporary file left
+    }
 }
