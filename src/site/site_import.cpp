@@ -5,10 +5,13 @@
 #include "site_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <system_error>
+#include <unordered_map>
 
 namespace quilso {
 
@@ -26,13 +29,13 @@ std::string lowerAscii(std::string_view text) {
 // A folder's entry text when it has no index page: its name, first letter a-z upper-cased. No
 // extension is cut off: "version 2.0" is a folder, not a file.
 std::string folderText(const std::string& name) {
-    std::u32string text = DecodeUtf8(name);
-    if (!text.empty() && text[0] >= U'a' && text[0] <= U'z') text[0] -= 32;
-    return StoredTextFromUnicode(text);
+    std::string text = name;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+    return text;
 }
 
 std::string textFromFileName(std::string_view utf8Name) {
-    return StoredTextFromUnicode(MenuTextFromFileName(DecodeUtf8(utf8Name)));
+    return EncodeUtf8(MenuTextFromFileName(DecodeUtf8(utf8Name)));
 }
 
 // A relative path (UTF-8, "/" between segments) in the stored form, segment by segment.
@@ -106,12 +109,18 @@ bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder&
     return folder.index || !folder.pages.empty() || !folder.folders.empty();
 }
 
-template <class F> void forEachPage(ImportedFolder& folder, F&& f) {
-    if (folder.index) f(*folder.index);
-    for (ImportedPage& page : folder.pages)
-        f(page);
-    for (ImportedFolder& sub : folder.folders)
-        forEachPage(sub, f);
+// Calls f for every page, folder by folder in the order they were found.
+template <class F> void forEachPage(ImportedFolder& root, F&& f) {
+    std::vector<ImportedFolder*> pending{&root};
+    while (!pending.empty()) {
+        ImportedFolder& folder = *pending.back();
+        pending.pop_back();
+        if (folder.index) f(*folder.index);
+        for (ImportedPage& page : folder.pages)
+            f(page);
+        for (auto sub = folder.folders.rbegin(); sub != folder.folders.rend(); ++sub)
+            pending.push_back(&*sub);
+    }
 }
 
 // The head of a page: read in blocks until the title has ended or the body began, so a large
@@ -136,64 +145,73 @@ std::string readHead(const fs::path& path) {
     return head;
 }
 
-struct SortedItem {
+// A folder as an entry of its parent's menu: its text, and the page it links to.
+struct FolderEntry {
+    std::string text;
+    const std::string* file = nullptr;
+};
+using FolderEntries = std::unordered_map<const ImportedFolder*, FolderEntry>;
+
+// One entry of a folder's menu: one of its pages, or a sub folder.
+struct MenuItem {
+    std::string key; // SortKey of the text
     const std::string* text;
     const std::string* file;
     const ImportedFolder* folder; // nullptr for a page
 };
 
-std::string folderEntryText(const ImportedFolder& folder) {
-    return folder.index ? folder.index->text : folderText(folder.name);
+bool menuLess(const MenuItem& a, const MenuItem& b) {
+    if (a.key != b.key) return a.key < b.key;
+    if (*a.text != *b.text) return *a.text < *b.text;
+    return *a.file < *b.file;
 }
 
-std::vector<SortedItem> sortedItems(const ImportedFolder& folder, std::vector<std::string>& folderTexts);
-
-const std::string& folderEntryFile(const ImportedFolder& folder) {
-    if (folder.index) return folder.index->file;
-    std::vector<std::string> texts;
-    const std::vector<SortedItem> items = sortedItems(folder, texts);
-    // A folder is only kept when it has a page somewhere below it.
-    return items.front().folder ? folderEntryFile(*items.front().folder) : *items.front().file;
-}
-
-// The pages (without the index page) and sub folders of a folder in menu order. The folder
-// entries' texts live in `folderTexts`, which must outlive the result.
-std::vector<SortedItem> sortedItems(const ImportedFolder& folder, std::vector<std::string>& folderTexts) {
-    std::vector<SortedItem> items;
+// The pages (without the index page) and sub folders of a folder, not yet in order. The sub
+// folders' entries must be in `entries`.
+std::vector<MenuItem> menuItems(const ImportedFolder& folder, const FolderEntries& entries) {
+    std::vector<MenuItem> items;
     items.reserve(folder.pages.size() + folder.folders.size());
-    folderTexts.clear();
-    folderTexts.reserve(folder.folders.size());
     for (const ImportedPage& page : folder.pages)
-        items.push_back({&page.text, &page.file, nullptr});
+        items.push_back({SortKey(page.text), &page.text, &page.file, nullptr});
     for (const ImportedFolder& sub : folder.folders) {
-        folderTexts.push_back(folderEntryText(sub));
-        items.push_back({&folderTexts.back(), &folderEntryFile(sub), &sub});
+        const FolderEntry& entry = entries.at(&sub);
+        items.push_back({SortKey(entry.text), &entry.text, entry.file, &sub});
     }
-    std::vector<std::pair<std::string, std::size_t>> keys;
-    keys.reserve(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        keys.emplace_back(SortKey(*items[i].text), i);
-    std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-        if (a.first != b.first) return a.first < b.first;
-        const SortedItem &x = items[a.second], &y = items[b.second];
-        if (*x.text != *y.text) return *x.text < *y.text;
-        return *x.file < *y.file;
-    });
-    std::vector<SortedItem> sorted;
-    sorted.reserve(items.size());
-    for (const auto& key : keys)
-        sorted.push_back(items[key.second]);
-    return sorted;
+    return items;
 }
 
-void addChildren(const ImportedFolder& folder, SiteNode* parent, SiteTree& tree) {
-    std::vector<std::string> texts;
-    const std::vector<SortedItem> items = sortedItems(folder, texts);
-    tree.reserveChildren(parent, items.size() + 1);
-    for (const SortedItem& item : items) {
-        SiteNode* node = tree.insert(parent, -1, {*item.text, *item.file});
-        if (item.folder) addChildren(*item.folder, node, tree);
+// Every folder's entry below the root. A folder without an index page links to the first entry
+// of its own menu, which may be a folder again: the folders are taken deepest first, so each is
+// looked at once, however long the chain of such folders.
+FolderEntries folderEntries(const ImportedFolder& root) {
+    std::vector<const ImportedFolder*> preorder;
+    std::vector<const ImportedFolder*> pending{&root};
+    while (!pending.empty()) {
+        const ImportedFolder* folder = pending.back();
+        pending.pop_back();
+        preorder.push_back(folder);
+        for (const ImportedFolder& sub : folder->folders)
+            pending.push_back(&sub);
     }
+    FolderEntries entries;
+    entries.reserve(preorder.size());
+    // Every folder comes after its parent in `preorder`, so backwards its sub folders are done.
+    for (auto it = preorder.rbegin(); it != preorder.rend(); ++it) {
+        const ImportedFolder& folder = **it;
+        if (&folder == &root) continue;
+        FolderEntry entry;
+        if (folder.index) {
+            entry.text = folder.index->text;
+            entry.file = &folder.index->file;
+        } else {
+            entry.text = folderText(folder.name);
+            // A folder is only kept when it has a page somewhere below it.
+            const std::vector<MenuItem> items = menuItems(folder, entries);
+            entry.file = std::min_element(items.begin(), items.end(), menuLess)->file;
+        }
+        entries.emplace(&folder, std::move(entry));
+    }
+    return entries;
 }
 
 // The path of an address: no scheme and host, no query or fragment, percent escapes decoded.
@@ -208,31 +226,31 @@ std::optional<std::string> addressPath(std::string_view address) {
     return Utf8PathFromStoredFileName(path); // ASCII in, so only the escapes change
 }
 
-std::vector<std::string> splitSegments(std::string_view path) {
-    std::vector<std::string> segments;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t slash = path.find('/', start);
-        segments.emplace_back(path.substr(start, slash - start));
-        if (slash == std::string_view::npos) break;
-        start = slash + 1;
-    }
-    // "/a/b.htm" gives "", "a", "b.htm": the empty first segment is the root, not a folder.
-    if (segments.size() > 1 && segments.front().empty()) segments.erase(segments.begin());
-    return segments;
+// The number of folder segments two relative paths share at their start ("a/b/c.htm" and
+// "a/b/d/e.htm" share two, "a/x.htm" and "a/x.htm/y.htm" none beyond "a").
+std::size_t sharedFolders(std::string_view a, std::string_view b) {
+    std::size_t shared = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i)
+        if (a[i] == '/') ++shared;
+    return shared;
 }
 
-ImportedFolder& subFolder(ImportedFolder& folder, const std::string& name, ImportSummary& summary) {
-    for (ImportedFolder& sub : folder.folders)
-        if (sub.name == name) return sub;
-    ImportedFolder sub;
-    sub.name = name;
-    folder.folders.push_back(std::move(sub));
-    ++summary.folders;
-    return folder.folders.back();
+std::size_t folderCount(std::string_view path) {
+    return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
 }
 
 } // namespace
+
+ImportedFolder::~ImportedFolder() {
+    std::vector<ImportedFolder> doomed = std::move(folders);
+    while (!doomed.empty()) {
+        ImportedFolder last = std::move(doomed.back());
+        doomed.pop_back();
+        for (ImportedFolder& sub : last.folders)
+            doomed.push_back(std::move(sub));
+        last.folders.clear(); // what is left of them holds no folders, so nothing nests here
+    }
+}
 
 ImportedFolder ScanSiteFolder(const fs::path& siteDir, const fs::path& projectDir, ImportSummary& summary) {
     std::error_code error;
@@ -254,7 +272,7 @@ bool ReadPageTitles(ImportedFolder& root, const ImportProgress& progress) {
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (progress && i % 64 == 0 && !progress(i, pages.size())) return false;
         if (const auto title = PageTitle(readHead(pages[i]->path))) {
-            pages[i]->text = StoredTextFromUnicode(*title);
+            pages[i]->text = EncodeUtf8(*title);
             pages[i]->titled = true;
         }
     }
@@ -267,7 +285,17 @@ ImportedFolder ReadSitemap(const fs::path& sitemap, ImportSummary& summary) {
 }
 
 ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary) {
-    std::vector<std::vector<std::string>> paths;
+    // The paths of all addresses in one buffer, each with its place in the list: a million
+    // addresses cost no million small allocations, and sorting them puts the duplicates side by
+    // side and every folder's pages together.
+    struct Listed {
+        std::uint64_t start;
+        std::uint32_t length;
+        std::uint32_t position;
+    };
+    std::string buffer;
+    std::vector<Listed> listed;
+    std::size_t common = 0; // folder segments that every path shares with the first
     std::size_t pos = 0;
     while ((pos = xml.find("<loc>", pos)) != std::string_view::npos) {
         const std::size_t start = pos + 5;
@@ -279,47 +307,84 @@ ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary) {
         text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
         text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
         const std::string address = EncodeUtf8(text);
-        const auto path = address.empty() ? std::nullopt : addressPath(address);
-        if (!path) {
+        std::optional<std::string> path = address.empty() ? std::nullopt : addressPath(address);
+        if (!path || path->size() >= std::numeric_limits<std::uint32_t>::max() ||
+            listed.size() >= std::numeric_limits<std::uint32_t>::max()) {
             ++summary.skipped;
             continue;
         }
-        std::vector<std::string> segments = splitSegments(*path);
-        if (std::find(paths.begin(), paths.end(), segments) != paths.end()) continue;
-        paths.push_back(std::move(segments));
+        // "/a/b.htm" is "a/b.htm": the first slash is the root, not a folder.
+        std::string_view relative = *path;
+        if (!relative.empty() && relative.front() == '/') relative.remove_prefix(1);
+        const Listed item{buffer.size(), static_cast<std::uint32_t>(relative.size()),
+                          static_cast<std::uint32_t>(listed.size())};
+        buffer += relative;
+        const std::string_view first =
+            std::string_view(buffer).substr(0, listed.empty() ? 0 : listed[0].length);
+        common = listed.empty() ? folderCount(relative) : std::min(common, sharedFolders(first, relative));
+        listed.push_back(item);
     }
+    const auto pathOf = [&](const Listed& item) {
+        return std::string_view(buffer).substr(item.start, item.length);
+    };
+    std::sort(listed.begin(), listed.end(), [&](const Listed& a, const Listed& b) {
+        const int order = pathOf(a).compare(pathOf(b));
+        return order != 0 ? order < 0 : a.position < b.position;
+    });
 
-    // The common folder: the longest run of leading folder segments all addresses share.
-    std::size_t common = paths.empty() ? 0 : paths.front().size() - 1;
-    for (const auto& segments : paths) {
-        std::size_t same = 0;
-        while (same < common && same + 1 < segments.size() && segments[same] == paths.front()[same])
-            ++same;
-        common = same;
-    }
-
+    // The folders of the path before, from the root down, each with the length of its path
+    // (the part after the common folder, UTF-8 and stored) and the place of its index page.
+    struct Open {
+        ImportedFolder* folder;
+        std::size_t pathLength;
+        std::size_t storedLength;
+        std::uint32_t indexPosition;
+    };
     ImportedFolder root;
-    for (const auto& segments : paths) {
-        ImportedFolder* folder = &root;
-        std::string file;
-        for (std::size_t i = common; i + 1 < segments.size(); ++i) {
-            folder = &subFolder(*folder, segments[i], summary);
-            file += StoredFileNameFromUtf8(segments[i]) + '/';
+    std::vector<Open> open{{&root, 0, 0, 0}};
+    std::string openPath, openStored;
+    std::string_view previous;
+    bool first = true;
+    for (const Listed& item : listed) {
+        std::string_view path = pathOf(item);
+        if (!first && path == previous) continue;
+        first = false;
+        previous = path;
+        for (std::size_t skip = 0; skip < common; ++skip)
+            path.remove_prefix(path.find('/') + 1);
+        while (open.size() > 1 &&
+               !path.starts_with(std::string_view(openPath).substr(0, open.back().pathLength)))
+            open.pop_back();
+        openPath.resize(open.back().pathLength);
+        openStored.resize(open.back().storedLength);
+        for (std::size_t slash; (slash = path.find('/', openPath.size())) != std::string_view::npos;) {
+            ImportedFolder sub;
+            sub.name = std::string(path.substr(openPath.size(), slash - openPath.size()));
+            openStored += StoredFileNameFromUtf8(sub.name) + '/';
+            openPath = path.substr(0, slash + 1);
+            ImportedFolder& parent = *open.back().folder;
+            parent.folders.push_back(std::move(sub));
+            ++summary.folders;
+            open.push_back({&parent.folders.back(), openPath.size(), openStored.size(), 0});
         }
-        const std::string& last = segments.back();
+        Open& folder = open.back();
+        const std::string_view last = path.substr(openPath.size());
         ImportedPage page;
-        page.file = file + StoredFileNameFromUtf8(last);
+        page.file = openStored + StoredFileNameFromUtf8(last);
         if (page.file.empty()) page.file = "./";
         if (!last.empty()) {
             page.text = textFromFileName(last);
         } else {
-            page.text = folder == &root ? std::string("Startseite") : folderText(folder->name);
+            page.text = folder.folder == &root ? std::string("Startseite") : folderText(folder.folder->name);
         }
         ++summary.pages;
-        if ((last.empty() || indexRank(last) > 0) && !folder->index) {
-            folder->index = std::move(page);
+        std::optional<ImportedPage>& index = folder.folder->index;
+        if ((last.empty() || indexRank(last) > 0) && (!index || item.position < folder.indexPosition)) {
+            if (index) folder.folder->pages.push_back(std::move(*index));
+            index = std::move(page);
+            folder.indexPosition = item.position;
         } else {
-            folder->pages.push_back(std::move(page));
+            folder.folder->pages.push_back(std::move(page));
         }
     }
     return root;
@@ -333,7 +398,7 @@ void RemoveSharedTitleSuffix(ImportedFolder& root) {
     if (titles.size() < 2) return;
     const std::string& first = *titles.front();
     std::size_t best = 0; // length of the longest shared suffix found
-    for (std::string_view separator : {" \x96 ", " - ", " | "}) {
+    for (std::string_view separator : {" \xE2\x80\x93 ", " - ", " | "}) {
         for (std::size_t at = first.find(separator, 1); at != std::string::npos;
              at = first.find(separator, at + 1)) {
             const std::string_view suffix = std::string_view(first).substr(at);
@@ -350,9 +415,22 @@ void RemoveSharedTitleSuffix(ImportedFolder& root) {
 }
 
 void BuildImportedTree(const ImportedFolder& root, SiteTree& tree) {
+    const FolderEntries entries = folderEntries(root);
+    const auto stored = [](const std::string& text) { return StoredTextFromUnicode(DecodeUtf8(text)); };
     SiteTree built;
-    if (root.index) built.insert(built.root(), -1, {root.index->text, root.index->file});
-    addChildren(root, built.root(), built);
+    if (root.index) built.append(built.root(), stored(root.index->text), root.index->file);
+    std::vector<std::pair<const ImportedFolder*, SiteNode*>> pending{{&root, built.root()}};
+    while (!pending.empty()) {
+        const auto [folder, parent] = pending.back();
+        pending.pop_back();
+        std::vector<MenuItem> items = menuItems(*folder, entries);
+        std::sort(items.begin(), items.end(), menuLess);
+        built.reserveChildren(parent, parent->children().size() + items.size());
+        for (const MenuItem& item : items) {
+            SiteNode* node = built.append(parent, stored(*item.text), *item.file);
+            if (item.folder) pending.emplace_back(item.folder, node);
+        }
+    }
     tree.swap(built);
 }
 
