@@ -3,6 +3,7 @@
 #include "file_io.h"
 #include "project.h"
 #include "site_text.h"
+#include "value_helpers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -223,7 +224,7 @@ std::optional<std::string> addressPath(std::string_view address) {
     }
     std::string_view path = address.substr(start);
     path = path.substr(0, path.find_first_of("?#"));
-    return Utf8PathFromStoredFileName(path); // ASCII in, so only the escapes change
+    return PercentDecode(path); // UTF-8 in, as the sitemap's own characters are
 }
 
 // The number of folder segments two relative paths share at their start ("a/b/c.htm" and
@@ -237,6 +238,157 @@ std::size_t sharedFolders(std::string_view a, std::string_view b) {
 
 std::size_t folderCount(std::string_view path) {
     return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
+}
+
+// The path of every address of a sitemap, relative to the site's root ("/a/b.htm" is
+// "a/b.htm"), in one buffer with its place in the list: a million addresses cost no million
+// small allocations.
+struct SitemapPaths {
+    struct Listed {
+        std::uint64_t start;
+        std::uint32_t length;
+        std::uint32_t position;
+    };
+    std::string buffer;
+    std::vector<Listed> listed;
+    std::size_t common = 0; // leading folder segments all paths share
+    std::string_view pathOf(const Listed& item) const {
+        return std::string_view(buffer).substr(item.start, item.length);
+    }
+};
+
+// The text of a <loc>: references decoded, white space at its ends dropped. Most addresses are
+// plain ASCII and are taken as they stand.
+std::string locText(std::string_view raw) {
+    const bool plain = std::all_of(raw.begin(), raw.end(), [](char c) { return c != '&' && c > 0; });
+    if (plain) {
+        const auto notSpace = [](char c) { return c > ' '; };
+        const auto first = std::find_if(raw.begin(), raw.end(), notSpace);
+        const auto last = std::find_if(raw.rbegin(), raw.rend(), notSpace).base();
+        return first < last ? std::string(first, last) : std::string();
+    }
+    std::u32string text = DecodeHtmlReferences(DecodeUtf8(raw));
+    const auto notSpace = [](char32_t c) { return c > U' '; };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
+    return EncodeUtf8(text);
+}
+
+SitemapPaths listAddresses(std::string_view xml, ImportSummary& summary) {
+    SitemapPaths paths;
+    // Counted first, so the lists are made once in their size: grown by doubling they could take
+    // twice the room, and a million addresses would not fit beside the file they come from.
+    std::size_t count = 0, bytes = 0;
+    for (std::size_t at = 0; (at = xml.find("<loc>", at)) != std::string_view::npos;) {
+        const std::size_t end = xml.find("</loc>", at + 5);
+        if (end == std::string_view::npos) break;
+        ++count;
+        // The path is what follows the host, if the address has one.
+        const std::string_view address = xml.substr(at + 5, end - at - 5);
+        const std::size_t scheme = address.find("://");
+        const std::size_t path = scheme == std::string_view::npos ? 0 : address.find('/', scheme + 3);
+        bytes += path == std::string_view::npos ? 0 : address.size() - path;
+        at = end + 6;
+    }
+    paths.listed.reserve(count);
+    paths.buffer.reserve(bytes);
+    std::size_t pos = 0;
+    while ((pos = xml.find("<loc>", pos)) != std::string_view::npos) {
+        const std::size_t start = pos + 5;
+        const std::size_t end = xml.find("</loc>", start);
+        if (end == std::string_view::npos) break;
+        pos = end + 6;
+        const std::string address = locText(xml.substr(start, end - start));
+        const std::optional<std::string> path = address.empty() ? std::nullopt : addressPath(address);
+        if (!path || path->size() >= std::numeric_limits<std::uint32_t>::max() ||
+            paths.listed.size() >= std::numeric_limits<std::uint32_t>::max()) {
+            ++summary.skipped;
+            continue;
+        }
+        std::string_view relative = *path;
+        if (!relative.empty() && relative.front() == '/') relative.remove_prefix(1);
+        const SitemapPaths::Listed item{paths.buffer.size(), static_cast<std::uint32_t>(relative.size()),
+                                        static_cast<std::uint32_t>(paths.listed.size())};
+        paths.buffer += relative;
+        paths.common = paths.listed.empty()
+                           ? folderCount(relative)
+                           : std::min(paths.common, sharedFolders(paths.pathOf(paths.listed[0]), relative));
+        paths.listed.push_back(item);
+    }
+    return paths;
+}
+
+// The folders and pages of the paths, each page once. Sorted, the paths name every page twice
+// side by side and list each folder's pages and sub folders together, so one walk down and up
+// the folders makes each of them once.
+ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
+    std::sort(paths.listed.begin(), paths.listed.end(), [&](const auto& a, const auto& b) {
+        const int order = paths.pathOf(a).compare(paths.pathOf(b));
+        return order != 0 ? order < 0 : a.position < b.position;
+    });
+    // The folders of the path before, from the root down, each with the length of its path (the
+    // part after the common folder, UTF-8 and stored) and the place of its index page.
+    struct Open {
+        ImportedFolder* folder;
+        std::size_t pathLength;
+        std::size_t storedLength;
+        std::uint32_t indexPosition;
+    };
+    ImportedFolder root;
+    std::vector<Open> open{{&root, 0, 0, 0}};
+    // A folder is done when the walk leaves it: its lists get the size they keep.
+    const auto close = [&] {
+        open.back().folder->pages.shrink_to_fit();
+        open.back().folder->folders.shrink_to_fit();
+        open.pop_back();
+    };
+    std::string openPath, openStored;
+    std::string_view previous;
+    for (std::size_t i = 0; i < paths.listed.size(); ++i) {
+        const auto& item = paths.listed[i];
+        std::string_view path = paths.pathOf(item);
+        if (i > 0 && path == previous) continue;
+        previous = path;
+        for (std::size_t skip = 0; skip < paths.common; ++skip)
+            path.remove_prefix(path.find('/') + 1);
+        while (open.size() > 1 &&
+               !path.starts_with(std::string_view(openPath).substr(0, open.back().pathLength)))
+            close();
+        openPath.resize(open.back().pathLength);
+        openStored.resize(open.back().storedLength);
+        for (std::size_t slash; (slash = path.find('/', openPath.size())) != std::string_view::npos;) {
+            ImportedFolder sub;
+            sub.name = std::string(path.substr(openPath.size(), slash - openPath.size()));
+            openStored += StoredFileNameFromUtf8(sub.name) + '/';
+            openPath = path.substr(0, slash + 1);
+            ImportedFolder& parent = *open.back().folder;
+            parent.folders.push_back(std::move(sub));
+            ++summary.folders;
+            open.push_back({&parent.folders.back(), openPath.size(), openStored.size(), 0});
+        }
+        Open& folder = open.back();
+        const std::string_view last = path.substr(openPath.size());
+        ImportedPage page;
+        page.file = openStored + StoredFileNameFromUtf8(last);
+        if (page.file.empty()) page.file = "./";
+        if (!last.empty()) {
+            page.text = textFromFileName(last);
+        } else {
+            page.text = folder.folder == &root ? std::string("Startseite") : folderText(folder.folder->name);
+        }
+        ++summary.pages;
+        std::optional<ImportedPage>& index = folder.folder->index;
+        if ((last.empty() || indexRank(last) > 0) && (!index || item.position < folder.indexPosition)) {
+            if (index) folder.folder->pages.push_back(std::move(*index));
+            index = std::move(page);
+            folder.indexPosition = item.position;
+        } else {
+            folder.folder->pages.push_back(std::move(page));
+        }
+    }
+    while (!open.empty())
+        close();
+    return root;
 }
 
 } // namespace
@@ -281,113 +433,14 @@ bool ReadPageTitles(ImportedFolder& root, const ImportProgress& progress) {
 }
 
 ImportedFolder ReadSitemap(const fs::path& sitemap, ImportSummary& summary) {
-    return ParseSitemap(ReadFileBytes(sitemap.string()), summary);
+    // The file's bytes are let go before the folders are made: a sitemap of a million addresses
+    // never holds both at once.
+    SitemapPaths paths = listAddresses(ReadFileBytes(sitemap.string()), summary);
+    return foldersFromPaths(std::move(paths), summary);
 }
 
 ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary) {
-    // The paths of all addresses in one buffer, each with its place in the list: a million
-    // addresses cost no million small allocations, and sorting them puts the duplicates side by
-    // side and every folder's pages together.
-    struct Listed {
-        std::uint64_t start;
-        std::uint32_t length;
-        std::uint32_t position;
-    };
-    std::string buffer;
-    std::vector<Listed> listed;
-    std::size_t common = 0; // folder segments that every path shares with the first
-    std::size_t pos = 0;
-    while ((pos = xml.find("<loc>", pos)) != std::string_view::npos) {
-        const std::size_t start = pos + 5;
-        const std::size_t end = xml.find("</loc>", start);
-        if (end == std::string_view::npos) break;
-        pos = end + 6;
-        std::u32string text = DecodeHtmlReferences(DecodeUtf8(xml.substr(start, end - start)));
-        const auto notSpace = [](char32_t c) { return c > U' '; };
-        text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
-        text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
-        const std::string address = EncodeUtf8(text);
-        std::optional<std::string> path = address.empty() ? std::nullopt : addressPath(address);
-        if (!path || path->size() >= std::numeric_limits<std::uint32_t>::max() ||
-            listed.size() >= std::numeric_limits<std::uint32_t>::max()) {
-            ++summary.skipped;
-            continue;
-        }
-        // "/a/b.htm" is "a/b.htm": the first slash is the root, not a folder.
-        std::string_view relative = *path;
-        if (!relative.empty() && relative.front() == '/') relative.remove_prefix(1);
-        const Listed item{buffer.size(), static_cast<std::uint32_t>(relative.size()),
-                          static_cast<std::uint32_t>(listed.size())};
-        buffer += relative;
-        const std::string_view first =
-            std::string_view(buffer).substr(0, listed.empty() ? 0 : listed[0].length);
-        common = listed.empty() ? folderCount(relative) : std::min(common, sharedFolders(first, relative));
-        listed.push_back(item);
-    }
-    const auto pathOf = [&](const Listed& item) {
-        return std::string_view(buffer).substr(item.start, item.length);
-    };
-    std::sort(listed.begin(), listed.end(), [&](const Listed& a, const Listed& b) {
-        const int order = pathOf(a).compare(pathOf(b));
-        return order != 0 ? order < 0 : a.position < b.position;
-    });
-
-    // The folders of the path before, from the root down, each with the length of its path
-    // (the part after the common folder, UTF-8 and stored) and the place of its index page.
-    struct Open {
-        ImportedFolder* folder;
-        std::size_t pathLength;
-        std::size_t storedLength;
-        std::uint32_t indexPosition;
-    };
-    ImportedFolder root;
-    std::vector<Open> open{{&root, 0, 0, 0}};
-    std::string openPath, openStored;
-    std::string_view previous;
-    bool first = true;
-    for (const Listed& item : listed) {
-        std::string_view path = pathOf(item);
-        if (!first && path == previous) continue;
-        first = false;
-        previous = path;
-        for (std::size_t skip = 0; skip < common; ++skip)
-            path.remove_prefix(path.find('/') + 1);
-        while (open.size() > 1 &&
-               !path.starts_with(std::string_view(openPath).substr(0, open.back().pathLength)))
-            open.pop_back();
-        openPath.resize(open.back().pathLength);
-        openStored.resize(open.back().storedLength);
-        for (std::size_t slash; (slash = path.find('/', openPath.size())) != std::string_view::npos;) {
-            ImportedFolder sub;
-            sub.name = std::string(path.substr(openPath.size(), slash - openPath.size()));
-            openStored += StoredFileNameFromUtf8(sub.name) + '/';
-            openPath = path.substr(0, slash + 1);
-            ImportedFolder& parent = *open.back().folder;
-            parent.folders.push_back(std::move(sub));
-            ++summary.folders;
-            open.push_back({&parent.folders.back(), openPath.size(), openStored.size(), 0});
-        }
-        Open& folder = open.back();
-        const std::string_view last = path.substr(openPath.size());
-        ImportedPage page;
-        page.file = openStored + StoredFileNameFromUtf8(last);
-        if (page.file.empty()) page.file = "./";
-        if (!last.empty()) {
-            page.text = textFromFileName(last);
-        } else {
-            page.text = folder.folder == &root ? std::string("Startseite") : folderText(folder.folder->name);
-        }
-        ++summary.pages;
-        std::optional<ImportedPage>& index = folder.folder->index;
-        if ((last.empty() || indexRank(last) > 0) && (!index || item.position < folder.indexPosition)) {
-            if (index) folder.folder->pages.push_back(std::move(*index));
-            index = std::move(page);
-            folder.indexPosition = item.position;
-        } else {
-            folder.folder->pages.push_back(std::move(page));
-        }
-    }
-    return root;
+    return foldersFromPaths(listAddresses(xml, summary), summary);
 }
 
 void RemoveSharedTitleSuffix(ImportedFolder& root) {

@@ -137,11 +137,12 @@ TEST_F(Import, SitemapGivesTreeFromAddresses) {
   <url><loc>https://www.beispiel.de/shop/%C3%BCber%20uns/team.html</loc></url>
   <url><loc>https://www.beispiel.de/shop/kontakt.htm#anfahrt</loc></url>
   <url><loc>https://www.beispiel.de/shop/a/b/tief.htm</loc></url>
+  <url><loc>https://www.beispiel.de/shop/über uns/geschichte.htm</loc></url>
 </urlset>)");
     SiteTree tree;
     const auto summary = ImportSite(sitemap, dir / "anderswo", tree);
     ASSERT_TRUE(summary);
-    EXPECT_EQ(summary->pages, 6u);
+    EXPECT_EQ(summary->pages, 7u);
     EXPECT_EQ(summary->folders, 4u);
     EXPECT_EQ(shape(tree), "Startseite | ./\n"
                            "A | a/b/tief.htm\n"
@@ -150,7 +151,8 @@ TEST_F(Import, SitemapGivesTreeFromAddresses) {
                            "Kontakt | kontakt.htm\n"
                            "Produkte | produkte/\n"
                            "  Teil-a | produkte/teil-a.htm\n"
-                           "über uns | über uns/team.html\n"
+                           "über uns | über uns/geschichte.htm\n"
+                           "  Geschichte | über uns/geschichte.htm\n"
                            "  Team | über uns/team.html\n");
 }
 
