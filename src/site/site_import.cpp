@@ -467,7 +467,7 @@ void RemoveSharedTitleSuffix(ImportedFolder& root) {
         title->resize(title->size() - best);
 }
 
-void BuildImportedTree(const ImportedFolder& root, SiteTree& tree) {
+void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
     const FolderEntries entries = folderEntries(root);
     const auto stored = [](const std::string& text) { return StoredTextFromUnicode(DecodeUtf8(text)); };
     SiteTree built;
@@ -483,6 +483,12 @@ void BuildImportedTree(const ImportedFolder& root, SiteTree& tree) {
             SiteNode* node = built.append(parent, stored(*item.text), *item.file);
             if (item.folder) pending.emplace_back(item.folder, node);
         }
+        // A folder's pages are let go once their entries are made: every folder's entry, which
+        // may name a page deep below it, was made before, so no page is wanted again, and a
+        // million pages are never held twice over. The folders are the caller's, handed over.
+        auto& done = const_cast<ImportedFolder&>(*folder);
+        std::vector<ImportedPage>().swap(done.pages);
+        done.index.reset();
     }
     tree.swap(built);
 }
@@ -499,7 +505,7 @@ std::optional<ImportSummary> ImportSite(const fs::path& source, const fs::path& 
         if (!ReadPageTitles(root, progress)) return std::nullopt;
         RemoveSharedTitleSuffix(root);
     }
-    BuildImportedTree(root, tree);
+    BuildImportedTree(std::move(root), tree);
     return summary;
 }
 

@@ -66,8 +66,9 @@ void RemoveSharedTitleSuffix(ImportedFolder& root);
 // sub folders by menu text; a sub folder is an entry for its index page (or its first page in
 // menu order, however deep) with the rest below it. The texts are stored so that a browser shows
 // them as they are, whether the project's tag option is on or off. Time grows with the number
-// of pages and folders (times the logarithm of a folder's size), never with the depth.
-void BuildImportedTree(const ImportedFolder& root, SiteTree& tree);
+// of pages and folders (times the logarithm of a folder's size), never with the depth. The
+// folder's pages are used up on the way.
+void BuildImportedTree(ImportedFolder&& root, SiteTree& tree);
 
 // All steps for a folder or a sitemap file: scan, titles, shared suffix, tree. Nothing when
 // `progress` asked to stop; `tree` is then unchanged.
