@@ -94,7 +94,7 @@ bool scanFolder(const fs::path& dir, const fs::path& projectDir, ImportedFolder&
         }
         if (!entry.is_regular_file(ignored) || !IsPageFileName(name)) continue;
         ImportedPage page;
-        page.path = entry.path();
+        page.path = entry.path().native();
         page.file = storedRelativePath(entry.path().lexically_relative(projectDir));
         page.text = textFromFileName(name);
         ++summary.pages;

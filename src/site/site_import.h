@@ -15,10 +15,12 @@ namespace quilso {
 
 // One page as the import found it.
 struct ImportedPage {
-    std::string file;           // stored file name, relative to the project's folder, "/" separators
-    std::string text;           // menu text as plain text (UTF-8); stored in its HTML form
-    bool titled = false;        // `text` came from the page's title (and may lose a shared suffix)
-    std::filesystem::path path; // where the page is read from; empty for a sitemap
+    std::string file;    // stored file name, relative to the project's folder, "/" separators
+    std::string text;    // menu text as plain text (UTF-8); stored in its HTML form
+    bool titled = false; // `text` came from the page's title (and may lose a shared suffix)
+    // Where the page is read from (as the file system spells it); empty for a sitemap. Not a
+    // std::filesystem::path, which keeps every folder of a deep path as a path of its own.
+    std::string path;
 };
 
 // One folder: its index page (if any), its other pages and its sub folders with pages.
