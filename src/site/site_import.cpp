@@ -469,9 +469,14 @@ void RemoveSharedTitleSuffix(ImportedFolder& root) {
 
 void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
     const FolderEntries entries = folderEntries(root);
-    const auto stored = [](const std::string& text) { return StoredTextFromUnicode(DecodeUtf8(text)); };
     SiteTree built;
-    if (root.index) built.append(built.root(), stored(root.index->text), root.index->file);
+    // The texts are packed into one store, as a read file's are, not given a block each.
+    TextStore texts;
+    const auto add = [&](SiteNode* parent, const std::string& text, const std::string& file) {
+        return built.appendStored(parent, texts.keepAsEntryText(StoredTextFromUnicode(DecodeUtf8(text))),
+                                  texts.keepAsEntryText(file));
+    };
+    if (root.index) add(built.root(), root.index->text, root.index->file);
     std::vector<std::pair<const ImportedFolder*, SiteNode*>> pending{{&root, built.root()}};
     while (!pending.empty()) {
         const auto [folder, parent] = pending.back();
@@ -480,7 +485,7 @@ void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
         std::sort(items.begin(), items.end(), menuLess);
         built.reserveChildren(parent, parent->children().size() + items.size());
         for (const MenuItem& item : items) {
-            SiteNode* node = built.append(parent, stored(*item.text), *item.file);
+            SiteNode* node = add(parent, *item.text, *item.file);
             if (item.folder) pending.emplace_back(item.folder, node);
         }
         // A folder's pages are let go once their entries are made: every folder's entry, which
@@ -490,6 +495,7 @@ void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
         std::vector<ImportedPage>().swap(done.pages);
         done.index.reset();
     }
+    built.adoptTexts(std::move(texts));
     tree.swap(built);
 }
 
