@@ -241,13 +241,13 @@ std::size_t folderCount(std::string_view path) {
 }
 
 // The path of every address of a sitemap, relative to the site's root ("/a/b.htm" is
-// "a/b.htm"), in one buffer with its place in the list: a million addresses cost no million
-// small allocations.
+// "a/b.htm"), in one buffer, in the order of the list: a million addresses cost no million small
+// allocations.
 struct SitemapPaths {
     struct Listed {
         std::uint64_t start;
         std::uint32_t length;
-        std::uint32_t position;
+        std::uint32_t folder = 0; // set by foldersFromPaths
     };
     std::string buffer;
     std::vector<Listed> listed;
@@ -307,8 +307,7 @@ SitemapPaths listAddresses(std::string_view xml, ImportSummary& summary) {
         }
         std::string_view relative = *path;
         if (!relative.empty() && relative.front() == '/') relative.remove_prefix(1);
-        const SitemapPaths::Listed item{paths.buffer.size(), static_cast<std::uint32_t>(relative.size()),
-                                        static_cast<std::uint32_t>(paths.listed.size())};
+        const SitemapPaths::Listed item{paths.buffer.size(), static_cast<std::uint32_t>(relative.size())};
         paths.buffer += relative;
         paths.common = paths.listed.empty()
                            ? folderCount(relative)
@@ -318,24 +317,59 @@ SitemapPaths listAddresses(std::string_view xml, ImportSummary& summary) {
     return paths;
 }
 
-// The folders and pages of the paths, each page once. Sorted, the paths name every page twice
-// side by side and list each folder's pages and sub folders together, so one walk down and up
-// the folders makes each of them once.
+// The folders and pages of the paths, each page once; of a folder's own address and its index
+// page the one listed first is its entry. The addresses are grouped by folder through a hash map
+// of the folders' paths; only the folders are sorted, by path, which puts every folder's sub
+// folders right after it, so one walk down and up makes each folder once. A folder's pages are
+// sorted among themselves to find those named twice: work and memory grow with the number of
+// addresses, never with its square, and a million addresses are not sorted as a whole.
 ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
-    std::sort(paths.listed.begin(), paths.listed.end(), [&](const auto& a, const auto& b) {
-        const int order = paths.pathOf(a).compare(paths.pathOf(b));
-        return order != 0 ? order < 0 : a.position < b.position;
-    });
+    // The path after the common folders.
+    const auto relativeOf = [&](const SitemapPaths::Listed& item) {
+        std::string_view path = paths.pathOf(item);
+        for (std::size_t skip = 0; skip < paths.common; ++skip)
+            path.remove_prefix(path.find('/') + 1);
+        return path;
+    };
+    std::vector<std::string_view> folderPaths; // with their final '/', the root's empty
+    {
+        std::unordered_map<std::string_view, std::uint32_t> numbers;
+        for (SitemapPaths::Listed& item : paths.listed) {
+            const std::string_view path = relativeOf(item);
+            const std::string_view folder = path.substr(0, path.rfind('/') + 1);
+            const auto [it, added] =
+                numbers.try_emplace(folder, static_cast<std::uint32_t>(folderPaths.size()));
+            if (added) folderPaths.push_back(folder);
+            item.folder = it->second;
+        }
+    }
+    // The addresses of each folder side by side, each folder's in the order of the list.
+    std::vector<std::uint32_t> groupStart(folderPaths.size() + 1, 0);
+    for (const auto& item : paths.listed)
+        ++groupStart[item.folder + 1];
+    for (std::size_t f = 0; f < folderPaths.size(); ++f)
+        groupStart[f + 1] += groupStart[f];
+    std::vector<std::uint32_t> grouped(paths.listed.size());
+    {
+        std::vector<std::uint32_t> next(groupStart.begin(), groupStart.end() - 1);
+        for (std::size_t i = 0; i < paths.listed.size(); ++i)
+            grouped[next[paths.listed[i].folder]++] = static_cast<std::uint32_t>(i);
+    }
+    std::vector<std::uint32_t> folderOrder(folderPaths.size());
+    for (std::size_t f = 0; f < folderOrder.size(); ++f)
+        folderOrder[f] = static_cast<std::uint32_t>(f);
+    std::sort(folderOrder.begin(), folderOrder.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return folderPaths[a] < folderPaths[b]; });
+
     // The folders of the path before, from the root down, each with the length of its path (the
-    // part after the common folder, UTF-8 and stored) and the place of its index page.
+    // part after the common folder, UTF-8 and stored).
     struct Open {
         ImportedFolder* folder;
         std::size_t pathLength;
         std::size_t storedLength;
-        std::uint32_t indexPosition;
     };
     ImportedFolder root;
-    std::vector<Open> open{{&root, 0, 0, 0}};
+    std::vector<Open> open{{&root, 0, 0}};
     // A folder is done when the walk leaves it: its lists get the size they keep.
     const auto close = [&] {
         open.back().folder->pages.shrink_to_fit();
@@ -343,14 +377,9 @@ ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
         open.pop_back();
     };
     std::string openPath, openStored;
-    std::string_view previous;
-    for (std::size_t i = 0; i < paths.listed.size(); ++i) {
-        const auto& item = paths.listed[i];
-        std::string_view path = paths.pathOf(item);
-        if (i > 0 && path == previous) continue;
-        previous = path;
-        for (std::size_t skip = 0; skip < paths.common; ++skip)
-            path.remove_prefix(path.find('/') + 1);
+    std::vector<std::uint32_t> group;
+    for (const std::uint32_t f : folderOrder) {
+        const std::string_view path = folderPaths[f];
         while (open.size() > 1 &&
                !path.starts_with(std::string_view(openPath).substr(0, open.back().pathLength)))
             close();
@@ -364,26 +393,40 @@ ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
             ImportedFolder& parent = *open.back().folder;
             parent.folders.push_back(std::move(sub));
             ++summary.folders;
-            open.push_back({&parent.folders.back(), openPath.size(), openStored.size(), 0});
+            open.push_back({&parent.folders.back(), openPath.size(), openStored.size()});
         }
-        Open& folder = open.back();
-        const std::string_view last = path.substr(openPath.size());
-        ImportedPage page;
-        page.file = openStored + StoredFileNameFromUtf8(last);
-        if (page.file.empty()) page.file = "./";
-        if (!last.empty()) {
-            page.text = textFromFileName(last);
-        } else {
-            page.text = folder.folder == &root ? std::string("Startseite") : folderText(folder.folder->name);
-        }
-        ++summary.pages;
-        std::optional<ImportedPage>& index = folder.folder->index;
-        if ((last.empty() || indexRank(last) > 0) && (!index || item.position < folder.indexPosition)) {
-            if (index) folder.folder->pages.push_back(std::move(*index));
-            index = std::move(page);
-            folder.indexPosition = item.position;
-        } else {
-            folder.folder->pages.push_back(std::move(page));
+        ImportedFolder& folder = *open.back().folder;
+        const auto nameOf = [&](std::uint32_t i) { return relativeOf(paths.listed[i]).substr(path.size()); };
+        group.assign(grouped.begin() + groupStart[f], grouped.begin() + groupStart[f + 1]);
+        const auto firstIndex = std::find_if(group.begin(), group.end(), [&](std::uint32_t i) {
+            const std::string_view name = nameOf(i);
+            return name.empty() || indexRank(name) > 0;
+        });
+        const std::string_view indexName =
+            firstIndex == group.end() ? std::string_view() : nameOf(*firstIndex);
+        const bool hasIndex = firstIndex != group.end();
+        std::sort(group.begin(), group.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) < nameOf(b); });
+        group.erase(std::unique(group.begin(), group.end(),
+                                [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) == nameOf(b); }),
+                    group.end());
+        folder.pages.reserve(group.size() - (hasIndex ? 1 : 0));
+        for (const std::uint32_t i : group) {
+            const std::string_view name = nameOf(i);
+            ImportedPage page;
+            page.file = openStored + StoredFileNameFromUtf8(name);
+            if (page.file.empty()) page.file = "./";
+            if (!name.empty()) {
+                page.text = textFromFileName(name);
+            } else {
+                page.text = &folder == &root ? std::string("Startseite") : folderText(folder.name);
+            }
+            ++summary.pages;
+            if (hasIndex && name == indexName) {
+                folder.index = std::move(page);
+            } else {
+                folder.pages.push_back(std::move(page));
+            }
         }
     }
     while (!open.empty())
