@@ -258,6 +258,10 @@ std::string StoredTextFromUnicode(std::u32string_view text) {
             out += "&lt;";
         } else if (const auto byte = UnicodeToCp1252(cp)) {
             out += *byte;
+        } else if (cp >= 0x80 && cp < 0xA0) {
+            // A control character a browser does not show; written as a reference it would show
+            // the Windows-1252 character of that number instead.
+            continue;
         } else {
             out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ';';
         }

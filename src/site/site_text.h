@@ -16,7 +16,8 @@ namespace quilso {
 
 // Text from the site (a title, a file name) -> the stored menu text a browser shows as exactly
 // that text, with the tag option on or off: an "&" that would start a reference becomes "&amp;",
-// a "<" that would start a tag or comment "&lt;"; "AT&T" gives "AT&amp;T", "a < b" stays.
+// a "<" that would start a tag or comment "&lt;"; "AT&T" gives "AT&amp;T", "a < b" stays. The
+// control characters U+0080..U+009F, which a browser does not show, are left out.
 std::string StoredTextFromUnicode(std::u32string_view text);
 // UTF-8 -> Unicode; every byte that does not start a valid sequence gives U+FFFD.
 std::u32string DecodeUtf8(std::string_view utf8);

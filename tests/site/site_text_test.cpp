@@ -43,6 +43,8 @@ TEST(StoredForms, TextsAndFileNamesAsTheApplicationStoresThem) {
               "AT&amp;T &amp;copy; &amp;#60; Tom & Jerry &");
     EXPECT_EQ(StoredTextFromUnicode(U"<b>x</b> <!-- <?x a < 10 > 5"),
               "&lt;b>x&lt;/b> &lt;!-- &lt;?x a < 10 > 5");
+    // "&#139;" would read back as the Windows-1252 character 139, "‹", not as the control.
+    EXPECT_EQ(StoredTextFromUnicode(U"a\u008Bb\u0081"), "ab\x81");
     EXPECT_EQ(DisplayUtf8("Gr\xFC\xDF"
                           "e &#8594; \x80"),
               "Grüße → €");
