@@ -14,6 +14,7 @@
 //   - peak memory while reading (target <= 2x the file size + 30 MB), measured in a fresh child
 //     process of this program as its VmHWM from /proc/self/status after the read.
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
+#include "fresh_process.h"
 #include "reader.h"
 #include "value_helpers.h"
 #include "writer.h"
@@ -31,15 +32,11 @@
 #include <map>
 #include <numeric>
 #include <random>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
-
-extern char** environ;
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -226,15 +223,6 @@ void WriteUnflushed(benchmark::State& state, long entries, bool chain, bool cold
     }
 }
 
-int RunShell(const std::string& command) {
-    pid_t pid;
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 double ChildrenCpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
@@ -246,7 +234,7 @@ double ChildrenCpuSeconds() {
 void Shell(benchmark::State& state, std::string command) {
     const double before = ChildrenCpuSeconds();
     for (auto _ : state)
-        if (RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
+        if (bench::RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
     state.counters["child_cpu_ms"] =
         (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
 }
@@ -288,9 +276,7 @@ int PeakRead(const char* path) {
     Project project;
     ReadObserver none;
     ReadProjectFile(path, project, none);
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) std::printf("%ld\n", std::strtol(line.c_str() + 6, nullptr, 10));
+    std::printf("%ld\n", bench::PeakResidentKb());
     return 0;
 }
 
@@ -321,26 +307,16 @@ int FirstRead(const char* path) {
 }
 
 // The median of five first reads, each in a process of its own.
-// The one figure a fresh process of this program prints for `mode` (--first-read, --peak-read)
-// on `file`.
-double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
-    const fs::path out = WorkDir() / "figure.txt";
-    RunShell("'" + self + "' " + mode + " '" + file.string() + "' > '" + out.string() + "'");
-    double figure = -1;
-    std::ifstream(out) >> figure;
-    return figure;
-}
-
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
     std::vector<double> times;
     for (int run = 0; run < 5; ++run)
-        times.push_back(FigureOfFreshProcess(self, "--first-read", file));
+        times.push_back(bench::FigureOfFreshProcess(self, "--first-read", file, WorkDir()));
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
 long MeasurePeakKb(const std::string& self, const fs::path& file) {
-    return static_cast<long>(FigureOfFreshProcess(self, "--peak-read", file));
+    return static_cast<long>(bench::FigureOfFreshProcess(self, "--peak-read", file, WorkDir()));
 }
 
 void Ratio(const char* what, double value, const char* target, bool met) {
