@@ -51,9 +51,14 @@ std::string storedRelativePath(const fs::path& relative) {
 
 // index.htm wins over index.html; the loser stays an ordinary page.
 int indexRank(std::string_view name) {
-    const std::string lower = lowerAscii(name);
-    if (lower == "index.htm") return 2;
-    if (lower == "index.html") return 1;
+    const auto is = [&](std::string_view lower) {
+        return name.size() == lower.size() &&
+               std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) {
+                   return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+               });
+    };
+    if (is("index.htm")) return 2;
+    if (is("index.html")) return 1;
     return 0;
 }
 
@@ -377,7 +382,7 @@ ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
         open.pop_back();
     };
     std::string openPath, openStored;
-    std::vector<std::uint32_t> group;
+    std::vector<std::string_view> names;
     for (const std::uint32_t f : folderOrder) {
         const std::string_view path = folderPaths[f];
         while (open.size() > 1 &&
@@ -396,23 +401,19 @@ ImportedFolder foldersFromPaths(SitemapPaths paths, ImportSummary& summary) {
             open.push_back({&parent.folders.back(), openPath.size(), openStored.size()});
         }
         ImportedFolder& folder = *open.back().folder;
-        const auto nameOf = [&](std::uint32_t i) { return relativeOf(paths.listed[i]).substr(path.size()); };
-        group.assign(grouped.begin() + groupStart[f], grouped.begin() + groupStart[f + 1]);
-        const auto firstIndex = std::find_if(group.begin(), group.end(), [&](std::uint32_t i) {
-            const std::string_view name = nameOf(i);
+        // The pages' names, in the order of the list; the first index page listed is the entry.
+        names.clear();
+        for (std::uint32_t at = groupStart[f]; at < groupStart[f + 1]; ++at)
+            names.push_back(relativeOf(paths.listed[grouped[at]]).substr(path.size()));
+        const auto firstIndex = std::find_if(names.begin(), names.end(), [](std::string_view name) {
             return name.empty() || indexRank(name) > 0;
         });
-        const std::string_view indexName =
-            firstIndex == group.end() ? std::string_view() : nameOf(*firstIndex);
-        const bool hasIndex = firstIndex != group.end();
-        std::sort(group.begin(), group.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) < nameOf(b); });
-        group.erase(std::unique(group.begin(), group.end(),
-                                [&](std::uint32_t a, std::uint32_t b) { return nameOf(a) == nameOf(b); }),
-                    group.end());
-        folder.pages.reserve(group.size() - (hasIndex ? 1 : 0));
-        for (const std::uint32_t i : group) {
-            const std::string_view name = nameOf(i);
+        const bool hasIndex = firstIndex != names.end();
+        const std::string_view indexName = hasIndex ? *firstIndex : std::string_view();
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        folder.pages.reserve(names.size() - (hasIndex ? 1 : 0));
+        for (const std::string_view name : names) {
             ImportedPage page;
             page.file = openStored + StoredFileNameFromUtf8(name);
             if (page.file.empty()) page.file = "./";
