@@ -516,11 +516,18 @@ void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
     SiteTree built;
     // The texts are packed into one store, as a read file's are, not given a block each.
     TextStore texts;
-    const auto add = [&](SiteNode* parent, const std::string& text, const std::string& file) {
+    // A folder without an index page links to a page below it, as may all the folders above it:
+    // the page's file name is kept once for them all, or a chain of 30,000 such folders in a
+    // 60 KB sitemap would hold 30,000 copies of a 60 KB name.
+    std::unordered_map<const std::string*, TextBytes> sharedFiles;
+    const auto add = [&](SiteNode* parent, const std::string& text, const std::string& file, bool isFolder) {
+        const auto shared = sharedFiles.find(&file);
+        TextBytes fileBytes = shared != sharedFiles.end() ? shared->second : texts.keepAsEntryText(file);
+        if (isFolder && shared == sharedFiles.end()) sharedFiles.emplace(&file, fileBytes);
         return built.appendStored(parent, texts.keepAsEntryText(StoredTextFromUnicode(DecodeUtf8(text))),
-                                  texts.keepAsEntryText(file));
+                                  fileBytes);
     };
-    if (root.index) add(built.root(), root.index->text, root.index->file);
+    if (root.index) add(built.root(), root.index->text, root.index->file, false);
     std::vector<std::pair<const ImportedFolder*, SiteNode*>> pending{{&root, built.root()}};
     while (!pending.empty()) {
         const auto [folder, parent] = pending.back();
@@ -529,7 +536,7 @@ void BuildImportedTree(ImportedFolder&& root, SiteTree& tree) {
         std::sort(items.begin(), items.end(), menuLess);
         built.reserveChildren(parent, parent->children().size() + items.size());
         for (const MenuItem& item : items) {
-            SiteNode* node = add(parent, *item.text, *item.file);
+            SiteNode* node = add(parent, *item.text, *item.file, item.folder != nullptr);
             if (item.folder) pending.emplace_back(item.folder, node);
         }
         // A folder's pages are let go once their entries are made: every folder's entry, which

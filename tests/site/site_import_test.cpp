@@ -302,6 +302,14 @@ TEST(ImportSitemap, DeepAddressesAndDuplicatesAnywhere) {
     EXPECT_EQ(summary.pages, 2u);
     EXPECT_EQ(summary.folders, 20000u);
     EXPECT_EQ(tree.size(), 20002u);
+    // Every folder links to the one page below them all: its 40 KB name is kept once, not 20,000
+    // times.
+    const SiteNode* first = tree.root()->child(0);
+    const SiteNode* last = first;
+    while (last->childCount() > 0)
+        last = last->child(0);
+    EXPECT_EQ(std::string_view(first->entry.file).size(), 40005u);
+    EXPECT_EQ(std::string_view(first->entry.file).data(), std::string_view(last->entry.file).data());
 
     // The same page named twice, however far apart and however its address ends, counts once; of a
     // folder's own address and its index page the one listed first is the folder's entry.
