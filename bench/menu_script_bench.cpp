@@ -20,6 +20,7 @@
 //     with its growth from a tenth of the entries (target <= 11x) and the peak memory of the
 //     command (target <= 2x the project file + the largest page + 30 MB).
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
+#include "fresh_process.h"
 #include "reader.h"
 #include "value_helpers.h"
 #include "writer.h"
@@ -37,15 +38,11 @@
 #include <map>
 #include <numeric>
 #include <random>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
-
-extern char** environ;
 
 using namespace quilso;
 namespace fs = std::filesystem;
@@ -280,7 +277,7 @@ double ChildrenCpuSeconds() {
 void Shell(benchmark::State& state, std::string command) {
     const double before = ChildrenCpuSeconds();
     for (auto _ : state)
-        if (RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
+        if (bench::RunShell(command) != 0) state.SkipWithError(("failed: " + command).c_str());
     state.counters["child_cpu_ms"] =
         (ChildrenCpuSeconds() - before) * 1000 / static_cast<double>(state.iterations());
 }
@@ -322,9 +319,7 @@ int PeakRead(const char* path) {
     Project project;
     ReadObserver none;
     ReadProjectFile(path, project, none);
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) std::printf("%ld\n", std::strtol(line.c_str() + 6, nullptr, 10));
+    std::printf("%ld\n", bench::PeakResidentKb());
     return 0;
 }
 
@@ -375,13 +370,13 @@ double FigureOfFreshProcess(const std::string& self, const char* mode, const fs:
 double MeasureFirstReadMs(const std::string& self, const fs::path& file) {
     std::vector<double> times;
     for (int run = 0; run < 5; ++run)
-        times.push_back(FigureOfFreshProcess(self, "--first-read", file));
+        times.push_back(bench::FigureOfFreshProcess(self, "--first-read", file, WorkDir()));
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
 long MeasurePeakKb(const std::string& self, const fs::path& file) {
-    return static_cast<long>(FigureOfFreshProcess(self, "--peak-read", file));
+    return static_cast<long>(bench::FigureOfFreshProcess(self, "--peak-read", file, WorkDir()));
 }
 
 #ifdef QUILSO_CLI

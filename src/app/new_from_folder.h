@@ -15,7 +15,7 @@ class QWidget;
 // a new project was made.
 bool NewProjectFromFolder(MainWindow& window, LinkChecker& checker);
 
-// From this many pages on, reading the titles shows a progress dialog.
+// From this many pages on, the import shows a progress dialog with a cancel button.
 constexpr int ProgressDialogPages = 300;
 
 // The folder dialog; tests replace it. Returns the chosen folder, or empty when cancelled.

@@ -15,10 +15,12 @@ namespace quilso {
 
 // One page as the import found it.
 struct ImportedPage {
-    std::string file;           // stored file name, relative to the project's folder, "/" separators
-    std::string text;           // stored menu text
-    bool titled = false;        // `text` came from the page's title (and may lose a shared suffix)
-    std::filesystem::path path; // where the page is read from; empty for a sitemap
+    std::string file;    // stored file name, relative to the project's folder, "/" separators
+    std::string text;    // menu text as plain text (UTF-8); stored in its HTML form
+    bool titled = false; // `text` came from the page's title (and may lose a shared suffix)
+    // Where the page is read from (as the file system spells it); empty for a sitemap. Not a
+    // std::filesystem::path, which keeps every folder of a deep path as a path of its own.
+    std::string path;
 };
 
 // One folder: its index page (if any), its other pages and its sub folders with pages.
@@ -27,6 +29,12 @@ struct ImportedFolder {
     std::optional<ImportedPage> index;
     std::vector<ImportedPage> pages;
     std::vector<ImportedFolder> folders;
+
+    ImportedFolder() = default;
+    ImportedFolder(ImportedFolder&&) noexcept = default;
+    ImportedFolder& operator=(ImportedFolder&&) noexcept = default;
+    // Takes the folders below apart one at a time: a sitemap address may nest 100,000 of them.
+    ~ImportedFolder();
 };
 
 struct ImportSummary {
@@ -50,7 +58,8 @@ ImportedFolder ScanSiteFolder(const std::filesystem::path& siteDir, const std::f
 // False when `progress` asked to stop.
 bool ReadPageTitles(ImportedFolder& root, const ImportProgress& progress = {});
 // The pages a sitemap lists: paths of its <loc> addresses relative to their common folder,
-// texts from the file names. Throws FileError when the file cannot be read.
+// texts from the file names, each page once; of a folder's own address and its index page the
+// one listed first is the folder's entry. Throws FileError when the file cannot be read.
 ImportedFolder ReadSitemap(const std::filesystem::path& sitemap, ImportSummary& summary);
 // The same over sitemap text in memory.
 ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary);
@@ -59,9 +68,12 @@ ImportedFolder ParseSitemap(std::string_view xml, ImportSummary& summary);
 // "Produkte – Firma" give "Kontakt", "Produkte"). Needs at least two titles.
 void RemoveSharedTitleSuffix(ImportedFolder& root);
 // Replaces `tree` by the folder's pages: the root's index page first, then the root's pages and
-// sub folders by menu text; a sub folder is an entry for its index page (or its first page) with
-// the rest below it.
-void BuildImportedTree(const ImportedFolder& root, SiteTree& tree);
+// sub folders by menu text; a sub folder is an entry for its index page (or its first page in
+// menu order, however deep) with the rest below it. The texts are stored so that a browser shows
+// them as they are, whether the project's tag option is on or off. Time grows with the number
+// of pages and folders (times the logarithm of a folder's size), never with the depth. The
+// folder's pages are used up on the way.
+void BuildImportedTree(ImportedFolder&& root, SiteTree& tree);
 
 // All steps for a folder or a sitemap file: scan, titles, shared suffix, tree. Nothing when
 // `progress` asked to stop; `tree` is then unchanged.

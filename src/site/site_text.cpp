@@ -242,11 +242,26 @@ std::string_view foldByte(unsigned char b, char& single) {
 } // namespace
 
 std::string StoredTextFromUnicode(std::u32string_view text) {
+    const auto isAsciiLetter = [](char32_t c) {
+        return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+    };
     std::string out;
     out.reserve(text.size());
-    for (char32_t cp : text) {
-        if (const auto byte = UnicodeToCp1252(cp)) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t cp = text[i];
+        const char32_t next = i + 1 < text.size() ? text[i + 1] : U'\0';
+        // What the HTML tokenizer takes for the start of a reference or of markup; anything else
+        // it shows as it stands, so texts such as "Tom & Jerry" keep their look.
+        if (cp == U'&' && (next == U'#' || isAsciiLetter(next) || (next >= U'0' && next <= U'9'))) {
+            out += "&amp;";
+        } else if (cp == U'<' && (isAsciiLetter(next) || next == U'/' || next == U'!' || next == U'?')) {
+            out += "&lt;";
+        } else if (const auto byte = UnicodeToCp1252(cp)) {
             out += *byte;
+        } else if (cp >= 0x80 && cp < 0xA0) {
+            // A control character a browser does not show; written as a reference it would show
+            // the Windows-1252 character of that number instead.
+            continue;
         } else {
             out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ';';
         }
@@ -467,12 +482,21 @@ std::optional<std::u32string> PageTitle(std::string_view html) {
     return title;
 }
 
-std::string SortKey(std::string_view stored) {
+std::string SortKey(std::string_view utf8) {
     std::string key;
-    key.reserve(stored.size());
-    for (unsigned char b : stored) {
-        char single;
-        key += foldByte(b, single);
+    key.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t cp;
+        std::size_t len;
+        if (!nextUtf8(utf8, i, cp, len)) cp = Replacement;
+        if (const auto byte = UnicodeToCp1252(cp)) {
+            char single;
+            key += foldByte(static_cast<unsigned char>(*byte), single);
+        } else {
+            // UTF-8 lead bytes lie above every folded letter, and keep the code point order.
+            key += EncodeUtf8(std::u32string_view(&cp, 1));
+        }
+        i += len;
     }
     return key;
 }

@@ -3,7 +3,9 @@
 //
 // Stored forms are those the application writes when a user types the same thing: a menu text is
 // Windows-1252 bytes with "&#N;" for every character the code page cannot hold; a file name is
-// Windows-1252 bytes with the UTF-8 bytes of such characters percent-encoded.
+// Windows-1252 bytes with the UTF-8 bytes of such characters percent-encoded. A stored menu text
+// is HTML: the writer leaves "&" alone, and with the tag option "<" and ">" as well, so the
+// browser reads references and (with the option) tags in it.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +16,10 @@
 
 namespace quilso {
 
-// Unicode text -> stored menu text.
+// Text from the site (a title, a file name) -> the stored menu text a browser shows as exactly
+// that text, with the tag option on or off: an "&" that would start a reference becomes "&amp;",
+// a "<" that would start a tag or comment "&lt;"; "AT&T" gives "AT&amp;T", "a < b" stays. The
+// control characters U+0080..U+009F, which a browser does not show, are left out.
 std::string StoredTextFromUnicode(std::u32string_view text);
 // UTF-8 -> Unicode; every byte that does not start a valid sequence gives U+FFFD.
 std::u32string DecodeUtf8(std::string_view utf8);
@@ -49,9 +54,10 @@ std::u32string DecodeHtmlReferences(std::u32string_view text);
 // decoded, white space collapsed. Nothing when the page has no title or an empty one.
 std::optional<std::u32string> PageTitle(std::string_view html);
 
-// Collation key of a stored menu text for German lists: case and accents ignored at first
-// ("ä" sorts with "a", "ß" as "ss"). Equal keys are ordered by the texts themselves.
-std::string SortKey(std::string_view stored);
+// Collation key of a text (UTF-8) for German lists: case and accents ignored at first ("ä"
+// sorts with "a", "ß" as "ss"), letters the code page lacks after all others. Equal keys are
+// ordered by the texts themselves.
+std::string SortKey(std::string_view utf8);
 // True when `a` sorts before `b` in that order.
 bool MenuTextLess(std::string_view a, std::string_view b);
 

@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -190,6 +191,8 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     writePage(site + QStringLiteral("/index.htm"), "<title>Start | Verein</title>");
     writePage(site + QStringLiteral("/über uns/index.html"), "<title>Über uns | Verein</title>");
     writePage(site + QStringLiteral("/über uns/vorstand.htm"), "<title>Vorstand | Verein</title>");
+    writePage(site + QStringLiteral("/über uns/kasse.htm"),
+              "<title>&lt;b&gt;Kasse&lt;/b&gt; | Verein</title>");
     int asked = 0;
     SetFolderChooser([&](QWidget*) {
         ++asked;
@@ -210,7 +213,7 @@ TEST(SiteFolderCommands, NewFromFolderAsksFirstAndBuildsAnUnsavedProject) {
     ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(TreeShape(form->document()->project().tree), "Start \xDC"
-                                                           "ber uns[Vorstand]");
+                                                           "ber uns[&lt;b>Kasse&lt;/b> Vorstand]");
     EXPECT_EQ(form->document()->treeModel()->nodeOf({})->child(1)->entry.file, "\xFC"
                                                                                "ber uns/index.html");
     EXPECT_TRUE(form->document()->fileName().isEmpty());
@@ -254,6 +257,27 @@ TEST(SiteFolderCommands, NewFromFolderSortsNumbersNaturally) {
               "Start Ordner1 Ordner2 Ordner10 Seite 9 Seite 10 Seite 100");
 }
 
+// Presses the progress dialog's cancel button the moment the dialog is shown, as a quick user
+// would; the import runs on meanwhile and must still stop.
+class CancelOnShow : public QObject {
+public:
+    int shown = 0;
+    int widthForTitle = 0;
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show &&
+            object->objectName() == QStringLiteral("ProgressNewFromFolder")) {
+            ++shown;
+            // The caption whole beside the title bar's icon and buttons.
+            auto* progress = static_cast<QWidget*>(object);
+            QFont bold = progress->font();
+            bold.setBold(true);
+            widthForTitle = progress->width() - QFontMetrics(bold).horizontalAdvance(progress->windowTitle());
+            if (auto* button = object->findChild<QPushButton*>()) button->click();
+        }
+        return false;
+    }
+};
+
 TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
     AppFixture data("AB");
     auto form = data.makeForm();
@@ -261,31 +285,37 @@ TEST(SiteFolderCommands, LargeFolderShowsProgressAndCancelKeepsTheProject) {
     for (int i = 0; i < ProgressDialogPages + 20; ++i)
         writePage(site + QStringLiteral("/seite%1.htm").arg(i), "<title>Seite</title>");
     SetFolderChooser([&](QWidget*) { return site; });
-    bool sawProgress = false;
-    int widthForTitle = 0;
-    QTimer::singleShot(0, form.get(), [&] {
-        if (auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder"))) {
-            sawProgress = true;
-            // The caption whole beside the title bar's icon and buttons.
-            QFont bold = progress->font();
-            bold.setBold(true);
-            widthForTitle = progress->width() - QFontMetrics(bold).horizontalAdvance(progress->windowTitle());
-            progress->cancel();
-        }
-    });
+    CancelOnShow canceller;
+    qApp->installEventFilter(&canceller);
     EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
-    EXPECT_TRUE(sawProgress);
-    EXPECT_GE(widthForTitle, 200);
+    qApp->removeEventFilter(&canceller);
+    EXPECT_EQ(canceller.shown, 1);
+    EXPECT_GE(canceller.widthForTitle, 200);
     EXPECT_EQ(TreeShape(form->document()->project().tree), "A B");
     EXPECT_FALSE(form->document()->isModified());
+    EXPECT_EQ(form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder")), nullptr);
+
+    // Without a cancel the same folder becomes the project, the dialog gone again; a chain of
+    // folders without index pages takes no longer than its pages.
+    QString deep = site;
+    for (int level = 0; level < 40; ++level)
+        deep += QStringLiteral("/ebene%1").arg(level);
+    writePage(deep + QStringLiteral("/tief.htm"), "<title>Tief</title>");
+    ASSERT_TRUE(NewProjectFromFolder(*form, *form->linkChecker()));
+    EXPECT_EQ(form->document()->project().tree.size(),
+              static_cast<std::size_t>(ProgressDialogPages + 20 + 40 + 1));
+    EXPECT_EQ(form->findChild<QProgressDialog*>(QStringLiteral("ProgressNewFromFolder")), nullptr);
+    EXPECT_TRUE(form->document()->isModified());
 
     // An empty folder is refused with a message.
     QDir().mkpath(data.path(QStringLiteral("leer")));
     SetFolderChooser([&](QWidget*) { return data.path(QStringLiteral("leer")); });
+    MessageBoxes::takeShown();
+    MessageBoxes::queueAnswer(MessageBoxes::No);
     EXPECT_FALSE(NewProjectFromFolder(*form, *form->linkChecker()));
     const QStringList shown = MessageBoxes::takeShown();
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].contains(QStringLiteral("gibt es keine Seiten"))) << shown[0].toStdString();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("gibt es keine Seiten"))) << shown[1].toStdString();
     SetFolderChooser({});
 }
 
