@@ -181,11 +181,13 @@ bool ProjectDocument::editStyle(MenuKind kind, const char* label, const StyleCha
     quilso::MenuStyle& record = project_.params.css[kind];
     quilso::MenuStyle before = record;
     change(record);
-    // Every stored change is a step that marks the project, even one that stores what was
-    // there already.
-    const bool changed = record != before;
+    // A value stored again (a field passed through, a list item chosen anew) is no step: there
+    // is nothing to undo. It still marks the project, as the panels' rules say.
+    if (record == before) {
+        markModified();
+        return false;
+    }
     undoStack_->push(new StyleCommand(this, kind, QString::fromUtf8(label), std::move(before), record));
-    if (!changed) return false;
     emit styleChanged(kind);
     return true;
 }

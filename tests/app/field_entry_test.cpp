@@ -1,0 +1,160 @@
+// What is typed into the style panels' fields reaches the project exactly once, as one step of
+// its own, whichever command comes next: the window is driven by mouse and keys on the shipped
+// template, as a new user meets it.
+#include "app_test_support.h"
+#include "preview_window.h"
+#include "style_panel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using quilso::MenuKind;
+using quilso::MenuMain;
+using quilso::MenuStyle;
+
+namespace {
+
+class FieldEntry : public ::testing::Test {
+protected:
+    AppFixture data;
+    std::unique_ptr<MainWindow> form;
+    ProjectDocument* document = nullptr;
+
+    void SetUp() override {
+        // The shipped template as the new project.
+        QFile::remove(data.path(QStringLiteral("default.js")));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILSO_SOURCE_DIR "/data/default.js"),
+                                data.path(QStringLiteral("default.js"))));
+        restart();
+    }
+    void TearDown() override {
+        MessageBoxes::takeShown();
+        FileDialogs::takeRequests();
+        FileDialogs::setTestMode(true);
+    }
+    void restart() {
+        form.reset();
+        form = data.makeForm();
+        document = form->document();
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        MessageBoxes::takeShown();
+        FileDialogs::takeRequests();
+    }
+
+    // Clicks the tabs that bring `kind`'s panel of `tab` to the front.
+    StylePanel* showPanel(MenuKind kind, int tab) {
+        StylePanel* panel = form->stylePages()->panel(kind, tab);
+        std::vector<std::pair<QTabWidget*, QWidget*>> chain;
+        for (QWidget* w = panel; w->parentWidget(); w = w->parentWidget())
+            if (auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget()))
+                chain.insert(chain.begin(), {tabs, w});
+        for (auto [tabs, page] : chain) {
+            QTabBar* bar = tabs->tabBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tabs->indexOf(page)).center());
+            EXPECT_EQ(tabs->currentWidget(), page);
+        }
+        return panel;
+    }
+    // Clicks the tab of the options page and ticks its one box.
+    QCheckBox* tickTagOption() {
+        auto* pages = control<QTabWidget>(form.get(), "PageControl1");
+        QTabBar* bar = pages->tabBar();
+        QWidget* options = control(form.get(), "tsProperties");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(pages->indexOf(options)).center());
+        auto* isTag = control<QCheckBox>(options, "cbIsTag");
+        QTest::mouseClick(isTag, Qt::LeftButton, {}, QPoint(5, isTag->height() / 2));
+        EXPECT_TRUE(isTag->isChecked());
+        return isTag;
+    }
+    template <typename T = QWidget> T* control(QWidget* parent, const char* path) {
+        QWidget* at = parent;
+        for (const QString& name : QString::fromLatin1(path).split(u'/')) {
+            at = at ? at->findChild<QWidget*>(name) : nullptr;
+        }
+        T* widget = qobject_cast<T*>(at);
+        if (!widget) ADD_FAILURE() << "no control " << path;
+        return widget;
+    }
+    // Clicks into the field, selects its text and types over it.
+    void typeInto(QLineEdit* edit, const char* text) {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        EXPECT_TRUE(edit->hasFocus()) << edit->objectName().toStdString();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    // A key pressed wherever the focus is.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : form.get(), key, modifiers);
+    }
+    // A list item chosen as a pick from the open list does.
+    void choose(QComboBox* list, int index) {
+        list->setFocus(Qt::MouseFocusReason);
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    static QByteArray fileBytes(const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+    QAction* action(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+    QString undoText() { return action("aUndo")->text(); }
+    QString redoText() { return action("aRedo")->text(); }
+    int steps() { return document->undoStack()->count(); }
+    const MenuStyle& mainStyle() { return document->style(MenuMain); }
+};
+
+} // namespace
+
+TEST_F(FieldEntry, PassingThroughAFieldWithoutAChangeAddsNoStep) {
+    // A number field's exit marks the project even so; that mark stays, without a step.
+    StylePanel* font = showPanel(MenuMain, StylePages::FontTab);
+    QTest::mouseClick(control(font, "eFontSize"), Qt::LeftButton);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(steps(), 0);
+    EXPECT_TRUE(document->isModified());
+
+    QStringList visited;
+    QStringList stepped;
+    for (int tab = 0; tab < StylePages::PanelTabCount; ++tab) {
+        for (int kind = 0; kind < quilso::MenuKindCount; ++kind) {
+            StylePanel* panel = showPanel(MenuKind(kind), tab);
+            for (QLineEdit* edit : panel->findChildren<QLineEdit*>()) {
+                if (!edit->isVisible() || !edit->isEnabled()) continue;
+                const QString name =
+                    panel->objectName() + u'/' +
+                    (edit->objectName().isEmpty() ? edit->parentWidget()->objectName() : edit->objectName());
+                const int before = steps();
+                QTest::mouseClick(edit, Qt::LeftButton);
+                ASSERT_TRUE(edit->hasFocus()) << name.toStdString();
+                press(Qt::Key_Tab);
+                visited << name;
+                if (steps() != before) stepped << name + u' ' + document->undoStack()->undoText();
+            }
+        }
+    }
+    EXPECT_TRUE(stepped.isEmpty()) << stepped.join(QStringLiteral(", ")).toStdString();
+    // Every number field in sight, the colour fields and the family lists.
+    EXPECT_GE(visited.size(), 29) << visited.join(u' ').toStdString();
+    EXPECT_TRUE(visited.contains(QStringLiteral("frameFontUM/cbFontFamily")));
+    EXPECT_TRUE(visited.contains(QStringLiteral("frameBorderM/eBorderBreite")));
+    EXPECT_TRUE(visited.contains(QStringLiteral("frameBorderM/eHexColor")));
+}
