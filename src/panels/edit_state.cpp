@@ -16,6 +16,9 @@ void EditState::rememberEnteredText(QLineEdit* field) {
 }
 
 bool EditState::checkNumberOnExit(QLineEdit* field) {
+    // A text the user left as it was keeps its form: a comma read from an older file stays, so
+    // passing through the field changes nothing.
+    const bool typed = field->text() != enteredText;
     QString t = field->text().trimmed();
     if (!t.isEmpty()) {
         if (t.front() == u',' || t.front() == u'.') t.prepend(u'0');
@@ -32,7 +35,11 @@ bool EditState::checkNumberOnExit(QLineEdit* field) {
         bool ok = false;
         if (plain.match(t).hasMatch()) locale.toDouble(probe, &ok);
         if (ok) {
-            field->setText(t);
+            if (typed) {
+                // Browsers ignore a length written with a comma.
+                t.replace(u',', u'.');
+                field->setText(t);
+            }
             // Set even when unchanged: leaving a focused number field counts as an edit.
             setProjectModified(true);
             return true;

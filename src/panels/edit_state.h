@@ -21,8 +21,9 @@ public:
 
     // Entry handler of every number field.
     void rememberEnteredText(QLineEdit* field);
-    // Exit check of every number field: normalises ".5" / "3," and accepts a number under the
-    // locale's decimal separator (setting projectModified), or beeps and restores enteredText.
+    // Exit check of every number field: normalises ".5" / "3," to "0.5" / "3.0" (a decimal comma
+    // becomes a point: the text goes into CSS, which knows no comma) and accepts a number,
+    // setting projectModified, or beeps and restores enteredText.
     bool checkNumberOnExit(QLineEdit* field);
 
     // Every refusal in the panels beeps through here, so tests can count the beeps.

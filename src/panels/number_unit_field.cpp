@@ -155,7 +155,6 @@ void NumberUnitField::storeChosenItem(int index) {
 void NumberUnitField::storeNumberOnExit() {
     const bool accepted = editState_->checkNumberOnExit(number_);
     editState_->editValid = accepted;
-    // The separator stays as typed: a comma reaches the CSS as a comma.
     if (accepted && storeValue_) storeValue_(number_->text().toStdString());
     editState_->editPending = false;
     emit numberExited(accepted);

@@ -124,6 +124,39 @@ protected:
 
 } // namespace
 
+TEST_F(FieldEntry, ADecimalCommaIsStoredAsAPointAndAFilesCommaStillReads) {
+    StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
+    auto* size = control<QLineEdit>(panel, "eFontSize");
+    ASSERT_EQ(mainStyle().fontSizeUnit, "pt");
+    typeInto(size, "1,5");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(mainStyle().fontSizeValue, "1.5");
+    EXPECT_EQ(size->text(), QStringLiteral("1.5"));
+    const QString saved = data.path(QStringLiteral("saved.js"));
+    FileDialogs::queueFileName(saved);
+    press(Qt::Key_S, Qt::ControlModifier);
+    QByteArray bytes = fileBytes(saved);
+    EXPECT_TRUE(bytes.contains("font-size:1.5pt;"));
+
+    // A file written with a comma reads as it always did; passing through the field keeps it.
+    bytes.replace("font-size:1.5pt;", "font-size:20,5pt;");
+    const QString comma = data.path(QStringLiteral("comma.js"));
+    QFile file(comma);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    FileDialogs::queueFileName(comma);
+    press(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(document->fileName(), comma);
+    panel = showPanel(MenuMain, StylePages::FontTab);
+    EXPECT_EQ(mainStyle().fontSizeValue, "20,5");
+    EXPECT_EQ(size->text(), QStringLiteral("20,5"));
+    QTest::mouseClick(size, Qt::LeftButton);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(mainStyle().fontSizeValue, "20,5");
+    EXPECT_EQ(steps(), 0);
+}
+
 TEST_F(FieldEntry, PassingThroughAFieldWithoutAChangeAddsNoStep) {
     // A number field's exit marks the project even so; that mark stays, without a step.
     StylePanel* font = showPanel(MenuMain, StylePages::FontTab);
