@@ -15,6 +15,7 @@
 #include "style_pages.h"
 #include "text_convert.h"
 #include "ui_seams.h"
+#include "undo_keys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -134,6 +135,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
         move(frame.topLeft());
     }
     NameUnnamedControls(pageTabs_);
+    LetUndoKeysThroughIdleFields(pageTabs_);
 }
 
 MainWindow::~MainWindow() {

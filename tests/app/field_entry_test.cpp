@@ -124,6 +124,39 @@ protected:
 
 } // namespace
 
+TEST_F(FieldEntry, CtrlZOutsideAFieldsOwnTypingIsTheProgramsUndo) {
+    QTreeView* view = form->sitePage()->siteView();
+    // The template's tree is empty: a click into it puts in the sample site, a second click
+    // selects its first entry.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    ASSERT_GT(view->model()->rowCount(), 0);
+    const QModelIndex first = view->model()->index(0, 0);
+    view->scrollTo(first);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(first).center());
+    ASSERT_EQ(form->sitePage()->selectedEntries().size(), 1u);
+    auto firstText = [&] {
+        return std::string(std::string_view(document->project().tree.root()->child(0)->entry.text));
+    };
+    const std::string text = firstText();
+    auto* menuText = control<QLineEdit>(form.get(), "tsExplorer/leText");
+    QTest::mouseClick(menuText, Qt::LeftButton);
+    QTest::keyClick(menuText, Qt::Key_End);
+    QTest::keyClicks(menuText, "Q");
+    ASSERT_EQ(firstText(), text + "Q");
+    ASSERT_EQ(undoText(), QStringLiteral("&Rückgängig: Menütext ändern"));
+    press(Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), menuText);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(firstText(), text);
+    EXPECT_EQ(menuText->text().toStdString(), text);
+    // Back in the field with nothing typed there since, the key is the program's too.
+    QTest::mouseClick(menuText, Qt::LeftButton);
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(firstText(), text + "Q");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(firstText(), text);
+}
+
 TEST_F(FieldEntry, ADecimalCommaIsStoredAsAPointAndAFilesCommaStillReads) {
     StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
     auto* size = control<QLineEdit>(panel, "eFontSize");
