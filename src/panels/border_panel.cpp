@@ -166,7 +166,7 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     connect(cbBorderBreite_, &QComboBox::activated, this, &BorderPanel::storeWidthUnit);
     connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::unifyBeforeDropDown);
     connect(cbBorderStyle_, &QComboBox::activated, this, &BorderPanel::storeBorderStyle);
-    connect(frameBorderColorChoice_, &ColorChoicePanel::exited, this, &BorderPanel::storeBorderColor);
+    connect(frameBorderColorChoice_, &ColorChoicePanel::colorChosen, this, &BorderPanel::storeBorderColor);
 }
 
 BorderPanel::~BorderPanel() = default;

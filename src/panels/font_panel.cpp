@@ -164,7 +164,8 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
         auto* panel = new ColorChoicePanel(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &ColorChoicePanel::exited, this, [this, panel, field] { storeColor(panel, field); });
+        connect(panel, &ColorChoicePanel::colorChosen, this,
+                [this, panel, field] { storeColor(panel, field); });
         return panel;
     };
     frameFontColorChoice_ = colorPanel("frameFontColorChoice", &MenuStyle::color);

@@ -124,6 +124,49 @@ protected:
 
 } // namespace
 
+TEST_F(FieldEntry, AColourIsAStepOnceItsFieldIsLeftOrItsListEntryPicked) {
+    QCheckBox* isTag = tickTagOption();
+    ASSERT_EQ(undoText(), QStringLiteral("&Rückgängig: HTML-Tag-Option"));
+    const std::string colourBefore = mainStyle().color;
+
+    StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
+    auto* hex = control<QLineEdit>(panel, "frameFontColorChoice/eHexColor");
+    typeInto(hex, "FF0000");
+    press(Qt::Key_Tab); // on to the colour list, still inside the colour panel
+    EXPECT_EQ(mainStyle().color, "FF0000");
+    EXPECT_EQ(undoText(), QStringLiteral("&Rückgängig: Schriftfarbe"));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(mainStyle().color, colourBefore);
+    EXPECT_EQ(hex->text().toStdString(), colourBefore);
+    EXPECT_TRUE(isTag->isChecked());
+    EXPECT_TRUE(document->isModified());
+    EXPECT_EQ(redoText(), QStringLiteral("&Wiederholen: Schriftfarbe"));
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(mainStyle().color, "FF0000");
+
+    // A colour picked from the list (an arrow key in the closed list) is a step at once.
+    auto* selectedList = control<QComboBox>(panel, "frameFontColorChoiceSelected/cobColorSelect");
+    selectedList->setFocus(Qt::TabFocusReason);
+    const std::string selectedBefore = document->style(MenuMain).colorSelected;
+    const int count = steps();
+    press(Qt::Key_Up);
+    EXPECT_EQ(steps(), count + 1);
+    EXPECT_NE(document->style(MenuMain).colorSelected, selectedBefore);
+    EXPECT_EQ(document->style(MenuMain).colorSelected,
+              control<QLineEdit>(panel, "frameFontColorChoiceSelected/eHexColor")->text().toStdString());
+    EXPECT_TRUE(selectedList->hasFocus());
+
+    // Ctrl+Z in a field still being typed stores the entry as its own step, then takes it back.
+    typeInto(hex, "00FF00");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(mainStyle().color, "FF0000");
+    EXPECT_EQ(hex->text(), QStringLiteral("FF0000"));
+    EXPECT_EQ(redoText(), QStringLiteral("&Wiederholen: Schriftfarbe"));
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(mainStyle().color, "00FF00");
+    EXPECT_EQ(hex->text(), QStringLiteral("00FF00"));
+}
+
 TEST_F(FieldEntry, CtrlZOutsideAFieldsOwnTypingIsTheProgramsUndo) {
     QTreeView* view = form->sitePage()->siteView();
     // The template's tree is empty: a click into it puts in the sample site, a second click
