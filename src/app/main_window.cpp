@@ -100,7 +100,6 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     connect(document_, &ProjectDocument::written, linkChecker_, &LinkChecker::scheduleCheck);
     document_->setReadObserver(observer_.get());
     document_->commitPendingEdit = [this] { return commitPendingEdit(); };
-    document_->leaveField = [this] { focusTabs(); };
 
     buildActions();
     pageTabs_ = new QTabWidget(this);
@@ -292,15 +291,12 @@ void MainWindow::setCaption(const QString& caption) {
 }
 
 bool MainWindow::commitPendingEdit() {
+    // Stored in place rather than by moving the focus away: a focus change does not reach the
+    // field while the window is inactive, as it is right after a dialog closed.
     EditState* state = document_->editState();
-    if (state->editPending) {
-        pageTabs_->setFocus();
-        if (!state->editValid) {
-            state->editValid = true;
-            return false;
-        }
-    }
-    return true;
+    if (state->storePendingEntry()) return true;
+    state->editValid = true; // refused once: the next attempt goes through
+    return false;
 }
 
 void MainWindow::focusTabs() {
@@ -345,9 +341,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The focused field is checked; a refused text does not stop the closing.
-    focusTabs();
-    if (!document_->confirmDiscard()) {
+    if (!commitPendingEdit() || !document_->confirmDiscard()) {
         event->ignore();
         return;
     }
@@ -380,7 +374,7 @@ PreviewWindow* MainWindow::previewWindow() {
 }
 
 void MainWindow::showPreview() {
-    livePreview_->showStartPage();
+    if (commitPendingEdit()) livePreview_->showStartPage();
 }
 
 void MainWindow::publishSite() {

@@ -498,14 +498,12 @@ bool ProjectDocument::confirmDiscard() {
 
 void ProjectDocument::newProject() {
     if (!commitPendingEdit()) return;
-    leaveField();
     if (!confirmDiscard()) return;
     loadTemplate();
 }
 
 void ProjectDocument::open() {
     if (!commitPendingEdit()) return;
-    leaveField();
     if (!confirmDiscard()) return;
     const QString chosen = FileDialogs::getOpenFileName(
         dialogParent_, {QStringLiteral("Projekt öffnen"), QStringLiteral("javascript (*.js)"),
@@ -518,7 +516,6 @@ void ProjectDocument::open() {
 bool ProjectDocument::save() {
     if (fileName_.isEmpty()) return saveAs();
     if (!commitPendingEdit()) return false;
-    leaveField();
     if (!write(fileName_)) return false;
     setModified(false);
     return true;
@@ -530,7 +527,6 @@ bool ProjectDocument::saveAs() {
         dialogParent_, {QStringLiteral("Projekt speichern unter"), QStringLiteral("javascript (*.js)"),
                         QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
-    leaveField();
     const QString target = QFileInfo(chosen).absoluteFilePath();
     if (!write(target)) return false;
     fileName_ = target;

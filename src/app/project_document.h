@@ -135,13 +135,12 @@ public:
     // go on (saved, or the user chose not to save).
     bool confirmDiscard();
 
-    // Set by the window: the parent of dialogs and message boxes, the step that checks the
-    // focused field before a file command (false: stay), and what sees the controls set while a
-    // file is read.
+    // Set by the window: the parent of dialogs and message boxes, the step that stores the
+    // focused field's pending entry before a file command (false: the field refused it, stay),
+    // and what sees the controls set while a file is read.
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
     QWidget* dialogParent() const { return dialogParent_; }
     std::function<bool()> commitPendingEdit = [] { return true; };
-    std::function<void()> leaveField = [] {};
     void setReadObserver(quilso::ReadObserver* observer) { readObserver_ = observer; }
 
 signals:

@@ -113,10 +113,13 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     widthKeyFilter_ = KeyFilter::attach(eBorderBreite_, NumberKeyFilter(NumberKeys::DecimalPoint));
     FieldFocus* widthFocus = FieldFocus::watch(eBorderBreite_);
     connect(widthFocus, &FieldFocus::entered, this, [this] {
-        if (editState()) rememberWidthText();
+        if (editState())
+            editState()->numberFieldEntered(eBorderBreite_, [this] { return storeBorderWidth(); });
     });
     connect(widthFocus, &FieldFocus::left, this, [this] {
-        if (editState()) storeBorderWidth();
+        if (!editState()) return;
+        editState()->fieldLeft(eBorderBreite_);
+        storeBorderWidth();
     });
     cbBorderBreite_ = new DropDownComboBox(gbBorderBreite_);
     cbBorderBreite_->setObjectName(QStringLiteral("cbBorderBreite"));
@@ -460,15 +463,11 @@ void BorderPanel::storeBorderColor() {
     });
 }
 
-void BorderPanel::rememberWidthText() {
-    editState()->rememberEnteredText(eBorderBreite_);
-}
-
 void BorderPanel::markWidthPending() {
     if (widthFieldFiltered_) editState()->editPending = true;
 }
 
-void BorderPanel::storeBorderWidth() {
+bool BorderPanel::storeBorderWidth() {
     EditState* state = editState();
     const bool ok = state->checkNumberOnExit(eBorderBreite_);
     state->editValid = ok;
@@ -480,4 +479,5 @@ void BorderPanel::storeBorderWidth() {
         });
     }
     state->editPending = false;
+    return ok;
 }

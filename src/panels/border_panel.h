@@ -86,9 +86,8 @@ private:
     void unifyBeforeDropDown();
     void storeBorderStyle(int index);
     void storeBorderColor();
-    void rememberWidthText();
     void markWidthPending();
-    void storeBorderWidth();
+    bool storeBorderWidth();
 
     // Fills the trapezoid of `side` in ring `part` (which must show `from`) with `to`.
     void paintSide(int part, int side, QRgb to);

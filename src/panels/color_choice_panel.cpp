@@ -135,8 +135,16 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
         const int width = edit->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
         edit->setFixedWidth(width + 14);
         FieldFocus* focus = FieldFocus::watch(edit);
-        connect(focus, &FieldFocus::entered, this, [this, edit] { undoText_[edit] = edit->text(); });
-        connect(focus, &FieldFocus::left, this, [this, edit] { fieldLeft(edit); });
+        connect(focus, &FieldFocus::entered, this, [this, edit] {
+            undoText_[edit] = edit->text();
+            if (editState_)
+                editState_->fieldEntered(
+                    edit, [this, edit] { return edit->text() == undoText_.value(edit) || fieldLeft(edit); });
+        });
+        connect(focus, &FieldFocus::left, this, [this, edit] {
+            if (editState_) editState_->fieldLeft(edit);
+            fieldLeft(edit);
+        });
         undoText_[edit] = text;
         connect(edit, &QLineEdit::textEdited, this, &ColorChoicePanel::setPending);
         return edit;

@@ -240,7 +240,16 @@ void FontPanel::focusChanged(QWidget* old, QWidget* now) {
     if (!old || !now || now->window() != window()) return;
     const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
     const bool isInside = now == cbFontFamily_ || cbFontFamily_->isAncestorOf(now);
-    if (wasInside && !isInside) storeTypedFamily();
+    if (!wasInside && isInside && editState()) {
+        // A command stores typed text as leaving the box would.
+        editState()->fieldEntered(cbFontFamily_, [this] {
+            storeTypedFamily();
+            return true;
+        });
+    } else if (wasInside && !isInside) {
+        if (editState()) editState()->fieldLeft(cbFontFamily_);
+        storeTypedFamily();
+    }
 }
 
 void FontPanel::storeChosenFamily() {

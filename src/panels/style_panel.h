@@ -38,6 +38,7 @@ public:
     void showRecord(const quilso::MenuStyle& record) {
         const QScopedValueRollback<bool> showing(showingRecord_, true);
         showRecordControls(record);
+        if (editState_) editState_->fieldTextsShown();
     }
 
 protected:

@@ -124,6 +124,125 @@ protected:
 
 } // namespace
 
+TEST_F(FieldEntry, EveryCommandFirstStoresTheColourBeingTyped) {
+    struct Command {
+        const char* name;
+        std::function<void()> run;
+        // What shows that the command ran after storing the colour.
+        std::function<void()> check;
+        // Gives the command something to do (undo and redo are not offered otherwise).
+        std::function<void()> prepare = [] {};
+    };
+    const QString saved = data.path(QStringLiteral("saved.js"));
+    auto savedFileHoldsIt = [&] { EXPECT_TRUE(fileBytes(saved).contains("336699")); };
+    auto asked = [&] {
+        EXPECT_EQ(MessageBoxes::takeShown(),
+                  QStringList{QStringLiteral("question:Projekt vorher speichern?")});
+    };
+    const std::vector<Command> commands = {
+        {"Speichern", [&] { press(Qt::Key_S, Qt::ControlModifier); }, savedFileHoldsIt},
+        {"Speichern unter", [&] { press(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier); },
+         savedFileHoldsIt},
+        {"Veröffentlichen", [&] { action("miPublish")->trigger(); }, savedFileHoldsIt},
+        {"Rückgängig", [&] { press(Qt::Key_Z, Qt::ControlModifier); },
+         [&] {
+             // Stored as a step of its own, which the undo then took back.
+             EXPECT_EQ(redoText(), QStringLiteral("&Wiederholen: Schriftfarbe"));
+             EXPECT_NE(mainStyle().color, "336699");
+             EXPECT_TRUE(document->project().params.options.isTag);
+             press(Qt::Key_Y, Qt::ControlModifier);
+         },
+         [&] { tickTagOption(); }},
+        {"Wiederholen", [&] { press(Qt::Key_Y, Qt::ControlModifier); },
+         [&] { EXPECT_FALSE(document->project().params.options.isTag); },
+         [&] {
+             tickTagOption();
+             press(Qt::Key_Z, Qt::ControlModifier);
+         }},
+        // Without a site folder the preview says so instead of showing a page.
+        {"Vorschau", [&] { press(Qt::Key_F5); },
+         [&] { EXPECT_TRUE(form->findChild<PreviewWindow*>() || !MessageBoxes::takeShown().isEmpty()); }},
+        {"Links prüfen", [&] { press(Qt::Key_F7); }, [&] { EXPECT_EQ(MessageBoxes::takeShown().size(), 1); }},
+        {"Neu", [&] { press(Qt::Key_N, Qt::ControlModifier); }, asked},
+        {"Öffnen", [&] { press(Qt::Key_O, Qt::ControlModifier); }, asked},
+        {"Schließen", [&] { form->close(); }, asked},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.name);
+        restart();
+        command.prepare();
+        StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
+        FileDialogs::queueFileName(saved);
+        typeInto(control<QLineEdit>(panel, "frameFontColorChoice/eHexColor"), "336699");
+        command.run();
+        command.check();
+        EXPECT_EQ(mainStyle().color, "336699");
+        EXPECT_EQ(undoText(), QStringLiteral("&Rückgängig: Schriftfarbe"));
+    }
+}
+
+TEST_F(FieldEntry, ARefusedEntryStopsTheCommandWithTheFieldsOwnRefusal) {
+    const QString saved = data.path(QStringLiteral("saved.js"));
+    const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+        {"Speichern", [&] { press(Qt::Key_S, Qt::ControlModifier); }},
+        {"Rückgängig", [&] { press(Qt::Key_Z, Qt::ControlModifier); }},
+        {"Vorschau", [&] { press(Qt::Key_F5); }},
+        {"Links prüfen", [&] { press(Qt::Key_F7); }},
+        {"Schließen", [&] { form->close(); }},
+    };
+    for (const auto& [name, run] : commands) {
+        SCOPED_TRACE(name);
+        restart();
+        QCheckBox* isTag = tickTagOption();
+        StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
+        auto* hex = control<QLineEdit>(panel, "frameFontColorChoice/eHexColor");
+        const QString before = hex->text();
+        FileDialogs::queueFileName(saved);
+        typeInto(hex, "3366"); // four digits: no colour
+        const int beeps = document->editState()->beepCount();
+        run();
+        EXPECT_EQ(document->editState()->beepCount(), beeps + 1);
+        EXPECT_EQ(hex->text(), before);
+        EXPECT_TRUE(hex->hasFocus());
+        // Nothing ran: no file, no preview, no dialog, the option still ticked, the window open.
+        EXPECT_FALSE(QFile::exists(saved));
+        EXPECT_EQ(form->findChild<PreviewWindow*>(), nullptr);
+        EXPECT_TRUE(MessageBoxes::takeShown().isEmpty());
+        EXPECT_TRUE(isTag->isChecked());
+        EXPECT_TRUE(form->isVisible());
+        // The next attempt goes through.
+        if (std::string_view(name) == "Rückgängig") {
+            run();
+            EXPECT_FALSE(isTag->isChecked());
+        }
+        FileDialogs::takeRequests();
+    }
+}
+
+TEST_F(FieldEntry, SaveAsAfterTheColourListTookTheFocusSavesTheColour) {
+    StylePanel* panel = showPanel(MenuMain, StylePages::FontTab);
+    typeInto(control<QLineEdit>(panel, "frameFontColorChoice/eHexColor"), "336699");
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), control(panel, "frameFontColorChoice/cobColorSelect"));
+    // The real save dialog: a name typed into it and Return.
+    const QString saved = data.path(QStringLiteral("named.js"));
+    FileDialogs::setTestMode(false);
+    QTimer::singleShot(0, [saved] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(saved);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    press(Qt::Key_S, Qt::ControlModifier);
+    FileDialogs::setTestMode(true);
+    EXPECT_EQ(document->fileName(), saved);
+    EXPECT_TRUE(fileBytes(saved).contains("color:#336699;"));
+    EXPECT_FALSE(document->isModified());
+    EXPECT_EQ(undoText(), QStringLiteral("&Rückgängig: Schriftfarbe"));
+}
+
 TEST_F(FieldEntry, AColourIsAStepOnceItsFieldIsLeftOrItsListEntryPicked) {
     QCheckBox* isTag = tickTagOption();
     ASSERT_EQ(undoText(), QStringLiteral("&Rückgängig: HTML-Tag-Option"));
