@@ -262,7 +262,9 @@ QList<QAction*> MainWindow::buildHistoryActions() {
 void MainWindow::buildStylePages() {
     stylePages_ = std::make_unique<StylePages>(pageTabs_, document_, document_->editState());
     connect(document_, &ProjectDocument::styleRestored, this,
-            [this](quilso::MenuKind kind) { stylePages_->showRecord(kind); });
+            [this](quilso::MenuKind kind, const quilso::MenuStyle& previous) {
+                stylePages_->showRecord(kind, previous);
+            });
 }
 
 void MainWindow::buildOptionsPage() {

@@ -23,6 +23,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <utility>
 
 using quilso::MenuKind;
 using quilso::RowRun;
@@ -208,10 +209,10 @@ void ProjectDocument::markModified() {
 void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& record) {
     quilso::MenuStyle& stored = project_.params.css[kind];
     if (stored == record) return;
-    stored = record;
+    const quilso::MenuStyle previous = std::exchange(stored, record);
     const QScopedValueRollback restoring(restoring_, true);
     emit styleChanged(kind);
-    emit styleRestored(kind);
+    emit styleRestored(kind, previous);
 }
 
 void ProjectDocument::setTagOption(bool isTag) {

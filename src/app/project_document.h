@@ -146,7 +146,8 @@ public:
 signals:
     void styleChanged(quilso::MenuKind kind);
     // The record of `kind` was replaced as a whole; whatever shows it must show it anew.
-    void styleRestored(quilso::MenuKind kind);
+    // `previous` is what it held before.
+    void styleRestored(quilso::MenuKind kind, const quilso::MenuStyle& previous);
     // Undo or redo changed the tree: these entries were selected, `focus` focused, there.
     void selectionRestored(const std::vector<quilso::SiteNode*>& nodes, quilso::SiteNode* focus);
     void optionsChanged();

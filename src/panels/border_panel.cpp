@@ -337,6 +337,31 @@ void BorderPanel::showRecordControls(const MenuStyle& record) {
     showBorders(record);
 }
 
+void BorderPanel::showChangedRecord(const MenuStyle& record, const MenuStyle& previous) {
+    for (int part = 0; part < BoxPartCount; ++part) {
+        std::uint8_t sides = 0;
+        for (int side = 0; side < BoxSideCount; ++side) {
+            bool differs = record.boxValue[part][side] != previous.boxValue[part][side] ||
+                           record.boxUnit[part][side] != previous.boxUnit[part][side];
+            if (part == BoxBorder)
+                differs = differs || record.borderColor[side] != previous.borderColor[side] ||
+                          record.borderStyle[side] != previous.borderStyle[side];
+            if (differs) sides |= std::uint8_t(1u << side);
+        }
+        if (sides == 0) continue;
+        initialise();
+        unmarkSides(selectedPart_);
+        selectedPart_ = part;
+        selectedSides_ = sides;
+        markSides();
+        showSelection();
+        showSideValues(record);
+        return;
+    }
+    // Another property changed: the box keeps its selection.
+    showSideValues(record);
+}
+
 void BorderPanel::showBorders(const MenuStyle& record) {
     initialise();
     for (int part = 0; part < BoxPartCount; ++part)

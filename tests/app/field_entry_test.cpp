@@ -386,3 +386,44 @@ TEST_F(FieldEntry, PassingThroughAFieldWithoutAChangeAddsNoStep) {
     EXPECT_TRUE(visited.contains(QStringLiteral("frameBorderM/eBorderBreite")));
     EXPECT_TRUE(visited.contains(QStringLiteral("frameBorderM/eHexColor")));
 }
+
+TEST_F(FieldEntry, UndoAndRedoOfABorderChangeShowTheSidesItChanged) {
+    StylePanel* panel = showPanel(MenuMain, StylePages::BorderTab);
+    auto* ring = control<QComboBox>(panel, "cbRing");
+    auto* sides = control<QComboBox>(panel, "cbSide");
+    auto* width = control<QLineEdit>(panel, "eBorderBreite");
+    choose(ring, quilso::BoxPadding);
+    choose(sides, 5); // "oben + unten"
+    const QString widthBefore = width->text();
+    typeInto(width, "7");
+    press(Qt::Key_Tab);
+    ASSERT_EQ(mainStyle().boxValue[quilso::BoxPadding][quilso::SideTop], "7");
+    // Elsewhere on the box before the undo.
+    choose(ring, quilso::BoxMargin);
+    choose(sides, 0);
+
+    auto expectShown = [&](const QString& value) {
+        EXPECT_EQ(ring->currentText(), QStringLiteral("Innenabstand"));
+        EXPECT_EQ(sides->currentText(), QStringLiteral("oben + unten"));
+        EXPECT_EQ(width->text(), value);
+        EXPECT_TRUE(width->isVisible());
+    };
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(mainStyle().boxValue[quilso::BoxPadding][quilso::SideTop], widthBefore.toStdString());
+    expectShown(widthBefore);
+    press(Qt::Key_Y, Qt::ControlModifier);
+    expectShown(QStringLiteral("7"));
+
+    // A border colour of two sides: undo shows the border ring with those two sides.
+    choose(ring, quilso::BoxBorder);
+    choose(sides, 4); // "links + rechts"
+    typeInto(control<QLineEdit>(panel, "frameBorderColorChoice/eHexColor"), "FF0000");
+    press(Qt::Key_Tab);
+    ASSERT_EQ(mainStyle().borderColor[quilso::SideRight], "FF0000");
+    choose(ring, quilso::BoxPadding);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ring->currentText(), QStringLiteral("Rahmen"));
+    EXPECT_EQ(sides->currentText(), QStringLiteral("links + rechts"));
+    EXPECT_NE(control<QLineEdit>(panel, "frameBorderColorChoice/eHexColor")->text(),
+              QStringLiteral("FF0000"));
+}
