@@ -16,6 +16,7 @@
 #include "style_pages.h"
 #include "text_convert.h"
 #include "ui_seams.h"
+#include "undo_keys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,7 +101,6 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
     connect(document_, &ProjectDocument::written, linkChecker_, &LinkChecker::scheduleCheck);
     document_->setReadObserver(observer_.get());
     document_->commitPendingEdit = [this] { return commitPendingEdit(); };
-    document_->leaveField = [this] { focusTabs(); };
 
     buildActions();
     pageTabs_ = new QTabWidget(this);
@@ -135,6 +135,7 @@ MainWindow::MainWindow(const StartupOptions& options, QWidget* parent)
         move(frame.topLeft());
     }
     NameUnnamedControls(pageTabs_);
+    LetUndoKeysThroughIdleFields(pageTabs_);
 }
 
 MainWindow::~MainWindow() {
@@ -293,7 +294,9 @@ QList<QAction*> MainWindow::buildHistoryActions() {
 void MainWindow::buildStylePages() {
     stylePages_ = std::make_unique<StylePages>(pageTabs_, document_, document_->editState());
     connect(document_, &ProjectDocument::styleRestored, this,
-            [this](quilso::MenuKind kind) { stylePages_->showRecord(kind); });
+            [this](quilso::MenuKind kind, const quilso::MenuStyle& previous) {
+                stylePages_->showRecord(kind, previous);
+            });
 }
 
 void MainWindow::buildOptionsPage() {
@@ -322,15 +325,12 @@ void MainWindow::setCaption(const QString& caption) {
 }
 
 bool MainWindow::commitPendingEdit() {
+    // Stored in place rather than by moving the focus away: a focus change does not reach the
+    // field while the window is inactive, as it is right after a dialog closed.
     EditState* state = document_->editState();
-    if (state->editPending) {
-        pageTabs_->setFocus();
-        if (!state->editValid) {
-            state->editValid = true;
-            return false;
-        }
-    }
-    return true;
+    if (state->storePendingEntry()) return true;
+    state->editValid = true; // refused once: the next attempt goes through
+    return false;
 }
 
 void MainWindow::focusTabs() {
@@ -381,9 +381,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The focused field is checked; a refused text does not stop the closing.
-    focusTabs();
-    if (!document_->confirmDiscard()) {
+    if (!commitPendingEdit() || !document_->confirmDiscard()) {
         event->ignore();
         return;
     }
@@ -418,7 +416,7 @@ PreviewWindow* MainWindow::previewWindow() {
 }
 
 void MainWindow::showPreview() {
-    livePreview_->showStartPage();
+    if (commitPendingEdit()) livePreview_->showStartPage();
 }
 
 void MainWindow::publishSite() {

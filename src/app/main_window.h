@@ -49,8 +49,8 @@ public:
     // The caption without the modified marker.
     QString caption() const { return caption_; }
 
-    // The commit step: a pending number or colour field is checked by moving the focus away;
-    // false when its text was refused (the focus stays, the command does not run).
+    // The commit step of every command: the focused field's pending entry is checked and
+    // stored as leaving the field would; false when it was refused (the command does not run).
     bool commitPendingEdit();
     void showHint(const QString& hint);
 

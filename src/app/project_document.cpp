@@ -23,6 +23,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <utility>
 
 using quilso::MenuKind;
 using quilso::RowRun;
@@ -187,11 +188,13 @@ bool ProjectDocument::editStyle(MenuKind kind, const char* label, const StyleCha
     quilso::MenuStyle& record = project_.params.css[kind];
     quilso::MenuStyle before = record;
     change(record);
-    // Every stored change is a step that marks the project, even one that stores what was
-    // there already.
-    const bool changed = record != before;
+    // A value stored again (a field passed through, a list item chosen anew) is no step: there
+    // is nothing to undo. It still marks the project, as the panels' rules say.
+    if (record == before) {
+        markModified();
+        return false;
+    }
     undoStack_->push(new StyleCommand(this, kind, QString::fromUtf8(label), std::move(before), record));
-    if (!changed) return false;
     emit styleChanged(kind);
     return true;
 }
@@ -212,10 +215,10 @@ void ProjectDocument::markModified() {
 void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& record) {
     quilso::MenuStyle& stored = project_.params.css[kind];
     if (stored == record) return;
-    stored = record;
+    const quilso::MenuStyle previous = std::exchange(stored, record);
     const QScopedValueRollback restoring(restoring_, true);
     emit styleChanged(kind);
-    emit styleRestored(kind);
+    emit styleRestored(kind, previous);
 }
 
 void ProjectDocument::setTagOption(bool isTag) {
@@ -555,7 +558,6 @@ bool ProjectDocument::confirmDiscard() {
 
 bool ProjectDocument::mayReplaceProject() {
     if (!commitPendingEdit()) return false;
-    leaveField();
     return confirmDiscard();
 }
 
@@ -583,7 +585,6 @@ void ProjectDocument::open() {
 bool ProjectDocument::save() {
     if (fileName_.isEmpty()) return saveAs();
     if (!commitPendingEdit()) return false;
-    leaveField();
     if (!write(fileName_)) return false;
     setModified(false);
     return true;
@@ -595,7 +596,6 @@ bool ProjectDocument::saveAs() {
         dialogParent_, {QStringLiteral("Projekt speichern unter"), QStringLiteral("javascript (*.js)"),
                         QStringLiteral("js"), saveDialogFileName_});
     if (chosen.isEmpty()) return false;
-    leaveField();
     const QString target = QFileInfo(chosen).absoluteFilePath();
     if (!write(target)) return false;
     fileName_ = target;

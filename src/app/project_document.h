@@ -140,19 +140,19 @@ public:
     // false (with the error shown) when it cannot be read or the project has no file.
     bool readSavedFile(quilso::Project& saved) const;
 
-    // Set by the window: the parent of dialogs and message boxes, the step that checks the
-    // focused field before a file command (false: stay), and what sees the controls set while a
-    // file is read.
+    // Set by the window: the parent of dialogs and message boxes, the step that stores the
+    // focused field's pending entry before a file command (false: the field refused it, stay),
+    // and what sees the controls set while a file is read.
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
     QWidget* dialogParent() const { return dialogParent_; }
     std::function<bool()> commitPendingEdit = [] { return true; };
-    std::function<void()> leaveField = [] {};
     void setReadObserver(quilso::ReadObserver* observer) { readObserver_ = observer; }
 
 signals:
     void styleChanged(quilso::MenuKind kind);
     // The record of `kind` was replaced as a whole; whatever shows it must show it anew.
-    void styleRestored(quilso::MenuKind kind);
+    // `previous` is what it held before.
+    void styleRestored(quilso::MenuKind kind, const quilso::MenuStyle& previous);
     // Undo or redo changed the tree: these entries were selected, `focus` focused, there.
     void selectionRestored(const std::vector<quilso::SiteNode*>& nodes, quilso::SiteNode* focus);
     void optionsChanged();

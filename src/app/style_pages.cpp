@@ -88,7 +88,7 @@ void StylePages::blockScanFinished() {
             panel->blockScanFinished();
 }
 
-void StylePages::showRecord(MenuKind kind) {
+void StylePages::showRecord(MenuKind kind, const quilso::MenuStyle& previous) {
     for (StylePanel* panel : panels_[kind])
-        panel->showRecord(editor_->style(kind));
+        panel->showRecord(editor_->style(kind), previous);
 }

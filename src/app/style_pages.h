@@ -24,8 +24,9 @@ public:
     void declarationRead(quilso::MenuKind kind, quilso::BlockKind block, std::string_view property,
                          bool stored);
     void blockScanFinished();
-    // The panels of `kind` show the editor's record of it anew (after it was put back whole).
-    void showRecord(quilso::MenuKind kind);
+    // The panels of `kind` show the editor's record of it anew (after it was put back whole);
+    // `previous` is what it held before.
+    void showRecord(quilso::MenuKind kind, const quilso::MenuStyle& previous);
 
 private:
     StyleEditor* editor_;

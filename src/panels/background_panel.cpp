@@ -69,7 +69,7 @@ BackgroundPanel::State BackgroundPanel::makeState(QGroupBox* group, const QStrin
     state.colour->setObjectName(colourName);
     connect(state.list, &QComboBox::activated, this,
             [this, state](int index) { storeListChoice(state, index); });
-    connect(state.colour, &ColorChoicePanel::exited, this, [this, state] { storeColor(state); });
+    connect(state.colour, &ColorChoicePanel::colorChosen, this, [this, state] { storeColor(state); });
     return state;
 }
 

@@ -113,10 +113,13 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     widthKeyFilter_ = KeyFilter::attach(eBorderBreite_, NumberKeyFilter(NumberKeys::DecimalPoint));
     FieldFocus* widthFocus = FieldFocus::watch(eBorderBreite_);
     connect(widthFocus, &FieldFocus::entered, this, [this] {
-        if (editState()) rememberWidthText();
+        if (editState())
+            editState()->numberFieldEntered(eBorderBreite_, [this] { return storeBorderWidth(); });
     });
     connect(widthFocus, &FieldFocus::left, this, [this] {
-        if (editState()) storeBorderWidth();
+        if (!editState()) return;
+        editState()->fieldLeft(eBorderBreite_);
+        storeBorderWidth();
     });
     cbBorderBreite_ = new DropDownComboBox(gbBorderBreite_);
     cbBorderBreite_->setObjectName(QStringLiteral("cbBorderBreite"));
@@ -166,7 +169,7 @@ BorderPanel::BorderPanel(QWidget* parent) : StylePanel(parent) {
     connect(cbBorderBreite_, &QComboBox::activated, this, &BorderPanel::storeWidthUnit);
     connect(cbBorderStyle_, &DropDownComboBox::aboutToDropDown, this, &BorderPanel::unifyBeforeDropDown);
     connect(cbBorderStyle_, &QComboBox::activated, this, &BorderPanel::storeBorderStyle);
-    connect(frameBorderColorChoice_, &ColorChoicePanel::exited, this, &BorderPanel::storeBorderColor);
+    connect(frameBorderColorChoice_, &ColorChoicePanel::colorChosen, this, &BorderPanel::storeBorderColor);
 }
 
 BorderPanel::~BorderPanel() = default;
@@ -334,6 +337,31 @@ void BorderPanel::showRecordControls(const MenuStyle& record) {
     showBorders(record);
 }
 
+void BorderPanel::showChangedRecord(const MenuStyle& record, const MenuStyle& previous) {
+    for (int part = 0; part < BoxPartCount; ++part) {
+        std::uint8_t sides = 0;
+        for (int side = 0; side < BoxSideCount; ++side) {
+            bool differs = record.boxValue[part][side] != previous.boxValue[part][side] ||
+                           record.boxUnit[part][side] != previous.boxUnit[part][side];
+            if (part == BoxBorder)
+                differs = differs || record.borderColor[side] != previous.borderColor[side] ||
+                          record.borderStyle[side] != previous.borderStyle[side];
+            if (differs) sides |= std::uint8_t(1u << side);
+        }
+        if (sides == 0) continue;
+        initialise();
+        unmarkSides(selectedPart_);
+        selectedPart_ = part;
+        selectedSides_ = sides;
+        markSides();
+        showSelection();
+        showSideValues(record);
+        return;
+    }
+    // Another property changed: the box keeps its selection.
+    showSideValues(record);
+}
+
 void BorderPanel::showBorders(const MenuStyle& record) {
     initialise();
     for (int part = 0; part < BoxPartCount; ++part)
@@ -460,15 +488,11 @@ void BorderPanel::storeBorderColor() {
     });
 }
 
-void BorderPanel::rememberWidthText() {
-    editState()->rememberEnteredText(eBorderBreite_);
-}
-
 void BorderPanel::markWidthPending() {
     if (widthFieldFiltered_) editState()->editPending = true;
 }
 
-void BorderPanel::storeBorderWidth() {
+bool BorderPanel::storeBorderWidth() {
     EditState* state = editState();
     const bool ok = state->checkNumberOnExit(eBorderBreite_);
     state->editValid = ok;
@@ -480,4 +504,5 @@ void BorderPanel::storeBorderWidth() {
         });
     }
     state->editPending = false;
+    return ok;
 }

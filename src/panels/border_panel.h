@@ -72,6 +72,9 @@ public:
 protected:
     // As after a read: the border ring, its sides as refreshFromRecord chooses them.
     void showRecordControls(const quilso::MenuStyle& record) override;
+    // The part and the sides where `record` differs from `previous`, so that undo and redo show
+    // what the step changed; the current selection when the box did not change.
+    void showChangedRecord(const quilso::MenuStyle& record, const quilso::MenuStyle& previous) override;
 
 private:
     void showBorders(const quilso::MenuStyle& record);
@@ -86,9 +89,8 @@ private:
     void unifyBeforeDropDown();
     void storeBorderStyle(int index);
     void storeBorderColor();
-    void rememberWidthText();
     void markWidthPending();
-    void storeBorderWidth();
+    bool storeBorderWidth();
 
     // Fills the trapezoid of `side` in ring `part` (which must show `from`) with `to`.
     void paintSide(int part, int side, QRgb to);

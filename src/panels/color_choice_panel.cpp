@@ -135,8 +135,16 @@ ColorChoicePanel::ColorChoicePanel(QWidget* parent) : QWidget(parent) {
         const int width = edit->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0')));
         edit->setFixedWidth(width + 14);
         FieldFocus* focus = FieldFocus::watch(edit);
-        connect(focus, &FieldFocus::entered, this, [this, edit] { undoText_[edit] = edit->text(); });
-        connect(focus, &FieldFocus::left, this, [this, edit] { fieldLeft(edit); });
+        connect(focus, &FieldFocus::entered, this, [this, edit] {
+            undoText_[edit] = edit->text();
+            if (editState_)
+                editState_->fieldEntered(
+                    edit, [this, edit] { return edit->text() == undoText_.value(edit) || fieldLeft(edit); });
+        });
+        connect(focus, &FieldFocus::left, this, [this, edit] {
+            if (editState_) editState_->fieldLeft(edit);
+            fieldLeft(edit);
+        });
         undoText_[edit] = text;
         connect(edit, &QLineEdit::textEdited, this, &ColorChoicePanel::setPending);
         return edit;
@@ -244,21 +252,19 @@ void ColorChoicePanel::focusChanged(QWidget* old, QWidget* now) {
     }
 }
 
-void ColorChoicePanel::fieldLeft(QLineEdit* edit) {
-    if (edit == eHexColor_) {
-        checkHexField();
-    } else if (edit == eRedColor_) {
-        checkComponentField(edit, 0);
-    } else if (edit == eGreenColor_) {
-        checkComponentField(edit, 1);
-    } else {
-        checkComponentField(edit, 2);
-    }
+bool ColorChoicePanel::fieldLeft(QLineEdit* edit) {
+    const bool accepted = edit == eHexColor_     ? checkHexField()
+                          : edit == eRedColor_   ? checkComponentField(edit, 0)
+                          : edit == eGreenColor_ ? checkComponentField(edit, 1)
+                                                 : checkComponentField(edit, 2);
+    if (accepted) emit colorChosen();
+    return accepted;
 }
 
-void ColorChoicePanel::checkHexField() {
+bool ColorChoicePanel::checkHexField() {
     QString text = eHexColor_->text();
-    if ((text.size() == 3 || text.size() == 6) && isHexText(text)) {
+    const bool accepted = (text.size() == 3 || text.size() == 6) && isHexText(text);
+    if (accepted) {
         if (editState_) editState_->editValid = true;
         if (text.size() == 3) {
             // The CSS short form: every digit stands for a pair.
@@ -281,12 +287,14 @@ void ColorChoicePanel::checkHexField() {
         refuse(eHexColor_);
     }
     if (editState_) editState_->editPending = false;
+    return accepted;
 }
 
-void ColorChoicePanel::checkComponentField(QLineEdit* field, int pairIndex) {
+bool ColorChoicePanel::checkComponentField(QLineEdit* field, int pairIndex) {
     // Strict whole-number conversion: an empty field or one holding the comma fails like 256.
     const int value = quilso::StrToIntDef(field->text().toStdString(), -1);
-    if (value >= 0 && value < 256) {
+    const bool accepted = value >= 0 && value < 256;
+    if (accepted) {
         if (editState_) editState_->editValid = true;
         field->setText(field->text()); // drops the undo history, as the hex field's check does
         undoText_[field] = field->text();
@@ -306,6 +314,7 @@ void ColorChoicePanel::checkComponentField(QLineEdit* field, int pairIndex) {
         refuse(field);
     }
     if (editState_) editState_->editPending = false;
+    return accepted;
 }
 
 void ColorChoicePanel::refuse(QLineEdit* field) {
@@ -354,9 +363,10 @@ void ColorChoicePanel::chooseListColor(int index) {
         applyListColor(rgb);
         // A dialog colour that happens to be a named one shows under its name.
         selectListColor();
-        return;
+    } else {
+        applyListColor(cobColorSelect_->itemData(index).toUInt());
     }
-    applyListColor(cobColorSelect_->itemData(index).toUInt());
+    emit colorChosen();
 }
 
 void ColorChoicePanel::applyListColor(QRgb rgb) {

@@ -1,6 +1,6 @@
 // A small colour editor: six hex digits, three decimal components or a colour list, all kept in
-// step. It knows nothing of the project: its owner copies hexColor() into the model when the
-// focus leaves the whole panel (signal exited()), and the reader shows stored colours with
+// step. It knows nothing of the project: its owner copies hexColor() into the model whenever the
+// user has entered a colour (signal colorChosen()), and the reader shows stored colours with
 // showColor(). Three of them sit on each font and background panel, one on each border panel.
 #pragma once
 
@@ -51,17 +51,21 @@ public:
     static void setColorDialog(ColorDialogFn dialog);
 
 signals:
+    // A field was left and its check passed, or an entry of the list was chosen: the owner
+    // stores hexColor() now (so every colour entered is one change of its own).
+    void colorChosen();
     // The focus moved from inside the panel to a control outside it, after the field's own exit
-    // check ran; the owner reads hexColor() now.
+    // check ran.
     void exited();
     // The focus came into the panel from outside (after startAtBlack ran).
     void entered();
 
 private:
     void focusChanged(QWidget* old, QWidget* now);
-    void fieldLeft(QLineEdit* edit);
-    void checkHexField();
-    void checkComponentField(QLineEdit* field, int pairIndex);
+    // The field's exit check; true when it passed.
+    bool fieldLeft(QLineEdit* edit);
+    bool checkHexField();
+    bool checkComponentField(QLineEdit* field, int pairIndex);
     void refuse(QLineEdit* field);
     void showComponents();
     void selectListColor();

@@ -20,7 +20,7 @@ public:
     // The record whose colours are shown; set once the panel knows its menu.
     void setStyle(const quilso::MenuStyle* style);
     // While the focus is in the colour panel, the colour it shows for `field` counts instead of
-    // the record's (which it stores only when the focus leaves), so the label follows every
+    // the record's (which it stores only when a field is left), so the label follows every
     // change as it is made.
     void followColourPanel(ColorChoicePanel* panel, std::string quilso::MenuStyle::*field);
 

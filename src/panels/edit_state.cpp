@@ -16,6 +16,9 @@ void EditState::rememberEnteredText(QLineEdit* field) {
 }
 
 bool EditState::checkNumberOnExit(QLineEdit* field) {
+    // A text the user left as it was keeps its form: a comma read from an older file stays, so
+    // passing through the field changes nothing.
+    const bool typed = field->text() != enteredText;
     QString t = field->text().trimmed();
     if (!t.isEmpty()) {
         if (t.front() == u',' || t.front() == u'.') t.prepend(u'0');
@@ -32,7 +35,11 @@ bool EditState::checkNumberOnExit(QLineEdit* field) {
         bool ok = false;
         if (plain.match(t).hasMatch()) locale.toDouble(probe, &ok);
         if (ok) {
-            field->setText(t);
+            if (typed) {
+                // Browsers ignore a length written with a comma.
+                t.replace(u',', u'.');
+                field->setText(t);
+            }
             // Set even when unchanged: leaving a focused number field counts as an edit.
             setProjectModified(true);
             return true;
@@ -46,4 +53,42 @@ bool EditState::checkNumberOnExit(QLineEdit* field) {
 void EditState::beep() {
     ++beepCount_;
     QApplication::beep();
+}
+
+void EditState::fieldEntered(QObject* field, std::function<bool()> storeEntry) {
+    field_ = field;
+    numberField_ = nullptr;
+    storeEntry_ = std::move(storeEntry);
+}
+
+void EditState::fieldLeft(QObject* field) {
+    if (field_ != field) return;
+    field_ = nullptr;
+    numberField_ = nullptr;
+    storeEntry_ = nullptr;
+}
+
+void EditState::numberFieldEntered(QLineEdit* field, std::function<bool()> leave) {
+    rememberEnteredText(field);
+    fieldEntered(field, [this, field, leave = std::move(leave)] {
+        if (field->text() == enteredText) return true;
+        const bool accepted = leave();
+        // As if the field had been left and entered again: a refusal restored enteredText, an
+        // accepted text is what the next refusal goes back to.
+        enteredText = field->text();
+        return accepted;
+    });
+    numberField_ = field;
+}
+
+void EditState::fieldTextsShown() {
+    if (auto* field = qobject_cast<QLineEdit*>(numberField_.data()); field && field == field_)
+        enteredText = field->text();
+}
+
+bool EditState::storePendingEntry() {
+    if (!field_ || !storeEntry_) return true;
+    // A copy: storing may move the focus, and a new field's entry replaces this one.
+    const std::function<bool()> store = storeEntry_;
+    return store();
 }

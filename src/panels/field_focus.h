@@ -1,6 +1,7 @@
 // The entry and exit of a number or colour field as the edit commit protocol counts them: the
 // focus arriving or leaving within the window. A dialog, another application or a context menu
 // taking the focus is neither, so the field's check does not run while the user is elsewhere.
+// The undo and redo keys in such a field are the window's (whose undo stores the entry first).
 #pragma once
 
 #include <QObject>

@@ -164,7 +164,8 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     auto colorPanel = [this](const char* name, std::string MenuStyle::*field) {
         auto* panel = new ColorChoicePanel(this);
         panel->setObjectName(QLatin1String(name));
-        connect(panel, &ColorChoicePanel::exited, this, [this, panel, field] { storeColor(panel, field); });
+        connect(panel, &ColorChoicePanel::colorChosen, this,
+                [this, panel, field] { storeColor(panel, field); });
         return panel;
     };
     frameFontColorChoice_ = colorPanel("frameFontColorChoice", &MenuStyle::color);
@@ -249,7 +250,16 @@ void FontPanel::focusChanged(QWidget* old, QWidget* now) {
     if (!old || !now || now->window() != window()) return;
     const bool wasInside = old == cbFontFamily_ || cbFontFamily_->isAncestorOf(old);
     const bool isInside = now == cbFontFamily_ || cbFontFamily_->isAncestorOf(now);
-    if (wasInside && !isInside) storeTypedFamily();
+    if (!wasInside && isInside && editState()) {
+        // A command stores typed text as leaving the box would.
+        editState()->fieldEntered(cbFontFamily_, [this] {
+            storeTypedFamily();
+            return true;
+        });
+    } else if (wasInside && !isInside) {
+        if (editState()) editState()->fieldLeft(cbFontFamily_);
+        storeTypedFamily();
+    }
 }
 
 void FontPanel::storeChosenFamily() {

@@ -75,10 +75,12 @@ NumberUnitField::NumberUnitField(const QString& numberName, const QString& listN
     number_->setSizePolicy(policy);
     FieldFocus* focus = FieldFocus::watch(number_);
     connect(focus, &FieldFocus::entered, this, [this] {
-        if (editState_) editState_->rememberEnteredText(number_);
+        if (editState_) editState_->numberFieldEntered(number_, [this] { return storeNumberOnExit(); });
     });
     connect(focus, &FieldFocus::left, this, [this] {
-        if (editState_) storeNumberOnExit();
+        if (!editState_) return;
+        editState_->fieldLeft(number_);
+        storeNumberOnExit();
     });
     keyFilter_ = KeyFilter::attach(number_, NumberKeyFilter(keys));
     connect(keyFilter_, &KeyFilter::refused, this, [this] {
@@ -159,11 +161,11 @@ void NumberUnitField::storeChosenItem(int index) {
     emit itemChosen(index);
 }
 
-void NumberUnitField::storeNumberOnExit() {
+bool NumberUnitField::storeNumberOnExit() {
     const bool accepted = editState_->checkNumberOnExit(number_);
     editState_->editValid = accepted;
-    // The separator stays as typed: a comma reaches the CSS as a comma.
     if (accepted && storeValue_) storeValue_(number_->text().toStdString());
     editState_->editPending = false;
     emit numberExited(accepted);
+    return accepted;
 }

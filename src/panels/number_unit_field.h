@@ -86,7 +86,7 @@ signals:
 
 private:
     void storeChosenItem(int index);
-    void storeNumberOnExit();
+    bool storeNumberOnExit();
 
     std::vector<UnitItem> items_;
     EditState* editState_ = nullptr;

@@ -13,8 +13,8 @@ public:
 
     virtual const quilso::MenuStyle& style(quilso::MenuKind kind) const = 0;
     // Applies `change` to the record of `kind` and marks the project modified; tells the
-    // record's listeners only when the record differs afterwards. `label` names the change
-    // for the user (the undo history). Returns whether the record changed.
+    // record's listeners only when the record differs afterwards. A record that differs is one
+    // undo step, named by `label`; one that does not is none. Returns whether the record changed.
     virtual bool editStyle(quilso::MenuKind kind, const char* label, const StyleChange& change) = 0;
     // Stores what a panel's controls show after the reader set them (a radio group's follow-up
     // values): no edit of the user's, so the project is not marked.

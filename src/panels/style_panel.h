@@ -34,15 +34,21 @@ public:
     // Sets every control from `record`, so that they show what a project holding it shows (a
     // step undone or redone, a record put back as a whole). Never stores into the record, never
     // marks the project modified: whatever a control's handler would store or mark meanwhile is
-    // dropped.
-    void showRecord(const quilso::MenuStyle& record) {
+    // dropped. `previous` is the record the controls showed before: a panel that shows one part
+    // of its record at a time shows the part that differs.
+    void showRecord(const quilso::MenuStyle& record, const quilso::MenuStyle& previous) {
         const QScopedValueRollback<bool> showing(showingRecord_, true);
-        showRecordControls(record);
+        showChangedRecord(record, previous);
+        if (editState_) editState_->fieldTextsShown();
     }
 
 protected:
     // The panel's part of showRecord: set the controls; the handlers they fire store nothing.
     virtual void showRecordControls(const quilso::MenuStyle& record) = 0;
+    // showRecord's entry; panels that show all of their record at once need no `previous`.
+    virtual void showChangedRecord(const quilso::MenuStyle& record, const quilso::MenuStyle& /*previous*/) {
+        showRecordControls(record);
+    }
 
     const quilso::MenuStyle& css() const { return editor_->style(kind_); }
     // The one way a panel changes its record; marks the project modified.

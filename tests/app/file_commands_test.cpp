@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -35,28 +36,6 @@ void editTree(MainWindow& form) {
     form.document()->insertEntry(form.document()->treeModel()->nodeOf({}), -1, {"Neu", "neu.htm"});
     form.document()->setModified(true);
 }
-
-// A number field that follows the panels' commit protocol, for driving the main window's side.
-class ProtocolField : public QLineEdit {
-public:
-    ProtocolField(QWidget* parent, EditState* state) : QLineEdit(parent), state_(state) {
-        connect(this, &QLineEdit::textEdited, this, [this] { state_->editPending = true; });
-    }
-
-protected:
-    void focusInEvent(QFocusEvent* e) override {
-        QLineEdit::focusInEvent(e);
-        state_->rememberEnteredText(this);
-    }
-    void focusOutEvent(QFocusEvent* e) override {
-        QLineEdit::focusOutEvent(e);
-        state_->editValid = state_->checkNumberOnExit(this);
-        state_->editPending = false;
-    }
-
-private:
-    EditState* state_;
-};
 } // namespace
 
 TEST(FileCommands, StartWithoutArgumentOpensTheTemplateAsANewProject) {
@@ -232,37 +211,45 @@ TEST(FileCommands, AnInvalidNumberBlocksOneTabChangeAndOneCommand) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    QWidget* options = form->findChild<QWidget*>(QStringLiteral("tsProperties"));
-    pages->setCurrentWidget(options);
-    auto* field = new ProtocolField(options, form->document()->editState());
-    field->setText(QStringLiteral("12"));
-    field->show();
+    QWidget* fontPage = form->findChild<QWidget*>(QStringLiteral("tsFont"));
+    pages->setCurrentWidget(fontPage);
+    QWidget* panel = form->findChild<QWidget*>(QStringLiteral("frameFontM"));
+    auto* unit = panel->findChild<QComboBox*>(QStringLiteral("cbFontSize"));
+    unit->setCurrentIndex(12); // px: the number field shows
+    emit unit->activated(12);
+    auto* field = panel->findChild<QLineEdit*>(QStringLiteral("eFontSize"));
     field->setFocus();
     ASSERT_TRUE(field->hasFocus());
     field->selectAll();
-    QTest::keyClicks(field, "1x");
+    QTest::keyClicks(field, "12");
+    unit->setFocus();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
     QTabBar* bar = pages->tabBar();
-    const int optionsTab = pages->currentIndex();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-    EXPECT_EQ(pages->currentIndex(), optionsTab); // refused once
+    const int fontTab = pages->currentIndex();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(fontTab + 1).center());
+    EXPECT_EQ(pages->currentIndex(), fontTab); // refused once
     EXPECT_EQ(field->text(), QStringLiteral("12"));
     EXPECT_EQ(form->document()->editState()->beepCount(), 1);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-    EXPECT_EQ(pages->currentIndex(), 1); // the second click goes through
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(fontTab + 1).center());
+    EXPECT_EQ(pages->currentIndex(), fontTab + 1); // the second click goes through
 
-    // The same for a file command; a valid field left by a command marks the project modified.
-    pages->setCurrentWidget(options);
+    // The same for a file command; a valid entry is stored by the command, then saved.
+    pages->setCurrentWidget(fontPage);
     field->setFocus();
-    QTest::keyClicks(field, "a");
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
     FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
     EXPECT_FALSE(form->document()->saveAs());
     EXPECT_EQ(FileDialogs::takeRequests().size(), 0);
-    field->setFocus();
-    field->setText(QStringLiteral(" ,5 "));
-    EXPECT_FALSE(form->document()->isModified());
+    EXPECT_TRUE(field->hasFocus());
+    field->selectAll();
+    QTest::keyClicks(field, " ,5 ");
     FileDialogs::queueFileName(data.path(QStringLiteral("x.js")));
     EXPECT_TRUE(form->document()->saveAs());
-    EXPECT_EQ(field->text(), QStringLiteral("0,5"));
+    EXPECT_EQ(field->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(form->document()->style(quilso::MenuMain).fontSizeValue, "0.5");
     EXPECT_FALSE(form->document()->isModified()); // saved after the field was stored
 }
 

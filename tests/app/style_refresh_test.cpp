@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using quilso::MenuKind;
 using quilso::MenuMain;
 using quilso::MenuStyle;
@@ -111,11 +113,14 @@ public:
 
     // Puts `step`'s record back through the document: the panel shows it as it did, the
     // project stays unmarked and saves the same bytes.
-    void expectRestored(const Step& step, const char* what) const {
+    // `select` first chooses what the panel showed then, where it shows another part of the
+    // record after the restore.
+    void expectRestored(const Step& step, const char* what, const std::function<void()>& select = {}) const {
         SCOPED_TRACE(what);
         EXPECT_NE(document()->style(kind_), step.record) << "nothing to restore";
         document()->setModified(false);
         document()->restoreStyle(kind_, step.record);
+        if (select) select();
         EXPECT_EQ(controlsShown(panel_).toStdString(), step.shown.toStdString());
         EXPECT_FALSE(document()->isModified());
         EXPECT_EQ(document()->style(kind_), step.record);
@@ -229,13 +234,23 @@ TEST(StyleRefresh, BorderPanelShowsSidesThatDifferAndReturnsToTheBorderRing) {
     f.type("frameBorderColorChoice", QStringLiteral("FF0000"));
     const Step left = f.take();
     EXPECT_NE(left.record.borderStyle[quilso::SideLeft], left.record.borderStyle[quilso::SideRight]);
-    // A margin changed on its own ring; a record put back shows the border ring, as a read does.
+    // A margin changed on its own ring; a record put back shows the ring and sides that differ.
     f.choose("cbRing", quilso::BoxMargin);
     f.choose("cbBorderBreite", 1); // inherit
     ASSERT_EQ(f.document()->style(MenuMain).boxUnit[quilso::BoxMargin][quilso::SideLeft], "inherit");
 
-    f.expectRestored(left, "left side differs");
-    f.expectRestored(equal, "as read");
+    auto* ring = f.control<QComboBox>("cbRing");
+    auto* side = f.control<QComboBox>("cbSide");
+    f.expectRestored(left, "left side differs", [&] {
+        EXPECT_EQ(ring->currentIndex(), quilso::BoxMargin);
+        EXPECT_EQ(side->currentIndex(), 0);
+        f.choose("cbRing", quilso::BoxBorder);
+    });
+    f.expectRestored(equal, "as read", [&] {
+        EXPECT_EQ(ring->currentIndex(), quilso::BoxBorder);
+        EXPECT_EQ(side->currentText(), QStringLiteral("links"));
+        f.choose("cbSide", 6); // all sides, as a read shows them
+    });
 }
 
 TEST(StyleRefresh, BackgroundPanelShowsTheHoverBoxAndColours) {

@@ -406,8 +406,8 @@ private slots:
         QTest::keyClicks(eBorderBreite, QStringLiteral("7,5"));
         QCOMPARE(eBorderBreite->text(), QStringLiteral("7,5")); // no key filter
         QVERIFY(!host.editState.editPending);
-        focusTo(cbSide); // the exit handler still stores
-        QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string("7,5"));
+        focusTo(cbSide); // the exit handler still stores, with a decimal point
+        QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string("7.5"));
     }
 
     void unfilteredWidthFieldTakesPlainDecimalsOnly() {
@@ -421,10 +421,11 @@ private slots:
             QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string("2"));
             QCOMPARE(eBorderBreite->text(), QStringLiteral("2"));
         }
-        for (const char* good : {"-3", "+4", "0.25", "12,5", "7"}) {
+        for (const auto& [good, stored] :
+             {std::pair{"-3", "-3"}, {"+4", "+4"}, {"0.25", "0.25"}, {"12,5", "12.5"}, {"7", "7"}}) {
             typeAndLeave(eBorderBreite, QString::fromLatin1(good), cbSide);
             QVERIFY2(host.editState.editValid, good);
-            QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string(good));
+            QCOMPARE(css().boxValue[BoxBorder][SideBottom], std::string(stored));
         }
     }
 };

@@ -83,7 +83,8 @@ private slots:
         typeInto(number(), ",5");
         QVERIFY(state_->editPending);
         focusTo(outside_);
-        QCOMPARE(value(), std::string("0,5")); // the comma stays a comma
+        QCOMPARE(value(), std::string("0.5")); // CSS knows no decimal comma
+        QCOMPARE(number()->text(), QString("0.5"));
         QVERIFY(state_->editValid);
         QVERIFY(!state_->editPending);
         typeInto(number(), "12.");

@@ -98,7 +98,7 @@ private slots:
         typeInto(line, "-1,2");
         QCOMPARE(line->text(), QString("1,2"));
         leave();
-        QCOMPARE(params_.css[0].lineHeightValue, std::string("1,2"));
+        QCOMPARE(params_.css[0].lineHeightValue, std::string("1.2")); // stored with a point
     }
 
     void invalidNumberIsRefusedOnce() {
