@@ -134,11 +134,28 @@ std::optional<std::string> option(const Command& command, const char* name) {
     return it->second;
 }
 
+// Tells on `err` which lines a read passed over, one line per kind.
+class DroppedLinesReport : public ReadObserver {
+public:
+    DroppedLinesReport(std::ostream& err, const std::string& fileName) : err_(err), fileName_(fileName) {}
+    void linesDropped(const std::vector<DroppedLines>& dropped) override {
+        for (const DroppedLines& kind : dropped)
+            err_ << "quilso-cli: " << fileName_ << ": " << DescribeDroppedLines(kind) << "\n";
+    }
+
+private:
+    std::ostream& err_;
+    const std::string& fileName_;
+};
+
 // A fresh project, then BASE when given, then the file, each read as opening a project does.
-void readProject(const Command& command, const std::string& fileName, Project& project) {
-    ReadObserver ignore;
-    if (const auto base = option(command, "--base")) ReadProjectFile(*base, project, ignore);
-    ReadProjectFile(fileName, project, ignore);
+void readProject(const Command& command, const std::string& fileName, Project& project, std::ostream& err) {
+    if (const auto base = option(command, "--base")) {
+        DroppedLinesReport report(err, *base);
+        ReadProjectFile(*base, project, report);
+    }
+    DroppedLinesReport report(err, fileName);
+    ReadProjectFile(fileName, project, report);
 }
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
@@ -169,9 +186,9 @@ std::string reasonText(const PageReport& page) {
     return {};
 }
 
-int publish(const Command& command, std::ostream& out) {
+int publish(const Command& command, std::ostream& out, std::ostream& err) {
     Project project;
-    readProject(command, command.positional[0], project);
+    readProject(command, command.positional[0], project, err);
     const PublishReport report = PublishSite(project, command.positional[0]);
     static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
     for (const PageReport& page : report.pages) {
@@ -316,18 +333,18 @@ Project* projectLeftToExit = nullptr;
 int run(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
     if (command.name == "import") return runImport(command, out, err, programDir);
     if (command.name == "check") return runCheck(command, out);
-    if (command.name == "publish") return publish(command, out);
+    if (command.name == "publish") return publish(command, out, err);
     auto owned = std::make_unique<Project>();
     Project& project = *owned;
     if (command.name == "dump") {
-        readProject(command, command.positional[0], project);
+        readProject(command, command.positional[0], project, err);
         out << ProjectToJson(project);
     } else if (command.name == "build") {
         const std::string model = ReadFileBytes(command.positional[0]);
         ProjectFromJson(model, project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {
-        readProject(command, command.positional[0], project);
+        readProject(command, command.positional[0], project, err);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
     if (leaveProjectsToExit && !projectLeftToExit) projectLeftToExit = owned.release();
