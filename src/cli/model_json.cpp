@@ -1,6 +1,7 @@
 #include "model_json.h"
 
 #include "cp1252.h"
+#include "unit_choices.h"
 
 #include <nlohmann/json.hpp>
 
@@ -183,11 +184,43 @@ const Json& array(const Json& value, const std::string& where, std::size_t size 
     return value;
 }
 
+// A value of a CSS declaration. ';', '{' and '}' would end the declaration or the rule early,
+// and the values after it would be lost when the file is read back.
+std::string cssText(const Json& value, const std::string& where) {
+    std::string css = text(value, where);
+    if (css.find_first_of(";{}") != std::string::npos)
+        fail(where, "holds ';', '{' or '}', which would end the rule");
+    return css;
+}
+
+// A unit field's value: one of the items of the style panels' unit list.
+std::string unitText(const Json& value, const std::string& where, const UnitChoices& choices) {
+    std::string unit = cssText(value, where);
+    if (!IsUnitChoice(choices, unit)) fail(where, "'" + unit + "' is not a unit the style panels offer");
+    return unit;
+}
+
+constexpr std::pair<const char*, UnitChoices> UnitFields[] = {
+    {"offsetXUnit", {PositionUnitKeywords}},
+    {"offsetYUnit", {PositionUnitKeywords}},
+    {"widthUnit", {PositionUnitKeywords}},
+    {"heightUnit", {PositionUnitKeywords}},
+    {"letterSpacingUnit", {SpacingUnitKeywords, false}},
+    {"wordSpacingUnit", {SpacingUnitKeywords, false}},
+    {"lineHeightUnit", {LineHeightUnitKeywords}},
+    {"textIndentUnit", {InheritUnitKeyword}},
+    {"verticalAlignUnit", {VerticalAlignUnitKeywords}},
+    {"fontSizeUnit", {FontSizeUnitKeywords}},
+};
+
 template <std::size_t N>
-void readStrings(const Json& value, const std::string& where, std::string (&target)[N]) {
+void readStrings(const Json& value, const std::string& where, std::string (&target)[N],
+                 const UnitChoices* units = nullptr) {
     array(value, where, N);
-    for (std::size_t i = 0; i < N; ++i)
-        target[i] = text(value[i], where + "[" + std::to_string(i) + "]");
+    for (std::size_t i = 0; i < N; ++i) {
+        const std::string at = where + "[" + std::to_string(i) + "]";
+        target[i] = units ? unitText(value[i], at, *units) : cssText(value[i], at);
+    }
 }
 
 void readCss(const Json& value, const std::string& where, MenuStyle& css) {
@@ -203,7 +236,10 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
         bool known = false;
         forEachStringField([&](const char* name, std::string MenuStyle::*member) {
             if (key != name) return;
-            css.*member = text(field, at);
+            const UnitChoices* units = nullptr;
+            for (const auto& [unitName, choices] : UnitFields)
+                if (key == unitName) units = &choices;
+            css.*member = units ? unitText(field, at, *units) : cssText(field, at);
             known = true;
         });
         for (const auto& [name, member] : BoolFields) {
@@ -216,12 +252,14 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
             array(field, at);
             css.fontFamilies.clear();
             for (std::size_t i = 0; i < field.size(); ++i)
-                css.fontFamilies.push_back(text(field[i], at + "[" + std::to_string(i) + "]"));
+                css.fontFamilies.push_back(cssText(field[i], at + "[" + std::to_string(i) + "]"));
         } else if (key == "boxValue" || key == "boxUnit") {
-            auto& boxes = key == "boxValue" ? css.boxValue : css.boxUnit;
+            const bool units = key == "boxUnit";
+            auto& boxes = units ? css.boxUnit : css.boxValue;
             array(field, at, BoxPartCount);
             for (int p = 0; p < BoxPartCount; ++p)
-                readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p]);
+                readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p],
+                            units ? &BoxUnitChoices[static_cast<std::size_t>(p)] : nullptr);
         } else if (key == "borderColor") {
             readStrings(field, at, css.borderColor);
         } else if (key == "borderStyle") {
