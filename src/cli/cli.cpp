@@ -338,7 +338,9 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
     Project& project = *owned;
     if (command.name == "dump") {
         readProject(command, command.positional[0], project, err);
-        out << ProjectToJson(project);
+        WriteProjectJson(project, [&out](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
     } else if (command.name == "build") {
         const std::string model = ReadFileBytes(command.positional[0]);
         ProjectFromJson(model, project);
