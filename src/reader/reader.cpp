@@ -3,6 +3,7 @@
 
 #include "reader_internal.h"
 #include "value_helpers.h"
+#include "writer.h"
 
 #include <algorithm>
 #include <bit>
@@ -611,7 +612,7 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
             break;
         }
         const std::size_t lineNumber = ++table.lineCount;
-        if (lineNumber == 1) table.headerLine = Trim(line) == "/* application";
+        if (lineNumber == 1) table.headerLine = Trim(line) == MenuScriptFirstLine;
         bool matters;
         if (writerShaped) {
             NoteMenuLine(AddMenuEntry(pieces, table), lineNumber, table);
