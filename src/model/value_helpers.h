@@ -19,8 +19,8 @@ std::string HtmlEncode(std::string_view text, bool isTag);
 // doing so. Decoding without `isTag` what was decoded with it gives what decoding without it
 // gives at once. Linear in the length of the text.
 std::string HtmlDecode(std::string_view text, bool isTag = false);
-// The same into `out`, whose memory is reused: decoding many texts allocates once.
-void HtmlDecodeTo(std::string_view text, std::string& out, bool isTag = false);
+// The same into `work`, whose memory is reused: decoding many texts allocates once.
+void HtmlDecodeTo(std::string_view text, std::string& work, bool isTag = false);
 
 // Index of the first element of table[0..last] equal to text (case-sensitive), or -1.
 int IndexOfText(const std::string_view* table, int last, std::string_view text);
