@@ -19,6 +19,9 @@
 //   - `quilso-cli publish` of the 1,000,000-entry project and of the 100,000-level chain, each
 //     with its growth from a tenth of the entries (target <= 11x) and the peak memory of the
 //     command (target <= 2x the project file + the largest page + 30 MB).
+//   - peak memory of `quilso-cli` resave, dump and build on the inputs that took the most (target
+//     <= 2x the largest file the command reads or writes + 30 MB), from the command's resource
+//     usage as a child of a fresh process of this program.
 // `menu_script_bench --write-files DIR` only writes the generated files into DIR and keeps them.
 #include "fresh_process.h"
 #include "reader.h"
@@ -361,6 +364,39 @@ std::vector<double> FiguresOfFreshProcess(const std::string& self, const char* m
     return figures;
 }
 
+// Runs the command `argv` (a program and its arguments) with its standard output going to the
+// file `output` (its standard error dropped), and prints the peak resident size of that process in kB, as the
+// system counted it for the child. Exit status 1 when the command could not be run.
+int PeakCommand(const char* output, char** argv) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // A refused model's message is expected; the figure is what counts.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return 1;
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid) return 1;
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
+// The one figure a fresh process of this program prints when run with `args` (--first-read
+// FILE, --peak-read FILE, --peak-command OUTPUT COMMAND...).
+double FigureOfFreshProcess(const std::string& self, const std::vector<std::string>& args) {
+    const fs::path out = WorkDir() / "figure.txt";
+    std::string command = "'" + self + "'";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
+    RunShell(command + " > '" + out.string() + "'");
+    double figure = -1;
+    std::ifstream(out) >> figure;
+    return figure;
+}
+
 double FigureOfFreshProcess(const std::string& self, const char* mode, const fs::path& file) {
     const std::vector<double> figures = FiguresOfFreshProcess(self, mode, file);
     return figures.empty() ? -1 : figures.front();
@@ -466,6 +502,77 @@ std::pair<long, std::uintmax_t> PublishPeak(const std::string& self, const Publi
 
 #endif
 
+// Peak memory of the command-line tool on the inputs that once took the most: each command in a
+// fresh process, against twice the largest file it reads or writes plus 30 MB.
+void CommandPeaks(const std::string& self, const std::string& cli) {
+    const fs::path dir = WorkDir();
+    // One menu text of 250 MB in a file of one menu line.
+    const fs::path oneLine = dir / "one-line-250mb.js";
+    {
+        std::ofstream out(oneLine, std::ios::binary);
+        out << "/* application\r\nca[0] = new cr(\"";
+        const std::string block(std::size_t(1) << 20, 'a');
+        for (int i = 0; i < 250; ++i)
+            out << block;
+        out << "\", \"a.htm\", cs, cs, cs);\r\n";
+    }
+    // A model of a million empty entries (3 MB), and one of 40 MB of numbers under a key no model
+    // has, which is refused.
+    const fs::path emptyEntries = dir / "empty-entries.json";
+    {
+        std::string json = "{\"tree\": [{}";
+        for (int i = 1; i < 1000000; ++i)
+            json += ",{}";
+        std::ofstream(emptyEntries, std::ios::binary) << json << "]}\n";
+    }
+    const fs::path numbers = dir / "numbers.json";
+    {
+        std::string json = "{\"numbers\": [0";
+        for (long i = 1; json.size() < (std::size_t(40) << 20); ++i)
+            json += "," + std::to_string(i);
+        std::ofstream(numbers, std::ios::binary) << json << "]}\n";
+    }
+    const fs::path million = dir / (Key("writer", 1000000) + ".js");
+    const fs::path out = dir / "command-out", library = dir / "library.js";
+    std::ofstream(library) << "function cr(text, file, next, parent, child) {\n}\n";
+    struct Case {
+        const char* name;
+        fs::path input;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {"resave, one 250 MB line",
+         oneLine,
+         {"resave", oneLine.string(), out.string(), "--library", library.string()}},
+        {"resave, 1,000,000 entries",
+         million,
+         {"resave", million.string(), out.string(), "--library", library.string()}},
+        {"dump, 1,000,000 entries", million, {"dump", million.string()}},
+        {"build, 1,000,000 empty entries",
+         emptyEntries,
+         {"build", emptyEntries.string(), out.string(), "--library", library.string()}},
+        {"build, 40 MB of numbers (refused)",
+         numbers,
+         {"build", numbers.string(), out.string(), "--library", library.string()}},
+    };
+    std::printf("\nPeak memory of quilso-cli commands (the command's own peak resident size as a child):\n");
+    for (const Case& c : cases) {
+        if (!fs::exists(c.input)) continue;
+        fs::remove(out);
+        std::vector<std::string> args = {"--peak-command", (dir / "stdout").string(), cli};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const double peakMb = FigureOfFreshProcess(self, args) / 1024.0;
+        double largest = static_cast<double>(fs::file_size(c.input));
+        for (const fs::path& written : {out, dir / "stdout"})
+            if (fs::exists(written)) largest = std::max(largest, static_cast<double>(fs::file_size(written)));
+        const double largestMb = largest / 1048576.0, limit = 2 * largestMb + 30;
+        std::printf("  %-36s largest file %7.1f MB, peak %7.1f MB, limit 2x+30 = %7.1f MB%s\n", c.name,
+                    largestMb, peakMb, limit, peakMb <= limit ? "" : "   NOT MET");
+    }
+    for (const fs::path& made : {oneLine, emptyEntries, numbers, out, library, dir / "stdout"})
+        fs::remove(made);
+}
+
 void Ratio(const char* what, double value, const char* target, bool met) {
     std::printf("  %-62s %9.2f   (target %s)%s\n", what, value, target, met ? "" : "   NOT MET");
 }
@@ -526,6 +633,7 @@ void Timed(benchmark::internal::Benchmark* run, int repeats = Repeats) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 4 && std::string(argv[1]) == "--peak-command") return PeakCommand(argv[2], argv + 3);
     if (argc == 3 && std::string(argv[1]) == "--peak-read") return PeakRead(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--first-read") return FirstRead(argv[2]);
 #ifdef QUILSO_CLI
@@ -735,6 +843,7 @@ int main(int argc, char** argv) {
             "  %-14s file %6.1f MB, largest page %6.1f MB, peak %6.1f MB, limit 2x+page+30 = %6.1f MB%s\n",
             name.c_str(), fileMb, pageMb, peakMb, limit, peakMb <= limit ? "" : "   NOT MET");
     }
+    CommandPeaks(self, QUILSO_CLI);
 #endif
     fs::remove_all(WorkDir());
     benchmark::Shutdown();

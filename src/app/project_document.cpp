@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QScopedValueRollback>
 #include <QStringDecoder>
+#include <QStringList>
 #include <QUndoStack>
 
 #include <algorithm>
@@ -120,12 +121,20 @@ public:
         rebuilding_ = false;
         next_->treeRebuilt();
     }
+    void linesDropped(const std::vector<quilso::DroppedLines>& dropped) override {
+        for (const quilso::DroppedLines& kind : dropped)
+            droppedLines_ << QString::fromStdString(quilso::DescribeDroppedLines(kind));
+        next_->linesDropped(dropped);
+    }
+    // One sentence per kind of line the read passed over.
+    const QStringList& droppedLines() const { return droppedLines_; }
 
 private:
     ProjectDocument* document_;
     SiteTreeModel* model_;
     quilso::ReadObserver* next_;
     bool rebuilding_ = false;
+    QStringList droppedLines_;
 };
 
 ProjectDocument::ProjectDocument(const QString& defaultProjectPath, const QString& functionsPath,
@@ -411,6 +420,10 @@ bool ProjectDocument::read(const QString& fileName) {
     } giveBack;
     if (!readInto(fileName, project_, observer)) return false;
     emit projectRead();
+    if (!observer.droppedLines().isEmpty())
+        MessageBoxes::information(dialogParent_,
+                                  QStringLiteral("Beim Öffnen von „%1“ wurden Zeilen übergangen:\n%2")
+                                      .arg(fileName, observer.droppedLines().join(QLatin1Char('\n'))));
     return true;
 }
 
@@ -460,6 +473,10 @@ bool ProjectDocument::readInto(const QString& fileName, quilso::Project& project
         quilso::ReadProjectFile(toFsName(fileName), project, observer);
     } catch (const std::bad_alloc&) {
         return refuse(kOutOfMemory);
+    } catch (const quilso::NotMenuScriptError& e) {
+        // Opening it would let the next save replace it.
+        MessageBoxes::error(dialogParent_, QString::fromUtf8(e.what()));
+        return false;
     } catch (const quilso::FileError& e) {
         MessageBoxes::error(dialogParent_, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden:\n%2")
                                                .arg(fileName, readReason(fileName, e.reason())));

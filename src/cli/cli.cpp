@@ -144,18 +144,32 @@ std::optional<std::string> option(const Command& command, const char* name) {
     return it->second;
 }
 
-// Reads a project file as opening one does; one that a save left half rewritten is refused,
-// naming the complete copy that save kept.
-void readProjectFile(const std::string& fileName, Project& project) {
+// Tells on `err` which lines a read passed over, one line per kind.
+class DroppedLinesReport : public ReadObserver {
+public:
+    DroppedLinesReport(std::ostream& err, const std::string& fileName) : err_(err), fileName_(fileName) {}
+    void linesDropped(const std::vector<DroppedLines>& dropped) override {
+        for (const DroppedLines& kind : dropped)
+            err_ << "quilso-cli: " << fileName_ << ": " << DescribeDroppedLines(kind) << "\n";
+    }
+
+private:
+    std::ostream& err_;
+    const std::string& fileName_;
+};
+
+// Reads a project file as opening one does, telling on `err` which lines it passed over; one
+// that a save left half rewritten is refused, naming the complete copy that save kept.
+void readProjectFile(const std::string& fileName, Project& project, std::ostream& err) {
     RefuseInterruptedSave(fileName);
-    ReadObserver ignore;
-    ReadProjectFile(fileName, project, ignore, FileKinds::FilesAndPipes);
+    DroppedLinesReport report(err, fileName);
+    ReadProjectFile(fileName, project, report, FileKinds::FilesAndPipes);
 }
 
 // A fresh project, then BASE when given, then the file.
-void readProject(const Command& command, const std::string& fileName, Project& project) {
-    if (const auto base = option(command, "--base")) readProjectFile(*base, project);
-    readProjectFile(fileName, project);
+void readProject(const Command& command, const std::string& fileName, Project& project, std::ostream& err) {
+    if (const auto base = option(command, "--base")) readProjectFile(*base, project, err);
+    readProjectFile(fileName, project, err);
 }
 
 ProgramInfo programFor(const Command& command, const std::string& programDir) {
@@ -192,9 +206,9 @@ std::string reasonText(const PageReport& page) {
     return {};
 }
 
-int publish(const Command& command, std::ostream& out) {
+int publish(const Command& command, std::ostream& out, std::ostream& err) {
     Project project;
-    readProject(command, command.positional[0], project);
+    readProject(command, command.positional[0], project, err);
     static constexpr const char* Words[] = {"written", "unchanged", "skipped", "failed"};
     // Each line as soon as its page is done: a large site shows its progress, and the report
     // of a million pages is never held at once.
@@ -246,7 +260,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err, cons
     const std::string base = option(command, "--base").value_or(findShippedFile(programDir, "default.js"));
     if (base.empty()) throw FileError("default.js", "not found beside the program; name one with --base");
     Project project;
-    readProjectFile(base, project);
+    readProjectFile(base, project, err);
     std::error_code error;
     const fs::path projectDir = fs::absolute(outFile, error).parent_path();
     const ImportSummary summary = *ImportSite(command.positional[0], projectDir, project.tree);
@@ -386,7 +400,7 @@ private:
     bool first_ = true;
 };
 
-int runCheck(const Command& command, std::ostream& out) {
+int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
     namespace fs = std::filesystem;
     Project project;
     CheckOptions options;
@@ -396,7 +410,7 @@ int runCheck(const Command& command, std::ostream& out) {
     // usage error (without the usage text, which would bury the message); a file a save left
     // half rewritten is refused as everywhere.
     try {
-        readProjectFile(command.positional[0], project);
+        readProjectFile(command.positional[0], project, err);
     } catch (const FileError& e) {
         if (e.problem() == FileProblem::InterruptedSave) throw;
         throw MessageError{e.what()};
@@ -427,19 +441,21 @@ Project* projectLeftToExit = nullptr;
 
 int run(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
     if (command.name == "import") return runImport(command, out, err, programDir);
-    if (command.name == "check") return runCheck(command, out);
-    if (command.name == "publish") return publish(command, out);
+    if (command.name == "check") return runCheck(command, out, err);
+    if (command.name == "publish") return publish(command, out, err);
     auto owned = std::make_unique<Project>();
     Project& project = *owned;
     if (command.name == "dump") {
-        readProject(command, command.positional[0], project);
-        out << ProjectToJson(project);
+        readProject(command, command.positional[0], project, err);
+        WriteProjectJson(project, [&out](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
     } else if (command.name == "build") {
         const std::string model = ReadFileBytes(command.positional[0], FileKinds::FilesAndPipes);
         ProjectFromJson(model, project);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     } else {
-        readProject(command, command.positional[0], project);
+        readProject(command, command.positional[0], project, err);
         writeScript(command.positional[1], project, programFor(command, programDir), out);
     }
     if (leaveProjectsToExit && !projectLeftToExit) projectLeftToExit = owned.release();

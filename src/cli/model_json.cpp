@@ -1,6 +1,7 @@
 #include "model_json.h"
 
 #include "cp1252.h"
+#include "unit_choices.h"
 
 #include <nlohmann/json.hpp>
 
@@ -135,7 +136,11 @@ void putCss(std::string& out, const MenuStyle& css) {
     out += "\n    }";
 }
 
-void putTree(std::string& out, const SiteTree& tree) {
+// Hands what `out` holds to `sink` once it has grown past this, so that the JSON form of a
+// large tree is never held whole.
+constexpr std::size_t FlushBytes = std::size_t(1) << 20;
+
+void putTree(std::string& out, const SiteTree& tree, const JsonSink& sink) {
     out += "  \"tree\": [";
     // One node per line; `open` counts the nodes whose children list is still open.
     int open = 0;
@@ -152,6 +157,10 @@ void putTree(std::string& out, const SiteTree& tree) {
             ++open;
         } else {
             out += ", \"children\": []}";
+        }
+        if (out.size() >= FlushBytes) {
+            sink(out);
+            out.clear();
         }
     });
     for (; open > 0; --open)
@@ -183,11 +192,43 @@ const Json& array(const Json& value, const std::string& where, std::size_t size 
     return value;
 }
 
+// A value of a CSS declaration. ';', '{' and '}' would end the declaration or the rule early,
+// and the values after it would be lost when the file is read back.
+std::string cssText(const Json& value, const std::string& where) {
+    std::string css = text(value, where);
+    if (css.find_first_of(";{}") != std::string::npos)
+        fail(where, "holds ';', '{' or '}', which would end the rule");
+    return css;
+}
+
+// A unit field's value: one of the items of the style panels' unit list.
+std::string unitText(const Json& value, const std::string& where, const UnitChoices& choices) {
+    std::string unit = cssText(value, where);
+    if (!IsUnitChoice(choices, unit)) fail(where, "'" + unit + "' is not a unit the style panels offer");
+    return unit;
+}
+
+constexpr std::pair<const char*, UnitChoices> UnitFields[] = {
+    {"offsetXUnit", {PositionUnitKeywords}},
+    {"offsetYUnit", {PositionUnitKeywords}},
+    {"widthUnit", {PositionUnitKeywords}},
+    {"heightUnit", {PositionUnitKeywords}},
+    {"letterSpacingUnit", {SpacingUnitKeywords, false}},
+    {"wordSpacingUnit", {SpacingUnitKeywords, false}},
+    {"lineHeightUnit", {LineHeightUnitKeywords}},
+    {"textIndentUnit", {InheritUnitKeyword}},
+    {"verticalAlignUnit", {VerticalAlignUnitKeywords}},
+    {"fontSizeUnit", {FontSizeUnitKeywords}},
+};
+
 template <std::size_t N>
-void readStrings(const Json& value, const std::string& where, std::string (&target)[N]) {
+void readStrings(const Json& value, const std::string& where, std::string (&target)[N],
+                 const UnitChoices* units = nullptr) {
     array(value, where, N);
-    for (std::size_t i = 0; i < N; ++i)
-        target[i] = text(value[i], where + "[" + std::to_string(i) + "]");
+    for (std::size_t i = 0; i < N; ++i) {
+        const std::string at = where + "[" + std::to_string(i) + "]";
+        target[i] = units ? unitText(value[i], at, *units) : cssText(value[i], at);
+    }
 }
 
 void readCss(const Json& value, const std::string& where, MenuStyle& css) {
@@ -203,7 +244,10 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
         bool known = false;
         forEachStringField([&](const char* name, std::string MenuStyle::*member) {
             if (key != name) return;
-            css.*member = text(field, at);
+            const UnitChoices* units = nullptr;
+            for (const auto& [unitName, choices] : UnitFields)
+                if (key == unitName) units = &choices;
+            css.*member = units ? unitText(field, at, *units) : cssText(field, at);
             known = true;
         });
         for (const auto& [name, member] : BoolFields) {
@@ -216,12 +260,14 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
             array(field, at);
             css.fontFamilies.clear();
             for (std::size_t i = 0; i < field.size(); ++i)
-                css.fontFamilies.push_back(text(field[i], at + "[" + std::to_string(i) + "]"));
+                css.fontFamilies.push_back(cssText(field[i], at + "[" + std::to_string(i) + "]"));
         } else if (key == "boxValue" || key == "boxUnit") {
-            auto& boxes = key == "boxValue" ? css.boxValue : css.boxUnit;
+            const bool units = key == "boxUnit";
+            auto& boxes = units ? css.boxUnit : css.boxValue;
             array(field, at, BoxPartCount);
             for (int p = 0; p < BoxPartCount; ++p)
-                readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p]);
+                readStrings(field[p], at + "[" + std::to_string(p) + "]", boxes[p],
+                            units ? &BoxUnitChoices[static_cast<std::size_t>(p)] : nullptr);
         } else if (key == "borderColor") {
             readStrings(field, at, css.borderColor);
         } else if (key == "borderStyle") {
@@ -242,57 +288,215 @@ std::string nodePath(const std::vector<std::size_t>& rows) {
     return path;
 }
 
-void readTree(const Json& value, SiteTree& tree) {
-    array(value, "tree");
-    // Explicit stack of open child lists: a chain of 100,000 levels must not recurse.
-    struct Frame {
-        const Json* list;
-        std::size_t next;
-        SiteNode* parent;
-    };
-    std::vector<Frame> stack{{&value, 0, tree.root()}};
-    std::vector<std::size_t> rows;
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next == frame.list->size()) {
-            stack.pop_back();
-            if (!rows.empty()) rows.pop_back();
-            continue;
-        }
-        const Json& node = (*frame.list)[frame.next];
-        rows.push_back(frame.next++);
-        SiteEntry entry;
-        const Json* children = nullptr;
-        // Messages name the node by its path, built only when something is wrong: building it
-        // for every node would cost the depth each time.
-        try {
-            if (!node.is_object()) fail("", "expected an object");
-            for (const auto& [key, field] : node.items()) {
-                if (key == "text")
-                    entry.text = text(field, ".text");
-                else if (key == "file")
-                    entry.file = text(field, ".file");
-                else if (key == "children")
-                    children = &array(field, ".children");
-                else
-                    fail("." + key, "unknown key");
-            }
-        } catch (const ModelError& e) {
-            throw ModelError(nodePath(rows) + e.what());
-        }
-        SiteNode* created = tree.insert(frame.parent, -1, std::move(entry));
-        if (children && !children->empty())
-            stack.push_back({children, 0, created}); // `frame` is not used after this
-        else
-            rows.pop_back();
-    }
+bool isCssKey(const std::string& key) {
+    for (const auto& [name, member] : StringFields)
+        if (key == name) return true;
+    for (const auto& [name, member] : BoolFields)
+        if (key == name) return true;
+    return key == "fontFamilies" || key == "boxValue" || key == "boxUnit" || key == "borderColor" ||
+           key == "borderStyle";
 }
+
+// Reads the model as the parser meets it instead of from a document of the whole: the tree's
+// nodes are made as they come, and a key the model does not know is refused when it is met, so
+// neither a large tree nor a large value under a wrong key is ever held as JSON values. Only
+// the three style records, which are small, are gathered as JSON values first.
+class ModelReader : public nlohmann::json_sax<Json> {
+public:
+    ModelReader(ProjectParams& params, SiteTree& tree) : params_(params), tree_(tree) {}
+
+    bool null() override { return value(Json(nullptr)); }
+    bool boolean(bool b) override { return value(Json(b)); }
+    bool number_integer(number_integer_t n) override { return value(Json(n)); }
+    bool number_unsigned(number_unsigned_t n) override { return value(Json(n)); }
+    bool number_float(number_float_t n, const string_t&) override { return value(Json(n)); }
+    bool string(string_t& s) override { return value(Json(std::move(s))); }
+    bool binary(binary_t&) override { return value(Json()); }
+
+    bool start_object(std::size_t) override {
+        if (!css_.empty()) return startCss(Json::object());
+        switch (place()) {
+        case Place::Top:
+            stack_.push_back(Place::Model);
+            return true;
+        case Place::List:
+            return startNode();
+        default:
+            return value(Json::object());
+        }
+    }
+    bool end_object() override {
+        if (!css_.empty()) return endCss();
+        if (place() == Place::Node) {
+            rows_.pop_back();
+            nodes_.pop_back();
+        }
+        stack_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        if (!css_.empty()) return startCss(Json::array());
+        if (place() == Place::Model && key_ == "css") {
+            cssValue_ = Json::array();
+            css_.push_back(&cssValue_);
+            return true;
+        }
+        if (place() == Place::Model && key_ == "tree") {
+            stack_.push_back(Place::List);
+            lists_.push_back({tree_.root(), 0});
+            return true;
+        }
+        if (place() == Place::Node && key_ == ".children") {
+            stack_.push_back(Place::List);
+            lists_.push_back({nodes_.back(), 0});
+            return true;
+        }
+        return value(Json::array());
+    }
+    bool end_array() override {
+        if (!css_.empty()) return endCss();
+        stack_.pop_back();
+        lists_.pop_back();
+        return true;
+    }
+    bool key(string_t& key) override {
+        if (!css_.empty()) {
+            // A key of one of the three records: refused at once when it is none of the model's.
+            if (css_.size() == 2 && !isCssKey(key))
+                fail("css[" + std::to_string(cssValue_.size() - 1) + "]." + key, "unknown key");
+            cssKey_ = key;
+            return true;
+        }
+        if (place() == Place::Model) {
+            if (key != "isTag" && key != "css" && key != "tree") fail(key, "unknown key");
+            key_ = key;
+        } else {
+            if (key != "text" && key != "file" && key != "children")
+                fail(nodePath(rows_) + "." + key, "unknown key");
+            key_ = "." + key;
+        }
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        // Not only syntax errors: a number too large for a double is refused while parsing too.
+        throw ModelError(std::string("not valid JSON: ") + e.what());
+    }
+
+    // The style records, once the whole model was read.
+    void finish() {
+        if (cssRead_) {
+            array(cssValue_, "css", MenuKindCount);
+            for (int k = 0; k < MenuKindCount; ++k)
+                readCss(cssValue_[static_cast<std::size_t>(k)], "css[" + std::to_string(k) + "]",
+                        params_.css[k]);
+        }
+    }
+
+private:
+    enum class Place { Top, Model, List, Node };
+    struct List {
+        SiteNode* parent;
+        std::size_t next;
+    };
+
+    Place place() const { return stack_.empty() ? Place::Top : stack_.back(); }
+
+    // A value that is not a container the reader walks into.
+    bool value(Json v) {
+        if (!css_.empty()) return addCss(std::move(v));
+        switch (place()) {
+        case Place::Top:
+            fail("model", "expected an object");
+        case Place::Model:
+            if (key_ == "isTag") {
+                params_.options.isTag = flag(v, key_);
+                return true;
+            }
+            fail(key_, "expected an array"); // "css" or "tree"
+        case Place::List:
+            rows_.push_back(lists_.back().next++);
+            fail(nodePath(rows_), "expected an object");
+        case Place::Node:
+            // The node's place is named only when something is wrong: building it for every
+            // text would cost the depth each time.
+            try {
+                if (key_ == ".children") fail(key_, "expected an array");
+                (key_ == ".text" ? nodes_.back()->entry.text : nodes_.back()->entry.file) = text(v, key_);
+            } catch (const ModelError& e) {
+                throw ModelError(nodePath(rows_) + e.what());
+            }
+            return true;
+        }
+        return true;
+    }
+
+    bool startNode() {
+        List& list = lists_.back();
+        rows_.push_back(list.next++);
+        nodes_.push_back(tree_.insert(list.parent, -1, SiteEntry{}));
+        stack_.push_back(Place::Node);
+        return true;
+    }
+
+    // The style records are gathered as JSON values; a fourth is refused before it is.
+    void countRecord() {
+        if (css_.size() == 1 && cssValue_.size() >= MenuKindCount)
+            fail("css", "expected " + std::to_string(MenuKindCount) + " elements");
+    }
+    bool addCss(Json v) {
+        countRecord();
+        Json& container = *css_.back();
+        if (container.is_array()) {
+            container.push_back(std::move(v));
+            return true;
+        }
+        container[cssKey_] = std::move(v);
+        return true;
+    }
+    bool startCss(Json container) {
+        countRecord();
+        Json& parent = *css_.back();
+        Json* added = nullptr;
+        if (parent.is_array()) {
+            parent.push_back(std::move(container));
+            added = &parent.back();
+        } else {
+            added = &(parent[cssKey_] = std::move(container));
+        }
+        css_.push_back(added);
+        return true;
+    }
+    bool endCss() {
+        css_.pop_back();
+        if (css_.empty()) cssRead_ = true;
+        return true;
+    }
+
+    ProjectParams& params_;
+    SiteTree& tree_;
+    std::vector<Place> stack_;
+    std::string key_;         // the model's key, or the node's (with a leading '.')
+    std::vector<List> lists_; // the open lists of nodes, innermost last
+    std::vector<SiteNode*> nodes_;
+    std::vector<std::size_t> rows_;
+    Json cssValue_;
+    std::vector<Json*> css_; // the open containers of the style records, innermost last
+    std::string cssKey_;
+    bool cssRead_ = false;
+};
 
 } // namespace
 
 std::string ProjectToJson(const Project& project) {
+    std::string json;
+    json.reserve(16384 + project.tree.size() * 64);
+    WriteProjectJson(project, [&json](std::string_view piece) { json += piece; });
+    return json;
+}
+
+void WriteProjectJson(const Project& project, const JsonSink& sink) {
     std::string out;
-    out.reserve(16384 + project.tree.size() * 64);
+    out.reserve(FlushBytes + 4096);
     out += "{\n  \"isTag\": ";
     out += project.params.options.isTag ? "true" : "false";
     out += ",\n  \"css\": [\n";
@@ -301,36 +505,17 @@ std::string ProjectToJson(const Project& project) {
         putCss(out, project.params.css[k]);
     }
     out += "\n  ],\n";
-    putTree(out, project.tree);
+    putTree(out, project.tree, sink);
     out += "}\n";
-    return out;
+    sink(out);
 }
 
 void ProjectFromJson(std::string_view json, Project& project) {
-    Json root;
-    try {
-        root = Json::parse(json.begin(), json.end());
-    } catch (const Json::exception& e) {
-        // Not only syntax errors: a number too large for a double is refused while parsing too.
-        throw ModelError(std::string("not valid JSON: ") + e.what());
-    }
-    if (!root.is_object()) fail("model", "expected an object");
-
     ProjectParams params;
     SiteTree tree;
-    for (const auto& [key, field] : root.items()) {
-        if (key == "isTag") {
-            params.options.isTag = flag(field, key);
-        } else if (key == "css") {
-            array(field, key, MenuKindCount);
-            for (int k = 0; k < MenuKindCount; ++k)
-                readCss(field[static_cast<std::size_t>(k)], "css[" + std::to_string(k) + "]", params.css[k]);
-        } else if (key == "tree") {
-            readTree(field, tree);
-        } else {
-            fail(key, "unknown key");
-        }
-    }
+    ModelReader reader(params, tree);
+    Json::sax_parse(json.begin(), json.end(), &reader);
+    reader.finish();
     project.params = std::move(params);
     project.tree.swap(tree);
 }

@@ -5,6 +5,7 @@
 
 #include "project.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ public:
 // The project as JSON text (UTF-8, ending in a line break). Deep trees are written without
 // recursion and without indentation that grows with the depth.
 std::string ProjectToJson(const Project& project);
+// The same handed to `sink` in pieces of about a megabyte, so that it is never held whole.
+using JsonSink = std::function<void(std::string_view)>;
+void WriteProjectJson(const Project& project, const JsonSink& sink);
 // Replaces `project` by the model in `json`; throws ModelError and leaves `project` unchanged
 // when anything is wrong. Missing keys keep their empty defaults; unknown keys are errors.
 void ProjectFromJson(std::string_view json, Project& project);

@@ -52,13 +52,60 @@ std::string HtmlEncode(std::string_view text, bool isTag) {
     return out;
 }
 
-std::string HtmlDecode(std::string_view text) {
+std::string HtmlDecode(std::string_view text, bool isTag) {
     std::string out;
-    HtmlDecodeTo(text, out);
+    HtmlDecodeTo(text, out, isTag);
     return out;
 }
 
-void HtmlDecodeTo(std::string_view text, std::string& work) {
+namespace {
+// The references HtmlEncode writes with `isTag`, each decoded where it starts; every other
+// ampersand is copied.
+void DecodeTagModeTo(std::string_view text, std::string& out) {
+    out.clear();
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t amp = std::min(text.find('&', i), text.size());
+        out.append(text.data() + i, amp - i);
+        if (amp == text.size()) break;
+        const std::string_view at = text.substr(amp);
+        struct Fixed {
+            std::string_view from;
+            char to;
+        };
+        static constexpr Fixed fixed[] = {{"&nbsp;", ' '}, {"&#34;", '"'}, {"&#39;", '\''}};
+        std::size_t used = 0;
+        char decoded = 0;
+        for (const Fixed& f : fixed)
+            if (at.starts_with(f.from)) {
+                used = f.from.size();
+                decoded = f.to;
+            }
+        if (used == 0 && at.size() >= 6 && at[1] == '#' && at[5] == ';' && isDigit(at[2]) && isDigit(at[3]) &&
+            isDigit(at[4])) {
+            const int value = (at[2] - '0') * 100 + (at[3] - '0') * 10 + (at[4] - '0');
+            if (value >= 160 && value <= 255) {
+                used = 6;
+                decoded = static_cast<char>(value);
+            }
+        }
+        if (used != 0) {
+            out += decoded;
+            i = amp + used;
+        } else {
+            out += '&';
+            i = amp + 1;
+        }
+    }
+}
+} // namespace
+
+void HtmlDecodeTo(std::string_view text, std::string& work, bool isTag) {
+    if (isTag) {
+        DecodeTagModeTo(text, work);
+        return;
+    }
     // Stage one: the five fixed references. They cannot overlap, and the character that replaces
     // one cannot be part of another, so one pass does what five successive replacements do. The
     // runs between ampersands are copied whole.

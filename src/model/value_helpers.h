@@ -11,11 +11,16 @@ namespace quilso {
 // Character-reference encoding of a menu text: runs of spaces keep their width through &nbsp;,
 // quotes and bytes 160..255 become &#N;, '<' and '>' stay only when `isTag` is true.
 std::string HtmlEncode(std::string_view text, bool isTag);
-// Inverse of HtmlEncode, also decoding &#NN; / &#NNN; references the user typed whose value is
-// at most 255; a larger one stays in the text as written. Linear in the length of the text.
-std::string HtmlDecode(std::string_view text);
-// The same into `out`, whose memory is reused: decoding many texts allocates once.
-void HtmlDecodeTo(std::string_view text, std::string& out);
+// Inverse of HtmlEncode. Without `isTag` it also decodes &#NN; / &#NNN; references the user
+// typed whose value is at most 255; a larger one stays in the text as written. With `isTag`
+// the text is markup whose '<' and '>' are the page's own, so only the references HtmlEncode
+// writes in that mode are decoded (&#34;, &#39;, &nbsp; and &#160; to &#255;): any other, such
+// as &#60;, shows on the page as the character it names and must stay a reference to keep
+// doing so. Decoding without `isTag` what was decoded with it gives what decoding without it
+// gives at once. Linear in the length of the text.
+std::string HtmlDecode(std::string_view text, bool isTag = false);
+// The same into `work`, whose memory is reused: decoding many texts allocates once.
+void HtmlDecodeTo(std::string_view text, std::string& work, bool isTag = false);
 
 // Index of the first element of table[0..last] equal to text (case-sensitive), or -1.
 int IndexOfText(const std::string_view* table, int last, std::string_view text);

@@ -130,9 +130,12 @@ FontPanel::FontPanel(QWidget* parent) : StylePanel(parent) {
     cbFontFamily_->setCurrentIndex(0);
     connect(cbFontFamily_, &QComboBox::activated, this, &FontPanel::storeChosenFamily);
     connect(cbFontFamily_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
-        // The file holds Windows-1252 only: refuse what it cannot hold instead of losing it later.
+        // The file holds Windows-1252 only, and ';', '{' or '}' would end the rule the family is
+        // written into: refuse them as they are typed instead of losing the style later.
         QString text = typed;
-        if (dropNonCp1252(text)) {
+        dropNonCp1252(text);
+        text.removeIf([](QChar c) { return c == u';' || c == u'{' || c == u'}'; });
+        if (text.size() != typed.size()) {
             QLineEdit* edit = cbFontFamily_->lineEdit();
             const int caret = edit->cursorPosition() - int(typed.size() - text.size());
             edit->setText(text);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <string>
+#include <system_error>
 #include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -38,9 +40,39 @@ long HexNumber(std::string_view text, std::size_t at, std::size_t count) {
     return value;
 }
 
+// Appends the decimal character reference of `codePoint`.
+void AppendReference(char32_t codePoint, std::string& out) {
+    out += "&#";
+    out += std::to_string(static_cast<unsigned long>(codePoint));
+    out += ';';
+}
+
+// The \uXXXX escape at text[i] (its four digits `unit` already read) for a character without a
+// byte, as a reference: with the escape after it when it is a surrogate pair, as the page's
+// script would join them; a lone surrogate is no character and stands for the replacement
+// character. Returns how many characters it took.
+std::size_t AppendUnmappedReference(std::string_view text, std::size_t i, long unit, std::string& out) {
+    constexpr long HighFirst = 0xD800, LowFirst = 0xDC00, LowLast = 0xDFFF;
+    if (unit < HighFirst || unit > LowLast) {
+        AppendReference(static_cast<char32_t>(unit), out);
+        return 6;
+    }
+    if (unit < LowFirst && text.substr(i + 6, 2) == "\\u") {
+        const long low = HexNumber(text, i + 8, 4);
+        if (low >= LowFirst && low <= LowLast) {
+            AppendReference(static_cast<char32_t>(0x10000 + ((unit - HighFirst) << 10) + (low - LowFirst)),
+                            out);
+            return 12;
+        }
+    }
+    AppendReference(0xFFFD, out);
+    return 6;
+}
+
 // Decodes the escape starting with the backslash at text[i] into `out`; returns how many
 // characters it took, or 0 when the backslash starts no escape and stands for itself.
-std::size_t DecodeEscape(std::string_view text, std::size_t i, std::string& out) {
+std::size_t DecodeEscape(std::string_view text, std::size_t i, std::string& out,
+                         BytelessChars byteless = BytelessChars::KeepEscape) {
     if (i + 1 >= text.size()) return 0;
     switch (text[i + 1]) {
     case '\\':
@@ -55,10 +87,13 @@ std::size_t DecodeEscape(std::string_view text, std::size_t i, std::string& out)
     case 'u': {
         const long codePoint = HexNumber(text, i + 2, 4);
         if (codePoint < 0) return 0;
-        if (const auto byte = UnicodeToCp1252(static_cast<char32_t>(codePoint)))
+        if (const auto byte = UnicodeToCp1252(static_cast<char32_t>(codePoint))) {
             out += *byte;
-        else
+        } else if (byteless == BytelessChars::Reference) {
+            return AppendUnmappedReference(text, i, codePoint, out);
+        } else {
             out.append(text.substr(i, 6)); // no byte for it: keep the escape as written
+        }
         return 6;
     }
     default:
@@ -104,7 +139,7 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first);
 }
 
-void AppendJsUnescaped(std::string_view text, std::string& out) {
+void AppendJsUnescaped(std::string_view text, std::string& out, BytelessChars byteless) {
     std::size_t i = 0;
     while (i < text.size()) {
         // Copy the run up to the next backslash in one go.
@@ -115,7 +150,7 @@ void AppendJsUnescaped(std::string_view text, std::string& out) {
         }
         out.append(text.substr(i, slash - i));
         i = slash;
-        if (const std::size_t used = DecodeEscape(text, i, out)) {
+        if (const std::size_t used = DecodeEscape(text, i, out, byteless)) {
             i += used;
         } else {
             out += '\\';

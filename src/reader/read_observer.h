@@ -4,12 +4,30 @@
 
 #include "params.h"
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace quilso {
 
 // The six rule blocks of a menu, in the order the writer emits them.
 enum class BlockKind { OuterBox, Container, Item, Link, SelectedLink, Hover };
+
+// Lines the reader passed over although they belong to the project, by kind.
+enum class DroppedKind {
+    UnreadableEntry, // a menu line ("ca[") without the shape of one, such as a number out of range
+    UnplacedEntry,   // a menu entry no link places in the tree: none of the entries is top-level
+};
+struct DroppedLines {
+    static constexpr std::size_t MaxListed = 5;
+    DroppedKind kind;
+    std::size_t count = 0;
+    std::vector<std::size_t> firstLines; // numbers (from 1) of the first MaxListed of them
+    void add(std::size_t line) {
+        ++count;
+        if (firstLines.size() < MaxListed) firstLines.push_back(line);
+    }
+};
 
 class ReadObserver {
 public:
@@ -33,6 +51,8 @@ public:
     // old nodes are still alive when treeRebuilt() runs and are freed right after it.
     virtual void treeAboutToBeRebuilt() {}
     virtual void treeRebuilt() {}
+    // After treeRebuilt(), once, when the read passed over lines: one record per kind.
+    virtual void linesDropped(const std::vector<DroppedLines>& dropped) { (void)dropped; }
 };
 
 } // namespace quilso

@@ -3,6 +3,7 @@
 
 #include "reader_internal.h"
 #include "value_helpers.h"
+#include "writer.h"
 
 #include <algorithm>
 #include <bit>
@@ -118,6 +119,13 @@ bool ReadLink(std::string_view piece, std::int32_t& link) {
     return link != -1;
 }
 
+// The line that opens the options block.
+bool IsOptionsLine(std::string_view line) {
+    if (!Contains(line, "options")) return false;
+    const auto words = SplitAtMost<2>(line, WordSplit);
+    return words.count == 2 && words.piece[0] == "/*" && words.piece[1] == "options";
+}
+
 // Forgets the hover colours of the project loaded before: a file without a hover block has none.
 void ClearHoverColours(ReadContext& ctx) {
     for (MenuStyle& css : ctx.project.params.css) {
@@ -135,10 +143,8 @@ void ReadBlocks(ReadContext& ctx, std::string_view text) {
     while (lines.next(line)) {
         if (CssTextOf(line, ctx.css)) {
             if (const auto start = RecogniseSelector(Trim(ctx.css))) ReadBlock(ctx, *start, lines);
-        } else if (Contains(line, "options")) {
-            const auto words = SplitAtMost<2>(line, WordSplit);
-            if (words.count == 2 && words.piece[0] == "/*" && words.piece[1] == "options")
-                ReadOptions(ctx, lines);
+        } else if (IsOptionsLine(line)) {
+            ReadOptions(ctx, lines);
         }
     }
     ctx.observer.blockScanFinished();
@@ -449,17 +455,20 @@ bool AddMenuEntry(const MenuPieces& pieces, MenuTable& table) {
 
     // Most texts hold neither escapes nor references and are copied as they stand. The split of
     // a writer-shaped line knows whether the text holds an ampersand; after the general split it
-    // may not, and decoding a text without one leaves it as it is.
+    // may not, and decoding a text without one leaves it as it is. Whether the texts are markup
+    // is known only once the options were read, so they are decoded as markup, which decodes
+    // the least; ReadMenuArray decodes the rest where they are not.
     std::string_view text = pieces.text;
     const bool escaped = pieces.textMayHaveEscape && HasEscape(text);
     if (escaped || pieces.textMayHaveAmpersand) {
         if (escaped) {
             table.scratch.clear();
-            AppendJsUnescaped(text, table.scratch);
+            AppendJsUnescaped(text, table.scratch, BytelessChars::Reference);
             text = table.scratch;
         }
-        HtmlDecodeTo(text, table.decodedText);
+        HtmlDecodeTo(text, table.decodedText, true);
         text = table.decodedText;
+        if (!table.referencesLeft && Contains(text, "&#")) table.referencesLeft = true;
     }
     std::string_view file = pieces.file;
     if (pieces.fileMayHaveEscape && HasEscape(file)) {
@@ -556,6 +565,34 @@ bool MattersToBlockScan(std::string_view line, std::string& scratch) {
     return CssTextOf(line, scratch) || HoldsBlockWord(line);
 }
 
+namespace {
+// Keeps where an accepted menu line stands, or that a menu line was not read; a line the first
+// pass stopped at is read again by the second.
+void NoteMenuLine(bool accepted, std::size_t lineNumber, MenuTable& table) {
+    if (accepted) {
+        if (table.firstEntryLines.size() < DroppedLines::MaxListed)
+            table.firstEntryLines.push_back(lineNumber);
+    } else if (!table.linksLost) {
+        table.unreadable.add(lineNumber);
+    }
+}
+} // namespace
+
+bool RecognisesMenuScript(const MenuTable& table, std::string_view blockLines) {
+    if (table.headerLine || table.size() > 0) return true;
+    LineCursor lines(blockLines);
+    std::string css;
+    std::string_view line;
+    while (lines.next(line)) {
+        if (CssTextOf(line, css)) {
+            if (RecogniseSelector(Trim(css))) return true;
+        } else if (IsOptionsLine(line)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) {
     std::string scratch;
     std::string_view line;
@@ -573,9 +610,11 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
         } else {
             break;
         }
+        const std::size_t lineNumber = ++table.lineCount;
+        if (lineNumber == 1) table.headerLine = Trim(line) == MenuScriptFirstLine;
         bool matters;
         if (writerShaped) {
-            AddMenuEntry(pieces, table);
+            NoteMenuLine(AddMenuEntry(pieces, table), lineNumber, table);
             // Such a line has no CSS text, and only its two texts can hold a word of the scan:
             // outside them it has none of the words' letters "}*oi", and a word cannot run across
             // a quote. So the stretch from the first text to the end of the second is tested.
@@ -584,7 +623,10 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
                       HoldsBlockWord(std::string_view(
                           from, static_cast<std::size_t>(pieces.file.data() + pieces.file.size() - from)));
         } else {
-            if (SplitMenuLine(line, pieces)) AddMenuEntry(pieces, table);
+            if (SplitMenuLine(line, pieces))
+                NoteMenuLine(AddMenuEntry(pieces, table), lineNumber, table);
+            else if (Trim(line).starts_with("ca["))
+                table.unreadable.add(lineNumber);
             matters = MattersToBlockScan(line, scratch);
         }
         if (table.linksLost) return;
@@ -595,6 +637,24 @@ void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines) 
     }
 }
 
+namespace {
+// The texts were decoded as markup; those of a file whose texts are plain text also get the
+// references decoded that stand for characters such as '<'.
+void DecodeAsPlainText(SiteTree& tree) {
+    std::string decoded;
+    std::vector<SiteNode*> open{tree.root()};
+    while (!open.empty()) {
+        SiteNode* const node = open.back();
+        open.pop_back();
+        for (int row = 0; row < node->childCount(); ++row)
+            open.push_back(node->child(row));
+        if (node->isRoot() || !Contains(node->entry.text, "&#")) continue;
+        HtmlDecodeTo(node->entry.text, decoded);
+        node->entry.text = decoded;
+    }
+}
+} // namespace
+
 void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     SiteTree rebuilt;
     if (table.stream.complete(table.size(), table.firstParent)) {
@@ -603,6 +663,12 @@ void ReadMenuArray(ReadContext& ctx, MenuTable& table) {
     } else {
         table.endStream();
         RebuildFromTable(table, rebuilt);
+    }
+    if (table.referencesLeft && !ctx.project.params.options.isTag) DecodeAsPlainText(rebuilt);
+    if (rebuilt.size() < table.size()) {
+        // Entries are dropped only when none is top-level, and then all of them.
+        table.unplaced.count = table.size() - rebuilt.size();
+        if (rebuilt.empty()) table.unplaced.firstLines = table.firstEntryLines;
     }
     ctx.observer.treeAboutToBeRebuilt();
     ctx.project.tree.swap(rebuilt);
@@ -632,6 +698,10 @@ void ApplyLoad(Project& project, ReadObserver& observer, MenuTable& table, std::
     ClearHoverColours(ctx);
     ReadBlocks(ctx, blockLines);
     ReadMenuArray(ctx, table);
+    std::vector<DroppedLines> dropped;
+    for (const DroppedLines* kind : {&table.unreadable, &table.unplaced})
+        if (kind->count > 0) dropped.push_back(*kind);
+    if (!dropped.empty()) observer.linesDropped(dropped);
 }
 } // namespace
 
@@ -642,9 +712,16 @@ namespace {
 // its nodes while it is read; if it turns out to be in another order and it can be read again,
 // `open(true)` gives its lines once more from the start, every entry going through the table and
 // the rebuild. Otherwise the links of every entry are kept as they are read.
+// `fileName`, when given, names a file that is refused unless it is empty or something of a
+// menu script was recognised in it.
 template <class Open>
-void LoadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& project,
-               ReadObserver& observer) {
+void LoadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& project, ReadObserver& observer,
+               const std::string* fileName) {
+    const auto apply = [&](reader::MenuTable& table, std::string_view blockLines) {
+        if (fileName && table.lineCount > 0 && !reader::RecognisesMenuScript(table, blockLines))
+            throw NotMenuScriptError(*fileName);
+        reader::ApplyLoad(project, observer, table, blockLines);
+    };
     std::string blockLines;
     {
         reader::MenuTable table;
@@ -654,7 +731,7 @@ void LoadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& pr
         reader::LineCursor lines = open(false);
         reader::CollectLines(lines, table, blockLines);
         if (!table.needsSecondRead()) {
-            reader::ApplyLoad(project, observer, table, blockLines);
+            apply(table, blockLines);
             return;
         }
     }
@@ -664,12 +741,40 @@ void LoadLines(Open&& open, bool canReadAgain, std::size_t fileSize, Project& pr
     blockLines.clear();
     reader::LineCursor lines = open(true);
     reader::CollectLines(lines, table, blockLines);
-    reader::ApplyLoad(project, observer, table, blockLines);
+    apply(table, blockLines);
 }
 } // namespace
 
+NotMenuScriptError::NotMenuScriptError(const std::string& fileName)
+    : FileError(fileName, "keine Menüskriptdatei"),
+      message_("„" + fileName + "“ ist keine Menüskriptdatei.") {}
+
+std::string DescribeDroppedLines(const DroppedLines& dropped) {
+    const bool one = dropped.count == 1;
+    std::string out = std::to_string(dropped.count);
+    switch (dropped.kind) {
+    case DroppedKind::UnreadableEntry:
+        out += one ? " Menüzeile nicht gelesen (keine gültige Menüzeile)"
+                   : " Menüzeilen nicht gelesen (keine gültigen Menüzeilen)";
+        break;
+    case DroppedKind::UnplacedEntry:
+        out += one ? " Eintrag nicht in den Baum übernommen (kein Eintrag der obersten Ebene)"
+                   : " Einträge nicht in den Baum übernommen (kein Eintrag der obersten Ebene)";
+        break;
+    }
+    if (!dropped.firstLines.empty()) {
+        out += dropped.firstLines.size() == 1 ? ": Zeile " : ": Zeilen ";
+        for (std::size_t i = 0; i < dropped.firstLines.size(); ++i)
+            out += (i > 0 ? ", " : "") + std::to_string(dropped.firstLines[i]);
+        if (dropped.count > dropped.firstLines.size())
+            out += " und " + std::to_string(dropped.count - dropped.firstLines.size()) + " weitere";
+    }
+    return out + ".";
+}
+
 void ReadProjectText(std::string_view bytes, Project& project, ReadObserver& observer) {
-    LoadLines([bytes](bool) { return reader::LineCursor(bytes); }, true, bytes.size(), project, observer);
+    LoadLines([bytes](bool) { return reader::LineCursor(bytes); }, true, bytes.size(), project, observer,
+              nullptr);
 }
 
 void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver& observer, FileKinds kinds) {
@@ -689,7 +794,7 @@ void ReadProjectFile(const std::string& fileName, Project& project, ReadObserver
                 if (again && ::lseek(fd, 0, SEEK_SET) != 0) throw FileError(fileName, SystemErrorText(errno));
                 return reader::LineCursor(fd, fileName);
             },
-            regular, regular ? static_cast<std::size_t>(info.st_size) : 0, project, observer);
+            regular, regular ? static_cast<std::size_t>(info.st_size) : 0, project, observer, &fileName);
     } catch (const std::bad_alloc&) {
         throw FileError(fileName, "Nicht genug Arbeitsspeicher", FileProblem::OutOfMemory);
     }

@@ -69,8 +69,13 @@ bool CssTextOf(std::string_view line, std::string& out);
 // The text of a single-quoted piece with the JavaScript escapes undone; empty when the piece does
 // not start with a single quote.
 std::string QuotedText(std::string_view piece);
-// Undoes \\, \xHH and \uHHHH (a code point without a Windows-1252 byte stays as written).
-void AppendJsUnescaped(std::string_view text, std::string& out);
+// What \uHHHH becomes for a character without a Windows-1252 byte: the escape as written (a
+// file name, CSS text), or its decimal character reference (a menu text, which the page reads as
+// markup; a surrogate pair gives one reference, a lone surrogate that of U+FFFD).
+enum class BytelessChars { KeepEscape, Reference };
+// Undoes \\, \xHH and \uHHHH.
+void AppendJsUnescaped(std::string_view text, std::string& out,
+                       BytelessChars byteless = BytelessChars::KeepEscape);
 
 // Walks the lines of bytes in memory or of an open file: lines end at CR LF, a lone CR or a lone
 // LF; a final line end does not start another (empty) line. A file is read in blocks, so a large
@@ -178,6 +183,15 @@ struct MenuTable {
     TextStore arena;
     // Reused while decoding, so lines allocate nothing.
     std::string scratch, decodedText, decodedFile;
+    // Some text still holds "&#" after decoding it as markup; decoded as plain text, it may change.
+    bool referencesLeft = false;
+    // What the pass over the lines saw: how many lines, whether the first is the file's first
+    // header line, the menu lines it could not read, and where the first entries stand.
+    std::size_t lineCount = 0;
+    bool headerLine = false;
+    DroppedLines unreadable{DroppedKind::UnreadableEntry, 0, {}};
+    DroppedLines unplaced{DroppedKind::UnplacedEntry, 0, {}}; // filled by ReadMenuArray
+    std::vector<std::size_t> firstEntryLines;
     TreeOrderStream stream;
 
     // Whether the links of the entries made while reading are kept. A reader that can read the
@@ -232,6 +246,9 @@ bool SplitWriterMenuLineAhead(std::string_view ahead, std::size_t maxLine, MenuP
 // One pass over the lines: every accepted menu line goes into `table`, every line that matters to
 // the block scan is appended to `blockLines` (each followed by LF).
 void CollectLines(LineCursor& lines, MenuTable& table, std::string& blockLines);
+// Whether the lines hold anything of a menu script (see NotMenuScriptError); `blockLines` are
+// those CollectLines gathered for the block scan.
+bool RecognisesMenuScript(const MenuTable& table, std::string_view blockLines);
 // Tries one line; true when it was accepted as the next entry.
 bool ReadMenuLine(std::string_view line, MenuTable& table);
 // Decodes the texts of an accepted line and appends the entry.

@@ -191,7 +191,8 @@ std::optional<std::time_t> sourceDateEpoch() {
 [[gnu::always_inline]] inline std::size_t putPlainStart(Cursor& out, std::string_view text,
                                                         std::size_t readable, [[maybe_unused]] char quote,
                                                         [[maybe_unused]] bool menuText,
-                                                        [[maybe_unused]] bool isTag) {
+                                                        [[maybe_unused]] bool isTag,
+                                                        [[maybe_unused]] bool afterSpace = false) {
     std::size_t i = 0;
 #if defined(__SSE2__)
     const std::size_t size = text.size();
@@ -202,7 +203,7 @@ std::optional<std::time_t> sourceDateEpoch() {
     const __m128i open = _mm_set1_epi8(menuText && !isTag ? '<' : quote);
     const __m128i close = _mm_set1_epi8(menuText && !isTag ? '>' : quote);
     const __m128i space = _mm_set1_epi8(' ');
-    unsigned spaceBefore = 0;
+    unsigned spaceBefore = afterSpace ? 1u : 0u;
     while (i < size && i + 16 <= readable) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out.p + i), block);
@@ -247,18 +248,19 @@ std::optional<std::time_t> sourceDateEpoch() {
     if (start < text.size()) out.put(text.substr(start));
 }
 
+// `afterSpace`: the text is the part of a longer one that follows a space.
 [[gnu::always_inline]] inline void putMenuText(Cursor& out, std::string_view text, bool isTag,
-                                               std::size_t readable) {
+                                               std::size_t readable, bool afterSpace = false) {
     // Character references first, then the literal's escapes; a reference never holds a byte
     // that needs escaping, so each input byte is handled once.
     const ByteClasses& classes = isTag ? TagTextClasses : PlainTextClasses;
-    const std::size_t plain = putPlainStart(out, text, readable, '"', true, isTag);
+    const std::size_t plain = putPlainStart(out, text, readable, '"', true, isTag, afterSpace);
     std::size_t start = plain;
     for (std::size_t i = plain; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         const ByteClass kind = classes[byte];
-        if (kind == Plain || (kind == Space && (i == 0 || text[i - 1] != ' '))) continue;
+        if (kind == Plain || (kind == Space && (i == 0 ? !afterSpace : text[i - 1] != ' '))) continue;
         out.put(text.substr(start, i - start));
         start = i + 1;
         if (c == ' ') {
@@ -401,21 +403,55 @@ void WriteMenuArray(ScriptBuffer& out, const SiteTree& tree, bool isTag) {
         }
         const TreeFacts::Line& at = lines[number];
         const SiteEntry& entry = at.node->entry;
-        const std::size_t worst =
-            (entry.text.size() + entry.file.size()) * MaxBytesPerByte + 4 * MaxNumberBytes + 40 + LineSlack;
-        if (text.size() - used < worst && out.sink && used > 0) {
-            out.sink(std::string_view(text.data(), used));
-            used = 0;
-        }
-        if (text.size() - used < worst) text.resize(std::max(text.size() * 3 / 2, used + worst));
+        constexpr std::size_t LineFrame = 4 * MaxNumberBytes + 40 + LineSlack;
+        const std::size_t worst = (entry.text.size() + entry.file.size()) * MaxBytesPerByte + LineFrame;
+        // With a sink a line whose worst case exceeds a spill goes out in parts, each given room
+        // for its own worst case only: a text of hundreds of megabytes must not take a buffer six
+        // times its size.
+        const bool inParts = out.sink && worst > ScriptBuffer::SpillSize;
+        const auto makeRoom = [&](std::size_t need) {
+            if (text.size() - used < need && out.sink && used > 0) {
+                out.sink(std::string_view(text.data(), used));
+                used = 0;
+            }
+            if (text.size() - used < need) text.resize(std::max(text.size() * 3 / 2, used + need));
+        };
+        makeRoom(inParts ? ScriptBuffer::SpillSize + LineFrame : worst);
         Cursor line{text.data() + used};
+        // Writes `piece` part by part through `put(cursor, part, readable, afterSpace)`.
+        const auto putInParts = [&](std::string_view piece, std::size_t readable, auto&& put) {
+            constexpr std::size_t PartBytes = ScriptBuffer::SpillSize / MaxBytesPerByte;
+            for (std::size_t from = 0; from < piece.size(); from += PartBytes) {
+                used = static_cast<std::size_t>(line.p - text.data());
+                makeRoom(PartBytes * MaxBytesPerByte + LineFrame);
+                line.p = text.data() + used;
+                put(line, piece.substr(from, PartBytes), readable - from, from > 0 && piece[from - 1] == ' ');
+            }
+        };
         ancestors.resize(at.depth);
         line.literal("ca[");
         line.decimal(current);
         line.literal("] = new cr(\"");
-        putMenuText(line, entry.text, isTag, entry.text.readable());
+        if (inParts)
+            putInParts(entry.text.view(), entry.text.readable(),
+                       [isTag](Cursor& c, std::string_view part, std::size_t readable, bool afterSpace) {
+                           putMenuText(c, part, isTag, readable, afterSpace);
+                       });
+        else
+            putMenuText(line, entry.text, isTag, entry.text.readable());
         line.literal("\", \"");
-        putJsEscaped(line, entry.file, '"', entry.file.readable());
+        if (inParts)
+            putInParts(entry.file.view(), entry.file.readable(),
+                       [](Cursor& c, std::string_view part, std::size_t readable, bool) {
+                           putJsEscaped(c, part, '"', readable);
+                       });
+        else
+            putJsEscaped(line, entry.file, '"', entry.file.readable());
+        if (inParts) {
+            used = static_cast<std::size_t>(line.p - text.data());
+            makeRoom(LineFrame);
+            line.p = text.data() + used;
+        }
         line.literal("\", ");
         // Mostly the next line's number, which is at hand as text.
         if (at.next == number + 1 && at.next < count)

@@ -167,3 +167,35 @@ TEST(ProjectDocument, TheSaveQuestionDecidesWhetherChangesMayBeDropped) {
     EXPECT_FALSE(f.document.isModified());
     EXPECT_EQ(f.shape(), "A B C D");
 }
+
+TEST(ProjectDocument, AFileThatIsNoMenuScriptIsNotOpenedAndDroppedLinesShowInOneBox) {
+    DocumentFixture f;
+    const QString page = f.data.path(QStringLiteral("index.htm"));
+    {
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<!DOCTYPE html>\n<html><body><p>Hallo</p></body></html>\n");
+    }
+    EXPECT_FALSE(f.document.load(page));
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{QStringLiteral("error:„%1“ ist keine Menüskriptdatei.").arg(page)});
+    EXPECT_EQ(f.shape(), "A B C D");
+    EXPECT_TRUE(f.document.fileName().isEmpty());
+
+    const QString lost = f.data.path(QStringLiteral("lost.js"));
+    {
+        QFile file(lost);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 3; ++i)
+            file.write(QByteArray("ca[") + QByteArray::number(i) +
+                       "] = new cr(\"a\", \"a.htm\", cs, 0, cs);\r\n");
+        file.write("ca[3] = new cr(\"a\", \"a.htm\", cs, cs, 99999999999);\r\n");
+    }
+    EXPECT_TRUE(f.document.load(lost));
+    EXPECT_EQ(MessageBoxes::takeShown(),
+              QStringList{QStringLiteral("info:Beim Öffnen von „%1“ wurden Zeilen übergangen:\n"
+                                         "1 Menüzeile nicht gelesen (keine gültige Menüzeile): Zeile 4.\n"
+                                         "3 Einträge nicht in den Baum übernommen (kein Eintrag der obersten "
+                                         "Ebene): Zeilen 1, 2, 3.")
+                              .arg(lost)});
+}

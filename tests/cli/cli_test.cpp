@@ -398,8 +398,13 @@ TEST_F(Cli, EndlessInputAndMemoryOrFileSizeLimitsEndWithAMessage) {
                   std::string("quilso-cli: „") + refused.device + "“ ist keine gewöhnliche Datei.\n");
     }
     EXPECT_FALSE(fs::exists(path("out.js")));
-    Outcome run = runProgram(dir, "head -c 1000 /dev/zero | \"$CLI\" dump /dev/stdin >/dev/null");
+    // A pipe is read like a file: a menu script from it opens, anything else is refused as such.
+    Outcome run =
+        runProgram(dir, "printf '/* application\\r\\n*/\\r\\n' | \"$CLI\" dump /dev/stdin >/dev/null");
     EXPECT_EQ(run.status, 0) << run.err;
+    run = runProgram(dir, "head -c 1000 /dev/zero | \"$CLI\" dump /dev/stdin >/dev/null");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quilso-cli: „/dev/stdin“ ist keine Menüskriptdatei.\n");
     run = runProgram(dir, "head -c 300000000 /dev/zero | \"$CLI\" dump /dev/stdin");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "quilso-cli: /dev/stdin: Zeile zu lang\n");
@@ -515,4 +520,35 @@ TEST_F(Cli, AKilledSaveLeavesTheFileWholeOrNamesItsCompleteCopy) {
         }
     }
     EXPECT_TRUE(readFile(path("link.js")) == readFile(path("menu.js")));
+}
+
+TEST_F(Cli, FilesThatAreNoMenuScriptExitWithOneAndReplaceNothing) {
+    writeFile(path("index.htm"), "<!DOCTYPE html>\n<html><body><p>Hallo</p></body></html>\n");
+    writeFile(path("zeros.js"), std::string(100000, '\0'));
+    for (const char* name : {"index.htm", "zeros.js"}) {
+        EXPECT_EQ(run({"dump", path(name)}), ExitFileError) << name;
+        EXPECT_EQ(err.str(), "quilso-cli: „" + path(name) + "“ ist keine Menüskriptdatei.\n");
+        EXPECT_EQ(out.str(), "");
+    }
+    writeFile(path("out.js"), "old");
+    EXPECT_EQ(run({"resave", path("index.htm"), path("out.js")}), ExitFileError);
+    EXPECT_EQ(readFile(path("out.js")), "old");
+    // An empty file holds nothing to lose.
+    writeFile(path("empty.js"), "");
+    EXPECT_EQ(run({"dump", path("empty.js")}), ExitOk);
+}
+
+TEST_F(Cli, DroppedLinesArePrintedOneLinePerKind) {
+    std::string lines = "/* options\r\nistag=false\r\n*/\r\n";
+    for (int i = 0; i < 7; ++i)
+        lines += "ca[" + std::to_string(i) + "] = new cr(\"a\", \"a.htm\", cs, 0, cs);\r\n";
+    lines += "ca[7] = new cr(\"a\", \"a.htm\", cs, cs, 99999999999);\r\n";
+    writeFile(path("lost.js"), lines);
+    EXPECT_EQ(run({"dump", path("lost.js")}), ExitOk);
+    EXPECT_EQ(err.str(), "quilso-cli: " + path("lost.js") +
+                             ": 1 Menüzeile nicht gelesen (keine gültige Menüzeile): Zeile 11.\n"
+                             "quilso-cli: " +
+                             path("lost.js") +
+                             ": 7 Einträge nicht in den Baum übernommen (kein Eintrag der obersten Ebene): "
+                             "Zeilen 4, 5, 6, 7, 8 und 2 weitere.\n");
 }

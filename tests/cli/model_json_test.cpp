@@ -14,6 +14,13 @@ std::string allBytes(int shift) {
     return s;
 }
 
+// Every byte a CSS value may hold: all but those that would end its declaration or rule.
+std::string cssBytes(int shift) {
+    std::string s = allBytes(shift);
+    std::erase_if(s, [](char c) { return c == ';' || c == '{' || c == '}'; });
+    return s;
+}
+
 // Every field gets its own value, so a field missing from either direction shows up.
 MenuStyle distinctCss(int seed) {
     MenuStyle css;
@@ -59,16 +66,34 @@ MenuStyle distinctCss(int seed) {
                            &css.backgroundColorHover,
                            &css.backgroundColor})
         *s = next();
+    // Units come from the panels' lists, as distinct as those allow.
+    const auto unit = [&](std::vector<std::string_view> choices) {
+        choices.insert(choices.end(), CssUnits.begin(), CssUnits.end() - 1);
+        return std::string(choices[static_cast<std::size_t>(n++) % choices.size()]);
+    };
+    const std::vector<std::pair<std::string*, std::vector<std::string_view>>> unitFields = {
+        {&css.offsetXUnit, {"auto"}},
+        {&css.offsetYUnit, {"auto"}},
+        {&css.widthUnit, {"auto"}},
+        {&css.heightUnit, {"auto"}},
+        {&css.letterSpacingUnit, {"normal", "inherit"}},
+        {&css.wordSpacingUnit, {"normal", "inherit"}},
+        {&css.lineHeightUnit, {"normal", "inherit", ""}},
+        {&css.textIndentUnit, {"inherit"}},
+        {&css.verticalAlignUnit, {"baseline", "text-top"}},
+        {&css.fontSizeUnit, {"xx-small", "larger"}}};
+    for (const auto& [field, keywords] : unitFields)
+        *field = unit(keywords);
     for (int p = 0; p < BoxPartCount; ++p)
         for (int s = 0; s < BoxSideCount; ++s) {
             css.boxValue[p][s] = next();
-            css.boxUnit[p][s] = next();
+            css.boxUnit[p][s] = unit({"inherit"});
         }
     for (int s = 0; s < BoxSideCount; ++s) {
         css.borderColor[s] = next();
         css.borderStyle[s] = next();
     }
-    css.fontFamilies = {next(), allBytes(seed), ""};
+    css.fontFamilies = {next(), cssBytes(seed), ""};
     css.textDecorationUnderline = seed & 1;
     css.textDecorationOverline = seed & 2;
     css.textDecorationLineThrough = seed & 4;
@@ -126,7 +151,7 @@ TEST(ModelJson, ShapeErrorsNameThePlaceAndChangeNothing) {
         {R"({"colour": 1})", "colour: unknown key"},
         {R"({"css": [{}, {}]})", "css: expected 3"},
         {R"({"css": [{}, {"fontSize": "1"}, {}]})", "css[1].fontSize: unknown key"},
-        {R"({"css": [{}, {}, {"boxUnit": [["a","b","c","d"], ["a"], ["a","b","c","d"]]}]})",
+        {R"({"css": [{}, {}, {"boxUnit": [["px","em","%","pt"], ["px"], ["px","em","%","pt"]]}]})",
          "css[2].boxUnit[1]"},
         {R"({"css": [{"borderColor": ["a","b","c",4]}, {}, {}]})", "css[0].borderColor[3]"},
         {R"({"tree": [{"text": "a", "children": [{}, {"file": "\u2192"}]}]})", "tree[0].children[1].file"},
@@ -145,6 +170,46 @@ TEST(ModelJson, ShapeErrorsNameThePlaceAndChangeNothing) {
         }
         EXPECT_EQ(ProjectToJson(project), before);
     }
+}
+
+TEST(ModelJson, ValuesThatWouldEndTheirRuleAndUnitsNoPanelOffersAreRefused) {
+    Project project;
+    sample::makeExampleProject(project);
+    const std::string before = ProjectToJson(project);
+    const std::pair<const char*, const char*> refused[] = {
+        {R"({"css": [{"fontFamilies": ["Foo}Bar", "Arial"]}, {}, {}]})", "css[0].fontFamilies[0]"},
+        {R"({"css": [{"widthUnit": "px;}"}, {}, {}]})", "css[0].widthUnit"},
+        {R"({"css": [{}, {"color": "#FF0000;"}, {}]})", "css[1].color"},
+        {R"({"css": [{}, {}, {"backgroundColor": "{"}]})", "css[2].backgroundColor"},
+        {R"({"css": [{"boxValue": [["1","2","3","4{"], ["1","2","3","4"], ["1","2","3","4"]]}, {}, {}]})",
+         "css[0].boxValue[0][3]"},
+        {R"({"css": [{"borderStyle": ["solid","solid","solid","solid;color:red"]}, {}, {}]})",
+         "css[0].borderStyle[3]"},
+        {R"({"css": [{"fontSizeUnit": "vw"}, {}, {}]})", "css[0].fontSizeUnit"},
+        {R"({"css": [{"letterSpacingUnit": "%"}, {}, {}]})", "css[0].letterSpacingUnit"},
+        {R"({"css": [{"heightUnit": "normal"}, {}, {}]})", "css[0].heightUnit"},
+        {R"({"css": [{"boxUnit": [["px","px","px","px"], ["%","px","px","px"], ["px","px","px","px"]]}, {}, {}]})",
+         "css[0].boxUnit[1][0]"},
+        {R"({"css": [{"boxUnit": [["px","px","px","px"], ["px","px","px","px"], ["px","px","px","auto"]]}, {}, {}]})",
+         "css[0].boxUnit[2][3]"},
+    };
+    for (const auto& [json, place] : refused) {
+        try {
+            ProjectFromJson(json, project);
+            ADD_FAILURE() << "accepted: " << json;
+        } catch (const ModelError& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with(std::string(place) + ":")) << e.what();
+        }
+        EXPECT_EQ(ProjectToJson(project), before);
+    }
+    ProjectFromJson(R"({"css": [{"widthUnit": "auto", "heightUnit": "%", "lineHeightUnit": "",
+                                 "fontSizeUnit": "larger", "letterSpacingUnit": "inherit",
+                                 "fontFamilies": ["Foo Bar", "a:b,c"]},
+                                {"boxUnit": [["auto","inherit","em",""], ["thin","medium","pc","inherit"],
+                                             ["inherit","%","px","mm"]]}, {}]})",
+                    project);
+    EXPECT_EQ(project.params.css[0].fontSizeUnit, "larger");
+    EXPECT_EQ(project.params.css[1].boxUnit[BoxBorder][SideRight], "medium");
 }
 
 TEST(ModelJson, CharactersOutsideTheCodePageAreRefusedButC1ControlsPass) {

@@ -134,6 +134,18 @@ private slots:
         QCOMPARE(params_.css[0].fontFamilies, (Names{"Ari\x80l"}));
     }
 
+    void familyRefusesWhatWouldEndItsRule() {
+        auto* family = in<QComboBox>(0, "cbFontFamily");
+        focusTo(family);
+        family->lineEdit()->selectAll();
+        const int beeps = state_->beepCount();
+        QTest::keyClicks(family->lineEdit(), "Foo}B;a{r");
+        QCOMPARE(family->currentText(), QStringLiteral("FooBar"));
+        QCOMPARE(state_->beepCount(), beeps + 3);
+        leave();
+        QCOMPARE(params_.css[0].fontFamilies, (Names{"FooBar"}));
+    }
+
     void familyChosenFromTheList() {
         auto* family = in<QComboBox>(1, "cbFontFamily");
         choose(family, 4);

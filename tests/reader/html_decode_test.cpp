@@ -60,3 +60,37 @@ TEST(HtmlDecode, AgreesWithItsDefinitionOnReferenceSoup) {
         ASSERT_EQ(HtmlDecode(text), DefinedDecode(text)) << text;
     }
 }
+
+TEST(HtmlDecode, MarkupTextsKeepEveryReferenceButTheWritersOwn) {
+    // In a markup text the page's '<' is its own, so a reference stays a reference unless the
+    // writer itself writes it in that mode.
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"&#34;a&#39; b&nbsp;c", "\"a' b c"},
+        {"&#160;&#228;&#255;", "\xA0\xE4\xFF"},
+        {"&#60;img src=x onerror=alert(1)&#62;", "&#60;img src=x onerror=alert(1)&#62;"},
+        {"&#38;lt;b&#38;gt;", "&#38;lt;b&#38;gt;"},
+        {"&#65;&#159;&#256;&#0228;&#034;", "&#65;&#159;&#256;&#0228;&#034;"},
+        {"<b>&amp;</b>&#x41;&#;&", "<b>&amp;</b>&#x41;&#;&"},
+        {"&#&#228;;&nbsp", "&#\xE4;&nbsp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HtmlDecode(c.in, true), c.out) << c.in;
+}
+
+TEST(HtmlDecode, PlainDecodingOfAMarkupDecodedTextIsPlainDecoding) {
+    // The reader decodes texts as markup before it knows whether they are, and decodes the rest
+    // only for a file whose texts are plain.
+    std::mt19937 rng(12);
+    const std::string parts[] = {"&",      "#",      ";",      "&#",   "&#3",    "&#34;",  "&#39;",
+                                 "&#60;",  "&#62;",  "&nbsp;", "nbsp", "0",      "1",      "6",
+                                 "2",      "5",      " ",      "\xE4", "&#228;", "&#160;", "&#0099;",
+                                 "&#255;", "&#256;", "&#16",   "&#22", "8;",     "0;",     "&n"};
+    for (int round = 0; round < 50000; ++round) {
+        std::string text;
+        for (unsigned k = rng() % 12; k > 0; --k)
+            text += parts[rng() % std::size(parts)];
+        ASSERT_EQ(HtmlDecode(HtmlDecode(text, true)), HtmlDecode(text)) << text;
+    }
+}

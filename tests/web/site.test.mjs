@@ -40,7 +40,7 @@ function writeSite() {
   write('unsicher/nummer.htm', sitePage({ title: 'Nummer', before: '<script>var quilso_page = 6;</script>' }));
 
   const hostile = foldersProject();
-  hostile.css[0].fontFamilies = ['</style><script>window.__pwned = 1;</script>', 'Arial'];
+  hostile.css[0].fontFamilies = ['</style><script>window.__pwned = 1</script>', 'Arial'];
   build(hostile, path.join(site, 'stil', 'menu.js'));
   write('stil/index.htm', sitePage({ title: 'Start' }));
   write('stil/d/index.htm', page({ script: '../menu.js', mode: 'defer', before: '<script>var quilso_page = 0;</script>' }));

@@ -310,3 +310,27 @@ TEST(MenuScript, LargeSaveWrittenInPiecesMatchesTheBuiltText) {
     EXPECT_EQ(saved.size(), built.size());
     EXPECT_TRUE(saved == built);
 }
+
+TEST(MenuScript, TextsLongerThanAPieceAreWrittenInPartsAsTheBuiltText) {
+    ScopedEnv env("SOURCE_DATE_EPOCH", "1700000000");
+    // Parts of a long text meet at every kind of byte, runs of spaces among them, whose second
+    // space onwards becomes "&nbsp;" also where a part begins.
+    std::string text;
+    for (int i = 0; i < 400000; ++i) {
+        static const char pattern[] = "ab  <\"\xE4 \\'  x\x01>   ";
+        text += pattern[i % (sizeof pattern - 1)];
+    }
+    const std::string spaces(300000, ' ');
+    for (const bool isTag : {false, true}) {
+        Project project;
+        project.params.options.isTag = isTag;
+        project.tree.insert(project.tree.root(), -1, {text, text.substr(1000)});
+        project.tree.insert(project.tree.root(), -1, {"x" + spaces, spaces});
+        project.tree.insert(project.tree.root(), -1, {"kurz", "k.htm"});
+        std::string written;
+        WriteMenuScriptTo([&](std::string_view piece) { written += piece; }, project, ProgramInfo{});
+        const std::string built = BuildMenuScriptText(project, ProgramInfo{}, LastSaveStamp());
+        EXPECT_EQ(written.size(), built.size());
+        EXPECT_TRUE(written == built) << "isTag " << isTag;
+    }
+}
