@@ -135,6 +135,15 @@ void putCss(std::string& out, const MenuStyle& css) {
     out += "\n    }";
 }
 
+void putCssList(std::string& out, const MenuStyle (&css)[MenuKindCount]) {
+    out += "  \"css\": [\n";
+    for (int k = 0; k < MenuKindCount; ++k) {
+        if (k > 0) out += ",\n";
+        putCss(out, css[k]);
+    }
+    out += "\n  ]";
+}
+
 void putTree(std::string& out, const SiteTree& tree) {
     out += "  \"tree\": [";
     // One node per line; `open` counts the nodes whose children list is still open.
@@ -232,6 +241,21 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
     }
 }
 
+void readCssList(const Json& value, MenuStyle (&css)[MenuKindCount]) {
+    array(value, "css", MenuKindCount);
+    for (int k = 0; k < MenuKindCount; ++k)
+        readCss(value[static_cast<std::size_t>(k)], "css[" + std::to_string(k) + "]", css[k]);
+}
+
+Json parse(std::string_view json) {
+    try {
+        return Json::parse(json.begin(), json.end());
+    } catch (const Json::exception& e) {
+        // Not only syntax errors: a number too large for a double is refused while parsing too.
+        throw ModelError(std::string("not valid JSON: ") + e.what());
+    }
+}
+
 // The place of a node for messages: tree[0].children[3]...
 std::string nodePath(const std::vector<std::size_t>& rows) {
     std::string path = "tree";
@@ -295,25 +319,35 @@ std::string ProjectToJson(const Project& project) {
     out.reserve(16384 + project.tree.size() * 64);
     out += "{\n  \"isTag\": ";
     out += project.params.options.isTag ? "true" : "false";
-    out += ",\n  \"css\": [\n";
-    for (int k = 0; k < MenuKindCount; ++k) {
-        if (k > 0) out += ",\n";
-        putCss(out, project.params.css[k]);
-    }
-    out += "\n  ],\n";
+    out += ",\n";
+    putCssList(out, project.params.css);
+    out += ",\n";
     putTree(out, project.tree);
     out += "}\n";
     return out;
 }
 
+std::string StylesToJson(const MenuStyle (&css)[MenuKindCount]) {
+    std::string out = "{\n";
+    putCssList(out, css);
+    out += "\n}\n";
+    return out;
+}
+
+void StylesFromJson(std::string_view json, MenuStyle (&css)[MenuKindCount]) {
+    const Json root = parse(json);
+    if (!root.is_object()) fail("model", "expected an object");
+    const auto found = root.find("css");
+    if (found == root.end()) fail("model", "expected the key css");
+    for (const auto& item : root.items())
+        if (item.key() != "css") fail(item.key(), "unknown key (a look holds only the styles)");
+    MenuStyle read[MenuKindCount];
+    readCssList(*found, read);
+    std::move(std::begin(read), std::end(read), std::begin(css));
+}
+
 void ProjectFromJson(std::string_view json, Project& project) {
-    Json root;
-    try {
-        root = Json::parse(json.begin(), json.end());
-    } catch (const Json::exception& e) {
-        // Not only syntax errors: a number too large for a double is refused while parsing too.
-        throw ModelError(std::string("not valid JSON: ") + e.what());
-    }
+    const Json root = parse(json);
     if (!root.is_object()) fail("model", "expected an object");
 
     ProjectParams params;
@@ -322,9 +356,7 @@ void ProjectFromJson(std::string_view json, Project& project) {
         if (key == "isTag") {
             params.options.isTag = flag(field, key);
         } else if (key == "css") {
-            array(field, key, MenuKindCount);
-            for (int k = 0; k < MenuKindCount; ++k)
-                readCss(field[static_cast<std::size_t>(k)], "css[" + std::to_string(k) + "]", params.css[k]);
+            readCssList(field, params.css);
         } else if (key == "tree") {
             readTree(field, tree);
         } else {
