@@ -250,12 +250,11 @@ void StyleGalleryDialog::lookChosen() {
     if (look && !look->usable())
         problem_->setText(QStringLiteral("Nicht lesbar: ") + QString::fromStdString(look->error));
     picture_->setPixmap(usable ? QPixmap::fromImage(DrawLookPicture(look->css)) : QPixmap());
-    for (int k = 0; k < quilso::MenuKindCount; ++k)
-        for (int s = 0; s < quilso::MenuStateCount; ++s) {
-            ContrastLabel* label = contrasts_[std::size_t(k * quilso::MenuStateCount + s)];
-            label->setVisible(usable);
-            label->setStyle(usable ? &look->css[k] : nullptr);
-        }
+    // The labels go menu by menu, each with its states in order.
+    for (std::size_t i = 0; i < contrasts_.size(); ++i) {
+        contrasts_[i]->setVisible(usable);
+        contrasts_[i]->setStyle(usable ? &look->css[i / quilso::MenuStateCount] : nullptr);
+    }
     tryOn(usable ? look : nullptr);
 }
 

@@ -82,8 +82,8 @@ double LowestContrast(const MenuStyle (&css)[MenuKindCount]) {
     double lowest = 21;
     for (int s = 0; s < MenuStateCount; ++s) {
         const auto state = static_cast<MenuState>(s);
-        for (int k = 0; k < MenuKindCount; ++k)
-            lowest = std::min(lowest, ContrastOf(css[k], state).ratio);
+        for (const MenuStyle& menu : css)
+            lowest = std::min(lowest, ContrastOf(menu, state).ratio);
         lowest = std::min(lowest, NestedSubContrastOf(css[MenuSub], css[MenuMain], state).ratio);
     }
     return lowest;

@@ -15,6 +15,7 @@ namespace quilso {
 // The file name ending of a stored look.
 constexpr std::string_view LookFileSuffix = ".json";
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the compiler's own names in the copy of `css`.
 struct Look {
     std::string name; // the file name without ".json", UTF-8 as the file system spells it
     std::filesystem::path file;
