@@ -3,6 +3,7 @@
 
 #include "contrast_label.h"
 #include "file_io.h"
+#include "live_preview.h"
 #include "looks.h"
 #include "reader.h"
 #include "style_gallery_dialog.h"
@@ -154,14 +155,17 @@ TEST_F(StyleGallery, CancelLeavesTheProjectAsItWas) {
 
     auto dialog = gallery();
     ASSERT_TRUE(dialog->chooseLook(QStringLiteral("Karteireiter")));
-    // Tried on: the project and its panels show it while the gallery is open.
+    // Tried on: the project, and so the preview's menu script, show it while the gallery is open.
     EXPECT_EQ(document()->project().params.css[quilso::MenuMain],
               shipped("Karteireiter").css[quilso::MenuMain]);
+    const QByteArray tabColour = QByteArrayLiteral("6B7280"); // the tab bar's border, in no other look
+    EXPECT_TRUE(form_->livePreview()->menuScript().toUpper().contains(tabColour));
     ASSERT_TRUE(dialog->chooseLook(QStringLiteral("Seitenleiste")));
     dialog->findChild<QAbstractButton*>(QStringLiteral("CancelLookButton"))->click();
 
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(document()->project().params, params);
+    EXPECT_FALSE(form_->livePreview()->menuScript().toUpper().contains(tabColour));
     // Not even a step to redo is left behind.
     EXPECT_EQ(document()->undoStack()->count(), steps);
     EXPECT_EQ(document()->undoStack()->index(), steps);
