@@ -226,3 +226,27 @@ TEST_F(StyleGallery, PicturesComeFromTheLooks) {
     }
     EXPECT_EQ(pictures.size(), looks.size());
 }
+
+// The user's look renamed and removed from the gallery; the shipped ones cannot be.
+TEST_F(StyleGallery, OwnLookIsRenamedAndRemovedInTheGallery) {
+    quilso::SaveLook(userDir().toStdString(), "Alt", document()->project().params);
+    auto dialog = gallery();
+    ASSERT_TRUE(dialog->chooseLook(QStringLiteral("Alt")));
+    QTimer::singleShot(0, [] {
+        auto* ask = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(ask, nullptr);
+        ask->setTextValue(QStringLiteral("Neu"));
+        ask->accept();
+    });
+    dialog->findChild<QAbstractButton*>(QStringLiteral("RenameLookButton"))->click();
+    EXPECT_EQ(dialog->looks().back().name, "Neu");
+    EXPECT_TRUE(QFile::exists(userDir() + QStringLiteral("/Neu.json")));
+    EXPECT_FALSE(QFile::exists(userDir() + QStringLiteral("/Alt.json")));
+
+    ASSERT_TRUE(dialog->chooseLook(QStringLiteral("Neu")));
+    MessageBoxes::queueAnswer(MessageBoxes::Yes);
+    dialog->findChild<QAbstractButton*>(QStringLiteral("RemoveLookButton"))->click();
+    EXPECT_FALSE(QFile::exists(userDir() + QStringLiteral("/Neu.json")));
+    EXPECT_TRUE(dialog->looks().back().builtIn);
+    dialog->reject();
+}
