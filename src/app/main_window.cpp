@@ -13,6 +13,7 @@
 #include "recent_projects.h"
 #include "site_page.h"
 #include "site_tree_model.h"
+#include "style_gallery_dialog.h"
 #include "style_pages.h"
 #include "text_convert.h"
 #include "ui_seams.h"
@@ -201,7 +202,22 @@ void MainWindow::buildActions() {
     file->addAction(filePublish);
     file->addSeparator();
     file->addAction(fileExit);
-    menuBar()->addMenu(QStringLiteral("&Bearbeiten"))->addActions(buildHistoryActions());
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    edit->addActions(buildHistoryActions());
+    edit->addSeparator();
+    const QString looks = dataDirectory_ + QStringLiteral("styles");
+    edit->addAction(makeAction(
+        "miStyleGallery", QStringLiteral("&Stilvorlagen..."),
+        QStringLiteral("Fertige Gestaltungen der drei Men\u00FCs ansehen und \u00FCbernehmen"), {}, [this] {
+            ShowStyleGallery(
+                document_, dataDirectory_, [this] { showPreview(); }, this);
+        }));
+    edit->addAction(makeAction(
+        "miSaveLook", QStringLiteral("&Als Stilvorlage speichern..."),
+        QStringLiteral("Die Stile der drei Men\u00FCs unter einem Namen aufbewahren"), {}, [this, looks] {
+            SaveProjectAsLook(document_, looks, QString::fromStdString(quilso::UserLooksDir().string()),
+                              this);
+        }));
     auto checkLinks = makeAction("miCheckLinks", QStringLiteral("&Links prüfen"),
                                  QStringLiteral("Fehlende Seiten, unverlinkte Seiten und Kontraste prüfen"),
                                  QKeySequence(Qt::Key_F7), [this] {

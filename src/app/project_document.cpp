@@ -221,6 +221,15 @@ void ProjectDocument::markModified() {
     editState_->setProjectModified(true);
 }
 
+void ProjectDocument::replaceStyles(const QString& label,
+                                    const quilso::MenuStyle (&records)[quilso::MenuKindCount]) {
+    auto* step = new QUndoCommand(label);
+    for (int k = 0; k < quilso::MenuKindCount; ++k)
+        new StyleCommand(this, MenuKind(k), label, project_.params.css[k], records[k], step);
+    // Pushing redoes the step: each record is put in place and its panels show it.
+    undoStack_->push(step);
+}
+
 void ProjectDocument::restoreStyle(MenuKind kind, const quilso::MenuStyle& record) {
     quilso::MenuStyle& stored = project_.params.css[kind];
     if (stored == record) return;

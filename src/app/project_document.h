@@ -72,6 +72,8 @@ public:
     bool editStyle(quilso::MenuKind kind, const char* label, const StyleChange& change) override;
     void adjustStyle(quilso::MenuKind kind, const StyleChange& change) override;
     void markModified() override;
+    // Gives all three menus new records as one step named `label` (a ready-made look).
+    void replaceStyles(const QString& label, const quilso::MenuStyle (&records)[quilso::MenuKindCount]);
     // Puts a whole record back (a step undone or redone): the panels of `kind` show it again
     // through `styleRestored`. The modified state is the caller's business.
     void restoreStyle(quilso::MenuKind kind, const quilso::MenuStyle& record);

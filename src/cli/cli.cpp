@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 #include "link_check.h"
+#include "looks.h"
 #include "model_json.h"
 #include "publish.h"
 #include "reader.h"
@@ -64,6 +65,13 @@ constexpr const char* Usage =
     "      Pages with markers that no entry names get the main menu without a current\n"
     "      entry. Prints one line per page and a summary; exit status 1 when a page\n"
     "      could not be read or written.\n"
+    "  quilso-cli styles\n"
+    "      List the ready-made looks: the shipped ones, then the user's own from\n"
+    "      $XDG_DATA_HOME/quilso/styles (default ~/.local/share/quilso/styles), each with\n"
+    "      its lowest contrast ratio (\"unter 4,5:1\" when a state fails the limit).\n"
+    "  quilso-cli restyle PROJECT.js NAME [OUT] [--library LIB]\n"
+    "      Give the three menus of PROJECT.js the look NAME; the site tree and the\n"
+    "      options stay. Written to OUT (\"-\": standard output), else over PROJECT.js.\n"
     "  quilso-cli --help\n"
     "  quilso-cli --version\n"
     "Texts in the JSON form are the Unicode characters of their Windows-1252 bytes.\n"
@@ -93,6 +101,7 @@ Command parse(const std::vector<std::string>& args) {
     std::vector<std::string> allowed;
     std::vector<std::string> allowedFlags;
     std::size_t positional = 0;
+    std::size_t optionalPositional = 0; // may follow the required ones
     if (command.name == "dump" || command.name == "publish") {
         allowed = {"--base"};
         positional = 1;
@@ -106,6 +115,12 @@ Command parse(const std::vector<std::string>& args) {
         allowed = {"--site"};
         allowedFlags = {"--json", "--strict"};
         positional = 1;
+    } else if (command.name == "styles") {
+        positional = 0;
+    } else if (command.name == "restyle") {
+        allowed = {"--library"};
+        positional = 2;
+        optionalPositional = 1;
     } else {
         throw UsageError{"Unbekannter Befehl: " + command.name};
     }
@@ -133,7 +148,7 @@ Command parse(const std::vector<std::string>& args) {
             command.positional.push_back(arg);
         }
     }
-    if (command.positional.size() != positional)
+    if (command.positional.size() < positional || command.positional.size() > positional + optionalPositional)
         throw UsageError{command.name + " erwartet " + std::to_string(positional) + " Dateinamen"};
     return command;
 }
@@ -432,6 +447,54 @@ int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
     return ExitOk;
 }
 
+std::vector<Look> allLooks(const std::string& programDir) {
+    return ListLooks(FindShippedLooks(programDir), UserLooksDir());
+}
+
+int listStyles(std::ostream& out, const std::string& programDir) {
+    const std::vector<Look> looks = allLooks(programDir);
+    std::size_t width = 0;
+    for (const Look& look : looks)
+        width = std::max(width, look.name.size());
+    for (const Look& look : looks) {
+        out << look.name << std::string(width + 2 - look.name.size(), ' ')
+            << (look.builtIn ? "mitgeliefert  " : "eigene        ");
+        if (!look.usable()) {
+            out << "nicht lesbar: " << look.error << "\n";
+            continue;
+        }
+        const double lowest = LowestContrast(look.css);
+        out << FormatRatio(lowest) << (lowest < MinimumContrast ? " (unter 4,5:1)" : "") << "\n";
+    }
+    return ExitOk;
+}
+
+// Applies a look as the gallery does: the three style records change, nothing else.
+int restyle(const Command& command, std::ostream& out, std::ostream& err, const std::string& programDir) {
+    const std::string& projectFile = command.positional[0];
+    const std::string& name = command.positional[1];
+    const std::vector<Look> looks = allLooks(programDir);
+    const Look* look = FindLook(looks, name);
+    if (!look)
+        throw UsageError{"Keine Stilvorlage \xE2\x80\x9E" + name +
+                         "\xE2\x80\x9C (quilso-cli styles listet sie)"};
+    if (!look->usable()) throw FileError(look->file.string(), look->error);
+    Project project;
+    ReadObserver ignore;
+    ReadProjectFile(projectFile, project, ignore);
+    ApplyLook(*look, project.params);
+    writeScript(command.positional.size() > 2 ? command.positional[2] : projectFile, project,
+                programFor(command, programDir), out);
+    for (const Finding& finding : CheckContrasts(project.params)) {
+        err << "quilso-cli: Warnung: ";
+        writeVisible(err, finding.where);
+        err << ": ";
+        writeVisible(err, finding.message);
+        err << "\n";
+    }
+    return ExitOk;
+}
+
 bool leaveProjectsToExit = false;
 
 // A project the process still holds when it ends: freeing a million entries one by one takes
@@ -443,6 +506,8 @@ int run(const Command& command, std::ostream& out, std::ostream& err, const std:
     if (command.name == "import") return runImport(command, out, err, programDir);
     if (command.name == "check") return runCheck(command, out, err);
     if (command.name == "publish") return publish(command, out, err);
+    if (command.name == "styles") return listStyles(out, programDir);
+    if (command.name == "restyle") return restyle(command, out, err, programDir);
     auto owned = std::make_unique<Project>();
     Project& project = *owned;
     if (command.name == "dump") {

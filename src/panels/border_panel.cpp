@@ -349,6 +349,9 @@ void BorderPanel::showChangedRecord(const MenuStyle& record, const MenuStyle& pr
             if (differs) sides |= std::uint8_t(1u << side);
         }
         if (sides == 0) continue;
+        // Sides the list cannot name (three of them, say) are shown as all sides, mixed values
+        // and all, rather than as a selection the side list leaves blank.
+        if (std::find(std::begin(SideSets), std::end(SideSets), sides) == std::end(SideSets)) sides = 15;
         initialise();
         unmarkSides(selectedPart_);
         selectedPart_ = part;

@@ -149,16 +149,20 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
 TEST_F(Cli, HelpNamesOnlyKnownCommandsAndVersionAnswers) {
     ASSERT_EQ(run({"--help"}), ExitOk);
     std::istringstream help(out.str());
-    std::vector<std::string> commands;
+    std::vector<std::pair<std::string, bool>> commands; // and whether it takes arguments
     const std::string prefix = "  quilso-cli ";
     for (std::string line; std::getline(help, line);) {
         if (line.rfind(prefix, 0) != 0 || line.compare(prefix.size(), 1, "-") == 0) continue;
-        commands.push_back(line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size()));
+        const auto end = line.find(' ', prefix.size());
+        commands.emplace_back(line.substr(prefix.size(), end - prefix.size()), end != std::string::npos);
     }
     EXPECT_GE(commands.size(), 3u) << out.str();
-    for (const std::string& command : commands) {
-        EXPECT_EQ(run({command}), ExitUsage) << command;
+    for (const auto& [command, takesArguments] : commands) {
+        EXPECT_EQ(run({command}), takesArguments ? ExitUsage : ExitOk) << command;
         EXPECT_EQ(err.str().find("Unbekannter Befehl"), std::string::npos) << command << ": " << err.str();
+        if (!takesArguments) {
+            EXPECT_EQ(run({command, "extra"}), ExitUsage) << command;
+        }
     }
 
     ASSERT_EQ(run({"--version"}), ExitOk);

@@ -53,6 +53,12 @@ export SOURCE_DATE_EPOCH=1767225600 TZ=UTC
 "$usr/bin/quilso-cli" dump "$usr/share/quilso/default.js" >"$work/default.json" || fail "dump default.js"
 (cd "$work" && "$usr/bin/quilso-cli" build default.json rebuilt.js) || fail "build from the installed data"
 cmp "$work/rebuilt.js" "$usr/share/quilso/default.js" || fail "build did not reproduce the installed default.js"
+# Every shipped look is found by the installed program; the user's own folder stays empty.
+looks=$(XDG_DATA_HOME="$work/data" "$usr/bin/quilso-cli" styles) || fail "quilso-cli styles"
+for look in "$source"/data/styles/*.json; do
+  name=$(basename "$look" .json)
+  grep "^$name  *mitgeliefert " <<<"$looks" >/dev/null || fail "the installed quilso-cli does not list the look $name"
+done
 
 echo "== metadata"
 # Hints too: a missing main category hides the program in a catch-all menu section.

@@ -10,6 +10,7 @@
 #include "project_document.h"
 #include "site_page.h"
 #include "site_tree_model.h"
+#include "style_gallery_dialog.h"
 #include "ui_seams.h"
 
 #include <QApplication>
@@ -136,6 +137,19 @@ int main(int argc, char* argv[]) {
     dialog->show();
     ok &= save(dialog, outDir + QStringLiteral("/neueintrag.png"));
     dialog->hide();
+
+    // The gallery of looks with one of them tried on; the user's own looks stay out of the
+    // picture.
+    {
+        QTemporaryDir noOwnLooks;
+        StyleGalleryDialog gallery(form->document(), form->dataDirectory() + QStringLiteral("styles"),
+                                   noOwnLooks.path(), {}, form.get());
+        gallery.chooseLook(QStringLiteral("Karteireiter"));
+        gallery.show();
+        QTest::qWait(200);
+        ok &= save(&gallery, outDir + QStringLiteral("/stilvorlagen.png"));
+        gallery.reject();
+    }
 
     // The preview of the start page, then a click on "Produkte" so the sub menu shows too.
     form->showPreview();

@@ -3,8 +3,8 @@
 #include "project_document.h"
 
 StyleCommand::StyleCommand(ProjectDocument* document, quilso::MenuKind kind, const QString& text,
-                           quilso::MenuStyle before, quilso::MenuStyle after)
-    : QUndoCommand(text), document_(document), kind_(kind), before_(std::move(before)),
+                           quilso::MenuStyle before, quilso::MenuStyle after, QUndoCommand* parent)
+    : QUndoCommand(text, parent), document_(document), kind_(kind), before_(std::move(before)),
       after_(std::move(after)) {}
 
 void StyleCommand::undo() {

@@ -11,7 +11,7 @@ class ProjectDocument;
 class StyleCommand : public QUndoCommand {
 public:
     StyleCommand(ProjectDocument* document, quilso::MenuKind kind, const QString& text,
-                 quilso::MenuStyle before, quilso::MenuStyle after);
+                 quilso::MenuStyle before, quilso::MenuStyle after, QUndoCommand* parent = nullptr);
 
     void undo() override;
     void redo() override;

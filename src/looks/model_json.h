@@ -29,4 +29,11 @@ void WriteProjectJson(const Project& project, const JsonSink& sink);
 // when anything is wrong. Missing keys keep their empty defaults; unknown keys are errors.
 void ProjectFromJson(std::string_view json, Project& project);
 
+// The three menus' style records alone, as ProjectToJson lays them out: {"css": [...]}. The
+// form a look is stored in.
+std::string StylesToJson(const MenuStyle (&css)[MenuKindCount]);
+// Reads that form into `css`; throws ModelError and leaves `css` unchanged when anything is
+// wrong, also for any key beside "css".
+void StylesFromJson(std::string_view json, MenuStyle (&css)[MenuKindCount]);
+
 } // namespace quilso

@@ -136,6 +136,15 @@ void putCss(std::string& out, const MenuStyle& css) {
     out += "\n    }";
 }
 
+void putCssList(std::string& out, const MenuStyle (&css)[MenuKindCount]) {
+    out += "  \"css\": [\n";
+    for (int k = 0; k < MenuKindCount; ++k) {
+        if (k > 0) out += ",\n";
+        putCss(out, css[k]);
+    }
+    out += "\n  ]";
+}
+
 // Hands what `out` holds to `sink` once it has grown past this, so that the JSON form of a
 // large tree is never held whole.
 constexpr std::size_t FlushBytes = std::size_t(1) << 20;
@@ -275,6 +284,21 @@ void readCss(const Json& value, const std::string& where, MenuStyle& css) {
         } else {
             fail(at, "unknown key");
         }
+    }
+}
+
+void readCssList(const Json& value, MenuStyle (&css)[MenuKindCount]) {
+    array(value, "css", MenuKindCount);
+    for (int k = 0; k < MenuKindCount; ++k)
+        readCss(value[static_cast<std::size_t>(k)], "css[" + std::to_string(k) + "]", css[k]);
+}
+
+Json parse(std::string_view json) {
+    try {
+        return Json::parse(json.begin(), json.end());
+    } catch (const Json::exception& e) {
+        // Not only syntax errors: a number too large for a double is refused while parsing too.
+        throw ModelError(std::string("not valid JSON: ") + e.what());
     }
 }
 
@@ -499,15 +523,31 @@ void WriteProjectJson(const Project& project, const JsonSink& sink) {
     out.reserve(FlushBytes + 4096);
     out += "{\n  \"isTag\": ";
     out += project.params.options.isTag ? "true" : "false";
-    out += ",\n  \"css\": [\n";
-    for (int k = 0; k < MenuKindCount; ++k) {
-        if (k > 0) out += ",\n";
-        putCss(out, project.params.css[k]);
-    }
-    out += "\n  ],\n";
+    out += ",\n";
+    putCssList(out, project.params.css);
+    out += ",\n";
     putTree(out, project.tree, sink);
     out += "}\n";
     sink(out);
+}
+
+std::string StylesToJson(const MenuStyle (&css)[MenuKindCount]) {
+    std::string out = "{\n";
+    putCssList(out, css);
+    out += "\n}\n";
+    return out;
+}
+
+void StylesFromJson(std::string_view json, MenuStyle (&css)[MenuKindCount]) {
+    const Json root = parse(json);
+    if (!root.is_object()) fail("model", "expected an object");
+    const auto found = root.find("css");
+    if (found == root.end()) fail("model", "expected the key css");
+    for (const auto& item : root.items())
+        if (item.key() != "css") fail(item.key(), "unknown key (a look holds only the styles)");
+    MenuStyle read[MenuKindCount];
+    readCssList(*found, read);
+    std::move(std::begin(read), std::end(read), std::begin(css));
 }
 
 void ProjectFromJson(std::string_view json, Project& project) {
