@@ -60,10 +60,21 @@ bool SitePageFinder::contains(const fs::path& real) const {
 }
 
 PageLookup SitePageFinder::find(std::string_view file) const {
-    const std::string address = browserTrimmed(file);
+    // Copied only when a tab or line break must go: a name may be megabytes long.
+    std::string trimmed;
+    std::string_view address = file;
+    if (address.find_first_of("\t\n\r") != std::string_view::npos) {
+        trimmed = browserTrimmed(file);
+        address = trimmed;
+    }
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!address.empty() && blank(address.front()))
+        address.remove_prefix(1);
+    while (!address.empty() && blank(address.back()))
+        address.remove_suffix(1);
     if (address.empty()) return answer(PageLookupResult::Empty, {});
     if (IsUnsafeAddress(address)) return answer(PageLookupResult::Unsafe, {});
-    const std::string name = address.substr(0, address.find_first_of("?#"));
+    const std::string_view name = address.substr(0, address.find_first_of("?#"));
     if (name.empty() || HasSchemeOrIsRooted(name)) return answer(PageLookupResult::NotCheckable, {});
     // Split before decoding: an escaped "%5C" is a backslash in a file's name, not a separator.
     // Each segment is then decoded on its own; "%2e%2e" becomes ".." and climbs as a browser
@@ -72,7 +83,7 @@ PageLookup SitePageFinder::find(std::string_view file) const {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = name.find_first_of("/\\", start);
-        relative += Utf8PathFromStoredFileName(std::string_view(name).substr(start, end - start));
+        relative += Utf8PathFromStoredFileName(name.substr(start, end - start));
         if (end == std::string::npos) break;
         relative += '/';
         start = end + 1;
@@ -85,7 +96,6 @@ PageLookup SitePageFinder::findPath(std::string_view relativeUtf8) const {
     std::vector<std::string_view> kept;
     std::size_t ups = 0;
     bool folder = false;
-    bool unnamable = false; // a segment no file can have
     std::size_t start = 0;
     while (true) {
         const std::size_t end = relativeUtf8.find('/', start);
@@ -105,11 +115,16 @@ PageLookup SitePageFinder::findPath(std::string_view relativeUtf8) const {
         } else {
             kept.push_back(segment);
             folder = false;
-            if (segment.find('\0') != std::string_view::npos) unnamable = true;
         }
         if (last) break;
         start = end + 1;
     }
+    // A segment no file can have: no file system here takes a NUL or a name longer than 255
+    // bytes. Such a path is never looked up, which also spares a hostile name of megabytes the
+    // copies a lookup makes.
+    const bool unnamable = std::any_of(kept.begin(), kept.end(), [](std::string_view segment) {
+        return segment.size() > 255 || segment.find('\0') != std::string_view::npos;
+    });
     std::string relative;
     for (std::size_t i = 0; i < ups; ++i)
         relative += "../";

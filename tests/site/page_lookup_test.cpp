@@ -146,6 +146,17 @@ TEST_F(PageLookupTest, EveryKindOfFileName) {
     }
 }
 
+// A name longer than any file system here takes is missing without a look on disk, but like any
+// other name it is left behind by a ".." after it.
+TEST_F(PageLookupTest, NamesNoFileCanHave) {
+    makeSite();
+    const SitePageFinder finder(site);
+    const std::string overlong(256, 'x');
+    EXPECT_EQ(finder.find(overlong + ".htm").result, PageLookupResult::Missing);
+    EXPECT_EQ(finder.find("tief/" + overlong + "/../../index.htm").real, fs::canonical(site / "index.htm"));
+    EXPECT_EQ(finder.find(overlong + "/../../x.htm").result, PageLookupResult::Outside);
+}
+
 TEST_F(PageLookupTest, SiteFolderThroughALinkAndTheFolderItselfFound) {
     makeSite();
     fs::create_directory_symlink("site", dir / "zugang");
