@@ -72,8 +72,12 @@ template <class F> void forEachStringField(F&& f) {
 
 // ---- dump ----
 
-void putString(std::string& out, std::string_view cp1252) {
-    out += '"';
+// Hands what `out` holds to `sink` once it has grown past this, so that the JSON form of a
+// large tree is never held whole.
+constexpr std::size_t FlushBytes = std::size_t(1) << 20;
+
+// Appends the JSON string form of `cp1252` without its quotes.
+void putStringPiece(std::string& out, std::string_view cp1252) {
     for (const char c : Utf8FromCp1252(cp1252)) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
@@ -86,6 +90,19 @@ void putString(std::string& out, std::string_view cp1252) {
             out += Hex[byte & 0xF];
         } else {
             out += c;
+        }
+    }
+}
+
+// With a sink, a long text goes out piece by piece: its JSON form is never held whole beside it.
+void putString(std::string& out, std::string_view cp1252, const JsonSink* sink = nullptr) {
+    out += '"';
+    constexpr std::size_t Piece = std::size_t(64) << 10; // a byte is a character: any cut is fine
+    for (std::size_t at = 0; at < cp1252.size(); at += Piece) {
+        putStringPiece(out, cp1252.substr(at, Piece));
+        if (sink && out.size() >= FlushBytes) {
+            (*sink)(out);
+            out.clear();
         }
     }
     out += '"';
@@ -145,10 +162,6 @@ void putCssList(std::string& out, const MenuStyle (&css)[MenuKindCount]) {
     out += "\n  ]";
 }
 
-// Hands what `out` holds to `sink` once it has grown past this, so that the JSON form of a
-// large tree is never held whole.
-constexpr std::size_t FlushBytes = std::size_t(1) << 20;
-
 void putTree(std::string& out, const SiteTree& tree, const JsonSink& sink) {
     out += "  \"tree\": [";
     // One node per line; `open` counts the nodes whose children list is still open.
@@ -158,9 +171,9 @@ void putTree(std::string& out, const SiteTree& tree, const JsonSink& sink) {
             out += "]}";
         out += node->parent()->child(0) == node ? "\n" : ",\n";
         out += "{\"text\": ";
-        putString(out, node->entry.text);
+        putString(out, node->entry.text, &sink);
         out += ", \"file\": ";
-        putString(out, node->entry.file);
+        putString(out, node->entry.file, &sink);
         if (node->childCount() > 0) {
             out += ", \"children\": [";
             ++open;
