@@ -4,6 +4,7 @@
 #include "value_helpers.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -36,6 +37,56 @@ fs::path realPathOf(const fs::path& path) {
 
 PageLookup answer(PageLookupResult result, std::string relative, fs::path real = {}) {
     return PageLookup{result, std::move(relative), std::move(real)};
+}
+
+// Longer names than this are first walked without being decoded whole: a path on disk holds at
+// most 4,096 bytes, and a hostile name of megabytes should cost no copies of itself.
+constexpr std::size_t LongestLookedUpName = 16 * 1024;
+// No file system here takes a name longer than this many bytes.
+constexpr std::size_t LongestFileName = 255;
+
+// The answer for a name over LongestLookedUpName where it is clear without a look on disk: above
+// the folder (outside), or holding a segment no file can have (missing). Such a segment is one of
+// more than three times LongestFileName bytes without a '%': decoded it is longer still and holds
+// no separator. Nothing when the name must be looked up after all (every such segment was left
+// by a ".."). The path in the answer is the name's beginning, enough for a report.
+std::optional<PageLookup> overlongAnswer(std::string_view name) {
+    std::vector<bool> unnamable; // per segment kept so far: whether no file can have it
+    std::size_t ups = 0;
+    const auto climb = [&] {
+        if (unnamable.empty())
+            ++ups;
+        else
+            unnamable.pop_back();
+    };
+    for (std::size_t start = 0;;) {
+        const std::size_t end = name.find_first_of("/\\", start);
+        const std::string_view raw = name.substr(start, end - start);
+        if (raw.size() > 3 * LongestFileName && raw.find('%') == std::string_view::npos) {
+            unnamable.push_back(true);
+        } else {
+            // A short segment may decode to several, as an escaped "%2F" separates folders.
+            const std::string decoded = Utf8PathFromStoredFileName(raw);
+            for (std::size_t at = 0;;) {
+                const std::size_t slash = decoded.find('/', at);
+                const std::string_view part = std::string_view(decoded).substr(at, slash - at);
+                if (part == "..")
+                    climb();
+                else if (!part.empty() && part != ".")
+                    unnamable.push_back(part.size() > LongestFileName ||
+                                        part.find('\0') != std::string_view::npos);
+                if (slash == std::string::npos) break;
+                at = slash + 1;
+            }
+        }
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    std::string shown = Utf8PathFromStoredFileName(name.substr(0, 1000)) + "\xE2\x80\xA6";
+    if (ups > 0) return answer(PageLookupResult::Outside, std::move(shown));
+    if (std::find(unnamable.begin(), unnamable.end(), true) != unnamable.end())
+        return answer(PageLookupResult::Missing, std::move(shown));
+    return std::nullopt;
 }
 
 } // namespace
@@ -76,6 +127,9 @@ PageLookup SitePageFinder::find(std::string_view file) const {
     if (IsUnsafeAddress(address)) return answer(PageLookupResult::Unsafe, {});
     const std::string_view name = address.substr(0, address.find_first_of("?#"));
     if (name.empty() || HasSchemeOrIsRooted(name)) return answer(PageLookupResult::NotCheckable, {});
+    if (name.size() > LongestLookedUpName) {
+        if (const std::optional<PageLookup> overlong = overlongAnswer(name)) return *overlong;
+    }
     // Split before decoding: an escaped "%5C" is a backslash in a file's name, not a separator.
     // Each segment is then decoded on its own; "%2e%2e" becomes ".." and climbs as a browser
     // makes it climb. An escaped "%2F" separates folders like the page server's decoded path.

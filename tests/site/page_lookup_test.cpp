@@ -155,6 +155,23 @@ TEST_F(PageLookupTest, NamesNoFileCanHave) {
     EXPECT_EQ(finder.find(overlong + ".htm").result, PageLookupResult::Missing);
     EXPECT_EQ(finder.find("tief/" + overlong + "/../../index.htm").real, fs::canonical(site / "index.htm"));
     EXPECT_EQ(finder.find(overlong + "/../../x.htm").result, PageLookupResult::Outside);
+    // Names of many kilobytes, which are walked before they are decoded whole.
+    const std::string huge(20000, 'x');
+    EXPECT_EQ(finder.find(huge + ".htm").result, PageLookupResult::Missing);
+    EXPECT_EQ(finder.find("tief/" + huge + "/../../index.htm").real, fs::canonical(site / "index.htm"));
+    EXPECT_EQ(finder.find(huge + "/../../x.htm").result, PageLookupResult::Outside);
+    std::string escapedUps;
+    for (int i = 0; i < 3000; ++i)
+        escapedUps += "%2e%2E%2F";
+    EXPECT_EQ(finder.find(escapedUps + "x.htm").result, PageLookupResult::Outside);
+    std::string deep;
+    for (int i = 0; i < 10000; ++i)
+        deep += "a/";
+    EXPECT_EQ(finder.find(deep + "b.htm").result, PageLookupResult::Missing);
+    std::string back;
+    for (int i = 0; i < 10000; ++i)
+        back += "..\\";
+    EXPECT_EQ(finder.find(deep + back + "index.htm").real, fs::canonical(site / "index.htm"));
 }
 
 TEST_F(PageLookupTest, SiteFolderThroughALinkAndTheFolderItselfFound) {
