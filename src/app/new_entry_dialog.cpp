@@ -255,6 +255,14 @@ NewEntryDialog::NewEntryDialog(QWidget* parent) : QDialog(parent) {
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+NewEntryDialog::~NewEntryDialog() {
+    // A cell being edited commits when the focus leaves it as the dialog goes; by then this part
+    // of the object is gone, so nothing may reach its slots any more.
+    const QList<QObject*> senders = findChildren<QObject*>();
+    for (QObject* sender : senders)
+        disconnect(sender, nullptr, this, nullptr);
+}
+
 bool NewEntryDialog::isSingleMode() const {
     return rbOne_->isChecked();
 }

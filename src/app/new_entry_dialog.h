@@ -51,6 +51,7 @@ class NewEntryDialog : public QDialog {
     Q_OBJECT
 public:
     explicit NewEntryDialog(QWidget* parent = nullptr);
+    ~NewEntryDialog() override;
 
     bool isSingleMode() const;
     QString menuText() const;
