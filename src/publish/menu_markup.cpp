@@ -3,6 +3,7 @@
 #include "cp1252.h"
 #include "project.h"
 #include "script_sections.h"
+#include "site_text.h"
 #include "value_helpers.h"
 
 #include <algorithm>
@@ -29,18 +30,6 @@ char lower(char c) {
 
 bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-// The address as a browser reads it: without tabs and line breaks, trimmed of controls and
-// spaces at both ends.
-std::string urlTrimmed(std::string_view file) {
-    std::string out;
-    for (char c : file)
-        if (c != '\t' && c != '\n' && c != '\r') out += c;
-    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 0x20; };
-    const auto first = std::find_if(out.begin(), out.end(), kept);
-    const auto last = std::find_if(out.rbegin(), out.rend(), kept).base();
-    return first < last ? std::string(first, last) : std::string();
 }
 
 bool hasScheme(std::string_view s) {
@@ -255,7 +244,7 @@ bool safeAddress(std::string_view value) {
     std::string narrow;
     for (char32_t c : decoded)
         narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    const std::string address = urlTrimmed(narrow);
+    const std::string address = BrowserTrimmedAddress(narrow);
     const std::string_view head = std::string_view(address).substr(0, address.find_first_of("/?#"));
     if (head.find('&') != std::string_view::npos) return false;
     if (!hasScheme(head)) return true;
@@ -325,7 +314,7 @@ LinkPath SplitLinkPath(std::string_view file) {
         link.absolute = true;
         return link;
     }
-    std::string path = urlTrimmed(file);
+    std::string path = BrowserTrimmedAddress(file);
     path = path.substr(0, path.find_first_of("?#"));
     std::replace(path.begin(), path.end(), '\\', '/');
     std::size_t start = 0;

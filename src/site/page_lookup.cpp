@@ -14,19 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What a browser makes of an href before reading it: tabs and line breaks anywhere go, and so do
-// control characters and spaces at either end.
-std::string browserTrimmed(std::string_view file) {
-    std::string out;
-    out.reserve(file.size());
-    for (char c : file)
-        if (c != '\t' && c != '\n' && c != '\r') out += c;
-    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 0x20; };
-    const auto first = std::find_if(out.begin(), out.end(), kept);
-    const auto last = std::find_if(out.rbegin(), out.rend(), kept).base();
-    return first < last ? std::string(first, last) : std::string();
-}
-
 // The real path of `path`, links resolved as far as the path exists; empty when a link cannot
 // be resolved (it loops, or a folder cannot be read).
 fs::path realPathOf(const fs::path& path) {
@@ -115,7 +102,7 @@ PageLookup SitePageFinder::find(std::string_view file) const {
     std::string trimmed;
     std::string_view address = file;
     if (address.find_first_of("\t\n\r") != std::string_view::npos) {
-        trimmed = browserTrimmed(file);
+        trimmed = BrowserTrimmedAddress(file);
         address = trimmed;
     }
     const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };

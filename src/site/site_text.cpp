@@ -516,6 +516,17 @@ bool IsPageFileName(std::string_view name) {
     return ext == "htm" || ext == "html" || ext == "shtml" || ext == "shtm" || ext == "php";
 }
 
+std::string BrowserTrimmedAddress(std::string_view address) {
+    std::string out;
+    out.reserve(address.size());
+    for (char c : address)
+        if (c != '\t' && c != '\n' && c != '\r') out += c;
+    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 0x20; };
+    const auto first = std::find_if(out.begin(), out.end(), kept);
+    const auto last = std::find_if(out.rbegin(), out.rend(), kept).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
 bool HasSchemeOrIsRooted(std::string_view address) {
     if (address.empty()) return false;
     if (address[0] == '/' || address[0] == '\\') return true;

@@ -66,5 +66,8 @@ bool IsPageFileName(std::string_view name);
 // The address starts with a scheme ("mailto:", "https:") or with "/": it is not a file of the
 // site folder that could be looked up relative to it.
 bool HasSchemeOrIsRooted(std::string_view address);
+// The address as a browser reads an href: tabs and line breaks anywhere go, and so do control
+// characters and spaces at either end.
+std::string BrowserTrimmedAddress(std::string_view address);
 
 } // namespace quilso
