@@ -314,16 +314,15 @@ std::string joinPath(const std::string& folder, std::string_view name) {
 
 using FileIdentity = std::pair<dev_t, ino_t>;
 
-// Calls `visit` with every page file under `folder` (as the site's pages are named: no hidden
+// Calls `visit` with every page file under the site folder (as the site's pages are named: no hidden
 // names, no folder reached through a link, no file whose link leads out of the folder) that
-// holds marker text and is none of `treePages` (sorted), with its path relative to `folder`.
+// holds marker text and is none of `treePages` (sorted), with its path relative to that folder.
 // Folder by folder, the files of a folder by name before its sub folders by name; only one
 // folder's names are held at a time.
-void forEachPageInNoMenu(const fs::path& folder, const std::vector<FileIdentity>& treePages,
+void forEachPageInNoMenu(const SitePageFinder& pages, const std::vector<FileIdentity>& treePages,
                          const std::function<void(const fs::path&, std::string)>& visit) {
+    const fs::path& folder = pages.root();
     std::error_code ec;
-    const fs::path realFolder = fs::canonical(folder, ec);
-    if (ec) return;
     std::vector<std::string> pending{std::string()}; // relative folders still to visit, last first
     while (!pending.empty()) {
         const std::string relative = std::move(pending.back());
@@ -349,9 +348,7 @@ void forEachPageInNoMenu(const fs::path& folder, const std::vector<FileIdentity>
             std::error_code error;
             const fs::path real = fs::canonical(folder / page, error);
             if (error) continue;
-            const auto [outside, rest] =
-                std::mismatch(realFolder.begin(), realFolder.end(), real.begin(), real.end());
-            if (outside != realFolder.end()) continue;
+            if (!pages.contains(real)) continue;
             struct stat info {};
             if (::stat(real.c_str(), &info) != 0 ||
                 std::binary_search(treePages.begin(), treePages.end(),
@@ -482,7 +479,7 @@ PublishCounts PublishSite(const Project& project, const std::string& projectFile
     // Pages that ask for menus although no entry names them (a thank-you page, an archive) get
     // what the library gives a page outside the tree: the main menu without a current entry.
     std::sort(treePages.begin(), treePages.end());
-    forEachPageInNoMenu(pages.root(), treePages, [&](const fs::path& file, std::string page) {
+    forEachPageInNoMenu(pages, treePages, [&](const fs::path& file, std::string page) {
         PageReport line{std::move(page), PageStatus::Skipped, PageReason::None, {}};
         line.inMenu = false;
         line = publishPage(file, std::move(line), project, markup, markup.size(), hooks);
