@@ -364,7 +364,10 @@ bool isDeadCopy(int dirFd, const char* name, const struct stat* ignored) {
     struct stat info {};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     if (ignored && info.st_dev == ignored->st_dev && info.st_ino == ignored->st_ino) return false;
-    return ::flock(file.fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (::flock(file.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+    // A save removes its copy while it still holds the lock, so a copy opened just before that
+    // is unlocked yet gone: only one that is still linked was left by a save that died.
+    return ::fstat(file.fd, &info) == 0 && info.st_nlink > 0;
 }
 
 // The name of such a copy in `dirFd` under `prefix`, or "".
